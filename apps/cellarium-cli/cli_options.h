@@ -1,0 +1,45 @@
+// Command-line contract of cellarium-cli. Parsing is kept apart from running
+// so that it can be tested and fuzzed on its own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cellarium {
+
+struct CliOptions {
+    int width = 800;
+    int height = 800;
+    bool sizeGiven = false;
+    long long generations = 0;
+    bool untilStagnation = false;
+    std::optional<std::string> rule;
+    bool soup = false;
+    double soupDensity = 0.0;
+    std::optional<uint64_t> soupSeed;
+    std::optional<std::string> savePath;
+    std::optional<std::string> gifPath;
+    std::optional<std::string> palette;
+    std::optional<std::string> statsPath;
+    std::vector<std::string> columns;  // empty: the default columns
+    bool printCells = false;
+    bool progress = false;
+    bool quiet = false;
+    bool help = false;
+    std::optional<std::string> pattern;  // a path, or "-" for standard input
+};
+
+enum class ParseStatus { Ok, Help, UsageError };
+
+// Parses argv[1..argc-1]. On a usage error, error holds a one-line message.
+ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
+                            std::string& error);
+
+// Rule text as the runner accepts it: the s23/b3, B3/S23 and 23/3 forms.
+bool IsAcceptableRuleText(const std::string& text);
+
+const char* CliUsage();
+
+}  // namespace cellarium

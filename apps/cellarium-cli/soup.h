@@ -1,0 +1,14 @@
+// Random soups for the runner: deterministic for a given seed.
+#pragma once
+
+#include <cstdint>
+
+namespace cellarium {
+
+class CellBoard;
+
+// Fills every interior cell with 1 at the given density (others 0), sets the
+// whole box and the live count. The same seed and size give the same soup.
+void FillSoup(CellBoard& board, double density, uint64_t seed);
+
+}  // namespace cellarium

@@ -1,0 +1,121 @@
+#include "engine/cell_board.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "engine/rules.h"
+#include "engine/step.h"
+
+namespace cellarium {
+namespace {
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+}  // namespace
+
+BoardSize ReadBoardSize(SettingsSource& settings) {
+    BoardSize size;
+    size.width = std::clamp(settings.GetProfileInt("Size", "Width", kDefaultBoardSide),
+                            kMinBoardSide, kMaxBoardSide);
+    size.height = std::clamp(settings.GetProfileInt("Size", "Height", kDefaultBoardSide),
+                             kMinBoardSide, kMaxBoardSide);
+    return size;
+}
+
+CellBoard::CellBoard(int w, int h) : width(w), height(h) { ResetBounds(); }
+
+CellBoard::~CellBoard() { ReleaseCellBitmap(); }
+
+std::unique_ptr<CellBoard> CellBoard::Create(SettingsSource& settings) {
+    BoardSize size = ReadBoardSize(settings);
+    return Create(size.width, size.height);
+}
+
+std::unique_ptr<CellBoard> CellBoard::Create(int width, int height) {
+    // Smaller boards have no interior to speak of; the callers keep sizes in
+    // kMinBoardSide..kMaxBoardSide, tests use small ones.
+    if (width < 3 || height < 3 || width > kMaxBoardSide * 4 || height > kMaxBoardSide * 4)
+        return nullptr;
+    std::unique_ptr<CellBoard> board(new (std::nothrow) CellBoard(width, height));
+    if (!board) return nullptr;
+    if (CurrentPalette() == nullptr) SetCurrentPalette(&Palette(PaletteId::Rainbow));
+    if (!board->CreateCellBitmap()) return nullptr;
+    return board;
+}
+
+bool CellBoard::CreateCellBitmap() {
+    ReleaseCellBitmap();
+    PaletteBlock* palette = CurrentPalette();
+    if (palette == nullptr) {
+        SetCurrentPalette(&Palette(PaletteId::Rainbow));
+        palette = CurrentPalette();
+    }
+    uint8_t* h = palette->header.data();
+    PutLe32(h + 0, 40);
+    PutLe32(h + 4, uint32_t(width));
+    PutLe32(h + 8, uint32_t(-height));
+    PutLe16(h + 12, 1);
+    PutLe16(h + 14, 8);
+    PutLe32(h + 16, 0);
+    PutLe32(h + 20, 0);
+    PutLe32(h + 24, 100);
+    PutLe32(h + 28, 100);
+    PutLe32(h + 32, 256);
+    PutLe32(h + 36, 256);
+    colours = palette->entries;
+    // calloc hands back zeroed pages, so a new board is all dead without
+    // touching every page of a large board up front.
+    cells = static_cast<uint8_t*>(std::calloc(CellCount(), 1));
+    return cells != nullptr;
+}
+
+void CellBoard::ReleaseCellBitmap() {
+    std::free(cells);
+    cells = nullptr;
+}
+
+void CellBoard::Clear() { std::memset(cells, 0, CellCount()); }
+
+void CellBoard::ResetBounds() { bounds = EmptyBox(); }
+
+void CellBoard::SetWholeBounds() { bounds = WholeBox(); }
+
+void CellBoard::IncludeCell(Point p) {
+    if (p.y < bounds.top) bounds.top = p.y;
+    if (p.y > bounds.bottom) bounds.bottom = p.y;
+    if (p.x < bounds.left) bounds.left = p.x;
+    if (p.x > bounds.right) bounds.right = p.x;
+}
+
+Rect CellBoard::ScanBounds() {
+    ResetBounds();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = cells + std::size_t(y) * std::size_t(width);
+        for (int x = 0; x < width; ++x)
+            if (row[x] != 0) IncludeCell(Point{x, y});
+    }
+    return bounds;
+}
+
+CellBoard& CellBoard::ComputeNext(CellBoard& target, int newborn, int32_t& births,
+                                  int32_t& deaths) {
+    static const StepKernel kernel = SelectedStepKernel();
+    StepCounts counts = kernel(*this, target, newborn, StepRule{g_survive, g_born});
+    births = counts.births;
+    deaths = counts.deaths;
+    return target;
+}
+
+}  // namespace cellarium

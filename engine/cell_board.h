@@ -1,0 +1,104 @@
+// The board: width x height one-byte cells, row stride = width, top row first.
+// 0 is a dead cell; 1..255 a live cell whose value is its palette entry. The
+// outermost rows and columns are the border, which the step reads but never
+// computes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "colour/palette.h"
+#include "engine/settings_source.h"
+
+namespace cellarium {
+
+struct Point {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Inclusive rectangle: left, top, right, bottom.
+struct Rect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+inline constexpr int kMinBoardSide = 150;
+inline constexpr int kMaxBoardSide = 10000;
+inline constexpr int kDefaultBoardSide = 800;
+
+// Board size from the settings, section "Size", keys "Width" and "Height",
+// brought into kMinBoardSide..kMaxBoardSide.
+struct BoardSize {
+    int width = kDefaultBoardSide;
+    int height = kDefaultBoardSide;
+};
+BoardSize ReadBoardSize(SettingsSource& settings);
+
+class CellBoard {
+public:
+    // Makes a board of the size in the settings (or the given size, which is
+    // taken as is). Returns null when the cells cannot be allocated; no
+    // exception escapes and no half-made board is left behind. The first board
+    // ever made makes Rainbow the current palette.
+    static std::unique_ptr<CellBoard> Create(SettingsSource& settings);
+    static std::unique_ptr<CellBoard> Create(int width, int height);
+
+    virtual ~CellBoard();
+    CellBoard(const CellBoard&) = delete;
+    CellBoard& operator=(const CellBoard&) = delete;
+
+    // Writes the 40-byte bitmap header into the current palette block, takes
+    // the board's colour table from it and allocates fresh, all-dead cells.
+    // Any cells held before are released first. Returns false (and leaves the
+    // board without cells) when memory runs out.
+    bool CreateCellBitmap();
+    void ReleaseCellBitmap();
+    bool HasCells() const { return cells != nullptr; }
+
+    void ResetBounds();
+    void SetWholeBounds();
+    void IncludeCell(Point p);
+    Rect ScanBounds();
+
+    // The empty box (inverted, at the interior's far edges) and the whole box
+    // (the whole interior).
+    Rect EmptyBox() const { return Rect{width - 2, height - 2, 1, 1}; }
+    Rect WholeBox() const { return Rect{1, 1, width - 2, height - 2}; }
+
+    std::size_t CellCount() const { return std::size_t(width) * std::size_t(height); }
+    uint8_t& At(int x, int y) { return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    uint8_t At(int x, int y) const {
+        return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
+    void Clear();
+
+    // Computes the next generation into target (same size, a different board)
+    // under the program-wide rule tables and returns it. See engine/step.h.
+    CellBoard& ComputeNext(CellBoard& target, int newborn, int32_t& births, int32_t& deaths);
+
+    // Whole-board transforms: read this board, write target (same size).
+    void CenterInto(CellBoard& target);
+    void RotateLeftInto(CellBoard& target);
+    bool RepaletteInto(CellBoard& target, PaletteBlock& palette);
+
+    const int32_t width;
+    const int32_t height;
+    std::string description;  // bytes, 0x00..0xFF kept as they are
+    Rect bounds;
+    int32_t liveCount = 0;
+    uint8_t* cells = nullptr;  // width * height bytes
+    // The colour table the board's bitmap was made with.
+    std::array<ColourEntry, kPaletteEntries> colours{};
+
+private:
+    CellBoard(int w, int h);
+};
+
+}  // namespace cellarium

@@ -1,0 +1,44 @@
+// The generation step. A step reads the source board and the rule tables,
+// writes the target's cells inside the window (the source's bounds grown by
+// two cells on every side, clipped to the interior), the target's bounds
+// (every interior cell live in either generation) and both boards' live
+// counts, and reports births and deaths. Cells outside the window, the border
+// among them, are never written; the scratch board is never cleared.
+#pragma once
+
+#include <cstdint>
+
+namespace cellarium {
+
+class CellBoard;
+
+// The rule as two 9-entry flag tables, passed explicitly so a kernel can be
+// run under any rule without touching the program-wide tables.
+struct StepRule {
+    const uint8_t* survive;
+    const uint8_t* born;
+};
+
+struct StepCounts {
+    int32_t births = 0;
+    int32_t deaths = 0;
+};
+
+using StepKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newborn,
+                                  const StepRule& rule);
+
+// The plain reading of the step: visit the window, count eight neighbours,
+// apply the tables. Kept as the oracle the fast kernels are held to.
+StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+
+// The kernel ComputeNext uses, chosen once for this CPU.
+StepKernel SelectedStepKernel();
+const char* SelectedStepKernelName();
+
+// The newborn value a caller's integer stands for: its low 8 bits, 0 becoming 1.
+inline uint8_t NewbornValue(int newborn) {
+    uint8_t v = static_cast<uint8_t>(newborn & 0xFF);
+    return v == 0 ? 1 : v;
+}
+
+}  // namespace cellarium

@@ -1,0 +1,16 @@
+# Shared by the scripts: installs missing Debian packages, as root or through sudo.
+need_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
