@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -14,6 +15,11 @@
 #include "engine/cell_board.h"
 #include "engine/step.h"
 #include "engine/step_kernels.h"
+
+namespace cellarium {
+// Names the kernel in the messages of a failing test.
+void PrintTo(const StepKernelInfo& k, std::ostream* os) { *os << k.name; }
+}  // namespace cellarium
 
 using namespace cellarium;
 
