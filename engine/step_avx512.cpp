@@ -197,7 +197,7 @@ CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWi
         bool any;
         if (y < win.lastRow) {
             r.below = s.cells + at + 2 * w - 1;
-            r.farBelow = r.below + w;
+            r.farBelow = y + 3 < s.height ? r.below + w : r.below;
             r.live0 = live[1];
             r.live1 = live[2];
             r.live2 = live[0];
