@@ -12,6 +12,7 @@
 #include "engine/step.h"
 #include "formats/rule_notation.h"
 #include "soup.h"
+#include "stats_file.h"
 
 using namespace cellarium;
 
@@ -82,6 +83,13 @@ int main(int argc, char** argv) {
     }
     if (options.rule) ApplyRuleText(*options.rule);
 
+    StatsFile stats;
+    if (options.statsPath && !stats.Open(*options.statsPath, options.columns)) {
+        std::fprintf(stderr, "cellarium-cli: cannot write statistics file '%s'\n",
+                     options.statsPath->c_str());
+        return 1;
+    }
+
     long long generation = 0;
     int32_t births = 0, deaths = 0;
     Progress progress(options.progress, options.generations);
@@ -89,8 +97,18 @@ int main(int argc, char** argv) {
         current->ComputeNext(*scratch, int(generation % 256) + 1, births, deaths);
         std::swap(current, scratch);
         ++generation;
+        if (options.statsPath && !stats.Append(generation, current->liveCount, births, deaths)) {
+            std::fprintf(stderr, "cellarium-cli: writing statistics file '%s' failed\n",
+                         options.statsPath->c_str());
+            return 1;
+        }
         progress.Update(i + 1);
         if (options.untilStagnation && births == 0 && deaths == 0) break;
+    }
+    if (!stats.Close()) {
+        std::fprintf(stderr, "cellarium-cli: writing statistics file '%s' failed\n",
+                     options.statsPath->c_str());
+        return 1;
     }
 
     if (options.printCells && !options.quiet) {
