@@ -197,7 +197,10 @@ TEST_P(StepKernelTest, SmallBoardsAnyWindowRuleAndNewbornValue) {
 
 TEST_P(StepKernelTest, OddWidthsUpToTheLargestBoard) {
     std::mt19937_64 rng(0x5eed0002);
-    const int widths[] = {150, 151, 157, 199, 255, 257, 509, 799, 800, 1023, 1025, 4093, 10000, 9999};
+    // Past 10000 too: rows longer than 255 vectors of any width must not wrap
+    // the per-lane counters.
+    const int widths[] = {150,  151,  157,  199,  255,   257,   509,  799,
+                          800,  1023, 1025, 4093, 10000, 9999, 16411, 39999};
     for (int w : widths) {
         RandomCase(Kernel(), w, 3 + int(rng() % 9), 3, rng, "width");
         if (HasFatalFailure()) return;
