@@ -1,6 +1,8 @@
-// The step with AVX2: 32 cells per vector, laid out like the AVX-512 kernel
-// (one fused pass per window row, the next row's vertical sums built on the
-// way, counts kept per lane). AVX2 has no byte-masked loads or stores, so the
+// The step with AVX2: 32 cells per vector, one fused pass per window row
+// (the next row's vertical sums built on the way), counts kept per lane. It
+// keeps the live flags of three source rows in rotation, so each source row is
+// turned into flags once; that is the faster choice for boards whose rows fit
+// the caches, the 800-wide default among them. AVX2 has no byte-masked loads or stores, so the
 // last vector of a row is moved back to end at the window's last column,
 // overlapping the one before it: the overlapped cells are written again with
 // the same values and their lanes are left out of the counts. Windows
