@@ -17,11 +17,9 @@ std::vector<StepKernelInfo> DetectKernels() {
     // The checks include the operating system's support for the wider
     // registers, not just the instructions.
     __builtin_cpu_init();
-    const bool popcnt = __builtin_cpu_supports("popcnt");
     kernels.push_back({"avx512bw", &StepAvx512,
-                       popcnt && __builtin_cpu_supports("avx512f") &&
-                           __builtin_cpu_supports("avx512bw")});
-    kernels.push_back({"avx2", &StepAvx2, popcnt && __builtin_cpu_supports("avx2")});
+                       __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")});
+    kernels.push_back({"avx2", &StepAvx2, __builtin_cpu_supports("avx2") != 0});
 #endif
     kernels.push_back({"portable", &StepPortable, true});
     kernels.push_back({"reference", &StepReference, true});
