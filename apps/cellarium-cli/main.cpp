@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_colour.h"
 #include "cli_options.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
@@ -81,6 +82,13 @@ int main(int argc, char** argv) {
         FillSoup(*current, options.soupDensity, seed);
     }
     if (options.rule) ApplyRuleText(*options.rule);
+    if (options.palette) {
+        PaletteBlock* palette = ChoosePalette(*options.palette, error);
+        if (palette == nullptr || !ApplyPaletteToBoards(*palette, current, scratch, error)) {
+            std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
+            return 1;
+        }
+    }
 
     long long generation = 0;
     int32_t births = 0, deaths = 0;
@@ -97,6 +105,10 @@ int main(int argc, char** argv) {
         for (int y = 0; y < current->height; ++y)
             for (int x = 0; x < current->width; ++x)
                 if (uint8_t v = current->At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
+    }
+    if (options.gifPath && !ExportBoardImage(*options.gifPath, *current, error)) {
+        std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
+        return 1;
     }
     if (!options.quiet)
         std::printf("G:%05lld C:%05d B:%05d D:%05d Z:x1\n", generation, current->liveCount, births,

@@ -1,0 +1,27 @@
+// Where writers put their bytes: a file, or memory in tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace cellarium {
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Appends size bytes; false when they could not all be written.
+    virtual bool Write(const uint8_t* data, std::size_t size) = 0;
+};
+
+// Collects everything written, in order.
+class MemorySink : public ByteSink {
+public:
+    bool Write(const uint8_t* data, std::size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+}  // namespace cellarium
