@@ -49,7 +49,8 @@ std::vector<uint8_t> SoupBoard(int side, double density, int generations) {
 const std::vector<uint8_t>& Board(int side) {
     static std::map<int, std::vector<uint8_t>> boards;
     auto it = boards.find(side);
-    if (it == boards.end()) it = boards.emplace(side, SoupBoard(side, 0.3, side <= 800 ? 200 : 30)).first;
+    if (it == boards.end())
+        it = boards.emplace(side, SoupBoard(side, 0.3, side <= 800 ? 200 : 30)).first;
     return it->second;
 }
 
@@ -99,7 +100,8 @@ void BM_GiflibGif(benchmark::State& state) {
             ok = EGifPutScreenDesc(gif, side, side, 8, 0, map) == GIF_OK &&
                  EGifPutImageDesc(gif, 0, 0, side, side, false, nullptr) == GIF_OK;
             for (int y = 0; ok && y < side; ++y)
-                ok = EGifPutLine(gif, cells.data() + std::size_t(y) * std::size_t(side), side) == GIF_OK;
+                ok = EGifPutLine(gif, cells.data() + std::size_t(y) * std::size_t(side), side) ==
+                     GIF_OK;
             ok = EGifCloseFile(gif, &err) == GIF_OK && ok;
         }
         if (!ok) state.SkipWithError("giflib failed");
@@ -135,8 +137,9 @@ int main(int argc, char** argv) {
         auto ours = reporter.times.find(std::string("BM_CellariumGif/") + side);
         auto theirs = reporter.times.find(std::string("BM_GiflibGif/") + side);
         if (ours == reporter.times.end() || theirs == reporter.times.end()) continue;
-        std::printf("GIF export %sx%s: cellarium %.2f ms, giflib %.2f ms, ratio cellarium/giflib %.2f\n",
-                    side, side, ours->second, theirs->second, ours->second / theirs->second);
+        std::printf(
+            "GIF export %sx%s: cellarium %.2f ms, giflib %.2f ms, ratio cellarium/giflib %.2f\n",
+            side, side, ours->second, theirs->second, ours->second / theirs->second);
     }
     benchmark::Shutdown();
     return 0;

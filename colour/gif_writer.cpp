@@ -24,17 +24,24 @@ void PutLe16(uint8_t* p, int v) {
     p[1] = uint8_t((v >> 8) & 0xFF);
 }
 
-bool Fits16(int v) { return v >= 0 && v <= 0xFFFF; }
+bool Fits16(int v) {
+    return v >= 0 && v <= 0xFFFF;
+}
 
 }  // namespace
 
 const char* GifResultMessage(int code) {
     switch (code) {
-        case kGifOk: return "";
-        case kGifCannotCreate: return "The image file cannot be created.";
-        case kGifWriteFailed: return "The image could not be written completely; no image was saved.";
-        case kGifOutOfMemory: return "There is not enough memory to save the image.";
-        case kGifBadImage: return "The image is too large to be saved as GIF.";
+        case kGifOk:
+            return "";
+        case kGifCannotCreate:
+            return "The image file cannot be created.";
+        case kGifWriteFailed:
+            return "The image could not be written completely; no image was saved.";
+        case kGifOutOfMemory:
+            return "There is not enough memory to save the image.";
+        case kGifBadImage:
+            return "The image is too large to be saved as GIF.";
     }
     return "The image could not be saved.";
 }
@@ -450,8 +457,8 @@ int ExportBoardGif(const std::string& path, const GifCells& cells, const Palette
 
 int WriteBoardGif(ByteSink& sink, const GifCells& cells, const PaletteBlock& palette) {
     GifWriter writer;
-    int rc = WriteBoard([&] { return writer.Begin(sink, cells.width, cells.height, 256, 8); }, cells,
-                        palette, writer);
+    int rc = WriteBoard([&] { return writer.Begin(sink, cells.width, cells.height, 256, 8); },
+                        cells, palette, writer);
     if (rc != kGifOk) return rc;
     return writer.End();
 }

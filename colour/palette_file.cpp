@@ -11,11 +11,15 @@ bool IsScanSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-ColourEntry Complement(ColourEntry c) { return MakeColour(255 - c.red, 255 - c.green, 255 - c.blue); }
+ColourEntry Complement(ColourEntry c) {
+    return MakeColour(255 - c.red, 255 - c.green, 255 - c.blue);
+}
 
 }  // namespace
 
-ColourEntry TrueColour(ColourEntry colour) { return colour; }
+ColourEntry TrueColour(ColourEntry colour) {
+    return colour;
+}
 
 // ---------------------------------------------------------------------------
 // MapFileSource
@@ -32,7 +36,9 @@ MapFileSource::MapFileSource(const std::string& path) {
     }
 }
 
-bool MapFileSource::Open() { return in_ != nullptr; }
+bool MapFileSource::Open() {
+    return in_ != nullptr;
+}
 
 int MapFileSource::Get() {
     if (pushedBack_ != -2) {
@@ -46,7 +52,9 @@ int MapFileSource::Get() {
     return lastChar_ = static_cast<unsigned char>(std::istream::traits_type::to_char_type(c));
 }
 
-void MapFileSource::Unget(int c) { pushedBack_ = c; }
+void MapFileSource::Unget(int c) {
+    pushedBack_ = c;
+}
 
 // One "%d": white space, an optional sign, then at least one digit. The byte
 // that ends the number (or fails to start it) is left for the next read. The
@@ -135,8 +143,8 @@ bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest) {
             previous = Complement(colour);
             custom[0] = colour;
         } else {
-            bool unusable = colour.Rgb() == dead.Rgb() ||
-                            (nearest && nearest(colour).Rgb() == dead.Rgb());
+            bool unusable =
+                colour.Rgb() == dead.Rgb() || (nearest && nearest(colour).Rgb() == dead.Rgb());
             if (unusable) {
                 custom[std::size_t(i)] = previous;
                 // A record that leaves components out takes them from here.
@@ -182,6 +190,8 @@ void ReversePalette(const PaletteBlock& block, const NearestColour& nearest) {
     BuildCustomPalette(source, nearest);
 }
 
-bool IsCurrentPalette(PaletteId id) { return CurrentPalette() == &Palette(id); }
+bool IsCurrentPalette(PaletteId id) {
+    return CurrentPalette() == &Palette(id);
+}
 
 }  // namespace cellarium

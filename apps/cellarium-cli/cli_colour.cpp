@@ -10,8 +10,8 @@ namespace cellarium {
 
 PaletteBlock* ChoosePalette(const std::string& nameOrFile, std::string& error) {
     static const std::pair<const char*, PaletteId> kNames[] = {
-        {"autumn", PaletteId::Autumn},   {"blue", PaletteId::ShadesOfBlue},
-        {"rainbow", PaletteId::Rainbow}, {"sunshine", PaletteId::Sunshine},
+        {"autumn", PaletteId::Autumn},    {"blue", PaletteId::ShadesOfBlue},
+        {"rainbow", PaletteId::Rainbow},  {"sunshine", PaletteId::Sunshine},
         {"bw", PaletteId::BlackAndWhite},
     };
     for (const auto& [name, id] : kNames)

@@ -1,7 +1,6 @@
 // End-to-end: the built runner's --palette and --gif, its image decoded with
 // giflib and compared with the cells the runner lists.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,7 +61,7 @@ protected:
 TEST_F(CliImage, GifShowsTheFinalBoardInTheChosenPalette) {
     fs::path gif = dir_ / "soup.gif";
     CliRun r = RunCli({"--size", "210x160", "--soup", "0.35:9", "-g", "40", "--cells", "--palette",
-                    "autumn", "--gif", gif.string()});
+                       "autumn", "--gif", gif.string()});
     ASSERT_EQ(r.status, 0);
     std::vector<uint8_t> expected(210 * 160, 0);
     std::istringstream lines(r.out);

@@ -66,7 +66,8 @@ inline DecodedGif DecodeWithGiflib(const std::vector<uint8_t>& bytes) {
         d.width = im.ImageDesc.Width;
         d.height = im.ImageDesc.Height;
         d.interlaced = im.ImageDesc.Interlace;
-        d.pixels.assign(im.RasterBits, im.RasterBits + std::size_t(d.width) * std::size_t(d.height));
+        d.pixels.assign(im.RasterBits,
+                        im.RasterBits + std::size_t(d.width) * std::size_t(d.height));
         d.ok = true;
     }
     DGifCloseFile(gif, &err);

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "colour/gif_writer.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "colour/gif_writer.h"
 #include "colour/palette.h"
 #include "colour/palette_file.h"
 #include "gif_decode.h"
@@ -60,12 +60,13 @@ void ExpectRoundTrip(const Image& im, const PaletteBlock& palette, const std::st
         ASSERT_EQ(d.colours[3 * i + 2], e.blue) << what << " colour " << i;
     }
     for (std::size_t p = 0; p < im.cells.size(); ++p)
-        ASSERT_EQ(d.pixels[p], im.cells[p])
-            << what << " pixel (" << p % std::size_t(im.width) << ", " << p / std::size_t(im.width)
-            << ")";
+        ASSERT_EQ(d.pixels[p], im.cells[p]) << what << " pixel (" << p % std::size_t(im.width)
+                                            << ", " << p / std::size_t(im.width) << ")";
 }
 
-Image Filled(int w, int h, uint8_t v) { return Image{w, h, std::vector<uint8_t>(std::size_t(w) * h, v)}; }
+Image Filled(int w, int h, uint8_t v) {
+    return Image{w, h, std::vector<uint8_t>(std::size_t(w) * h, v)};
+}
 
 Image Random(int w, int h, int values, uint32_t seed) {
     Image im = Filled(w, h, 0);
@@ -91,7 +92,8 @@ std::vector<uint8_t> DistinctPairs(int n) {
         seq.push_back(uint8_t((a * 5 + 1 + 3 * used[a]++) % 256));
     }
     std::set<std::pair<int, int>> pairs;
-    for (std::size_t i = 1; i < seq.size(); ++i) EXPECT_TRUE(pairs.insert({seq[i - 1], seq[i]}).second);
+    for (std::size_t i = 1; i < seq.size(); ++i)
+        EXPECT_TRUE(pairs.insert({seq[i - 1], seq[i]}).second);
     return seq;
 }
 
@@ -158,8 +160,9 @@ TEST(GifWriter, FewerColoursMakeASmallerTableAndCodeSize) {
     w.SetColor(4, 1, 2, 3);
     w.SetColor(8, 15, 15, 15);  // outside the table: ignored
     std::vector<uint8_t> px = {0, 1, 2, 3, 4, 4, 4, 4, 3, 2, 1, 0};
-    ASSERT_EQ(w.WriteImage(-5, -5, -1, -1, [&](int x, int y) { return px[std::size_t(y * 4 + x)]; }),
-              kGifOk);
+    ASSERT_EQ(
+        w.WriteImage(-5, -5, -1, -1, [&](int x, int y) { return px[std::size_t(y * 4 + x)]; }),
+        kGifOk);
     ASSERT_EQ(w.End(), kGifOk);
     const auto& f = sink.bytes;
     EXPECT_EQ(f[10], 0xB2);
@@ -176,8 +179,9 @@ TEST(GifWriter, FewerColoursMakeASmallerTableAndCodeSize) {
     MemorySink two;
     ASSERT_EQ(w.Begin(two, 3, 3, 2, 1), kGifOk);
     w.SetColor(1, 1, 1, 1);
-    ASSERT_EQ(w.WriteImage(0, 0, -1, -1, [](int x, int y) { return (x + y) % 2 + (x == 2 ? 6 : 0); }),
-              kGifOk);
+    ASSERT_EQ(
+        w.WriteImage(0, 0, -1, -1, [](int x, int y) { return (x + y) % 2 + (x == 2 ? 6 : 0); }),
+        kGifOk);
     ASSERT_EQ(w.End(), kGifOk);
     EXPECT_EQ(two.bytes[10], 0x80);
     EXPECT_EQ(two.bytes[13 + 6 + 10], 2);
@@ -244,9 +248,10 @@ TEST(GifWriter, SubBlocksAreFullExceptTheLastAndNeverEmpty) {
     std::vector<uint8_t> seq = DistinctPairs(1600);
     for (int len = 1; len <= 1600; ++len) {
         Image im{len, 1, std::vector<uint8_t>(seq.begin(), seq.begin() + len)};
-        auto blocks = ImageBlocks(Encode(im, p));
+        std::vector<uint8_t> bytes = Encode(im, p);
+        auto blocks = ImageBlocks(bytes);
         ASSERT_TRUE(blocks.wellFormed) << len << ": " << blocks.problem;
-        auto d = DecodeWithGiflib(Encode(im, p));
+        auto d = DecodeWithGiflib(bytes);
         ASSERT_TRUE(d.ok) << len << ": " << d.error;
         ASSERT_EQ(d.pixels, im.cells) << len;
     }
@@ -263,12 +268,14 @@ TEST(GifWriter, GiflibDecodesRandomBoardsExactly) {
         std::mt19937 rng(seed);
         int w = 1 + int(rng() % 300), h = 1 + int(rng() % 300);
         int values = 1 + int(rng() % 256);
-        ExpectRoundTrip(Random(w, h, values, seed), RandomPalette(seed), "seed " + std::to_string(seed));
+        ExpectRoundTrip(Random(w, h, values, seed), RandomPalette(seed),
+                        "seed " + std::to_string(seed));
     }
 }
 
 TEST(GifWriter, GiflibDecodesDeadAndSingleColourBoards) {
-    for (auto [w, h] : {std::pair{1000, 1000}, {800, 800}, {150, 150}, {1, 1}, {1, 5000}, {5000, 1}})
+    for (auto [w, h] :
+         {std::pair{1000, 1000}, {800, 800}, {150, 150}, {1, 1}, {1, 5000}, {5000, 1}})
         ExpectRoundTrip(Filled(w, h, 0), FixedPalette(PaletteId::Rainbow),
                         "dead " + std::to_string(w) + "x" + std::to_string(h));
     for (int v : {1, 7, 128, 255})
@@ -357,7 +364,8 @@ protected:
 
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

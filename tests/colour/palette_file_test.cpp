@@ -1,3 +1,5 @@
+#include "colour/palette_file.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -5,7 +7,6 @@
 #include <string>
 
 #include "colour/palette.h"
-#include "colour/palette_file.h"
 
 using namespace cellarium;
 
@@ -30,7 +31,9 @@ void ExpectEntry(const PaletteBlock& block, int k, Rgb want) {
     EXPECT_EQ(e.reserved, 0) << "entry " << k;
 }
 
-const PaletteBlock& Custom() { return Palette(PaletteId::Custom); }
+const PaletteBlock& Custom() {
+    return Palette(PaletteId::Custom);
+}
 
 class PaletteFile : public ::testing::Test {
 protected:
@@ -180,8 +183,7 @@ TEST_F(PaletteFile, ArbitraryBytesNeverBreakTheDeadColourRule) {
     for (int round = 0; round < 2000; ++round) {
         std::string text(rng() % 600, '\0');
         bool binary = round % 2 == 0;
-        for (char& c : text)
-            c = binary ? char(rng() & 0xFF) : alphabet[rng() % alphabet.size()];
+        for (char& c : text) c = binary ? char(rng() & 0xFF) : alphabet[rng() % alphabet.size()];
         ResetPalettesForStart();
         std::istringstream in(text);
         MapFileSource counter(&in);
