@@ -34,8 +34,8 @@ public:
         if (pct == last_) return;
         last_ = pct;
         int filled = pct * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
-                     "########################################", 40 - filled, "", pct);
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
+                     40 - filled, "", pct);
         if (done == total_) std::fputc('\n', stderr);
         std::fflush(stderr);
     }
