@@ -1,5 +1,7 @@
 #include "colour/gif_writer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -12,7 +14,8 @@ namespace {
 // String table of the LZW coder. Codes are 0..4095; the hash slots are open
 // addressed: a pair's first slot is (prefix XOR character * 256) mod 9973, and
 // a taken slot moves the search on by 2039. 9973 is prime and above 4096, so
-// every search ends at a free slot.
+// every search ends at a free slot. Entries are never removed but all at once,
+// so whether a pair is in the table does not depend on where entries landed.
 constexpr int kMaxCodes = 4096;
 constexpr uint32_t kHashSlots = 9973;
 constexpr uint32_t kHashStep = 2039;
@@ -170,10 +173,13 @@ int GifWriter::WriteImageWith(int left, int top, int width, int height, Pixel&& 
 // exactly 255 bytes is a single sub-block.
 template <class Pixel>
 int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& pixel) {
-    std::unique_ptr<uint8_t[]> characters(new (std::nothrow) uint8_t[kMaxCodes]);
-    std::unique_ptr<uint32_t[]> prefixes(new (std::nothrow) uint32_t[kMaxCodes]);
+    // The string table lives in its hash slots: each taken slot holds a whole
+    // entry, (prefix << 20) | (character << 12) | code, so a search compares
+    // one load per probe. 0 marks a free slot (no stored entry can be 0: its
+    // code is at least 2^s + 2). The entries for the single pixel values and
+    // the clear and end codes are implicit; a lookup never needs them.
     std::unique_ptr<uint32_t[]> slots(new (std::nothrow) uint32_t[kHashSlots]);
-    if (!characters || !prefixes || !slots) return kGifOutOfMemory;
+    if (!slots) return kGifOutOfMemory;
 
     // Bit packer: whole bytes go into the sub-block buffer (block[1..255]).
     uint8_t block[256];
@@ -206,25 +212,27 @@ int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& 
         if (used > 0) writeBlock();
     };
 
+    constexpr uint32_t kFree = 0;
+    auto firstSlot = [](uint32_t prefix, uint32_t character) {
+        return (prefix ^ (character << 8)) % kHashSlots;
+    };
     uint32_t count = 0;
+    // Adds (prefix, character) as the next code; kNoCode when the table is full.
     auto add = [&](uint32_t prefix, uint32_t character) -> uint32_t {
         if (count >= uint32_t(kMaxCodes)) return kNoCode;
-        uint32_t slot = (prefix ^ (character << 8)) % kHashSlots;
-        while (slots[slot] != kNoCode) {
+        uint32_t slot = firstSlot(prefix, character);
+        while (slots[slot] != kFree) {
             slot += kHashStep;
             if (slot >= kHashSlots) slot -= kHashSlots;
         }
-        slots[slot] = count;
-        prefixes[count] = prefix;
-        characters[count] = uint8_t(character);
+        slots[slot] = (prefix << 20) | (character << 12) | count;
         return count++;
     };
     const uint32_t clearCode = 1u << s;
     const uint32_t endCode = clearCode + 1;
     auto reset = [&]() {
-        for (uint32_t i = 0; i < kHashSlots; ++i) slots[i] = kNoCode;
-        count = 0;
-        for (uint32_t i = 0; i <= endCode; ++i) add(kNoCode, i & 0xFF);
+        std::fill(slots.get(), slots.get() + kHashSlots, kFree);
+        count = endCode + 1;  // codes 0 .. 2^s + 1 are taken
     };
     reset();
 
@@ -233,24 +241,23 @@ int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& 
     putCode(clearCode, codeWidth);
 
     const uint32_t mask = uint32_t(entries_ - 1);
+    // The first pixel is a string of its own (a lookup with no prefix); every
+    // later pixel extends the pending string or starts a new one.
     uint32_t prefix = kNoCode;
+    if (width > 0 && height > 0) prefix = uint32_t(pixel(left, top)) & mask;
     for (int y = 0; y < height && !failed; ++y) {
-        for (int x = 0; x < width; ++x) {
+        for (int x = y == 0 ? 1 : 0; x < width; ++x) {
             const uint32_t k = uint32_t(pixel(left + x, top + y)) & mask;
-            if (prefix == kNoCode) {
-                prefix = k;
-                continue;
-            }
             // Look (prefix, k) up; a free slot ends the search.
-            uint32_t slot = (prefix ^ (k << 8)) % kHashSlots;
-            uint32_t code;
-            while ((code = slots[slot]) != kNoCode) {
-                if (prefixes[code] == prefix && characters[code] == k) break;
+            const uint32_t want = (prefix << 20) | (k << 12);
+            uint32_t slot = firstSlot(prefix, k);
+            uint32_t entry;
+            while ((entry = slots[slot]) != kFree && (entry & ~0xFFFu) != want) {
                 slot += kHashStep;
                 if (slot >= kHashSlots) slot -= kHashSlots;
             }
-            if (code != kNoCode) {
-                prefix = code;
+            if (entry != kFree) {
+                prefix = entry & 0xFFFu;
                 continue;
             }
             putCode(prefix, codeWidth);
@@ -309,12 +316,12 @@ public:
             if (!ec) target = real;
         }
         fs::file_status st = fs::status(target, ec);
-        bool exists = !ec && fs::exists(st);
+        const bool exists = !ec && fs::exists(st);
         if (exists && !fs::is_regular_file(st)) {
+            // A device or a pipe: nothing to protect, nothing to remove.
             file_ = std::fopen(target.string().c_str(), "wb");
-            if (file_ == nullptr) return kGifCannotCreate;
             inPlace_ = true;
-            return kGifOk;
+            return file_ != nullptr ? kGifOk : kGifCannotCreate;
         }
         if (exists) {
             // An existing file we could not write to ourselves stays untouched.
@@ -324,11 +331,23 @@ public:
         }
         for (int n = 0; n < 100 && file_ == nullptr; ++n) {
             std::string temp = target.string() + ".part" + std::to_string(n);
+            errno = 0;
             file_ = std::fopen(temp.c_str(), "wbx");
-            if (file_ != nullptr) temp_ = temp;
+            if (file_ != nullptr)
+                temp_ = temp;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (file_ == nullptr && exists) {
+            // No room for a temporary file beside a writable file (a directory
+            // we may not add to): write the file itself, and remove it again if
+            // the export fails, so no broken image is left.
+            file_ = std::fopen(target.string().c_str(), "wb");
+            inPlace_ = true;
+            removeOnDiscard_ = file_ != nullptr;
         }
         if (file_ == nullptr) return kGifCannotCreate;
-        if (exists) fs::permissions(temp_, st.permissions(), ec);  // keep the old file's mode
+        if (exists && !inPlace_) fs::permissions(temp_, st.permissions(), ec);  // keep the mode
         target_ = target.string();
         return kGifOk;
     }
@@ -344,8 +363,11 @@ public:
         bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
         ok = std::fclose(file_) == 0 && ok;
         file_ = nullptr;
-        if (inPlace_) return ok ? kGifOk : kGifWriteFailed;
         std::error_code ec;
+        if (inPlace_) {
+            if (!ok && removeOnDiscard_) fs::remove(target_, ec);
+            return ok ? kGifOk : kGifWriteFailed;
+        }
         if (ok) fs::rename(temp_, target_, ec);
         if (!ok || ec) {
             fs::remove(temp_, ec);
@@ -357,10 +379,12 @@ public:
     }
 
     void Discard() {
-        if (file_ != nullptr) std::fclose(file_);
+        if (file_ == nullptr) return;
+        std::fclose(file_);
         file_ = nullptr;
+        std::error_code ec;
+        if (removeOnDiscard_) fs::remove(target_, ec);
         if (!temp_.empty()) {
-            std::error_code ec;
             fs::remove(temp_, ec);
             temp_.clear();
         }
@@ -371,6 +395,7 @@ private:
     std::string temp_;
     std::string target_;
     bool inPlace_ = false;
+    bool removeOnDiscard_ = false;
 };
 
 struct ProgramWriter {
@@ -387,7 +412,10 @@ ProgramWriter& TheWriter() {
 
 int GifBegin(const std::string& path, int width, int height, int colours, int bits) {
     ProgramWriter& w = TheWriter();
-    w.file.reset();  // an export that never ended leaves nothing behind
+    if (w.file) {  // an export that never ended leaves nothing behind
+        w.writer.End();
+        w.file.reset();
+    }
     auto file = std::unique_ptr<GifFile>(new (std::nothrow) GifFile);
     if (!file) return kGifOutOfMemory;
     int rc = file->Create(path);
@@ -444,15 +472,11 @@ int WriteBoard(Begin&& begin, const GifCells& cells, const PaletteBlock& palette
 }  // namespace
 
 int ExportBoardGif(const std::string& path, const GifCells& cells, const PaletteBlock& palette) {
-    if (cells.width < 0 || cells.height < 0) return kGifBadImage;
-    ProgramWriter& w = TheWriter();
     int rc = WriteBoard([&] { return GifBegin(path, cells.width, cells.height, 256, 8); }, cells,
-                        palette, w.writer);
+                        palette, TheWriter().writer);
     if (rc != kGifOk) return rc;
     // GifEnd runs whatever the image write returned, and reports the first failure.
-    int image = w.writer.FirstError();
-    int end = GifEnd();
-    return image != kGifOk ? image : end;
+    return GifEnd();
 }
 
 int WriteBoardGif(ByteSink& sink, const GifCells& cells, const PaletteBlock& palette) {
