@@ -103,6 +103,7 @@ private:
     void Handle(uint8_t ch);
     void HandleBang(uint8_t ch);
     void Centre();
+    void IncludeBorderCells();
 
     // Shared actions.
     void RowFeed() {
@@ -518,6 +519,21 @@ void Reader::Centre() {
     }
 }
 
+// The whole box covers the interior only. A row that ran past the right edge
+// leaves cells in the border columns, and centring keeps them there; the
+// bounds must still enclose them.
+void Reader::IncludeBorderCells() {
+    const int32_t w = board_.width, h = board_.height;
+    for (int32_t x = 0; x < w; ++x) {
+        if (board_.At(x, 0)) board_.IncludeCell(Point{x, 0});
+        if (board_.At(x, h - 1)) board_.IncludeCell(Point{x, h - 1});
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        if (board_.At(0, y)) board_.IncludeCell(Point{0, y});
+        if (board_.At(w - 1, y)) board_.IncludeCell(Point{w - 1, y});
+    }
+}
+
 bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
     ResetRules();
     board_.Clear();
@@ -554,6 +570,7 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
     if (!explicit_) {
         Centre();
         board_.SetWholeBounds();
+        IncludeBorderCells();
     }
     return true;
 }
