@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "colour/byte_sink.h"
+#include "colour/image_sink.h"
 #include "colour/gif_writer.h"
 #include "colour/palette.h"
 #include "engine/cell_board.h"
@@ -63,7 +63,7 @@ void Finish(benchmark::State& state, int side, std::size_t bytes) {
 void BM_CellariumGif(benchmark::State& state, int side) {
     const std::vector<uint8_t>& cells = Board(side);
     const PaletteBlock& palette = FixedPalette(PaletteId::Autumn);
-    MemorySink sink;
+    MemoryImageSink sink;
     for (auto _ : state) {
         sink.bytes.clear();
         int rc = WriteBoardGif(sink, GifCells{cells.data(), side, side}, palette);

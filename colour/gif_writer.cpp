@@ -66,7 +66,7 @@ bool GifWriter::Put(const uint8_t* data, std::size_t size) {
     return true;
 }
 
-int GifWriter::Begin(ByteSink& sink, int width, int height, int colours, int bits) {
+int GifWriter::Begin(ImageSink& sink, int width, int height, int colours, int bits) {
     sink_ = nullptr;
     error_ = kGifOk;
     entries_ = 0;
@@ -303,7 +303,7 @@ namespace fs = std::filesystem;
 // Commit renames it over the target, Discard (and the destructor) removes it.
 // A target that exists but is not a regular file (a device, a pipe) is written
 // in place, since there is nothing there to protect.
-class GifFile : public ByteSink {
+class GifFile : public ImageSink {
 public:
     ~GifFile() override { Discard(); }
 
@@ -479,7 +479,7 @@ int ExportBoardGif(const std::string& path, const GifCells& cells, const Palette
     return GifEnd();
 }
 
-int WriteBoardGif(ByteSink& sink, const GifCells& cells, const PaletteBlock& palette) {
+int WriteBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette) {
     GifWriter writer;
     int rc = WriteBoard([&] { return writer.Begin(sink, cells.width, cells.height, 256, 8); },
                         cells, palette, writer);

@@ -2,7 +2,7 @@
 // variable code width (9 to 12 bits for 256 colours) in 255-byte sub-blocks.
 //
 // Two levels:
-// - GifWriter writes to any ByteSink and holds the state of one image file;
+// - GifWriter writes to any ImageSink and holds the state of one image file;
 //   tests use it in memory.
 // - GifBegin / GifSetColor / GifWriteImage / GifEnd drive one program-wide
 //   writer onto a file. The file is written under a temporary name beside the
@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "colour/byte_sink.h"
+#include "colour/image_sink.h"
 #include "colour/palette.h"
 
 namespace cellarium {
@@ -54,7 +54,7 @@ public:
     // signature and logical screen descriptor. colours is 1..256 and gives a
     // table of max(2, next power of two) entries, all black until set; bits
     // (1..8) is the colour resolution. Screen sides are 0..65535.
-    int Begin(ByteSink& sink, int width, int height, int colours, int bits);
+    int Begin(ImageSink& sink, int width, int height, int colours, int bits);
 
     // Entry index of the colour table, each component scaled from `bits` bits
     // to 8 (unchanged with 8). Indices outside the table are ignored.
@@ -87,7 +87,7 @@ private:
     bool Put(const uint8_t* data, std::size_t size);
     int Fail(int code);
 
-    ByteSink* sink_ = nullptr;
+    ImageSink* sink_ = nullptr;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
     int bits_ = 8;
@@ -112,6 +112,6 @@ int GifEnd();
 // component. Returns the result code; the image is at path only on kGifOk.
 int ExportBoardGif(const std::string& path, const GifCells& cells, const PaletteBlock& palette);
 // The same into any sink (tests, benchmarks).
-int WriteBoardGif(ByteSink& sink, const GifCells& cells, const PaletteBlock& palette);
+int WriteBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette);
 
 }  // namespace cellarium

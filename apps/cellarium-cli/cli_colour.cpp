@@ -27,6 +27,7 @@ PaletteBlock* ChoosePalette(const std::string& nameOrFile, std::string& error) {
 
 bool ApplyPaletteToBoards(PaletteBlock& palette, std::unique_ptr<CellBoard>& current,
                           std::unique_ptr<CellBoard>& scratch, std::string& error) {
+    scratch->description = current->description;  // both boards hold the pattern's description
     if (!current->RepaletteInto(*scratch, palette)) {
         error = "Unable to allocate memory for the cells.";
         return false;

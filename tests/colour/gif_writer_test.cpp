@@ -33,7 +33,7 @@ struct Image {
 };
 
 std::vector<uint8_t> Encode(const Image& im, const PaletteBlock& palette) {
-    MemorySink sink;
+    MemoryImageSink sink;
     EXPECT_EQ(WriteBoardGif(sink, im.View(), palette), kGifOk);
     return sink.bytes;
 }
@@ -153,7 +153,7 @@ TEST(GifWriter, SmallImagesGiveTheExpectedBytes) {
 
 TEST(GifWriter, FewerColoursMakeASmallerTableAndCodeSize) {
     // 5 colours at 4 bits: an 8-entry table, flags 1 011 0 010, code size 3.
-    MemorySink sink;
+    MemoryImageSink sink;
     GifWriter w;
     ASSERT_EQ(w.Begin(sink, 4, 3, 5, 4), kGifOk);
     w.SetColor(0, 15, 0, 7);
@@ -176,7 +176,7 @@ TEST(GifWriter, FewerColoursMakeASmallerTableAndCodeSize) {
 
     // Two colours still code with a minimum code size of 2; a pixel value
     // beyond the table wraps into it rather than corrupting the code stream.
-    MemorySink two;
+    MemoryImageSink two;
     ASSERT_EQ(w.Begin(two, 3, 3, 2, 1), kGifOk);
     w.SetColor(1, 1, 1, 1);
     ASSERT_EQ(
@@ -297,7 +297,7 @@ namespace {
 
 // Accepts `budget` bytes, then fails every write; records any write attempted
 // after the first failure.
-class FailingSink : public ByteSink {
+class FailingSink : public ImageSink {
 public:
     explicit FailingSink(std::size_t budget) : budget_(budget) {}
     bool Write(const uint8_t* data, std::size_t size) override {
@@ -337,7 +337,7 @@ TEST(GifWriter, AFailedWriteStopsTheImageAndIsReportedAtTheEnd) {
         ASSERT_EQ(sink.writesAfterFailure, 0) << budget;
     }
     // A rectangle outside the cells writes nothing and spoils the file.
-    MemorySink sink;
+    MemoryImageSink sink;
     GifWriter w;
     ASSERT_EQ(w.Begin(sink, 10, 10, 256, 8), kGifOk);
     std::vector<uint8_t> cells(50);

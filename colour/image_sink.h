@@ -1,4 +1,5 @@
-// Where writers put their bytes: a file, or memory in tests.
+// Where the image writer puts the bytes of an image file: a file, or memory
+// in tests and benchmarks.
 #pragma once
 
 #include <cstddef>
@@ -7,15 +8,15 @@
 
 namespace cellarium {
 
-class ByteSink {
+class ImageSink {
 public:
-    virtual ~ByteSink() = default;
+    virtual ~ImageSink() = default;
     // Appends size bytes; false when they could not all be written.
     virtual bool Write(const uint8_t* data, std::size_t size) = 0;
 };
 
 // Collects everything written, in order.
-class MemorySink : public ByteSink {
+class MemoryImageSink : public ImageSink {
 public:
     bool Write(const uint8_t* data, std::size_t size) override {
         bytes.insert(bytes.end(), data, data + size);
