@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "colour/image_sink.h"
 #include "colour/gif_writer.h"
+#include "colour/image_sink.h"
 #include "colour/palette.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
