@@ -1,16 +1,18 @@
-// cellarium-cli: runs a pattern or a random soup for a number of generations
-// and prints the status line.
+// cellarium-cli: runs a pattern file or a random soup for a number of
+// generations, optionally saves the result, and prints the status line.
 #include <chrono>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "cli_colour.h"
 #include "cli_options.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
 #include "engine/step.h"
 #include "formats/rule_notation.h"
+#include "pattern_files.h"
 #include "soup.h"
 #include "stats_file.h"
 
@@ -62,11 +64,6 @@ int main(int argc, char** argv) {
         case ParseStatus::Ok:
             break;
     }
-    if (options.pattern) {
-        std::fprintf(stderr, "cellarium-cli: reading pattern files is not available yet\n");
-        return 2;
-    }
-
     std::unique_ptr<CellBoard> current = CellBoard::Create(options.width, options.height);
     std::unique_ptr<CellBoard> scratch = CellBoard::Create(options.width, options.height);
     if (!current || !scratch) {
@@ -77,11 +74,24 @@ int main(int argc, char** argv) {
         return 1;
     }
     ResetRules();
-    if (options.soup) {
+    if (options.pattern) {
+        std::string loadError;
+        if (!LoadPatternFile(*options.pattern, *current, loadError)) {
+            std::fprintf(stderr, "%s\n", loadError.c_str());
+            return 1;
+        }
+    } else if (options.soup) {
         uint64_t seed = options.soupSeed ? *options.soupSeed : std::random_device{}();
         FillSoup(*current, options.soupDensity, seed);
     }
     if (options.rule) ApplyRuleText(*options.rule);
+    if (options.palette) {
+        PaletteBlock* palette = ChoosePalette(*options.palette, error);
+        if (palette == nullptr || !ApplyPaletteToBoards(*palette, current, scratch, error)) {
+            std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
+            return 1;
+        }
+    }
 
     StatsFile stats;
     if (options.statsPath && !stats.Open(*options.statsPath, options.columns)) {
@@ -111,10 +121,22 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (options.savePath) {
+        std::string saveError;
+        if (!SavePatternFile(*current, *options.savePath, saveError)) {
+            std::fprintf(stderr, "cellarium-cli: %s\n", saveError.c_str());
+            return 1;
+        }
+    }
+
     if (options.printCells && !options.quiet) {
         for (int y = 0; y < current->height; ++y)
             for (int x = 0; x < current->width; ++x)
                 if (uint8_t v = current->At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
+    }
+    if (options.gifPath && !ExportBoardImage(*options.gifPath, *current, error)) {
+        std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
+        return 1;
     }
     if (!options.quiet)
         std::printf("G:%05lld C:%05d B:%05d D:%05d Z:x1\n", generation, current->liveCount, births,
