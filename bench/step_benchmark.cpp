@@ -50,7 +50,9 @@ void PutGlider(CellBoard& b, int x, int y) {
 }
 
 // One glider in the middle: a 7 x 7 window, the cost of a step's overhead.
-void Glider(CellBoard& b) { PutGlider(b, b.width / 2, b.height / 2); }
+void Glider(CellBoard& b) {
+    PutGlider(b, b.width / 2, b.height / 2);
+}
 
 // A sparse pattern: a glider every 50 cells each way, so the window is the
 // whole board but 0.2% of its cells are live.
@@ -80,8 +82,10 @@ void Step(benchmark::State& state, StepKernel kernel, Pair& p) {
     ResetRules();
     const StepRule rule{g_survive, g_born};
     const Rect bounds = p.cur->bounds;
-    const int rows = std::min(bounds.bottom + 2, p.cur->height - 2) - std::max(bounds.top - 2, 1) + 1;
-    const int cols = std::min(bounds.right + 2, p.cur->width - 2) - std::max(bounds.left - 2, 1) + 1;
+    const int rows =
+        std::min(bounds.bottom + 2, p.cur->height - 2) - std::max(bounds.top - 2, 1) + 1;
+    const int cols =
+        std::min(bounds.right + 2, p.cur->width - 2) - std::max(bounds.left - 2, 1) + 1;
     int newborn = 1;
     for (auto _ : state) {
         StepCounts c = kernel(*p.cur, *p.scratch, newborn, rule);
@@ -106,22 +110,23 @@ void RegisterAll() {
     const std::pair<const char*, Filler> patterns[] = {
         {"Soup", Soup}, {"Glider", Glider}, {"Sparse", Sparse}};
     for (int side : {800, 10000}) {
-        const benchmark::TimeUnit unit = side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+        const benchmark::TimeUnit unit =
+            side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
         for (const auto& [pattern, fill] : patterns) {
             const std::string name = pattern + std::to_string(side);
             auto boards = [name, side, fill = fill]() -> Pair& { return Boards(name, side, fill); };
             for (const StepKernelInfo& k : StepKernels()) {
                 if (!k.supported) continue;
-                benchmark::RegisterBenchmark((name + "/" + k.name).c_str(),
-                                             [boards, kernel = k.kernel](benchmark::State& s) {
-                                                 Step(s, kernel, boards());
-                                             })
+                benchmark::RegisterBenchmark(
+                    (name + "/" + k.name).c_str(),
+                    [boards, kernel = k.kernel](benchmark::State& s) { Step(s, kernel, boards()); })
                     ->Unit(unit);
             }
             if (std::string(pattern) == "Soup")
-                benchmark::RegisterBenchmark((name + "/memcpy").c_str(),
-                                             [boards](benchmark::State& s) { Copy(s, boards()); })
-                    ->Unit(unit);
+                benchmark::RegisterBenchmark((name + "/memcpy").c_str(), [boards](
+                                                                             benchmark::State& s) {
+                    Copy(s, boards());
+                })->Unit(unit);
         }
     }
 }

@@ -39,11 +39,10 @@ alignas(64) uint8_t g_columnsTouched[kRowBuffer];
 
 // Loading 32 bytes from kFreshFrom + 32 - k gives 0xFF in lanes k and up.
 alignas(64) const uint8_t kFreshFrom[64] = {
-    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-    0,    0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // Counts are kept per lane in bytes and added up before they can wrap.
 constexpr int kVectorsPerFlush = 250;
@@ -118,7 +117,9 @@ CELLARIUM_INLINE_AVX2 void Cells(Avx2Row& r, int x, __m256i fresh) {
     Store(touched, _mm256_or_si256(Load(touched), _mm256_or_si256(old, bornValue)));
 }
 
-CELLARIUM_INLINE_AVX2 __m256i FreshFrom(int k) { return Load(kFreshFrom + kLanes - k); }
+CELLARIUM_INLINE_AVX2 __m256i FreshFrom(int k) {
+    return Load(kFreshFrom + kLanes - k);
+}
 
 CELLARIUM_INLINE_AVX2 int64_t Sum(__m256i v) {
     alignas(32) int64_t lanes[4];
@@ -186,8 +187,8 @@ CELLARIUM_INLINE_AVX2 bool Row(Avx2Row& r, int n, int sumCount, Totals& totals) 
 }
 
 template <bool kStream>
-CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win,
-                                Avx2Row& r, StepTally& tally) {
+CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win, Avx2Row& r,
+                                StepTally& tally) {
     const std::size_t w = std::size_t(s.width);
     const int n = win.Columns();
     const int sumCount = n + 2;  // columns firstCol - 1 .. lastCol + 1

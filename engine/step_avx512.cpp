@@ -156,8 +156,7 @@ CELLARIUM_INLINE_AVX512 void Row(Avx512Row& r, int n, int sumCount, Totals& tota
     }
     if (x < n) Cells<true, false>(r, x, LowLanes(n - x));
     if (kAhead)
-        for (; i < sumCount; i += kLanes)
-            VerticalSums(r.above, r.width, i, LowLanes(sumCount - i));
+        for (; i < sumCount; i += kLanes) VerticalSums(r.above, r.width, i, LowLanes(sumCount - i));
     Flush(r, totals);
 }
 

@@ -47,8 +47,12 @@ const std::vector<StepKernelInfo>& StepKernels() {
     return kernels;
 }
 
-StepKernel SelectedStepKernel() { return Selected().kernel; }
+StepKernel SelectedStepKernel() {
+    return Selected().kernel;
+}
 
-const char* SelectedStepKernelName() { return Selected().name; }
+const char* SelectedStepKernelName() {
+    return Selected().name;
+}
 
 }  // namespace cellarium

@@ -25,10 +25,14 @@ inline Bytes Load(const uint8_t* p) {
     return v;
 }
 
-inline void Store(uint8_t* p, Bytes v) { std::memcpy(p, &v, sizeof v); }
+inline void Store(uint8_t* p, Bytes v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // 0xFF in the lanes where the comparison holds.
-inline Bytes Mask(Flags m) { return reinterpret_cast<Bytes&>(m); }
+inline Bytes Mask(Flags m) {
+    return reinterpret_cast<Bytes&>(m);
+}
 
 inline Bytes Splat(uint8_t b) {
     Bytes v;
@@ -86,8 +90,8 @@ struct PortableRow {
 // One vector of cells x..x+15 (offsets from firstCol). Lanes where `fresh` is
 // 0 were counted by the vector before; they are rewritten but not counted.
 inline void Cells(PortableRow& r, int x, Bytes fresh) {
-    const Bytes s = Load(g_verticalSums + x) + Load(g_verticalSums + x + 1) +
-                    Load(g_verticalSums + x + 2);
+    const Bytes s =
+        Load(g_verticalSums + x) + Load(g_verticalSums + x + 1) + Load(g_verticalSums + x + 2);
     const Bytes old = Load(r.old + x);
     const Bytes live = Mask(old != 0);
     const Bytes index = s | (live & 16);

@@ -4,7 +4,9 @@
 
 namespace cellarium {
 
-StatsFile::~StatsFile() { Close(); }
+StatsFile::~StatsFile() {
+    Close();
+}
 
 bool StatsFile::Open(const std::string& path, const std::vector<std::string>& columns) {
     Close();
@@ -22,8 +24,10 @@ bool StatsFile::Open(const std::string& path, const std::vector<std::string>& co
     // Unbuffered: each line reaches the file in one write of its own.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     std::string header;
-    for (auto [chosen, name] : {std::pair{generation_, "Generation"}, {total_, "Total Cells"},
-                                {births_, "Births"}, {deaths_, "Deaths"}}) {
+    for (auto [chosen, name] : {std::pair{generation_, "Generation"},
+                                {total_, "Total Cells"},
+                                {births_, "Births"},
+                                {deaths_, "Deaths"}}) {
         if (!chosen) continue;
         if (!header.empty()) header += ',';
         header += name;

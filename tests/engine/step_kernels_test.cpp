@@ -3,6 +3,8 @@
 // included) are stepped and swapped side by side, and after every step the
 // whole of both boards, the counters, the live counts and the bounds must be
 // identical. Comparing whole boards also catches a write outside the window.
+#include "engine/step_kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,11 +16,12 @@
 
 #include "engine/cell_board.h"
 #include "engine/step.h"
-#include "engine/step_kernels.h"
 
 namespace cellarium {
 // Names the kernel in the messages of a failing test.
-void PrintTo(const StepKernelInfo& k, std::ostream* os) { *os << k.name; }
+void PrintTo(const StepKernelInfo& k, std::ostream* os) {
+    *os << k.name;
+}
 }  // namespace cellarium
 
 using namespace cellarium;
@@ -126,8 +129,8 @@ void RunSideBySide(StepKernel kernel, Pair& fast, Pair& ref, const Rule& rule, i
         const int newborn = int(rng() % 2048) - 1024;
         const StepCounts want = StepReference(*ref.cur, *ref.scratch, newborn, stepRule);
         const StepCounts got = kernel(*fast.cur, *fast.scratch, newborn, stepRule);
-        const std::string where = what + " step " + std::to_string(g) + " rule " +
-                                  Describe(rule) + " newborn " + std::to_string(newborn);
+        const std::string where = what + " step " + std::to_string(g) + " rule " + Describe(rule) +
+                                  " newborn " + std::to_string(newborn);
         ASSERT_EQ(got.births, want.births) << where;
         ASSERT_EQ(got.deaths, want.deaths) << where;
         ASSERT_EQ(fast.cur->liveCount, ref.cur->liveCount) << where;
@@ -199,8 +202,8 @@ TEST_P(StepKernelTest, OddWidthsUpToTheLargestBoard) {
     std::mt19937_64 rng(0x5eed0002);
     // Past 10000 too: rows longer than 255 vectors of any width must not wrap
     // the per-lane counters.
-    const int widths[] = {150,  151,  157,  199,  255,   257,   509,  799,
-                          800,  1023, 1025, 4093, 10000, 9999, 16411, 39999};
+    const int widths[] = {150, 151,  157,  199,  255,   257,  509,   799,
+                          800, 1023, 1025, 4093, 10000, 9999, 16411, 39999};
     for (int w : widths) {
         RandomCase(Kernel(), w, 3 + int(rng() % 9), 3, rng, "width");
         if (HasFatalFailure()) return;

@@ -35,8 +35,8 @@ struct Pair {
 };
 
 [[noreturn]] void Fail(const char* kernel, int step, const char* what) {
-    std::fprintf(stderr, "step kernel %s differs from the reference at step %d: %s\n", kernel,
-                 step, what);
+    std::fprintf(stderr, "step kernel %s differs from the reference at step %d: %s\n", kernel, step,
+                 what);
     std::abort();
 }
 
