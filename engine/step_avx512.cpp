@@ -48,10 +48,6 @@ struct Avx512Row {
     const uint8_t* above;         // source row y at firstCol - 1: the next sums' top row
     std::size_t width;
     const uint8_t* ahead;  // kFetchAhead past the next sums' bottom row
-    // The first and last vectors of the row holding a cell live in either
-    // generation, and which of their lanes do.
-    int firstX, lastX;
-    uint64_t firstTouched, lastTouched;
 };
 
 CELLARIUM_INLINE_AVX512 __mmask64 LowLanes(int count) {
@@ -70,8 +66,9 @@ CELLARIUM_INLINE_AVX512 void VerticalSums(const uint8_t* above, std::size_t widt
 
 // One vector of cells x..x+63 of row y (offsets from firstCol). With kMasked
 // only the lanes in `lanes` are read from the source row, written and counted.
+// Returns the lanes whose cell is live in either generation.
 template <bool kMasked, bool kStream>
-CELLARIUM_INLINE_AVX512 void Cells(Avx512Row& r, int x, __mmask64 lanes) {
+CELLARIUM_INLINE_AVX512 uint64_t Cells(Avx512Row& r, int x, __mmask64 lanes) {
     const __m512i one = _mm512_set1_epi8(1);
     const __m512i s = _mm512_add_epi8(_mm512_add_epi8(_mm512_loadu_si512(g_verticalSums + x),
                                                       _mm512_loadu_si512(g_verticalSums + x + 1)),
@@ -99,16 +96,25 @@ CELLARIUM_INLINE_AVX512 void Cells(Avx512Row& r, int x, __mmask64 lanes) {
     r.kept = _mm512_add_epi8(r.kept, _mm512_and_si512(survivesAt, live01));
     // Cells live in either generation: old | next = old | bornValue.
     const __m512i either = _mm512_or_si512(old, bornValue);
-    const uint64_t touched = _mm512_test_epi8_mask(either, either);
-    if (touched != 0) {
-        if (r.firstX < 0) {
-            r.firstX = x;
-            r.firstTouched = touched;
-        }
-        r.lastX = x;
-        r.lastTouched = touched;
-    }
+    return _mm512_test_epi8_mask(either, either);
 }
+
+// The first and last vectors of a row holding a cell live in either
+// generation, and which of their lanes do.
+struct RowTouched {
+    int firstX = -1, lastX = -1;
+    uint64_t first = 0, last = 0;
+
+    void Note(int x, uint64_t touched) {
+        if (touched == 0) return;
+        if (firstX < 0) {
+            firstX = x;
+            first = touched;
+        }
+        lastX = x;
+        last = touched;
+    }
+};
 
 CELLARIUM_INLINE_AVX512 int64_t Sum(__m512i v) {
     alignas(64) int64_t lanes[8];
@@ -135,29 +141,30 @@ CELLARIUM_INLINE_AVX512 void Flush(Avx512Row& r, Totals& totals) {
 // them) on the way: sums 0..i-1 are overwritten only once the cells that
 // read them are done.
 template <bool kStream, bool kAhead>
-CELLARIUM_INLINE_AVX512 void Row(Avx512Row& r, int n, int sumCount, Totals& totals) {
-    r.firstX = -1;
+CELLARIUM_INLINE_AVX512 RowTouched Row(Avx512Row& r, int n, int sumCount, Totals& totals) {
+    RowTouched touched;
     int x = 0;
     if (kStream) {
         // Up to the first 64-byte boundary of the target row with a masked
         // store, then whole aligned vectors streamed past the caches.
         x = std::min(int((0 - reinterpret_cast<uintptr_t>(r.out)) & 63), n);
-        if (x > 0) Cells<true, false>(r, 0, LowLanes(x));
+        if (x > 0) touched.Note(0, Cells<true, false>(r, 0, LowLanes(x)));
     }
     int i = 0;  // next vertical sum to build
     while (x + kLanes <= n) {
         const int stop = std::min(n - kLanes, x + (kVectorsPerFlush - 2) * kLanes);
         for (; x <= stop; x += kLanes, i += kLanes) {
-            Cells<false, kStream>(r, x, ~__mmask64(0));
+            touched.Note(x, Cells<false, kStream>(r, x, ~__mmask64(0)));
             if (kAhead) VerticalSums(r.above, r.width, i, ~__mmask64(0));
             if (kStream) _mm_prefetch(reinterpret_cast<const char*>(r.ahead + i), _MM_HINT_T0);
         }
         if (x + kLanes <= n) Flush(r, totals);
     }
-    if (x < n) Cells<true, false>(r, x, LowLanes(n - x));
+    if (x < n) touched.Note(x, Cells<true, false>(r, x, LowLanes(n - x)));
     if (kAhead)
         for (; i < sumCount; i += kLanes) VerticalSums(r.above, r.width, i, LowLanes(sumCount - i));
     Flush(r, totals);
+    return touched;
 }
 
 template <bool kStream>
@@ -180,14 +187,12 @@ CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWi
         // Fetching ahead stays inside the board.
         const std::size_t ahead = at + 2 * w - 1 + kFetchAhead;
         r.ahead = ahead + std::size_t(n) + kLanes <= s.CellCount() ? s.cells + ahead : r.old;
-        if (y < win.lastRow)
-            Row<kStream, true>(r, n, sumCount, totals);
-        else
-            Row<kStream, false>(r, n, sumCount, totals);
-        if (r.firstX >= 0) {
+        const RowTouched touched = y < win.lastRow ? Row<kStream, true>(r, n, sumCount, totals)
+                                                   : Row<kStream, false>(r, n, sumCount, totals);
+        if (touched.firstX >= 0) {
             tally.IncludeRow(y);
-            tally.IncludeColumns(win.firstCol + r.firstX + __builtin_ctzll(r.firstTouched),
-                                 win.firstCol + r.lastX + 63 - __builtin_clzll(r.lastTouched));
+            tally.IncludeColumns(win.firstCol + touched.firstX + __builtin_ctzll(touched.first),
+                                 win.firstCol + touched.lastX + 63 - __builtin_clzll(touched.last));
         }
     }
     const int64_t births = Sum(totals.born), kept = Sum(totals.kept);
