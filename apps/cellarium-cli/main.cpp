@@ -1,5 +1,5 @@
-// cellarium-cli: runs a pattern or a random soup for a number of generations
-// and prints the status line.
+// cellarium-cli: runs a pattern file or a random soup for a number of
+// generations, optionally saves the result, and prints the status line.
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -11,6 +11,7 @@
 #include "engine/rules.h"
 #include "engine/step.h"
 #include "formats/rule_notation.h"
+#include "pattern_files.h"
 #include "soup.h"
 
 using namespace cellarium;
@@ -61,11 +62,6 @@ int main(int argc, char** argv) {
         case ParseStatus::Ok:
             break;
     }
-    if (options.pattern) {
-        std::fprintf(stderr, "cellarium-cli: reading pattern files is not available yet\n");
-        return 2;
-    }
-
     std::unique_ptr<CellBoard> current = CellBoard::Create(options.width, options.height);
     std::unique_ptr<CellBoard> scratch = CellBoard::Create(options.width, options.height);
     if (!current || !scratch) {
@@ -76,7 +72,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     ResetRules();
-    if (options.soup) {
+    if (options.pattern) {
+        std::string loadError;
+        if (!LoadPatternFile(*options.pattern, *current, loadError)) {
+            std::fprintf(stderr, "%s\n", loadError.c_str());
+            return 1;
+        }
+    } else if (options.soup) {
         uint64_t seed = options.soupSeed ? *options.soupSeed : std::random_device{}();
         FillSoup(*current, options.soupDensity, seed);
     }
@@ -91,6 +93,14 @@ int main(int argc, char** argv) {
         ++generation;
         progress.Update(i + 1);
         if (options.untilStagnation && births == 0 && deaths == 0) break;
+    }
+
+    if (options.savePath) {
+        std::string saveError;
+        if (!SavePatternFile(*current, *options.savePath, saveError)) {
+            std::fprintf(stderr, "cellarium-cli: %s\n", saveError.c_str());
+            return 1;
+        }
     }
 
     if (options.printCells && !options.quiet) {

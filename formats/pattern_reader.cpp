@@ -1,0 +1,595 @@
+#include "formats/pattern_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/rules.h"
+#include "formats/rule_notation.h"
+
+namespace cellarium {
+namespace {
+
+constexpr uint8_t kCR = 13;
+constexpr uint8_t kLF = 10;
+
+// Every number in pattern text (counts, sizes, coordinates) saturates here. The
+// cap lies far beyond any board (at most 40000 x 40000 cells), so a saturated
+// number still means "off the board", and it is small enough that positions
+// computed from it (row x width + column, sums of counts) stay exact in 64
+// bits. A huge number therefore fails the read or lands off the board; it never
+// wraps around onto it.
+constexpr int64_t kNumberCap = int64_t(1) << 40;
+
+bool IsDigit(uint8_t ch) { return ch >= '0' && ch <= '9'; }
+
+// Run-length data marks live cells with o; x, y and z (either case) stand for
+// the live states of multi-state patterns and are taken as live too.
+bool IsRleLiveCell(uint8_t ch) {
+    switch (ch) {
+        case 'o': case 'O': case 'x': case 'X': case 'y': case 'Y': case 'z': case 'Z':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Division truncating toward zero, as the placement formulas want it.
+int64_t Half(int64_t v) { return v / 2; }
+
+int64_t AppendDigit(int64_t n, uint8_t ch) { return std::min(n * 10 + (ch - '0'), kNumberCap); }
+
+// The text of one coordinate, kept as the value it converts to rather than as
+// characters: leading white space, an optional sign, then digits up to the
+// first other byte; no digits give 0. Appending bytes one at a time and asking
+// for Value() gives the same number as converting the whole text at the end,
+// without a buffer that grows with a long line.
+class CoordText {
+public:
+    void Clear() { *this = CoordText(); }
+
+    void Append(uint8_t ch) {
+        switch (phase_) {
+            case Phase::Leading:
+                if (ch == ' ' || (ch >= '\t' && ch <= '\r')) return;
+                phase_ = Phase::Digits;
+                if (ch == '+' || ch == '-') {
+                    negative_ = ch == '-';
+                    return;
+                }
+                [[fallthrough]];
+            case Phase::Digits:
+                if (IsDigit(ch))
+                    value_ = AppendDigit(value_, ch);
+                else
+                    phase_ = Phase::Done;
+                return;
+            case Phase::Done:
+                return;
+        }
+    }
+
+    int64_t Value() const { return negative_ ? -value_ : value_; }
+
+private:
+    enum class Phase : uint8_t { Leading, Digits, Done };
+    Phase phase_ = Phase::Leading;
+    bool negative_ = false;
+    int64_t value_ = 0;
+};
+
+using S = ReaderState;
+
+class Reader {
+public:
+    explicit Reader(CellBoard& board)
+        : board_(board),
+          width_(board.width),
+          height_(board.height),
+          size_(int64_t(board.width) * board.height),
+          halfWidth_(Half(board.width)),
+          halfHeight_(Half(board.height)),
+          parser_(g_survive, g_born) {}
+
+    bool Run(ByteSource& source, PatternReporter& reporter);
+
+private:
+    bool OffBoard() const { return p_ < 0 || p_ >= size_; }
+    // After the last row of a picture that reaches the board's bottom row, its
+    // line end moves the position past the end of the storage although nothing
+    // more is placed; such trailing line ends are not a failure.
+    bool OnlyTrailingLineEnds() const { return rowFeedPending_ && state_ == S::Picture; }
+
+    void Handle(uint8_t ch);
+    void HandleBang(uint8_t ch);
+    void Centre();
+    void IncludeBorderCells();
+
+    // Shared actions.
+    void RowFeed() {
+        y_ += 1;
+        p_ = y_ * width_ + left_;
+        rowFeedPending_ = true;
+    }
+    void PutCell() {
+        Place(p_, 1);
+        p_ += 1;
+    }
+    void SkipCell() { p_ += 1; }
+    int64_t Count() const { return n_ == 0 ? 1 : n_; }
+    void DeadRun() {
+        p_ += Count();
+        n_ = 0;
+    }
+    void LiveRun() {
+        const int64_t k = Count();
+        // A run that would reach the last cell of the storage writes nothing;
+        // the read then fails at the next position check.
+        if (p_ + k < size_) Place(p_, k);
+        p_ += k;
+        n_ = 0;
+    }
+    void Digit(uint8_t ch) { n_ = AppendDigit(n_, ch); }
+    void Describe(uint8_t ch, S onLineEnd, S otherwise);
+    void SetPosition(int64_t row, int64_t column) {
+        y_ = row;
+        left_ = column;
+        p_ = y_ * width_ + left_;
+    }
+    void Life106Cell();
+    void StartRuleText() {
+        ClearRules();
+        parser_.Reset();
+    }
+
+    // Sets the k cells from storage index `start` on, counting only those that
+    // were dead, and widens the bounds to enclose them where they really are in
+    // storage (a run past the right edge continues on the next row).
+    void Place(int64_t start, int64_t k);
+
+    CellBoard& board_;
+    const int64_t width_;
+    const int64_t height_;
+    const int64_t size_;
+    const int64_t halfWidth_;
+    const int64_t halfHeight_;
+    RuleTextParser parser_;
+
+    S state_ = S::LineStart;
+    int64_t p_ = 0;     // storage index where the next cell goes
+    int64_t y_ = 1;     // current row
+    int64_t left_ = 1;  // column where a row starts after a line end
+    int64_t n_ = 0;     // number being accumulated
+    CoordText xText_;
+    CoordText yText_;
+    std::string description_;
+    int pendingBreaks_ = 0;  // line ends still to become CR LF in the description
+    bool explicit_ = false;  // the pattern gave its position itself
+    bool rowFeedPending_ = false;
+};
+
+void Reader::Place(int64_t start, int64_t k) {
+    if (k <= 0 || start < 0 || start + k > size_) return;
+    uint8_t* cell = board_.cells + start;
+    int64_t newlyLive = 0;
+    for (int64_t i = 0; i < k; ++i) newlyLive += cell[i] == 0;
+    std::memset(cell, 1, std::size_t(k));
+    board_.liveCount += int32_t(newlyLive);
+
+    const int64_t last = start + k - 1;
+    const int32_t firstRow = int32_t(start / width_), lastRow = int32_t(last / width_);
+    board_.IncludeCell(Point{int32_t(start % width_), firstRow});
+    board_.IncludeCell(Point{int32_t(last % width_), lastRow});
+    if (firstRow != lastRow) {
+        board_.IncludeCell(Point{int32_t(width_ - 1), firstRow});
+        board_.IncludeCell(Point{0, lastRow});
+    }
+}
+
+void Reader::Describe(uint8_t ch, S onLineEnd, S otherwise) {
+    if (ch == kCR || ch == kLF) {
+        if (pendingBreaks_ > 0) {
+            description_ += "\r\n";
+            --pendingBreaks_;
+        } else {
+            description_ += ' ';
+        }
+        n_ = 0;
+        state_ = onLineEnd;
+    } else {
+        description_ += char(ch);
+        state_ = otherwise;
+    }
+}
+
+void Reader::Life106Cell() {
+    explicit_ = true;
+    SetPosition(yText_.Value() + halfHeight_, xText_.Value() + halfWidth_);
+    // Off the board nothing is written; the next position check fails the read.
+    if (!OffBoard()) Place(p_, 1);
+    xText_.Clear();
+    yText_.Clear();
+}
+
+void Reader::Handle(uint8_t ch) {
+    if (ch != kCR && ch != kLF) rowFeedPending_ = false;
+    switch (state_) {
+        case S::LineStart:
+            if (ch == kCR) {
+                RowFeed();
+                state_ = S::Picture;
+            } else if (ch == '!') {
+                state_ = S::BangFirst;
+            } else if (ch == '#') {
+                state_ = S::Hash;
+            } else if (ch == '*') {
+                PutCell();
+                state_ = S::Picture;
+            } else if (ch == '.') {
+                SkipCell();
+                state_ = S::Picture;
+            } else if (ch == 'x' || ch == 'X') {
+                n_ = 0;
+                state_ = S::RleWidth;
+            } else if (IsDigit(ch) || ch == '-') {
+                xText_.Clear();
+                xText_.Append(ch);
+                yText_.Clear();
+                state_ = S::ListX;
+            }
+            break;
+        case S::Picture:
+            if (ch == kCR)
+                RowFeed();
+            else if (ch == '#')
+                state_ = S::Hash;
+            else if (ch == '*')
+                PutCell();
+            else if (ch == '.')
+                SkipCell();
+            break;
+        case S::Hash:
+            switch (ch) {
+                case kCR: state_ = S::Picture; break;
+                case 'C':
+                case 'D': state_ = S::DescSpaces; break;
+                case 'L': state_ = S::SkipLine; break;
+                case 'N': state_ = S::NormalRules; break;
+                case 'P': state_ = S::PosStart; break;
+                case 'R':
+                case 'r':
+                    StartRuleText();
+                    state_ = S::RuleLine;
+                    break;
+                default: break;
+            }
+            break;
+        case S::SkipLine:
+            if (ch == kCR) state_ = S::LineStart;
+            break;
+        case S::DescSpaces:
+            if (ch != ' ') Describe(ch, S::LineStart, S::Desc);
+            break;
+        case S::Desc:
+            Describe(ch, S::LineStart, S::Desc);
+            break;
+        case S::NormalRules:
+            if (ch == kCR) {
+                ResetRules();
+                state_ = S::LineStart;
+            }
+            break;
+        case S::RuleLine:
+            if (parser_.Feed(ch)) state_ = S::LineStart;
+            break;
+        case S::PosStart:
+            xText_.Clear();
+            yText_.Clear();
+            state_ = S::PosX;
+            break;
+        case S::PosX:
+            if (ch == ' ')
+                state_ = S::PosY;
+            else
+                xText_.Append(ch);
+            break;
+        case S::PosY:
+            if (ch == kCR) {
+                explicit_ = true;
+                SetPosition(yText_.Value() + halfHeight_, xText_.Value() + halfWidth_);
+                state_ = S::Picture;
+            } else {
+                yText_.Append(ch);
+            }
+            break;
+        case S::ListX:
+            if (ch == ' ')
+                state_ = S::ListY;
+            else if (ch == '#')
+                state_ = S::Hash;
+            else if (IsDigit(ch) || ch == '-')
+                xText_.Append(ch);
+            break;
+        case S::ListY:
+            if (ch == kCR) {
+                Life106Cell();
+                state_ = S::ListX;
+            } else {
+                yText_.Append(ch);
+            }
+            break;
+
+        case S::RleWidth:
+            if (ch == ',') {
+                explicit_ = true;
+                left_ = Half(width_ - n_);
+                n_ = 0;
+                state_ = S::RleHeight;
+            } else if (IsDigit(ch)) {
+                Digit(ch);
+            }
+            break;
+        case S::RleHeight:
+            if (ch == kCR || ch == ',') {
+                explicit_ = true;
+                SetPosition(Half(height_ - n_), left_);
+                n_ = 0;
+                if (ch == kCR) {
+                    ResetRules();
+                    state_ = S::RleData;
+                } else {
+                    StartRuleText();
+                    state_ = S::RleRule;
+                }
+            } else if (IsDigit(ch)) {
+                Digit(ch);
+            }
+            break;
+        case S::RleRule:
+            if (parser_.Feed(ch)) {
+                n_ = 0;
+                state_ = S::RleData;
+            }
+            break;
+        case S::RleData:
+            if (IsDigit(ch)) {
+                Digit(ch);
+            } else if (ch == 'b' || ch == 'B') {
+                DeadRun();
+            } else if (IsRleLiveCell(ch)) {
+                LiveRun();
+            } else if (ch == '$') {
+                SetPosition(y_ + Count(), left_);
+                n_ = 0;
+            } else if (ch == '!') {
+                pendingBreaks_ = 1;
+                state_ = S::RleEnd;
+            }
+            break;
+        case S::RleEnd:
+            if (ch == kCR) state_ = S::TrailStart;
+            break;
+        case S::TrailStart:
+            if (ch == '#')
+                state_ = S::TrailHash;
+            else if (ch != kCR && ch != kLF)
+                Describe(ch, S::TrailStart, S::TrailText);
+            break;
+        case S::TrailHash:
+            state_ = S::TrailText;
+            break;
+        case S::TrailText:
+            Describe(ch, S::TrailStart, S::TrailText);
+            break;
+
+        default:
+            HandleBang(ch);
+            break;
+    }
+}
+
+void Reader::HandleBang(uint8_t ch) {
+    // States that pass their byte on to the description: the listed action
+    // comes first, then Describe, whose line end always leads to BangStart.
+    S next = state_;
+    switch (state_) {
+        case S::BangFirst:
+            if (ch == kCR)
+                n_ = 0;
+            else if (ch == '"')
+                next = S::BangQuote;
+            else if (ch != ' ')
+                next = S::BangText;
+            break;
+        case S::BangNext:
+            if (ch == kCR)
+                n_ = 0;
+            else if (ch != ' ')
+                next = S::BangText;
+            break;
+        case S::BangText:
+            break;
+        case S::BangQuote:
+            if (IsDigit(ch)) next = S::BangNum1;
+            break;
+        case S::BangNum1:
+            if (!IsDigit(ch)) next = S::BangWait2;
+            break;
+        case S::BangWait2:
+            if (IsDigit(ch)) {
+                n_ = ch - '0';
+                next = S::BangRows;
+            }
+            break;
+        case S::BangRows:
+            if (IsDigit(ch)) {
+                Digit(ch);
+            } else {
+                // The row only; the position follows with the column count.
+                y_ = Half(height_ - n_);
+                next = S::BangWait3;
+            }
+            break;
+        case S::BangWait3:
+            if (IsDigit(ch)) {
+                n_ = ch - '0';
+                next = S::BangCols;
+            }
+            break;
+        case S::BangCols:
+            if (IsDigit(ch)) {
+                Digit(ch);
+            } else {
+                explicit_ = true;
+                SetPosition(y_, Half(width_ - n_));
+                next = S::BangText;
+            }
+            break;
+
+        // States whose bytes stay out of the description.
+        case S::BangStart:
+            if (ch == ' ') {
+                n_ = 0;
+                state_ = S::BangPicture;
+            } else if (ch == '!') {
+                state_ = S::BangNext;
+            } else if (ch == '.' || ch == 'O' || ch == 'o' || ch == '*') {
+                // A row that starts with a cell is picture data at once, so the
+                // first row after "!Name: ..." comments is not lost.
+                n_ = 0;
+                state_ = S::BangPicture;
+                HandleBang(ch);
+            } else if (ch != kCR && ch != kLF) {
+                state_ = S::BangSkip;
+            }
+            return;
+        case S::BangSkip:
+            if (ch == kCR) {
+                n_ = 0;
+                state_ = S::BangPicture;
+            }
+            return;
+        case S::BangPicture:
+            if (IsDigit(ch)) {
+                Digit(ch);
+            } else if (ch == '.') {
+                DeadRun();
+            } else if (ch == '*' || ch == 'O' || ch == 'o') {
+                LiveRun();
+            } else if (ch == kCR) {
+                SetPosition(y_ + 1, left_);  // a count before the line end is not used
+                n_ = 0;
+            } else if (ch == '!') {
+                state_ = S::BangText;
+            }
+            return;
+        default:
+            return;
+    }
+    Describe(ch, S::BangStart, next);
+}
+
+void Reader::Centre() {
+    const Rect b = board_.bounds;
+    if (b.left > b.right || b.top > b.bottom) return;
+    // The bounds hold storage rows and columns of placed cells, so the range
+    // below holds every live cell and both places start inside the storage.
+    const int64_t src = int64_t(b.top) * width_ + b.left;
+    const int64_t dst =
+        Half(height_ - (b.bottom - b.top)) * width_ + Half(width_ - (int64_t(b.right) - b.left));
+    if (src == dst) return;
+    const int64_t length = (int64_t(b.bottom) - b.top + 1) * width_;
+    // Cells of the range past the end of the storage do not exist, and those
+    // whose new place would lie past it are dropped: the move stays inside.
+    const int64_t srcLength = std::min(length, size_ - src);
+    const int64_t moved = std::min(srcLength, size_ - dst);
+    uint8_t* cells = board_.cells;
+    std::memmove(cells + dst, cells + src, std::size_t(moved));
+    // Cells of the old range that the new range does not cover end dead.
+    if (dst > src) {
+        const int64_t end = std::min(src + srcLength, dst);
+        std::memset(cells + src, 0, std::size_t(end - src));
+    }
+    const int64_t from = std::max(src, dst + moved);
+    if (from < src + srcLength) std::memset(cells + from, 0, std::size_t(src + srcLength - from));
+    if (moved < srcLength) {
+        int64_t live = 0;
+        for (int64_t i = 0; i < size_; ++i) live += cells[i] != 0;
+        board_.liveCount = int32_t(live);
+    }
+}
+
+// The whole box covers the interior only. A row that ran past the right edge
+// leaves cells in the border columns, and centring keeps them there; the
+// bounds must still enclose them.
+void Reader::IncludeBorderCells() {
+    const int32_t w = board_.width, h = board_.height;
+    for (int32_t x = 0; x < w; ++x) {
+        if (board_.At(x, 0)) board_.IncludeCell(Point{x, 0});
+        if (board_.At(x, h - 1)) board_.IncludeCell(Point{x, h - 1});
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        if (board_.At(0, y)) board_.IncludeCell(Point{0, y});
+        if (board_.At(w - 1, y)) board_.IncludeCell(Point{w - 1, y});
+    }
+}
+
+bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
+    ResetRules();
+    board_.Clear();
+    board_.ResetBounds();
+    board_.liveCount = 0;
+    parser_.Reset();
+    p_ = width_ + 1;
+
+    auto tooBig = [&] {
+        reporter.ShowMessage(PatternTooBigMessage(board_.width, board_.height));
+        return false;
+    };
+
+    uint8_t raw = 0;
+    bool more = source.Read(raw) == 1;
+    bool afterCR = false;
+    while (more) {
+        // A lone LF is a line end of its own and is handled as a CR; the LF of
+        // CR LF follows its CR as the LF it is.
+        const uint8_t ch = (raw == kLF && !afterCR) ? kCR : raw;
+        if (OffBoard() && !(OnlyTrailingLineEnds() && (ch == kCR || ch == kLF))) return tooBig();
+        Handle(ch);
+        const bool wasCR = raw == kCR;
+        do {
+            more = source.Read(raw) == 1;
+        } while (more && wasCR && raw == kCR);  // a run of CRs counts as one
+        afterCR = wasCR;
+    }
+
+    if (OffBoard() && !OnlyTrailingLineEnds()) return tooBig();
+    const auto last = description_.find_last_not_of(" \t\r\n");
+    description_.erase(last == std::string::npos ? 0 : last + 1);
+    board_.description = std::move(description_);
+    if (!explicit_) {
+        Centre();
+        board_.SetWholeBounds();
+        IncludeBorderCells();
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string PatternTooBigMessage(int width, int height) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "That pattern is too big for this board.  The maximum size is %dx%d. You can "
+                  "change the board size on the Tools menu at the file selection screen to choose "
+                  "a bigger board size.",
+                  width, height);
+    return text;
+}
+
+bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter) {
+    Reader reader(board);
+    return reader.Run(source, reporter);
+}
+
+}  // namespace cellarium

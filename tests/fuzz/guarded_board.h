@@ -1,0 +1,97 @@
+// A board whose cells sit between two guard areas, and the checks that every
+// read of pattern text must pass on it. Shared by the reader's fuzz target and
+// the regression tests that replay its findings.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/cell_board.h"
+#include "engine/rules.h"
+#include "formats/byte_stream.h"
+#include "formats/pattern_reader.h"
+
+namespace cellarium::testing {
+
+class GuardedBoard {
+public:
+    static constexpr std::size_t kGuard = 4096;
+    static constexpr uint8_t kCanary = 0xA5;
+    static constexpr const char* kOldDescription = "description before the read";
+
+    GuardedBoard(int width, int height) : board_(CellBoard::Create(width, height)) {
+        board_->ReleaseCellBitmap();
+        storage_.assign(kGuard * 2 + board_->CellCount(), kCanary);
+        board_->cells = storage_.data() + kGuard;
+    }
+    ~GuardedBoard() { board_->cells = nullptr; }  // the storage is ours, not the board's
+    GuardedBoard(const GuardedBoard&) = delete;
+    GuardedBoard& operator=(const GuardedBoard&) = delete;
+
+    CellBoard& board() { return *board_; }
+    std::vector<uint8_t>& storage() { return storage_; }
+
+    // Reads `bytes` and returns the first broken promise, or "" when all hold:
+    // nothing written outside the cells; every cell 0 or 1; the bounds enclose
+    // every live cell; the live count is the number of live cells; the rule
+    // tables hold 0 and 1; on success no message and a trimmed description, on
+    // failure the "too big" message and the old description.
+    std::string ReadAndCheck(const uint8_t* bytes, std::size_t size) {
+        CellBoard& b = *board_;
+        b.description = kOldDescription;
+        MemoryByteSource source(bytes, size);
+        struct Keeper final : PatternReporter {
+            void ShowMessage(const std::string& text) override { messages.push_back(text); }
+            std::vector<std::string> messages;
+        } reporter;
+        const bool ok = ReadPattern(b, source, reporter);
+        if (std::string problem = Check(); !problem.empty()) return problem;
+        if (ok) {
+            if (!reporter.messages.empty()) return "message shown although the read succeeded";
+            const std::string& d = b.description;
+            if (!d.empty() && std::string(" \t\r\n").find(d.back()) != std::string::npos)
+                return "description keeps trailing white space";
+        } else {
+            if (reporter.messages.size() != 1 ||
+                reporter.messages[0] != PatternTooBigMessage(b.width, b.height))
+                return "failed read without exactly one too-big message";
+            if (b.description != kOldDescription) return "failed read changed the description";
+        }
+        return "";
+    }
+
+    // The board-level promises alone.
+    std::string Check() const {
+        const CellBoard& b = *board_;
+        const std::size_t cells = b.CellCount();
+        for (std::size_t i = 0; i < kGuard; ++i)
+            if (storage_[i] != kCanary || storage_[kGuard + cells + i] != kCanary)
+                return "write outside the board's cells";
+        int64_t live = 0;
+        for (int y = 0; y < b.height; ++y)
+            for (int x = 0; x < b.width; ++x) {
+                const uint8_t v = b.At(x, y);
+                if (v > 1) return "cell value other than 0 or 1";
+                if (v == 0) continue;
+                ++live;
+                if (x < b.bounds.left || x > b.bounds.right || y < b.bounds.top ||
+                    y > b.bounds.bottom)
+                    return "live cell " + std::to_string(x) + "," + std::to_string(y) +
+                           " outside the bounds";
+            }
+        if (live != b.liveCount)
+            return "live count " + std::to_string(b.liveCount) + " but " + std::to_string(live) +
+                   " live cells";
+        for (int n = 0; n < kRuleEntries; ++n)
+            if (g_survive[n] > 1 || g_born[n] > 1) return "rule table entry other than 0 or 1";
+        return "";
+    }
+
+private:
+    std::unique_ptr<CellBoard> board_;
+    std::vector<uint8_t> storage_;
+};
+
+}  // namespace cellarium::testing
