@@ -26,7 +26,10 @@ std::string Fill(const char* pattern, const std::string& path) {
 std::string SaveLoadFailureText(const std::string& path, FileError cause, bool saving,
                                 unsigned defaultPromptId) {
     switch (cause) {
-        case FileError::FileNotFound: return Fill("%1 was not found.", path);
+        case FileError::FileNotFound:
+            // Saving, it is the folder that is missing.
+            return saving ? Fill("%1 contains an invalid path.", path)
+                          : Fill("%1 was not found.", path);
         case FileError::BadPath: return Fill("%1 contains an invalid path.", path);
         case FileError::TooManyOpenFiles:
             return Fill("%1 could not be opened because there are too many open files.", path);

@@ -36,8 +36,9 @@ public:
     CDocument* GetDocument() const { return m_pDocument; }
     CFrameWnd* GetParentFrame() const { return m_pFrame; }
 
-    // Called when a document has been opened or created in the view.
-    virtual void OnInitialUpdate() {}
+    // Called when a document has been opened or created in the view; the
+    // base repaints the whole view.
+    virtual void OnInitialUpdate() { Invalidate(true); }
     virtual void OnDraw(CDC* pDC) = 0;
     void OnPaint(CDC& dc) override { OnDraw(&dc); }
 

@@ -38,6 +38,7 @@ int CWinApp::ExitInstance() {
 }
 
 bool CWinApp::OnIdle(long count) {
+    ++idleCalls_;
     if (count <= 0) {
         ++idleRefreshes_;
         if (m_pMainWnd != nullptr) m_pMainWnd->OnUpdateCmdUI();

@@ -39,7 +39,9 @@ public:
     // run empty, until it returns false. The base refreshes the command state
     // of the main window's toolbar at count 0 and wants no more after count 1.
     virtual bool OnIdle(long count);
-    // How often the base idle processing has refreshed command states.
+    // How often the base idle processing ran, and how often it refreshed
+    // command states.
+    long IdleProcessingCount() const { return idleCalls_; }
     long IdleRefreshCount() const { return idleRefreshes_; }
 
     // --- Resources --------------------------------------------------------
@@ -80,6 +82,7 @@ private:
     const ResourceTable* resources_ = nullptr;
     std::unique_ptr<CSingleDocTemplate> template_;
     int waitCount_ = 0;
+    long idleCalls_ = 0;
     long idleRefreshes_ = 0;
 };
 
