@@ -57,6 +57,7 @@ int CWnd::MessageBox(const std::string& text, const std::string& caption, unsign
 }
 
 void CWnd::OnTimer(unsigned) {}
+bool CWnd::OnEraseBkgnd(CDC&) { return false; }
 void CWnd::OnPaint(CDC&) {}
 void CWnd::OnSize(int, int) {}
 void CWnd::OnKeyDown(unsigned, unsigned, unsigned) {}

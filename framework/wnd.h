@@ -41,6 +41,9 @@ public:
 
     // --- Messages the back end delivers ---------------------------------
     virtual void OnTimer(unsigned id);
+    // Erases the background of the invalid area before a paint that asked for
+    // it; returns whether it did.
+    virtual bool OnEraseBkgnd(CDC& dc);
     // Paints the window on a surface (views draw, others ignore it).
     virtual void OnPaint(CDC& dc);
     virtual void OnSize(int cx, int cy);

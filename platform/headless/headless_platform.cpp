@@ -155,6 +155,24 @@ void HeadlessPlatform::AdvanceTime(uint64_t ms) {
     now_ = std::max(now_, end);
 }
 
+void HeadlessPlatform::LButtonDown(CWnd& wnd, CPoint point) {
+    if (quit_) return;
+    wnd.OnLButtonDown(MK_LBUTTON, point);
+    Pump();
+}
+
+void HeadlessPlatform::MouseMove(CWnd& wnd, unsigned flags, CPoint point) {
+    if (quit_) return;
+    wnd.OnMouseMove(flags, point);
+    Pump();
+}
+
+void HeadlessPlatform::KeyDown(CWnd& wnd, unsigned key) {
+    if (quit_) return;
+    wnd.OnKeyDown(key, 1, 0);
+    Pump();
+}
+
 bool HeadlessPlatform::TimerArmed(const CWnd& wnd, unsigned id) const {
     return TimerDue(wnd, id) != 0;
 }
@@ -221,8 +239,11 @@ bool HeadlessPlatform::KillTimer(CWnd& wnd, TimerHandle handle) {
     return true;
 }
 
-void HeadlessPlatform::Invalidate(CWnd& wnd, const CRect*, bool) {
-    if (Window* w = FindWindow(wnd)) w->invalid = true;
+void HeadlessPlatform::Invalidate(CWnd& wnd, const CRect*, bool erase) {
+    if (Window* w = FindWindow(wnd)) {
+        w->invalid = true;
+        w->erase = w->erase || erase;
+    }
 }
 
 void HeadlessPlatform::UpdateWindow(CWnd& wnd) {
@@ -237,10 +258,14 @@ void HeadlessPlatform::PaintInvalid() {
 }
 
 void HeadlessPlatform::Paint(Window& w) {
+    const bool erase = w.erase;
     w.invalid = false;
+    w.erase = false;
     ++paints_;
     CDC dc(surface_);
-    w.wnd->OnPaint(dc);
+    CWnd* wnd = w.wnd;
+    if (erase) wnd->OnEraseBkgnd(dc);
+    wnd->OnPaint(dc);
 }
 
 CRect HeadlessPlatform::GetClientRect(const CWnd&) { return CRect{0, 0, clientWidth_, clientHeight_}; }

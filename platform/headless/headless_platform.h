@@ -107,6 +107,10 @@ public:
     // followed by a Pump.
     void AdvanceTime(uint64_t ms);
     uint64_t Now() const { return now_; }
+    // Stylus and keys on a window (the view), each followed by a Pump.
+    void LButtonDown(CWnd& wnd, CPoint point);
+    void MouseMove(CWnd& wnd, unsigned flags, CPoint point);
+    void KeyDown(CWnd& wnd, unsigned key);
     std::size_t ArmedTimers() const { return timers_.size(); }
     bool TimerArmed(const CWnd& wnd, unsigned id) const;
     // When the armed timer of wnd falls due (0 when none).
@@ -212,6 +216,7 @@ private:
     struct Window {
         CWnd* wnd;
         bool invalid = false;
+        bool erase = false;
     };
 
     bool TakeExpectation(Kind kind, const std::string& what, Expectation& out);
