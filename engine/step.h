@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace cellarium {
 
@@ -31,7 +32,18 @@ using StepKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newb
 // apply the tables. Kept as the oracle the fast kernels are held to.
 StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
 
-// The kernel ComputeNext uses, chosen once for this CPU.
+// Every kernel built into the program, fastest first and the reference last;
+// `supported` tells whether this CPU can run it. All give identical results.
+struct StepKernelInfo {
+    const char* name;  // "avx512bw", "avx2", "portable", "reference"
+    StepKernel kernel;
+    bool supported;
+};
+const std::vector<StepKernelInfo>& StepKernels();
+
+// The kernel ComputeNext uses, chosen once for this CPU: the first supported
+// one, or the one named by the environment variable CELLARIUM_STEP_KERNEL when
+// this CPU supports it (for measurements and tests).
 StepKernel SelectedStepKernel();
 const char* SelectedStepKernelName();
 

@@ -1,0 +1,146 @@
+// Pieces shared by the fast step kernels, and the kernels themselves. Every
+// kernel follows the contract of StepReference (engine/step.h) exactly; the
+// differential tests and the fuzz target hold them to it.
+//
+// The fast kernels all work the same way. For each window row they first build
+// a row of vertical sums v[x] = live(x, y-1) + live(x, y) + live(x, y+1) over
+// the window's columns plus one on each side, then take s = v[x-1] + v[x] +
+// v[x+1], the live cells of the 3 x 3 block including the cell itself (0..9).
+// Two 16-entry tables indexed by s say whether a dead cell is born (born[s]) and
+// whether a live cell survives (survive[s - 1]); every one of the 2^18 rules is
+// exact this way, since no two counts share an entry.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/cell_board.h"
+#include "engine/step.h"
+
+namespace cellarium {
+
+// Widest row a kernel's preallocated row buffer holds: the widest board
+// CellBoard::Create makes. Wider rows cannot occur; a kernel would hand such a
+// board to the reference rather than overrun its buffer.
+inline constexpr int kStepRowCapacity = kMaxBoardSide * 4;
+
+// The window the step visits: the source's bounds grown by two cells on every
+// side, clipped to the interior.
+struct StepWindow {
+    int firstRow, lastRow, firstCol, lastCol;
+    bool Empty() const { return firstRow > lastRow || firstCol > lastCol; }
+    int Columns() const { return lastCol - firstCol + 1; }
+    int Rows() const { return lastRow - firstRow + 1; }
+};
+
+inline StepWindow WindowOf(const CellBoard& s) {
+    return StepWindow{std::max(s.bounds.top - 2, 1), std::min(s.bounds.bottom + 2, s.height - 2),
+                      std::max(s.bounds.left - 2, 1), std::min(s.bounds.right + 2, s.width - 2)};
+}
+
+// The rule as lookups by s (the cell included): 0xFF where the rule applies.
+// Entries past 9 are 0; s never reaches them.
+struct StepLookup {
+    alignas(16) uint8_t born[16];
+    alignas(16) uint8_t survives[16];
+};
+
+inline StepLookup MakeStepLookup(const StepRule& rule) {
+    StepLookup lut{};
+    for (int n = 0; n < 9; ++n) {
+        lut.born[n] = rule.born[n] != 0 ? 0xFF : 0;
+        lut.survives[n + 1] = rule.survive[n] != 0 ? 0xFF : 0;
+    }
+    return lut;
+}
+
+// What a kernel gathers while it visits the window.
+struct StepTally {
+    int64_t births = 0;
+    int64_t deaths = 0;
+    int64_t live = 0;
+    int top = INT_MAX, bottom = INT_MIN, left = INT_MAX, right = INT_MIN;
+
+    void IncludeColumns(int first, int last) {
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    void IncludeRow(int y) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+};
+
+// Computes cells x0..x1 of row y one at a time, as the reference does, for
+// rows too narrow for a kernel's vectors. Returns whether any cell was live in
+// either generation.
+inline bool StepCellsScalar(const CellBoard& s, CellBoard& t, int y, int x0, int x1,
+                            const StepLookup& lut, uint8_t newborn, StepTally& tally) {
+    const std::size_t w = std::size_t(s.width);
+    const uint8_t* up = s.cells + (std::size_t(y) - 1) * w;
+    const uint8_t* mid = up + w;
+    const uint8_t* down = mid + w;
+    uint8_t* out = t.cells + std::size_t(y) * w;
+    int first = INT_MAX, last = INT_MIN;
+    for (int x = x0; x <= x1; ++x) {
+        int n = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            n += (up[x + dx] != 0) + (mid[x + dx] != 0) + (down[x + dx] != 0);
+        const uint8_t old = mid[x];
+        uint8_t next = 0;
+        if (old != 0) {
+            if (lut.survives[n] != 0) {
+                next = old;
+                ++tally.live;
+            } else {
+                ++tally.deaths;
+            }
+        } else if (lut.born[n] != 0) {
+            next = newborn;
+            ++tally.births;
+            ++tally.live;
+        }
+        out[x] = next;
+        if ((old | next) != 0) {
+            first = std::min(first, x);
+            last = x;
+        }
+    }
+    if (first > last) return false;
+    tally.IncludeColumns(first, last);
+    return true;
+}
+
+// Hands the tally to the boards: both live counts, the target's bounds (the
+// empty box when nothing was live in either generation) and the counters.
+inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally) {
+    s.liveCount = int32_t(tally.live);
+    t.liveCount = int32_t(tally.live);
+    if (tally.top <= tally.bottom)
+        t.bounds = Rect{tally.left, tally.top, tally.right, tally.bottom};
+    else
+        t.ResetBounds();
+    StepCounts counts;
+    counts.births = int32_t(tally.births);
+    counts.deaths = int32_t(tally.deaths);
+    return counts;
+}
+
+// Windows of at least this many cells are written with streaming stores: a
+// target that large would only push the source out of the caches, and the
+// next step reads it from memory either way. A variable so that tests can take
+// the streaming path on small boards.
+inline constexpr std::size_t kStreamingCells = std::size_t(8) << 20;
+extern std::size_t g_stepStreamingCells;
+
+StepCounts StepPortable(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+
+#if defined(__x86_64__) || defined(__i386__)
+#define CELLARIUM_STEP_X86 1
+StepCounts StepAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+StepCounts StepAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+#endif
+
+}  // namespace cellarium

@@ -1,0 +1,289 @@
+// Every fast step kernel against the reference step: two pairs of boards that
+// start byte for byte alike (stale scratch contents and live border cells
+// included) are stepped and swapped side by side, and after every step the
+// whole of both boards, the counters, the live counts and the bounds must be
+// identical. Comparing whole boards also catches a write outside the window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ostream>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "engine/cell_board.h"
+#include "engine/step.h"
+#include "engine/step_kernels.h"
+
+namespace cellarium {
+// Names the kernel in the messages of a failing test.
+void PrintTo(const StepKernelInfo& k, std::ostream* os) { *os << k.name; }
+}  // namespace cellarium
+
+using namespace cellarium;
+
+namespace {
+
+struct Rule {
+    uint8_t survive[9];
+    uint8_t born[9];
+};
+
+Rule RandomRule(std::mt19937_64& rng) {
+    Rule r{};
+    const uint32_t bits = uint32_t(rng());
+    switch (rng() % 8) {
+        case 0:  // empty tables
+            break;
+        case 1:  // everything set
+            std::fill(r.survive, r.survive + 9, 1);
+            std::fill(r.born, r.born + 9, 1);
+            break;
+        case 2:  // Conway's
+            r.survive[2] = r.survive[3] = r.born[3] = 1;
+            break;
+        case 3:  // born and survive with no or one neighbour, where merged counts go wrong
+            r.born[0] = (bits & 1) != 0;
+            r.born[1] = (bits & 2) != 0;
+            r.survive[0] = (bits & 4) != 0;
+            r.survive[1] = (bits & 8) != 0;
+            r.born[bits % 9] ^= 1;
+            break;
+        default:  // any of the 2^18 rules; a set entry need not be 1
+            for (int n = 0; n < 9; ++n) {
+                r.survive[n] = (bits >> n) & 1 ? uint8_t(1 + rng() % 255) : 0;
+                r.born[n] = (bits >> (9 + n)) & 1 ? uint8_t(1 + rng() % 255) : 0;
+            }
+    }
+    return r;
+}
+
+std::string Describe(const Rule& r) {
+    std::string text = "S";
+    for (int n = 0; n < 9; ++n)
+        if (r.survive[n]) text += char('0' + n);
+    text += "/B";
+    for (int n = 0; n < 9; ++n)
+        if (r.born[n]) text += char('0' + n);
+    return text;
+}
+
+// A pair of boards as the document holds them.
+struct Pair {
+    std::unique_ptr<CellBoard> cur, scratch;
+};
+
+Pair MakePair(int w, int h) {
+    Pair p{CellBoard::Create(w, h), CellBoard::Create(w, h)};
+    EXPECT_TRUE(p.cur && p.scratch);
+    return p;
+}
+
+void CopyBoard(const CellBoard& from, CellBoard& to) {
+    std::memcpy(to.cells, from.cells, from.CellCount());
+    to.bounds = from.bounds;
+    to.liveCount = from.liveCount;
+}
+
+// Fills a board with live cells of any value at the given density (out of
+// 256) inside a box, border included when the box reaches it.
+void Sprinkle(CellBoard& b, std::mt19937_64& rng, Rect box, unsigned density) {
+    for (int y = std::max(box.top, 0); y <= std::min(box.bottom, b.height - 1); ++y)
+        for (int x = std::max(box.left, 0); x <= std::min(box.right, b.width - 1); ++x)
+            b.At(x, y) = (rng() & 255) < density ? uint8_t(1 + rng() % 255) : 0;
+}
+
+Rect RandomBounds(const CellBoard& b, std::mt19937_64& rng) {
+    const int w = b.width, h = b.height;
+    switch (rng() % 6) {
+        case 0:
+            return b.EmptyBox();
+        case 1:
+            return b.WholeBox();
+        case 2: {  // one cell, anywhere including the border
+            const int x = int(rng() % w), y = int(rng() % h);
+            return Rect{x, y, x, y};
+        }
+        default: {  // any box, reaching past the board at times
+            int l = int(rng() % (w + 6)) - 3, r = int(rng() % (w + 6)) - 3;
+            int t = int(rng() % (h + 6)) - 3, bt = int(rng() % (h + 6)) - 3;
+            if (rng() % 8 != 0) {
+                if (l > r) std::swap(l, r);
+                if (t > bt) std::swap(t, bt);
+            }
+            return Rect{l, t, r, bt};
+        }
+    }
+}
+
+// Steps the kernel's pair and the reference's pair `steps` times and checks
+// that they agree after every step.
+void RunSideBySide(StepKernel kernel, Pair& fast, Pair& ref, const Rule& rule, int steps,
+                   std::mt19937_64& rng, const std::string& what) {
+    const StepRule stepRule{rule.survive, rule.born};
+    for (int g = 0; g < steps; ++g) {
+        const int newborn = int(rng() % 2048) - 1024;
+        const StepCounts want = StepReference(*ref.cur, *ref.scratch, newborn, stepRule);
+        const StepCounts got = kernel(*fast.cur, *fast.scratch, newborn, stepRule);
+        const std::string where = what + " step " + std::to_string(g) + " rule " +
+                                  Describe(rule) + " newborn " + std::to_string(newborn);
+        ASSERT_EQ(got.births, want.births) << where;
+        ASSERT_EQ(got.deaths, want.deaths) << where;
+        ASSERT_EQ(fast.cur->liveCount, ref.cur->liveCount) << where;
+        ASSERT_EQ(fast.scratch->liveCount, ref.scratch->liveCount) << where;
+        ASSERT_EQ(fast.scratch->bounds, ref.scratch->bounds) << where;
+        for (const auto& [a, b] : {std::pair{fast.cur.get(), ref.cur.get()},
+                                   std::pair{fast.scratch.get(), ref.scratch.get()}}) {
+            if (std::memcmp(a->cells, b->cells, a->CellCount()) == 0) continue;
+            for (std::size_t i = 0; i < a->CellCount(); ++i)
+                ASSERT_EQ(int(a->cells[i]), int(b->cells[i]))
+                    << where << (a == fast.cur.get() ? " source" : " target") << " cell "
+                    << i % std::size_t(a->width) << "," << i / std::size_t(a->width);
+        }
+        std::swap(fast.cur, fast.scratch);
+        std::swap(ref.cur, ref.scratch);
+    }
+}
+
+// One random case: board, stale scratch, live border cells, bounds, rule.
+void RandomCase(StepKernel kernel, int w, int h, int steps, std::mt19937_64& rng,
+                const std::string& what) {
+    Pair fast = MakePair(w, h), ref = MakePair(w, h);
+    CellBoard& b = *ref.cur;
+    const unsigned density = unsigned(rng() % 257);
+    // Live cells in a box, or everywhere.
+    Rect box = rng() % 3 == 0 ? Rect{0, 0, w - 1, h - 1} : RandomBounds(b, rng);
+    Sprinkle(b, rng, box, density);
+    if (rng() % 2) {  // live border cells
+        for (int x = 0; x < w; ++x) {
+            if (rng() % 4 == 0) b.At(x, 0) = uint8_t(1 + rng() % 255);
+            if (rng() % 4 == 0) b.At(x, h - 1) = uint8_t(1 + rng() % 255);
+        }
+        for (int y = 0; y < h; ++y) {
+            if (rng() % 4 == 0) b.At(0, y) = uint8_t(1 + rng() % 255);
+            if (rng() % 4 == 0) b.At(w - 1, y) = uint8_t(1 + rng() % 255);
+        }
+    }
+    // Bounds that fit the cells (as the program keeps them), or anything.
+    b.bounds = rng() % 2 ? b.ScanBounds() : RandomBounds(b, rng);
+    b.liveCount = int32_t(rng() % 1000);
+    // A stale scratch board: cells of an older generation everywhere.
+    if (rng() % 2) Sprinkle(*ref.scratch, rng, Rect{0, 0, w - 1, h - 1}, unsigned(rng() % 257));
+    ref.scratch->bounds = RandomBounds(*ref.scratch, rng);
+    CopyBoard(*ref.cur, *fast.cur);
+    CopyBoard(*ref.scratch, *fast.scratch);
+    RunSideBySide(kernel, fast, ref, RandomRule(rng), steps, rng,
+                  what + " " + std::to_string(w) + "x" + std::to_string(h));
+}
+
+class StepKernelTest : public ::testing::TestWithParam<StepKernelInfo> {
+protected:
+    void SetUp() override {
+        if (!GetParam().supported) GTEST_SKIP() << GetParam().name << " not supported by this CPU";
+    }
+    void TearDown() override { g_stepStreamingCells = kStreamingCells; }
+    StepKernel Kernel() const { return GetParam().kernel; }
+};
+
+TEST_P(StepKernelTest, SmallBoardsAnyWindowRuleAndNewbornValue) {
+    std::mt19937_64 rng(0x5eed0001);
+    for (int i = 0; i < 400; ++i) {
+        const int w = 3 + int(rng() % 140), h = 3 + int(rng() % 40);
+        RandomCase(Kernel(), w, h, 1 + int(rng() % 8), rng, "case " + std::to_string(i));
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_P(StepKernelTest, OddWidthsUpToTheLargestBoard) {
+    std::mt19937_64 rng(0x5eed0002);
+    // Past 10000 too: rows longer than 255 vectors of any width must not wrap
+    // the per-lane counters.
+    const int widths[] = {150,  151,  157,  199,  255,   257,   509,  799,
+                          800,  1023, 1025, 4093, 10000, 9999, 16411, 39999};
+    for (int w : widths) {
+        RandomCase(Kernel(), w, 3 + int(rng() % 9), 3, rng, "width");
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_P(StepKernelTest, WindowsOfEveryWidthAtEveryAlignment) {
+    // Narrow windows and windows just around the vector widths, at every
+    // start column modulo 64, so each head, tail and overlap case is taken.
+    std::mt19937_64 rng(0x5eed0003);
+    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    for (int cols = 1; cols <= 140; ++cols) {
+        for (int start = 1; start <= 65; start += 1 + int(rng() % 5)) {
+            const int w = start + cols + 2 + int(rng() % 3);
+            Pair fast = MakePair(w, 7), ref = MakePair(w, 7);
+            Sprinkle(*ref.cur, rng, Rect{0, 0, w - 1, 6}, 128);
+            Sprinkle(*ref.scratch, rng, Rect{0, 0, w - 1, 6}, 200);
+            // Bounds two inside the wanted window.
+            ref.cur->bounds = Rect{start + 2, 3, start + cols - 3, 3};
+            CopyBoard(*ref.cur, *fast.cur);
+            CopyBoard(*ref.scratch, *fast.scratch);
+            RunSideBySide(Kernel(), fast, ref, rng() % 2 ? conway : RandomRule(rng), 1, rng,
+                          "cols " + std::to_string(cols) + " start " + std::to_string(start));
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST_P(StepKernelTest, StreamingStoresGiveTheSameBoards) {
+    // Large boards are written past the caches; take that path on small ones.
+    g_stepStreamingCells = 0;
+    std::mt19937_64 rng(0x5eed0004);
+    for (int i = 0; i < 120; ++i) {
+        const int w = 3 + int(rng() % 300), h = 3 + int(rng() % 12);
+        RandomCase(Kernel(), w, h, 1 + int(rng() % 4), rng, "streaming " + std::to_string(i));
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_P(StepKernelTest, SoupRunsLongUnderConwayAndBornZero) {
+    // Long runs through the program's own tables: the stale scratch board and
+    // the bounds bookkeeping carried over many swaps.
+    std::mt19937_64 rng(0x5eed0005);
+    for (int born0 = 0; born0 < 2; ++born0) {
+        Rule rule{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+        rule.born[0] = uint8_t(born0);
+        if (born0) rule.survive[8] = 1;
+        const int w = 211, h = 97;
+        Pair fast = MakePair(w, h), ref = MakePair(w, h);
+        Sprinkle(*ref.cur, rng, Rect{60, 20, 150, 70}, 128);
+        ref.cur->bounds = Rect{60, 20, 150, 70};
+        CopyBoard(*ref.cur, *fast.cur);
+        CopyBoard(*ref.scratch, *fast.scratch);
+        RunSideBySide(Kernel(), fast, ref, rule, 120, rng, born0 ? "born 0" : "conway");
+        if (HasFatalFailure()) return;
+    }
+}
+
+std::string KernelName(const ::testing::TestParamInfo<StepKernelInfo>& info) {
+    return info.param.name;
+}
+
+std::vector<StepKernelInfo> FastKernels() {
+    std::vector<StepKernelInfo> fast;
+    for (const StepKernelInfo& k : StepKernels())
+        if (k.kernel != &StepReference) fast.push_back(k);
+    return fast;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKernels, StepKernelTest, ::testing::ValuesIn(FastKernels()),
+                         KernelName);
+
+TEST(StepKernels, PortableAlwaysThereAndTheSelectedOneIsSupported) {
+    bool portable = false, selected = false;
+    for (const StepKernelInfo& k : StepKernels()) {
+        if (std::string(k.name) == "portable") portable = k.supported;
+        if (k.kernel == SelectedStepKernel()) {
+            selected = k.supported;
+            EXPECT_STREQ(k.name, SelectedStepKernelName());
+        }
+    }
+    EXPECT_TRUE(portable);
+    EXPECT_TRUE(selected);
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// libFuzzer target: any bytes as a board, its bounds, a stale scratch board, a
+// rule and newborn values; every fast step kernel this CPU runs is stepped
+// and swapped side by side with the reference step, and after every step
+// both boards, the counters, the live counts and the target's bounds must be
+// identical.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "engine/cell_board.h"
+#include "engine/step.h"
+#include "engine/step_kernels.h"
+
+using namespace cellarium;
+
+namespace {
+
+// Hands out the input's bytes; zeros once they run out.
+struct Bytes {
+    const uint8_t* data;
+    std::size_t size;
+    uint8_t Next() {
+        if (size == 0) return 0;
+        --size;
+        return *data++;
+    }
+    uint16_t Next16() { return uint16_t(Next() | (Next() << 8)); }
+};
+
+struct Pair {
+    std::unique_ptr<CellBoard> cur, scratch;
+};
+
+[[noreturn]] void Fail(const char* kernel, int step, const char* what) {
+    std::fprintf(stderr, "step kernel %s differs from the reference at step %d: %s\n", kernel,
+                 step, what);
+    std::abort();
+}
+
+void Copy(const CellBoard& from, CellBoard& to) {
+    std::memcpy(to.cells, from.cells, from.CellCount());
+    to.bounds = from.bounds;
+    to.liveCount = from.liveCount;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    Bytes in{data, size};
+    const uint8_t shape = in.Next();
+    // Mostly small boards; now and then one wider than several vectors.
+    const int w = (shape & 0x80) ? 150 + in.Next16() % 700 : 3 + in.Next() % 140;
+    const int h = 3 + in.Next() % 24;
+    uint8_t survive[9], born[9];
+    for (int n = 0; n < 9; ++n) {
+        const uint8_t b = in.Next();
+        survive[n] = (b & 1) ? uint8_t(b >> 1 | 1) : 0;  // any non-zero value means set
+        born[n] = (b & 2) ? uint8_t(b >> 2 | 1) : 0;
+    }
+    const StepRule rule{survive, born};
+    const int steps = 1 + (shape & 3);
+    g_stepStreamingCells = (shape & 0x40) ? 0 : kStreamingCells;
+
+    Pair ref{CellBoard::Create(w, h), CellBoard::Create(w, h)};
+    if (!ref.cur || !ref.scratch) return 0;
+    // Cells: a run of input bytes, a zero byte standing for a run of dead
+    // cells, so that sparse boards and live borders are both easy to reach.
+    for (CellBoard* b : {ref.cur.get(), ref.scratch.get()}) {
+        std::size_t i = 0;
+        while (i < b->CellCount() && in.size > 0) {
+            const uint8_t v = in.Next();
+            if (v == 0)
+                i += 1 + in.Next();
+            else
+                b->cells[i++] = v;
+        }
+    }
+    // Bounds: as scanned, or any box within a few cells of the board.
+    auto anyBox = [&]() {
+        return Rect{int(in.Next() % (w + 6)) - 3, int(in.Next() % (h + 6)) - 3,
+                    int(in.Next() % (w + 6)) - 3, int(in.Next() % (h + 6)) - 3};
+    };
+    if (shape & 0x20)
+        ref.cur->ScanBounds();
+    else
+        ref.cur->bounds = anyBox();
+    ref.scratch->bounds = anyBox();
+    int newborn[4];
+    for (int& v : newborn) v = int(int16_t(in.Next16()));
+
+    for (const StepKernelInfo& k : StepKernels()) {
+        if (!k.supported || k.kernel == &StepReference) continue;
+        Pair fast{CellBoard::Create(w, h), CellBoard::Create(w, h)};
+        Pair want{CellBoard::Create(w, h), CellBoard::Create(w, h)};
+        if (!fast.cur || !fast.scratch || !want.cur || !want.scratch) return 0;
+        Copy(*ref.cur, *fast.cur);
+        Copy(*ref.scratch, *fast.scratch);
+        Copy(*ref.cur, *want.cur);
+        Copy(*ref.scratch, *want.scratch);
+        for (int g = 0; g < steps; ++g) {
+            const StepCounts a = StepReference(*want.cur, *want.scratch, newborn[g], rule);
+            const StepCounts b = k.kernel(*fast.cur, *fast.scratch, newborn[g], rule);
+            if (a.births != b.births) Fail(k.name, g, "births");
+            if (a.deaths != b.deaths) Fail(k.name, g, "deaths");
+            if (want.cur->liveCount != fast.cur->liveCount) Fail(k.name, g, "source live count");
+            if (want.scratch->liveCount != fast.scratch->liveCount)
+                Fail(k.name, g, "target live count");
+            if (!(want.scratch->bounds == fast.scratch->bounds)) Fail(k.name, g, "target bounds");
+            if (std::memcmp(want.cur->cells, fast.cur->cells, want.cur->CellCount()) != 0)
+                Fail(k.name, g, "source cells");
+            if (std::memcmp(want.scratch->cells, fast.scratch->cells, want.cur->CellCount()) != 0)
+                Fail(k.name, g, "target cells");
+            std::swap(want.cur, want.scratch);
+            std::swap(fast.cur, fast.scratch);
+        }
+    }
+    return 0;
+}
