@@ -86,7 +86,8 @@ void CWinApp::OnFileOpen() {
 
 void CWinApp::ParseCommandLine(const std::vector<std::string>& args, CCommandLineInfo& info) {
     for (const std::string& a : args) {
-        if (a.empty() || a[0] == '-' || a[0] == '/') continue;
+        // Options start with "-"; everything else names a file.
+        if (a.empty() || a[0] == '-') continue;
         info.m_strFileName = a;
         info.m_nShellCommand = CCommandLineInfo::FileOpen;
         break;

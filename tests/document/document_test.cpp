@@ -277,3 +277,33 @@ TEST_F(Document, ExitCompletelyEndsOnlyAfterConfirmationAndExitDoesNothing) {
     EXPECT_TRUE(platform.QuitRequested());
     EXPECT_TRUE(platform.ScriptErrors().empty());
 }
+
+TEST(StartUp, AFileNamedOnTheCommandLineIsOpenedAndAFailureFallsBackToNew) {
+    ResetPalettesForStart();
+    ResetRules();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "cellarium-startup-block.lif").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << kBlockFile;
+    }
+    {
+        HeadlessPlatform platform;
+        CLifeApp app(platform, {path});
+        platform.ExpectDialog(IDD_FILE_INFO, [](DialogDriver& d) { d.Click(IDOK); });
+        app.InitInstance();
+        ASSERT_NE(app.GetDocTemplate()->GetDocument(), nullptr);
+        EXPECT_EQ(app.GetDocTemplate()->GetDocument()->GetPathName(), path);
+    }
+    std::filesystem::remove(path);
+    {
+        HeadlessPlatform platform;
+        CLifeApp app(platform, {path});
+        app.InitInstance();
+        EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{path + " was not found."});
+        CDocument* doc = app.GetDocTemplate()->GetDocument();
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->GetPathName(), "");
+        EXPECT_EQ(static_cast<CLifeDoc*>(doc)->CurrentBoard()->width, 800);
+    }
+}

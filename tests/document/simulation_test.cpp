@@ -291,3 +291,22 @@ TEST_F(Simulation, RotatingABoardThatIsNotSquareKeepsWhatFitsAndFourTurnsRestore
     EXPECT_EQ(Board().liveCount, 5);
     EXPECT_EQ(Board().At(149, 79), 1);  // the glider's (150, 79)
 }
+
+TEST_F(Simulation, PaletteChangeKeepsTheCellsAndRedrawsThemInTheNewColours) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.Command(ID_TOOLS_STEP);
+    const std::vector<uint8_t> before = Cells();
+    PaletteBlock& autumn = Palette(PaletteId::Autumn);
+    Doc()->ChangePalette(autumn);
+    EXPECT_EQ(CurrentPalette(), &autumn);
+    EXPECT_EQ(Cells(), before);
+    EXPECT_EQ(Board().colours, autumn.entries);
+    EXPECT_EQ(Doc()->ScratchBoard()->colours, autumn.entries);
+    EXPECT_EQ(Board().bounds, Board().WholeBox());
+    EXPECT_EQ(Board().liveCount, 5);
+    View()->Invalidate(false);
+    platform.Pump();
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(platform.Surface().Pixel(x, y), autumn.entries[Board().At(x, y)].Rgb());
+}
