@@ -38,10 +38,14 @@ void ReportCellMemory() {
     if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
 }
 
-// Where a save writes before the finished file replaces the target.
-std::string TemporaryNameFor(const std::string& path) { return path + ".saving"; }
+// Temporary names tried beside the target before giving up.
+constexpr int kTemporaryNames = 100;
 
 }  // namespace
+
+std::string CLifeDoc::TemporarySaveName(const std::string& path, int n) {
+    return path + ".tmp-" + std::to_string(n);
+}
 
 CLifeDoc::~CLifeDoc() { ReleaseBoards(); }
 
@@ -170,12 +174,20 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     // The pattern goes to a file beside the target first; only a file whose
     // every byte was written and flushed replaces the target, so a failed save
     // never leaves a truncated file where a good one was.
-    const std::string temp = TemporaryNameFor(path);
+    // The temporary file is always a new one, so no file of the user's that
+    // happens to carry such a name is overwritten.
+    std::string temp;
     CFile file;
     CFileException error;
-    if (!file.Open(temp, kModeCreate | kModeReadWrite | kShareExclusive, &error)) {
-        ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
-        return false;
+    for (int n = 1;; ++n) {
+        temp = TemporarySaveName(path, n);
+        if (file.Open(temp, kModeCreate | kModeCreateNew | kModeReadWrite | kShareExclusive,
+                      &error))
+            break;
+        if (error.m_cause != FileError::AlreadyExists || n == kTemporaryNames) {
+            ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
+            return false;
+        }
     }
     BeginWaitCursor();
     CFileByteSink sink(file);

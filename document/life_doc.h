@@ -45,6 +45,10 @@ public:
 
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
+    // The n-th name a save tries for the file it writes before that file
+    // replaces the target.
+    static std::string TemporarySaveName(const std::string& path, int n);
+
     bool HasBoards() const { return current_ && scratch_; }
     CellBoard* CurrentBoard() const { return current_.get(); }
     CellBoard* ScratchBoard() const { return scratch_.get(); }

@@ -95,10 +95,11 @@ public:
 
 private:
     bool OffBoard() const { return p_ < 0 || p_ >= size_; }
-    // After the last row of a picture that reaches the board's bottom row, its
-    // line end moves the position past the end of the storage although nothing
-    // more is placed; such trailing line ends are not a failure.
-    bool OnlyTrailingLineEnds() const { return rowFeedPending_ && state_ == S::Picture; }
+    // A picture whose last row reaches the board's bottom row (a saved board
+    // with a live cell there, say) moves the position past the end of the
+    // storage with its last cell or its line end, although nothing more is
+    // placed. Line ends that follow are not a failure; any other byte is.
+    bool OnlyTrailingLineEnds() const { return pictureMoveOnly_ && state_ == S::Picture; }
 
     void Handle(uint8_t ch);
     void HandleBang(uint8_t ch);
@@ -109,13 +110,17 @@ private:
     void RowFeed() {
         y_ += 1;
         p_ = y_ * width_ + left_;
-        rowFeedPending_ = true;
+        pictureMoveOnly_ = true;
     }
     void PutCell() {
         Place(p_, 1);
         p_ += 1;
+        pictureMoveOnly_ = true;
     }
-    void SkipCell() { p_ += 1; }
+    void SkipCell() {
+        p_ += 1;
+        pictureMoveOnly_ = true;
+    }
     int64_t Count() const { return n_ == 0 ? 1 : n_; }
     void DeadRun() {
         p_ += Count();
@@ -165,7 +170,9 @@ private:
     std::string description_;
     int pendingBreaks_ = 0;  // line ends still to become CR LF in the description
     bool explicit_ = false;  // the pattern gave its position itself
-    bool rowFeedPending_ = false;
+    // Since the last byte other than a line end, the position moved only by
+    // the picture actions (row feed, put cell, skip cell).
+    bool pictureMoveOnly_ = false;
 };
 
 void Reader::Place(int64_t start, int64_t k) {
@@ -212,7 +219,7 @@ void Reader::Life106Cell() {
 }
 
 void Reader::Handle(uint8_t ch) {
-    if (ch != kCR && ch != kLF) rowFeedPending_ = false;
+    if (ch != kCR && ch != kLF) pictureMoveOnly_ = false;
     switch (state_) {
         case S::LineStart:
             if (ch == kCR) {
@@ -547,15 +554,21 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
         return false;
     };
 
+    // The position check comes before every byte is handled.
+    auto step = [&](uint8_t ch) {
+        if (OffBoard() && !(OnlyTrailingLineEnds() && (ch == kCR || ch == kLF))) return false;
+        Handle(ch);
+        return true;
+    };
+
     uint8_t raw = 0;
     bool more = source.Read(raw) == 1;
     bool afterCR = false;
     while (more) {
-        // A lone LF is a line end of its own and is handled as a CR; the LF of
-        // CR LF follows its CR as the LF it is.
-        const uint8_t ch = (raw == kLF && !afterCR) ? kCR : raw;
-        if (OffBoard() && !(OnlyTrailingLineEnds() && (ch == kCR || ch == kLF))) return tooBig();
-        Handle(ch);
+        // A lone LF is read as CR LF, so a file with LF line ends reads exactly
+        // as the same file with CR LF line ends.
+        if (raw == kLF && !afterCR && !step(kCR)) return tooBig();
+        if (!step(raw)) return tooBig();
         const bool wasCR = raw == kCR;
         do {
             more = source.Read(raw) == 1;

@@ -41,6 +41,7 @@ std::string SaveLoadFailureText(const std::string& path, FileError cause, bool s
             return Fill("There is not enough space on the disk to save %1.", path);
         case FileError::HardIO: return Fill("A disk error occurred while accessing %1.", path);
         case FileError::EndOfFile: return Fill("%1 ended unexpectedly.", path);
+        case FileError::AlreadyExists: return Fill("%1 already exists.", path);
         case FileError::None:
         case FileError::Generic: break;
     }

@@ -39,6 +39,7 @@ enum class FileError {
     DiskFull,
     HardIO,
     EndOfFile,
+    AlreadyExists,
 };
 
 // File open flags (combinable).
@@ -49,6 +50,7 @@ inline constexpr unsigned kShareExclusive = 0x0010;
 inline constexpr unsigned kShareDenyWrite = 0x0020;
 inline constexpr unsigned kModeCreate = 0x1000;      // create; truncates unless kModeNoTruncate
 inline constexpr unsigned kModeNoTruncate = 0x2000;
+inline constexpr unsigned kModeCreateNew = 0x4000;   // with kModeCreate: fails if the file exists
 
 // An open file of the platform. Every operation reports failure with a cause;
 // the object closes the file when destroyed if Close was not called.

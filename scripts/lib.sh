@@ -13,4 +13,4 @@ need_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev)

@@ -1,14 +1,15 @@
 // cellarium-cli: drives the program's own document and view through the
 // headless back end, as a scripted user would: open the pattern (confirming
 // File Information) or fill a new document with a soup, start statistics,
-// press Step N times or Run until stagnation, stop statistics, save, and
-// print the status strip's line. The runner and the desktop program thus
+// press Step N times or Run until stagnation, stop statistics, save, export
+// the image, and print the status strip's line. The runner and the desktop program thus
 // never disagree on a status line or a statistics file.
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "cli_colour.h"
 #include "cli_options.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
@@ -158,6 +159,17 @@ int Runner::Run() {
         view->UpdateStatusLine();
     }
     if (options_.rule) ApplyRuleText(*options_.rule);
+    if (options_.palette) {
+        // The document's palette change, as the colour commands make it.
+        std::string error;
+        PaletteBlock* palette = ChoosePalette(*options_.palette, error);
+        if (palette == nullptr) {
+            messages_.push_back("cellarium-cli: " + error);
+            return Fail();
+        }
+        doc->ChangePalette(*palette);
+        if (!doc->HasBoards() || platform_.QuitRequested()) return Fail();
+    }
 
     if (options_.statsPath && !StartStatistics()) return Fail();
     const std::size_t messagesBefore = messages_.size();
@@ -178,6 +190,13 @@ int Runner::Run() {
         for (int y = 0; y < board.height; ++y)
             for (int x = 0; x < board.width; ++x)
                 if (uint8_t v = board.At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
+    }
+    if (options_.gifPath) {
+        std::string error;
+        if (!ExportBoardImage(*options_.gifPath, *doc->CurrentBoard(), error)) {
+            messages_.push_back("cellarium-cli: " + error);
+            return Fail();
+        }
     }
     if (!options_.quiet) {
         CDialogBar* strip = AfxGetMainWnd()->GetControlBar(AFX_IDW_DIALOGBAR);

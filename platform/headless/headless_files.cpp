@@ -25,8 +25,8 @@ FileError FromErrno(int e) {
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR:
-        case EEXIST: return FileError::AccessDenied;
+        case EISDIR: return FileError::AccessDenied;
+        case EEXIST: return FileError::AlreadyExists;
         case ETXTBSY:
         case EBUSY: return FileError::SharingViolation;
         case ENOSPC:
@@ -129,7 +129,10 @@ std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path
         oflags |= O_RDONLY;
     if (flags & kModeCreate) {
         oflags |= O_CREAT;
-        if (!(flags & kModeNoTruncate)) oflags |= O_TRUNC;
+        if (flags & kModeCreateNew)
+            oflags |= O_EXCL;
+        else if (!(flags & kModeNoTruncate))
+            oflags |= O_TRUNC;
     }
     int fd = ::open(path.c_str(), oflags, 0666);
     if (fd < 0) {

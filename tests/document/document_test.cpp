@@ -1,5 +1,6 @@
 // Opening, cancelling, reloading and saving patterns as the user does.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -89,6 +90,12 @@ TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {
     EXPECT_TRUE(platform.DialogsShown().empty());
     EXPECT_EQ(Doc()->GetPathName(), first);
     EXPECT_EQ(Board().liveCount, 4);
+
+    // A folder is no pattern file either.
+    platform.ClearLog();
+    EXPECT_EQ(Open(dir.string()), nullptr);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{dir.string() + " cannot be accessed."});
+    EXPECT_EQ(Doc()->GetPathName(), first);
 }
 
 TEST_F(Document, PatternTooBigShowsOnlyTheReadersMessageAndFails) {
@@ -168,7 +175,23 @@ TEST_F(Document, SaveWritesTheCurrentBoardWhicheverOfTheTwoItIs) {
     platform.Command(ID_FILE_SAVE_AS);
     EXPECT_EQ(Slurp(Path("saved.lif")), "#Life 1.05\r\n\r\n#R 23/3\r\n#P 0 -1\r\n*\r\n*\r\n*\r\n");
     EXPECT_EQ(Doc()->GetPathName(), Path("saved.lif"));
-    EXPECT_FALSE(std::filesystem::exists(Path("saved.lif.saving")));
+    // Only the pattern and the saved file are left, the latter readable like
+    // any plainly created file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(stat(Path("saved.lif").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+    // A file of the user's that carries the first temporary name is left
+    // alone.
+    Write("again.lif.tmp-1", "mine");
+    platform.ExpectFileDialog(Path("again.lif"));
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(Slurp(Path("again.lif.tmp-1")), "mine");
+    EXPECT_EQ(Slurp(Path("again.lif")), Slurp(Path("saved.lif")));
+    EXPECT_FALSE(std::filesystem::exists(Path("again.lif.tmp-2")));
 }
 
 TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
@@ -176,13 +199,13 @@ TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
     ASSERT_NE(Open(path), nullptr);
     platform.Command(ID_TOOLS_STEP);
     // The disk fills up after a few bytes of the new file.
-    platform.FailWritesAfter(path + ".saving", 10);
+    platform.FailWritesAfter(CLifeDoc::TemporarySaveName(path, 1), 10);
     platform.ClearLog();
     platform.Command(ID_FILE_SAVE);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"There is not enough space on the disk to save " + path + "."});
     EXPECT_EQ(Slurp(path), kBlockFile);
-    EXPECT_FALSE(std::filesystem::exists(path + ".saving"));
+    EXPECT_FALSE(std::filesystem::exists(CLifeDoc::TemporarySaveName(path, 1)));
 
     // A name in a folder that does not exist: the standard save report.
     platform.ClearLog();

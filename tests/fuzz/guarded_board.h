@@ -38,7 +38,7 @@ public:
     // every live cell; the live count is the number of live cells; the rule
     // tables hold 0 and 1; on success no message and a trimmed description, on
     // failure the "too big" message and the old description.
-    std::string ReadAndCheck(const uint8_t* bytes, std::size_t size) {
+    std::string ReadAndCheck(const uint8_t* bytes, std::size_t size, bool* result = nullptr) {
         CellBoard& b = *board_;
         b.description = kOldDescription;
         MemoryByteSource source(bytes, size);
@@ -47,6 +47,7 @@ public:
             std::vector<std::string> messages;
         } reporter;
         const bool ok = ReadPattern(b, source, reporter);
+        if (result) *result = ok;
         if (std::string problem = Check(); !problem.empty()) return problem;
         if (ok) {
             if (!reporter.messages.empty()) return "message shown although the read succeeded";

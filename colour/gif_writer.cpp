@@ -1,0 +1,490 @@
+#include "colour/gif_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <system_error>
+#include <utility>
+
+namespace cellarium {
+namespace {
+
+// String table of the LZW coder. Codes are 0..4095; the hash slots are open
+// addressed: a pair's first slot is (prefix XOR character * 256) mod 9973, and
+// a taken slot moves the search on by 2039. 9973 is prime and above 4096, so
+// every search ends at a free slot. Entries are never removed but all at once,
+// so whether a pair is in the table does not depend on where entries landed.
+constexpr int kMaxCodes = 4096;
+constexpr uint32_t kHashSlots = 9973;
+constexpr uint32_t kHashStep = 2039;
+constexpr uint32_t kNoCode = 0xFFFF;  // "no prefix", a free slot, a full table
+constexpr int kMaxCodeWidth = 12;
+
+void PutLe16(uint8_t* p, int v) {
+    p[0] = uint8_t(v & 0xFF);
+    p[1] = uint8_t((v >> 8) & 0xFF);
+}
+
+bool Fits16(int v) {
+    return v >= 0 && v <= 0xFFFF;
+}
+
+}  // namespace
+
+const char* GifResultMessage(int code) {
+    switch (code) {
+        case kGifOk:
+            return "";
+        case kGifCannotCreate:
+            return "The image file cannot be created.";
+        case kGifWriteFailed:
+            return "The image could not be written completely; no image was saved.";
+        case kGifOutOfMemory:
+            return "There is not enough memory to save the image.";
+        case kGifBadImage:
+            return "The image is too large to be saved as GIF.";
+    }
+    return "The image could not be saved.";
+}
+
+// ---------------------------------------------------------------------------
+// GifWriter
+
+int GifWriter::Fail(int code) {
+    if (error_ == kGifOk) error_ = code;
+    return code;
+}
+
+bool GifWriter::Put(const uint8_t* data, std::size_t size) {
+    if (sink_ == nullptr || error_ != kGifOk) return false;
+    if (!sink_->Write(data, size)) {
+        Fail(kGifWriteFailed);
+        return false;
+    }
+    return true;
+}
+
+int GifWriter::Begin(ImageSink& sink, int width, int height, int colours, int bits) {
+    sink_ = nullptr;
+    error_ = kGifOk;
+    entries_ = 0;
+    table_.fill(0);
+    if (!Fits16(width) || !Fits16(height) || colours < 1 || colours > 256 || bits < 1 || bits > 8)
+        return kGifBadImage;
+    sink_ = &sink;
+    screenWidth_ = width;
+    screenHeight_ = height;
+    bits_ = bits;
+    int entries = 2, log2 = 1;
+    while (entries < colours) {
+        entries *= 2;
+        ++log2;
+    }
+    entries_ = entries;
+
+    uint8_t head[13] = {'G', 'I', 'F', '8', '7', 'a'};
+    PutLe16(head + 6, width);
+    PutLe16(head + 8, height);
+    head[10] = uint8_t(0x80 | (((bits - 1) & 7) << 4) | ((log2 - 1) & 7));
+    head[11] = 0;  // background colour index
+    head[12] = 0;  // no aspect ratio given
+    return Put(head, sizeof head) ? kGifOk : kGifWriteFailed;
+}
+
+void GifWriter::SetColor(int index, int red, int green, int blue) {
+    if (index < 0 || index >= entries_) return;
+    const int max = (1 << bits_) - 1;
+    auto scale = [&](int c) { return uint8_t((c & max) * 255 / max); };
+    table_[std::size_t(3 * index)] = scale(red);
+    table_[std::size_t(3 * index + 1)] = scale(green);
+    table_[std::size_t(3 * index + 2)] = scale(blue);
+}
+
+int GifWriter::WriteImage(int left, int top, int width, int height, const GifPixelFunction& pixel) {
+    if (sink_ == nullptr) return kGifCannotCreate;
+    if (!pixel) return Fail(kGifBadImage);
+    return WriteImageWith(left, top, width, height, [&pixel](int x, int y) { return pixel(x, y); });
+}
+
+int GifWriter::WriteImage(int left, int top, int width, int height, const GifCells& cells) {
+    if (sink_ == nullptr) return kGifCannotCreate;
+    // Resolve the rectangle here too, to check it against the byte image.
+    int l = width < 0 ? 0 : (left < 0 ? 0 : left);
+    int t = height < 0 ? 0 : (top < 0 ? 0 : top);
+    int w = width < 0 ? screenWidth_ : width;
+    int h = height < 0 ? screenHeight_ : height;
+    bool inside = cells.width >= 0 && cells.height >= 0 && int64_t(l) + w <= cells.width &&
+                  int64_t(t) + h <= cells.height && (cells.cells != nullptr || w == 0 || h == 0);
+    if (!inside) return Fail(kGifBadImage);
+    const uint8_t* base = cells.cells;
+    const std::size_t stride = std::size_t(cells.width);
+    return WriteImageWith(l, t, w, h, [base, stride](int x, int y) {
+        return int(base[std::size_t(y) * stride + std::size_t(x)]);
+    });
+}
+
+template <class Pixel>
+int GifWriter::WriteImageWith(int left, int top, int width, int height, Pixel&& pixel) {
+    if (sink_ == nullptr) return kGifCannotCreate;
+    if (error_ != kGifOk) return error_;
+    if (width < 0) {
+        width = screenWidth_;
+        left = 0;
+    }
+    if (height < 0) {
+        height = screenHeight_;
+        top = 0;
+    }
+    if (left < 0) left = 0;
+    if (top < 0) top = 0;
+    if (!Fits16(left) || !Fits16(top) || !Fits16(width) || !Fits16(height))
+        return Fail(kGifBadImage);
+
+    if (!Put(table_.data(), std::size_t(3 * entries_))) return kGifWriteFailed;
+    uint8_t desc[10] = {','};
+    PutLe16(desc + 1, left);
+    PutLe16(desc + 3, top);
+    PutLe16(desc + 5, width);
+    PutLe16(desc + 7, height);
+    desc[9] = 0;  // no local colour table, not interlaced
+    int minCodeSize = 1;
+    while ((1 << minCodeSize) < entries_) ++minCodeSize;
+    if (minCodeSize < 2) minCodeSize = 2;
+    if (!Put(desc, sizeof desc)) return kGifWriteFailed;
+    uint8_t size = uint8_t(minCodeSize);
+    if (!Put(&size, 1)) return kGifWriteFailed;
+    int rc = Compress(minCodeSize, left, top, width, height, pixel);
+    if (rc != kGifOk) return Fail(rc);
+    uint8_t terminator = 0;
+    return Put(&terminator, 1) ? kGifOk : kGifWriteFailed;
+}
+
+// LZW with variable code width. The clear code is 2^s, the end code 2^s + 1,
+// and codes start s + 1 bits wide. The width grows right after the first code
+// above the current limit has been added (so the code written after adding 512
+// is the first 10-bit one); when the table is full (4096 codes) the next miss
+// writes its prefix at 12 bits, then the clear code at 12 bits, and coding goes
+// on at s + 1 bits with a fresh table.
+//
+// Codes are packed least significant bit first into 255-byte sub-blocks; a
+// full sub-block goes out only once more data follows it, so image data of
+// exactly 255 bytes is a single sub-block.
+template <class Pixel>
+int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& pixel) {
+    // The string table lives in its hash slots: each taken slot holds a whole
+    // entry, (prefix << 20) | (character << 12) | code, so a search compares
+    // one load per probe. 0 marks a free slot (no stored entry can be 0: its
+    // code is at least 2^s + 2). The entries for the single pixel values and
+    // the clear and end codes are implicit; a lookup never needs them.
+    std::unique_ptr<uint32_t[]> slots(new (std::nothrow) uint32_t[kHashSlots]);
+    if (!slots) return kGifOutOfMemory;
+
+    // Bit packer: whole bytes go into the sub-block buffer (block[1..255]).
+    uint8_t block[256];
+    int used = 0;  // data bytes in block
+    uint64_t bitBuffer = 0;
+    int bitCount = 0;
+    bool failed = false;
+    auto writeBlock = [&]() {
+        block[0] = uint8_t(used);
+        if (!Put(block, std::size_t(used) + 1)) failed = true;
+        used = 0;
+    };
+    auto putCode = [&](uint32_t code, int bits) {
+        bitBuffer |= uint64_t(code) << bitCount;
+        bitCount += bits;
+        while (bitCount >= 8) {
+            if (used == 255) writeBlock();
+            block[1 + used++] = uint8_t(bitBuffer & 0xFF);
+            bitBuffer >>= 8;
+            bitCount -= 8;
+        }
+    };
+    auto flushBlock = [&]() {
+        if (bitCount > 0) {
+            if (used == 255) writeBlock();
+            block[1 + used++] = uint8_t(bitBuffer & 0xFF);
+            bitBuffer = 0;
+            bitCount = 0;
+        }
+        if (used > 0) writeBlock();
+    };
+
+    constexpr uint32_t kFree = 0;
+    auto firstSlot = [](uint32_t prefix, uint32_t character) {
+        return (prefix ^ (character << 8)) % kHashSlots;
+    };
+    uint32_t count = 0;
+    // Adds (prefix, character) as the next code; kNoCode when the table is full.
+    auto add = [&](uint32_t prefix, uint32_t character) -> uint32_t {
+        if (count >= uint32_t(kMaxCodes)) return kNoCode;
+        uint32_t slot = firstSlot(prefix, character);
+        while (slots[slot] != kFree) {
+            slot += kHashStep;
+            if (slot >= kHashSlots) slot -= kHashSlots;
+        }
+        slots[slot] = (prefix << 20) | (character << 12) | count;
+        return count++;
+    };
+    const uint32_t clearCode = 1u << s;
+    const uint32_t endCode = clearCode + 1;
+    auto reset = [&]() {
+        std::fill(slots.get(), slots.get() + kHashSlots, kFree);
+        count = endCode + 1;  // codes 0 .. 2^s + 1 are taken
+    };
+    reset();
+
+    int codeWidth = s + 1;
+    uint32_t limit = (1u << codeWidth) - 1;
+    putCode(clearCode, codeWidth);
+
+    const uint32_t mask = uint32_t(entries_ - 1);
+    // The first pixel is a string of its own (a lookup with no prefix); every
+    // later pixel extends the pending string or starts a new one.
+    uint32_t prefix = kNoCode;
+    if (width > 0 && height > 0) prefix = uint32_t(pixel(left, top)) & mask;
+    for (int y = 0; y < height && !failed; ++y) {
+        for (int x = y == 0 ? 1 : 0; x < width; ++x) {
+            const uint32_t k = uint32_t(pixel(left + x, top + y)) & mask;
+            // Look (prefix, k) up; a free slot ends the search.
+            const uint32_t want = (prefix << 20) | (k << 12);
+            uint32_t slot = firstSlot(prefix, k);
+            uint32_t entry;
+            while ((entry = slots[slot]) != kFree && (entry & ~0xFFFu) != want) {
+                slot += kHashStep;
+                if (slot >= kHashSlots) slot -= kHashSlots;
+            }
+            if (entry != kFree) {
+                prefix = entry & 0xFFFu;
+                continue;
+            }
+            putCode(prefix, codeWidth);
+            uint32_t added = add(prefix, k);
+            if (added > limit) {
+                ++codeWidth;
+                if (codeWidth > kMaxCodeWidth) {
+                    putCode(clearCode, kMaxCodeWidth);
+                    reset();
+                    codeWidth = s + 1;
+                }
+                limit = (1u << codeWidth) - 1;
+            }
+            prefix = k;
+        }
+    }
+    if (failed) return kGifWriteFailed;
+    if (prefix != kNoCode) putCode(prefix, codeWidth);
+    putCode(endCode, codeWidth);
+    flushBlock();
+    return failed ? kGifWriteFailed : kGifOk;
+}
+
+int GifWriter::End() {
+    if (sink_ == nullptr) return kGifCannotCreate;
+    if (error_ == kGifOk) {
+        uint8_t trailer = ';';
+        Put(&trailer, 1);
+    }
+    sink_ = nullptr;
+    table_.fill(0);
+    return error_;
+}
+
+// ---------------------------------------------------------------------------
+// The program-wide writer onto a file
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The output file of an export. Bytes go to a temporary file beside the target;
+// Commit renames it over the target, Discard (and the destructor) removes it.
+// A target that exists but is not a regular file (a device, a pipe) is written
+// in place, since there is nothing there to protect.
+class GifFile : public ImageSink {
+public:
+    ~GifFile() override { Discard(); }
+
+    int Create(const std::string& path) {
+        std::error_code ec;
+        fs::path target(path);
+        if (fs::is_symlink(target, ec)) {
+            // Replace the file the link points at, not the link.
+            fs::path real = fs::canonical(target, ec);
+            if (!ec) target = real;
+        }
+        fs::file_status st = fs::status(target, ec);
+        const bool exists = !ec && fs::exists(st);
+        if (exists && !fs::is_regular_file(st)) {
+            // A device or a pipe: nothing to protect, nothing to remove.
+            file_ = std::fopen(target.string().c_str(), "wb");
+            inPlace_ = true;
+            return file_ != nullptr ? kGifOk : kGifCannotCreate;
+        }
+        if (exists) {
+            // An existing file we could not write to ourselves stays untouched.
+            std::FILE* probe = std::fopen(target.string().c_str(), "r+b");
+            if (probe == nullptr) return kGifCannotCreate;
+            std::fclose(probe);
+        }
+        for (int n = 0; n < 100 && file_ == nullptr; ++n) {
+            std::string temp = target.string() + ".part" + std::to_string(n);
+            errno = 0;
+            file_ = std::fopen(temp.c_str(), "wbx");
+            if (file_ != nullptr)
+                temp_ = temp;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (file_ == nullptr && exists) {
+            // No room for a temporary file beside a writable file (a directory
+            // we may not add to): write the file itself, and remove it again if
+            // the export fails, so no broken image is left.
+            file_ = std::fopen(target.string().c_str(), "wb");
+            inPlace_ = true;
+            removeOnDiscard_ = file_ != nullptr;
+        }
+        if (file_ == nullptr) return kGifCannotCreate;
+        if (exists && !inPlace_) fs::permissions(temp_, st.permissions(), ec);  // keep the mode
+        target_ = target.string();
+        return kGifOk;
+    }
+
+    bool Write(const uint8_t* data, std::size_t size) override {
+        return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
+    }
+
+    // Closes the file and puts it in place; kGifWriteFailed (and no file) when
+    // the last buffered bytes cannot be written or the rename fails.
+    int Commit() {
+        if (file_ == nullptr) return kGifWriteFailed;
+        bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+        ok = std::fclose(file_) == 0 && ok;
+        file_ = nullptr;
+        std::error_code ec;
+        if (inPlace_) {
+            if (!ok && removeOnDiscard_) fs::remove(target_, ec);
+            return ok ? kGifOk : kGifWriteFailed;
+        }
+        if (ok) fs::rename(temp_, target_, ec);
+        if (!ok || ec) {
+            fs::remove(temp_, ec);
+            temp_.clear();
+            return kGifWriteFailed;
+        }
+        temp_.clear();
+        return kGifOk;
+    }
+
+    void Discard() {
+        if (file_ == nullptr) return;
+        std::fclose(file_);
+        file_ = nullptr;
+        std::error_code ec;
+        if (removeOnDiscard_) fs::remove(target_, ec);
+        if (!temp_.empty()) {
+            fs::remove(temp_, ec);
+            temp_.clear();
+        }
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string temp_;
+    std::string target_;
+    bool inPlace_ = false;
+    bool removeOnDiscard_ = false;
+};
+
+struct ProgramWriter {
+    GifWriter writer;
+    std::unique_ptr<GifFile> file;
+};
+
+ProgramWriter& TheWriter() {
+    static ProgramWriter w;
+    return w;
+}
+
+}  // namespace
+
+int GifBegin(const std::string& path, int width, int height, int colours, int bits) {
+    ProgramWriter& w = TheWriter();
+    if (w.file) {  // an export that never ended leaves nothing behind
+        w.writer.End();
+        w.file.reset();
+    }
+    auto file = std::unique_ptr<GifFile>(new (std::nothrow) GifFile);
+    if (!file) return kGifOutOfMemory;
+    int rc = file->Create(path);
+    if (rc != kGifOk) return rc;
+    rc = w.writer.Begin(*file, width, height, colours, bits);
+    if (rc != kGifOk) {
+        w.writer.End();
+        return rc;  // the file is discarded with `file`
+    }
+    w.file = std::move(file);
+    return kGifOk;
+}
+
+void GifSetColor(int index, int red, int green, int blue) {
+    TheWriter().writer.SetColor(index, red, green, blue);
+}
+
+int GifWriteImage(int left, int top, int width, int height, const GifPixelFunction& pixel) {
+    ProgramWriter& w = TheWriter();
+    if (!w.file) return kGifCannotCreate;
+    return w.writer.WriteImage(left, top, width, height, pixel);
+}
+
+int GifWriteImage(int left, int top, int width, int height, const GifCells& cells) {
+    ProgramWriter& w = TheWriter();
+    if (!w.file) return kGifCannotCreate;
+    return w.writer.WriteImage(left, top, width, height, cells);
+}
+
+int GifEnd() {
+    ProgramWriter& w = TheWriter();
+    if (!w.file) return kGifCannotCreate;
+    int rc = w.writer.End();
+    if (rc == kGifOk) rc = w.file->Commit();
+    w.file.reset();
+    return rc;
+}
+
+namespace {
+
+template <class Begin>
+int WriteBoard(Begin&& begin, const GifCells& cells, const PaletteBlock& palette,
+               GifWriter& writer) {
+    int rc = begin();
+    if (rc != kGifOk) return rc;
+    for (int i = 0; i < kPaletteEntries; ++i) {
+        const ColourEntry& e = palette.entries[std::size_t(i)];
+        writer.SetColor(i, e.red, e.green, e.blue);
+    }
+    writer.WriteImage(0, 0, -1, -1, cells);
+    return kGifOk;
+}
+
+}  // namespace
+
+int ExportBoardGif(const std::string& path, const GifCells& cells, const PaletteBlock& palette) {
+    int rc = WriteBoard([&] { return GifBegin(path, cells.width, cells.height, 256, 8); }, cells,
+                        palette, TheWriter().writer);
+    if (rc != kGifOk) return rc;
+    // GifEnd runs whatever the image write returned, and reports the first failure.
+    return GifEnd();
+}
+
+int WriteBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette) {
+    GifWriter writer;
+    int rc = WriteBoard([&] { return writer.Begin(sink, cells.width, cells.height, 256, 8); },
+                        cells, palette, writer);
+    if (rc != kGifOk) return rc;
+    return writer.End();
+}
+
+}  // namespace cellarium

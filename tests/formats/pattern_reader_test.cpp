@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "formats/pattern_reader.h"
+#include "formats/pattern_writer.h"
+#include "pattern_test_support.h"
+
+using namespace cellarium;
+using namespace cellarium::testing;
+
+namespace {
+
+// A glider whose 3 x 3 block has its top-left corner at (399, 399): where
+// every glider fixture on an 800 x 800 board should end up.
+const Cells kCentredGlider = {{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}};
+
+const std::string kTooBig800 =
+    "That pattern is too big for this board.  The maximum size is 800x800. You can change the "
+    "board size on the Tools menu at the file selection screen to choose a bigger board size.";
+
+// Line-end variants of the same text: CR runs before an LF become that LF, or
+// every lone LF gets a CR in front. Lone CRs are left as they are.
+std::string WithLfLineEnds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            std::size_t j = i;
+            while (j < text.size() && text[j] == '\r') ++j;
+            if (j < text.size() && text[j] == '\n') {
+                i = j - 1;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string WithCrLfLineEnds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Reader, EmptyInputGivesAnEmptyCentredPattern) {
+    ReadResult r = Read("");
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.cells().empty());
+    EXPECT_EQ(r.board().description, "");
+    EXPECT_EQ(r.rules, "s23/b3");
+    EXPECT_EQ(r.board().bounds, r.board().WholeBox());
+}
+
+TEST(Reader, Life105WithPositionDescriptionAndRules) {
+    ClearRules();
+    ReadResult r = Read(Fixture("life105_glider_with_description.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), kCentredGlider);
+    EXPECT_EQ(r.board().liveCount, 5);
+    EXPECT_EQ(r.rules, "s23/b3");
+    // Spaces after "#D" go, spaces inside stay, line ends become one space,
+    // trailing white space is trimmed.
+    EXPECT_EQ(r.board().description, "Glider:   the smallest spaceship. Found in 1970.");
+    EXPECT_EQ(r.board().bounds, (Rect{399, 399, 401, 401}));
+}
+
+TEST(Reader, PicturesWithoutPositionAreCentred) {
+    ReadResult r = Read(Fixture("life105_unplaced_glider.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), kCentredGlider);
+    EXPECT_EQ(r.board().bounds, r.board().WholeBox());
+
+    // On an odd-sized board the glider's corner lands at half(W - 2), half(H - 2).
+    ReadResult odd = Read(Fixture("life105_unplaced_glider.lif"), 151, 157);
+    ASSERT_TRUE(odd.ok);
+    EXPECT_EQ(odd.cells(), (Cells{{75, 77}, {76, 78}, {74, 79}, {75, 79}, {76, 79}}));
+}
+
+TEST(Reader, Life106CoordinatesAreRelativeToTheCentre) {
+    ReadResult r = Read(Fixture("life106_glider.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), kCentredGlider);
+    EXPECT_EQ(r.board().bounds, (Rect{399, 399, 401, 401}));  // placed, so not the whole box
+}
+
+TEST(Reader, RleHeaderCentresThePatternAndSetsTheRule) {
+    ReadResult r = Read(Fixture("rle_glider_with_rule.rle"));
+    ASSERT_TRUE(r.ok);
+    // Top-left corner at half(800 - 3) = 398.
+    EXPECT_EQ(r.cells(), (Cells{{399, 398}, {400, 399}, {398, 400}, {399, 400}, {400, 400}}));
+    EXPECT_EQ(r.rules, "s23/b36");
+    EXPECT_EQ(r.board().description, "A glider in HighLife");
+
+    // A header without rule text gives Conway's rule, whatever came before it.
+    ReadResult plain = Read(Fixture("rle_header_without_rule.rle"));
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.cells(), r.cells());
+    EXPECT_EQ(plain.rules, "s23/b3");
+}
+
+TEST(Reader, RleCountsRowSkipsAndEveryLiveLetter) {
+    ReadResult r = Read(Fixture("rle_counts_and_cell_letters.rle"));
+    ASSERT_TRUE(r.ok);
+    // Origin (397, 397); "3$" moves down three rows; x y z X Y Z are live; a
+    // count before "!" does nothing.
+    EXPECT_EQ(r.cells(), (Cells{{397, 397}, {398, 397}, {397, 400}, {398, 400}, {399, 400},
+                                {397, 401}, {398, 401}, {399, 401}}));
+}
+
+TEST(Reader, TextAfterRleEndBecomesTheDescription) {
+    ReadResult r = Read(Fixture("rle_trailing_description.rle"));
+    ASSERT_TRUE(r.ok);
+    // The rest of the "!" line is ignored; "#" and the byte after it are
+    // dropped; the first line end is kept as CR LF, later ones become spaces.
+    EXPECT_EQ(r.board().description, "First line\r\nsecond line third");
+    EXPECT_EQ(r.board().liveCount, 1);
+}
+
+TEST(Reader, RuleLinesInEveryNotation) {
+    const std::string cell = "#P 0 0\r\n*\r\n";
+    for (const char* rule : {"#R 23/3", "#R S23/B3", "#R B3/S23", "#R s23b3", "#r b3s23"})
+        EXPECT_EQ(Read(std::string(rule) + "\r\n" + cell).rules, "s23/b3") << rule;
+    EXPECT_EQ(Read("#R 3/23\r\n" + cell).rules, "s3/b23");
+    EXPECT_EQ(Read("#R B3/23\r\n" + cell).rules, "s/b3");
+    EXPECT_EQ(Read("#R 23/36\n" + cell).rules, "s23/b36");
+    EXPECT_EQ(Read(Fixture("rules_reset_by_n_line.lif")).rules, "s23/b3");
+    EXPECT_EQ(Read(Fixture("rules_empty_r_line.lif")).rules, "s23/b3");
+    EXPECT_EQ(Read("x = 1, y = 1, rule = s1357/b1357\r\no!").rules, "s1357/b1357");
+}
+
+TEST(Reader, GridSuffixAfterColonIsNotPartOfTheRule) {
+    ReadResult r = Read(Fixture("rle_rule_with_grid_suffix.rle"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.rules, "s23/b36");
+    EXPECT_EQ(Read("#R B3/S23:P798,798\r\n#P 0 0\r\n*\r\n").rules, "s23/b3");
+}
+
+TEST(Reader, EachRuleTextStartsWithFreshParserFlags) {
+    // An author line with an r and later a b is read as rule text; the real
+    // rule line after it must not inherit its "born" section.
+    EXPECT_EQ(Read(Fixture("rule_line_after_author_line.lif")).rules, "s23/b36");
+    // A "#r" line's "/" must not send the header's survive digits to born.
+    EXPECT_EQ(Read(Fixture("rle_rule_after_hash_r_line.rle")).rules, "s23/b3");
+}
+
+TEST(Reader, BangFormatRowsCommentsAndCounts) {
+    ReadResult named = Read(Fixture("bang_name_then_rows.txt"));
+    ASSERT_TRUE(named.ok);
+    EXPECT_EQ(named.cells(), (Cells{{400, 399}, {400, 400}, {400, 401}}));  // all three rows
+    EXPECT_EQ(named.board().description, "Name: Blinker");
+
+    // Rows after comments, with or without a leading space, are all read.
+    ReadResult spaced = Read(Fixture("bang_rows_starting_with_space.txt"));
+    ASSERT_TRUE(spaced.ok);
+    EXPECT_EQ(spaced.cells(), (Cells{{400, 399}, {399, 400}}));
+    EXPECT_EQ(Read("!Name\r\n!\r\n.O\r\nO.\r\n").cells(), spaced.cells());
+
+    // Any other line after the comments is skipped whole; counts repeat cells.
+    ReadResult counted = Read(Fixture("bang_skipped_line_and_counts.txt"));
+    ASSERT_TRUE(counted.ok);
+    EXPECT_EQ(counted.cells(), (Cells{{400, 399}, {399, 400}, {400, 400}, {401, 400}}));
+    EXPECT_EQ(counted.board().description, "comment");
+}
+
+TEST(Reader, BangFirstLineDimensionsPlaceThePattern) {
+    ReadResult r = Read(Fixture("bang_dimensions_in_first_line.txt"));
+    ASSERT_TRUE(r.ok);
+    // 4 rows, 4 columns: top-left at half(800 - 4) = 398 on both axes.
+    EXPECT_EQ(r.cells(), (Cells{{398, 398}, {399, 398}, {398, 399}, {399, 399}, {400, 400},
+                                {401, 400}, {400, 401}, {401, 401}}));
+    EXPECT_EQ(r.board().description, "\"Beacon\" 1 4 4");
+}
+
+TEST(Reader, LineEndForms) {
+    EXPECT_EQ(Shape(Read(Fixture("line_ends_cr_only.lif")).cells()),
+              (Cells{{0, 0}, {2, 0}, {1, 1}}));
+    EXPECT_EQ(Shape(Read(Fixture("line_ends_cr_cr_lf.lif")).cells()), (Cells{{0, 0}, {0, 1}}));
+    EXPECT_EQ(Shape(Read(Fixture("line_ends_cr_lf_twice.lif")).cells()), (Cells{{0, 0}, {0, 2}}));
+    // LF alone ends rows of pictures and Life 1.06 lines.
+    EXPECT_EQ(Read(".*.\n..*\n***\n").cells(), kCentredGlider);
+    EXPECT_EQ(Read("0 -1\n1 0\n-1 1\n0 1\n1 1\n").cells(), kCentredGlider);
+    EXPECT_EQ(Read("!x\n.O.\n..O\nOOO\n").cells(), kCentredGlider);
+}
+
+TEST(Reader, EveryFixtureReadsTheSameWithLfAndWithCrLfLineEnds) {
+    namespace fs = std::filesystem;
+    int compared = 0;
+    for (const char* folder : {CELLARIUM_TEST_DATA, CELLARIUM_SAMPLES}) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (!entry.is_regular_file()) continue;  // other areas' fixture folders
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string text(std::istreambuf_iterator<char>(in), {});
+            const std::string lf = WithLfLineEnds(text), crlf = WithCrLfLineEnds(text);
+            if (lf == crlf) continue;  // no LF line ends at all
+            ++compared;
+            SCOPED_TRACE(entry.path().filename().string());
+            ReadResult a = Read(lf, 150, 150), b = Read(crlf, 150, 150);
+            EXPECT_EQ(a.ok, b.ok);
+            EXPECT_EQ(a.cells(), b.cells());
+            EXPECT_EQ(a.board().liveCount, b.board().liveCount);
+            EXPECT_EQ(a.board().bounds, b.board().bounds);
+            EXPECT_EQ(a.rules, b.rules);
+            EXPECT_EQ(a.board().description, b.board().description);
+        }
+    }
+    EXPECT_GE(compared, 25);
+}
+
+TEST(Reader, FormatsMixInOneFile) {
+    ReadResult r = Read(Fixture("mixed_formats.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), (Cells{{390, 390}, {391, 390}, {399, 399}, {400, 399}, {399, 400},
+                                {400, 400}, {406, 405}, {407, 405}}));
+    EXPECT_EQ(r.board().description, "then a block");
+}
+
+TEST(Reader, CellWrittenTwiceIsCountedOnce) {
+    EXPECT_EQ(Read(Fixture("double_written_cells.lif")).board().liveCount, 2);
+    EXPECT_EQ(Read("#P 0 0\r\n**\r\n#P 0 0\r\n***\r\n").board().liveCount, 3);
+    EXPECT_EQ(Read("x = 3, y = 1\r\n3o!\r\nx = 3, y = 1\r\n3o!\r\n").board().liveCount, 3);
+}
+
+TEST(Reader, RowPastTheRightEdgeContinuesOnTheNextRowInsideTheBounds) {
+    // The guarded read already checks that the bounds enclose every live cell.
+    ReadResult r = Read(Fixture("row_past_right_edge.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), (Cells{{795, 400}, {796, 400}, {797, 400}, {798, 400}, {799, 400},
+                                {0, 401}, {1, 401}, {2, 401}, {3, 401}, {4, 401}}));
+    // A run-length row wider than the board runs on without a message.
+    ReadResult wide = Read("x = 1000, y = 3\r\n1000o!\r\n");
+    EXPECT_TRUE(wide.ok);
+    EXPECT_EQ(wide.board().liveCount, 1000);
+}
+
+TEST(Reader, PositionOffTheStorageFailsWithTheBoardSizeInTheMessage) {
+    for (const char* name :
+         {"life106_off_board.lif", "rle_taller_than_board.rle", "position_past_last_row.lif"}) {
+        ReadResult r = Read(Fixture(name));  // the guarded read checks message and description
+        EXPECT_FALSE(r.ok) << name;
+    }
+    EXPECT_EQ(PatternTooBigMessage(800, 800), kTooBig800);
+    EXPECT_NE(PatternTooBigMessage(150, 320).find("The maximum size is 150x320. "),
+              std::string::npos);
+    EXPECT_TRUE(Read(Fixture("life106_glider.lif"), 800, 150).ok);
+    EXPECT_FALSE(Read("#P 0 -76\r\n*\r\n", 150, 150).ok);
+}
+
+TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {
+    // Each of these lands on the board if its number wraps around in 32 bits.
+    for (const char* text : {
+             "#P 4294967296 -400\r\n*\r\n",
+             "4294967296 0\r\n",
+             "0 4294967296\r\n",
+             "x = 4294967296, y = 3\r\no!\r\n",
+             "x = 3, y = 4294967296\r\no!\r\n",
+             "x = 3, y = 3\r\n4294967296$o!\r\n",
+             "x = 3, y = 3\r\n4294967296bo!\r\n",
+             "!\"n\" 1 4294967296 3\r\n.O\r\n",
+             "!\"n\" 1 3 4294967296\r\n.O\r\n",
+         }) {
+        EXPECT_FALSE(Read(text).ok) << text;
+    }
+    // Far past any integer type: saturated, off the board, nothing written.
+    const std::string huge(60, '9');
+    for (const std::string& text : {
+             "#P " + huge + " 0\r\n*\r\n",
+             "#P -" + huge + " 0\r\n*\r\n",
+             "-" + huge + " -" + huge + "\r\n",
+             "x = 3, y = 3\r\n" + huge + "o!\r\n",
+             "x = 3, y = 3\r\n" + huge + "$o!\r\n",
+             "x = " + huge + ", y = " + huge + "\r\no!\r\n",
+         }) {
+        ReadResult r = Read(text);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_EQ(r.board().liveCount, 0) << text;
+    }
+    // A column left of the board's first column is the end of the row above:
+    // exact arithmetic keeps that placement.
+    EXPECT_EQ(Read("#P -1200 1\r\n*\r\n").cells(), (Cells{{0, 400}}));
+}
+
+TEST(Reader, PictureReachingTheBottomRowIsCentredInsideTheStorage) {
+    // Rows 1 to 3 of a board 4 rows high, the file ending after the last cell.
+    ReadResult r = Read("*\r\n\r\n.*", 8, 4);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), (Cells{{3, 1}, {4, 3}}));
+    EXPECT_EQ(r.board().liveCount, 2);
+}
+
+TEST(Reader, LineEndsAfterABottomRowPictureAreNotAFailure) {
+    ReadResult last = Read("#P 0 399\r\n*\r\n\r\n");
+    EXPECT_TRUE(last.ok);
+    EXPECT_EQ(last.cells(), (Cells{{400, 799}}));
+    // The very last cell of the storage, then a line end.
+    ReadResult corner = Read("#P 399 399\r\n*\r\n");
+    EXPECT_TRUE(corner.ok);
+    EXPECT_EQ(corner.cells(), (Cells{{799, 799}}));
+    // But nothing else may follow there.
+    EXPECT_FALSE(Read("#P 399 399\r\n*\r\n.").ok);
+    EXPECT_FALSE(Read("#P 399 399\r\n*\r\n#D late").ok);
+}
+
+TEST(Reader, FuzzFindingsKeepTheBoardPromises) {
+    namespace fs = std::filesystem;
+    int replayed = 0;
+    for (const auto& entry : fs::directory_iterator(CELLARIUM_TEST_DATA)) {
+        if (entry.path().filename().string().rfind("fuzz_", 0) != 0) continue;
+        ++replayed;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        Read(std::string(std::istreambuf_iterator<char>(in), {}), 150, 150);
+    }
+    EXPECT_GE(replayed, 1);
+}
+
+TEST(Reader, DescriptionHighBytesSurviveReadAndWrite) {
+    ReadResult r = Read(Fixture("description_high_bytes.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.board().description, "caf\xe9 \x80\xff na\xefve");
+    MemoryByteSink sink;
+    WritePattern(r.board(), sink);
+    EXPECT_NE(sink.bytes().find("#D caf\xe9 \x80\xff na\xefve\r\n"), std::string::npos);
+}
+
+TEST(Reader, GuardedBoardCatchesBrokenPromises) {
+    // The checks the reader tests and the fuzz target rely on can fail.
+    GuardedBoard g(10, 10);
+    const std::string text = "#P 0 0\r\n*\r\n";
+    ASSERT_EQ(g.ReadAndCheck(reinterpret_cast<const uint8_t*>(text.data()), text.size()), "");
+    g.storage()[GuardedBoard::kGuard - 1] = 0;
+    EXPECT_EQ(g.Check(), "write outside the board's cells");
+    g.storage()[GuardedBoard::kGuard - 1] = GuardedBoard::kCanary;
+    g.board().At(1, 1) = 1;
+    EXPECT_NE(g.Check().find("outside the bounds"), std::string::npos);
+    g.board().IncludeCell(Point{1, 1});
+    EXPECT_NE(g.Check().find("live count"), std::string::npos);
+}

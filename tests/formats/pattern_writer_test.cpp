@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "formats/pattern_reader.h"
+#include "formats/pattern_writer.h"
+#include "pattern_test_support.h"
+
+using namespace cellarium;
+using namespace cellarium::testing;
+
+namespace {
+
+std::unique_ptr<CellBoard> BoardWith(const Cells& cells, int width = 800, int height = 800) {
+    auto board = CellBoard::Create(width, height);
+    for (auto [x, y] : cells) board->At(x, y) = 1;
+    return board;
+}
+
+std::string Written(const CellBoard& board) {
+    MemoryByteSink sink;
+    WritePattern(board, sink);
+    return sink.bytes();
+}
+
+// What the writer puts out for a description on a board with no live cell.
+std::string DescriptionLines(const std::string& description) {
+    auto board = CellBoard::Create(150, 150);
+    board->description = description;
+    ResetRules();
+    const std::string all = Written(*board);
+    const std::string head = "#Life 1.05\r\n", tail = "\r\n#R 23/3\r\n#P 0 0\r\n";
+    EXPECT_EQ(all.substr(0, head.size()), head);
+    EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
+    return all.substr(head.size(), all.size() - head.size() - tail.size());
+}
+
+}  // namespace
+
+TEST(Writer, GliderFileByteForByte) {
+    auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
+    board->At(400, 401) = 77;  // any live value is "*"
+    ResetRules();
+    EXPECT_EQ(Written(*board),
+              "#Life 1.05\r\n\r\n#R 23/3\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
+}
+
+TEST(Writer, PositionIsRelativeToTheCentre) {
+    ResetRules();
+    EXPECT_EQ(Written(*BoardWith({{400, 400}})), "#Life 1.05\r\n\r\n#R 23/3\r\n#P 0 0\r\n*\r\n");
+    EXPECT_EQ(Written(*BoardWith({{0, 0}, {2, 1}}, 151, 153)),
+              "#Life 1.05\r\n\r\n#R 23/3\r\n#P -75 -76\r\n*..\r\n..*\r\n");
+}
+
+TEST(Writer, EmptyBoardSavesAFileThatOpensAgain) {
+    auto board = CellBoard::Create(800, 800);
+    ResetRules();
+    const std::string file = Written(*board);
+    EXPECT_EQ(file, "#Life 1.05\r\n\r\n#R 23/3\r\n#P 0 0\r\n");
+    ReadResult back = Read(file);
+    EXPECT_TRUE(back.ok);
+    EXPECT_TRUE(back.cells().empty());
+}
+
+TEST(Writer, RuleLineListsSurviveThenBorn) {
+    auto board = BoardWith({{400, 400}});
+    ClearRules();
+    g_survive[0] = 1;
+    g_born[8] = 1;
+    EXPECT_NE(Written(*board).find("\r\n#R 0/8\r\n"), std::string::npos);
+    ClearRules();
+    const std::string none = Written(*board);
+    EXPECT_NE(none.find("\r\n#R /\r\n"), std::string::npos);
+    EXPECT_EQ(Read(none).rules, "s23/b3");  // empty tables come back as Conway's
+}
+
+TEST(Writer, DescriptionWrapsBeforeEightyCharacters) {
+    EXPECT_EQ(DescriptionLines("Glider"), "#D Glider");
+    EXPECT_EQ(DescriptionLines(""), "");
+
+    // The word that would take the line past 80 starts the next line, with the
+    // space after it.
+    std::string words;
+    for (char c = 'a'; c <= 'j'; ++c) words += std::string(9, c) + (c == 'j' ? "" : " ");
+    EXPECT_EQ(DescriptionLines(words),
+              "#D aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg \r\n"
+              "#D hhhhhhhhh iiiiiiiii jjjjjjjjj");
+
+    // A word too long for a fresh line first pushes out a bare "#D ".
+    const std::string longWord(78, 'x');
+    EXPECT_EQ(DescriptionLines(longWord + " end"), "#D \r\n#D " + longWord + " end");
+
+    // Other break characters; LF ends a line, CR alone is dropped.
+    EXPECT_EQ(DescriptionLines("one\r\ntwo\rthree"), "#D one\r\n#D twothree");
+    EXPECT_EQ(DescriptionLines("ends with a break\n"), "#D ends with a break\r\n");
+    EXPECT_EQ(DescriptionLines(std::string(40, 'p') + ";" + std::string(40, 'q') + ")"),
+              "#D " + std::string(40, 'p') + ";\r\n#D " + std::string(40, 'q') + ")");
+}
+
+TEST(Writer, DescriptionReadsBackWithLineEndsAsSpaces) {
+    auto board = BoardWith({{400, 400}});
+    board->description = "Found by hand.\nSecond paragraph";
+    ResetRules();
+    EXPECT_EQ(Read(Written(*board)).board().description, "Found by hand. Second paragraph");
+}
+
+TEST(Writer, RandomBoardsReadBackWithEveryCellInPlace) {
+    std::mt19937 rng(20240611);
+    for (int round = 0; round < 60; ++round) {
+        const int w = std::uniform_int_distribution<int>(3, 70)(rng);
+        const int h = std::uniform_int_distribution<int>(3, 70)(rng);
+        const double density = std::uniform_real_distribution<double>(0.0, 0.6)(rng);
+        auto board = CellBoard::Create(w, h);
+        std::bernoulli_distribution live(round % 10 == 0 ? 0.0 : density);
+        std::uniform_int_distribution<int> value(1, 255);
+        for (int y = 0; y < h; ++y)  // the border too
+            for (int x = 0; x < w; ++x)
+                if (live(rng)) board->At(x, y) = uint8_t(value(rng));
+        std::bernoulli_distribution entry(0.3);
+        for (int n = 0; n < kRuleEntries; ++n) {
+            g_survive[n] = entry(rng);
+            g_born[n] = entry(rng);
+        }
+        std::string rules = FormatRuleText();
+        if (rules == "s/b") rules = "s23/b3";
+        board->description = "round " + std::to_string(round);
+
+        SCOPED_TRACE("round " + std::to_string(round) + ", board " + std::to_string(w) + "x" +
+                     std::to_string(h));
+        ReadResult back = Read(Written(*board), w, h);
+        ASSERT_TRUE(back.ok);
+        EXPECT_EQ(back.cells(), LiveCells(*board));
+        EXPECT_EQ(back.rules, rules);
+        EXPECT_EQ(back.board().description, board->description);
+    }
+}
+
+TEST(Writer, SamplesSurviveAWriteAndAReadUnchanged) {
+    for (const char* name :
+         {"glider_gun.rle", "r_pentomino.lif", "spaceship.lif", "pentadecathlon.txt", "acorn.lif"}) {
+        SCOPED_TRACE(name);
+        ReadResult first = Read(Sample(name));
+        ASSERT_TRUE(first.ok);
+        EXPECT_GT(first.board().liveCount, 0);
+        ReadResult second = Read(Written(first.board()));
+        ASSERT_TRUE(second.ok);
+        EXPECT_EQ(second.cells(), first.cells());
+        EXPECT_EQ(second.rules, first.rules);
+    }
+}
