@@ -88,6 +88,8 @@ public:
     CFile m_fileStats;
 
 private:
+    // The platform would not arm the simulation timer: back to paused.
+    void TimerRefused();
     // A write to the statistics file failed: recording stops and the user is
     // told once.
     void StatsWriteFailed();

@@ -26,6 +26,14 @@ void CLifeView::OnRun() {
     m_nRunInterval = kRunInterval;
     m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(kRunInterval));
     SetIdleCountdown(kIdleAllowance);
+    if (m_hTimer == 0) TimerRefused();
+}
+
+void CLifeView::TimerRefused() {
+    // Without a timer no tick would ever come: rather than showing a run that
+    // never advances, the view stays paused (Run can be chosen again).
+    m_nRunInterval = 0;
+    SetIdleCountdown(-1);
 }
 
 void CLifeView::OnTimer(unsigned id) {
@@ -34,7 +42,10 @@ void CLifeView::OnTimer(unsigned id) {
     OnStep();
     // Armed again only after the generation was computed and counted, so
     // ticks never pile up behind a slow step.
-    if (m_nRunInterval > 0) m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
+    if (m_nRunInterval > 0) {
+        m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
+        if (m_hTimer == 0) TimerRefused();
+    }
 }
 
 void CLifeView::OnStep() {

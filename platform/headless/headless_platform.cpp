@@ -218,7 +218,7 @@ void HeadlessPlatform::WindowDestroyed(CWnd& wnd) {
 }
 
 TimerHandle HeadlessPlatform::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
-    if (id == 0) return 0;
+    if (id == 0 || refuseTimers_) return 0;
     for (Timer& t : timers_)
         if (t.wnd == &wnd && t.id == id) {
             t.interval = ms;

@@ -117,6 +117,8 @@ public:
     uint64_t TimerDue(const CWnd& wnd, unsigned id) const;
     bool QuitRequested() const { return quit_; }
     void SetClientSize(int width, int height);
+    // Makes SetTimer refuse (return 0) from now on, or accept again.
+    void SetRefuseTimers(bool refuse) { refuseTimers_ = refuse; }
     // Whether paints happen at all (the runner switches them off).
     void SetPainting(bool on) { painting_ = on; }
 
@@ -237,6 +239,7 @@ private:
     std::vector<CDialogBar*> bars_;
     bool quit_ = false;
     bool painting_ = true;
+    bool refuseTimers_ = false;
     int clientWidth_ = 240;
     int clientHeight_ = 268;
     RgbSurface surface_;

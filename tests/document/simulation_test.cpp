@@ -78,6 +78,24 @@ TEST_F(Simulation, TheNextTickIsArmedOnlyAfterTheStep) {
     EXPECT_EQ(View()->m_nGeneration, 102);
 }
 
+TEST_F(Simulation, ARefusedTimerLeavesTheViewPausedInsteadOfStuck) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.SetRefuseTimers(true);
+    platform.Command(ID_TOOLS_RUN);
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_TRUE(Enabled(ID_TOOLS_RUN));
+    EXPECT_EQ(IdleCountdown(), -1);
+
+    // Refused when re-armed after a tick: the run ends after that step.
+    platform.SetRefuseTimers(false);
+    platform.Command(ID_TOOLS_RUN);
+    platform.SetRefuseTimers(true);
+    Tick(5);
+    EXPECT_EQ(View()->m_nGeneration, 1);
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_TRUE(Enabled(ID_TOOLS_STEP));
+}
+
 TEST_F(Simulation, StillLifeStopsTheRunAtGenerationOneWithTheMessage) {
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
     platform.Command(ID_TOOLS_RUN);
