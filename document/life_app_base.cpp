@@ -25,6 +25,8 @@ void CLifeAppBase::OnCellMemoryFailure() {
     EndProgramAtOnce();
 }
 
-CLifeAppBase* LifeApp() { return dynamic_cast<CLifeAppBase*>(AfxGetApp()); }
+CLifeAppBase* LifeApp() {
+    return dynamic_cast<CLifeAppBase*>(AfxGetApp());
+}
 
 }  // namespace cellarium

@@ -47,7 +47,9 @@ std::string CLifeDoc::TemporarySaveName(const std::string& path, int n) {
     return path + ".tmp-" + std::to_string(n);
 }
 
-CLifeDoc::~CLifeDoc() { ReleaseBoards(); }
+CLifeDoc::~CLifeDoc() {
+    ReleaseBoards();
+}
 
 void CLifeDoc::ReleaseBoards() {
     current_.reset();
@@ -131,13 +133,17 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
     switch (ReadInto(path, incoming)) {
-        case LoadResult::CannotOpen: return false;
-        case LoadResult::NotRead: rules.Restore(); return false;
+        case LoadResult::CannotOpen:
+            return false;
+        case LoadResult::NotRead:
+            rules.Restore();
+            return false;
         case LoadResult::OutOfMemory:
             rules.Restore();
             ReportCellMemory();
             return false;
-        case LoadResult::Loaded: break;
+        case LoadResult::Loaded:
+            break;
     }
 
     EndWaitCursor();
@@ -159,13 +165,18 @@ void CLifeDoc::Reload() {
     const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
     switch (ReadInto(m_strPathName, incoming)) {
-        case LoadResult::CannotOpen: return;
-        case LoadResult::NotRead: rules.Restore(); return;
+        case LoadResult::CannotOpen:
+            return;
+        case LoadResult::NotRead:
+            rules.Restore();
+            return;
         case LoadResult::OutOfMemory:
             rules.Restore();
             ReportCellMemory();
             return;
-        case LoadResult::Loaded: Adopt(std::move(incoming)); return;
+        case LoadResult::Loaded:
+            Adopt(std::move(incoming));
+            return;
     }
 }
 

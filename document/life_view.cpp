@@ -16,7 +16,9 @@ const char* const kExitQuestion = "Are you sure you want to quit completely?";
 
 CLifeView::~CLifeView() = default;
 
-CLifeDoc* CLifeView::GetDocument() const { return dynamic_cast<CLifeDoc*>(m_pDocument); }
+CLifeDoc* CLifeView::GetDocument() const {
+    return dynamic_cast<CLifeDoc*>(m_pDocument);
+}
 
 bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CLifeView> map =

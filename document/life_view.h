@@ -18,8 +18,8 @@ class CLifeDoc;
 class CLifeView : public CScrollView {
 public:
     static constexpr unsigned SIMULATION_TIMER_ID = 23;
-    static constexpr int32_t kRunInterval = 10;   // milliseconds
-    static constexpr int32_t kIdleAllowance = 10; // idle calls after Run or a kick
+    static constexpr int32_t kRunInterval = 10;    // milliseconds
+    static constexpr int32_t kIdleAllowance = 10;  // idle calls after Run or a kick
     static constexpr uint32_t kMinZoom = 1;
     static constexpr uint32_t kMaxZoom = 32;
 

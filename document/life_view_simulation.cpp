@@ -100,14 +100,24 @@ void CLifeView::KickIdle() {
     if (app != nullptr && app->m_nIdleCountdown == 0) app->m_nIdleCountdown = kIdleAllowance;
 }
 
-void CLifeView::OnUpdateRun(CCmdUI* pCmdUI) { pCmdUI->Enable(m_nRunInterval == 0); }
+void CLifeView::OnUpdateRun(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval == 0);
+}
 
-void CLifeView::OnUpdateStep(CCmdUI* pCmdUI) { pCmdUI->Enable(m_nRunInterval == 0); }
+void CLifeView::OnUpdateStep(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval == 0);
+}
 
-void CLifeView::OnUpdatePause(CCmdUI* pCmdUI) { pCmdUI->Enable(m_nRunInterval != 0); }
+void CLifeView::OnUpdatePause(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval != 0);
+}
 
-void CLifeView::OnUpdateZoomIn(CCmdUI* pCmdUI) { pCmdUI->Enable(m_nZoom < kMaxZoom); }
+void CLifeView::OnUpdateZoomIn(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nZoom < kMaxZoom);
+}
 
-void CLifeView::OnUpdateZoomOut(CCmdUI* pCmdUI) { pCmdUI->Enable(m_nZoom > kMinZoom); }
+void CLifeView::OnUpdateZoomOut(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nZoom > kMinZoom);
+}
 
 }  // namespace cellarium

@@ -22,7 +22,9 @@ public:
     // Asks the platform for the free space of the file name's folder.
     void UpdateSpaceText();
 
-    StatsColumns Columns() const { return StatsColumns{m_bGeneration, m_bTotal, m_bBirths, m_bDeaths}; }
+    StatsColumns Columns() const {
+        return StatsColumns{m_bGeneration, m_bTotal, m_bBirths, m_bDeaths};
+    }
 
     bool m_bBirths = false;
     bool m_bDeaths = false;

@@ -13,7 +13,9 @@ void CCmdUI::DoUpdate(CCmdTarget& target, bool disableIfNoHandler) {
     }
 }
 
-bool CCmdTarget::OnCmdMsg(const CmdMsg&) { return false; }
+bool CCmdTarget::OnCmdMsg(const CmdMsg&) {
+    return false;
+}
 
 void CCmdTarget::BeginWaitCursor() {
     if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(1);

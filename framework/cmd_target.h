@@ -70,7 +70,9 @@ public:
     using RangeHandler = void (T::*)(unsigned);
     using UpdateHandler = void (T::*)(CCmdUI*);
 
-    CommandMap& On(unsigned id, Handler fn) { return Add(Entry{id, id, CN_COMMAND, fn, nullptr, nullptr}); }
+    CommandMap& On(unsigned id, Handler fn) {
+        return Add(Entry{id, id, CN_COMMAND, fn, nullptr, nullptr});
+    }
     CommandMap& OnNotify(unsigned id, int code, Handler fn) {
         return Add(Entry{id, id, code, fn, nullptr, nullptr});
     }

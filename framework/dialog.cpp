@@ -8,7 +8,9 @@
 namespace cellarium {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // A whole decimal number with optional surrounding white space and sign.
 bool ParseInt(const std::string& text, int& out) {
@@ -32,7 +34,9 @@ bool ParseInt(const std::string& text, int& out) {
 
 }  // namespace
 
-std::string IntegerParseMessage() { return "Please enter an integer."; }
+std::string IntegerParseMessage() {
+    return "Please enter an integer.";
+}
 
 std::string IntegerRangeMessage(int minVal, int maxVal) {
     char buffer[96];
@@ -98,7 +102,8 @@ void DDX_Check(CDataExchange* pDX, int id, bool& value) {
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
     if (pDX->m_bFailed) return;
-    if (!control.IsControl() || control.GetDlgCtrlID() != id) control.AttachControl(pDX->m_pDlgWnd, id);
+    if (!control.IsControl() || control.GetDlgCtrlID() != id)
+        control.AttachControl(pDX->m_pDlgWnd, id);
 }
 
 int CDialog::DoModal() {
@@ -134,7 +139,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::EndDialog(int result) {
     result_ = result;

@@ -16,7 +16,8 @@ class CDialog;
 
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dlg, bool saveAndValidate) : m_pDlgWnd(dlg), m_bSaveAndValidate(saveAndValidate) {}
+    CDataExchange(CDialog* dlg, bool saveAndValidate)
+        : m_pDlgWnd(dlg), m_bSaveAndValidate(saveAndValidate) {}
 
     // Records the control the next validation refers to.
     void PrepareCtrl(int id) { m_idLastControl = id; }

@@ -30,20 +30,26 @@ std::string SaveLoadFailureText(const std::string& path, FileError cause, bool s
             // Saving, it is the folder that is missing.
             return saving ? Fill("%1 contains an invalid path.", path)
                           : Fill("%1 was not found.", path);
-        case FileError::BadPath: return Fill("%1 contains an invalid path.", path);
+        case FileError::BadPath:
+            return Fill("%1 contains an invalid path.", path);
         case FileError::TooManyOpenFiles:
             return Fill("%1 could not be opened because there are too many open files.", path);
         case FileError::AccessDenied:
             return saving ? Fill("%1 is read-only or cannot be written.", path)
                           : Fill("%1 cannot be accessed.", path);
-        case FileError::SharingViolation: return Fill("%1 is in use by another program.", path);
+        case FileError::SharingViolation:
+            return Fill("%1 is in use by another program.", path);
         case FileError::DiskFull:
             return Fill("There is not enough space on the disk to save %1.", path);
-        case FileError::HardIO: return Fill("A disk error occurred while accessing %1.", path);
-        case FileError::EndOfFile: return Fill("%1 ended unexpectedly.", path);
-        case FileError::AlreadyExists: return Fill("%1 already exists.", path);
+        case FileError::HardIO:
+            return Fill("A disk error occurred while accessing %1.", path);
+        case FileError::EndOfFile:
+            return Fill("%1 ended unexpectedly.", path);
+        case FileError::AlreadyExists:
+            return Fill("%1 already exists.", path);
         case FileError::None:
-        case FileError::Generic: break;
+        case FileError::Generic:
+            break;
     }
     CWinApp* app = AfxGetApp();
     std::string prompt = app ? app->LoadString(defaultPromptId) : std::string();
@@ -70,7 +76,9 @@ bool CDocument::OnSaveDocument(const std::string&) {
     return true;
 }
 
-void CDocument::OnCloseDocument() { DeleteContents(); }
+void CDocument::OnCloseDocument() {
+    DeleteContents();
+}
 
 void CDocument::SetPathName(const std::string& path) {
     m_strPathName = path;
@@ -104,21 +112,30 @@ bool CDocument::DoSave(const std::string& path, bool replace) {
     return true;
 }
 
-bool CDocument::DoFileSave() { return DoSave(m_strPathName); }
+bool CDocument::DoFileSave() {
+    return DoSave(m_strPathName);
+}
 
 bool CDocument::SaveModified() {
     if (!IsModified()) return true;
     std::string name = m_strTitle.empty() ? std::string("Untitled") : m_strTitle;
     switch (AfxMessageBox("Save changes to " + name + "?", MB_YESNOCANCEL)) {
-        case IDCANCEL: return false;
-        case IDYES: return DoFileSave();
-        default: return true;
+        case IDCANCEL:
+            return false;
+        case IDYES:
+            return DoFileSave();
+        default:
+            return true;
     }
 }
 
-void CDocument::OnFileSave() { DoFileSave(); }
+void CDocument::OnFileSave() {
+    DoFileSave();
+}
 
-void CDocument::OnFileSaveAs() { DoSave(std::string()); }
+void CDocument::OnFileSaveAs() {
+    DoSave(std::string());
+}
 
 bool CDocument::OnCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CDocument> map = CommandMap<CDocument>()
@@ -135,7 +152,9 @@ CSingleDocTemplate::CSingleDocTemplate(unsigned resourceId, std::string docStrin
       makeFrame_(std::move(frame)),
       makeView_(std::move(view)) {}
 
-CSingleDocTemplate::~CSingleDocTemplate() { DestroyFrameAndDocument(); }
+CSingleDocTemplate::~CSingleDocTemplate() {
+    DestroyFrameAndDocument();
+}
 
 std::string CSingleDocTemplate::GetDocString(DocStringIndex index) const {
     std::size_t start = 0;

@@ -4,7 +4,9 @@
 
 namespace cellarium {
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile() {
+    Abort();
+}
 
 bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
     Abort();

@@ -8,7 +8,9 @@
 
 namespace cellarium {
 
-CDialogBar::~CDialogBar() { CDialogBar::DestroyWindow(); }
+CDialogBar::~CDialogBar() {
+    CDialogBar::DestroyWindow();
+}
 
 bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned style, unsigned id) {
     CWinApp* app = AfxGetApp();
@@ -44,7 +46,9 @@ bool CDialogBar::OnCmdMsg(const CmdMsg& msg) {
     return frame_ != nullptr && frame_->OnCmdMsg(msg);
 }
 
-CFrameWnd::~CFrameWnd() { CFrameWnd::DestroyWindow(); }
+CFrameWnd::~CFrameWnd() {
+    CFrameWnd::DestroyWindow();
+}
 
 bool CFrameWnd::LoadFrame(unsigned resourceId) {
     resourceId_ = resourceId;
@@ -57,7 +61,9 @@ bool CFrameWnd::LoadFrame(unsigned resourceId) {
     return true;
 }
 
-bool CFrameWnd::OnCreate() { return true; }
+bool CFrameWnd::OnCreate() {
+    return true;
+}
 
 void CFrameWnd::DestroyWindow() {
     if (view_) {
@@ -81,7 +87,9 @@ void CFrameWnd::SetView(std::unique_ptr<CView> view) {
     if (view_) view_->CreateWindowObject();
 }
 
-CDocument* CFrameWnd::GetActiveDocument() const { return view_ ? view_->GetDocument() : nullptr; }
+CDocument* CFrameWnd::GetActiveDocument() const {
+    return view_ ? view_->GetDocument() : nullptr;
+}
 
 void CFrameWnd::AddControlBar(CDialogBar* bar) {
     if (std::find(bars_.begin(), bars_.end(), bar) == bars_.end()) bars_.push_back(bar);
@@ -101,7 +109,8 @@ void CFrameWnd::SetCommandBar(const CommandBarDesc& desc) {
     commandBar_ = desc;
     toolbarStates_.clear();
     if (desc.toolbar != nullptr)
-        for (unsigned id : desc.toolbar->buttons) toolbarStates_.push_back(ButtonState{id, true, 0});
+        for (unsigned id : desc.toolbar->buttons)
+            toolbarStates_.push_back(ButtonState{id, true, 0});
     AfxServices().InstallCommandBar(*this, commandBar_);
 }
 
@@ -129,7 +138,9 @@ bool CFrameWnd::OnCmdMsg(const CmdMsg& msg) {
     return app != nullptr && app->OnCmdMsg(msg);
 }
 
-bool CFrameWnd::OnFrameCmdMsg(const CmdMsg& msg) { return CWnd::OnCmdMsg(msg); }
+bool CFrameWnd::OnFrameCmdMsg(const CmdMsg& msg) {
+    return CWnd::OnCmdMsg(msg);
+}
 
 void CFrameWnd::InitialUpdateFrame(CDocument*) {
     if (view_) view_->OnInitialUpdate();

@@ -48,9 +48,9 @@ inline constexpr unsigned kModeWrite = 0x0001;
 inline constexpr unsigned kModeReadWrite = 0x0002;
 inline constexpr unsigned kShareExclusive = 0x0010;
 inline constexpr unsigned kShareDenyWrite = 0x0020;
-inline constexpr unsigned kModeCreate = 0x1000;      // create; truncates unless kModeNoTruncate
+inline constexpr unsigned kModeCreate = 0x1000;  // create; truncates unless kModeNoTruncate
 inline constexpr unsigned kModeNoTruncate = 0x2000;
-inline constexpr unsigned kModeCreateNew = 0x4000;   // with kModeCreate: fails if the file exists
+inline constexpr unsigned kModeCreateNew = 0x4000;  // with kModeCreate: fails if the file exists
 
 // An open file of the platform. Every operation reports failure with a cause;
 // the object closes the file when destroyed if Close was not called.
@@ -79,11 +79,11 @@ inline constexpr unsigned OFN_HIDEREADONLY = 0x4;
 inline constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
 
 struct FileDialogRequest {
-    bool open = true;          // an open dialog, else a save dialog
-    std::string defaultExt;    // without the dot
-    std::string fileName;      // initial name
+    bool open = true;        // an open dialog, else a save dialog
+    std::string defaultExt;  // without the dot
+    std::string fileName;    // initial name
     unsigned flags = 0;
-    std::string filter;        // "Name|*.ext|Name|*.ext||", may be empty
+    std::string filter;  // "Name|*.ext|Name|*.ext||", may be empty
 };
 
 // One 8-bit image with its colour table, drawn through a colour lookup.
@@ -97,9 +97,9 @@ struct RgbQuad {
 struct IndexedImage {
     int width = 0;
     int height = 0;
-    int stride = 0;                   // bytes per row
-    const uint8_t* pixels = nullptr;  // top row first
-    const RgbQuad* colours = nullptr; // 256 entries
+    int stride = 0;                    // bytes per row
+    const uint8_t* pixels = nullptr;   // top row first
+    const RgbQuad* colours = nullptr;  // 256 entries
 };
 
 // A surface a view draws on during a paint, in client coordinates.
@@ -185,8 +185,7 @@ public:
                                               const std::string& section,
                                               const std::string& key) = 0;
     virtual bool WriteProfileInt(const std::string& registryKey, const std::string& application,
-                                 const std::string& section, const std::string& key,
-                                 int value) = 0;
+                                 const std::string& section, const std::string& key, int value) = 0;
 
     // --- Clipboard ------------------------------------------------------------
     virtual bool OpenClipboard() = 0;
@@ -202,8 +201,7 @@ public:
                                                    FileError& cause) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     // Replaces to with from in one step.
-    virtual bool RenameFile(const std::string& from, const std::string& to,
-                            FileError& cause) = 0;
+    virtual bool RenameFile(const std::string& from, const std::string& to, FileError& cause) = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -10,7 +10,16 @@
 
 namespace cellarium {
 
-enum class ControlKind { Static, Edit, PushButton, DefPushButton, CheckBox, GroupBox, ComboBox, Icon };
+enum class ControlKind {
+    Static,
+    Edit,
+    PushButton,
+    DefPushButton,
+    CheckBox,
+    GroupBox,
+    ComboBox,
+    Icon
+};
 
 // Window and control styles that the framework and back ends look at.
 inline constexpr uint32_t WS_VISIBLE = 0x10000000;
@@ -43,8 +52,8 @@ struct ControlTemplate {
 
 struct DialogTemplate {
     unsigned id = 0;
-    std::string caption;   // empty: no caption (a dialog bar)
-    int cx = 0, cy = 0;    // dialog units
+    std::string caption;  // empty: no caption (a dialog bar)
+    int cx = 0, cy = 0;   // dialog units
     uint32_t style = 0;
     std::string fontName = "System";
     int fontSize = 8;

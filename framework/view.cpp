@@ -49,14 +49,29 @@ bool CScrollView::OnScroll(bool horizontal, unsigned code, unsigned pos, bool do
     const int top = horizontal ? max.cx : max.cy;
     int target = current;
     switch (code) {
-        case SB_LINEUP: target = current - line; break;
-        case SB_LINEDOWN: target = current + line; break;
-        case SB_PAGEUP: target = current - page; break;
-        case SB_PAGEDOWN: target = current + page; break;
-        case SB_THUMBTRACK: target = int(pos); break;
-        case SB_TOP: target = 0; break;
-        case SB_BOTTOM: target = top; break;
-        default: return false;
+        case SB_LINEUP:
+            target = current - line;
+            break;
+        case SB_LINEDOWN:
+            target = current + line;
+            break;
+        case SB_PAGEUP:
+            target = current - page;
+            break;
+        case SB_PAGEDOWN:
+            target = current + page;
+            break;
+        case SB_THUMBTRACK:
+            target = int(pos);
+            break;
+        case SB_TOP:
+            target = 0;
+            break;
+        case SB_BOTTOM:
+            target = top;
+            break;
+        default:
+            return false;
     }
     CSize delta = horizontal ? CSize{target - current, 0} : CSize{0, target - current};
     return OnScrollBy(delta, doScroll);
@@ -75,6 +90,8 @@ bool CScrollView::OnScrollBy(CSize sizeScroll, bool doScroll) {
     return true;
 }
 
-void CScrollView::OnSize(int, int) { ScrollToPosition(m_ptScroll); }
+void CScrollView::OnSize(int, int) {
+    ScrollToPosition(m_ptScroll);
+}
 
 }  // namespace cellarium

@@ -12,10 +12,14 @@ CWinApp* g_app = nullptr;
 // The framework's own strings, used when the application's table has none.
 std::string FrameworkString(unsigned id) {
     switch (id) {
-        case AFX_IDP_INVALID_FILENAME: return "Invalid file name: %1.";
-        case AFX_IDP_FAILED_TO_OPEN_DOC: return "Failed to open document %1.";
-        case AFX_IDP_FAILED_TO_SAVE_DOC: return "Failed to save document %1.";
-        default: return std::string();
+        case AFX_IDP_INVALID_FILENAME:
+            return "Invalid file name: %1.";
+        case AFX_IDP_FAILED_TO_OPEN_DOC:
+            return "Failed to open document %1.";
+        case AFX_IDP_FAILED_TO_SAVE_DOC:
+            return "Failed to save document %1.";
+        default:
+            return std::string();
     }
 }
 
@@ -68,7 +72,9 @@ bool CWinApp::WriteProfileInt(const std::string& section, const std::string& key
     return services_.WriteProfileInt(m_pszRegistryKey, m_pszAppName, section, key, value);
 }
 
-void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl) { template_ = std::move(tmpl); }
+void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl) {
+    template_ = std::move(tmpl);
+}
 
 CDocument* CWinApp::OpenDocumentFile(const std::string& path) {
     if (!template_) return nullptr;
@@ -81,7 +87,8 @@ void CWinApp::OnFileNew() {
 
 void CWinApp::OnFileOpen() {
     if (template_ && m_pMainWnd != nullptr)
-        services_.ShowFileList(*m_pMainWnd, template_->FileListFilter(), template_->FileListFolder());
+        services_.ShowFileList(*m_pMainWnd, template_->FileListFilter(),
+                               template_->FileListFolder());
 }
 
 void CWinApp::ParseCommandLine(const std::vector<std::string>& args, CCommandLineInfo& info) {
@@ -96,9 +103,13 @@ void CWinApp::ParseCommandLine(const std::vector<std::string>& args, CCommandLin
 
 bool CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
     switch (info.m_nShellCommand) {
-        case CCommandLineInfo::FileNew: OnFileNew(); return template_ && template_->GetDocument();
-        case CCommandLineInfo::FileOpen: return OpenDocumentFile(info.m_strFileName) != nullptr;
-        case CCommandLineInfo::FileNothing: return true;
+        case CCommandLineInfo::FileNew:
+            OnFileNew();
+            return template_ && template_->GetDocument();
+        case CCommandLineInfo::FileOpen:
+            return OpenDocumentFile(info.m_strFileName) != nullptr;
+        case CCommandLineInfo::FileNothing:
+            return true;
     }
     return false;
 }
@@ -120,9 +131,13 @@ bool CWinApp::OnCmdMsg(const CmdMsg& msg) {
     return map.Dispatch(*this, msg);
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-CFrameWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+CFrameWnd* AfxGetMainWnd() {
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
 
 PlatformServices& AfxServices() {
     assert(g_app != nullptr);

@@ -34,7 +34,9 @@ bool CWnd::KillTimer(TimerHandle handle) {
     return AfxServices().KillTimer(*this, handle);
 }
 
-void CWnd::Invalidate(bool erase) { InvalidateRect(nullptr, erase); }
+void CWnd::Invalidate(bool erase) {
+    InvalidateRect(nullptr, erase);
+}
 
 void CWnd::InvalidateRect(const CRect* rect, bool erase) {
     if (created_) AfxServices().Invalidate(*this, rect, erase);
@@ -57,7 +59,9 @@ int CWnd::MessageBox(const std::string& text, const std::string& caption, unsign
 }
 
 void CWnd::OnTimer(unsigned) {}
-bool CWnd::OnEraseBkgnd(CDC&) { return false; }
+bool CWnd::OnEraseBkgnd(CDC&) {
+    return false;
+}
 void CWnd::OnPaint(CDC&) {}
 void CWnd::OnSize(int, int) {}
 void CWnd::OnKeyDown(unsigned, unsigned, unsigned) {}
@@ -78,7 +82,9 @@ void CWnd::ShowWindow(bool show) {
     if (host_) host_->ShowControl(controlId_, show);
 }
 
-bool CWnd::IsWindowVisible() const { return host_ && host_->IsControlVisible(controlId_); }
+bool CWnd::IsWindowVisible() const {
+    return host_ && host_->IsControlVisible(controlId_);
+}
 
 void CWnd::EnableWindow(bool enable) {
     if (host_) host_->EnableControl(controlId_, enable);
@@ -88,9 +94,13 @@ void CEdit::SetReadOnly(bool readOnly) {
     if (host_) host_->SetControlReadOnly(controlId_, readOnly);
 }
 
-bool CEdit::IsReadOnly() const { return host_ && host_->IsControlReadOnly(controlId_); }
+bool CEdit::IsReadOnly() const {
+    return host_ && host_->IsControlReadOnly(controlId_);
+}
 
-int CButton::GetCheck() const { return host_ ? host_->IsDlgButtonChecked(controlId_) : 0; }
+int CButton::GetCheck() const {
+    return host_ ? host_->IsDlgButtonChecked(controlId_) : 0;
+}
 
 void CButton::SetCheck(int check) {
     if (host_) host_->CheckDlgButton(controlId_, check);
@@ -110,7 +120,8 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
+    return text.size() >= prefix.size() &&
+           CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
 }  // namespace

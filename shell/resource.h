@@ -5,7 +5,7 @@
 namespace cellarium {
 
 // Templates, menus, toolbar, document template.
-inline constexpr unsigned IDR_MAINFRAME = 128;   // menu 128, toolbar 128, document template
+inline constexpr unsigned IDR_MAINFRAME = 128;  // menu 128, toolbar 128, document template
 inline constexpr unsigned IDR_FILELIST_MENU = 108;
 inline constexpr unsigned IDD_ABOUTBOX = 100;
 inline constexpr unsigned IDD_STATUS_STRIP = 128;

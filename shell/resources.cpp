@@ -71,8 +71,12 @@ DialogTemplate SaveStatistics() {
     return d;
 }
 
-MenuItem Item(unsigned id, const char* caption) { return MenuItem{id, caption, {}, false}; }
-MenuItem Separator() { return MenuItem{0, "", {}, true}; }
+MenuItem Item(unsigned id, const char* caption) {
+    return MenuItem{id, caption, {}, false};
+}
+MenuItem Separator() {
+    return MenuItem{0, "", {}, true};
+}
 MenuItem Popup(const char* caption, std::vector<MenuItem> items) {
     return MenuItem{0, caption, std::move(items), false};
 }
@@ -92,14 +96,14 @@ MenuTemplate MainMenu() {
          Separator(), Item(ID_TOOLS_RUN, "Run"), Item(ID_TOOLS_STEP, "Step"),
          Item(ID_TOOLS_PAUSE, "Pause"), Item(ID_TOOLS_EDIT, "Edit"), Separator(),
          Popup("Statistics", {Item(ID_STATS_START, "Start"), Item(ID_STATS_STOP, "Stop")}),
-         Popup("Cells", {Item(ID_CELLS_FIND_FIRST, "Find First"),
-                         Item(ID_CELLS_FIND_NEXT, "Find Next"), Item(ID_CELLS_FIT, "Fit to Screen"),
-                         Separator(), Item(ID_CELLS_CENTER, "Center"),
-                         Item(ID_CELLS_ROTATE_LEFT, "Rotate Left")}),
-         Popup("File", {Item(ID_FILE_SAVE_AS, "Save As..."),
-                        Item(ID_FILE_EDIT_RULES, "Edit Rules..."),
-                        Item(ID_FILE_EDIT_DESCRIPTION, "Edit Description..."),
-                        Item(ID_FILE_RELOAD, "Reload")}),
+         Popup("Cells",
+               {Item(ID_CELLS_FIND_FIRST, "Find First"), Item(ID_CELLS_FIND_NEXT, "Find Next"),
+                Item(ID_CELLS_FIT, "Fit to Screen"), Separator(), Item(ID_CELLS_CENTER, "Center"),
+                Item(ID_CELLS_ROTATE_LEFT, "Rotate Left")}),
+         Popup("File",
+               {Item(ID_FILE_SAVE_AS, "Save As..."), Item(ID_FILE_EDIT_RULES, "Edit Rules..."),
+                Item(ID_FILE_EDIT_DESCRIPTION, "Edit Description..."),
+                Item(ID_FILE_RELOAD, "Reload")}),
          Popup("About", {Item(ID_APP_ABOUT, "About Life..."), Item(ID_HELP, "Help..."),
                          Item(ID_EXIT_COMPLETELY, "Exit Completely...")})})};
     return m;
@@ -118,12 +122,14 @@ ResourceTable MakeResources() {
     ResourceTable r;
     r.dialogs = {StatusStrip(), FileInformation(), SaveStatistics()};
     r.menus = {MainMenu(), FileListMenu()};
-    r.toolbars = {ToolbarTemplate{IDR_MAINFRAME, 16, 16,
+    r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
+                                  16,
+                                  16,
                                   {ID_TOOLS_STEP, ID_TOOLS_RUN, ID_TOOLS_PAUSE, ID_ZOOM_IN,
                                    ID_ZOOM_OUT, ID_CELLS_ROTATE_LEFT, ID_CELLS_FIT}}};
-    r.accelerators = {{'N', ID_FILE_NEW},    {'O', ID_FILE_OPEN},  {'S', ID_FILE_SAVE},
-                      {'Q', ID_APP_EXIT},    {'Z', ID_EDIT_UNDO},  {'X', ID_EDIT_CUT},
-                      {'C', ID_EDIT_COPY},   {'V', ID_EDIT_PASTE}};
+    r.accelerators = {{'N', ID_FILE_NEW},  {'O', ID_FILE_OPEN}, {'S', ID_FILE_SAVE},
+                      {'Q', ID_APP_EXIT},  {'Z', ID_EDIT_UNDO}, {'X', ID_EDIT_CUT},
+                      {'C', ID_EDIT_COPY}, {'V', ID_EDIT_PASTE}};
     r.strings = {
         {IDR_MAINFRAME, kLifeDocString},
         {IDS_TOOLS, "Tools"},

@@ -42,8 +42,8 @@ public:
         if (pct == last_) return;
         last_ = pct;
         int filled = pct * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                     40 - filled, "", pct);
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
+                     "########################################", 40 - filled, "", pct);
         if (done == total_) std::fputc('\n', stderr);
         std::fflush(stderr);
     }
@@ -58,8 +58,7 @@ private:
 };
 
 bool HasColumn(const CliOptions& o, const char* name) {
-    if (o.columns.empty())
-        return std::string(name) == "generation" || std::string(name) == "total";
+    if (o.columns.empty()) return std::string(name) == "generation" || std::string(name) == "total";
     for (const std::string& c : o.columns)
         if (c == name) return true;
     return false;
@@ -128,7 +127,7 @@ void Runner::RunGenerations(CLifeView& view) {
             if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
         }
     } else {
-        for (; done < options_.generations && !platform_.QuitRequested(); ) {
+        for (; done < options_.generations && !platform_.QuitRequested();) {
             if (!platform_.Command(ID_TOOLS_STEP)) break;
             progress.Update(++done);
         }

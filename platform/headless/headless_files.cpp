@@ -15,25 +15,34 @@ namespace {
 
 FileError FromErrno(int e) {
     switch (e) {
-        case ENOENT: return FileError::FileNotFound;
+        case ENOENT:
+            return FileError::FileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-        case EINVAL: return FileError::BadPath;
+        case EINVAL:
+            return FileError::BadPath;
         case EMFILE:
-        case ENFILE: return FileError::TooManyOpenFiles;
+        case ENFILE:
+            return FileError::TooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR: return FileError::AccessDenied;
-        case EEXIST: return FileError::AlreadyExists;
+        case EISDIR:
+            return FileError::AccessDenied;
+        case EEXIST:
+            return FileError::AlreadyExists;
         case ETXTBSY:
-        case EBUSY: return FileError::SharingViolation;
+        case EBUSY:
+            return FileError::SharingViolation;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return FileError::DiskFull;
-        case EIO: return FileError::HardIO;
-        default: return FileError::Generic;
+        case EFBIG:
+            return FileError::DiskFull;
+        case EIO:
+            return FileError::HardIO;
+        default:
+            return FileError::Generic;
     }
 }
 
@@ -152,7 +161,9 @@ std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path
     return std::make_unique<PosixFile>(fd, std::move(fault));
 }
 
-bool HeadlessPlatform::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool HeadlessPlatform::RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool HeadlessPlatform::RenameFile(const std::string& from, const std::string& to,
                                   FileError& cause) {

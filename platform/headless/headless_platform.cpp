@@ -10,19 +10,26 @@ namespace {
 
 std::string AnswerName(int answer) {
     switch (answer) {
-        case IDOK: return "OK";
-        case IDCANCEL: return "Cancel";
-        case IDYES: return "Yes";
-        case IDNO: return "No";
-        default: return std::to_string(answer);
+        case IDOK:
+            return "OK";
+        case IDCANCEL:
+            return "Cancel";
+        case IDYES:
+            return "Yes";
+        case IDNO:
+            return "No";
+        default:
+            return std::to_string(answer);
     }
 }
 
 int FirstButton(unsigned type) {
     switch (type & MB_TYPEMASK) {
         case MB_YESNO:
-        case MB_YESNOCANCEL: return IDYES;
-        default: return IDOK;
+        case MB_YESNOCANCEL:
+            return IDYES;
+        default:
+            return IDOK;
     }
 }
 
@@ -63,7 +70,9 @@ bool DialogDriver::Select(int id, const std::string& item) {
     return false;
 }
 
-HeadlessPlatform::HeadlessPlatform() { surface_.Resize(clientWidth_, clientHeight_); }
+HeadlessPlatform::HeadlessPlatform() {
+    surface_.Resize(clientWidth_, clientHeight_);
+}
 
 HeadlessPlatform::~HeadlessPlatform() = default;
 
@@ -268,7 +277,9 @@ void HeadlessPlatform::Paint(Window& w) {
     wnd->OnPaint(dc);
 }
 
-CRect HeadlessPlatform::GetClientRect(const CWnd&) { return CRect{0, 0, clientWidth_, clientHeight_}; }
+CRect HeadlessPlatform::GetClientRect(const CWnd&) {
+    return CRect{0, 0, clientWidth_, clientHeight_};
+}
 
 void HeadlessPlatform::ScrollStateChanged(CWnd&) {}
 
@@ -302,7 +313,9 @@ void HeadlessPlatform::RunModalDialog(CDialog& dialog) {
     transcript_.push_back("dialog " + std::to_string(id) + " -> " + AnswerName(result));
 }
 
-void HeadlessPlatform::DialogBarCreated(CDialogBar& bar) { bars_.push_back(&bar); }
+void HeadlessPlatform::DialogBarCreated(CDialogBar& bar) {
+    bars_.push_back(&bar);
+}
 
 void HeadlessPlatform::DialogBarDestroyed(CDialogBar& bar) {
     bars_.erase(std::remove(bars_.begin(), bars_.end(), &bar), bars_.end());
@@ -314,7 +327,9 @@ void HeadlessPlatform::FrameDestroyed(CFrameWnd&) {}
 
 void HeadlessPlatform::InstallCommandBar(CFrameWnd&, const CommandBarDesc&) {}
 
-void HeadlessPlatform::CommandStatesChanged(CFrameWnd&) { ++commandStateRefreshes_; }
+void HeadlessPlatform::CommandStatesChanged(CFrameWnd&) {
+    ++commandStateRefreshes_;
+}
 
 void HeadlessPlatform::ShowFileList(CFrameWnd&, const std::string& filter,
                                     const std::string& folder) {
@@ -413,7 +428,9 @@ bool HeadlessPlatform::OpenClipboard() {
     return true;
 }
 
-void HeadlessPlatform::CloseClipboard() { clipboardOpen_ = false; }
+void HeadlessPlatform::CloseClipboard() {
+    clipboardOpen_ = false;
+}
 
 std::optional<std::vector<uint8_t>> HeadlessPlatform::GetClipboardData(unsigned format) {
     if (!clipboardOpen_) return std::nullopt;
@@ -444,6 +461,8 @@ void HeadlessPlatform::EndProgram() {
     timers_.clear();
 }
 
-void HeadlessPlatform::ShellFullScreen(CWnd&, unsigned) { ++shellCalls_; }
+void HeadlessPlatform::ShellFullScreen(CWnd&, unsigned) {
+    ++shellCalls_;
+}
 
 }  // namespace cellarium

@@ -27,7 +27,9 @@ public:
     void Resize(int width, int height);
     int Width() const { return width_; }
     int Height() const { return height_; }
-    uint32_t Pixel(int x, int y) const { return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
+    uint32_t Pixel(int x, int y) const {
+        return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+    }
 
     void StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) override;
     void FillSolid(const CRect& rect, uint32_t rgb) override;
@@ -145,7 +147,8 @@ public:
     void SetClipboardBusy(bool busy) { clipboardBusy_ = busy; }
     // Writes to files opened at path fail with cause once limit bytes have
     // been written through all handles opened after this call.
-    void FailWritesAfter(const std::string& path, uint64_t limit, FileError cause = FileError::DiskFull);
+    void FailWritesAfter(const std::string& path, uint64_t limit,
+                         FileError cause = FileError::DiskFull);
     // Folders the free-space query was asked about, in order.
     const std::vector<std::string>& FreeSpaceQueries() const { return freeQueries_; }
     // Answers the free-space query for folder with bytes (nothing: failure)
@@ -170,13 +173,15 @@ public:
     void FrameDestroyed(CFrameWnd& frame) override;
     void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
     void CommandStatesChanged(CFrameWnd& frame) override;
-    void ShowFileList(CFrameWnd& frame, const std::string& filter, const std::string& folder) override;
+    void ShowFileList(CFrameWnd& frame, const std::string& filter,
+                      const std::string& folder) override;
     void CloseFileList(CFrameWnd& frame) override;
     int MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
     void SetWaitCursor(bool on) override;
-    std::optional<int> ReadProfileInt(const std::string& registryKey, const std::string& application,
-                                      const std::string& section, const std::string& key) override;
+    std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                      const std::string& application, const std::string& section,
+                                      const std::string& key) override;
     bool WriteProfileInt(const std::string& registryKey, const std::string& application,
                          const std::string& section, const std::string& key, int value) override;
     bool OpenClipboard() override;

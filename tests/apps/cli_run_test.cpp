@@ -34,13 +34,16 @@ protected:
         if (pipe == nullptr) return r;
         std::array<char, 4096> buffer;
         std::size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.out.append(buffer.data(), n);
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+            r.out.append(buffer.data(), n);
         const int raw = ::pclose(pipe);
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.err = Slurp(errPath);
         return r;
     }
-    static std::string Sample(const char* name) { return std::string(CELLARIUM_SAMPLES) + "/" + name; }
+    static std::string Sample(const char* name) {
+        return std::string(CELLARIUM_SAMPLES) + "/" + name;
+    }
 
     // The desktop program's way: open, Start with the columns, Step n times,
     // Stop. Returns the status line.
@@ -70,7 +73,8 @@ TEST_F(CliRun, GunStatisticsAndStatusLineMatchTheDesktopByteForByte) {
     RunResult r = Cli(gun + " -g 500 --stats " + Path("cli.csv") +
                       " --columns generation,total,births,deaths");
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string status = Desktop(gun, Path("desktop.csv"), StatsColumns{true, true, true, true}, 500);
+    const std::string status =
+        Desktop(gun, Path("desktop.csv"), StatsColumns{true, true, true, true}, 500);
     EXPECT_EQ(r.out, status);
     const std::string file = Slurp(Path("cli.csv"));
     EXPECT_EQ(file, Slurp(Path("desktop.csv")));

@@ -86,7 +86,8 @@ TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {
     ASSERT_NE(Open(first), nullptr);
     platform.ClearLog();
     EXPECT_EQ(Open(Path("missing.lif")), nullptr);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{Path("missing.lif") + " was not found."});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{Path("missing.lif") + " was not found."});
     EXPECT_TRUE(platform.DialogsShown().empty());
     EXPECT_EQ(Doc()->GetPathName(), first);
     EXPECT_EQ(Board().liveCount, 4);
@@ -94,7 +95,8 @@ TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {
     // A folder is no pattern file either.
     platform.ClearLog();
     EXPECT_EQ(Open(dir.string()), nullptr);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{dir.string() + " cannot be accessed."});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{dir.string() + " cannot be accessed."});
     EXPECT_EQ(Doc()->GetPathName(), first);
 }
 
@@ -202,8 +204,9 @@ TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
     platform.FailWritesAfter(CLifeDoc::TemporarySaveName(path, 1), 10);
     platform.ClearLog();
     platform.Command(ID_FILE_SAVE);
-    EXPECT_EQ(platform.MessageTexts(),
-              std::vector<std::string>{"There is not enough space on the disk to save " + path + "."});
+    EXPECT_EQ(
+        platform.MessageTexts(),
+        std::vector<std::string>{"There is not enough space on the disk to save " + path + "."});
     EXPECT_EQ(Slurp(path), kBlockFile);
     EXPECT_FALSE(std::filesystem::exists(CLifeDoc::TemporarySaveName(path, 1)));
 
@@ -211,8 +214,8 @@ TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
     platform.ClearLog();
     platform.ExpectFileDialog(Path("no/such/folder/x.lif"));
     platform.Command(ID_FILE_SAVE_AS);
-    EXPECT_EQ(platform.MessageTexts(),
-              std::vector<std::string>{Path("no/such/folder/x.lif") + " contains an invalid path."});
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{Path("no/such/folder/x.lif") +
+                                                                " contains an invalid path."});
     EXPECT_EQ(Doc()->GetPathName(), path);
 }
 

@@ -199,9 +199,9 @@ TEST_F(Simulation, NewbornValueIsTheLowByteOfTheGenerationPlusOne) {
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Board().At(100, 99), 255);  // born in generation 255
     EXPECT_EQ(Board().At(100, 100), 1);   // the survivor keeps its value
-    platform.Command(ID_TOOLS_STEP);       // newborn value 256 becomes 1
+    platform.Command(ID_TOOLS_STEP);      // newborn value 256 becomes 1
     EXPECT_EQ(Board().At(99, 100), 1);
-    platform.Command(ID_TOOLS_STEP);       // generation 256: value 1 again
+    platform.Command(ID_TOOLS_STEP);  // generation 256: value 1 again
     EXPECT_EQ(Board().At(100, 99), 1);
     EXPECT_EQ(View()->m_nGeneration, 257);
 }

@@ -26,8 +26,7 @@ TEST(StatsFormat, HeaderAndLinesHoldTheChosenColumnsInFixedOrder) {
     n = FormatStatsLine(line, StatsColumns{true, true, true, true}, INT_MIN, INT_MIN, INT_MIN,
                         INT_MIN);
     EXPECT_EQ(n, 49u);
-    EXPECT_EQ(std::string(line, n),
-              "-2147483648,-2147483648,-2147483648,-2147483648\r\n");
+    EXPECT_EQ(std::string(line, n), "-2147483648,-2147483648,-2147483648,-2147483648\r\n");
 }
 
 TEST(StatsFormat, FreeSpaceTextAndFolder) {

@@ -1,6 +1,7 @@
+#include "framework/dialog.h"
+
 #include <gtest/gtest.h>
 
-#include "framework/dialog.h"
 #include "framework/win_app.h"
 #include "platform/headless/headless_platform.h"
 
@@ -159,7 +160,8 @@ TEST_F(DialogTest, SortedComboBoxInsertsInOrderAndSelectsByPrefix) {
         EXPECT_EQ(list.AddString("2x2 Life"), 0);
         EXPECT_EQ(list.AddString("Unnamed"), 3);
         list.SetItemData(1, 42);
-        EXPECT_EQ(d.Items(kList), (std::vector<std::string>{"2x2 Life", "amoeba", "Seeds", "Unnamed"}));
+        EXPECT_EQ(d.Items(kList),
+                  (std::vector<std::string>{"2x2 Life", "amoeba", "Seeds", "Unnamed"}));
         EXPECT_EQ(list.SelectString(-1, "AMO"), 1);
         EXPECT_EQ(list.GetItemData(list.GetCurSel()), 42u);
         EXPECT_EQ(list.SelectString(-1, "Nothing"), CB_ERR);

@@ -17,8 +17,9 @@ class HeadlessTest : public ::testing::Test {
 protected:
     HeadlessTest() : app(platform, "Test") {
         dir = fs::temp_directory_path() /
-              ("cellarium-headless-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              ("cellarium-headless-" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -116,9 +117,9 @@ TEST_F(HeadlessTest, StretchedImageLandsOnTheExpectedPixels) {
     surface.Resize(8, 4);
     const uint8_t pixels[] = {1, 2, 3, 4};  // 2 x 2
     RgbQuad colours[256] = {};
-    colours[1] = RgbQuad{0, 0, 255, 0};    // red
-    colours[2] = RgbQuad{0, 255, 0, 0};    // green
-    colours[3] = RgbQuad{255, 0, 0, 0};    // blue
+    colours[1] = RgbQuad{0, 0, 255, 0};  // red
+    colours[2] = RgbQuad{0, 255, 0, 0};  // green
+    colours[3] = RgbQuad{255, 0, 0, 0};  // blue
     colours[4] = RgbQuad{255, 255, 255, 0};
     IndexedImage image{2, 2, 2, pixels, colours};
     surface.StretchImage(image, CRect{0, 0, 2, 2}, CRect{0, 0, 8, 4});
@@ -135,10 +136,12 @@ TEST_F(HeadlessTest, StretchedImageLandsOnTheExpectedPixels) {
 }
 
 TEST_F(HeadlessTest, LoadAndSaveFailureTextsNameTheFileAndTheCause) {
-    EXPECT_EQ(SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, AFX_IDP_FAILED_TO_OPEN_DOC),
-              "/a/b.lif was not found.");
-    EXPECT_EQ(SaveLoadFailureText("/a/b.lif", FileError::Generic, false, AFX_IDP_FAILED_TO_OPEN_DOC),
-              "Failed to open document /a/b.lif.");
+    EXPECT_EQ(
+        SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, AFX_IDP_FAILED_TO_OPEN_DOC),
+        "/a/b.lif was not found.");
+    EXPECT_EQ(
+        SaveLoadFailureText("/a/b.lif", FileError::Generic, false, AFX_IDP_FAILED_TO_OPEN_DOC),
+        "Failed to open document /a/b.lif.");
     EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::Generic, true, AFX_IDP_INVALID_FILENAME),
               "Invalid file name: b.lif.");
     EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::DiskFull, true, AFX_IDP_FAILED_TO_SAVE_DOC),

@@ -13,12 +13,14 @@ using namespace cellarium;
 namespace {
 
 std::vector<std::string>* g_log = nullptr;
-void Log(const std::string& s) { g_log->push_back(s); }
+void Log(const std::string& s) {
+    g_log->push_back(s);
+}
 
-constexpr unsigned kBoth = 100;        // view and frame both handle it
+constexpr unsigned kBoth = 100;  // view and frame both handle it
 constexpr unsigned kViewOnly = 101;
-constexpr unsigned kDisabled = 102;    // handled, but its update handler disables it
-constexpr unsigned kCheckOnly = 103;   // only an update handler that checks it
+constexpr unsigned kDisabled = 102;   // handled, but its update handler disables it
+constexpr unsigned kCheckOnly = 103;  // only an update handler that checks it
 constexpr unsigned kFrameOnly = 104;
 constexpr unsigned kAppOnly = 105;
 constexpr unsigned kDocOnly = 106;
