@@ -25,17 +25,6 @@ PaletteBlock* ChoosePalette(const std::string& nameOrFile, std::string& error) {
     return &Palette(PaletteId::Custom);
 }
 
-bool ApplyPaletteToBoards(PaletteBlock& palette, std::unique_ptr<CellBoard>& current,
-                          std::unique_ptr<CellBoard>& scratch, std::string& error) {
-    scratch->description = current->description;  // both boards hold the pattern's description
-    if (!current->RepaletteInto(*scratch, palette)) {
-        error = "Unable to allocate memory for the cells.";
-        return false;
-    }
-    std::swap(current, scratch);
-    return true;
-}
-
 bool ExportBoardImage(const std::string& path, const CellBoard& board, std::string& error) {
     const PaletteBlock* palette = CurrentPalette();
     if (palette == nullptr) palette = &Palette(PaletteId::Rainbow);

@@ -2,7 +2,6 @@
 // drawn with, --gif exports the final board with it.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "colour/palette.h"
@@ -15,13 +14,6 @@ class CellBoard;
 // otherwise a ".map" palette file, loaded into the Custom palette. Null, with
 // a message in error, when the file cannot be opened.
 PaletteBlock* ChoosePalette(const std::string& nameOrFile, std::string& error);
-
-// Makes the palette current and both boards' colour tables follow it, keeping
-// the cells (the palette change the document performs). current and scratch
-// are exchanged as after any transform. False, with a message, when memory
-// for the boards runs out.
-bool ApplyPaletteToBoards(PaletteBlock& palette, std::unique_ptr<CellBoard>& current,
-                          std::unique_ptr<CellBoard>& scratch, std::string& error);
 
 // Writes the board as a GIF image with the current palette as colour table.
 // False, with a message, when the image could not be written; no partial file

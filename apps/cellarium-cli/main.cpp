@@ -1,6 +1,9 @@
-// cellarium-cli: runs a pattern file or a random soup for a number of
-// generations, optionally saves the result, and prints the status line.
-#include <chrono>
+// cellarium-cli: drives the program's own document and view through the
+// headless back end, as a scripted user would: open the pattern (confirming
+// File Information) or fill a new document with a soup, start statistics,
+// press Step N times or Run until stagnation, stop statistics, save, export
+// the image, and print the status strip's line. The runner and the desktop program thus
+// never disagree on a status line or a statistics file.
 #include <cstdio>
 #include <random>
 #include <string>
@@ -8,13 +11,16 @@
 
 #include "cli_colour.h"
 #include "cli_options.h"
+#include "document/life_doc.h"
+#include "document/life_view.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
-#include "engine/step.h"
 #include "formats/rule_notation.h"
-#include "pattern_files.h"
+#include "framework/frame_wnd.h"
+#include "platform/headless/headless_platform.h"
+#include "shell/life_app.h"
+#include "shell/resource.h"
 #include "soup.h"
-#include "stats_file.h"
 
 using namespace cellarium;
 
@@ -36,10 +42,13 @@ public:
         if (pct == last_) return;
         last_ = pct;
         int filled = pct * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                     40 - filled, "", pct);
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
+                     "########################################", 40 - filled, "", pct);
         if (done == total_) std::fputc('\n', stderr);
         std::fflush(stderr);
+    }
+    void Finish(long long done) {
+        if (on_ && last_ != 100 && done > 0) std::fputc('\n', stderr);
     }
 
 private:
@@ -47,6 +56,153 @@ private:
     long long total_;
     int last_ = -1;
 };
+
+bool HasColumn(const CliOptions& o, const char* name) {
+    if (o.columns.empty()) return std::string(name) == "generation" || std::string(name) == "total";
+    for (const std::string& c : o.columns)
+        if (c == name) return true;
+    return false;
+}
+
+// The runner's user: answers what the program shows and keeps the messages
+// that explain a failure.
+class Runner {
+public:
+    explicit Runner(const CliOptions& options) : options_(options), app_(platform_) {
+        platform_.SetPainting(false);
+        platform_.onMessageBox = [this](const MessageBoxRequest& request, int) {
+            if (request.text != kStagnationMessage) messages_.push_back(request.text);
+        };
+    }
+
+    int Run();
+
+private:
+    int Fail() {
+        for (const std::string& m : messages_) std::fprintf(stderr, "%s\n", m.c_str());
+        return 1;
+    }
+    CLifeView* View() const {
+        CFrameWnd* frame = AfxGetMainWnd();
+        return frame ? dynamic_cast<CLifeView*>(frame->GetActiveView()) : nullptr;
+    }
+    bool StartStatistics();
+    void RunGenerations(CLifeView& view);
+
+    const CliOptions& options_;
+    HeadlessPlatform platform_;
+    CLifeApp app_;
+    std::vector<std::string> messages_;
+};
+
+bool Runner::StartStatistics() {
+    const CliOptions& o = options_;
+    platform_.ExpectDialog(IDD_SAVE_STATS, [&o](DialogDriver& d) {
+        d.Type(IDC_STATS_FILENAME, *o.statsPath);
+        d.SetCheck(IDC_STATS_GENERATION, HasColumn(o, "generation"));
+        d.SetCheck(IDC_STATS_TOTAL, HasColumn(o, "total"));
+        d.SetCheck(IDC_STATS_BIRTHS, HasColumn(o, "births"));
+        d.SetCheck(IDC_STATS_DEATHS, HasColumn(o, "deaths"));
+        d.Click(IDOK);
+    });
+    // Shown again when the file cannot be opened: give up then.
+    platform_.ExpectDialog(IDD_SAVE_STATS, [](DialogDriver& d) { d.Click(IDCANCEL); });
+    platform_.Command(ID_STATS_START);
+    platform_.ClearScript();
+    CLifeView* view = View();
+    return view != nullptr && view->m_bRecording;
+}
+
+void Runner::RunGenerations(CLifeView& view) {
+    Progress progress(options_.progress, options_.generations);
+    long long done = 0;
+    if (options_.untilStagnation) {
+        // Run, and let the clock tick until the run stops by itself.
+        if (options_.generations > 0 && platform_.Command(ID_TOOLS_RUN)) {
+            while (done < options_.generations && view.IsRunning() && !platform_.QuitRequested()) {
+                const int32_t before = view.m_nGeneration;
+                platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
+                if (view.m_nGeneration != before) progress.Update(++done);
+            }
+            if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
+        }
+    } else {
+        for (; done < options_.generations && !platform_.QuitRequested();) {
+            if (!platform_.Command(ID_TOOLS_STEP)) break;
+            progress.Update(++done);
+        }
+    }
+    progress.Finish(done);
+}
+
+int Runner::Run() {
+    ResetRules();
+    app_.InitInstance();
+    app_.WriteProfileInt("Size", "Width", options_.width);
+    app_.WriteProfileInt("Size", "Height", options_.height);
+
+    if (options_.pattern) {
+        const std::string path = *options_.pattern == "-" ? "/dev/stdin" : *options_.pattern;
+        platform_.ExpectDialog(IDD_FILE_INFO, [](DialogDriver& d) { d.Click(IDOK); });
+        if (app_.OpenDocumentFile(path) == nullptr) return Fail();
+    } else {
+        app_.OnFileNew();
+    }
+    CLifeView* view = View();
+    CLifeDoc* doc = view ? view->GetDocument() : nullptr;
+    if (doc == nullptr || !doc->HasBoards() || platform_.QuitRequested()) return Fail();
+
+    if (options_.soup) {
+        const uint64_t seed = options_.soupSeed ? *options_.soupSeed : std::random_device{}();
+        FillSoup(*doc->CurrentBoard(), options_.soupDensity, seed);
+        view->UpdateStatusLine();
+    }
+    if (options_.rule) ApplyRuleText(*options_.rule);
+    if (options_.palette) {
+        // The document's palette change, as the colour commands make it.
+        std::string error;
+        PaletteBlock* palette = ChoosePalette(*options_.palette, error);
+        if (palette == nullptr) {
+            messages_.push_back("cellarium-cli: " + error);
+            return Fail();
+        }
+        doc->ChangePalette(*palette);
+        if (!doc->HasBoards() || platform_.QuitRequested()) return Fail();
+    }
+
+    if (options_.statsPath && !StartStatistics()) return Fail();
+    const std::size_t messagesBefore = messages_.size();
+    RunGenerations(*view);
+    if (options_.statsPath) platform_.Command(ID_STATS_STOP);
+    // A statistics file that could not be written to the end.
+    if (messages_.size() != messagesBefore || platform_.QuitRequested()) return Fail();
+
+    if (options_.savePath) {
+        platform_.ExpectFileDialog(*options_.savePath);
+        platform_.Command(ID_FILE_SAVE_AS);
+        platform_.ClearScript();
+        if (messages_.size() != messagesBefore) return Fail();
+    }
+
+    if (options_.printCells && !options_.quiet) {
+        const CellBoard& board = *doc->CurrentBoard();
+        for (int y = 0; y < board.height; ++y)
+            for (int x = 0; x < board.width; ++x)
+                if (uint8_t v = board.At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
+    }
+    if (options_.gifPath) {
+        std::string error;
+        if (!ExportBoardImage(*options_.gifPath, *doc->CurrentBoard(), error)) {
+            messages_.push_back("cellarium-cli: " + error);
+            return Fail();
+        }
+    }
+    if (!options_.quiet) {
+        CDialogBar* strip = AfxGetMainWnd()->GetControlBar(AFX_IDW_DIALOGBAR);
+        std::printf("%s\n", strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -64,82 +220,6 @@ int main(int argc, char** argv) {
         case ParseStatus::Ok:
             break;
     }
-    std::unique_ptr<CellBoard> current = CellBoard::Create(options.width, options.height);
-    std::unique_ptr<CellBoard> scratch = CellBoard::Create(options.width, options.height);
-    if (!current || !scratch) {
-        std::fprintf(stderr,
-                     "Unable to allocate memory for the cells.  You could close some programs, "
-                     "or use the Tools menu at the file selection screen to choose a smaller "
-                     "board size.\n");
-        return 1;
-    }
-    ResetRules();
-    if (options.pattern) {
-        std::string loadError;
-        if (!LoadPatternFile(*options.pattern, *current, loadError)) {
-            std::fprintf(stderr, "%s\n", loadError.c_str());
-            return 1;
-        }
-    } else if (options.soup) {
-        uint64_t seed = options.soupSeed ? *options.soupSeed : std::random_device{}();
-        FillSoup(*current, options.soupDensity, seed);
-    }
-    if (options.rule) ApplyRuleText(*options.rule);
-    if (options.palette) {
-        PaletteBlock* palette = ChoosePalette(*options.palette, error);
-        if (palette == nullptr || !ApplyPaletteToBoards(*palette, current, scratch, error)) {
-            std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
-            return 1;
-        }
-    }
-
-    StatsFile stats;
-    if (options.statsPath && !stats.Open(*options.statsPath, options.columns)) {
-        std::fprintf(stderr, "cellarium-cli: cannot write statistics file '%s'\n",
-                     options.statsPath->c_str());
-        return 1;
-    }
-
-    long long generation = 0;
-    int32_t births = 0, deaths = 0;
-    Progress progress(options.progress, options.generations);
-    for (long long i = 0; i < options.generations; ++i) {
-        current->ComputeNext(*scratch, int(generation % 256) + 1, births, deaths);
-        std::swap(current, scratch);
-        ++generation;
-        if (options.statsPath && !stats.Append(generation, current->liveCount, births, deaths)) {
-            std::fprintf(stderr, "cellarium-cli: writing statistics file '%s' failed\n",
-                         options.statsPath->c_str());
-            return 1;
-        }
-        progress.Update(i + 1);
-        if (options.untilStagnation && births == 0 && deaths == 0) break;
-    }
-    if (!stats.Close()) {
-        std::fprintf(stderr, "cellarium-cli: writing statistics file '%s' failed\n",
-                     options.statsPath->c_str());
-        return 1;
-    }
-
-    if (options.savePath) {
-        std::string saveError;
-        if (!SavePatternFile(*current, *options.savePath, saveError)) {
-            std::fprintf(stderr, "cellarium-cli: %s\n", saveError.c_str());
-            return 1;
-        }
-    }
-
-    if (options.printCells && !options.quiet) {
-        for (int y = 0; y < current->height; ++y)
-            for (int x = 0; x < current->width; ++x)
-                if (uint8_t v = current->At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
-    }
-    if (options.gifPath && !ExportBoardImage(*options.gifPath, *current, error)) {
-        std::fprintf(stderr, "cellarium-cli: %s\n", error.c_str());
-        return 1;
-    }
-    if (!options.quiet)
-        std::printf("G:%05lld C:%05d B:%05d D:%05d Z:x1\n", generation, current->liveCount, births,
-                    deaths);
-    return 0;
+    Runner runner(options);
+    return runner.Run();
 }

@@ -47,6 +47,6 @@ endif()
 execute_process(COMMAND ${CLI} --size 200x150 --soup 0.5:7 -g 5
                         --stats "${WORK}/no-such-folder/stats.csv"
                 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
-if(NOT rc EQUAL 1 OR NOT err MATCHES "statistics file")
+if(NOT rc EQUAL 1 OR NOT err MATCHES "Unable to open file for writing")
   message(FATAL_ERROR "an unwritable statistics file should fail with a message: ${rc} '${err}'")
 endif()

@@ -1,0 +1,28 @@
+// The File Information dialog: file name, description, rules line and board
+// size. Read-only after a load; the description is editable from Edit
+// Description.
+#pragma once
+
+#include <string>
+
+#include "framework/dialog.h"
+
+namespace cellarium {
+
+class CFileInfoDlg : public CDialog {
+public:
+    CFileInfoDlg(bool editable, CWnd* parent);
+
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    std::string m_strDescription;
+    std::string m_strFileName;
+    std::string m_strRules;
+    std::string m_strBoardSize;
+    bool m_bEditable;
+    CEdit m_editFileName;
+    CEdit m_editDescription;
+};
+
+}  // namespace cellarium

@@ -1,0 +1,274 @@
+#include "document/life_doc.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "document/file_info_dlg.h"
+#include "document/life_app_base.h"
+#include "document/pattern_io.h"
+#include "engine/rules.h"
+#include "formats/pattern_reader.h"
+#include "formats/pattern_writer.h"
+#include "formats/rule_notation.h"
+#include "framework/frame_wnd.h"
+#include "framework/win_app.h"
+
+namespace cellarium {
+namespace {
+
+// The program-wide rule tables as they were before a load, so that a load
+// that does not complete can put them back.
+class RuleSnapshot {
+public:
+    RuleSnapshot() {
+        std::memcpy(survive_, g_survive, sizeof survive_);
+        std::memcpy(born_, g_born, sizeof born_);
+    }
+    void Restore() const {
+        std::memcpy(g_survive, survive_, sizeof survive_);
+        std::memcpy(g_born, born_, sizeof born_);
+    }
+
+private:
+    uint8_t survive_[kRuleEntries];
+    uint8_t born_[kRuleEntries];
+};
+
+void ReportCellMemory() {
+    if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
+}
+
+// Temporary names tried beside the target before giving up.
+constexpr int kTemporaryNames = 100;
+
+}  // namespace
+
+std::string CLifeDoc::TemporarySaveName(const std::string& path, int n) {
+    return path + ".tmp-" + std::to_string(n);
+}
+
+CLifeDoc::~CLifeDoc() {
+    ReleaseBoards();
+}
+
+void CLifeDoc::ReleaseBoards() {
+    current_.reset();
+    scratch_.reset();
+}
+
+bool CLifeDoc::MakeBoards() {
+    ProfileSettings settings;
+    current_ = CellBoard::Create(settings);
+    if (current_) scratch_ = CellBoard::Create(settings);
+    if (!current_ || !scratch_) {
+        ReleaseBoards();
+        ReportCellMemory();
+        return false;
+    }
+    return true;
+}
+
+bool CLifeDoc::OnNewDocument() {
+    if (!CDocument::OnNewDocument()) return false;
+    ReleaseBoards();
+    return MakeBoards();
+}
+
+CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path,
+                                        std::unique_ptr<CellBoard>& incoming) {
+    CFile file;
+    CFileException error;
+    if (!file.Open(path, kModeRead | kShareDenyWrite, &error)) {
+        ReportSaveLoadException(path, error.m_cause, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        return LoadResult::CannotOpen;
+    }
+    ProfileSettings settings;
+    incoming = CellBoard::Create(settings);
+    if (!incoming) return LoadResult::OutOfMemory;
+
+    CFileByteSource source(file);
+    MessageKeepingReporter reporter;
+    const bool read = ReadPattern(*incoming, source, reporter);
+    file.Close();
+    if (!read) {
+        incoming.reset();
+        if (!reporter.message.empty()) AfxMessageBox(reporter.message, MB_OK);
+        return LoadResult::NotRead;
+    }
+    if (source.Failed()) {
+        // A read error in the middle is not the end of the pattern.
+        incoming.reset();
+        ReportSaveLoadException(path, file.LastError(), false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        return LoadResult::NotRead;
+    }
+    return LoadResult::Loaded;
+}
+
+bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
+    std::unique_ptr<CellBoard> scratch;
+    if (current_ && current_->width == incoming->width && current_->height == incoming->height) {
+        // The old current board serves as the new scratch board. The step
+        // needs no more of a scratch board than that it holds no live cell
+        // outside the next window: an all-dead board qualifies.
+        scratch = std::move(current_);
+        scratch->Clear();
+        scratch->ResetBounds();
+        scratch->liveCount = 0;
+        scratch_.reset();
+    } else {
+        ReleaseBoards();
+        scratch = CellBoard::Create(incoming->width, incoming->height);
+        if (!scratch) {
+            ReportCellMemory();
+            return false;
+        }
+    }
+    scratch->description = incoming->description;
+    current_ = std::move(incoming);
+    scratch_ = std::move(scratch);
+    return true;
+}
+
+bool CLifeDoc::OnOpenDocument(const std::string& path) {
+    const RuleSnapshot rules;
+    std::unique_ptr<CellBoard> incoming;
+    switch (ReadInto(path, incoming)) {
+        case LoadResult::CannotOpen:
+            return false;
+        case LoadResult::NotRead:
+            rules.Restore();
+            return false;
+        case LoadResult::OutOfMemory:
+            rules.Restore();
+            ReportCellMemory();
+            return false;
+        case LoadResult::Loaded:
+            break;
+    }
+
+    EndWaitCursor();
+    CFileInfoDlg dlg(false, AfxGetMainWnd());
+    dlg.m_strFileName = path;
+    char born[10], survive[10];
+    BornMarks(born);
+    SurviveMarks(survive);
+    dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
+    dlg.m_strDescription = incoming->description;
+    if (dlg.DoModal() != IDOK) {
+        rules.Restore();
+        return false;
+    }
+    return Adopt(std::move(incoming));
+}
+
+void CLifeDoc::Reload() {
+    const RuleSnapshot rules;
+    std::unique_ptr<CellBoard> incoming;
+    switch (ReadInto(m_strPathName, incoming)) {
+        case LoadResult::CannotOpen:
+            return;
+        case LoadResult::NotRead:
+            rules.Restore();
+            return;
+        case LoadResult::OutOfMemory:
+            rules.Restore();
+            ReportCellMemory();
+            return;
+        case LoadResult::Loaded:
+            Adopt(std::move(incoming));
+            return;
+    }
+}
+
+bool CLifeDoc::OnSaveDocument(const std::string& path) {
+    if (!current_) return false;
+    // The pattern goes to a file beside the target first; only a file whose
+    // every byte was written and flushed replaces the target, so a failed save
+    // never leaves a truncated file where a good one was.
+    // The temporary file is always a new one, so no file of the user's that
+    // happens to carry such a name is overwritten.
+    std::string temp;
+    CFile file;
+    CFileException error;
+    for (int n = 1;; ++n) {
+        temp = TemporarySaveName(path, n);
+        if (file.Open(temp, kModeCreate | kModeCreateNew | kModeReadWrite | kShareExclusive,
+                      &error))
+            break;
+        if (error.m_cause != FileError::AlreadyExists || n == kTemporaryNames) {
+            ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
+            return false;
+        }
+    }
+    BeginWaitCursor();
+    CFileByteSink sink(file);
+    WritePattern(*current_, sink);
+    bool ok = sink.Finish() && file.Flush();
+    FileError cause = file.LastError();
+    if (!file.Close() && ok) {
+        ok = false;
+        cause = file.LastError();
+    }
+    if (ok) {
+        FileError renameCause = FileError::None;
+        if (!AfxServices().RenameFile(temp, path, renameCause)) {
+            ok = false;
+            cause = renameCause;
+        }
+    }
+    if (!ok) AfxServices().RemoveFile(temp);
+    EndWaitCursor();
+    if (!ok) {
+        ReportSaveLoadException(path, cause, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        return false;
+    }
+    return true;
+}
+
+void CLifeDoc::OnCloseDocument() {
+    ReleaseBoards();
+    CDocument::OnCloseDocument();
+}
+
+std::string CLifeDoc::GetDescription() const {
+    return current_ ? current_->description : std::string();
+}
+
+void CLifeDoc::SetDescription(const std::string& text) {
+    if (current_) current_->description = text;
+    if (scratch_) scratch_->description = text;
+}
+
+void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
+    if (!HasBoards()) {
+        births = deaths = 0;
+        return;
+    }
+    current_->ComputeNext(*scratch_, newborn, births, deaths);
+    std::swap(current_, scratch_);
+}
+
+void CLifeDoc::Center() {
+    if (!HasBoards()) return;
+    current_->CenterInto(*scratch_);
+    std::swap(current_, scratch_);
+}
+
+void CLifeDoc::RotateLeft() {
+    if (!HasBoards()) return;
+    current_->RotateLeftInto(*scratch_);
+    std::swap(current_, scratch_);
+}
+
+void CLifeDoc::ChangePalette(PaletteBlock& palette) {
+    if (!HasBoards()) return;
+    if (!current_->RepaletteInto(*scratch_, palette)) {
+        // A board is left without cells: nothing may touch the pair again.
+        ReleaseBoards();
+        ReportCellMemory();
+        return;
+    }
+    std::swap(current_, scratch_);
+}
+
+}  // namespace cellarium

@@ -1,0 +1,123 @@
+// The view's simulation control: a one-shot timer re-armed after every
+// generation, single steps, pause, the stagnation stop, reload, the status
+// line and the idle countdown.
+#include <cstdio>
+
+#include "document/life_app_base.h"
+#include "document/life_doc.h"
+#include "document/life_view.h"
+#include "framework/frame_wnd.h"
+#include "framework/win_app.h"
+#include "shell/resource.h"
+
+namespace cellarium {
+
+const char* const kStagnationMessage = "Stagnation has been reached: no births or deaths.";
+
+namespace {
+
+void SetIdleCountdown(int32_t value) {
+    if (CLifeAppBase* app = LifeApp()) app->m_nIdleCountdown = value;
+}
+
+}  // namespace
+
+void CLifeView::OnRun() {
+    m_nRunInterval = kRunInterval;
+    m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(kRunInterval));
+    SetIdleCountdown(kIdleAllowance);
+    if (m_hTimer == 0) TimerRefused();
+}
+
+void CLifeView::TimerRefused() {
+    // Without a timer no tick would ever come: rather than showing a run that
+    // never advances, the view stays paused (Run can be chosen again).
+    m_nRunInterval = 0;
+    SetIdleCountdown(-1);
+}
+
+void CLifeView::OnTimer(unsigned id) {
+    CScrollView::OnTimer(id);
+    KillTimer(m_hTimer);
+    OnStep();
+    // Armed again only after the generation was computed and counted, so
+    // ticks never pile up behind a slow step.
+    if (m_nRunInterval > 0) {
+        m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
+        if (m_hTimer == 0) TimerRefused();
+    }
+}
+
+void CLifeView::OnStep() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    // Newborn cells carry the low byte of the generation counter plus one.
+    doc->NextGeneration(int(uint32_t(m_nGeneration) & 0xFFu) + 1, m_nBirths, m_nDeaths);
+    Invalidate(false);
+    if (m_nBirths == 0 && m_nDeaths == 0) {
+        m_nRunInterval = 0;
+        MessageBox(kStagnationMessage, std::string(), MB_OK);
+        SetIdleCountdown(-1);
+    }
+    m_nGeneration = int32_t(uint32_t(m_nGeneration) + 1u);
+    UpdateStatusLine();
+    if (m_bRecording) WriteStatsLine();
+}
+
+void CLifeView::OnPause() {
+    KillTimer(m_hTimer);
+    m_nRunInterval = 0;
+    SetIdleCountdown(-1);
+}
+
+void CLifeView::OnReload() {
+    if (m_nRunInterval != 0) OnPause();
+    m_nGeneration = 0;
+    if (CLifeDoc* doc = GetDocument()) doc->Reload();
+    m_bLayoutPending = true;
+    Invalidate(false);
+    UpdateStatusLine();
+    KickIdle();
+}
+
+std::string CLifeView::StatusLine() const {
+    CLifeDoc* doc = GetDocument();
+    const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
+    char text[96];
+    std::snprintf(text, sizeof text, "G:%05d C:%05d B:%05d D:%05d Z:x%u", m_nGeneration, live,
+                  m_nBirths, m_nDeaths, m_nZoom);
+    return text;
+}
+
+void CLifeView::UpdateStatusLine() {
+    CFrameWnd* frame = AfxGetMainWnd();
+    CDialogBar* strip = frame ? frame->GetControlBar(AFX_IDW_DIALOGBAR) : nullptr;
+    if (strip != nullptr) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
+}
+
+void CLifeView::KickIdle() {
+    CLifeAppBase* app = LifeApp();
+    if (app != nullptr && app->m_nIdleCountdown == 0) app->m_nIdleCountdown = kIdleAllowance;
+}
+
+void CLifeView::OnUpdateRun(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval == 0);
+}
+
+void CLifeView::OnUpdateStep(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval == 0);
+}
+
+void CLifeView::OnUpdatePause(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nRunInterval != 0);
+}
+
+void CLifeView::OnUpdateZoomIn(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nZoom < kMaxZoom);
+}
+
+void CLifeView::OnUpdateZoomOut(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nZoom > kMinZoom);
+}
+
+}  // namespace cellarium

@@ -1,0 +1,70 @@
+// Statistics recording: the Save Statistics dialog starts a recording, each
+// step appends one line, Stop closes the file.
+#include "document/life_doc.h"
+#include "document/life_view.h"
+#include "document/save_stats_dlg.h"
+#include "framework/win_app.h"
+
+namespace cellarium {
+
+const char* const kStatsOpenFailedMessage = "Unable to open file for writing";
+
+std::string StatsWriteFailedMessage(const std::string& path, FileError cause) {
+    std::string text = "Unable to write statistics to " + path;
+    if (cause == FileError::DiskFull) text += ": the disk is full";
+    return text + ". Recording has stopped.";
+}
+
+void CLifeView::OnStatsStart() {
+    CSaveStatsDlg dlg(this);
+    dlg.m_bGeneration = m_bRecGeneration;
+    dlg.m_bTotal = m_bRecTotal;
+    dlg.m_bBirths = m_bRecBirths;
+    dlg.m_bDeaths = m_bRecDeaths;
+    CLifeDoc* doc = GetDocument();
+    dlg.m_strFileName = (doc ? doc->GetPathName() : std::string()) + ".csv.txt";
+
+    // Shown again, with the user's last entries, until a file opens or the
+    // user cancels.
+    while (dlg.DoModal() == IDOK) {
+        m_bRecGeneration = dlg.m_bGeneration;
+        m_bRecTotal = dlg.m_bTotal;
+        m_bRecBirths = dlg.m_bBirths;
+        m_bRecDeaths = dlg.m_bDeaths;
+        // A recording already running ends before the next one begins.
+        OnStatsStop();
+        if (m_fileStats.Open(dlg.m_strFileName, kModeCreate | kModeWrite | kShareExclusive)) {
+            m_bRecording = true;
+            const std::string header = StatsHeader(RecordedColumns());
+            if (!m_fileStats.Write(header.data(), header.size())) StatsWriteFailed();
+            return;
+        }
+        MessageBox(dlg.m_strFileName, std::string(), MB_OK);
+        MessageBox(kStatsOpenFailedMessage, std::string(), MB_OK);
+    }
+}
+
+void CLifeView::OnStatsStop() {
+    if (!m_bRecording) return;
+    m_bRecording = false;
+    m_fileStats.Close();
+}
+
+void CLifeView::WriteStatsLine() {
+    CLifeDoc* doc = GetDocument();
+    const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
+    char line[kStatsLineBuffer];
+    const std::size_t n =
+        FormatStatsLine(line, RecordedColumns(), m_nGeneration, live, m_nBirths, m_nDeaths);
+    if (!m_fileStats.Write(line, n)) StatsWriteFailed();
+}
+
+void CLifeView::StatsWriteFailed() {
+    const std::string path = m_fileStats.GetFilePath();
+    const FileError cause = m_fileStats.LastError();
+    m_bRecording = false;
+    m_fileStats.Abort();
+    MessageBox(StatsWriteFailedMessage(path, cause), std::string(), MB_OK);
+}
+
+}  // namespace cellarium

@@ -1,0 +1,239 @@
+#include "framework/document.h"
+
+#include "framework/file.h"
+#include "framework/frame_wnd.h"
+#include "framework/view.h"
+#include "framework/win_app.h"
+
+namespace cellarium {
+namespace {
+
+std::string Fill(const char* pattern, const std::string& path) {
+    std::string out;
+    for (const char* p = pattern; *p; ++p) {
+        if (p[0] == '%' && p[1] == '1') {
+            out += path;
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string SaveLoadFailureText(const std::string& path, FileError cause, bool saving,
+                                unsigned defaultPromptId) {
+    switch (cause) {
+        case FileError::FileNotFound:
+            // Saving, it is the folder that is missing.
+            return saving ? Fill("%1 contains an invalid path.", path)
+                          : Fill("%1 was not found.", path);
+        case FileError::BadPath:
+            return Fill("%1 contains an invalid path.", path);
+        case FileError::TooManyOpenFiles:
+            return Fill("%1 could not be opened because there are too many open files.", path);
+        case FileError::AccessDenied:
+            return saving ? Fill("%1 is read-only or cannot be written.", path)
+                          : Fill("%1 cannot be accessed.", path);
+        case FileError::SharingViolation:
+            return Fill("%1 is in use by another program.", path);
+        case FileError::DiskFull:
+            return Fill("There is not enough space on the disk to save %1.", path);
+        case FileError::HardIO:
+            return Fill("A disk error occurred while accessing %1.", path);
+        case FileError::EndOfFile:
+            return Fill("%1 ended unexpectedly.", path);
+        case FileError::AlreadyExists:
+            return Fill("%1 already exists.", path);
+        case FileError::None:
+        case FileError::Generic:
+            break;
+    }
+    CWinApp* app = AfxGetApp();
+    std::string prompt = app ? app->LoadString(defaultPromptId) : std::string();
+    if (prompt.empty())
+        prompt = saving ? "Failed to save document %1." : "Failed to open document %1.";
+    return Fill(prompt.c_str(), path);
+}
+
+bool CDocument::OnNewDocument() {
+    DeleteContents();
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnOpenDocument(const std::string&) {
+    DeleteContents();
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnSaveDocument(const std::string&) {
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CDocument::OnCloseDocument() {
+    DeleteContents();
+}
+
+void CDocument::SetPathName(const std::string& path) {
+    m_strPathName = path;
+    m_strTitle = FileTitleOf(path);
+}
+
+void CDocument::ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
+                                        unsigned defaultPromptId) {
+    AfxMessageBox(SaveLoadFailureText(path, cause, saving, defaultPromptId),
+                  MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CDocument::DoSave(const std::string& path, bool replace) {
+    std::string newName = path;
+    if (newName.empty()) {
+        std::string ext, filter;
+        if (m_pDocTemplate != nullptr) {
+            ext = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterExt);
+            std::string name = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterName);
+            if (!name.empty() && !ext.empty()) filter = name + "|*" + ext + "||";
+        }
+        if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+        CFileDialog dlg(false, ext, m_strPathName.empty() ? m_strTitle : m_strPathName,
+                        OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter);
+        if (dlg.DoModal() != IDOK) return false;
+        newName = dlg.GetPathName();
+    }
+    CWaitCursor wait;
+    if (!OnSaveDocument(newName)) return false;
+    if (replace) SetPathName(newName);
+    return true;
+}
+
+bool CDocument::DoFileSave() {
+    return DoSave(m_strPathName);
+}
+
+bool CDocument::SaveModified() {
+    if (!IsModified()) return true;
+    std::string name = m_strTitle.empty() ? std::string("Untitled") : m_strTitle;
+    switch (AfxMessageBox("Save changes to " + name + "?", MB_YESNOCANCEL)) {
+        case IDCANCEL:
+            return false;
+        case IDYES:
+            return DoFileSave();
+        default:
+            return true;
+    }
+}
+
+void CDocument::OnFileSave() {
+    DoFileSave();
+}
+
+void CDocument::OnFileSaveAs() {
+    DoSave(std::string());
+}
+
+bool CDocument::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<CDocument> map = CommandMap<CDocument>()
+                                                 .On(ID_FILE_SAVE, &CDocument::OnFileSave)
+                                                 .On(ID_FILE_SAVE_AS, &CDocument::OnFileSaveAs);
+    return map.Dispatch(*this, msg);
+}
+
+CSingleDocTemplate::CSingleDocTemplate(unsigned resourceId, std::string docString, DocFactory doc,
+                                       FrameFactory frame, ViewFactory view)
+    : resourceId_(resourceId),
+      docString_(std::move(docString)),
+      makeDoc_(std::move(doc)),
+      makeFrame_(std::move(frame)),
+      makeView_(std::move(view)) {}
+
+CSingleDocTemplate::~CSingleDocTemplate() {
+    DestroyFrameAndDocument();
+}
+
+std::string CSingleDocTemplate::GetDocString(DocStringIndex index) const {
+    std::size_t start = 0;
+    for (int i = 0; i < int(index); ++i) {
+        std::size_t lf = docString_.find('\n', start);
+        if (lf == std::string::npos) return std::string();
+        start = lf + 1;
+    }
+    std::size_t end = docString_.find('\n', start);
+    return docString_.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void CSingleDocTemplate::DestroyFrameAndDocument() {
+    if (frame_) {
+        frame_->DestroyWindow();
+        frame_.reset();
+    }
+    doc_.reset();
+}
+
+CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
+    CWinApp* app = AfxGetApp();
+    bool created = false;
+    if (!doc_) {
+        doc_ = makeDoc_();
+        if (!doc_) return nullptr;
+        doc_->SetDocTemplate(this);
+        created = true;
+    } else if (!doc_->SaveModified()) {
+        return nullptr;
+    }
+    if (!frame_) {
+        frame_ = makeFrame_();
+        if (!frame_) {
+            DestroyFrameAndDocument();
+            return nullptr;
+        }
+        // The frame is the owner of whatever the open shows.
+        if (app != nullptr && app->m_pMainWnd == nullptr) app->m_pMainWnd = frame_.get();
+        if (!frame_->LoadFrame(resourceId_)) {
+            DestroyFrameAndDocument();
+            return nullptr;
+        }
+        std::unique_ptr<CView> view = makeView_();
+        view->AttachTo(frame_.get(), doc_.get());
+        doc_->SetView(view.get());
+        frame_->SetView(std::move(view));
+    }
+
+    if (path == nullptr || path->empty()) {
+        std::string name = GetDocString(docName);
+        doc_->SetTitle(name.empty() ? std::string("Untitled") : name);
+        if (!doc_->OnNewDocument()) {
+            if (created) DestroyFrameAndDocument();
+            return nullptr;
+        }
+    } else {
+        CWaitCursor wait;
+        const bool wasModified = doc_->IsModified();
+        doc_->SetModifiedFlag(false);
+        if (!doc_->OnOpenDocument(*path)) {
+            if (created) {
+                DestroyFrameAndDocument();
+            } else {
+                // The document keeps what it held before.
+                doc_->SetModifiedFlag(wasModified);
+            }
+            return nullptr;
+        }
+        doc_->SetPathName(*path);
+    }
+    if (app != nullptr) app->m_pMainWnd = frame_.get();
+    frame_->InitialUpdateFrame(doc_.get());
+    return doc_.get();
+}
+
+void CSingleDocTemplate::CloseAllDocuments() {
+    if (doc_) doc_->OnCloseDocument();
+    DestroyFrameAndDocument();
+}
+
+}  // namespace cellarium

@@ -1,0 +1,55 @@
+// The framework's file object over a platform file: open by path and mode,
+// read, write, flush, close. Failures are returned with a cause rather than
+// thrown; a file still open is closed when the object is destroyed.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "framework/platform_services.h"
+
+namespace cellarium {
+
+class CFileException {
+public:
+    FileError m_cause = FileError::None;
+};
+
+class CFile {
+public:
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens path with the kMode.../kShare... flags. On failure returns false
+    // and, when given, fills error with the cause.
+    bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& GetFilePath() const { return path_; }
+
+    // Returns the number of bytes read (0 at the end or on failure; see
+    // LastError).
+    std::size_t Read(void* buffer, std::size_t count);
+    // Writes every byte or returns false.
+    bool Write(const void* data, std::size_t count);
+    bool Flush();
+    // Closes the file; false when the close reported an error (data may not
+    // have reached the disk).
+    bool Close();
+    // Closes without reporting.
+    void Abort();
+
+    FileError LastError() const { return lastError_; }
+
+private:
+    std::unique_ptr<PlatformFile> file_;
+    std::string path_;
+    FileError lastError_ = FileError::None;
+};
+
+// The file-name part of a path (after the last "/" or "\").
+std::string FileTitleOf(const std::string& path);
+
+}  // namespace cellarium

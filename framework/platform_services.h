@@ -1,0 +1,222 @@
+// The one interface between the framework (and everything built on it) and the
+// outside world. A back end is a class implementing it: the Qt back end shows
+// real windows, the headless back end answers from a script and a virtual
+// clock. Nothing above the framework calls a platform API directly.
+//
+// Threading: one user-interface thread. The back end calls back into the
+// framework (commands, timer ticks, paints, idle) only from that thread and
+// only between handlers; a modal dialog or message box returns only when it
+// has been closed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/resources.h"
+#include "framework/types.h"
+
+namespace cellarium {
+
+class CWnd;
+class CDialog;
+class ControlHost;
+class CDialogBar;
+class CFrameWnd;
+
+// Why a file operation failed, as the framework reports it.
+enum class FileError {
+    None,
+    Generic,
+    FileNotFound,
+    BadPath,
+    TooManyOpenFiles,
+    AccessDenied,
+    SharingViolation,
+    DiskFull,
+    HardIO,
+    EndOfFile,
+    AlreadyExists,
+};
+
+// File open flags (combinable).
+inline constexpr unsigned kModeRead = 0x0000;
+inline constexpr unsigned kModeWrite = 0x0001;
+inline constexpr unsigned kModeReadWrite = 0x0002;
+inline constexpr unsigned kShareExclusive = 0x0010;
+inline constexpr unsigned kShareDenyWrite = 0x0020;
+inline constexpr unsigned kModeCreate = 0x1000;  // create; truncates unless kModeNoTruncate
+inline constexpr unsigned kModeNoTruncate = 0x2000;
+inline constexpr unsigned kModeCreateNew = 0x4000;  // with kModeCreate: fails if the file exists
+
+// An open file of the platform. Every operation reports failure with a cause;
+// the object closes the file when destroyed if Close was not called.
+class PlatformFile {
+public:
+    virtual ~PlatformFile() = default;
+    // Reads up to count bytes; got is 0 at the end of the data.
+    virtual bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) = 0;
+    // Writes all count bytes or fails.
+    virtual bool Write(const void* data, std::size_t count, FileError& cause) = 0;
+    // Pushes what was written to stable storage.
+    virtual bool Flush(FileError& cause) = 0;
+    virtual bool Close(FileError& cause) = 0;
+};
+
+struct MessageBoxRequest {
+    std::string text;
+    std::string caption;
+    unsigned type = MB_OK;
+};
+
+// File dialog flags.
+inline constexpr unsigned OFN_READONLY = 0x1;
+inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
+inline constexpr unsigned OFN_HIDEREADONLY = 0x4;
+inline constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
+
+struct FileDialogRequest {
+    bool open = true;        // an open dialog, else a save dialog
+    std::string defaultExt;  // without the dot
+    std::string fileName;    // initial name
+    unsigned flags = 0;
+    std::string filter;  // "Name|*.ext|Name|*.ext||", may be empty
+};
+
+// One 8-bit image with its colour table, drawn through a colour lookup.
+struct RgbQuad {
+    uint8_t blue = 0;
+    uint8_t green = 0;
+    uint8_t red = 0;
+    uint8_t reserved = 0;
+};
+
+struct IndexedImage {
+    int width = 0;
+    int height = 0;
+    int stride = 0;                    // bytes per row
+    const uint8_t* pixels = nullptr;   // top row first
+    const RgbQuad* colours = nullptr;  // 256 entries
+};
+
+// A surface a view draws on during a paint, in client coordinates.
+class DrawingSurface {
+public:
+    virtual ~DrawingSurface() = default;
+    // Copies the src rectangle of the image onto the dst rectangle, stretching
+    // when the sizes differ (each destination pixel takes the source pixel its
+    // position maps to). Parts outside either the image or the surface are
+    // skipped.
+    virtual void StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) = 0;
+    // Fills the rectangle with a colour given as red + 256 green + 65536 blue.
+    virtual void FillSolid(const CRect& rect, uint32_t rgb) = 0;
+};
+
+// What a frame's command bar shows: the menu, the toolbar and the tooltips of
+// the toolbar buttons (in button order).
+struct CommandBarDesc {
+    const MenuTemplate* menu = nullptr;
+    const ToolbarTemplate* toolbar = nullptr;
+    std::vector<std::string> tooltips;
+};
+
+// Clipboard formats.
+inline constexpr unsigned CF_TEXT = 1;
+inline constexpr unsigned CF_UNICODETEXT = 13;
+
+class PlatformServices {
+public:
+    virtual ~PlatformServices() = default;
+
+    // --- Windows ---------------------------------------------------------
+    // A window object came into being or is about to go; the back end drops
+    // its timers and pending paints on destruction.
+    virtual void WindowCreated(CWnd& wnd) = 0;
+    virtual void WindowDestroyed(CWnd& wnd) = 0;
+    // Arms a timer that delivers OnTimer(id) to wnd every ms milliseconds
+    // until killed; arming the same id again replaces it. Returns 0 when the
+    // platform refuses.
+    virtual TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) = 0;
+    virtual bool KillTimer(CWnd& wnd, TimerHandle handle) = 0;
+    // Marks all (rect null) or part of the client area for repainting.
+    virtual void Invalidate(CWnd& wnd, const CRect* rect, bool erase) = 0;
+    // Paints an invalid window at once instead of waiting for the queue.
+    virtual void UpdateWindow(CWnd& wnd) = 0;
+    virtual CRect GetClientRect(const CWnd& wnd) = 0;
+    // The scroll extent or position of a scrolling view changed.
+    virtual void ScrollStateChanged(CWnd& view) = 0;
+
+    // --- Dialogs and controls ---------------------------------------------
+    // The framework changed a control's text, check, visibility, items or
+    // selection; a back end showing the control refreshes it.
+    virtual void ControlChanged(ControlHost& host, int id) = 0;
+    virtual void SetFocusControl(ControlHost& host, int id) = 0;
+    // Shows the dialog modally and returns when the dialog has ended (its
+    // EndDialog was called) or was closed by the platform.
+    virtual void RunModalDialog(CDialog& dialog) = 0;
+    virtual void DialogBarCreated(CDialogBar& bar) = 0;
+    virtual void DialogBarDestroyed(CDialogBar& bar) = 0;
+
+    // --- Frames -----------------------------------------------------------
+    virtual void FrameCreated(CFrameWnd& frame) = 0;
+    virtual void FrameDestroyed(CFrameWnd& frame) = 0;
+    virtual void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
+    // The enabled or checked state of the frame's toolbar buttons may have
+    // changed (the idle-time refresh ran).
+    virtual void CommandStatesChanged(CFrameWnd& frame) = 0;
+    // The platform's file selection screen over a filter and a folder.
+    virtual void ShowFileList(CFrameWnd& frame, const std::string& filter,
+                              const std::string& folder) = 0;
+    virtual void CloseFileList(CFrameWnd& frame) = 0;
+
+    // --- Message boxes, file dialogs, cursor -------------------------------
+    virtual int MessageBox(const MessageBoxRequest& request) = 0;
+    // The chosen full path, or nothing when the user cancelled.
+    virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+
+    // --- Settings -----------------------------------------------------------
+    // Integer settings under registryKey\application\section\key.
+    virtual std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                              const std::string& application,
+                                              const std::string& section,
+                                              const std::string& key) = 0;
+    virtual bool WriteProfileInt(const std::string& registryKey, const std::string& application,
+                                 const std::string& section, const std::string& key, int value) = 0;
+
+    // --- Clipboard ------------------------------------------------------------
+    virtual bool OpenClipboard() = 0;
+    virtual void CloseClipboard() = 0;
+    // The clipboard's data block in the given format (its whole size), or
+    // nothing when the clipboard holds no data in that format.
+    virtual std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) = 0;
+    // UTF-16 text to the system's 8-bit code page.
+    virtual std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) = 0;
+
+    // --- Files ----------------------------------------------------------------
+    virtual std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                                   FileError& cause) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Replaces to with from in one step.
+    virtual bool RenameFile(const std::string& from, const std::string& to, FileError& cause) = 0;
+    // Bytes available to the user on the volume holding folder ("" is the
+    // platform's choice of volume).
+    virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;
+
+    // --- Processes and the program ----------------------------------------
+    // Starts a process with a command line and does not wait for it.
+    virtual bool StartProcess(const std::string& program, const std::string& commandLine) = 0;
+    // Ends the program at once, without the framework's normal closing.
+    virtual void EndProgram() = 0;
+
+    // --- Graphics ---------------------------------------------------------------
+    // The nearest colour the screen can show (red + 256 green + 65536 blue).
+    virtual uint32_t NearestColour(uint32_t rgb) = 0;
+    // The shell's full-screen control for a window (flags as the platform's).
+    virtual void ShellFullScreen(CWnd& wnd, unsigned flags) = 0;
+};
+
+}  // namespace cellarium

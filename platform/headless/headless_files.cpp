@@ -1,0 +1,198 @@
+// Real files through POSIX calls, with optional write faults for tests, and
+// the real free-space query.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/headless/headless_platform.h"
+
+namespace cellarium {
+namespace {
+
+FileError FromErrno(int e) {
+    switch (e) {
+        case ENOENT:
+            return FileError::FileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EINVAL:
+            return FileError::BadPath;
+        case EMFILE:
+        case ENFILE:
+            return FileError::TooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return FileError::AccessDenied;
+        case EEXIST:
+            return FileError::AlreadyExists;
+        case ETXTBSY:
+        case EBUSY:
+            return FileError::SharingViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return FileError::DiskFull;
+        case EIO:
+            return FileError::HardIO;
+        default:
+            return FileError::Generic;
+    }
+}
+
+class PosixFile : public PlatformFile {
+public:
+    PosixFile(int fd, std::shared_ptr<HeadlessPlatform::WriteFault> fault)
+        : fd_(fd), fault_(std::move(fault)) {}
+    ~PosixFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
+        got = 0;
+        if (fd_ < 0) return Fail(EBADF, cause);
+        for (;;) {
+            ssize_t n = ::read(fd_, buffer, count);
+            if (n >= 0) {
+                got = std::size_t(n);
+                return true;
+            }
+            if (errno != EINTR) return Fail(errno, cause);
+        }
+    }
+
+    bool Write(const void* data, std::size_t count, FileError& cause) override {
+        if (fd_ < 0) return Fail(EBADF, cause);
+        std::size_t allowed = count;
+        bool faulted = false;
+        if (fault_) {
+            if (fault_->remaining < count) {
+                allowed = std::size_t(fault_->remaining);
+                faulted = true;
+            }
+            fault_->remaining -= allowed;
+        }
+        const char* p = static_cast<const char*>(data);
+        std::size_t left = allowed;
+        while (left > 0) {
+            ssize_t n = ::write(fd_, p, left);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return Fail(errno, cause);
+            }
+            p += n;
+            left -= std::size_t(n);
+        }
+        if (faulted) {
+            cause = fault_->cause;
+            return false;
+        }
+        return true;
+    }
+
+    bool Flush(FileError& cause) override {
+        if (fd_ < 0) return Fail(EBADF, cause);
+        // Devices and some file systems cannot sync; that is not a failure of
+        // the data written.
+        if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno, cause);
+        return true;
+    }
+
+    bool Close(FileError& cause) override {
+        if (fd_ < 0) return true;
+        int rc = ::close(fd_);
+        fd_ = -1;
+        if (rc != 0 && errno != EINTR) return Fail(errno, cause);
+        return true;
+    }
+
+private:
+    static bool Fail(int e, FileError& cause) {
+        cause = FromErrno(e);
+        return false;
+    }
+    int fd_;
+    std::shared_ptr<HeadlessPlatform::WriteFault> fault_;
+};
+
+}  // namespace
+
+std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path, unsigned flags,
+                                                         FileError& cause) {
+    if (path.empty()) {
+        cause = FileError::BadPath;
+        return nullptr;
+    }
+    int oflags = O_CLOEXEC;
+    if (flags & kModeReadWrite)
+        oflags |= O_RDWR;
+    else if (flags & kModeWrite)
+        oflags |= O_WRONLY;
+    else
+        oflags |= O_RDONLY;
+    if (flags & kModeCreate) {
+        oflags |= O_CREAT;
+        if (flags & kModeCreateNew)
+            oflags |= O_EXCL;
+        else if (!(flags & kModeNoTruncate))
+            oflags |= O_TRUNC;
+    }
+    int fd = ::open(path.c_str(), oflags, 0666);
+    if (fd < 0) {
+        cause = FromErrno(errno);
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        cause = FileError::AccessDenied;
+        return nullptr;
+    }
+    std::shared_ptr<WriteFault> fault;
+    auto it = faults_.find(path);
+    if (it != faults_.end()) fault = it->second;
+    cause = FileError::None;
+    return std::make_unique<PosixFile>(fd, std::move(fault));
+}
+
+bool HeadlessPlatform::RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool HeadlessPlatform::RenameFile(const std::string& from, const std::string& to,
+                                  FileError& cause) {
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    cause = FromErrno(errno);
+    return false;
+}
+
+bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
+    freeQueries_.push_back(folder);
+    auto it = freeOverrides_.find(folder);
+    if (it != freeOverrides_.end()) {
+        if (!it->second) return false;
+        bytes = *it->second;
+        return true;
+    }
+    // The empty folder name stands for the current directory's volume.
+    struct statvfs sv {};
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &sv) != 0) return false;
+    bytes = uint64_t(sv.f_bavail) * uint64_t(sv.f_frsize);
+    return true;
+}
+
+void HeadlessPlatform::FailWritesAfter(const std::string& path, uint64_t limit, FileError cause) {
+    faults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
+}
+
+void HeadlessPlatform::SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes) {
+    freeOverrides_[folder] = bytes;
+}
+
+}  // namespace cellarium

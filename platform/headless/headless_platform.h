@@ -1,0 +1,269 @@
+// The scripted back end: everything the framework asks of a platform, made
+// deterministic. Time is a virtual clock that moves only when the driver
+// advances it (timers fire then, in order); message boxes, dialogs and file
+// dialogs are answered from a script of expectations, or by a default answer
+// when the script has none, and every answer is logged. Settings and the
+// clipboard are in memory; files and the free-space query are the real ones,
+// with optional write faults for tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/dialog.h"
+#include "framework/frame_wnd.h"
+#include "framework/platform_services.h"
+
+namespace cellarium {
+
+// The view's client area as pixels, each red + 256 green + 65536 blue.
+class RgbSurface : public DrawingSurface {
+public:
+    void Resize(int width, int height);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    uint32_t Pixel(int x, int y) const {
+        return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+    }
+
+    void StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) override;
+    void FillSolid(const CRect& rect, uint32_t rgb) override;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint32_t> pixels_;
+};
+
+// What a script can do with an open modal dialog, as a user would.
+class DialogDriver {
+public:
+    explicit DialogDriver(CDialog& dialog) : dialog_(dialog) {}
+    unsigned TemplateId() const { return dialog_.TemplateId(); }
+    std::string Caption() const;
+    std::string Text(int id) const { return dialog_.GetDlgItemText(id); }
+    bool Checked(int id) const { return dialog_.IsDlgButtonChecked(id) != 0; }
+    bool Visible(int id) const { return dialog_.IsControlVisible(id); }
+    bool ReadOnly(int id) const { return dialog_.IsControlReadOnly(id); }
+    std::vector<std::string> Items(int id) const;
+    std::string SelectedItem(int id) const;
+    // Replaces an edit control's text, as typing would.
+    void Type(int id, const std::string& text) { dialog_.UserTypes(id, text); }
+    // Clicks a push button (IDOK, IDCANCEL included) or a check box.
+    void Click(int id) { dialog_.UserClicks(id); }
+    // Ticks or clears a check box by clicking it when needed.
+    void SetCheck(int id, bool on);
+    // Chooses the list item with this text; false when there is none.
+    bool Select(int id, const std::string& item);
+    bool IsOpen() const { return dialog_.IsModalOpen(); }
+    CDialog& Dialog() { return dialog_; }
+
+private:
+    CDialog& dialog_;
+};
+
+class HeadlessPlatform : public PlatformServices {
+public:
+    HeadlessPlatform();
+    ~HeadlessPlatform() override;
+
+    // --- Script ------------------------------------------------------------
+    // The next message box is answered with answer; when text is given it
+    // must be the box's text.
+    void ExpectMessageBox(int answer = IDOK, std::string text = std::string());
+    // The next dialog must be templateId (0: any); act plays the user. A
+    // dialog still open after act is cancelled (and reported as an error).
+    void ExpectDialog(unsigned templateId, std::function<void(DialogDriver&)> act);
+    // The next file dialog returns path, or is cancelled when path is empty.
+    void ExpectFileDialog(std::optional<std::string> path);
+    std::size_t PendingExpectations() const { return script_.size(); }
+    void ClearScript() { script_.clear(); }
+
+    // Without an expectation: message boxes answer with their first button,
+    // dialogs are confirmed with OK, file dialogs are cancelled.
+
+    const std::vector<std::string>& Transcript() const { return transcript_; }
+    // Everything that did not go as the script said (wrong kind, wrong
+    // template, wrong text, dialog left open).
+    const std::vector<std::string>& ScriptErrors() const { return errors_; }
+    std::vector<std::string> MessageTexts() const { return messages_; }
+    std::vector<unsigned> DialogsShown() const { return dialogs_; }
+    void ClearLog();
+
+    // Called for every message box after it was answered.
+    std::function<void(const MessageBoxRequest&, int answer)> onMessageBox;
+
+    // --- The user and the clock --------------------------------------------
+    // Chooses a command in the main frame as a user would: only when its
+    // update handlers leave it enabled. Runs the queue afterwards.
+    bool Command(unsigned id);
+    // Runs what the queue holds: paints, then the idle hook with counts
+    // 0, 1, ... until it wants no more.
+    void Pump();
+    // Moves the clock forward, delivering every timer that falls due, each
+    // followed by a Pump.
+    void AdvanceTime(uint64_t ms);
+    uint64_t Now() const { return now_; }
+    // Stylus and keys on a window (the view), each followed by a Pump.
+    void LButtonDown(CWnd& wnd, CPoint point);
+    void MouseMove(CWnd& wnd, unsigned flags, CPoint point);
+    void KeyDown(CWnd& wnd, unsigned key);
+    std::size_t ArmedTimers() const { return timers_.size(); }
+    bool TimerArmed(const CWnd& wnd, unsigned id) const;
+    // When the armed timer of wnd falls due (0 when none).
+    uint64_t TimerDue(const CWnd& wnd, unsigned id) const;
+    bool QuitRequested() const { return quit_; }
+    void SetClientSize(int width, int height);
+    // Makes SetTimer refuse (return 0) from now on, or accept again.
+    void SetRefuseTimers(bool refuse) { refuseTimers_ = refuse; }
+    // Whether paints happen at all (the runner switches them off).
+    void SetPainting(bool on) { painting_ = on; }
+
+    // --- Observations --------------------------------------------------------
+    const RgbSurface& Surface() const { return surface_; }
+    int PaintCount() const { return paints_; }
+    CDialogBar* Bar(unsigned templateId) const;
+    bool WaitCursorShown() const { return waitCursor_; }
+    int WaitCursorChanges() const { return waitCursorChanges_; }
+    const std::vector<std::string>& StartedProcesses() const { return processes_; }
+    int CommandStateRefreshes() const { return commandStateRefreshes_; }
+    bool FileListShown() const { return fileListShown_; }
+    // The control that last received the focus: (template id, control id).
+    std::pair<unsigned, int> LastFocus() const { return lastFocus_; }
+    int ShellFullScreenCalls() const { return shellCalls_; }
+
+    // --- Settings, clipboard, files ------------------------------------------
+    // Settings by full key "registry\application\section\key".
+    std::optional<int> Setting(const std::string& fullKey) const;
+    void SetSetting(const std::string& fullKey, int value) { settings_[fullKey] = value; }
+    void SetClipboardText(const std::string& ansi);
+    void SetClipboardUnicode(const std::u16string& text);
+    void ClearClipboard() { clipboard_.clear(); }
+    void SetClipboardBusy(bool busy) { clipboardBusy_ = busy; }
+    // Writes to files opened at path fail with cause once limit bytes have
+    // been written through all handles opened after this call.
+    void FailWritesAfter(const std::string& path, uint64_t limit,
+                         FileError cause = FileError::DiskFull);
+    // Folders the free-space query was asked about, in order.
+    const std::vector<std::string>& FreeSpaceQueries() const { return freeQueries_; }
+    // Answers the free-space query for folder with bytes (nothing: failure)
+    // instead of asking the file system.
+    void SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes);
+
+    // --- PlatformServices ----------------------------------------------------
+    void WindowCreated(CWnd& wnd) override;
+    void WindowDestroyed(CWnd& wnd) override;
+    TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) override;
+    bool KillTimer(CWnd& wnd, TimerHandle handle) override;
+    void Invalidate(CWnd& wnd, const CRect* rect, bool erase) override;
+    void UpdateWindow(CWnd& wnd) override;
+    CRect GetClientRect(const CWnd& wnd) override;
+    void ScrollStateChanged(CWnd& view) override;
+    void ControlChanged(ControlHost& host, int id) override;
+    void SetFocusControl(ControlHost& host, int id) override;
+    void RunModalDialog(CDialog& dialog) override;
+    void DialogBarCreated(CDialogBar& bar) override;
+    void DialogBarDestroyed(CDialogBar& bar) override;
+    void FrameCreated(CFrameWnd& frame) override;
+    void FrameDestroyed(CFrameWnd& frame) override;
+    void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void CommandStatesChanged(CFrameWnd& frame) override;
+    void ShowFileList(CFrameWnd& frame, const std::string& filter,
+                      const std::string& folder) override;
+    void CloseFileList(CFrameWnd& frame) override;
+    int MessageBox(const MessageBoxRequest& request) override;
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
+    void SetWaitCursor(bool on) override;
+    std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                      const std::string& application, const std::string& section,
+                                      const std::string& key) override;
+    bool WriteProfileInt(const std::string& registryKey, const std::string& application,
+                         const std::string& section, const std::string& key, int value) override;
+    bool OpenClipboard() override;
+    void CloseClipboard() override;
+    std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) override;
+    std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) override;
+    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                           FileError& cause) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
+    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
+    bool StartProcess(const std::string& program, const std::string& commandLine) override;
+    void EndProgram() override;
+    uint32_t NearestColour(uint32_t rgb) override { return rgb; }
+    void ShellFullScreen(CWnd& wnd, unsigned flags) override;
+
+    struct WriteFault {
+        uint64_t remaining;
+        FileError cause;
+    };
+
+private:
+    enum class Kind { MessageBox, Dialog, FileDialog };
+    struct Expectation {
+        Kind kind = Kind::MessageBox;
+        int answer = IDOK;
+        std::string text;
+        unsigned templateId = 0;
+        std::function<void(DialogDriver&)> act;
+        std::optional<std::string> path;
+    };
+    struct Timer {
+        CWnd* wnd;
+        unsigned id;
+        unsigned interval;
+        uint64_t due;
+        uint64_t order;
+    };
+    struct Window {
+        CWnd* wnd;
+        bool invalid = false;
+        bool erase = false;
+    };
+
+    bool TakeExpectation(Kind kind, const std::string& what, Expectation& out);
+    void PaintInvalid();
+    void Paint(Window& w);
+    Window* FindWindow(const CWnd& wnd);
+
+    std::vector<Expectation> script_;
+    std::vector<std::string> transcript_;
+    std::vector<std::string> errors_;
+    std::vector<std::string> messages_;
+    std::vector<unsigned> dialogs_;
+
+    uint64_t now_ = 0;
+    uint64_t timerOrder_ = 0;
+    std::vector<Timer> timers_;
+    std::vector<Window> windows_;
+    std::vector<CDialogBar*> bars_;
+    bool quit_ = false;
+    bool painting_ = true;
+    bool refuseTimers_ = false;
+    int clientWidth_ = 240;
+    int clientHeight_ = 268;
+    RgbSurface surface_;
+    int paints_ = 0;
+    bool waitCursor_ = false;
+    int waitCursorChanges_ = 0;
+    std::vector<std::string> processes_;
+    int commandStateRefreshes_ = 0;
+    bool fileListShown_ = false;
+    std::pair<unsigned, int> lastFocus_{0, 0};
+    int shellCalls_ = 0;
+
+    std::map<std::string, int> settings_;
+    std::map<unsigned, std::vector<uint8_t>> clipboard_;
+    bool clipboardBusy_ = false;
+    bool clipboardOpen_ = false;
+    std::map<std::string, std::shared_ptr<WriteFault>> faults_;
+    std::vector<std::string> freeQueries_;
+    std::map<std::string, std::optional<uint64_t>> freeOverrides_;
+};
+
+}  // namespace cellarium

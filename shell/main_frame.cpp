@@ -1,0 +1,36 @@
+#include "shell/main_frame.h"
+
+#include "framework/win_app.h"
+#include "shell/resource.h"
+
+namespace cellarium {
+
+bool CMainFrame::OnCreate() {
+    if (!CFrameWnd::OnCreate()) return false;
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr || app->Resources() == nullptr) return false;
+    m_tooltips.clear();
+    for (unsigned id : {IDS_TIP_STEP, IDS_TIP_STEP, IDS_TIP_STEP, IDS_TIP_RUN, IDS_TIP_PAUSE,
+                        IDS_TIP_ZOOM_IN, IDS_TIP_ZOOM_OUT, IDS_TIP_ROTATE, IDS_TIP_FIT})
+        m_tooltips.push_back(app->LoadString(id));
+
+    if (!m_wndStatusStrip.Create(this, IDD_STATUS_STRIP, CBRS_TOP, AFX_IDW_DIALOGBAR)) return false;
+
+    CommandBarDesc bar;
+    bar.menu = app->Resources()->FindMenu(IDR_MAINFRAME);
+    bar.toolbar = app->Resources()->FindToolbar(IDR_MAINFRAME);
+    if (bar.menu == nullptr || bar.toolbar == nullptr) return false;
+    // The command bar takes the strings from the second on: the first of
+    // those goes with its menu, the other seven with the seven buttons.
+    bar.tooltips.assign(m_tooltips.begin() + 2, m_tooltips.end());
+    SetCommandBar(bar);
+    return true;
+}
+
+bool CMainFrame::OnFrameCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<CMainFrame> map =
+        CommandMap<CMainFrame>().On(ID_APP_EXIT, &CMainFrame::OnAppExit);
+    return map.Dispatch(*this, msg) || CFrameWnd::OnFrameCmdMsg(msg);
+}
+
+}  // namespace cellarium

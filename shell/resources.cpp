@@ -1,0 +1,156 @@
+#include "shell/resources.h"
+
+#include "framework/types.h"
+#include "shell/resource.h"
+
+namespace cellarium {
+namespace {
+
+constexpr uint32_t kDialogStyle = WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr uint32_t kVisible = WS_VISIBLE;
+constexpr uint32_t kTab = WS_VISIBLE | WS_TABSTOP;
+
+ControlTemplate Ctl(int id, ControlKind kind, const char* text, int x, int y, int cx, int cy,
+                    uint32_t style = kVisible) {
+    return ControlTemplate{id, kind, text, x, y, cx, cy, style};
+}
+
+DialogTemplate StatusStrip() {
+    DialogTemplate d;
+    d.id = IDD_STATUS_STRIP;
+    d.cx = 196;
+    d.cy = 11;
+    d.controls = {
+        Ctl(IDC_STATUS_TEXT, ControlKind::Static, "Generations: 0", 0, 1, 192, 8),
+        Ctl(IDC_ERASE, ControlKind::CheckBox, "Erase", 47, 1, 73, 10, WS_TABSTOP),
+        Ctl(IDC_EDIT_MODE_LABEL, ControlKind::Static, "Edit Mode", 6, 1, 43, 8, 0),
+    };
+    return d;
+}
+
+DialogTemplate FileInformation() {
+    DialogTemplate d;
+    d.id = IDD_FILE_INFO;
+    d.caption = "File Information";
+    d.cx = 139;
+    d.cy = 154;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_FI_FILENAME, ControlKind::Edit, "", 6, 4, 127, 12,
+            kTab | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL),
+        Ctl(IDC_FI_DESCRIPTION, ControlKind::Edit, "", 6, 20, 127, 77,
+            kTab | WS_BORDER | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL),
+        Ctl(IDC_FI_RULES, ControlKind::Static, "Rules", 6, 104, 127, 8),
+        Ctl(IDC_FI_BOARDSIZE, ControlKind::Static, "Size", 6, 115, 127, 8),
+        Ctl(IDOK, ControlKind::PushButton, "OK", 13, 133, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 76, 133, 50, 14, kTab),
+    };
+    return d;
+}
+
+DialogTemplate SaveStatistics() {
+    DialogTemplate d;
+    d.id = IDD_SAVE_STATS;
+    d.caption = "Save Statistics";
+    d.cx = 133;
+    d.cy = 138;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_STATS_SPACE, ControlKind::Static, "", 7, 7, 119, 10),
+        Ctl(IDC_STATS_FILENAME, ControlKind::Edit, "", 7, 24, 95, 14,
+            kTab | WS_BORDER | ES_AUTOHSCROLL),
+        Ctl(IDC_STATS_BROWSE, ControlKind::PushButton, "...", 106, 24, 20, 14, kTab),
+        Ctl(IDC_STATIC, ControlKind::GroupBox, "Data to Record", 7, 47, 119, 49),
+        Ctl(IDC_STATS_GENERATION, ControlKind::CheckBox, "Generation", 16, 61, 51, 10, kTab),
+        Ctl(IDC_STATS_BIRTHS, ControlKind::CheckBox, "Births", 79, 61, 34, 10, kTab),
+        Ctl(IDC_STATS_TOTAL, ControlKind::CheckBox, "Total Alive", 16, 79, 49, 10, kTab),
+        Ctl(IDC_STATS_DEATHS, ControlKind::CheckBox, "Deaths", 79, 79, 39, 10, kTab),
+        Ctl(IDOK, ControlKind::DefPushButton, "OK", 7, 117, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 76, 117, 50, 14, kTab),
+    };
+    return d;
+}
+
+MenuItem Item(unsigned id, const char* caption) {
+    return MenuItem{id, caption, {}, false};
+}
+MenuItem Separator() {
+    return MenuItem{0, "", {}, true};
+}
+MenuItem Popup(const char* caption, std::vector<MenuItem> items) {
+    return MenuItem{0, caption, std::move(items), false};
+}
+
+MenuTemplate MainMenu() {
+    MenuTemplate m;
+    m.id = IDR_MAINFRAME;
+    m.items = {Popup(
+        "Tools",
+        {Item(ID_COLORS_AUTUMN, "Autumn Colors"), Item(ID_COLORS_BLUE, "Shades of Blue"),
+         Item(ID_COLORS_RAINBOW, "Rainbow Colors"), Item(ID_COLORS_SUNSHINE, "Sunshine"),
+         Item(ID_COLORS_CUSTOM, "Custom Colors"), Item(ID_COLORS_BW, "Black and White"),
+         Popup("More Colors", {Item(ID_LOAD_CUSTOM_COLORS, "Load Custom Colors..."),
+                               Item(ID_INVERT_COLORS, "Invert Colors"),
+                               Item(ID_REVERSE_PALETTE, "Reverse Palette Order"),
+                               Item(ID_SAVE_AS_IMAGE, "Save As Image...")}),
+         Separator(), Item(ID_TOOLS_RUN, "Run"), Item(ID_TOOLS_STEP, "Step"),
+         Item(ID_TOOLS_PAUSE, "Pause"), Item(ID_TOOLS_EDIT, "Edit"), Separator(),
+         Popup("Statistics", {Item(ID_STATS_START, "Start"), Item(ID_STATS_STOP, "Stop")}),
+         Popup("Cells",
+               {Item(ID_CELLS_FIND_FIRST, "Find First"), Item(ID_CELLS_FIND_NEXT, "Find Next"),
+                Item(ID_CELLS_FIT, "Fit to Screen"), Separator(), Item(ID_CELLS_CENTER, "Center"),
+                Item(ID_CELLS_ROTATE_LEFT, "Rotate Left")}),
+         Popup("File",
+               {Item(ID_FILE_SAVE_AS, "Save As..."), Item(ID_FILE_EDIT_RULES, "Edit Rules..."),
+                Item(ID_FILE_EDIT_DESCRIPTION, "Edit Description..."),
+                Item(ID_FILE_RELOAD, "Reload")}),
+         Popup("About", {Item(ID_APP_ABOUT, "About Life..."), Item(ID_HELP, "Help..."),
+                         Item(ID_EXIT_COMPLETELY, "Exit Completely...")})})};
+    return m;
+}
+
+MenuTemplate FileListMenu() {
+    MenuTemplate m;
+    m.id = IDR_FILELIST_MENU;
+    m.items = {Popup("Paste", {Item(ID_PASTE_NEW, "Paste from Clipboard to New File")}),
+               Popup("Tools", {Item(ID_APP_ABOUT, "About Life..."),
+                               Item(ID_BOARD_SIZE, "Change board size...")})};
+    return m;
+}
+
+ResourceTable MakeResources() {
+    ResourceTable r;
+    r.dialogs = {StatusStrip(), FileInformation(), SaveStatistics()};
+    r.menus = {MainMenu(), FileListMenu()};
+    r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
+                                  16,
+                                  16,
+                                  {ID_TOOLS_STEP, ID_TOOLS_RUN, ID_TOOLS_PAUSE, ID_ZOOM_IN,
+                                   ID_ZOOM_OUT, ID_CELLS_ROTATE_LEFT, ID_CELLS_FIT}}};
+    r.accelerators = {{'N', ID_FILE_NEW},  {'O', ID_FILE_OPEN}, {'S', ID_FILE_SAVE},
+                      {'Q', ID_APP_EXIT},  {'Z', ID_EDIT_UNDO}, {'X', ID_EDIT_CUT},
+                      {'C', ID_EDIT_COPY}, {'V', ID_EDIT_PASTE}};
+    r.strings = {
+        {IDR_MAINFRAME, kLifeDocString},
+        {IDS_TOOLS, "Tools"},
+        {IDS_PASTE, "Paste"},
+        {IDS_TIP_STEP, "Single Step"},
+        {IDS_TIP_RUN, "Run"},
+        {IDS_TIP_PAUSE, "Pause"},
+        {IDS_TIP_ZOOM_IN, "Zoom in X2"},
+        {IDS_TIP_ZOOM_OUT, "Zoom out X2"},
+        {IDS_TIP_ROTATE, "Rotate Anti-clockwise"},
+        {IDS_TIP_EDIT, "Toggle Edit Mode"},
+        {IDS_TIP_FIT, "Fit to screen"},
+    };
+    return r;
+}
+
+}  // namespace
+
+const ResourceTable& LifeResources() {
+    static const ResourceTable table = MakeResources();
+    return table;
+}
+
+}  // namespace cellarium
