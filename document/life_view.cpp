@@ -111,8 +111,8 @@ void CLifeView::RememberCenter() {
     CRect client;
     GetClientRect(&client);
     m_bLayoutPending = true;
-    m_ptCenter = ClientToCell(CPoint{(client.left + client.right) / 2,
-                                     (client.top + client.bottom) / 2});
+    m_ptCenter =
+        ClientToCell(CPoint{(client.left + client.right) / 2, (client.top + client.bottom) / 2});
     m_bRecenter = true;
 }
 

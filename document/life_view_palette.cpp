@@ -74,8 +74,7 @@ bool CLifeView::OnColourCmdMsg(const CmdMsg& msg) {
         CommandMap<CLifeView>()
             .OnRange(ID_COLORS_AUTUMN, ID_COLORS_AUTUMN, CN_COMMAND, &CLifeView::OnPaletteCommand)
             .OnRange(ID_COLORS_BLUE, ID_COLORS_BLUE, CN_COMMAND, &CLifeView::OnPaletteCommand)
-            .OnRange(ID_COLORS_RAINBOW, ID_COLORS_RAINBOW, CN_COMMAND,
-                     &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_RAINBOW, ID_COLORS_RAINBOW, CN_COMMAND, &CLifeView::OnPaletteCommand)
             .OnRange(ID_COLORS_SUNSHINE, ID_COLORS_SUNSHINE, CN_COMMAND,
                      &CLifeView::OnPaletteCommand)
             .OnRange(ID_COLORS_BW, ID_COLORS_BW, CN_COMMAND, &CLifeView::OnPaletteCommand)
@@ -156,9 +155,9 @@ bool CLifeView::OnEraseBkgnd(CDC& dc) {
     const int boardRight = extent.cx - s.x, boardBottom = extent.cy - s.y;
     const uint32_t dead = palette->entries[0].Rgb();
     if (boardRight < client.right)
-        dc.FillSolidRect(CRect{std::max(boardRight, client.left), client.top, client.right,
-                               client.bottom},
-                         dead);
+        dc.FillSolidRect(
+            CRect{std::max(boardRight, client.left), client.top, client.right, client.bottom},
+            dead);
     if (boardBottom < client.bottom)
         dc.FillSolidRect(CRect{client.left, std::max(boardBottom, client.top),
                                std::min(boardRight, client.right), client.bottom},

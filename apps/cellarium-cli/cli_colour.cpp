@@ -9,7 +9,7 @@ unsigned PaletteCommandFor(const std::string& name) {
         const char* name;
         unsigned command;
     } kNames[] = {
-        {"autumn", ID_COLORS_AUTUMN},   {"blue", ID_COLORS_BLUE}, {"rainbow", ID_COLORS_RAINBOW},
+        {"autumn", ID_COLORS_AUTUMN},     {"blue", ID_COLORS_BLUE}, {"rainbow", ID_COLORS_RAINBOW},
         {"sunshine", ID_COLORS_SUNSHINE}, {"bw", ID_COLORS_BW},
     };
     for (const auto& entry : kNames)

@@ -51,9 +51,7 @@ protected:
             if (Frame()->QueryCommandState(c.id).m_nCheck != 0) checked.push_back(c.id);
         return checked;
     }
-    static uint32_t Entry(PaletteId id, int k) {
-        return Palette(id).entries[std::size_t(k)].Rgb();
-    }
+    static uint32_t Entry(PaletteId id, int k) { return Palette(id).entries[std::size_t(k)].Rgb(); }
     std::string Map(const std::string& name, const std::string& text) const {
         return Write(name, text);
     }
@@ -359,7 +357,8 @@ TEST_F(Colours, AFailedExportTellsTheUserAndLeavesNoBrokenImage) {
     platform.ClearLog();
     const auto before = std::distance(std::filesystem::directory_iterator(dir),
                                       std::filesystem::directory_iterator());
-    struct sigaction ignore {}, old {};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &old);
     rlimit limit{}, tight{};
