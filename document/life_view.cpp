@@ -38,7 +38,7 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely)
             .On(ID_STATS_START, &CLifeView::OnStatsStart)
             .On(ID_STATS_STOP, &CLifeView::OnStatsStop);
-    return map.Dispatch(*this, msg) || CScrollView::OnCmdMsg(msg);
+    return map.Dispatch(*this, msg) || OnColourCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
 }
 
 void CLifeView::OnInitialUpdate() {
@@ -59,21 +59,10 @@ void CLifeView::OnDraw(CDC* pDC) {
     if (doc == nullptr || !doc->HasBoards()) return;
     const CellBoard& board = *doc->CurrentBoard();
     const int z = int(m_nZoom);
-    const int extentX = z * board.width, extentY = z * board.height;
     CRect client;
     GetClientRect(&client);
     const int w = client.Width(), h = client.Height();
-
-    if (m_bLayoutPending) {
-        m_bLayoutPending = false;
-        SetScrollSizes(MM_TEXT, CSize{extentX, extentY});
-        if (!m_bRecenter) {
-            ScrollToPosition(CPoint{extentX / 2 - w / 2, extentY / 2 - h / 2});
-        } else {
-            ScrollToPosition(CPoint{z * m_ptCenter.x - w / 2, z * m_ptCenter.y - h / 2});
-            m_bRecenter = false;
-        }
-    }
+    LayoutIfPending();
 
     std::array<RgbQuad, 256> colours;
     for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -87,6 +76,44 @@ void CLifeView::OnDraw(CDC* pDC) {
     else
         pDC->StretchImage(image, CRect{s.x / z, s.y / z, s.x / z + w / z, s.y / z + h / z},
                           CRect{0, 0, w, h});
+}
+
+void CLifeView::LayoutIfPending() {
+    CLifeDoc* doc = GetDocument();
+    if (!m_bLayoutPending || doc == nullptr || !doc->HasBoards()) return;
+    const CellBoard& board = *doc->CurrentBoard();
+    const int z = int(m_nZoom);
+    const int extentX = z * board.width, extentY = z * board.height;
+    CRect client;
+    GetClientRect(&client);
+    const int w = client.Width(), h = client.Height();
+    m_bLayoutPending = false;
+    SetScrollSizes(MM_TEXT, CSize{extentX, extentY});
+    if (!m_bRecenter) {
+        ScrollToPosition(CPoint{extentX / 2 - w / 2, extentY / 2 - h / 2});
+    } else {
+        ScrollToPosition(CPoint{z * m_ptCenter.x - w / 2, z * m_ptCenter.y - h / 2});
+        m_bRecenter = false;
+    }
+}
+
+CPoint CLifeView::ClientToCell(CPoint point) const {
+    // Half a cell is taken off before dividing: a point in the left half of a
+    // cell belongs to the cell on its left. Floor division, so that points
+    // left of or above the board give negative cells rather than cell 0.
+    const long long z = m_nZoom;
+    const CPoint s = GetScrollPosition();
+    auto floorDiv = [](long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    return CPoint{int(floorDiv(s.x + point.x - z / 2, z)), int(floorDiv(s.y + point.y - z / 2, z))};
+}
+
+void CLifeView::RememberCenter() {
+    CRect client;
+    GetClientRect(&client);
+    m_bLayoutPending = true;
+    m_ptCenter =
+        ClientToCell(CPoint{(client.left + client.right) / 2, (client.top + client.bottom) / 2});
+    m_bRecenter = true;
 }
 
 bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {

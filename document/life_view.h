@@ -1,12 +1,15 @@
 // The view of the open pattern. One class, its concerns kept in separate
 // files: life_view.cpp (construction, commands, drawing and the board
 // commands), life_view_simulation.cpp (run, step, pause, reload, status line,
-// idle kicks) and life_view_statistics.cpp (statistics recording).
+// idle kicks), life_view_statistics.cpp (statistics recording),
+// life_view_palette.cpp (the colour commands and the background erase) and
+// life_view_image.cpp (Save As Image).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "colour/palette.h"
 #include "document/stats_format.h"
 #include "framework/file.h"
 #include "framework/view.h"
@@ -33,6 +36,11 @@ public:
     void OnInitialUpdate() override;
     void OnDraw(CDC* pDC) override;
     bool OnScrollBy(CSize sizeScroll, bool doScroll = true) override;
+    // The board cell under a client-area point (it may lie outside the board).
+    CPoint ClientToCell(CPoint point) const;
+    // Remembers the cell at the middle of the client area as the centre the
+    // next layout returns to, and marks the layout pending.
+    void RememberCenter();
     void OnCenter();
     void OnRotateLeft();
     void OnEditDescription();
@@ -71,6 +79,21 @@ public:
     bool m_bEditMode = false;
     CPoint m_ptFind{};
 
+    // --- Colour commands and image export ------------------------------------
+    // Makes the block the current palette (both boards re-made with it) and
+    // redraws, keeping the cell at the middle of the view there.
+    void ApplyPalette(PaletteBlock& palette);
+    // The six palette commands (Autumn, Shades of Blue, Rainbow, Sunshine,
+    // Black and White, Custom) and their check marks.
+    void OnPaletteCommand(unsigned id);
+    void OnUpdatePaletteCommand(CCmdUI* pCmdUI);
+    void OnLoadCustomColors();
+    void OnInvertColors();
+    void OnReversePalette();
+    // Paints the client area outside the board in the dead-cell colour.
+    bool OnEraseBkgnd(CDC& dc) override;
+    void OnSaveAsImage();
+
     // --- Statistics recording ---------------------------------------------------
     void OnStatsStart();
     void OnStatsStop();
@@ -88,6 +111,11 @@ public:
     CFile m_fileStats;
 
 private:
+    // The colour and image commands' part of the command map.
+    bool OnColourCmdMsg(const CmdMsg& msg);
+    // Sets the scroll extent for the zoom and scrolls to the remembered centre
+    // (or the middle of the board) when a layout is pending.
+    void LayoutIfPending();
     // The platform would not arm the simulation timer: back to paused.
     void TimerRefused();
     // A write to the statistics file failed: recording stops and the user is
@@ -100,5 +128,10 @@ extern const char* const kStagnationMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
+// Save As Image: the file dialog's filter, and what a failed export tells the
+// user (code is the image writer's result).
+extern const char* const kImageFilter;
+extern const char* const kPaletteFilter;
+std::string ImageExportFailedMessage(const std::string& path, int code);
 
 }  // namespace cellarium

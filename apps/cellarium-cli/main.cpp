@@ -1,8 +1,9 @@
 // cellarium-cli: drives the program's own document and view through the
 // headless back end, as a scripted user would: open the pattern (confirming
-// File Information) or fill a new document with a soup, start statistics,
-// press Step N times or Run until stagnation, stop statistics, save, export
-// the image, and print the status strip's line. The runner and the desktop program thus
+// File Information) or fill a new document with a soup, choose the palette
+// (a palette command, or Load Custom Colors), start statistics, press Step N
+// times or Run until stagnation, stop statistics, save, Save As Image, and
+// print the status strip's line. The runner and the desktop program thus
 // never disagree on a status line or a statistics file.
 #include <cstdio>
 #include <random>
@@ -11,6 +12,7 @@
 
 #include "cli_colour.h"
 #include "cli_options.h"
+#include "colour/palette_file.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
@@ -87,6 +89,7 @@ private:
         return frame ? dynamic_cast<CLifeView*>(frame->GetActiveView()) : nullptr;
     }
     bool StartStatistics();
+    bool ChoosePalette(const std::string& nameOrFile);
     void RunGenerations(CLifeView& view);
 
     const CliOptions& options_;
@@ -111,6 +114,25 @@ bool Runner::StartStatistics() {
     platform_.ClearScript();
     CLifeView* view = View();
     return view != nullptr && view->m_bRecording;
+}
+
+bool Runner::ChoosePalette(const std::string& nameOrFile) {
+    if (const unsigned command = PaletteCommandFor(nameOrFile)) {
+        platform_.Command(command);
+    } else {
+        // "Load Custom Colors..." with the file dialog answered by the path.
+        // The program says nothing when the file cannot be opened; the
+        // palette then stays as it was, so Custom is not current.
+        platform_.ExpectFileDialog(nameOrFile);
+        platform_.Command(ID_LOAD_CUSTOM_COLORS);
+        platform_.ClearScript();
+        if (!IsCurrentPalette(PaletteId::Custom)) {
+            messages_.push_back(PaletteFileFailedMessage(nameOrFile));
+            return false;
+        }
+    }
+    CLifeView* view = View();
+    return view != nullptr && view->GetDocument()->HasBoards() && !platform_.QuitRequested();
 }
 
 void Runner::RunGenerations(CLifeView& view) {
@@ -158,17 +180,7 @@ int Runner::Run() {
         view->UpdateStatusLine();
     }
     if (options_.rule) ApplyRuleText(*options_.rule);
-    if (options_.palette) {
-        // The document's palette change, as the colour commands make it.
-        std::string error;
-        PaletteBlock* palette = ChoosePalette(*options_.palette, error);
-        if (palette == nullptr) {
-            messages_.push_back("cellarium-cli: " + error);
-            return Fail();
-        }
-        doc->ChangePalette(*palette);
-        if (!doc->HasBoards() || platform_.QuitRequested()) return Fail();
-    }
+    if (options_.palette && !ChoosePalette(*options_.palette)) return Fail();
 
     if (options_.statsPath && !StartStatistics()) return Fail();
     const std::size_t messagesBefore = messages_.size();
@@ -191,11 +203,12 @@ int Runner::Run() {
                 if (uint8_t v = board.At(x, y)) std::printf("%d %d %d\n", x, y, int(v));
     }
     if (options_.gifPath) {
-        std::string error;
-        if (!ExportBoardImage(*options_.gifPath, *doc->CurrentBoard(), error)) {
-            messages_.push_back("cellarium-cli: " + error);
-            return Fail();
-        }
+        // "Save As Image..." with the file dialog answered by the path; a
+        // failed export shows the program's message, which goes to stderr.
+        platform_.ExpectFileDialog(*options_.gifPath);
+        platform_.Command(ID_SAVE_AS_IMAGE);
+        platform_.ClearScript();
+        if (messages_.size() != messagesBefore) return Fail();
     }
     if (!options_.quiet) {
         CDialogBar* strip = AfxGetMainWnd()->GetControlBar(AFX_IDW_DIALOGBAR);

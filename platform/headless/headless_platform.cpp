@@ -106,6 +106,7 @@ void HeadlessPlatform::ClearLog() {
     errors_.clear();
     messages_.clear();
     dialogs_.clear();
+    fileDialogs_.clear();
 }
 
 bool HeadlessPlatform::TakeExpectation(Kind kind, const std::string& what, Expectation& out) {
@@ -360,6 +361,7 @@ int HeadlessPlatform::MessageBox(const MessageBoxRequest& request) {
 }
 
 std::optional<std::string> HeadlessPlatform::RunFileDialog(const FileDialogRequest& request) {
+    fileDialogs_.push_back(request);
     std::optional<std::string> answer;
     Expectation e;
     e.kind = Kind::FileDialog;

@@ -136,6 +136,15 @@ public:
     // The control that last received the focus: (template id, control id).
     std::pair<unsigned, int> LastFocus() const { return lastFocus_; }
     int ShellFullScreenCalls() const { return shellCalls_; }
+    // Every file dialog shown, in order, as the program asked for it.
+    const std::vector<FileDialogRequest>& FileDialogRequests() const { return fileDialogs_; }
+
+    // --- The display -----------------------------------------------------------
+    // The colour the display shows for a colour (red + 256 green + 65536 blue).
+    // Unset, the display shows every 24-bit colour as it is.
+    void SetNearestColour(std::function<uint32_t(uint32_t)> nearest) {
+        nearest_ = std::move(nearest);
+    }
 
     // --- Settings, clipboard, files ------------------------------------------
     // Settings by full key "registry\application\section\key".
@@ -195,7 +204,7 @@ public:
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     bool StartProcess(const std::string& program, const std::string& commandLine) override;
     void EndProgram() override;
-    uint32_t NearestColour(uint32_t rgb) override { return rgb; }
+    uint32_t NearestColour(uint32_t rgb) override { return nearest_ ? nearest_(rgb) : rgb; }
     void ShellFullScreen(CWnd& wnd, unsigned flags) override;
 
     struct WriteFault {
@@ -256,6 +265,8 @@ private:
     bool fileListShown_ = false;
     std::pair<unsigned, int> lastFocus_{0, 0};
     int shellCalls_ = 0;
+    std::vector<FileDialogRequest> fileDialogs_;
+    std::function<uint32_t(uint32_t)> nearest_;
 
     std::map<std::string, int> settings_;
     std::map<unsigned, std::vector<uint8_t>> clipboard_;

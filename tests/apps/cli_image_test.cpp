@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -121,4 +122,43 @@ TEST_F(CliImage, FailuresAreReportedWithStatus1) {
     std::size_t n = fread(buf, 1, sizeof buf - 1, p);
     pclose(p);
     EXPECT_NE(std::string(buf, n).find("x.gif"), std::string::npos) << buf;
+}
+
+TEST_F(CliImage, GunAfter200GenerationsInAutumnOpensInGiflibAndImageMagick) {
+    fs::path gif = dir_ / "gun.gif";
+    CliRun r = RunCli({std::string(CELLARIUM_SAMPLES) + "/glider_gun.rle", "-g", "200", "--cells",
+                       "--palette", "autumn", "--gif", gif.string()});
+    ASSERT_EQ(r.status, 0);
+    std::vector<uint8_t> expected(800 * 800, 0);
+    std::istringstream lines(r.out);
+    std::string line;
+    int live = 0;
+    while (std::getline(lines, line)) {
+        int x, y, v;
+        if (std::sscanf(line.c_str(), "%d %d %d", &x, &y, &v) == 3) {
+            expected[std::size_t(y) * 800 + std::size_t(x)] = uint8_t(v);
+            ++live;
+        }
+    }
+    // The gun and the gliders it fired by then.
+    ASSERT_GT(live, 36 + 5 * 6);
+    EXPECT_NE(r.out.find("G:00200"), std::string::npos);
+    auto d = cellarium::test::DecodeWithGiflib(ReadFile(gif));
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.width, 800);
+    EXPECT_EQ(d.height, 800);
+    EXPECT_EQ(d.pixels, expected);
+    EXPECT_EQ(std::vector<uint8_t>(d.colours.begin(), d.colours.begin() + 3),
+              (std::vector<uint8_t>{0, 0, 0}));
+    EXPECT_TRUE(cellarium::test::ImageBlocks(ReadFile(gif)).wellFormed);
+
+    // A second decoder, where one is installed.
+    if (std::system("command -v identify >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick is not installed";
+    FILE* p = popen(("identify -format '%m %w %h' '" + gif.string() + "' 2>&1").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[256] = {};
+    std::size_t n = fread(buf, 1, sizeof buf - 1, p);
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_EQ(std::string(buf, n), "GIF 800 800");
 }

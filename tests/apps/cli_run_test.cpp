@@ -12,6 +12,7 @@
 #include <string>
 
 #include "../document/life_session.h"
+#include "colour/gif_writer.h"
 #include "formats/pattern_reader.h"
 
 using namespace cellarium;
@@ -134,4 +135,45 @@ TEST_F(CliRun, SoupSaveAndStandardInput) {
     RunResult in = Cli("- -g 1 < " + Write("b.lif", kBlockFile));
     EXPECT_EQ(in.status, 0) << in.err;
     EXPECT_EQ(in.out, "G:00001 C:00004 B:00000 D:00000 Z:x1\n");
+}
+
+TEST_F(CliRun, PaletteAndImageAreTheDesktopsByteForByte) {
+    const std::string map = std::string(CELLARIUM_TEST_DATA) + "/palette/dead_colour_repeated.map";
+    RunResult r =
+        Cli(Sample("glider_gun.rle") + " -g 30 --palette " + map + " --gif " + Path("cli.gif"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    // The desktop: open, step 30 times, load the palette file, save the image.
+    SetBoardSize(800, 800);
+    ASSERT_NE(Open(Sample("glider_gun.rle")), nullptr);
+    platform.ExpectFileDialog(map);
+    platform.Command(ID_LOAD_CUSTOM_COLORS);
+    for (int i = 0; i < 30; ++i) platform.Command(ID_TOOLS_STEP);
+    platform.ExpectFileDialog(Path("desktop.gif"));
+    platform.Command(ID_SAVE_AS_IMAGE);
+    EXPECT_EQ(r.out, Status() + "\n");
+    const std::string image = Slurp(Path("desktop.gif"));
+    ASSERT_GT(image.size(), 800u);
+    EXPECT_EQ(Slurp(Path("cli.gif")), image);
+
+    // A named palette is the same command as on the menu.
+    r = Cli(Sample("glider_gun.rle") + " -g 30 --palette bw --gif " + Path("cli.gif"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    platform.Command(ID_COLORS_BW);
+    platform.ExpectFileDialog(Path("desktop.gif"));
+    platform.Command(ID_SAVE_AS_IMAGE);
+    EXPECT_EQ(Slurp(Path("cli.gif")), Slurp(Path("desktop.gif")));
+}
+
+TEST_F(CliRun, PaletteFileAndImageFailuresExitWithOneAndAMessage) {
+    RunResult map = Cli("--size 150x150 --palette " + Path("missing.map"));
+    EXPECT_EQ(map.status, 1);
+    EXPECT_EQ(map.out, "");
+    EXPECT_NE(map.err.find(Path("missing.map")), std::string::npos) << map.err;
+
+    RunResult gif = Cli("--size 150x150 --gif " + Path("no/dir/x.gif"));
+    EXPECT_EQ(gif.status, 1);
+    EXPECT_EQ(gif.out, "");
+    EXPECT_EQ(gif.err, ImageExportFailedMessage(Path("no/dir/x.gif"), kGifCannotCreate) + "\n");
 }

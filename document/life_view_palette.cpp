@@ -1,0 +1,168 @@
+// The colour commands: the six palette commands with their check marks, Load
+// Custom Colors (a ".map" palette file), Invert Colors, Reverse Palette Order,
+// ApplyPalette, and the background erase that paints the margin around the
+// board in the dead-cell colour.
+#include <algorithm>
+#include <istream>
+#include <optional>
+#include <streambuf>
+
+#include "colour/palette_file.h"
+#include "document/life_doc.h"
+#include "document/life_view.h"
+#include "framework/file.h"
+#include "framework/win_app.h"
+#include "shell/resource.h"
+
+namespace cellarium {
+
+const char* const kPaletteFilter = "Palette files (*.map)|*.map|All Files (*.*)|*.*||";
+
+namespace {
+
+// The block each palette command makes current.
+std::optional<PaletteId> PaletteOfCommand(unsigned id) {
+    switch (id) {
+        case ID_COLORS_AUTUMN:
+            return PaletteId::Autumn;
+        case ID_COLORS_BLUE:
+            return PaletteId::ShadesOfBlue;
+        case ID_COLORS_RAINBOW:
+            return PaletteId::Rainbow;
+        case ID_COLORS_SUNSHINE:
+            return PaletteId::Sunshine;
+        case ID_COLORS_BW:
+            return PaletteId::BlackAndWhite;
+        case ID_COLORS_CUSTOM:
+            return PaletteId::Custom;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The display's nearest-colour query, as the palette builder takes it.
+ColourEntry DisplayColour(ColourEntry colour) {
+    const uint32_t shown = AfxServices().NearestColour(colour.Rgb());
+    return MakeColour(int(shown & 0xFFu), int((shown >> 8) & 0xFFu), int((shown >> 16) & 0xFFu));
+}
+
+// A read-only stream buffer over a platform file, so the palette file reader
+// reads through the platform like every other file the document opens. A read
+// error ends the data.
+class CFileStreamBuf final : public std::streambuf {
+public:
+    explicit CFileStreamBuf(CFile& file) : file_(file) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        const std::size_t got = file_.Read(buffer_, sizeof buffer_);
+        if (got == 0) return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    CFile& file_;
+    char buffer_[4096];
+};
+
+}  // namespace
+
+bool CLifeView::OnColourCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<CLifeView> map =
+        CommandMap<CLifeView>()
+            .OnRange(ID_COLORS_AUTUMN, ID_COLORS_AUTUMN, CN_COMMAND, &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_BLUE, ID_COLORS_BLUE, CN_COMMAND, &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_RAINBOW, ID_COLORS_RAINBOW, CN_COMMAND, &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_SUNSHINE, ID_COLORS_SUNSHINE, CN_COMMAND,
+                     &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_BW, ID_COLORS_BW, CN_COMMAND, &CLifeView::OnPaletteCommand)
+            .OnRange(ID_COLORS_CUSTOM, ID_COLORS_CUSTOM, CN_COMMAND, &CLifeView::OnPaletteCommand)
+            .OnUpdate(ID_COLORS_AUTUMN, &CLifeView::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_BLUE, &CLifeView::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_RAINBOW, &CLifeView::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_SUNSHINE, &CLifeView::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_BW, &CLifeView::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_CUSTOM, &CLifeView::OnUpdatePaletteCommand)
+            .On(ID_LOAD_CUSTOM_COLORS, &CLifeView::OnLoadCustomColors)
+            .On(ID_INVERT_COLORS, &CLifeView::OnInvertColors)
+            .On(ID_REVERSE_PALETTE, &CLifeView::OnReversePalette)
+            .On(ID_SAVE_AS_IMAGE, &CLifeView::OnSaveAsImage);
+    return map.Dispatch(*this, msg);
+}
+
+void CLifeView::ApplyPalette(PaletteBlock& palette) {
+    RememberCenter();
+    if (CLifeDoc* doc = GetDocument()) doc->ChangePalette(palette);
+    m_bLayoutPending = true;
+    // The background is erased too: the margin around the board takes the
+    // new dead-cell colour now rather than at the next exposure. The erase
+    // paints only outside the board, so the board itself does not flicker.
+    Invalidate(true);
+    KickIdle();
+}
+
+void CLifeView::OnPaletteCommand(unsigned id) {
+    if (const std::optional<PaletteId> which = PaletteOfCommand(id)) ApplyPalette(Palette(*which));
+}
+
+void CLifeView::OnUpdatePaletteCommand(CCmdUI* pCmdUI) {
+    // Only the very block that is current is checked: a Custom palette that
+    // holds Rainbow's colours does not check Rainbow.
+    const std::optional<PaletteId> which = PaletteOfCommand(pCmdUI->m_nID);
+    pCmdUI->SetCheck(which && IsCurrentPalette(*which) ? 1 : 0);
+}
+
+void CLifeView::OnLoadCustomColors() {
+    CFileDialog dlg(true, std::string(), std::string(), 0, kPaletteFilter);
+    if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
+    // A file that cannot be opened leaves both the Custom palette and the
+    // current palette as they were, without a message.
+    CFile file;
+    if (!file.Open(dlg.GetPathName(), kModeRead | kShareDenyWrite)) return;
+    CFileStreamBuf buffer(file);
+    std::istream in(&buffer);
+    const bool loaded = LoadPaletteFile(&in, DisplayColour);
+    file.Close();
+    if (loaded) ApplyPalette(Palette(PaletteId::Custom));
+}
+
+void CLifeView::OnInvertColors() {
+    if (const PaletteBlock* current = CurrentPalette()) InvertPalette(*current);
+    ApplyPalette(Palette(PaletteId::Custom));
+}
+
+void CLifeView::OnReversePalette() {
+    if (const PaletteBlock* current = CurrentPalette()) ReversePalette(*current, DisplayColour);
+    ApplyPalette(Palette(PaletteId::Custom));
+}
+
+bool CLifeView::OnEraseBkgnd(CDC& dc) {
+    const PaletteBlock* palette = CurrentPalette();
+    CLifeDoc* doc = GetDocument();
+    if (palette == nullptr || doc == nullptr || !doc->HasBoards())
+        return CScrollView::OnEraseBkgnd(dc);
+    // The extent and position the draw that follows will use.
+    LayoutIfPending();
+    CRect client;
+    GetClientRect(&client);
+    const CSize extent = GetTotalSize();
+    const CPoint s = GetScrollPosition();
+    // The board covers client (0, 0) to (extent - scroll); the rest is margin:
+    // a strip to the right of the board and one below it.
+    const int boardRight = extent.cx - s.x, boardBottom = extent.cy - s.y;
+    const uint32_t dead = palette->entries[0].Rgb();
+    if (boardRight < client.right)
+        dc.FillSolidRect(
+            CRect{std::max(boardRight, client.left), client.top, client.right, client.bottom},
+            dead);
+    if (boardBottom < client.bottom)
+        dc.FillSolidRect(CRect{client.left, std::max(boardBottom, client.top),
+                               std::min(boardRight, client.right), client.bottom},
+                         dead);
+    return true;
+}
+
+}  // namespace cellarium
