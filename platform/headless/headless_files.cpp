@@ -188,6 +188,13 @@ bool HeadlessPlatform::RenameFile(const std::string& from, const std::string& to
     return false;
 }
 
+bool HeadlessPlatform::IsDeviceOrPipe(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
+           S_ISSOCK(st.st_mode);
+}
+
 bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
     freeQueries_.push_back(folder);
     auto it = freeOverrides_.find(folder);

@@ -228,5 +228,11 @@ TEST_F(HostileInput, APatternReplacedByAFolderBeforeReloadKeepsTheRunningPattern
               std::vector<std::string>{Path("glider.lif") + " cannot be accessed."});
     EXPECT_TRUE(std::equal(running.begin(), running.end(), Board().cells));
     EXPECT_EQ(Doc()->GetDescription(), "A glider");
-    EXPECT_TRUE(platform.Command(ID_TOOLS_STEP));
+    // The pair still steps as a pair: the glider glides on, nothing else
+    // comes to life.
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(platform.Command(ID_TOOLS_STEP));
+    EXPECT_EQ(Board().liveCount, 5);
+    ExpectSoundBoard();
+    // The failed reload restarted the generation count, as any Reload does.
+    EXPECT_EQ(Status().substr(0, 15), "G:00008 C:00005");
 }
