@@ -156,3 +156,22 @@ TEST_F(CliReliability, ABoardTooLargeForTheMemoryShowsTheMessageAndEndsCleanly) 
         EXPECT_EQ(r.err, std::string(kCellMemoryMessage) + "\n") << args;
     }
 }
+
+TEST_F(CliReliability, PaletteFilesOfBinaryDataOrFoldersNeverEndBadly) {
+    // A megabyte of random bytes: whatever numbers it spells become colours.
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) c = char((x = x * 1103515245u + 12345u) >> 24);
+    const std::string map = Write("noise.map", noise);
+    CliResult binary = Cli("", "--size 150x150 --soup 0.3:1 --palette " + map + " --gif " +
+                                   Path("noise.gif") + " -q");
+    EXPECT_EQ(binary.status, 0) << binary.err;
+    EXPECT_EQ(Slurp(Path("noise.gif")).substr(0, 4), "GIF8");
+
+    // A folder is no palette: the run stops with a message and writes nothing.
+    CliResult folder = Cli("", "--size 150x150 --palette " + dir.string() + " --gif " +
+                                   Path("folder.gif"));
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find(dir.string()), std::string::npos) << folder.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("folder.gif")));
+}
