@@ -119,7 +119,7 @@ TEST_F(CliReliability, AWriteThatFailsHalfWayLeavesTheEarlierFileWhole) {
 
     // Without the limit all three go through.
     CliResult ok = Cli("", soup + " -g 3 --save " + earlierPattern + " --gif " + earlierImage +
-                         " --stats " + Path("out.csv"));
+                               " --stats " + Path("out.csv"));
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(Slurp(earlierPattern), kBlockFile);
     EXPECT_EQ(Slurp(earlierImage).substr(0, 4), "GIF8");
@@ -127,12 +127,13 @@ TEST_F(CliReliability, AWriteThatFailsHalfWayLeavesTheEarlierFileWhole) {
 }
 
 TEST_F(CliReliability, TheLargestBoardRunsSavesExportsAndReopensInTwoBoardsOfMemory) {
-    if (kSanitized) GTEST_SKIP() << "resident sizes under AddressSanitizer include its shadow memory";
+    if (kSanitized)
+        GTEST_SKIP() << "resident sizes under AddressSanitizer include its shadow memory";
     constexpr long kBoardKb = 10000L * 10000L / 1024;
     constexpr long kSlackKb = 32 * 1024;
     const std::string saved = Path("soup.lif");
-    CliResult run = Cli("", "--size 10000x10000 --soup 0.3:11 -g 3 --save " + saved + " --gif " +
-                          Path("soup.gif"));
+    CliResult run = Cli(
+        "", "--size 10000x10000 --soup 0.3:11 -g 3 --save " + saved + " --gif " + Path("soup.gif"));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_LE(run.peakKb, 2 * kBoardKb + kSlackKb);
     std::printf("[ peak   ] soup, 3 steps, save, export: %ld KB\n", run.peakKb);
@@ -148,8 +149,8 @@ TEST_F(CliReliability, TheLargestBoardRunsSavesExportsAndReopensInTwoBoardsOfMem
 TEST_F(CliReliability, ABoardTooLargeForTheMemoryShowsTheMessageAndEndsCleanly) {
     if (kSanitized) GTEST_SKIP() << "AddressSanitizer cannot run under a small address-space limit";
     const std::string glider = Write("glider.lif", kGliderFile);
-    for (const std::string& args : {"--size 10000x10000 " + glider,
-                                    std::string("--size 10000x10000 --soup 0.3:1 -g 2")}) {
+    for (const std::string& args :
+         {"--size 10000x10000 " + glider, std::string("--size 10000x10000 --soup 0.3:1 -g 2")}) {
         CliResult r = Cli("exec prlimit --as=160000000", args);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.out, "") << args;
@@ -163,14 +164,14 @@ TEST_F(CliReliability, PaletteFilesOfBinaryDataOrFoldersNeverEndBadly) {
     uint32_t x = 12345;
     for (char& c : noise) c = char((x = x * 1103515245u + 12345u) >> 24);
     const std::string map = Write("noise.map", noise);
-    CliResult binary = Cli("", "--size 150x150 --soup 0.3:1 --palette " + map + " --gif " +
-                                   Path("noise.gif") + " -q");
+    CliResult binary = Cli(
+        "", "--size 150x150 --soup 0.3:1 --palette " + map + " --gif " + Path("noise.gif") + " -q");
     EXPECT_EQ(binary.status, 0) << binary.err;
     EXPECT_EQ(Slurp(Path("noise.gif")).substr(0, 4), "GIF8");
 
     // A folder is no palette: the run stops with a message and writes nothing.
-    CliResult folder = Cli("", "--size 150x150 --palette " + dir.string() + " --gif " +
-                                   Path("folder.gif"));
+    CliResult folder =
+        Cli("", "--size 150x150 --palette " + dir.string() + " --gif " + Path("folder.gif"));
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find(dir.string()), std::string::npos) << folder.err;
     EXPECT_FALSE(std::filesystem::exists(Path("folder.gif")));

@@ -36,8 +36,8 @@ protected:
     // they land, and the step leaves the border alone.)
     void ExpectSoundBoard() {
         const CellBoard& b = Board();
-        const auto live = std::count_if(b.cells, b.cells + b.CellCount(),
-                                        [](uint8_t v) { return v != 0; });
+        const auto live =
+            std::count_if(b.cells, b.cells + b.CellCount(), [](uint8_t v) { return v != 0; });
         EXPECT_EQ(live, b.liveCount);
     }
     std::vector<std::string> TooBig() const { return {PatternTooBigMessage(200, 200)}; }
@@ -211,8 +211,9 @@ TEST_F(HostileInput, ADiskErrorInTheMiddleOfAPatternIsNotTakenForItsEnd) {
     platform.FailReadsAfter(Path("glider.lif"), 10);
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"A disk error occurred while accessing " +
-                                                                Path("glider.lif") + "."});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"A disk error occurred while accessing " +
+                                       Path("glider.lif") + "."});
     ExpectGliderKept();
 }
 
