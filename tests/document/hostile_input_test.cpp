@@ -237,3 +237,26 @@ TEST_F(HostileInput, APatternReplacedByAFolderBeforeReloadKeepsTheRunningPattern
     // The failed reload restarted the generation count, as any Reload does.
     EXPECT_EQ(Status().substr(0, 15), "G:00008 C:00005");
 }
+
+TEST_F(HostileInput, ReloadReusesTheTwoBoardsInsteadOfMakingAThird) {
+    // On the largest boards a third board is 100 MB more: a reload reads
+    // into the scratch board and swaps, whether it succeeds or fails.
+    OpenGlider();
+    platform.Command(ID_TOOLS_STEP);
+    const CellBoard* a = Doc()->CurrentBoard();
+    const CellBoard* b = Doc()->ScratchBoard();
+    platform.Command(ID_FILE_RELOAD);
+    ExpectGliderKept();
+    EXPECT_TRUE((Doc()->CurrentBoard() == a && Doc()->ScratchBoard() == b) ||
+                (Doc()->CurrentBoard() == b && Doc()->ScratchBoard() == a));
+    EXPECT_EQ(Doc()->ScratchBoard()->description, "A glider");
+
+    Write("glider.lif", "#Life 1.06\r\n0 0\r\n500 500\r\n");
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_EQ(platform.MessageTexts(), TooBig());
+    ExpectGliderKept();
+    EXPECT_TRUE((Doc()->CurrentBoard() == a && Doc()->ScratchBoard() == b) ||
+                (Doc()->CurrentBoard() == b && Doc()->ScratchBoard() == a));
+    EXPECT_EQ(Doc()->ScratchBoard()->description, "A glider");
+    EXPECT_EQ(Doc()->ScratchBoard()->liveCount, 0);
+}
