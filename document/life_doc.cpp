@@ -214,12 +214,14 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     // never leaves a truncated file where a good one was.
     // The temporary file is always a new one, so no file of the user's that
     // happens to carry such a name is overwritten.
-    if (AfxServices().IsDeviceOrPipe(path)) return SaveInPlace(path);
+    // A link is followed: the file it points at is replaced, the link stays.
+    const std::string target = AfxServices().FinalPath(path);
+    if (AfxServices().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
     std::string temp;
     CFile file;
     CFileException error;
     for (int n = 1;; ++n) {
-        temp = TemporarySaveName(path, n);
+        temp = TemporarySaveName(target, n);
         if (file.Open(temp, kModeCreate | kModeCreateNew | kModeReadWrite | kShareExclusive,
                       &error))
             break;
@@ -239,7 +241,7 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     }
     if (ok) {
         FileError renameCause = FileError::None;
-        if (!AfxServices().RenameFile(temp, path, renameCause)) {
+        if (!AfxServices().RenameFile(temp, target, renameCause)) {
             ok = false;
             cause = renameCause;
         }
@@ -253,10 +255,10 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     return true;
 }
 
-bool CLifeDoc::SaveInPlace(const std::string& path) {
+bool CLifeDoc::SaveInPlace(const std::string& path, const std::string& target) {
     CFile file;
     CFileException error;
-    if (!file.Open(path, kModeWrite | kShareExclusive, &error)) {
+    if (!file.Open(target, kModeWrite | kShareExclusive, &error)) {
         ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
         return false;
     }

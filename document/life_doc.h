@@ -62,8 +62,9 @@ private:
                         std::unique_ptr<CellBoard>& incoming);
     // Makes incoming current with a fresh scratch board beside it.
     bool Adopt(std::unique_ptr<CellBoard> incoming);
-    // Writes the pattern straight to a device or pipe (nothing there to keep).
-    bool SaveInPlace(const std::string& path);
+    // Writes the pattern straight to a device or pipe (nothing there to
+    // keep); target is path with links followed, messages name path.
+    bool SaveInPlace(const std::string& path, const std::string& target);
     void ReleaseBoards();
     bool MakeBoards();
 

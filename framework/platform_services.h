@@ -206,6 +206,9 @@ public:
     // links): something a save must write in place, since renaming a file
     // over it would replace the device rather than write to it.
     virtual bool IsDeviceOrPipe(const std::string& path) = 0;
+    // The file path finally names once symbolic links are followed; path
+    // itself when it names nothing yet or the links cannot be followed.
+    virtual std::string FinalPath(const std::string& path) = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/headless/headless_platform.h"
 
@@ -193,6 +194,16 @@ bool HeadlessPlatform::IsDeviceOrPipe(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return false;
     return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
            S_ISSOCK(st.st_mode);
+}
+
+std::string HeadlessPlatform::FinalPath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string result(real);
+    std::free(real);
+    return result;
 }
 
 bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) {

@@ -200,6 +200,7 @@ public:
     bool RemoveFile(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
     bool IsDeviceOrPipe(const std::string& path) override;
+    std::string FinalPath(const std::string& path) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     bool StartProcess(const std::string& program, const std::string& commandLine) override;
     void EndProgram() override;

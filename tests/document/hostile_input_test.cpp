@@ -260,3 +260,43 @@ TEST_F(HostileInput, ReloadReusesTheTwoBoardsInsteadOfMakingAThird) {
     EXPECT_EQ(Doc()->ScratchBoard()->description, "A glider");
     EXPECT_EQ(Doc()->ScratchBoard()->liveCount, 0);
 }
+
+using FailingDisk = HostileInput;
+
+TEST_F(FailingDisk, SavingToAFullDeviceIsReportedAndTheProgramGoesOn) {
+    OpenGlider();
+    platform.ExpectFileDialog("/dev/full");
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"There is not enough space on the disk to save /dev/full."});
+    // The device is still a device (not a file renamed over it), and nothing
+    // was left beside it.
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    EXPECT_FALSE(std::filesystem::exists(CLifeDoc::TemporarySaveName("/dev/full", 1)));
+    ExpectGliderKept();
+    EXPECT_TRUE(platform.Command(ID_TOOLS_STEP));
+}
+
+TEST_F(FailingDisk, SavingThroughALinkReplacesTheFileItPointsAt) {
+    OpenGlider();
+    const std::string real = Write("real.lif", kBlockFile);
+    std::filesystem::create_symlink(real, Path("link.lif"));
+    platform.ExpectFileDialog(Path("link.lif"));
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.lif")));
+    EXPECT_NE(Slurp(real), kBlockFile);
+    EXPECT_NE(Slurp(real).find("#D A glider"), std::string::npos);
+
+    // A failed save through the link leaves the file it points at whole.
+    const std::string saved = Slurp(real);
+    platform.Command(ID_TOOLS_STEP);
+    platform.FailWritesAfter(CLifeDoc::TemporarySaveName(real, 1), 10);
+    platform.ClearLog();
+    platform.Command(ID_FILE_SAVE);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"There is not enough space on the disk to save " +
+                                       Path("link.lif") + "."});
+    EXPECT_EQ(Slurp(real), saved);
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.lif")));
+}
