@@ -1,5 +1,6 @@
 #include "colour/palette_file.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace cellarium {
@@ -29,6 +30,9 @@ MapFileSource::MapFileSource(std::istream* in) : in_(in) {}
 MapFileSource::MapFileSource(const std::string& path) {
     // Binary mode: line ends are handled by the scan itself (a carriage return
     // is white space), so the bytes are taken as they are on every platform.
+    // A folder opens as a stream on some systems, but holds no file to read.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return;
     auto file = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
     if (file->is_open()) {
         in_ = file.get();

@@ -74,7 +74,7 @@ bool CLifeDoc::OnNewDocument() {
     return MakeBoards();
 }
 
-CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path,
+CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog,
                                         std::unique_ptr<CellBoard>& incoming) {
     CFile file;
     CFileException error;
@@ -83,21 +83,48 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path,
         return LoadResult::CannotOpen;
     }
     ProfileSettings settings;
-    incoming = CellBoard::Create(settings);
-    if (!incoming) return LoadResult::OutOfMemory;
+    const BoardSize size = ReadBoardSize(settings);
+    // Reload reads into the scratch board when it has the size wanted: its
+    // cells mean nothing between steps, and so a reload needs no third board.
+    // (Open keeps a board of its own: the File Information dialog it shows
+    // may let the view step the pair while the new pattern waits.)
+    const bool borrowScratch = !withDialog && scratch_ && current_ &&
+                               scratch_->width == size.width && scratch_->height == size.height;
+    if (borrowScratch) {
+        incoming = std::move(scratch_);
+        incoming->Clear();
+        incoming->ResetBounds();
+        incoming->liveCount = 0;
+        incoming->description.clear();
+    } else {
+        incoming = CellBoard::Create(settings);
+        if (!incoming) return LoadResult::OutOfMemory;
+    }
+    // Gives a borrowed scratch board back, all dead, before any message.
+    auto giveBack = [&] {
+        if (!borrowScratch) {
+            incoming.reset();
+            return;
+        }
+        incoming->Clear();
+        incoming->ResetBounds();
+        incoming->liveCount = 0;
+        incoming->description = current_->description;
+        scratch_ = std::move(incoming);
+    };
 
     CFileByteSource source(file);
     MessageKeepingReporter reporter;
     const bool read = ReadPattern(*incoming, source, reporter);
     file.Close();
     if (!read) {
-        incoming.reset();
+        giveBack();
         if (!reporter.message.empty()) AfxMessageBox(reporter.message, MB_OK);
         return LoadResult::NotRead;
     }
     if (source.Failed()) {
         // A read error in the middle is not the end of the pattern.
-        incoming.reset();
+        giveBack();
         ReportSaveLoadException(path, file.LastError(), false, AFX_IDP_FAILED_TO_OPEN_DOC);
         return LoadResult::NotRead;
     }
@@ -132,7 +159,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
 bool CLifeDoc::OnOpenDocument(const std::string& path) {
     const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
-    switch (ReadInto(path, incoming)) {
+    switch (ReadInto(path, true, incoming)) {
         case LoadResult::CannotOpen:
             return false;
         case LoadResult::NotRead:
@@ -164,7 +191,7 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
 void CLifeDoc::Reload() {
     const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
-    switch (ReadInto(m_strPathName, incoming)) {
+    switch (ReadInto(m_strPathName, false, incoming)) {
         case LoadResult::CannotOpen:
             return;
         case LoadResult::NotRead:
@@ -187,11 +214,14 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     // never leaves a truncated file where a good one was.
     // The temporary file is always a new one, so no file of the user's that
     // happens to carry such a name is overwritten.
+    // A link is followed: the file it points at is replaced, the link stays.
+    const std::string target = AfxServices().FinalPath(path);
+    if (AfxServices().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
     std::string temp;
     CFile file;
     CFileException error;
     for (int n = 1;; ++n) {
-        temp = TemporarySaveName(path, n);
+        temp = TemporarySaveName(target, n);
         if (file.Open(temp, kModeCreate | kModeCreateNew | kModeReadWrite | kShareExclusive,
                       &error))
             break;
@@ -211,12 +241,36 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     }
     if (ok) {
         FileError renameCause = FileError::None;
-        if (!AfxServices().RenameFile(temp, path, renameCause)) {
+        if (!AfxServices().RenameFile(temp, target, renameCause)) {
             ok = false;
             cause = renameCause;
         }
     }
     if (!ok) AfxServices().RemoveFile(temp);
+    EndWaitCursor();
+    if (!ok) {
+        ReportSaveLoadException(path, cause, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        return false;
+    }
+    return true;
+}
+
+bool CLifeDoc::SaveInPlace(const std::string& path, const std::string& target) {
+    CFile file;
+    CFileException error;
+    if (!file.Open(target, kModeWrite | kShareExclusive, &error)) {
+        ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
+        return false;
+    }
+    BeginWaitCursor();
+    CFileByteSink sink(file);
+    WritePattern(*current_, sink);
+    bool ok = sink.Finish();
+    FileError cause = file.LastError();
+    if (!file.Close() && ok) {
+        ok = false;
+        cause = file.LastError();
+    }
     EndWaitCursor();
     if (!ok) {
         ReportSaveLoadException(path, cause, true, AFX_IDP_FAILED_TO_SAVE_DOC);

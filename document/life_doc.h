@@ -55,10 +55,16 @@ public:
 
 private:
     enum class LoadResult { CannotOpen, NotRead, Loaded, OutOfMemory };
-    // Reads path into a new board; on success incoming holds it.
-    LoadResult ReadInto(const std::string& path, std::unique_ptr<CellBoard>& incoming);
+    // Reads path into a board of its own (for Reload, the scratch board when
+    // it has the size wanted); on success incoming holds it. On failure the
+    // document's boards are as they were.
+    LoadResult ReadInto(const std::string& path, bool withDialog,
+                        std::unique_ptr<CellBoard>& incoming);
     // Makes incoming current with a fresh scratch board beside it.
     bool Adopt(std::unique_ptr<CellBoard> incoming);
+    // Writes the pattern straight to a device or pipe (nothing there to
+    // keep); target is path with links followed, messages name path.
+    bool SaveInPlace(const std::string& path, const std::string& target);
     void ReleaseBoards();
     bool MakeBoards();
 

@@ -202,6 +202,13 @@ public:
     virtual bool RemoveFile(const std::string& path) = 0;
     // Replaces to with from in one step.
     virtual bool RenameFile(const std::string& from, const std::string& to, FileError& cause) = 0;
+    // Whether path names an existing device, pipe or socket (after following
+    // links): something a save must write in place, since renaming a file
+    // over it would replace the device rather than write to it.
+    virtual bool IsDeviceOrPipe(const std::string& path) = 0;
+    // The file path finally names once symbolic links are followed; path
+    // itself when it names nothing yet or the links cannot be followed.
+    virtual std::string FinalPath(const std::string& path) = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -14,3 +14,5 @@ need_packages() {
 }
 
 BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev)
+# The fuzz stage: clang with its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/headless/headless_platform.h"
 
@@ -48,8 +49,9 @@ FileError FromErrno(int e) {
 
 class PosixFile : public PlatformFile {
 public:
-    PosixFile(int fd, std::shared_ptr<HeadlessPlatform::WriteFault> fault)
-        : fd_(fd), fault_(std::move(fault)) {}
+    PosixFile(int fd, std::shared_ptr<HeadlessPlatform::WriteFault> fault,
+              std::shared_ptr<HeadlessPlatform::WriteFault> readFault)
+        : fd_(fd), fault_(std::move(fault)), readFault_(std::move(readFault)) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -57,10 +59,18 @@ public:
     bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
         got = 0;
         if (fd_ < 0) return Fail(EBADF, cause);
+        if (readFault_) {
+            if (readFault_->remaining == 0) {
+                cause = readFault_->cause;
+                return false;
+            }
+            if (count > readFault_->remaining) count = std::size_t(readFault_->remaining);
+        }
         for (;;) {
             ssize_t n = ::read(fd_, buffer, count);
             if (n >= 0) {
                 got = std::size_t(n);
+                if (readFault_) readFault_->remaining -= got;
                 return true;
             }
             if (errno != EINTR) return Fail(errno, cause);
@@ -119,6 +129,7 @@ private:
     }
     int fd_;
     std::shared_ptr<HeadlessPlatform::WriteFault> fault_;
+    std::shared_ptr<HeadlessPlatform::WriteFault> readFault_;
 };
 
 }  // namespace
@@ -127,6 +138,10 @@ std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path
                                                          FileError& cause) {
     if (path.empty()) {
         cause = FileError::BadPath;
+        return nullptr;
+    }
+    if (auto refused = refusals_.find(path); refused != refusals_.end()) {
+        cause = refused->second;
         return nullptr;
     }
     int oflags = O_CLOEXEC;
@@ -157,8 +172,10 @@ std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path
     std::shared_ptr<WriteFault> fault;
     auto it = faults_.find(path);
     if (it != faults_.end()) fault = it->second;
+    std::shared_ptr<WriteFault> readFault;
+    if (auto r = readFaults_.find(path); r != readFaults_.end()) readFault = r->second;
     cause = FileError::None;
-    return std::make_unique<PosixFile>(fd, std::move(fault));
+    return std::make_unique<PosixFile>(fd, std::move(fault), std::move(readFault));
 }
 
 bool HeadlessPlatform::RemoveFile(const std::string& path) {
@@ -170,6 +187,23 @@ bool HeadlessPlatform::RenameFile(const std::string& from, const std::string& to
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     cause = FromErrno(errno);
     return false;
+}
+
+bool HeadlessPlatform::IsDeviceOrPipe(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
+           S_ISSOCK(st.st_mode);
+}
+
+std::string HeadlessPlatform::FinalPath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string result(real);
+    std::free(real);
+    return result;
 }
 
 bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
@@ -189,6 +223,14 @@ bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) 
 
 void HeadlessPlatform::FailWritesAfter(const std::string& path, uint64_t limit, FileError cause) {
     faults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
+}
+
+void HeadlessPlatform::FailReadsAfter(const std::string& path, uint64_t limit, FileError cause) {
+    readFaults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
+}
+
+void HeadlessPlatform::RefuseOpen(const std::string& path, FileError cause) {
+    refusals_[path] = cause;
 }
 
 void HeadlessPlatform::SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes) {

@@ -158,6 +158,13 @@ public:
     // been written through all handles opened after this call.
     void FailWritesAfter(const std::string& path, uint64_t limit,
                          FileError cause = FileError::DiskFull);
+    // Reads of files opened at path deliver limit bytes in all, then fail with
+    // cause (a disk going bad in the middle of a pattern).
+    void FailReadsAfter(const std::string& path, uint64_t limit,
+                        FileError cause = FileError::HardIO);
+    // Opening path fails with cause, as for a file the user may not read
+    // (tests run as root, whom file permissions do not stop).
+    void RefuseOpen(const std::string& path, FileError cause = FileError::AccessDenied);
     // Folders the free-space query was asked about, in order.
     const std::vector<std::string>& FreeSpaceQueries() const { return freeQueries_; }
     // Answers the free-space query for folder with bytes (nothing: failure)
@@ -201,6 +208,8 @@ public:
                                            FileError& cause) override;
     bool RemoveFile(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
+    bool IsDeviceOrPipe(const std::string& path) override;
+    std::string FinalPath(const std::string& path) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     bool StartProcess(const std::string& program, const std::string& commandLine) override;
     void EndProgram() override;
@@ -273,6 +282,8 @@ private:
     bool clipboardBusy_ = false;
     bool clipboardOpen_ = false;
     std::map<std::string, std::shared_ptr<WriteFault>> faults_;
+    std::map<std::string, std::shared_ptr<WriteFault>> readFaults_;
+    std::map<std::string, FileError> refusals_;
     std::vector<std::string> freeQueries_;
     std::map<std::string, std::optional<uint64_t>> freeOverrides_;
 };

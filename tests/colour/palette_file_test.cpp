@@ -149,6 +149,8 @@ TEST_F(PaletteFile, NothingToReadLeavesCustomAsItWas) {
     const PaletteBlock before = Custom();
     EXPECT_FALSE(Load("no_such_file.map"));
     EXPECT_FALSE(LoadPaletteFile(static_cast<std::istream*>(nullptr)));
+    // A folder is no palette file, though a stream may open on it.
+    EXPECT_FALSE(LoadPaletteFile(std::string(CELLARIUM_TEST_DATA) + "/palette"));
     EXPECT_EQ(Custom().entries, before.entries);
     // Files that open but hold no colour: loaded, nothing changed.
     EXPECT_TRUE(Load("empty.map"));
