@@ -267,12 +267,7 @@ CELLARIUM_TARGET_AVX2 StepCounts StepAvx2(CellBoard& s, CellBoard& t, int newbor
     const StepLookup lut = MakeStepLookup(rule);
     const uint8_t value = NewbornValue(newborn);
     const int n = win.Columns();
-    if (n < kLanes) {
-        for (int y = win.firstRow; y <= win.lastRow; ++y)
-            if (StepCellsScalar(s, t, y, win.firstCol, win.lastCol, lut, value, tally))
-                tally.IncludeRow(y);
-        return FinishStep(s, t, tally);
-    }
+    if (n < kLanes) return StepNarrowWindow(s, t, win, lut, value, tally);
     Avx2Row r;
     // The byte shuffle looks up within each 16-byte lane: one table copy per
     // lane.

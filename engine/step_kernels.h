@@ -128,6 +128,15 @@ inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally)
     return counts;
 }
 
+// A window narrower than one vector: every row cell by cell.
+inline StepCounts StepNarrowWindow(CellBoard& s, CellBoard& t, const StepWindow& win,
+                                   const StepLookup& lut, uint8_t value, StepTally& tally) {
+    for (int y = win.firstRow; y <= win.lastRow; ++y)
+        if (StepCellsScalar(s, t, y, win.firstCol, win.lastCol, lut, value, tally))
+            tally.IncludeRow(y);
+    return FinishStep(s, t, tally);
+}
+
 // Windows of at least this many cells are written with streaming stores: a
 // target that large would only push the source out of the caches, and the
 // next step reads it from memory either way. A variable so that tests can take

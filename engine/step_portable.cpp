@@ -136,12 +136,7 @@ StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule&
     const StepLookup lut = MakeStepLookup(rule);
     const uint8_t value = NewbornValue(newborn);
     const int n = win.Columns();
-    if (n < kLanes) {
-        for (int y = win.firstRow; y <= win.lastRow; ++y)
-            if (StepCellsScalar(s, t, y, win.firstCol, win.lastCol, lut, value, tally))
-                tally.IncludeRow(y);
-        return FinishStep(s, t, tally);
-    }
+    if (n < kLanes) return StepNarrowWindow(s, t, win, lut, value, tally);
 
     PortableRow r;
     r.liveIndexCount = 0;
