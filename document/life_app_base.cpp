@@ -21,12 +21,12 @@ void CLifeAppBase::EndProgramAtOnce() {
 }
 
 void CLifeAppBase::OnCellMemoryFailure() {
-    AfxMessageBox(kCellMemoryMessage, MB_OK);
+    ShowMessage(kCellMemoryMessage, MB_OK);
     EndProgramAtOnce();
 }
 
 CLifeAppBase* LifeApp() {
-    return dynamic_cast<CLifeAppBase*>(AfxGetApp());
+    return dynamic_cast<CLifeAppBase*>(TheApp());
 }
 
 }  // namespace cellarium

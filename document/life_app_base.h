@@ -49,7 +49,7 @@ namespace cellarium {
 class ProfileSettings final : public SettingsSource {
 public:
     int GetProfileInt(std::string_view section, std::string_view key, int defaultValue) override {
-        CWinApp* app = AfxGetApp();
+        CWinApp* app = TheApp();
         return app ? app->GetProfileInt(std::string(section), std::string(key), defaultValue)
                    : defaultValue;
     }

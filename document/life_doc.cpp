@@ -79,7 +79,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
     CFile file;
     CFileException error;
     if (!file.Open(path, kModeRead | kShareDenyWrite, &error)) {
-        ReportSaveLoadException(path, error.m_cause, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        ReportSaveLoadException(path, error.m_cause, false, kPromptFailedToOpen);
         return LoadResult::CannotOpen;
     }
     ProfileSettings settings;
@@ -119,13 +119,13 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
     file.Close();
     if (!read) {
         giveBack();
-        if (!reporter.message.empty()) AfxMessageBox(reporter.message, MB_OK);
+        if (!reporter.message.empty()) ShowMessage(reporter.message, MB_OK);
         return LoadResult::NotRead;
     }
     if (source.Failed()) {
         // A read error in the middle is not the end of the pattern.
         giveBack();
-        ReportSaveLoadException(path, file.LastError(), false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        ReportSaveLoadException(path, file.LastError(), false, kPromptFailedToOpen);
         return LoadResult::NotRead;
     }
     return LoadResult::Loaded;
@@ -174,7 +174,7 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     }
 
     EndWaitCursor();
-    CFileInfoDlg dlg(false, AfxGetMainWnd());
+    CFileInfoDlg dlg(false, MainWindow());
     dlg.m_strFileName = path;
     char born[10], survive[10];
     BornMarks(born);
@@ -215,8 +215,8 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     // The temporary file is always a new one, so no file of the user's that
     // happens to carry such a name is overwritten.
     // A link is followed: the file it points at is replaced, the link stays.
-    const std::string target = AfxServices().FinalPath(path);
-    if (AfxServices().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
+    const std::string target = Platform().FinalPath(path);
+    if (Platform().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
     std::string temp;
     CFile file;
     CFileException error;
@@ -226,7 +226,7 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
                       &error))
             break;
         if (error.m_cause != FileError::AlreadyExists || n == kTemporaryNames) {
-            ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
+            ReportSaveLoadException(path, error.m_cause, true, kPromptInvalidFileName);
             return false;
         }
     }
@@ -241,15 +241,15 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     }
     if (ok) {
         FileError renameCause = FileError::None;
-        if (!AfxServices().RenameFile(temp, target, renameCause)) {
+        if (!Platform().RenameFile(temp, target, renameCause)) {
             ok = false;
             cause = renameCause;
         }
     }
-    if (!ok) AfxServices().RemoveFile(temp);
+    if (!ok) Platform().RemoveFile(temp);
     EndWaitCursor();
     if (!ok) {
-        ReportSaveLoadException(path, cause, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        ReportSaveLoadException(path, cause, true, kPromptFailedToSave);
         return false;
     }
     return true;
@@ -259,7 +259,7 @@ bool CLifeDoc::SaveInPlace(const std::string& path, const std::string& target) {
     CFile file;
     CFileException error;
     if (!file.Open(target, kModeWrite | kShareExclusive, &error)) {
-        ReportSaveLoadException(path, error.m_cause, true, AFX_IDP_INVALID_FILENAME);
+        ReportSaveLoadException(path, error.m_cause, true, kPromptInvalidFileName);
         return false;
     }
     BeginWaitCursor();
@@ -273,7 +273,7 @@ bool CLifeDoc::SaveInPlace(const std::string& path, const std::string& target) {
     }
     EndWaitCursor();
     if (!ok) {
-        ReportSaveLoadException(path, cause, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        ReportSaveLoadException(path, cause, true, kPromptFailedToSave);
         return false;
     }
     return true;

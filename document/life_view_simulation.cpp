@@ -90,8 +90,8 @@ std::string CLifeView::StatusLine() const {
 }
 
 void CLifeView::UpdateStatusLine() {
-    CFrameWnd* frame = AfxGetMainWnd();
-    CDialogBar* strip = frame ? frame->GetControlBar(AFX_IDW_DIALOGBAR) : nullptr;
+    CFrameWnd* frame = MainWindow();
+    CDialogBar* strip = frame ? frame->GetControlBar(kDialogBarId) : nullptr;
     if (strip != nullptr) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
 }
 

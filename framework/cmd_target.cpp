@@ -18,11 +18,11 @@ bool CCmdTarget::OnCmdMsg(const CmdMsg&) {
 }
 
 void CCmdTarget::BeginWaitCursor() {
-    if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(1);
+    if (CWinApp* app = TheApp()) app->DoWaitCursor(1);
 }
 
 void CCmdTarget::EndWaitCursor() {
-    if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(-1);
+    if (CWinApp* app = TheApp()) app->DoWaitCursor(-1);
 }
 
 }  // namespace cellarium

@@ -107,14 +107,14 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
 }
 
 int CDialog::DoModal() {
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     const DialogTemplate* tmpl = app ? app->FindDialogTemplate(templateId_) : nullptr;
     if (tmpl == nullptr) return -1;
     BuildControls(*tmpl);
     result_ = IDCANCEL;
     open_ = true;
     OnInitDialog();
-    if (open_) AfxServices().RunModalDialog(*this);
+    if (open_) Platform().RunModalDialog(*this);
     // A platform that closed the dialog by other means (its close box) ends
     // it as Cancel.
     if (open_) EndDialog(IDCANCEL);

@@ -51,7 +51,7 @@ std::string SaveLoadFailureText(const std::string& path, FileError cause, bool s
         case FileError::Generic:
             break;
     }
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     std::string prompt = app ? app->LoadString(defaultPromptId) : std::string();
     if (prompt.empty())
         prompt = saving ? "Failed to save document %1." : "Failed to open document %1.";
@@ -87,7 +87,7 @@ void CDocument::SetPathName(const std::string& path) {
 
 void CDocument::ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
                                         unsigned defaultPromptId) {
-    AfxMessageBox(SaveLoadFailureText(path, cause, saving, defaultPromptId),
+    ShowMessage(SaveLoadFailureText(path, cause, saving, defaultPromptId),
                   MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -119,7 +119,7 @@ bool CDocument::DoFileSave() {
 bool CDocument::SaveModified() {
     if (!IsModified()) return true;
     std::string name = m_strTitle.empty() ? std::string("Untitled") : m_strTitle;
-    switch (AfxMessageBox("Save changes to " + name + "?", MB_YESNOCANCEL)) {
+    switch (ShowMessage("Save changes to " + name + "?", MB_YESNOCANCEL)) {
         case IDCANCEL:
             return false;
         case IDYES:
@@ -176,7 +176,7 @@ void CSingleDocTemplate::DestroyFrameAndDocument() {
 }
 
 CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     bool created = false;
     if (!doc_) {
         doc_ = makeDoc_();

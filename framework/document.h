@@ -40,8 +40,8 @@ public:
 
     // The framework's standard report of a failed load or save: a message box
     // naming the path and, where the cause says more, why; otherwise the text
-    // of defaultPromptId (AFX_IDP_FAILED_TO_OPEN_DOC, AFX_IDP_INVALID_FILENAME,
-    // AFX_IDP_FAILED_TO_SAVE_DOC).
+    // of defaultPromptId (kPromptFailedToOpen, kPromptInvalidFileName,
+    // kPromptFailedToSave).
     void ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
                                  unsigned defaultPromptId);
 

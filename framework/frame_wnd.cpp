@@ -13,7 +13,7 @@ CDialogBar::~CDialogBar() {
 }
 
 bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned style, unsigned id) {
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     const DialogTemplate* tmpl = app ? app->FindDialogTemplate(templateId) : nullptr;
     if (tmpl == nullptr || parent == nullptr) return false;
     BuildControls(*tmpl);
@@ -23,14 +23,14 @@ bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned style, 
     visible_ = true;
     CreateWindowObject();
     parent->AddControlBar(this);
-    AfxServices().DialogBarCreated(*this);
+    Platform().DialogBarCreated(*this);
     return true;
 }
 
 void CDialogBar::DestroyWindow() {
     if (frame_ != nullptr) {
         frame_->RemoveControlBar(this);
-        if (AfxGetApp() != nullptr) AfxServices().DialogBarDestroyed(*this);
+        if (TheApp() != nullptr) Platform().DialogBarDestroyed(*this);
         frame_ = nullptr;
     }
     ControlHost::DestroyWindow();
@@ -38,7 +38,7 @@ void CDialogBar::DestroyWindow() {
 
 void CDialogBar::ShowBar(bool show) {
     visible_ = show;
-    if (AfxGetApp() != nullptr) AfxServices().ControlChanged(*this, 0);
+    if (TheApp() != nullptr) Platform().ControlChanged(*this, 0);
 }
 
 bool CDialogBar::OnCmdMsg(const CmdMsg& msg) {
@@ -53,7 +53,7 @@ CFrameWnd::~CFrameWnd() {
 bool CFrameWnd::LoadFrame(unsigned resourceId) {
     resourceId_ = resourceId;
     CreateWindowObject();
-    AfxServices().FrameCreated(*this);
+    Platform().FrameCreated(*this);
     if (!OnCreate()) {
         DestroyWindow();
         return false;
@@ -73,9 +73,9 @@ void CFrameWnd::DestroyWindow() {
     for (CDialogBar* bar : std::vector<CDialogBar*>(bars_)) bar->DestroyWindow();
     bars_.clear();
     if (IsWindowCreated()) {
-        if (AfxGetApp() != nullptr) {
-            AfxServices().FrameDestroyed(*this);
-            if (AfxGetApp()->m_pMainWnd == this) AfxGetApp()->m_pMainWnd = nullptr;
+        if (TheApp() != nullptr) {
+            Platform().FrameDestroyed(*this);
+            if (TheApp()->m_pMainWnd == this) TheApp()->m_pMainWnd = nullptr;
         }
         CWnd::DestroyWindow();
     }
@@ -111,7 +111,7 @@ void CFrameWnd::SetCommandBar(const CommandBarDesc& desc) {
     if (desc.toolbar != nullptr)
         for (unsigned id : desc.toolbar->buttons)
             toolbarStates_.push_back(ButtonState{id, true, 0});
-    AfxServices().InstallCommandBar(*this, commandBar_);
+    Platform().InstallCommandBar(*this, commandBar_);
 }
 
 CCmdUI CFrameWnd::QueryCommandState(unsigned id) {
@@ -128,13 +128,13 @@ void CFrameWnd::OnUpdateCmdUI() {
         b.enabled = ui.m_bEnabled;
         b.check = ui.m_nCheck;
     }
-    if (changed) AfxServices().CommandStatesChanged(*this);
+    if (changed) Platform().CommandStatesChanged(*this);
 }
 
 bool CFrameWnd::OnCmdMsg(const CmdMsg& msg) {
     if (view_ && view_->OnCmdMsg(msg)) return true;
     if (OnFrameCmdMsg(msg)) return true;
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     return app != nullptr && app->OnCmdMsg(msg);
 }
 

@@ -84,16 +84,16 @@ inline constexpr unsigned ID_APP_EXIT = 0xE141;
 inline constexpr unsigned ID_HELP = 0xE146;
 
 // Standard window identifiers of a frame's bars.
-inline constexpr unsigned AFX_IDW_TOOLBAR = 0xE800;
-inline constexpr unsigned AFX_IDW_DIALOGBAR = 0xE805;
+inline constexpr unsigned kToolbarId = 0xE800;
+inline constexpr unsigned kDialogBarId = 0xE805;
 
 // Bar alignment styles.
 inline constexpr unsigned CBRS_TOP = 0x2000;
 
 // The framework's prompts for failed document loads and saves.
-inline constexpr unsigned AFX_IDP_INVALID_FILENAME = 0xF100;
-inline constexpr unsigned AFX_IDP_FAILED_TO_OPEN_DOC = 0xF101;
-inline constexpr unsigned AFX_IDP_FAILED_TO_SAVE_DOC = 0xF102;
+inline constexpr unsigned kPromptInvalidFileName = 0xF100;
+inline constexpr unsigned kPromptFailedToOpen = 0xF101;
+inline constexpr unsigned kPromptFailedToSave = 0xF102;
 
 // Command and notification codes (a button click is a plain command).
 inline constexpr int CN_COMMAND = 0;

@@ -12,11 +12,11 @@ CWinApp* g_app = nullptr;
 // The framework's own strings, used when the application's table has none.
 std::string FrameworkString(unsigned id) {
     switch (id) {
-        case AFX_IDP_INVALID_FILENAME:
+        case kPromptInvalidFileName:
             return "Invalid file name: %1.";
-        case AFX_IDP_FAILED_TO_OPEN_DOC:
+        case kPromptFailedToOpen:
             return "Failed to open document %1.";
-        case AFX_IDP_FAILED_TO_SAVE_DOC:
+        case kPromptFailedToSave:
             return "Failed to save document %1.";
         default:
             return std::string();
@@ -131,26 +131,26 @@ bool CWinApp::OnCmdMsg(const CmdMsg& msg) {
     return map.Dispatch(*this, msg);
 }
 
-CWinApp* AfxGetApp() {
+CWinApp* TheApp() {
     return g_app;
 }
 
-CFrameWnd* AfxGetMainWnd() {
+CFrameWnd* MainWindow() {
     return g_app ? g_app->m_pMainWnd : nullptr;
 }
 
-PlatformServices& AfxServices() {
+PlatformServices& Platform() {
     assert(g_app != nullptr);
     return g_app->Services();
 }
 
-int AfxMessageBox(const std::string& text, unsigned type) {
-    if (CFrameWnd* frame = AfxGetMainWnd()) return frame->MessageBox(text, std::string(), type);
+int ShowMessage(const std::string& text, unsigned type) {
+    if (CFrameWnd* frame = MainWindow()) return frame->MessageBox(text, std::string(), type);
     MessageBoxRequest request;
     request.text = text;
     request.caption = g_app ? g_app->m_pszAppName : std::string();
     request.type = type;
-    return AfxServices().MessageBox(request);
+    return Platform().MessageBox(request);
 }
 
 CWaitCursor::CWaitCursor() {
@@ -171,7 +171,7 @@ CFileDialog::CFileDialog(bool open, std::string defaultExt, std::string fileName
 }
 
 int CFileDialog::DoModal() {
-    std::optional<std::string> chosen = AfxServices().RunFileDialog(m_ofn);
+    std::optional<std::string> chosen = Platform().RunFileDialog(m_ofn);
     if (!chosen) return IDCANCEL;
     path_ = *chosen;
     return IDOK;

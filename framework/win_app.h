@@ -87,11 +87,11 @@ private:
 };
 
 // The one application object of this run (null when there is none).
-CWinApp* AfxGetApp();
-CFrameWnd* AfxGetMainWnd();
-PlatformServices& AfxServices();
+CWinApp* TheApp();
+CFrameWnd* MainWindow();
+PlatformServices& Platform();
 // A message box owned by the main window with the application's title.
-int AfxMessageBox(const std::string& text, unsigned type = MB_OK);
+int ShowMessage(const std::string& text, unsigned type = MB_OK);
 
 class CWaitCursor {
 public:

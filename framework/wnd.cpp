@@ -9,29 +9,29 @@
 namespace cellarium {
 
 CWnd::~CWnd() {
-    if (created_ && AfxGetApp() != nullptr) AfxServices().WindowDestroyed(*this);
+    if (created_ && TheApp() != nullptr) Platform().WindowDestroyed(*this);
 }
 
 void CWnd::CreateWindowObject() {
     if (created_) return;
     created_ = true;
-    AfxServices().WindowCreated(*this);
+    Platform().WindowCreated(*this);
 }
 
 void CWnd::DestroyWindow() {
     if (!created_) return;
     created_ = false;
-    AfxServices().WindowDestroyed(*this);
+    Platform().WindowDestroyed(*this);
 }
 
 TimerHandle CWnd::SetTimer(unsigned id, unsigned ms) {
     if (!created_) return 0;
-    return AfxServices().SetTimer(*this, id, ms);
+    return Platform().SetTimer(*this, id, ms);
 }
 
 bool CWnd::KillTimer(TimerHandle handle) {
     if (!created_ || handle == 0) return false;
-    return AfxServices().KillTimer(*this, handle);
+    return Platform().KillTimer(*this, handle);
 }
 
 void CWnd::Invalidate(bool erase) {
@@ -39,23 +39,23 @@ void CWnd::Invalidate(bool erase) {
 }
 
 void CWnd::InvalidateRect(const CRect* rect, bool erase) {
-    if (created_) AfxServices().Invalidate(*this, rect, erase);
+    if (created_) Platform().Invalidate(*this, rect, erase);
 }
 
 void CWnd::UpdateWindow() {
-    if (created_) AfxServices().UpdateWindow(*this);
+    if (created_) Platform().UpdateWindow(*this);
 }
 
 void CWnd::GetClientRect(CRect* rect) const {
-    *rect = created_ ? AfxServices().GetClientRect(*this) : CRect{};
+    *rect = created_ ? Platform().GetClientRect(*this) : CRect{};
 }
 
 int CWnd::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
     MessageBoxRequest request;
     request.text = text;
-    request.caption = caption.empty() && AfxGetApp() ? AfxGetApp()->m_pszAppName : caption;
+    request.caption = caption.empty() && TheApp() ? TheApp()->m_pszAppName : caption;
     request.type = type;
-    return AfxServices().MessageBox(request);
+    return Platform().MessageBox(request);
 }
 
 void CWnd::OnTimer(unsigned) {}

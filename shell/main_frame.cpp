@@ -7,14 +7,14 @@ namespace cellarium {
 
 bool CMainFrame::OnCreate() {
     if (!CFrameWnd::OnCreate()) return false;
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     if (app == nullptr || app->Resources() == nullptr) return false;
     m_tooltips.clear();
     for (unsigned id : {IDS_TIP_STEP, IDS_TIP_STEP, IDS_TIP_STEP, IDS_TIP_RUN, IDS_TIP_PAUSE,
                         IDS_TIP_ZOOM_IN, IDS_TIP_ZOOM_OUT, IDS_TIP_ROTATE, IDS_TIP_FIT})
         m_tooltips.push_back(app->LoadString(id));
 
-    if (!m_wndStatusStrip.Create(this, IDD_STATUS_STRIP, CBRS_TOP, AFX_IDW_DIALOGBAR)) return false;
+    if (!m_wndStatusStrip.Create(this, IDD_STATUS_STRIP, CBRS_TOP, kDialogBarId)) return false;
 
     CommandBarDesc bar;
     bar.menu = app->Resources()->FindMenu(IDR_MAINFRAME);

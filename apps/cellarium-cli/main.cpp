@@ -85,7 +85,7 @@ private:
         return 1;
     }
     CLifeView* View() const {
-        CFrameWnd* frame = AfxGetMainWnd();
+        CFrameWnd* frame = MainWindow();
         return frame ? dynamic_cast<CLifeView*>(frame->GetActiveView()) : nullptr;
     }
     bool StartStatistics();
@@ -211,7 +211,7 @@ int Runner::Run() {
         if (messages_.size() != messagesBefore) return Fail();
     }
     if (!options_.quiet) {
-        CDialogBar* strip = AfxGetMainWnd()->GetControlBar(AFX_IDW_DIALOGBAR);
+        CDialogBar* strip = MainWindow()->GetControlBar(kDialogBarId);
         std::printf("%s\n", strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
     }
     return 0;

@@ -123,7 +123,7 @@ bool HeadlessPlatform::TakeExpectation(Kind kind, const std::string& what, Expec
 // --- The user and the clock ----------------------------------------------------
 
 bool HeadlessPlatform::Command(unsigned id) {
-    CFrameWnd* frame = AfxGetMainWnd();
+    CFrameWnd* frame = MainWindow();
     if (quit_ || frame == nullptr) return false;
     CCmdUI state = frame->QueryCommandState(id);
     if (!state.m_bEnabled) {
@@ -138,7 +138,7 @@ bool HeadlessPlatform::Command(unsigned id) {
 void HeadlessPlatform::Pump() {
     if (quit_) return;
     PaintInvalid();
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = TheApp();
     if (app == nullptr) return;
     for (long count = 0; count < kMaxIdleCalls && !quit_; ++count)
         if (!app->OnIdle(count)) break;

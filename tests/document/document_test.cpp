@@ -107,7 +107,7 @@ TEST_F(Document, PatternTooBigShowsOnlyTheReadersMessageAndFails) {
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(150, 150)});
     EXPECT_TRUE(platform.DialogsShown().empty());
     // It was the first document: no frame is left.
-    EXPECT_EQ(AfxGetMainWnd(), nullptr);
+    EXPECT_EQ(MainWindow(), nullptr);
 }
 
 TEST_F(Document, NewDocumentHasTwoDeadBoardsAndKeepsTheRules) {

@@ -71,7 +71,7 @@ protected:
         return Open(Write(name, bytes));
     }
 
-    CMainFrame* Frame() const { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
+    CMainFrame* Frame() const { return dynamic_cast<CMainFrame*>(MainWindow()); }
     CLifeView* View() const {
         return Frame() ? dynamic_cast<CLifeView*>(Frame()->GetActiveView()) : nullptr;
     }

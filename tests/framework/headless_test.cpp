@@ -88,26 +88,26 @@ TEST_F(HeadlessTest, FreeSpaceComesFromTheFileSystemUnlessOverridden) {
 TEST_F(HeadlessTest, ScriptAnswersInOrderAndReportsWhatDidNotMatch) {
     platform.ExpectMessageBox(IDCANCEL, "Sure?");
     platform.ExpectFileDialog(std::string("/tmp/chosen.txt"));
-    EXPECT_EQ(AfxMessageBox("Sure?", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(ShowMessage("Sure?", MB_OKCANCEL), IDCANCEL);
     CFileDialog save(false, "txt", "start", 6, "");
     EXPECT_EQ(save.DoModal(), IDOK);
     EXPECT_EQ(save.GetPathName(), "/tmp/chosen.txt");
     EXPECT_TRUE(platform.ScriptErrors().empty());
 
     // Without a script: first button, file dialogs cancelled.
-    EXPECT_EQ(AfxMessageBox("Save changes?", MB_YESNOCANCEL), IDYES);
+    EXPECT_EQ(ShowMessage("Save changes?", MB_YESNOCANCEL), IDYES);
     EXPECT_EQ(save.DoModal(), IDCANCEL);
 
     // A message box where the script expects a file dialog is an error and
     // leaves the expectation in place.
     platform.ExpectFileDialog(std::nullopt);
-    EXPECT_EQ(AfxMessageBox("Surprise"), IDOK);
+    EXPECT_EQ(ShowMessage("Surprise"), IDOK);
     EXPECT_EQ(platform.ScriptErrors().size(), 1u);
     EXPECT_EQ(platform.PendingExpectations(), 1u);
 
     platform.ClearScript();
     platform.ExpectMessageBox(IDOK, "One text");
-    AfxMessageBox("Another text");
+    ShowMessage("Another text");
     EXPECT_EQ(platform.ScriptErrors().size(), 2u);
     EXPECT_EQ(platform.MessageTexts().back(), "Another text");
 }
@@ -137,13 +137,13 @@ TEST_F(HeadlessTest, StretchedImageLandsOnTheExpectedPixels) {
 
 TEST_F(HeadlessTest, LoadAndSaveFailureTextsNameTheFileAndTheCause) {
     EXPECT_EQ(
-        SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, AFX_IDP_FAILED_TO_OPEN_DOC),
+        SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, kPromptFailedToOpen),
         "/a/b.lif was not found.");
     EXPECT_EQ(
-        SaveLoadFailureText("/a/b.lif", FileError::Generic, false, AFX_IDP_FAILED_TO_OPEN_DOC),
+        SaveLoadFailureText("/a/b.lif", FileError::Generic, false, kPromptFailedToOpen),
         "Failed to open document /a/b.lif.");
-    EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::Generic, true, AFX_IDP_INVALID_FILENAME),
+    EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::Generic, true, kPromptInvalidFileName),
               "Invalid file name: b.lif.");
-    EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::DiskFull, true, AFX_IDP_FAILED_TO_SAVE_DOC),
+    EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::DiskFull, true, kPromptFailedToSave),
               "There is not enough space on the disk to save b.lif.");
 }

@@ -85,7 +85,7 @@ protected:
             [] { return std::make_unique<TView>(); }));
     }
     ~RoutingTest() override { g_log = nullptr; }
-    TView* View() { return static_cast<TView*>(AfxGetMainWnd()->GetActiveView()); }
+    TView* View() { return static_cast<TView*>(MainWindow()->GetActiveView()); }
 
     std::vector<std::string> log;
     HeadlessPlatform platform;
@@ -96,9 +96,9 @@ protected:
 
 TEST_F(RoutingTest, CommandsGoToViewThenDocumentThenFrameThenApplication) {
     app.OnFileNew();
-    ASSERT_NE(AfxGetMainWnd(), nullptr);
+    ASSERT_NE(MainWindow(), nullptr);
     log.clear();
-    CFrameWnd* frame = AfxGetMainWnd();
+    CFrameWnd* frame = MainWindow();
     EXPECT_TRUE(frame->SendCommand(kBoth));
     EXPECT_TRUE(frame->SendCommand(kDocOnly));
     EXPECT_TRUE(frame->SendCommand(kFrameOnly));
@@ -109,7 +109,7 @@ TEST_F(RoutingTest, CommandsGoToViewThenDocumentThenFrameThenApplication) {
 
 TEST_F(RoutingTest, UpdateHandlersDecideStateAndCommandsWithoutHandlersAreDisabled) {
     app.OnFileNew();
-    CFrameWnd* frame = AfxGetMainWnd();
+    CFrameWnd* frame = MainWindow();
     log.clear();
     EXPECT_TRUE(frame->QueryCommandState(kViewOnly).m_bEnabled);
     EXPECT_TRUE(frame->QueryCommandState(kAppOnly).m_bEnabled);
@@ -129,7 +129,7 @@ TEST_F(RoutingTest, UpdateHandlersDecideStateAndCommandsWithoutHandlersAreDisabl
 
 TEST_F(RoutingTest, FailedOpenOfTheFirstDocumentLeavesNoFrameAndLaterOnesKeepTheOld) {
     EXPECT_EQ(app.OpenDocumentFile("bad"), nullptr);
-    EXPECT_EQ(AfxGetMainWnd(), nullptr);
+    EXPECT_EQ(MainWindow(), nullptr);
     EXPECT_EQ(app.GetDocTemplate()->GetDocument(), nullptr);
 
     CDocument* doc = app.OpenDocumentFile("/some/where/good.t");
@@ -142,7 +142,7 @@ TEST_F(RoutingTest, FailedOpenOfTheFirstDocumentLeavesNoFrameAndLaterOnesKeepThe
     EXPECT_EQ(app.OpenDocumentFile("bad"), nullptr);
     EXPECT_EQ(app.GetDocTemplate()->GetDocument(), doc);
     EXPECT_EQ(doc->GetPathName(), "/some/where/good.t");
-    EXPECT_NE(AfxGetMainWnd(), nullptr);
+    EXPECT_NE(MainWindow(), nullptr);
     EXPECT_TRUE(log.empty());  // no initial update after a failed open
 
     EXPECT_EQ(app.GetDocTemplate()->GetDocString(CSingleDocTemplate::filterName),
@@ -190,11 +190,11 @@ TEST_F(RoutingTest, IdleRunsTwiceAfterEachEventAndRefreshesToolbarState) {
     ToolbarTemplate toolbar{1, 16, 16, {kViewOnly, kDisabled}};
     CommandBarDesc bar;
     bar.toolbar = &toolbar;
-    AfxGetMainWnd()->SetCommandBar(bar);
+    MainWindow()->SetCommandBar(bar);
     const long before = app.IdleRefreshCount();
     platform.Pump();
     EXPECT_EQ(app.IdleRefreshCount(), before + 1);
-    const auto& states = AfxGetMainWnd()->ToolbarStates();
+    const auto& states = MainWindow()->ToolbarStates();
     ASSERT_EQ(states.size(), 2u);
     EXPECT_TRUE(states[0].enabled);
     EXPECT_FALSE(states[1].enabled);
