@@ -17,7 +17,7 @@ bool CLifeAppBase::OnIdle(long count) {
 
 void CLifeAppBase::EndProgramAtOnce() {
     ending_ = true;
-    Services().EndProgram();
+    Services().Processes().EndProgram();
 }
 
 void CLifeAppBase::OnCellMemoryFailure() {

@@ -215,8 +215,8 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     // The temporary file is always a new one, so no file of the user's that
     // happens to carry such a name is overwritten.
     // A link is followed: the file it points at is replaced, the link stays.
-    const std::string target = Platform().FinalPath(path);
-    if (Platform().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
+    const std::string target = Platform().Files().FinalPath(path);
+    if (Platform().Files().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
     std::string temp;
     CFile file;
     CFileException error;
@@ -241,12 +241,12 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     }
     if (ok) {
         FileError renameCause = FileError::None;
-        if (!Platform().RenameFile(temp, target, renameCause)) {
+        if (!Platform().Files().RenameFile(temp, target, renameCause)) {
             ok = false;
             cause = renameCause;
         }
     }
-    if (!ok) Platform().RemoveFile(temp);
+    if (!ok) Platform().Files().RemoveFile(temp);
     EndWaitCursor();
     if (!ok) {
         ReportSaveLoadException(path, cause, true, kPromptFailedToSave);

@@ -51,7 +51,7 @@ void CLifeView::OnInitialUpdate() {
     m_nBirths = 0;
     m_nDeaths = 0;
     UpdateStatusLine();
-    if (CFrameWnd* frame = MainWindow()) Platform().ShellFullScreen(*frame, 8);
+    if (CFrameWnd* frame = MainWindow()) Platform().Processes().ShellFullScreen(*frame, 8);
 }
 
 void CLifeView::OnDraw(CDC* pDC) {

@@ -42,7 +42,7 @@ std::optional<PaletteId> PaletteOfCommand(unsigned id) {
 
 // The display's nearest-colour query, as the palette builder takes it.
 ColourEntry DisplayColour(ColourEntry colour) {
-    const uint32_t shown = Platform().NearestColour(colour.Rgb());
+    const uint32_t shown = Platform().Windows().NearestColour(colour.Rgb());
     return MakeColour(int(shown & 0xFFu), int((shown >> 8) & 0xFFu), int((shown >> 16) & 0xFFu));
 }
 

@@ -40,7 +40,7 @@ void CSaveStatsDlg::OnBrowse() {
 void CSaveStatsDlg::UpdateSpaceText() {
     uint64_t bytes = 0;
     std::optional<uint64_t> space;
-    if (Platform().GetFreeSpace(StatsFolderOf(m_strFileName), bytes)) space = bytes;
+    if (Platform().Files().GetFreeSpace(StatsFolderOf(m_strFileName), bytes)) space = bytes;
     m_strSpace = SpaceAvailableText(space);
 }
 

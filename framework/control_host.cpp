@@ -33,7 +33,7 @@ const ControlState* ControlHost::Find(int id) const {
 }
 
 void ControlHost::Changed(int id) {
-    if (TheApp() != nullptr) Platform().ControlChanged(*this, id);
+    if (TheApp() != nullptr) Platform().Dialogs().ControlChanged(*this, id);
 }
 
 void ControlHost::SetDlgItemText(int id, const std::string& text) {
@@ -97,7 +97,7 @@ bool ControlHost::IsControlReadOnly(int id) const {
 }
 
 void ControlHost::GotoDlgCtrl(int id) {
-    if (Find(id) != nullptr && TheApp() != nullptr) Platform().SetFocusControl(*this, id);
+    if (Find(id) != nullptr && TheApp() != nullptr) Platform().Dialogs().SetFocusControl(*this, id);
 }
 
 void ControlHost::UserTypes(int id, const std::string& text) {

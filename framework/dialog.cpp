@@ -114,7 +114,7 @@ int CDialog::DoModal() {
     result_ = IDCANCEL;
     open_ = true;
     OnInitDialog();
-    if (open_) Platform().RunModalDialog(*this);
+    if (open_) Platform().Dialogs().RunModalDialog(*this);
     // A platform that closed the dialog by other means (its close box) ends
     // it as Cancel.
     if (open_) EndDialog(IDCANCEL);

@@ -88,7 +88,7 @@ void CDocument::SetPathName(const std::string& path) {
 void CDocument::ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
                                         unsigned defaultPromptId) {
     ShowMessage(SaveLoadFailureText(path, cause, saving, defaultPromptId),
-                  MB_OK | MB_ICONEXCLAMATION);
+                MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CDocument::DoSave(const std::string& path, bool replace) {

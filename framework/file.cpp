@@ -11,7 +11,7 @@ CFile::~CFile() {
 bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
     Abort();
     FileError cause = FileError::None;
-    file_ = Platform().OpenFile(path, flags, cause);
+    file_ = Platform().Files().OpenFile(path, flags, cause);
     if (!file_) {
         lastError_ = cause == FileError::None ? FileError::Generic : cause;
         if (error != nullptr) error->m_cause = lastError_;

@@ -23,14 +23,14 @@ bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned style, 
     visible_ = true;
     CreateWindowObject();
     parent->AddControlBar(this);
-    Platform().DialogBarCreated(*this);
+    Platform().Dialogs().DialogBarCreated(*this);
     return true;
 }
 
 void CDialogBar::DestroyWindow() {
     if (frame_ != nullptr) {
         frame_->RemoveControlBar(this);
-        if (TheApp() != nullptr) Platform().DialogBarDestroyed(*this);
+        if (TheApp() != nullptr) Platform().Dialogs().DialogBarDestroyed(*this);
         frame_ = nullptr;
     }
     ControlHost::DestroyWindow();
@@ -38,7 +38,7 @@ void CDialogBar::DestroyWindow() {
 
 void CDialogBar::ShowBar(bool show) {
     visible_ = show;
-    if (TheApp() != nullptr) Platform().ControlChanged(*this, 0);
+    if (TheApp() != nullptr) Platform().Dialogs().ControlChanged(*this, 0);
 }
 
 bool CDialogBar::OnCmdMsg(const CmdMsg& msg) {
@@ -53,7 +53,7 @@ CFrameWnd::~CFrameWnd() {
 bool CFrameWnd::LoadFrame(unsigned resourceId) {
     resourceId_ = resourceId;
     CreateWindowObject();
-    Platform().FrameCreated(*this);
+    Platform().Windows().FrameCreated(*this);
     if (!OnCreate()) {
         DestroyWindow();
         return false;
@@ -74,7 +74,7 @@ void CFrameWnd::DestroyWindow() {
     bars_.clear();
     if (IsWindowCreated()) {
         if (TheApp() != nullptr) {
-            Platform().FrameDestroyed(*this);
+            Platform().Windows().FrameDestroyed(*this);
             if (TheApp()->m_pMainWnd == this) TheApp()->m_pMainWnd = nullptr;
         }
         CWnd::DestroyWindow();
@@ -111,7 +111,7 @@ void CFrameWnd::SetCommandBar(const CommandBarDesc& desc) {
     if (desc.toolbar != nullptr)
         for (unsigned id : desc.toolbar->buttons)
             toolbarStates_.push_back(ButtonState{id, true, 0});
-    Platform().InstallCommandBar(*this, commandBar_);
+    Platform().Windows().InstallCommandBar(*this, commandBar_);
 }
 
 CCmdUI CFrameWnd::QueryCommandState(unsigned id) {
@@ -128,7 +128,7 @@ void CFrameWnd::OnUpdateCmdUI() {
         b.enabled = ui.m_bEnabled;
         b.check = ui.m_nCheck;
     }
-    if (changed) Platform().CommandStatesChanged(*this);
+    if (changed) Platform().Windows().CommandStatesChanged(*this);
 }
 
 bool CFrameWnd::OnCmdMsg(const CmdMsg& msg) {

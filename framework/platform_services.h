@@ -127,11 +127,13 @@ struct CommandBarDesc {
 inline constexpr unsigned CF_TEXT = 1;
 inline constexpr unsigned CF_UNICODETEXT = 13;
 
-class PlatformServices {
-public:
-    virtual ~PlatformServices() = default;
+// The platform hands out its services in small roles, one object each, so a
+// back end implements (and a test fakes) one concern at a time.
 
-    // --- Windows ---------------------------------------------------------
+// Windows, timers, painting, and the frame with its command bar.
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
     // A window object came into being or is about to go; the back end drops
     // its timers and pending paints on destruction.
     virtual void WindowCreated(CWnd& wnd) = 0;
@@ -148,19 +150,10 @@ public:
     virtual CRect GetClientRect(const CWnd& wnd) = 0;
     // The scroll extent or position of a scrolling view changed.
     virtual void ScrollStateChanged(CWnd& view) = 0;
+    // The nearest colour the screen can show (red + 256 green + 65536 blue).
+    virtual uint32_t NearestColour(uint32_t rgb) = 0;
+    virtual void SetWaitCursor(bool on) = 0;
 
-    // --- Dialogs and controls ---------------------------------------------
-    // The framework changed a control's text, check, visibility, items or
-    // selection; a back end showing the control refreshes it.
-    virtual void ControlChanged(ControlHost& host, int id) = 0;
-    virtual void SetFocusControl(ControlHost& host, int id) = 0;
-    // Shows the dialog modally and returns when the dialog has ended (its
-    // EndDialog was called) or was closed by the platform.
-    virtual void RunModalDialog(CDialog& dialog) = 0;
-    virtual void DialogBarCreated(CDialogBar& bar) = 0;
-    virtual void DialogBarDestroyed(CDialogBar& bar) = 0;
-
-    // --- Frames -----------------------------------------------------------
     virtual void FrameCreated(CFrameWnd& frame) = 0;
     virtual void FrameDestroyed(CFrameWnd& frame) = 0;
     virtual void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
@@ -171,32 +164,31 @@ public:
     virtual void ShowFileList(CFrameWnd& frame, const std::string& filter,
                               const std::string& folder) = 0;
     virtual void CloseFileList(CFrameWnd& frame) = 0;
+};
 
-    // --- Message boxes, file dialogs, cursor -------------------------------
+// Modal dialogs and their controls, the dialog bar, message boxes and the
+// file dialogs.
+class DialogServices {
+public:
+    virtual ~DialogServices() = default;
+    // The framework changed a control's text, check, visibility, items or
+    // selection; a back end showing the control refreshes it.
+    virtual void ControlChanged(ControlHost& host, int id) = 0;
+    virtual void SetFocusControl(ControlHost& host, int id) = 0;
+    // Shows the dialog modally and returns when the dialog has ended (its
+    // EndDialog was called) or was closed by the platform.
+    virtual void RunModalDialog(CDialog& dialog) = 0;
+    virtual void DialogBarCreated(CDialogBar& bar) = 0;
+    virtual void DialogBarDestroyed(CDialogBar& bar) = 0;
     virtual int MessageBox(const MessageBoxRequest& request) = 0;
     // The chosen full path, or nothing when the user cancelled.
     virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
-    virtual void SetWaitCursor(bool on) = 0;
+};
 
-    // --- Settings -----------------------------------------------------------
-    // Integer settings under registryKey\application\section\key.
-    virtual std::optional<int> ReadProfileInt(const std::string& registryKey,
-                                              const std::string& application,
-                                              const std::string& section,
-                                              const std::string& key) = 0;
-    virtual bool WriteProfileInt(const std::string& registryKey, const std::string& application,
-                                 const std::string& section, const std::string& key, int value) = 0;
-
-    // --- Clipboard ------------------------------------------------------------
-    virtual bool OpenClipboard() = 0;
-    virtual void CloseClipboard() = 0;
-    // The clipboard's data block in the given format (its whole size), or
-    // nothing when the clipboard holds no data in that format.
-    virtual std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) = 0;
-    // UTF-16 text to the system's 8-bit code page.
-    virtual std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) = 0;
-
-    // --- Files ----------------------------------------------------------------
+// Files and folders.
+class FileServices {
+public:
+    virtual ~FileServices() = default;
     virtual std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                                    FileError& cause) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
@@ -212,18 +204,56 @@ public:
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;
+};
 
-    // --- Processes and the program ----------------------------------------
+// Integer settings under registryKey\application\section\key.
+class SettingsServices {
+public:
+    virtual ~SettingsServices() = default;
+    virtual std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                              const std::string& application,
+                                              const std::string& section,
+                                              const std::string& key) = 0;
+    virtual bool WriteProfileInt(const std::string& registryKey, const std::string& application,
+                                 const std::string& section, const std::string& key, int value) = 0;
+};
+
+// The system clipboard, read as text.
+class ClipboardServices {
+public:
+    virtual ~ClipboardServices() = default;
+    virtual bool OpenClipboard() = 0;
+    virtual void CloseClipboard() = 0;
+    // The clipboard's data block in the given format (its whole size), or
+    // nothing when the clipboard holds no data in that format.
+    virtual std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) = 0;
+    // UTF-16 text to the system's 8-bit code page.
+    virtual std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) = 0;
+};
+
+// Other programs, the desktop shell, and the program's own end.
+class ProcessServices {
+public:
+    virtual ~ProcessServices() = default;
     // Starts a process with a command line and does not wait for it.
     virtual bool StartProcess(const std::string& program, const std::string& commandLine) = 0;
     // Ends the program at once, without the framework's normal closing.
     virtual void EndProgram() = 0;
-
-    // --- Graphics ---------------------------------------------------------------
-    // The nearest colour the screen can show (red + 256 green + 65536 blue).
-    virtual uint32_t NearestColour(uint32_t rgb) = 0;
     // The shell's full-screen control for a window (flags as the platform's).
     virtual void ShellFullScreen(CWnd& wnd, unsigned flags) = 0;
+};
+
+// The one platform object: hands out each role. The roles live as long as
+// the platform object.
+class PlatformServices {
+public:
+    virtual ~PlatformServices() = default;
+    virtual WindowServices& Windows() = 0;
+    virtual DialogServices& Dialogs() = 0;
+    virtual FileServices& Files() = 0;
+    virtual SettingsServices& Settings() = 0;
+    virtual ClipboardServices& Clipboard() = 0;
+    virtual ProcessServices& Processes() = 0;
 };
 
 }  // namespace cellarium

@@ -22,7 +22,7 @@ void CScrollView::SetScrollSizes(int, CSize total, CSize page, CSize line) {
     if (m_lineDev.cy == 0) m_lineDev.cy = m_pageDev.cy / 10;
     // A smaller extent may leave the position out of range.
     ScrollToPosition(m_ptScroll);
-    if (IsWindowCreated()) Platform().ScrollStateChanged(*this);
+    if (IsWindowCreated()) Platform().Windows().ScrollStateChanged(*this);
 }
 
 CSize CScrollView::MaxScroll() const {
@@ -38,7 +38,7 @@ void CScrollView::ScrollToPosition(CPoint pt) {
     if (clamped == m_ptScroll) return;
     m_ptScroll = clamped;
     Invalidate(false);
-    if (IsWindowCreated()) Platform().ScrollStateChanged(*this);
+    if (IsWindowCreated()) Platform().Windows().ScrollStateChanged(*this);
 }
 
 bool CScrollView::OnScroll(bool horizontal, unsigned code, unsigned pos, bool doScroll) {
@@ -85,7 +85,7 @@ bool CScrollView::OnScrollBy(CSize sizeScroll, bool doScroll) {
     if (doScroll) {
         m_ptScroll = next;
         Invalidate(false);
-        if (IsWindowCreated()) Platform().ScrollStateChanged(*this);
+        if (IsWindowCreated()) Platform().Windows().ScrollStateChanged(*this);
     }
     return true;
 }

@@ -64,12 +64,14 @@ std::string CWinApp::LoadString(unsigned id) const {
 }
 
 int CWinApp::GetProfileInt(const std::string& section, const std::string& key, int defaultValue) {
-    std::optional<int> v = services_.ReadProfileInt(m_pszRegistryKey, m_pszAppName, section, key);
+    std::optional<int> v =
+        services_.Settings().ReadProfileInt(m_pszRegistryKey, m_pszAppName, section, key);
     return v ? *v : defaultValue;
 }
 
 bool CWinApp::WriteProfileInt(const std::string& section, const std::string& key, int value) {
-    return services_.WriteProfileInt(m_pszRegistryKey, m_pszAppName, section, key, value);
+    return services_.Settings().WriteProfileInt(m_pszRegistryKey, m_pszAppName, section, key,
+                                                value);
 }
 
 void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl) {
@@ -87,8 +89,8 @@ void CWinApp::OnFileNew() {
 
 void CWinApp::OnFileOpen() {
     if (template_ && m_pMainWnd != nullptr)
-        services_.ShowFileList(*m_pMainWnd, template_->FileListFilter(),
-                               template_->FileListFolder());
+        services_.Windows().ShowFileList(*m_pMainWnd, template_->FileListFilter(),
+                                         template_->FileListFolder());
 }
 
 void CWinApp::ParseCommandLine(const std::vector<std::string>& args, CCommandLineInfo& info) {
@@ -121,7 +123,7 @@ void CWinApp::DoWaitCursor(int code) {
         if (waitCount_ < 0) waitCount_ = 0;
     }
     const bool after = waitCount_ > 0;
-    if (code == 0 || before != after) services_.SetWaitCursor(after);
+    if (code == 0 || before != after) services_.Windows().SetWaitCursor(after);
 }
 
 bool CWinApp::OnCmdMsg(const CmdMsg& msg) {
@@ -150,7 +152,7 @@ int ShowMessage(const std::string& text, unsigned type) {
     request.text = text;
     request.caption = g_app ? g_app->m_pszAppName : std::string();
     request.type = type;
-    return Platform().MessageBox(request);
+    return Platform().Dialogs().MessageBox(request);
 }
 
 CWaitCursor::CWaitCursor() {
@@ -171,7 +173,7 @@ CFileDialog::CFileDialog(bool open, std::string defaultExt, std::string fileName
 }
 
 int CFileDialog::DoModal() {
-    std::optional<std::string> chosen = Platform().RunFileDialog(m_ofn);
+    std::optional<std::string> chosen = Platform().Dialogs().RunFileDialog(m_ofn);
     if (!chosen) return IDCANCEL;
     path_ = *chosen;
     return IDOK;

@@ -9,29 +9,29 @@
 namespace cellarium {
 
 CWnd::~CWnd() {
-    if (created_ && TheApp() != nullptr) Platform().WindowDestroyed(*this);
+    if (created_ && TheApp() != nullptr) Platform().Windows().WindowDestroyed(*this);
 }
 
 void CWnd::CreateWindowObject() {
     if (created_) return;
     created_ = true;
-    Platform().WindowCreated(*this);
+    Platform().Windows().WindowCreated(*this);
 }
 
 void CWnd::DestroyWindow() {
     if (!created_) return;
     created_ = false;
-    Platform().WindowDestroyed(*this);
+    Platform().Windows().WindowDestroyed(*this);
 }
 
 TimerHandle CWnd::SetTimer(unsigned id, unsigned ms) {
     if (!created_) return 0;
-    return Platform().SetTimer(*this, id, ms);
+    return Platform().Windows().SetTimer(*this, id, ms);
 }
 
 bool CWnd::KillTimer(TimerHandle handle) {
     if (!created_ || handle == 0) return false;
-    return Platform().KillTimer(*this, handle);
+    return Platform().Windows().KillTimer(*this, handle);
 }
 
 void CWnd::Invalidate(bool erase) {
@@ -39,15 +39,15 @@ void CWnd::Invalidate(bool erase) {
 }
 
 void CWnd::InvalidateRect(const CRect* rect, bool erase) {
-    if (created_) Platform().Invalidate(*this, rect, erase);
+    if (created_) Platform().Windows().Invalidate(*this, rect, erase);
 }
 
 void CWnd::UpdateWindow() {
-    if (created_) Platform().UpdateWindow(*this);
+    if (created_) Platform().Windows().UpdateWindow(*this);
 }
 
 void CWnd::GetClientRect(CRect* rect) const {
-    *rect = created_ ? Platform().GetClientRect(*this) : CRect{};
+    *rect = created_ ? Platform().Windows().GetClientRect(*this) : CRect{};
 }
 
 int CWnd::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
@@ -55,7 +55,7 @@ int CWnd::MessageBox(const std::string& text, const std::string& caption, unsign
     request.text = text;
     request.caption = caption.empty() && TheApp() ? TheApp()->m_pszAppName : caption;
     request.type = type;
-    return Platform().MessageBox(request);
+    return Platform().Dialogs().MessageBox(request);
 }
 
 void CWnd::OnTimer(unsigned) {}

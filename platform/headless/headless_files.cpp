@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/headless/headless_platform.h"
+#include "platform/headless/headless_roles.h"
 
 namespace cellarium {
 namespace {
@@ -134,13 +134,29 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path, unsigned flags,
-                                                         FileError& cause) {
+void HeadlessPlatform::FailWritesAfter(const std::string& path, uint64_t limit, FileError cause) {
+    faults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
+}
+
+void HeadlessPlatform::FailReadsAfter(const std::string& path, uint64_t limit, FileError cause) {
+    readFaults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
+}
+
+void HeadlessPlatform::RefuseOpen(const std::string& path, FileError cause) {
+    refusals_[path] = cause;
+}
+
+void HeadlessPlatform::SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes) {
+    freeOverrides_[folder] = bytes;
+}
+
+std::unique_ptr<PlatformFile> HeadlessFiles::OpenFile(const std::string& path, unsigned flags,
+                                                      FileError& cause) {
     if (path.empty()) {
         cause = FileError::BadPath;
         return nullptr;
     }
-    if (auto refused = refusals_.find(path); refused != refusals_.end()) {
+    if (auto refused = p_.refusals_.find(path); refused != p_.refusals_.end()) {
         cause = refused->second;
         return nullptr;
     }
@@ -169,34 +185,33 @@ std::unique_ptr<PlatformFile> HeadlessPlatform::OpenFile(const std::string& path
         cause = FileError::AccessDenied;
         return nullptr;
     }
-    std::shared_ptr<WriteFault> fault;
-    auto it = faults_.find(path);
-    if (it != faults_.end()) fault = it->second;
-    std::shared_ptr<WriteFault> readFault;
-    if (auto r = readFaults_.find(path); r != readFaults_.end()) readFault = r->second;
+    std::shared_ptr<HeadlessPlatform::WriteFault> fault;
+    auto it = p_.faults_.find(path);
+    if (it != p_.faults_.end()) fault = it->second;
+    std::shared_ptr<HeadlessPlatform::WriteFault> readFault;
+    if (auto r = p_.readFaults_.find(path); r != p_.readFaults_.end()) readFault = r->second;
     cause = FileError::None;
     return std::make_unique<PosixFile>(fd, std::move(fault), std::move(readFault));
 }
 
-bool HeadlessPlatform::RemoveFile(const std::string& path) {
+bool HeadlessFiles::RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool HeadlessPlatform::RenameFile(const std::string& from, const std::string& to,
-                                  FileError& cause) {
+bool HeadlessFiles::RenameFile(const std::string& from, const std::string& to, FileError& cause) {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     cause = FromErrno(errno);
     return false;
 }
 
-bool HeadlessPlatform::IsDeviceOrPipe(const std::string& path) {
+bool HeadlessFiles::IsDeviceOrPipe(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
            S_ISSOCK(st.st_mode);
 }
 
-std::string HeadlessPlatform::FinalPath(const std::string& path) {
+std::string HeadlessFiles::FinalPath(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char* real = ::realpath(path.c_str(), nullptr);
@@ -206,10 +221,10 @@ std::string HeadlessPlatform::FinalPath(const std::string& path) {
     return result;
 }
 
-bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
-    freeQueries_.push_back(folder);
-    auto it = freeOverrides_.find(folder);
-    if (it != freeOverrides_.end()) {
+bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
+    p_.freeQueries_.push_back(folder);
+    auto it = p_.freeOverrides_.find(folder);
+    if (it != p_.freeOverrides_.end()) {
         if (!it->second) return false;
         bytes = *it->second;
         return true;
@@ -219,22 +234,6 @@ bool HeadlessPlatform::GetFreeSpace(const std::string& folder, uint64_t& bytes) 
     if (::statvfs(folder.empty() ? "." : folder.c_str(), &sv) != 0) return false;
     bytes = uint64_t(sv.f_bavail) * uint64_t(sv.f_frsize);
     return true;
-}
-
-void HeadlessPlatform::FailWritesAfter(const std::string& path, uint64_t limit, FileError cause) {
-    faults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
-}
-
-void HeadlessPlatform::FailReadsAfter(const std::string& path, uint64_t limit, FileError cause) {
-    readFaults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
-}
-
-void HeadlessPlatform::RefuseOpen(const std::string& path, FileError cause) {
-    refusals_[path] = cause;
-}
-
-void HeadlessPlatform::SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes) {
-    freeOverrides_[folder] = bytes;
 }
 
 }  // namespace cellarium

@@ -4,34 +4,10 @@
 
 #include "framework/view.h"
 #include "framework/win_app.h"
+#include "platform/headless/headless_roles.h"
 
 namespace cellarium {
 namespace {
-
-std::string AnswerName(int answer) {
-    switch (answer) {
-        case IDOK:
-            return "OK";
-        case IDCANCEL:
-            return "Cancel";
-        case IDYES:
-            return "Yes";
-        case IDNO:
-            return "No";
-        default:
-            return std::to_string(answer);
-    }
-}
-
-int FirstButton(unsigned type) {
-    switch (type & MB_TYPEMASK) {
-        case MB_YESNO:
-        case MB_YESNOCANCEL:
-            return IDYES;
-        default:
-            return IDOK;
-    }
-}
 
 // Idle calls per empty queue are bounded, in case a hook always wants more.
 constexpr long kMaxIdleCalls = 1000;
@@ -70,8 +46,33 @@ bool DialogDriver::Select(int id, const std::string& item) {
     return false;
 }
 
-HeadlessPlatform::HeadlessPlatform() {
+HeadlessPlatform::HeadlessPlatform()
+    : windowRole_(std::make_unique<HeadlessWindows>(*this)),
+      dialogRole_(std::make_unique<HeadlessDialogs>(*this)),
+      fileRole_(std::make_unique<HeadlessFiles>(*this)),
+      settingsRole_(std::make_unique<HeadlessSettings>(*this)),
+      clipboardRole_(std::make_unique<HeadlessClipboard>(*this)),
+      processRole_(std::make_unique<HeadlessProcesses>(*this)) {
     surface_.Resize(clientWidth_, clientHeight_);
+}
+
+WindowServices& HeadlessPlatform::Windows() {
+    return *windowRole_;
+}
+DialogServices& HeadlessPlatform::Dialogs() {
+    return *dialogRole_;
+}
+FileServices& HeadlessPlatform::Files() {
+    return *fileRole_;
+}
+SettingsServices& HeadlessPlatform::Settings() {
+    return *settingsRole_;
+}
+ClipboardServices& HeadlessPlatform::Clipboard() {
+    return *clipboardRole_;
+}
+ProcessServices& HeadlessPlatform::Processes() {
+    return *processRole_;
 }
 
 HeadlessPlatform::~HeadlessPlatform() = default;
@@ -206,59 +207,12 @@ CDialogBar* HeadlessPlatform::Bar(unsigned templateId) const {
     return nullptr;
 }
 
-// --- Windows ---------------------------------------------------------------------
+// --- Paints -------------------------------------------------------------------
 
 HeadlessPlatform::Window* HeadlessPlatform::FindWindow(const CWnd& wnd) {
     for (Window& w : windows_)
         if (w.wnd == &wnd) return &w;
     return nullptr;
-}
-
-void HeadlessPlatform::WindowCreated(CWnd& wnd) {
-    if (FindWindow(wnd) == nullptr) windows_.push_back(Window{&wnd, false});
-}
-
-void HeadlessPlatform::WindowDestroyed(CWnd& wnd) {
-    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
-                                  [&](const Window& w) { return w.wnd == &wnd; }),
-                   windows_.end());
-    timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
-                                 [&](const Timer& t) { return t.wnd == &wnd; }),
-                  timers_.end());
-}
-
-TimerHandle HeadlessPlatform::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
-    if (id == 0 || refuseTimers_) return 0;
-    for (Timer& t : timers_)
-        if (t.wnd == &wnd && t.id == id) {
-            t.interval = ms;
-            t.due = now_ + std::max(ms, 1u);
-            t.order = ++timerOrder_;
-            return id;
-        }
-    timers_.push_back(Timer{&wnd, id, ms, now_ + std::max(ms, 1u), ++timerOrder_});
-    return id;
-}
-
-bool HeadlessPlatform::KillTimer(CWnd& wnd, TimerHandle handle) {
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) {
-        return t.wnd == &wnd && TimerHandle(t.id) == handle;
-    });
-    if (it == timers_.end()) return false;
-    timers_.erase(it);
-    return true;
-}
-
-void HeadlessPlatform::Invalidate(CWnd& wnd, const CRect*, bool erase) {
-    if (Window* w = FindWindow(wnd)) {
-        w->invalid = true;
-        w->erase = w->erase || erase;
-    }
-}
-
-void HeadlessPlatform::UpdateWindow(CWnd& wnd) {
-    Window* w = FindWindow(wnd);
-    if (w != nullptr && w->invalid && painting_) Paint(*w);
 }
 
 void HeadlessPlatform::PaintInvalid() {
@@ -278,133 +232,12 @@ void HeadlessPlatform::Paint(Window& w) {
     wnd->OnPaint(dc);
 }
 
-CRect HeadlessPlatform::GetClientRect(const CWnd&) {
-    return CRect{0, 0, clientWidth_, clientHeight_};
-}
-
-void HeadlessPlatform::ScrollStateChanged(CWnd&) {}
-
-// --- Dialogs and bars ------------------------------------------------------------
-
-void HeadlessPlatform::ControlChanged(ControlHost&, int) {}
-
-void HeadlessPlatform::SetFocusControl(ControlHost& host, int id) {
-    lastFocus_ = {host.TemplateId(), id};
-}
-
-void HeadlessPlatform::RunModalDialog(CDialog& dialog) {
-    const unsigned id = dialog.TemplateId();
-    dialogs_.push_back(id);
-    DialogDriver driver(dialog);
-    Expectation e;
-    e.kind = Kind::Dialog;
-    if (TakeExpectation(Kind::Dialog, "dialog " + std::to_string(id), e)) {
-        if (e.templateId != 0 && e.templateId != id)
-            errors_.push_back("expected dialog " + std::to_string(e.templateId) + ", got " +
-                              std::to_string(id));
-        if (e.act) e.act(driver);
-        if (dialog.IsModalOpen())
-            errors_.push_back("dialog " + std::to_string(id) + " left open by the script");
-    } else {
-        driver.Click(IDOK);
-        if (dialog.IsModalOpen())
-            errors_.push_back("dialog " + std::to_string(id) + " did not close on OK");
-    }
-    const int result = dialog.IsModalOpen() ? IDCANCEL : dialog.ModalResult();
-    transcript_.push_back("dialog " + std::to_string(id) + " -> " + AnswerName(result));
-}
-
-void HeadlessPlatform::DialogBarCreated(CDialogBar& bar) {
-    bars_.push_back(&bar);
-}
-
-void HeadlessPlatform::DialogBarDestroyed(CDialogBar& bar) {
-    bars_.erase(std::remove(bars_.begin(), bars_.end(), &bar), bars_.end());
-}
-
-void HeadlessPlatform::FrameCreated(CFrameWnd&) {}
-
-void HeadlessPlatform::FrameDestroyed(CFrameWnd&) {}
-
-void HeadlessPlatform::InstallCommandBar(CFrameWnd&, const CommandBarDesc&) {}
-
-void HeadlessPlatform::CommandStatesChanged(CFrameWnd&) {
-    ++commandStateRefreshes_;
-}
-
-void HeadlessPlatform::ShowFileList(CFrameWnd&, const std::string& filter,
-                                    const std::string& folder) {
-    fileListShown_ = true;
-    transcript_.push_back("file list " + filter + " in " + folder);
-}
-
-void HeadlessPlatform::CloseFileList(CFrameWnd&) {
-    if (fileListShown_) transcript_.push_back("file list closed");
-    fileListShown_ = false;
-}
-
-// --- Message boxes, file dialogs, cursor ---------------------------------------------
-
-int HeadlessPlatform::MessageBox(const MessageBoxRequest& request) {
-    int answer = FirstButton(request.type);
-    Expectation e;
-    e.kind = Kind::MessageBox;
-    if (TakeExpectation(Kind::MessageBox, "message box: " + request.text, e)) {
-        if (!e.text.empty() && e.text != request.text)
-            errors_.push_back("expected message \"" + e.text + "\", got \"" + request.text + "\"");
-        answer = e.answer;
-    }
-    messages_.push_back(request.text);
-    transcript_.push_back("message: " + request.text + " -> " + AnswerName(answer));
-    if (onMessageBox) onMessageBox(request, answer);
-    return answer;
-}
-
-std::optional<std::string> HeadlessPlatform::RunFileDialog(const FileDialogRequest& request) {
-    fileDialogs_.push_back(request);
-    std::optional<std::string> answer;
-    Expectation e;
-    e.kind = Kind::FileDialog;
-    if (TakeExpectation(Kind::FileDialog, "file dialog", e)) answer = e.path;
-    transcript_.push_back(std::string("file dialog ") + (request.open ? "open" : "save") + " \"" +
-                          request.fileName + "\" -> " + (answer ? *answer : "Cancel"));
-    return answer;
-}
-
-void HeadlessPlatform::SetWaitCursor(bool on) {
-    waitCursor_ = on;
-    ++waitCursorChanges_;
-}
-
-// --- Settings and clipboard -------------------------------------------------------
-
-namespace {
-
-std::string FullKey(const std::string& registryKey, const std::string& application,
-                    const std::string& section, const std::string& key) {
-    return registryKey + "\\" + application + "\\" + section + "\\" + key;
-}
-
-}  // namespace
+// --- What tests set and read -------------------------------------------------
 
 std::optional<int> HeadlessPlatform::Setting(const std::string& fullKey) const {
     auto it = settings_.find(fullKey);
     if (it == settings_.end()) return std::nullopt;
     return it->second;
-}
-
-std::optional<int> HeadlessPlatform::ReadProfileInt(const std::string& registryKey,
-                                                    const std::string& application,
-                                                    const std::string& section,
-                                                    const std::string& key) {
-    return Setting(FullKey(registryKey, application, section, key));
-}
-
-bool HeadlessPlatform::WriteProfileInt(const std::string& registryKey,
-                                       const std::string& application, const std::string& section,
-                                       const std::string& key, int value) {
-    settings_[FullKey(registryKey, application, section, key)] = value;
-    return true;
 }
 
 void HeadlessPlatform::SetClipboardText(const std::string& ansi) {
@@ -422,49 +255,6 @@ void HeadlessPlatform::SetClipboardUnicode(const std::u16string& text) {
     block.push_back(0);
     block.push_back(0);
     clipboard_[CF_UNICODETEXT] = std::move(block);
-}
-
-bool HeadlessPlatform::OpenClipboard() {
-    if (clipboardBusy_ || clipboardOpen_) return false;
-    clipboardOpen_ = true;
-    return true;
-}
-
-void HeadlessPlatform::CloseClipboard() {
-    clipboardOpen_ = false;
-}
-
-std::optional<std::vector<uint8_t>> HeadlessPlatform::GetClipboardData(unsigned format) {
-    if (!clipboardOpen_) return std::nullopt;
-    auto it = clipboard_.find(format);
-    if (it == clipboard_.end()) return std::nullopt;
-    return it->second;
-}
-
-std::vector<uint8_t> HeadlessPlatform::ConvertToAnsi(const std::u16string& text) {
-    // The headless code page is Latin-1.
-    std::vector<uint8_t> out;
-    out.reserve(text.size());
-    for (char16_t c : text) out.push_back(c <= 0xFF ? uint8_t(c) : uint8_t('?'));
-    return out;
-}
-
-// --- Processes --------------------------------------------------------------------
-
-bool HeadlessPlatform::StartProcess(const std::string& program, const std::string& commandLine) {
-    processes_.push_back(program + " " + commandLine);
-    transcript_.push_back("process " + program + " " + commandLine);
-    return true;
-}
-
-void HeadlessPlatform::EndProgram() {
-    if (!quit_) transcript_.push_back("end program");
-    quit_ = true;
-    timers_.clear();
-}
-
-void HeadlessPlatform::ShellFullScreen(CWnd&, unsigned) {
-    ++shellCalls_;
 }
 
 }  // namespace cellarium

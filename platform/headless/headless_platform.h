@@ -172,49 +172,12 @@ public:
     void SetFreeSpace(const std::string& folder, std::optional<uint64_t> bytes);
 
     // --- PlatformServices ----------------------------------------------------
-    void WindowCreated(CWnd& wnd) override;
-    void WindowDestroyed(CWnd& wnd) override;
-    TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) override;
-    bool KillTimer(CWnd& wnd, TimerHandle handle) override;
-    void Invalidate(CWnd& wnd, const CRect* rect, bool erase) override;
-    void UpdateWindow(CWnd& wnd) override;
-    CRect GetClientRect(const CWnd& wnd) override;
-    void ScrollStateChanged(CWnd& view) override;
-    void ControlChanged(ControlHost& host, int id) override;
-    void SetFocusControl(ControlHost& host, int id) override;
-    void RunModalDialog(CDialog& dialog) override;
-    void DialogBarCreated(CDialogBar& bar) override;
-    void DialogBarDestroyed(CDialogBar& bar) override;
-    void FrameCreated(CFrameWnd& frame) override;
-    void FrameDestroyed(CFrameWnd& frame) override;
-    void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
-    void CommandStatesChanged(CFrameWnd& frame) override;
-    void ShowFileList(CFrameWnd& frame, const std::string& filter,
-                      const std::string& folder) override;
-    void CloseFileList(CFrameWnd& frame) override;
-    int MessageBox(const MessageBoxRequest& request) override;
-    std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
-    void SetWaitCursor(bool on) override;
-    std::optional<int> ReadProfileInt(const std::string& registryKey,
-                                      const std::string& application, const std::string& section,
-                                      const std::string& key) override;
-    bool WriteProfileInt(const std::string& registryKey, const std::string& application,
-                         const std::string& section, const std::string& key, int value) override;
-    bool OpenClipboard() override;
-    void CloseClipboard() override;
-    std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) override;
-    std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) override;
-    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
-                                           FileError& cause) override;
-    bool RemoveFile(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
-    bool IsDeviceOrPipe(const std::string& path) override;
-    std::string FinalPath(const std::string& path) override;
-    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
-    bool StartProcess(const std::string& program, const std::string& commandLine) override;
-    void EndProgram() override;
-    uint32_t NearestColour(uint32_t rgb) override { return nearest_ ? nearest_(rgb) : rgb; }
-    void ShellFullScreen(CWnd& wnd, unsigned flags) override;
+    WindowServices& Windows() override;
+    DialogServices& Dialogs() override;
+    FileServices& Files() override;
+    SettingsServices& Settings() override;
+    ClipboardServices& Clipboard() override;
+    ProcessServices& Processes() override;
 
     struct WriteFault {
         uint64_t remaining;
@@ -222,6 +185,13 @@ public:
     };
 
 private:
+    friend class HeadlessWindows;
+    friend class HeadlessDialogs;
+    friend class HeadlessFiles;
+    friend class HeadlessSettings;
+    friend class HeadlessClipboard;
+    friend class HeadlessProcesses;
+
     enum class Kind { MessageBox, Dialog, FileDialog };
     struct Expectation {
         Kind kind = Kind::MessageBox;
@@ -286,6 +256,13 @@ private:
     std::map<std::string, FileError> refusals_;
     std::vector<std::string> freeQueries_;
     std::map<std::string, std::optional<uint64_t>> freeOverrides_;
+
+    std::unique_ptr<WindowServices> windowRole_;
+    std::unique_ptr<DialogServices> dialogRole_;
+    std::unique_ptr<FileServices> fileRole_;
+    std::unique_ptr<SettingsServices> settingsRole_;
+    std::unique_ptr<ClipboardServices> clipboardRole_;
+    std::unique_ptr<ProcessServices> processRole_;
 };
 
 }  // namespace cellarium

@@ -76,11 +76,11 @@ TEST_F(HeadlessTest, InjectedWriteFaultWritesWhatFitsThenFails) {
 
 TEST_F(HeadlessTest, FreeSpaceComesFromTheFileSystemUnlessOverridden) {
     uint64_t bytes = 0;
-    EXPECT_TRUE(platform.GetFreeSpace(dir.string(), bytes));
+    EXPECT_TRUE(platform.Files().GetFreeSpace(dir.string(), bytes));
     EXPECT_GT(bytes, 0u);
-    EXPECT_FALSE(platform.GetFreeSpace(Path("no/such/folder"), bytes));
+    EXPECT_FALSE(platform.Files().GetFreeSpace(Path("no/such/folder"), bytes));
     platform.SetFreeSpace("X", std::nullopt);
-    EXPECT_FALSE(platform.GetFreeSpace("X", bytes));
+    EXPECT_FALSE(platform.Files().GetFreeSpace("X", bytes));
     EXPECT_EQ(platform.FreeSpaceQueries(),
               (std::vector<std::string>{dir.string(), Path("no/such/folder"), "X"}));
 }
@@ -136,12 +136,10 @@ TEST_F(HeadlessTest, StretchedImageLandsOnTheExpectedPixels) {
 }
 
 TEST_F(HeadlessTest, LoadAndSaveFailureTextsNameTheFileAndTheCause) {
-    EXPECT_EQ(
-        SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, kPromptFailedToOpen),
-        "/a/b.lif was not found.");
-    EXPECT_EQ(
-        SaveLoadFailureText("/a/b.lif", FileError::Generic, false, kPromptFailedToOpen),
-        "Failed to open document /a/b.lif.");
+    EXPECT_EQ(SaveLoadFailureText("/a/b.lif", FileError::FileNotFound, false, kPromptFailedToOpen),
+              "/a/b.lif was not found.");
+    EXPECT_EQ(SaveLoadFailureText("/a/b.lif", FileError::Generic, false, kPromptFailedToOpen),
+              "Failed to open document /a/b.lif.");
     EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::Generic, true, kPromptInvalidFileName),
               "Invalid file name: b.lif.");
     EXPECT_EQ(SaveLoadFailureText("b.lif", FileError::DiskFull, true, kPromptFailedToSave),

@@ -1,0 +1,31 @@
+// The clipboard of the scripted back end: blocks by format that a test fills.
+#include "platform/headless/headless_roles.h"
+
+namespace cellarium {
+
+bool HeadlessClipboard::OpenClipboard() {
+    if (p_.clipboardBusy_ || p_.clipboardOpen_) return false;
+    p_.clipboardOpen_ = true;
+    return true;
+}
+
+void HeadlessClipboard::CloseClipboard() {
+    p_.clipboardOpen_ = false;
+}
+
+std::optional<std::vector<uint8_t>> HeadlessClipboard::GetClipboardData(unsigned format) {
+    if (!p_.clipboardOpen_) return std::nullopt;
+    auto it = p_.clipboard_.find(format);
+    if (it == p_.clipboard_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<uint8_t> HeadlessClipboard::ConvertToAnsi(const std::u16string& text) {
+    // The headless code page is Latin-1.
+    std::vector<uint8_t> out;
+    out.reserve(text.size());
+    for (char16_t c : text) out.push_back(c <= 0xFF ? uint8_t(c) : uint8_t('?'));
+    return out;
+}
+
+}  // namespace cellarium

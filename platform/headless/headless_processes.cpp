@@ -1,0 +1,22 @@
+// Processes and the shell of the scripted back end: logged, never started.
+#include "platform/headless/headless_roles.h"
+
+namespace cellarium {
+
+bool HeadlessProcesses::StartProcess(const std::string& program, const std::string& commandLine) {
+    p_.processes_.push_back(program + " " + commandLine);
+    p_.transcript_.push_back("process " + program + " " + commandLine);
+    return true;
+}
+
+void HeadlessProcesses::EndProgram() {
+    if (!p_.quit_) p_.transcript_.push_back("end program");
+    p_.quit_ = true;
+    p_.timers_.clear();
+}
+
+void HeadlessProcesses::ShellFullScreen(CWnd&, unsigned) {
+    ++p_.shellCalls_;
+}
+
+}  // namespace cellarium

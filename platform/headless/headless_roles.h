@@ -1,0 +1,101 @@
+// The roles of the scripted back end. Each is a thin object over the one
+// HeadlessPlatform, whose state (script, clock, windows, files) they share;
+// each is implemented in a file of its own.
+#pragma once
+
+#include "platform/headless/headless_platform.h"
+
+namespace cellarium {
+
+class HeadlessWindows final : public WindowServices {
+public:
+    explicit HeadlessWindows(HeadlessPlatform& p) : p_(p) {}
+    void WindowCreated(CWnd& wnd) override;
+    void WindowDestroyed(CWnd& wnd) override;
+    TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) override;
+    bool KillTimer(CWnd& wnd, TimerHandle handle) override;
+    void Invalidate(CWnd& wnd, const CRect* rect, bool erase) override;
+    void UpdateWindow(CWnd& wnd) override;
+    CRect GetClientRect(const CWnd& wnd) override;
+    void ScrollStateChanged(CWnd& view) override;
+    uint32_t NearestColour(uint32_t rgb) override;
+    void SetWaitCursor(bool on) override;
+    void FrameCreated(CFrameWnd& frame) override;
+    void FrameDestroyed(CFrameWnd& frame) override;
+    void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void CommandStatesChanged(CFrameWnd& frame) override;
+    void ShowFileList(CFrameWnd& frame, const std::string& filter,
+                      const std::string& folder) override;
+    void CloseFileList(CFrameWnd& frame) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessDialogs final : public DialogServices {
+public:
+    explicit HeadlessDialogs(HeadlessPlatform& p) : p_(p) {}
+    void ControlChanged(ControlHost& host, int id) override;
+    void SetFocusControl(ControlHost& host, int id) override;
+    void RunModalDialog(CDialog& dialog) override;
+    void DialogBarCreated(CDialogBar& bar) override;
+    void DialogBarDestroyed(CDialogBar& bar) override;
+    int MessageBox(const MessageBoxRequest& request) override;
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessFiles final : public FileServices {
+public:
+    explicit HeadlessFiles(HeadlessPlatform& p) : p_(p) {}
+    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                           FileError& cause) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
+    bool IsDeviceOrPipe(const std::string& path) override;
+    std::string FinalPath(const std::string& path) override;
+    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessSettings final : public SettingsServices {
+public:
+    explicit HeadlessSettings(HeadlessPlatform& p) : p_(p) {}
+    std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                      const std::string& application, const std::string& section,
+                                      const std::string& key) override;
+    bool WriteProfileInt(const std::string& registryKey, const std::string& application,
+                         const std::string& section, const std::string& key, int value) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessClipboard final : public ClipboardServices {
+public:
+    explicit HeadlessClipboard(HeadlessPlatform& p) : p_(p) {}
+    bool OpenClipboard() override;
+    void CloseClipboard() override;
+    std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) override;
+    std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessProcesses final : public ProcessServices {
+public:
+    explicit HeadlessProcesses(HeadlessPlatform& p) : p_(p) {}
+    bool StartProcess(const std::string& program, const std::string& commandLine) override;
+    void EndProgram() override;
+    void ShellFullScreen(CWnd& wnd, unsigned flags) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+}  // namespace cellarium

@@ -1,0 +1,97 @@
+// Windows, timers and paints of the scripted back end: a list of windows with
+// their invalid state, and timers on the virtual clock.
+#include <algorithm>
+
+#include "framework/view.h"
+#include "platform/headless/headless_roles.h"
+
+namespace cellarium {
+
+void HeadlessWindows::WindowCreated(CWnd& wnd) {
+    if (p_.FindWindow(wnd) == nullptr) p_.windows_.push_back(HeadlessPlatform::Window{&wnd, false});
+}
+
+void HeadlessWindows::WindowDestroyed(CWnd& wnd) {
+    p_.windows_.erase(
+        std::remove_if(p_.windows_.begin(), p_.windows_.end(),
+                       [&](const HeadlessPlatform::Window& w) { return w.wnd == &wnd; }),
+        p_.windows_.end());
+    p_.timers_.erase(
+        std::remove_if(p_.timers_.begin(), p_.timers_.end(),
+                       [&](const HeadlessPlatform::Timer& t) { return t.wnd == &wnd; }),
+        p_.timers_.end());
+}
+
+TimerHandle HeadlessWindows::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
+    if (id == 0 || p_.refuseTimers_) return 0;
+    for (HeadlessPlatform::Timer& t : p_.timers_)
+        if (t.wnd == &wnd && t.id == id) {
+            t.interval = ms;
+            t.due = p_.now_ + std::max(ms, 1u);
+            t.order = ++p_.timerOrder_;
+            return id;
+        }
+    p_.timers_.push_back(
+        HeadlessPlatform::Timer{&wnd, id, ms, p_.now_ + std::max(ms, 1u), ++p_.timerOrder_});
+    return id;
+}
+
+bool HeadlessWindows::KillTimer(CWnd& wnd, TimerHandle handle) {
+    auto it =
+        std::find_if(p_.timers_.begin(), p_.timers_.end(), [&](const HeadlessPlatform::Timer& t) {
+            return t.wnd == &wnd && TimerHandle(t.id) == handle;
+        });
+    if (it == p_.timers_.end()) return false;
+    p_.timers_.erase(it);
+    return true;
+}
+
+void HeadlessWindows::Invalidate(CWnd& wnd, const CRect*, bool erase) {
+    if (HeadlessPlatform::Window* w = p_.FindWindow(wnd)) {
+        w->invalid = true;
+        w->erase = w->erase || erase;
+    }
+}
+
+void HeadlessWindows::UpdateWindow(CWnd& wnd) {
+    HeadlessPlatform::Window* w = p_.FindWindow(wnd);
+    if (w != nullptr && w->invalid && p_.painting_) p_.Paint(*w);
+}
+
+CRect HeadlessWindows::GetClientRect(const CWnd&) {
+    return CRect{0, 0, p_.clientWidth_, p_.clientHeight_};
+}
+
+void HeadlessWindows::ScrollStateChanged(CWnd&) {}
+
+void HeadlessWindows::FrameCreated(CFrameWnd&) {}
+
+void HeadlessWindows::FrameDestroyed(CFrameWnd&) {}
+
+void HeadlessWindows::InstallCommandBar(CFrameWnd&, const CommandBarDesc&) {}
+
+void HeadlessWindows::CommandStatesChanged(CFrameWnd&) {
+    ++p_.commandStateRefreshes_;
+}
+
+void HeadlessWindows::ShowFileList(CFrameWnd&, const std::string& filter,
+                                   const std::string& folder) {
+    p_.fileListShown_ = true;
+    p_.transcript_.push_back("file list " + filter + " in " + folder);
+}
+
+void HeadlessWindows::CloseFileList(CFrameWnd&) {
+    if (p_.fileListShown_) p_.transcript_.push_back("file list closed");
+    p_.fileListShown_ = false;
+}
+
+void HeadlessWindows::SetWaitCursor(bool on) {
+    p_.waitCursor_ = on;
+    ++p_.waitCursorChanges_;
+}
+
+uint32_t HeadlessWindows::NearestColour(uint32_t rgb) {
+    return p_.nearest_ ? p_.nearest_(rgb) : rgb;
+}
+
+}  // namespace cellarium
