@@ -232,6 +232,23 @@ TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddl
     EXPECT_EQ(LivePixels(), 16);
 }
 
+TEST_F(Viewport, AReloadOntoASmallerBoardLeavesNothingOfTheOldImageInTheMargin) {
+    SetBoardSize(800, 800);
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    EditModeOn();
+    Tap(220, 134);
+    ASSERT_EQ(Board().At(500, 400), 1);
+    ASSERT_TRUE(LivePixel(220, 134));
+    // The board size changed in the settings meanwhile: the reload makes a
+    // 200 x 200 board, with a margin where that cell was drawn.
+    SetBoardSize(200, 200);
+    ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
+    ASSERT_EQ(Board().width, 200);
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{200, 200}));
+    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    ExpectPlainCopy();
+}
+
 // --- Drawing and scrolling --------------------------------------------------------------
 
 TEST_F(Viewport, AtZoomOneEachPixelShowsItsCellInThePaletteColourAndTheArrowsScrollByALine) {
