@@ -119,6 +119,41 @@ private:
 
 }  // namespace
 
+// --- The commands as the menu and the toolbar offer them --------------------------
+
+TEST_F(Viewport, TheCellsMenuTheEditItemAndTheToolbarsViewButtonsAreLive) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    const MenuTemplate* menu = app.Resources()->FindMenu(IDR_MAINFRAME);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->items.size(), 1u);
+    const MenuItem& tools = menu->items[0];
+    std::vector<std::string> cells;
+    bool editFound = false;
+    for (const MenuItem& item : tools.children) {
+        if (item.id == ID_TOOLS_EDIT) {
+            editFound = true;
+            EXPECT_EQ(item.caption, "Edit");
+            EXPECT_TRUE(Enabled(item.id));
+        }
+        if (item.caption != "Cells") continue;
+        for (const MenuItem& c : item.children) {
+            if (c.separator) continue;
+            cells.push_back(c.caption);
+            EXPECT_TRUE(Enabled(c.id)) << c.caption;
+        }
+    }
+    EXPECT_TRUE(editFound);
+    EXPECT_EQ(cells, (std::vector<std::string>{"Find First", "Find Next", "Fit to Screen", "Center",
+                                               "Rotate Left"}));
+    // Toolbar buttons 4 to 7, refreshed at idle time.
+    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_IN));
+    EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
+    EXPECT_TRUE(ToolbarEnabled(ID_CELLS_ROTATE_LEFT));
+    EXPECT_TRUE(ToolbarEnabled(ID_CELLS_FIT));
+    platform.Command(ID_ZOOM_IN);
+    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_OUT));
+}
+
 // --- Zoom ------------------------------------------------------------------------
 
 TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
