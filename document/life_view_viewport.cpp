@@ -307,6 +307,13 @@ void CLifeView::EditCellAt(CPoint point) {
         // The next step computes the whole interior.
         board.SetWholeBounds();
     }
+    // A step never writes the border: it reads one board and writes the
+    // other, so a border cell changed on the current board alone would come
+    // and go with every step. The scratch board takes the same edit there.
+    const bool onBorder =
+        cell.x == 0 || cell.y == 0 || cell.x == board.width - 1 || cell.y == board.height - 1;
+    if (CellBoard* scratch = doc->ScratchBoard(); onBorder && scratch != nullptr)
+        scratch->At(cell.x, cell.y) = value;
     const int z = int(m_nZoom);
     const CRect around{point.x - 2 * z, point.y - 2 * z, point.x + 4 * z, point.y + 4 * z};
     InvalidateRect(&around, true);

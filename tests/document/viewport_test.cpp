@@ -691,6 +691,27 @@ TEST_F(Viewport, DraggingTheStylusDrawsOrErasesEachCellItCrossesOnce) {
     for (int x = 20; x <= 24; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
 }
 
+TEST_F(Viewport, ACellDrawnOnTheBorderStaysThroughTheSteps) {
+    // The step computes the interior only; a border cell keeps its state
+    // from one generation to the next, drawn or erased.
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EditModeOn();
+    Tap(0, 50);
+    Tap(199, 0);
+    for (int i = 1; i <= 3; ++i) {
+        platform.Command(ID_TOOLS_STEP);
+        EXPECT_EQ(Board().At(0, 50), 1) << "step " << i;
+        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+    }
+    TickErase(true);
+    Tap(0, 50);
+    for (int i = 1; i <= 3; ++i) {
+        platform.Command(ID_TOOLS_STEP);
+        EXPECT_EQ(Board().At(0, 50), 0) << "step " << i;
+        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+    }
+}
+
 TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
     // The 200 x 200 board leaves a margin right of and below it in the 240 x
     // 268 client area.
