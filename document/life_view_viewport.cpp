@@ -132,8 +132,8 @@ CPoint CLifeView::ClientToCell(CPoint point) const {
     const long long z = m_nZoom;
     const CPoint s = GetScrollPosition();
     auto floorDiv = [](long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-    const long long column = floorDiv((long long)s.x + point.x - z / 2, z);
-    const long long row = floorDiv((long long)s.y + point.y - z / 2, z);
+    const long long column = floorDiv(int64_t(s.x) + point.x - z / 2, z);
+    const long long row = floorDiv(int64_t(s.y) + point.y - z / 2, z);
     // Clamped to int: far-off points stay far off the board.
     auto narrow = [](long long v) {
         return int(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
@@ -163,9 +163,9 @@ void CLifeView::OnZoomIn() {
     if (m_nZoom < kMaxZoom) {
         RememberCenter();
         m_nZoom *= 2;
-        // The background is erased too: where the board at the new zoom no
-        // longer covers the client area, the margin must not keep pixels of
-        // the old image. The erase paints only that margin.
+        // The background is erased too: where the board at one zoom leaves
+        // part of the client area uncovered, the margin must not keep pixels
+        // of the image at the other. The erase paints only that margin.
         Invalidate(true);
         UpdateStatusLine();
     }
@@ -202,7 +202,7 @@ void CLifeView::OnFitToScreen() {
     // The largest zoom z with z * (right - left) < w and z * (bottom - top) <
     // h, 1 when even zoom 2 fails. The test takes right - left, not the width
     // in cells. An empty board (an inverted box) stays at zoom 1.
-    const long long dx = (long long)box.right - box.left, dy = (long long)box.bottom - box.top;
+    const long long dx = int64_t(box.right) - box.left, dy = int64_t(box.bottom) - box.top;
     m_nZoom = kMinZoom;
     if (dx >= 0 && dy >= 0)
         while (m_nZoom < kMaxZoom && 2 * m_nZoom * dx < w && 2 * m_nZoom * dy < h) m_nZoom *= 2;
@@ -228,8 +228,8 @@ void CLifeView::OnFindNext() {
     // from the cursor as it stands, so a cursor left by a larger board (or
     // with a column past this board's width) still scans only this board's
     // cells.
-    const long long count = (long long)board.width * board.height;
-    const long long start = (long long)m_ptFind.y * board.width + m_ptFind.x + 1;
+    const long long count = int64_t(board.width) * board.height;
+    const long long start = int64_t(m_ptFind.y) * board.width + m_ptFind.x + 1;
     if (start >= 0 && start < count) {
         const uint8_t* first = board.cells + start;
         const uint8_t* const end = board.cells + count;
