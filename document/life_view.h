@@ -1,7 +1,9 @@
 // The view of the open pattern. One class, its concerns kept in separate
-// files: life_view.cpp (construction, commands, drawing and the board
-// commands), life_view_simulation.cpp (run, step, pause, reload, status line,
-// idle kicks), life_view_statistics.cpp (statistics recording),
+// files: life_view.cpp (construction, the command map, Edit Description and
+// Exit Completely), life_view_viewport.cpp (drawing, scrolling, zoom, Fit to
+// Screen, Find, Rotate Left and Center, stylus editing and the arrow keys),
+// life_view_simulation.cpp (run, step, pause, reload, status line, idle
+// kicks), life_view_statistics.cpp (statistics recording),
 // life_view_palette.cpp (the colour commands and the background erase) and
 // life_view_image.cpp (Save As Image).
 #pragma once
@@ -32,17 +34,42 @@ public:
     CLifeDoc* GetDocument() const;
     bool OnCmdMsg(const CmdMsg& msg) override;
 
-    // --- Drawing and the board commands -----------------------------------
+    // --- Viewport and editing ----------------------------------------------
     void OnInitialUpdate() override;
+    // One copy of the visible block of the board: plain at zoom 1, stretched
+    // by the zoom otherwise.
     void OnDraw(CDC* pDC) override;
+    // Every scroll, from the bars or the arrow keys; a view that moved is
+    // repainted at once.
     bool OnScrollBy(CSize sizeScroll, bool doScroll = true) override;
-    // The board cell under a client-area point (it may lie outside the board).
+    // The board cell under a client-area point. Half a cell is taken off
+    // before dividing, so a point in the left half of a cell gives the cell on
+    // its left. The cell may lie outside the board (negative, or past the
+    // last column or row); see IsOnBoard.
     CPoint ClientToCell(CPoint point) const;
+    // Whether a cell is one of the current board's.
+    bool IsOnBoard(CPoint cell) const;
     // Remembers the cell at the middle of the client area as the centre the
     // next layout returns to, and marks the layout pending.
     void RememberCenter();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnFitToScreen();
+    void OnFindFirst();
+    void OnFindNext();
     void OnCenter();
     void OnRotateLeft();
+    void OnEditMode();
+    void OnUpdateEditMode(CCmdUI* pCmdUI);
+    // The stylus at a client point in edit mode: draws the cell under it (or
+    // erases it while the status strip's Erase box is ticked). A point with
+    // no board cell under it is ignored.
+    void EditCellAt(CPoint point);
+    void OnLButtonDown(unsigned flags, CPoint point) override;
+    void OnMouseMove(unsigned flags, CPoint point) override;
+    // The arrow keys scroll by a line.
+    void OnKeyDown(unsigned key, unsigned repeat, unsigned flags) override;
+
     void OnEditDescription();
     void OnExitCompletely();
 
@@ -72,12 +99,16 @@ public:
     int32_t m_nDeaths = 0;
 
     // --- Viewport -------------------------------------------------------------
-    uint32_t m_nZoom = 1;
+    uint32_t m_nZoom = 1;  // screen pixels per cell: 1, 2, 4, 8, 16 or 32
+    // The cell whose top-left corner the next layout brings to the middle of
+    // the client area, when m_bRecenter is set (else the layout goes to the
+    // middle of the board).
     CPoint m_ptCenter{};
     bool m_bRecenter = false;
+    // The next draw sets the scroll extent for the zoom and scrolls.
     bool m_bLayoutPending = true;
     bool m_bEditMode = false;
-    CPoint m_ptFind{};
+    CPoint m_ptFind{};  // the cell Find examined last
 
     // --- Colour commands and image export ------------------------------------
     // Makes the block the current palette (both boards re-made with it) and
@@ -111,6 +142,8 @@ public:
     CFile m_fileStats;
 
 private:
+    // The viewport's part of the command map.
+    bool OnViewportCmdMsg(const CmdMsg& msg);
     // The colour and image commands' part of the command map.
     bool OnColourCmdMsg(const CmdMsg& msg);
     // Sets the scroll extent for the zoom and scrolls to the remembered centre
@@ -125,6 +158,7 @@ private:
 
 // The texts the view shows.
 extern const char* const kStagnationMessage;
+extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);

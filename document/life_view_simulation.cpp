@@ -75,7 +75,11 @@ void CLifeView::OnReload() {
     m_nGeneration = 0;
     if (CLifeDoc* doc = GetDocument()) doc->Reload();
     m_bLayoutPending = true;
-    Invalidate(false);
+    // With the background: a reload may bring a board of another size (the
+    // size settings are read again), and the margin around a smaller one
+    // must not keep pixels of the old image. The erase paints only that
+    // margin.
+    Invalidate(true);
     UpdateStatusLine();
     KickIdle();
 }

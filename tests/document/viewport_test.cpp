@@ -1,0 +1,787 @@
+// The viewport as the user meets it: Zoom In and Zoom Out with their limits and
+// the status line, what lands on the screen's pixels at zoom 1 and 8 and after
+// scrolling, Fit to Screen, Find First and Find Next, Rotate Left and Center
+// bringing the view back to the middle, edit mode with taps and drags of the
+// stylus (the Erase box, taps outside the board) and the arrow keys.
+//
+// The client area is the headless back end's 240 x 268 pixels throughout.
+#include <algorithm>
+#include <climits>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "life_session.h"
+
+using namespace cellarium;
+
+namespace {
+
+class Viewport : public LifeSession {
+protected:
+    // Opens a board of w x h with a single live cell (value 1) at each of the
+    // given cells, as a Life 1.05 file with one "#P" block per cell.
+    CLifeDoc* OpenCells(int w, int h, std::initializer_list<CPoint> cells) {
+        SetBoardSize(w, h);
+        std::string text = "#Life 1.05\r\n";
+        for (CPoint c : cells)
+            text += "#P " + std::to_string(c.x - w / 2) + " " + std::to_string(c.y - h / 2) +
+                    "\r\n*\r\n";
+        CLifeDoc* doc = OpenText("cells" + std::to_string(++opened_) + ".lif", text);
+        if (doc == nullptr) {
+            ADD_FAILURE() << "the pattern was not opened";
+            return nullptr;
+        }
+        EXPECT_EQ(Board().width, w);
+        for (CPoint c : cells) EXPECT_EQ(Board().At(c.x, c.y), 1) << c.x << "," << c.y;
+        EXPECT_EQ(Board().liveCount, int(cells.size()));
+        return doc;
+    }
+    // An empty board of w x h (the New command).
+    void NewBoard(int w, int h) {
+        SetBoardSize(w, h);
+        app.OnFileNew();
+        platform.Pump();
+    }
+
+    bool Enabled(unsigned id) { return Frame()->QueryCommandState(id).m_bEnabled; }
+    bool Checked(unsigned id) { return Frame()->QueryCommandState(id).m_nCheck != 0; }
+    bool ToolbarEnabled(unsigned id) {
+        for (const auto& b : Frame()->ToolbarStates())
+            if (b.id == id) return b.enabled;
+        ADD_FAILURE() << "no toolbar button " << id;
+        return false;
+    }
+    CDialogBar& Strip() const { return *platform.Bar(IDD_STATUS_STRIP); }
+    std::string ZoomPart() const {
+        const std::string s = Status();
+        return s.substr(s.rfind(' ') + 1);
+    }
+
+    static uint32_t Colour(int value) {
+        return CurrentPalette()->entries[std::size_t(value)].Rgb();
+    }
+    uint32_t Pixel(int x, int y) const { return platform.Surface().Pixel(x, y); }
+    bool LivePixel(int x, int y) const { return Pixel(x, y) == Colour(1); }
+    int LivePixels() const {
+        int n = 0;
+        for (int y = 0; y < platform.Surface().Height(); ++y)
+            for (int x = 0; x < platform.Surface().Width(); ++x) n += LivePixel(x, y) ? 1 : 0;
+        return n;
+    }
+    // At zoom 1 the client pixel (x, y) shows cell (sx + x, sy + y), and the
+    // background colour beyond the board.
+    void ExpectPlainCopy() const {
+        const CPoint s = View()->GetScrollPosition();
+        for (int y = 0; y < platform.Surface().Height(); ++y)
+            for (int x = 0; x < platform.Surface().Width(); ++x) {
+                const int cx = s.x + x, cy = s.y + y;
+                const int value =
+                    cx < Board().width && cy < Board().height ? Board().At(cx, cy) : 0;
+                ASSERT_EQ(Pixel(x, y), Colour(value)) << "pixel " << x << "," << y;
+            }
+    }
+
+    CPoint Scroll() const { return View()->GetScrollPosition(); }
+    // Drags a scroll bar's thumb to a position.
+    void ScrollTo(int x, int y) {
+        View()->OnHScroll(SB_THUMBTRACK, unsigned(x));
+        View()->OnVScroll(SB_THUMBTRACK, unsigned(y));
+        platform.Pump();
+        ASSERT_EQ(Scroll(), (CPoint{x, y}));
+    }
+    void Key(unsigned key) { platform.KeyDown(*View(), key); }
+    void Tap(int x, int y) { platform.LButtonDown(*View(), CPoint{x, y}); }
+    void Drag(int x, int y, unsigned flags = MK_LBUTTON) {
+        platform.MouseMove(*View(), flags, CPoint{x, y});
+    }
+    void EditModeOn() {
+        ASSERT_TRUE(platform.Command(ID_TOOLS_EDIT));
+        ASSERT_TRUE(View()->m_bEditMode);
+    }
+    void TickErase(bool on) {
+        if ((Strip().IsDlgButtonChecked(IDC_ERASE) != 0) != on) Strip().UserClicks(IDC_ERASE);
+        ASSERT_EQ(Strip().IsDlgButtonChecked(IDC_ERASE) != 0, on);
+    }
+
+    std::vector<uint8_t> Cells() const {
+        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+    }
+    int CountLive() const {
+        int n = 0;
+        for (uint8_t v : Cells()) n += v != 0 ? 1 : 0;
+        return n;
+    }
+
+private:
+    int opened_ = 0;
+};
+
+}  // namespace
+
+// --- The commands as the menu and the toolbar offer them --------------------------
+
+TEST_F(Viewport, TheCellsMenuTheEditItemAndTheToolbarsViewButtonsAreLive) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    const MenuTemplate* menu = app.Resources()->FindMenu(IDR_MAINFRAME);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->items.size(), 1u);
+    const MenuItem& tools = menu->items[0];
+    std::vector<std::string> cells;
+    bool editFound = false;
+    for (const MenuItem& item : tools.children) {
+        if (item.id == ID_TOOLS_EDIT) {
+            editFound = true;
+            EXPECT_EQ(item.caption, "Edit");
+            EXPECT_TRUE(Enabled(item.id));
+        }
+        if (item.caption != "Cells") continue;
+        for (const MenuItem& c : item.children) {
+            if (c.separator) continue;
+            cells.push_back(c.caption);
+            EXPECT_TRUE(Enabled(c.id)) << c.caption;
+        }
+    }
+    EXPECT_TRUE(editFound);
+    EXPECT_EQ(cells, (std::vector<std::string>{"Find First", "Find Next", "Fit to Screen", "Center",
+                                               "Rotate Left"}));
+    // Toolbar buttons 4 to 7, refreshed at idle time.
+    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_IN));
+    EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
+    EXPECT_TRUE(ToolbarEnabled(ID_CELLS_ROTATE_LEFT));
+    EXPECT_TRUE(ToolbarEnabled(ID_CELLS_FIT));
+    platform.Command(ID_ZOOM_IN);
+    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_OUT));
+}
+
+// --- Zoom ------------------------------------------------------------------------
+
+TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    EXPECT_EQ(Status(), "G:00000 C:00005 B:00000 D:00000 Z:x1");
+    EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
+    EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
+    EXPECT_FALSE(platform.Command(ID_ZOOM_OUT));
+    EXPECT_EQ(View()->m_nZoom, 1u);
+
+    for (unsigned z : {2u, 4u, 8u, 16u, 32u}) {
+        EXPECT_TRUE(Enabled(ID_ZOOM_IN));
+        ASSERT_TRUE(platform.Command(ID_ZOOM_IN));
+        EXPECT_EQ(View()->m_nZoom, z);
+        EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(z));
+        EXPECT_TRUE(Enabled(ID_ZOOM_OUT));
+    }
+    EXPECT_EQ(Status(), "G:00000 C:00005 B:00000 D:00000 Z:x32");
+    EXPECT_FALSE(Enabled(ID_ZOOM_IN));
+    EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_IN));
+    EXPECT_FALSE(platform.Command(ID_ZOOM_IN));
+
+    // Reached all the same (a stale toolbar), Zoom In at 32 changes nothing
+    // but gives idle processing ten more calls.
+    app.m_nIdleCountdown = 0;
+    View()->OnZoomIn();
+    EXPECT_EQ(View()->m_nZoom, 32u);
+    EXPECT_EQ(ZoomPart(), "Z:x32");
+    EXPECT_EQ(IdleCountdown(), 10);
+
+    for (unsigned z : {16u, 8u, 4u, 2u, 1u}) {
+        ASSERT_TRUE(platform.Command(ID_ZOOM_OUT));
+        EXPECT_EQ(View()->m_nZoom, z);
+        EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(z));
+    }
+    EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
+    app.m_nIdleCountdown = 0;
+    View()->OnZoomOut();
+    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(IdleCountdown(), 10);
+    // The zoom commands leave the board alone.
+    EXPECT_EQ(Board().liveCount, 5);
+    EXPECT_EQ(Board().At(100, 99), 1);
+}
+
+TEST_F(Viewport, ZoomKeepsTheCellAtTheMiddleOfTheViewThere) {
+    ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
+    // A freshly opened 800 x 800 board shows its middle.
+    EXPECT_EQ(Scroll(), (CPoint{400 - 120, 400 - 134}));
+    EXPECT_TRUE(LivePixel(120, 134));
+    EXPECT_EQ(LivePixels(), 1);
+
+    // Zoom 2: cell (400, 400), at the middle pixel, has its top-left corner
+    // at the middle of the client area.
+    platform.Command(ID_ZOOM_IN);
+    EXPECT_EQ(Scroll(), (CPoint{800 - 120, 800 - 134}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{1600, 1600}));
+    for (CPoint p : {CPoint{120, 134}, CPoint{121, 134}, CPoint{120, 135}, CPoint{121, 135}})
+        EXPECT_TRUE(LivePixel(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(LivePixels(), 4);
+
+    // Zoom 4: the middle pixel (120, 134) is the top-left pixel of cell
+    // (400, 400); taking half a cell off gives cell (399, 399), whose corner
+    // comes to the middle: the view is scrolled to (4 * 399 - 120, 4 * 399 -
+    // 134). The block drawn starts at the whole cell (369, 365) (the half
+    // cell of 1462 / 4 is not shown), so cell (400, 400) covers pixels 124 to
+    // 127 across and 140 to 143 down.
+    platform.Command(ID_ZOOM_IN);
+    EXPECT_EQ(Scroll(), (CPoint{1476, 1462}));
+    EXPECT_TRUE(LivePixel(124, 140));
+    EXPECT_TRUE(LivePixel(127, 143));
+    EXPECT_FALSE(LivePixel(123, 140));
+    EXPECT_FALSE(LivePixel(128, 140));
+    EXPECT_FALSE(LivePixel(124, 139));
+    EXPECT_FALSE(LivePixel(124, 144));
+    EXPECT_EQ(LivePixels(), 16);
+
+    // Back to zoom 2 around cell ((1476 + 120 - 2) / 4, (1462 + 134 - 2) / 4).
+    platform.Command(ID_ZOOM_OUT);
+    EXPECT_EQ(Scroll(), (CPoint{2 * 398 - 120, 2 * 398 - 134}));
+    EXPECT_EQ(LivePixels(), 4);
+}
+
+TEST_F(Viewport, ZoomingOutLeavesNothingOfTheLargerImageInTheMargin) {
+    ASSERT_NE(OpenCells(200, 200, {{170, 100}}), nullptr);
+    platform.Command(ID_ZOOM_IN);
+    // At zoom 2, scrolled to (120, 132), the block drawn starts at cell
+    // (60, 66): cell (170, 100) covers pixels 220..221 across, 68..69 down.
+    EXPECT_EQ(Scroll(), (CPoint{120, 132}));
+    EXPECT_TRUE(LivePixel(220, 68));
+    platform.Command(ID_ZOOM_OUT);
+    // At zoom 1 the 200 x 200 board leaves a margin where that was.
+    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    ExpectPlainCopy();
+}
+
+TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddle) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.Command(ID_ZOOM_IN);
+    platform.Command(ID_ZOOM_IN);
+    ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
+    EXPECT_EQ(View()->m_nZoom, 4u);
+    EXPECT_EQ(ZoomPart(), "Z:x4");
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{3200, 3200}));
+    EXPECT_EQ(Scroll(), (CPoint{1600 - 120, 1600 - 134}));
+    // The block drawn starts at cell (370, 366): the cell covers pixels 120
+    // to 123 across and 136 to 139 down.
+    EXPECT_TRUE(LivePixel(120, 136));
+    EXPECT_TRUE(LivePixel(123, 139));
+    EXPECT_FALSE(LivePixel(120, 135));
+    EXPECT_EQ(LivePixels(), 16);
+}
+
+TEST_F(Viewport, AReloadOntoASmallerBoardLeavesNothingOfTheOldImageInTheMargin) {
+    SetBoardSize(800, 800);
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    EditModeOn();
+    Tap(220, 134);
+    ASSERT_EQ(Board().At(500, 400), 1);
+    ASSERT_TRUE(LivePixel(220, 134));
+    // The board size changed in the settings meanwhile: the reload makes a
+    // 200 x 200 board, with a margin where that cell was drawn.
+    SetBoardSize(200, 200);
+    ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
+    ASSERT_EQ(Board().width, 200);
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{200, 200}));
+    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    ExpectPlainCopy();
+}
+
+// --- Drawing and scrolling --------------------------------------------------------------
+
+TEST_F(Viewport, AtZoomOneEachPixelShowsItsCellInThePaletteColourAndTheArrowsScrollByALine) {
+    SetBoardSize(800, 800);
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    // Cells of several values, each drawn in its own palette entry.
+    for (int i = 0; i < 6; ++i) platform.Command(ID_TOOLS_STEP);
+    ASSERT_EQ(Scroll(), (CPoint{280, 266}));
+    ExpectPlainCopy();
+
+    // A page is a tenth of the extent and a line a tenth of a page: 8 pixels.
+    Key(VK_RIGHT);
+    EXPECT_EQ(Scroll(), (CPoint{288, 266}));
+    ExpectPlainCopy();
+    Key(VK_DOWN);
+    EXPECT_EQ(Scroll(), (CPoint{288, 274}));
+    ExpectPlainCopy();
+    Key(VK_LEFT);
+    Key(VK_LEFT);
+    EXPECT_EQ(Scroll(), (CPoint{272, 274}));
+    Key(VK_UP);
+    EXPECT_EQ(Scroll(), (CPoint{272, 266}));
+    ExpectPlainCopy();
+    // Other keys do not scroll.
+    Key('A');
+    Key(0x21);  // page up
+    EXPECT_EQ(Scroll(), (CPoint{272, 266}));
+
+    // The arrows stop at the ends of the scrollable range, (0, 0) to
+    // (800 - 240, 800 - 268).
+    ScrollTo(4, 528);
+    Key(VK_LEFT);
+    EXPECT_EQ(Scroll(), (CPoint{0, 528}));
+    Key(VK_LEFT);
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    EXPECT_EQ(Scroll(), (CPoint{0, 532}));
+    ExpectPlainCopy();
+    ScrollTo(556, 4);
+    Key(VK_RIGHT);
+    Key(VK_RIGHT);
+    Key(VK_UP);
+    EXPECT_EQ(Scroll(), (CPoint{560, 0}));
+    ExpectPlainCopy();
+}
+
+TEST_F(Viewport, AScrollIsDrawnBeforeTheNextInput) {
+    SetBoardSize(800, 800);
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    const int paints = platform.PaintCount();
+    View()->OnKeyDown(VK_RIGHT, 1, 0);  // no pump afterwards
+    EXPECT_EQ(platform.PaintCount(), paints + 1);
+    ExpectPlainCopy();
+    // A key that does not scroll draws nothing.
+    View()->OnKeyDown('A', 1, 0);
+    EXPECT_EQ(platform.PaintCount(), paints + 1);
+}
+
+TEST_F(Viewport, AtZoomEightEachCellCoversItsBlockOfPixelsAlsoAfterScrolling) {
+    // Fit to Screen on two cells twenty columns apart gives zoom 8 around
+    // cell (100, 100): scrolled to (680, 666), the block drawn starts at cell
+    // (85, 83) and holds 30 x 33 cells. 240 / 30 is 8 pixels a column; 268 /
+    // 33 makes rows of 8 or 9 pixels (row k from pixel ceil(k * 268 / 33)).
+    ASSERT_NE(OpenCells(200, 200, {{90, 95}, {110, 105}}), nullptr);
+    platform.Command(ID_CELLS_FIT);
+    ASSERT_EQ(View()->m_nZoom, 8u);
+    ASSERT_EQ(Scroll(), (CPoint{680, 666}));
+    // Cell (90, 95): column 5, row 12 of the block: pixels 40..47, 98..105.
+    EXPECT_TRUE(LivePixel(40, 98));
+    EXPECT_TRUE(LivePixel(47, 105));
+    EXPECT_FALSE(LivePixel(39, 98));
+    EXPECT_FALSE(LivePixel(48, 98));
+    EXPECT_FALSE(LivePixel(40, 97));
+    EXPECT_FALSE(LivePixel(40, 106));
+    // Cell (110, 105): column 25, row 22: pixels 200..207, 179..186.
+    EXPECT_TRUE(LivePixel(200, 179));
+    EXPECT_TRUE(LivePixel(207, 186));
+    EXPECT_FALSE(LivePixel(199, 179));
+    EXPECT_FALSE(LivePixel(208, 186));
+    EXPECT_FALSE(LivePixel(200, 178));
+    EXPECT_FALSE(LivePixel(207, 187));
+    EXPECT_EQ(LivePixels(), 2 * 64);
+    EXPECT_EQ(Pixel(0, 0), Colour(0));
+
+    // A line is 1600 / 100 = 16 pixels, two cells.
+    Key(VK_RIGHT);
+    EXPECT_EQ(Scroll(), (CPoint{696, 666}));
+    EXPECT_TRUE(LivePixel(24, 98));
+    EXPECT_TRUE(LivePixel(31, 105));
+    EXPECT_FALSE(LivePixel(32, 98));
+    EXPECT_FALSE(LivePixel(40, 98));
+    // 682 / 8 leaves the block starting at row 85: cell row 95 is row 10 of
+    // the block, pixels 82..89.
+    Key(VK_DOWN);
+    EXPECT_EQ(Scroll(), (CPoint{696, 682}));
+    EXPECT_TRUE(LivePixel(24, 82));
+    EXPECT_TRUE(LivePixel(31, 89));
+    EXPECT_FALSE(LivePixel(24, 81));
+    EXPECT_FALSE(LivePixel(24, 90));
+    EXPECT_EQ(LivePixels(), 2 * 64);
+}
+
+// --- Fit to Screen ------------------------------------------------------------------------
+
+TEST_F(Viewport, FitToScreenPicksTheLargestZoomThatKeepsTheBoxInsideTheClientArea) {
+    struct Case {
+        CPoint a, b;
+        unsigned zoom;
+    };
+    // right - left (not the width in cells) times the zoom must stay below
+    // 240, bottom - top times the zoom below 268.
+    const Case cases[] = {
+        {{10, 50}, {129, 50}, 2},  // 2 * 119 = 238
+        {{10, 50}, {130, 50}, 1},  // 2 * 120 = 240
+        {{50, 10}, {50, 143}, 2},  // 2 * 133 = 266
+        {{50, 10}, {50, 144}, 1},  // 2 * 134 = 268
+        {{60, 60}, {89, 60}, 8},   // 8 * 29 = 232
+        {{60, 60}, {90, 60}, 4},   // 8 * 30 = 240
+        {{60, 60}, {67, 60}, 32},  // 32 * 7 = 224
+        {{60, 60}, {68, 60}, 16},  // 32 * 8 = 256
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(OpenCells(200, 200, {c.a, c.b}), nullptr);
+        // From a zoom other than the answer, so the command has to set it.
+        if (c.zoom == 1) platform.Command(ID_ZOOM_IN);
+        ASSERT_TRUE(platform.Command(ID_CELLS_FIT));
+        EXPECT_EQ(View()->m_nZoom, c.zoom) << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
+        EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(c.zoom));
+        // Centred on the middle of the box, brought into the scroll range.
+        const int z = int(c.zoom);
+        const CSize max{200 * z - 240 > 0 ? 200 * z - 240 : 0,
+                        200 * z - 268 > 0 ? 200 * z - 268 : 0};
+        const int cx = z * ((c.a.x + c.b.x) / 2) - 120, cy = z * ((c.a.y + c.b.y) / 2) - 134;
+        EXPECT_EQ(Scroll(), (CPoint{std::clamp(cx, 0, max.cx), std::clamp(cy, 0, max.cy)}));
+    }
+}
+
+TEST_F(Viewport, FitToScreenOnOneCellOrAGliderZoomsToThirtyTwoAndOnAnEmptyBoardToOne) {
+    ASSERT_NE(OpenCells(200, 200, {{120, 77}}), nullptr);
+    app.m_nIdleCountdown = 0;
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIT));
+    EXPECT_EQ(View()->m_nZoom, 32u);
+    EXPECT_EQ(IdleCountdown(), 8);  // kicked to 10, then two idle calls
+    EXPECT_EQ(Scroll(), (CPoint{32 * 120 - 120, 32 * 77 - 134}));
+    EXPECT_EQ(Status(), "G:00000 C:00001 B:00000 D:00000 Z:x32");
+
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.Command(ID_ZOOM_OUT);
+    platform.Command(ID_CELLS_FIT);
+    EXPECT_EQ(View()->m_nZoom, 32u);
+    // The glider's box is (99, 99) to (101, 101).
+    EXPECT_EQ(Scroll(), (CPoint{32 * 100 - 120, 32 * 100 - 134}));
+
+    // An empty board: zoom 1 around ((W - 1) / 2, (H - 1) / 2), which is not
+    // quite where a freshly opened board starts.
+    NewBoard(800, 800);
+    platform.Command(ID_CELLS_FIT);
+    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(Scroll(), (CPoint{399 - 120, 399 - 134}));
+    EXPECT_EQ(ZoomPart(), "Z:x1");
+}
+
+TEST_F(Viewport, FitToScreenDoesNotLetCellsThatDiedInTheLastStepComeBack) {
+    // A block and a lone cell far from it, which dies in the first step. The
+    // scratch board still holds it; the next step must overwrite it.
+    ASSERT_NE(OpenCells(200, 200, {{50, 50}, {51, 50}, {50, 51}, {51, 51}, {150, 150}}), nullptr);
+    platform.Command(ID_TOOLS_STEP);
+    ASSERT_EQ(Board().At(150, 150), 0);
+    ASSERT_EQ(Board().liveCount, 4);
+    platform.Command(ID_CELLS_FIT);
+    EXPECT_EQ(View()->m_nZoom, 32u);  // the block alone
+    platform.ExpectMessageBox(IDOK, kStagnationMessage);
+    platform.Command(ID_TOOLS_STEP);
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+    EXPECT_EQ(Board().At(150, 150), 0);
+    EXPECT_EQ(CountLive(), 4);
+    EXPECT_EQ(Board().liveCount, 4);
+}
+
+// --- Find ------------------------------------------------------------------------------------
+
+TEST_F(Viewport, FindVisitsTheLiveCellsRowByRowThenSaysNoMoreFoundUntilFindFirst) {
+    ASSERT_NE(OpenCells(800, 800, {{300, 250}, {290, 260}, {500, 260}}), nullptr);
+    const std::string status = Status();
+    platform.ClearLog();
+
+    // Each cell found comes with its top-left corner to the middle of the
+    // client area, pixel (120, 134) at zoom 1.
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_FIRST));
+    EXPECT_EQ(Scroll(), (CPoint{300 - 120, 250 - 134}));
+    EXPECT_TRUE(LivePixel(120, 134));
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_NEXT));
+    EXPECT_EQ(Scroll(), (CPoint{290 - 120, 260 - 134}));
+    EXPECT_TRUE(LivePixel(120, 134));
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_NEXT));
+    EXPECT_EQ(Scroll(), (CPoint{500 - 120, 260 - 134}));
+    EXPECT_TRUE(platform.MessageTexts().empty());
+
+    // The end: the message, and the view stays.
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_NEXT));
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
+    EXPECT_EQ(Scroll(), (CPoint{380, 126}));
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_NEXT));
+    EXPECT_EQ(platform.MessageTexts().size(), 2u);
+    EXPECT_EQ(Scroll(), (CPoint{380, 126}));
+
+    // Find changes neither the zoom nor the status line.
+    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(Status(), status);
+
+    ASSERT_TRUE(platform.Command(ID_CELLS_FIND_FIRST));
+    EXPECT_EQ(Scroll(), (CPoint{180, 116}));
+    EXPECT_EQ(platform.MessageTexts().size(), 2u);
+}
+
+TEST_F(Viewport, FindBeginsAfterTheFirstCellAndReachesTheLastOne) {
+    // Cell (0, 0) is never examined: alone, it is not found.
+    ASSERT_NE(OpenCells(800, 800, {{0, 0}}), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_CELLS_FIND_FIRST);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
+
+    // The board's last cell is, and the view goes as near to it as it can.
+    ASSERT_NE(OpenCells(800, 800, {{0, 0}, {1, 0}, {799, 799}}), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_CELLS_FIND_FIRST);
+    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    platform.Command(ID_CELLS_FIND_NEXT);
+    EXPECT_EQ(Scroll(), (CPoint{800 - 240, 800 - 268}));
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    platform.Command(ID_CELLS_FIND_NEXT);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
+}
+
+TEST_F(Viewport, FindOnASmallerBoardThanTheLastOneScansOnlyItsCells) {
+    ASSERT_NE(OpenCells(800, 800, {{500, 10}, {700, 700}}), nullptr);
+    platform.Command(ID_CELLS_FIND_FIRST);
+    ASSERT_EQ(View()->m_ptFind, (CPoint{500, 10}));
+
+    // The cursor's column is past the new board's width: the scan goes on
+    // from the cell its index names, and finds the next live cell.
+    ASSERT_NE(OpenCells(200, 200, {{150, 12}, {20, 13}}), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_CELLS_FIND_NEXT);
+    EXPECT_EQ(View()->m_ptFind, (CPoint{150, 12}));
+    EXPECT_TRUE(platform.MessageTexts().empty());
+
+    // A cursor past the whole of the new board: nothing left to find.
+    ASSERT_NE(OpenCells(800, 800, {{700, 700}}), nullptr);
+    platform.Command(ID_CELLS_FIND_FIRST);
+    ASSERT_NE(OpenCells(200, 200, {{100, 100}}), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_CELLS_FIND_NEXT);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
+    platform.Command(ID_CELLS_FIND_FIRST);
+    EXPECT_EQ(View()->m_ptFind, (CPoint{100, 100}));
+}
+
+// --- Rotate Left and Center -----------------------------------------------------------------
+
+TEST_F(Viewport, RotateLeftAndCenterBringTheViewBackToTheMiddleOfTheBoard) {
+    ASSERT_NE(OpenCells(800, 800, {{300, 250}, {301, 250}, {302, 250}}), nullptr);
+    EXPECT_TRUE(Enabled(ID_CELLS_ROTATE_LEFT));
+    EXPECT_TRUE(Enabled(ID_CELLS_CENTER));
+    platform.Command(ID_CELLS_FIND_FIRST);
+    ASSERT_EQ(Scroll(), (CPoint{180, 116}));
+    ASSERT_TRUE(platform.Command(ID_CELLS_ROTATE_LEFT));
+    EXPECT_EQ(Scroll(), (CPoint{280, 266}));
+    // (x, y) went to (y, 799 - x).
+    EXPECT_EQ(Board().At(250, 499), 1);
+    ExpectPlainCopy();
+
+    platform.Command(ID_CELLS_FIND_FIRST);
+    ASSERT_EQ(Scroll(), (CPoint{250 - 120, 497 - 134}));
+    ASSERT_TRUE(platform.Command(ID_CELLS_CENTER));
+    EXPECT_EQ(Scroll(), (CPoint{280, 266}));
+    EXPECT_EQ(Board().liveCount, 3);
+    ExpectPlainCopy();
+}
+
+// --- Edit mode and the stylus ---------------------------------------------------------------
+
+TEST_F(Viewport, EditModeShowsTheEraseBoxAndTheLabelInPlaceOfTheStatusText) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EXPECT_TRUE(Enabled(ID_TOOLS_EDIT));
+    EXPECT_FALSE(Checked(ID_TOOLS_EDIT));
+    ASSERT_TRUE(platform.Command(ID_TOOLS_EDIT));
+    EXPECT_TRUE(Checked(ID_TOOLS_EDIT));
+    EXPECT_FALSE(Strip().IsControlVisible(IDC_STATUS_TEXT));
+    EXPECT_TRUE(Strip().IsControlVisible(IDC_ERASE));
+    EXPECT_TRUE(Strip().IsControlVisible(IDC_EDIT_MODE_LABEL));
+    EXPECT_EQ(Strip().GetDlgItemText(IDC_ERASE), "Erase");
+    EXPECT_EQ(Strip().GetDlgItemText(IDC_EDIT_MODE_LABEL), "Edit Mode");
+    // The hidden status text still follows the steps.
+    platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(Status(), "G:00001 C:00003 B:00002 D:00002 Z:x1");
+
+    // Edit mode stays on for the next pattern, and while running.
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    EXPECT_TRUE(View()->m_bEditMode);
+    EXPECT_TRUE(Strip().IsControlVisible(IDC_ERASE));
+    platform.Command(ID_TOOLS_RUN);
+    EXPECT_TRUE(Enabled(ID_TOOLS_EDIT));
+    platform.Command(ID_TOOLS_PAUSE);
+
+    ASSERT_TRUE(platform.Command(ID_TOOLS_EDIT));
+    EXPECT_FALSE(Checked(ID_TOOLS_EDIT));
+    EXPECT_TRUE(Strip().IsControlVisible(IDC_STATUS_TEXT));
+    EXPECT_FALSE(Strip().IsControlVisible(IDC_ERASE));
+    EXPECT_FALSE(Strip().IsControlVisible(IDC_EDIT_MODE_LABEL));
+}
+
+TEST_F(Viewport, ATapDrawsTheCellUnderItWithValueOneAndErasesItWhileEraseIsTicked) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    // Two steps: the cells born in the second carry value 2.
+    platform.Command(ID_TOOLS_STEP);
+    platform.Command(ID_TOOLS_STEP);
+    ASSERT_EQ(Board().At(99, 100), 2);
+    ASSERT_EQ(Board().At(100, 100), 1);
+    // Not in edit mode, the stylus changes nothing.
+    const std::vector<uint8_t> before = Cells();
+    Tap(50, 50);
+    Drag(51, 50);
+    EXPECT_EQ(Cells(), before);
+
+    EditModeOn();
+    // At zoom 1 with the view at the origin, pixel (x, y) is cell (x, y).
+    Tap(50, 60);
+    EXPECT_EQ(Board().At(50, 60), 1);
+    EXPECT_EQ(Board().liveCount, 4);
+    EXPECT_EQ(Board().bounds, Board().WholeBox());
+    EXPECT_EQ(Pixel(50, 60), Colour(1));
+    // A live cell of another value becomes 1; the count stays.
+    Tap(99, 100);
+    EXPECT_EQ(Board().At(99, 100), 1);
+    EXPECT_EQ(Board().liveCount, 4);
+    EXPECT_EQ(CountLive(), 4);
+
+    TickErase(true);
+    Tap(100, 100);
+    EXPECT_EQ(Board().At(100, 100), 0);
+    EXPECT_EQ(Board().liveCount, 3);
+    EXPECT_EQ(Pixel(100, 100), Colour(0));
+    Tap(10, 10);  // already dead
+    EXPECT_EQ(Board().liveCount, 3);
+    EXPECT_EQ(CountLive(), 3);
+
+    // The drawn cell takes part in the next step.
+    TickErase(false);
+    Tap(100, 100);
+    platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(Board().At(50, 60), 0);  // alone, it died
+    EXPECT_EQ(Board().liveCount, CountLive());
+}
+
+TEST_F(Viewport, ATapEditsTheCellHalfACellLeftAndAboveItsPoint) {
+    NewBoard(800, 800);
+    EditModeOn();
+    // Zoom 1, scrolled to (100, 200): pixel (10, 20) is cell (110, 220).
+    ScrollTo(100, 200);
+    Tap(10, 20);
+    EXPECT_EQ(Board().At(110, 220), 1);
+    EXPECT_EQ(CountLive(), 1);
+
+    // Zoom 4 at the same position: (100 + 10 - 2) / 4, (200 + 20 - 2) / 4.
+    platform.Command(ID_ZOOM_IN);
+    platform.Command(ID_ZOOM_IN);
+    ScrollTo(100, 200);
+    Tap(10, 20);
+    EXPECT_EQ(Board().At(27, 54), 1);
+    EXPECT_EQ(CountLive(), 2);
+    // One pixel to the left, (107 / 4, 218 / 4): cell (26, 54). Two pixels
+    // down, (108 / 4, 220 / 4): cell (27, 55). One down is still row 54.
+    Tap(9, 20);
+    EXPECT_EQ(Board().At(26, 54), 1);
+    Tap(10, 22);
+    EXPECT_EQ(Board().At(27, 55), 1);
+    Tap(10, 21);
+    EXPECT_EQ(CountLive(), 4);
+    EXPECT_EQ(Board().liveCount, 4);
+}
+
+TEST_F(Viewport, DraggingTheStylusDrawsOrErasesEachCellItCrossesOnce) {
+    NewBoard(200, 200);
+    EditModeOn();
+    Tap(20, 40);
+    for (int x = 21; x <= 30; ++x) Drag(x, 40);
+    for (int x = 20; x <= 30; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
+    EXPECT_EQ(Board().liveCount, 11);
+    // Over the same cells again: nothing more to count.
+    for (int x = 30; x >= 20; --x) Drag(x, 40);
+    EXPECT_EQ(Board().liveCount, 11);
+    // A move without the stylus down draws nothing.
+    Drag(25, 80, 0);
+    EXPECT_EQ(Board().At(25, 80), 0);
+    EXPECT_EQ(Board().liveCount, 11);
+
+    TickErase(true);
+    for (int x = 20; x <= 30; ++x) Drag(x, 60);  // dead cells
+    EXPECT_EQ(Board().liveCount, 11);
+    for (int x = 25; x <= 30; ++x) Drag(x, 40);
+    EXPECT_EQ(Board().liveCount, 5);
+    EXPECT_EQ(CountLive(), 5);
+    for (int x = 20; x <= 24; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
+}
+
+TEST_F(Viewport, ACellDrawnOnTheBorderStaysThroughTheSteps) {
+    // The step computes the interior only; a border cell keeps its state
+    // from one generation to the next, drawn or erased.
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EditModeOn();
+    Tap(0, 50);
+    Tap(199, 0);
+    for (int i = 1; i <= 3; ++i) {
+        platform.Command(ID_TOOLS_STEP);
+        EXPECT_EQ(Board().At(0, 50), 1) << "step " << i;
+        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+    }
+    TickErase(true);
+    Tap(0, 50);
+    for (int i = 1; i <= 3; ++i) {
+        platform.Command(ID_TOOLS_STEP);
+        EXPECT_EQ(Board().At(0, 50), 0) << "step " << i;
+        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+    }
+}
+
+TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
+    // The 200 x 200 board leaves a margin right of and below it in the 240 x
+    // 268 client area.
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    EditModeOn();
+    const std::vector<uint8_t> cells = Cells();
+    const Rect bounds = Board().bounds;
+    const std::vector<CPoint> outside = {
+        {200, 50},  {239, 50}, {50, 200},    {50, 267},    {239, 267},
+        {200, 200}, {-1, 50},  {50, -1},     {-300, -300}, {1000, 5},
+        {5, 1000},  {250, 5},  {INT_MAX, 5}, {5, INT_MAX}, {INT_MIN, INT_MIN},
+    };
+    for (bool erase : {false, true}) {
+        TickErase(erase);
+        for (CPoint p : outside) {
+            Tap(p.x, p.y);
+            Drag(p.x, p.y);
+        }
+        EXPECT_EQ(Cells(), cells);
+        EXPECT_EQ(Board().liveCount, 5);
+        EXPECT_EQ(Board().bounds, bounds);
+    }
+    // The board's last column and row, and its first cell, are taps like
+    // any other.
+    TickErase(false);
+    Tap(199, 199);
+    Tap(0, 0);
+    EXPECT_EQ(Board().At(199, 199), 1);
+    EXPECT_EQ(Board().At(0, 0), 1);
+    EXPECT_EQ(Board().liveCount, 7);
+}
+
+TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
+    NewBoard(200, 200);
+    EditModeOn();
+    for (int i = 0; i < 3; ++i) platform.Command(ID_ZOOM_IN);
+    ASSERT_EQ(View()->m_nZoom, 8u);
+    const std::vector<uint8_t> empty = Cells();
+
+    // At the origin, a point less than half a cell (4 pixels) from the left
+    // or top edge has no cell.
+    ScrollTo(0, 0);
+    for (CPoint p : {CPoint{3, 3}, CPoint{3, 50}, CPoint{50, 3}, CPoint{0, 0}, CPoint{-20, 40}}) {
+        Tap(p.x, p.y);
+        Drag(p.x, p.y);
+    }
+    EXPECT_EQ(Cells(), empty);
+    Tap(4, 4);
+    EXPECT_EQ(Board().At(0, 0), 1);
+    EXPECT_EQ(CountLive(), 1);
+
+    // Scrolled to the far corner, the stylus dragged past the client area's
+    // right or bottom edge leaves the board at (1360 + 244 - 4) / 8 = 200.
+    View()->OnHScroll(SB_BOTTOM, 0);
+    View()->OnVScroll(SB_BOTTOM, 0);
+    platform.Pump();
+    ASSERT_EQ(Scroll(), (CPoint{1360, 1332}));
+    const std::vector<uint8_t> before = Cells();
+    for (CPoint p : {CPoint{244, 50}, CPoint{50, 272}, CPoint{244, 272}, CPoint{400, 400}}) {
+        Drag(p.x, p.y);
+        TickErase(true);
+        Drag(p.x, p.y);
+        TickErase(false);
+    }
+    EXPECT_EQ(Cells(), before);
+    // One pixel less is the board's last column or row.
+    Drag(243, 50);
+    EXPECT_EQ(Board().At(199, 172), 1);
+    Drag(50, 271);
+    EXPECT_EQ(Board().At(175, 199), 1);
+    EXPECT_EQ(CountLive(), 3);
+    EXPECT_EQ(Board().liveCount, 3);
+}
