@@ -60,11 +60,31 @@ inline constexpr unsigned SB_THUMBTRACK = 5;
 inline constexpr unsigned SB_TOP = 6;
 inline constexpr unsigned SB_BOTTOM = 7;
 
-// Key codes the views see.
+// Key codes the views see. Letters and digits are their upper-case ASCII
+// codes ('A' .. 'Z', '0' .. '9'); F1 .. F12 are VK_F1 + 0 .. 11.
+inline constexpr unsigned VK_BACK = 0x08;
+inline constexpr unsigned VK_TAB = 0x09;
+inline constexpr unsigned VK_RETURN = 0x0D;
+inline constexpr unsigned VK_SHIFT = 0x10;
+inline constexpr unsigned VK_CONTROL = 0x11;
+inline constexpr unsigned VK_MENU = 0x12;
+inline constexpr unsigned VK_ESCAPE = 0x1B;
+inline constexpr unsigned VK_SPACE = 0x20;
+inline constexpr unsigned VK_PRIOR = 0x21;
+inline constexpr unsigned VK_NEXT = 0x22;
+inline constexpr unsigned VK_END = 0x23;
+inline constexpr unsigned VK_HOME = 0x24;
 inline constexpr unsigned VK_LEFT = 0x25;
 inline constexpr unsigned VK_UP = 0x26;
 inline constexpr unsigned VK_RIGHT = 0x27;
 inline constexpr unsigned VK_DOWN = 0x28;
+inline constexpr unsigned VK_INSERT = 0x2D;
+inline constexpr unsigned VK_DELETE = 0x2E;
+inline constexpr unsigned VK_ADD = 0x6B;
+inline constexpr unsigned VK_SUBTRACT = 0x6D;
+inline constexpr unsigned VK_F1 = 0x70;
+inline constexpr unsigned VK_OEM_PLUS = 0xBB;
+inline constexpr unsigned VK_OEM_MINUS = 0xBD;
 
 // Mouse-message flags.
 inline constexpr unsigned MK_LBUTTON = 0x0001;

@@ -14,5 +14,8 @@ need_packages() {
 }
 
 BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev)
+# The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
+# headers, which qt6-base-dev brings along).
+DESKTOP_PACKAGES=(qt6-base-dev libgl-dev)
 # The fuzz stage: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -39,6 +39,9 @@ public:
     // Places a dialog bar's widget (the status strip) at the bottom of the
     // main window, or takes it away again (null).
     void PlaceStatusStrip(QWidget* strip);
+    // Whether the program asked to end (EndProgram). Before the main event
+    // loop runs, the program checks this instead of starting the loop.
+    bool EndRequested() const;
 
     QtWindows& WindowRole() { return *windows_; }
     QtDialogs& DialogRole() { return *dialogs_; }

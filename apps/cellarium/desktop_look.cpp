@@ -1,0 +1,32 @@
+#include "apps/cellarium/desktop_look.h"
+
+#include "shell/resource.h"
+
+namespace cellarium {
+
+CommandLook DesktopCommandLook() {
+    CommandLook look;
+    look.commands = {
+        {ID_TOOLS_STEP, ToolGlyph::Step, {"Ctrl+T", "S"}},
+        {ID_TOOLS_RUN, ToolGlyph::Run, {"Ctrl+R"}},
+        {ID_TOOLS_PAUSE, ToolGlyph::Pause, {"Ctrl+P", "Esc"}},
+        {ID_ZOOM_IN, ToolGlyph::ZoomIn, {"+", "=", "Ctrl++", "Ctrl+="}},
+        {ID_ZOOM_OUT, ToolGlyph::ZoomOut, {"-", "Ctrl+-"}},
+        {ID_CELLS_ROTATE_LEFT, ToolGlyph::RotateLeft, {"Ctrl+L"}},
+        {ID_CELLS_FIT, ToolGlyph::Fit, {"F"}},
+        {ID_CELLS_FIND_FIRST, ToolGlyph::None, {"Ctrl+F"}},
+        {ID_CELLS_FIND_NEXT, ToolGlyph::None, {"F3"}},
+        {ID_CELLS_CENTER, ToolGlyph::None, {"C"}},
+        {ID_TOOLS_EDIT, ToolGlyph::None, {"Ctrl+E"}},
+        {ID_FILE_SAVE_AS, ToolGlyph::None, {"Ctrl+Shift+S"}},
+        {ID_FILE_RELOAD, ToolGlyph::None, {"F5"}},
+        {ID_HELP, ToolGlyph::None, {"F1"}},
+    };
+    look.zoomIn = ID_ZOOM_IN;
+    look.zoomOut = ID_ZOOM_OUT;
+    // Space runs a paused pattern and pauses a running one.
+    look.toggles = {{"Space", {ID_TOOLS_RUN, ID_TOOLS_PAUSE}}};
+    return look;
+}
+
+}  // namespace cellarium

@@ -1,0 +1,60 @@
+// The roles of the desktop back end other than windows and dialogs, each
+// implemented in a file of its own.
+#pragma once
+
+#include "framework/platform_services.h"
+
+namespace cellarium {
+
+class QtWindows;
+
+// Real files through POSIX calls.
+class QtFiles final : public FileServices {
+public:
+    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                           FileError& cause) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
+    bool IsDeviceOrPipe(const std::string& path) override;
+    std::string FinalPath(const std::string& path) override;
+    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
+};
+
+// QSettings: organisation = the registry key, application = the program.
+class QtSettings final : public SettingsServices {
+public:
+    std::optional<int> ReadProfileInt(const std::string& registryKey,
+                                      const std::string& application, const std::string& section,
+                                      const std::string& key) override;
+    bool WriteProfileInt(const std::string& registryKey, const std::string& application,
+                         const std::string& section, const std::string& key, int value) override;
+};
+
+// The system clipboard's text, as the 8-bit (Latin-1) or UTF-16 block the
+// program reads.
+class QtClipboard final : public ClipboardServices {
+public:
+    bool OpenClipboard() override;
+    void CloseClipboard() override;
+    std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) override;
+    std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) override;
+
+private:
+    bool open_ = false;
+};
+
+class QtProcesses final : public ProcessServices {
+public:
+    explicit QtProcesses(QtWindows& windows) : windows_(windows) {}
+    bool StartProcess(const std::string& program, const std::string& commandLine) override;
+    void EndProgram() override;
+    void ShellFullScreen(CWnd& wnd, unsigned flags) override;
+
+    bool EndRequested() const { return ended_; }
+
+private:
+    QtWindows& windows_;
+    bool ended_ = false;
+};
+
+}  // namespace cellarium

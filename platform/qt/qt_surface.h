@@ -1,0 +1,38 @@
+// The drawing surface a view paints on in the desktop back end: a QPainter on
+// the view's viewport (or on any paint device, for benchmarks and tests).
+// Coordinates are the client area's logical pixels; the painter's own
+// device-pixel ratio makes one logical pixel as many device pixels as the
+// screen needs, each board cell a sharp block of them.
+#pragma once
+
+#include <QImage>
+#include <QList>
+
+#include "framework/platform_services.h"
+
+class QPainter;
+
+namespace cellarium {
+
+class QtSurface final : public DrawingSurface {
+public:
+    explicit QtSurface(QPainter& painter) : painter_(painter) {}
+
+    // One QImage of 8-bit indices over the image's own bytes (no copy) with
+    // the image's colours as its table, drawn with one nearest-neighbour
+    // drawImage.
+    void StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) override;
+    void FillSolid(const CRect& rect, uint32_t rgb) override;
+
+    // The part of dst whose pixels map into the image, and the image block
+    // they map from, under the mapping source = src.left + (x - dst.left) *
+    // src.Width() / dst.Width() (likewise for y). False when nothing maps.
+    static bool ClipToImage(const IndexedImage& image, const CRect& src, const CRect& dst,
+                            CRect& srcOut, CRect& dstOut);
+
+private:
+    QPainter& painter_;
+    QList<QRgb> table_;
+};
+
+}  // namespace cellarium

@@ -1,0 +1,277 @@
+#include "platform/qt/qt_view_widget.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "framework/frame_wnd.h"
+#include "framework/view.h"
+#include "framework/win_app.h"
+#include "platform/qt/qt_surface.h"
+#include "platform/qt/qt_windows.h"
+
+namespace cellarium {
+
+unsigned FrameworkKeyCode(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return unsigned('A' + (qtKey - Qt::Key_A));
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return unsigned('0' + (qtKey - Qt::Key_0));
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return VK_F1 + unsigned(qtKey - Qt::Key_F1);
+    switch (qtKey) {
+        case Qt::Key_Left:
+            return VK_LEFT;
+        case Qt::Key_Right:
+            return VK_RIGHT;
+        case Qt::Key_Up:
+            return VK_UP;
+        case Qt::Key_Down:
+            return VK_DOWN;
+        case Qt::Key_PageUp:
+            return VK_PRIOR;
+        case Qt::Key_PageDown:
+            return VK_NEXT;
+        case Qt::Key_Home:
+            return VK_HOME;
+        case Qt::Key_End:
+            return VK_END;
+        case Qt::Key_Insert:
+            return VK_INSERT;
+        case Qt::Key_Delete:
+            return VK_DELETE;
+        case Qt::Key_Backspace:
+            return VK_BACK;
+        case Qt::Key_Tab:
+            return VK_TAB;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Control:
+            return VK_CONTROL;
+        case Qt::Key_Alt:
+            return VK_MENU;
+        case Qt::Key_Plus:
+            return VK_OEM_PLUS;
+        case Qt::Key_Minus:
+            return VK_OEM_MINUS;
+        default:
+            return 0;
+    }
+}
+
+QtViewWidget::QtViewWidget(QtWindows& windows, CScrollView& view, QWidget* parent)
+    : QAbstractScrollArea(parent), windows_(windows), view_(&view) {
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    // Every paint covers the whole invalid area itself (board and margin):
+    // nothing needs clearing first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { OnBarAction(true, action); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { OnBarAction(false, action); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { OnBarValue(true, value); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { OnBarValue(false, value); });
+}
+
+CRect QtViewWidget::ClientRect() const {
+    const QSize s = viewport()->size();
+    return CRect{0, 0, s.width(), s.height()};
+}
+
+void QtViewWidget::InvalidateView(const CRect* rect, bool erase) {
+    pending_ = true;
+    erase_ = erase_ || erase;
+    if (rect == nullptr)
+        viewport()->update();
+    else
+        viewport()->update(QRect(rect->left, rect->top, rect->Width(), rect->Height()));
+}
+
+void QtViewWidget::PaintNow() {
+    if (pending_ && viewport()->isVisible()) viewport()->repaint();
+}
+
+void QtViewWidget::paintEvent(QPaintEvent*) {
+    // A paint the program did not ask for (first show, uncovering, a grab)
+    // erases too: the margin outside the board has to be drawn then.
+    const bool erase = erase_ || !pending_;
+    pending_ = false;
+    erase_ = false;
+    if (view_ == nullptr || !windows_.Delivering()) {
+        QPainter painter(viewport());
+        painter.fillRect(viewport()->rect(), Qt::black);
+        return;
+    }
+    ++paints_;
+    QPainter painter(viewport());
+    QtSurface surface(painter);
+    CDC dc(surface);
+    if (erase) view_->OnEraseBkgnd(dc);
+    view_->OnPaint(dc);
+}
+
+void QtViewWidget::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    if (view_ == nullptr) return;
+    const QSize s = viewport()->size();
+    view_->OnSize(s.width(), s.height());
+    SyncScrollBars();
+}
+
+void QtViewWidget::SyncScrollBars() {
+    if (view_ == nullptr) return;
+    const CSize max = view_->MaxScroll();
+    const CPoint pos = view_->GetScrollPosition();
+    const CSize line = view_->GetLineSize();
+    const QSize client = viewport()->size();
+    syncing_ = true;
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, max.cx);
+    h->setPageStep(std::max(client.width(), 1));
+    h->setSingleStep(std::max(line.cx, 1));
+    h->setValue(pos.x);
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, max.cy);
+    v->setPageStep(std::max(client.height(), 1));
+    v->setSingleStep(std::max(line.cy, 1));
+    v->setValue(pos.y);
+    syncing_ = false;
+}
+
+void QtViewWidget::OnBarAction(bool horizontal, int action) {
+    if (view_ == nullptr || syncing_ || !windows_.Delivering()) return;
+    QScrollBar* bar = horizontal ? horizontalScrollBar() : verticalScrollBar();
+    unsigned code = 0;
+    unsigned pos = 0;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd:
+            code = SB_LINEDOWN;
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+            code = SB_LINEUP;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            code = SB_PAGEDOWN;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            code = SB_PAGEUP;
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            code = SB_TOP;
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            code = SB_BOTTOM;
+            break;
+        case QAbstractSlider::SliderMove:
+            code = SB_THUMBTRACK;
+            pos = unsigned(std::max(bar->sliderPosition(), 0));
+            break;
+        default:
+            return;
+    }
+    windows_.NoteActivity();
+    if (horizontal)
+        view_->OnHScroll(code, pos);
+    else
+        view_->OnVScroll(code, pos);
+    // The bar shows where the view went, whatever the bar computed itself.
+    SyncScrollBars();
+}
+
+void QtViewWidget::OnBarValue(bool horizontal, int value) {
+    // Bar movements that came without an action (none expected, but the
+    // view must never disagree with its bars).
+    if (view_ == nullptr || syncing_ || !windows_.Delivering()) return;
+    const CPoint pos = view_->GetScrollPosition();
+    if ((horizontal ? pos.x : pos.y) == value) return;
+    if (horizontal)
+        view_->OnHScroll(SB_THUMBTRACK, unsigned(std::max(value, 0)));
+    else
+        view_->OnVScroll(SB_THUMBTRACK, unsigned(std::max(value, 0)));
+    SyncScrollBars();
+}
+
+void QtViewWidget::scrollContentsBy(int, int) {
+    // The view repaints itself when it scrolls.
+}
+
+void QtViewWidget::mousePressEvent(QMouseEvent* event) {
+    if (view_ == nullptr || !windows_.Delivering() || event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    windows_.NoteActivity();
+    view_->OnLButtonDown(MK_LBUTTON, CPoint{p.x(), p.y()});
+}
+
+void QtViewWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (view_ == nullptr || !windows_.Delivering()) return;
+    const QPoint p = event->position().toPoint();
+    const unsigned flags = (event->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0u;
+    windows_.NoteActivity();
+    view_->OnMouseMove(flags, CPoint{p.x(), p.y()});
+}
+
+void QtViewWidget::wheelEvent(QWheelEvent* event) {
+    if (view_ == nullptr || !windows_.Delivering()) return;
+    windows_.NoteActivity();
+    const QPoint angle = event->angleDelta();
+    if (event->modifiers() & Qt::ControlModifier) {
+        // One zoom step per notch of the wheel.
+        wheelRemainder_ += angle.y();
+        while (wheelRemainder_ >= 120) {
+            wheelRemainder_ -= 120;
+            windows_.ChooseCommand(windows_.ZoomCommands().first);
+        }
+        while (wheelRemainder_ <= -120) {
+            wheelRemainder_ += 120;
+            windows_.ChooseCommand(windows_.ZoomCommands().second);
+        }
+        event->accept();
+        return;
+    }
+    // Three lines a notch, or the exact pixels a touchpad reports.
+    const CSize line = view_->GetLineSize();
+    CSize by{};
+    const QPoint pixels = event->pixelDelta();
+    QPoint delta = angle;
+    if (event->modifiers() & Qt::ShiftModifier) delta = QPoint(delta.y(), delta.x());
+    if (!pixels.isNull() && !(event->modifiers() & Qt::ShiftModifier)) {
+        by = CSize{-pixels.x(), -pixels.y()};
+    } else {
+        by = CSize{-delta.x() * 3 * std::max(line.cx, 1) / 120,
+                   -delta.y() * 3 * std::max(line.cy, 1) / 120};
+    }
+    if (by.cx != 0 || by.cy != 0) view_->OnScrollBy(by, true);
+    SyncScrollBars();
+    event->accept();
+}
+
+void QtViewWidget::keyPressEvent(QKeyEvent* event) {
+    const unsigned code = FrameworkKeyCode(event->key());
+    if (view_ == nullptr || !windows_.Delivering() || code == 0) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    windows_.NoteActivity();
+    view_->OnKeyDown(code, event->isAutoRepeat() ? 2u : 1u, 0);
+    SyncScrollBars();
+    event->accept();
+}
+
+}  // namespace cellarium

@@ -1,0 +1,721 @@
+#include "platform/qt/qt_windows.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+
+#include "framework/document.h"
+#include "framework/frame_wnd.h"
+#include "framework/view.h"
+#include "framework/win_app.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_view_widget.h"
+
+namespace cellarium {
+namespace {
+
+// Idle calls after one burst of activity are bounded, in case a hook always
+// wants more: the loop must come to rest and wait for input.
+constexpr long kMaxIdleCalls = 1000;
+// The main window's first size, in logical pixels: the portrait screen the
+// program was made for, doubled.
+constexpr int kInitialWidth = 480;
+constexpr int kInitialHeight = 640;
+constexpr int kToolIconSize = 20;
+
+// Accepts a dropped pattern file anywhere on the window.
+class QtMainWindow final : public QMainWindow {
+public:
+    explicit QtMainWindow(QtWindows& windows) : windows_(windows) { setAcceptDrops(true); }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* event) override {
+        const QString path = DroppedFile(event->mimeData());
+        if (path.isEmpty()) return;
+        event->acceptProposedAction();
+        windows_.OpenPath(path.toStdString());
+    }
+
+private:
+    static QString DroppedFile(const QMimeData* data) {
+        if (data == nullptr || !data->hasUrls()) return QString();
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile()) return url.toLocalFile();
+        return QString();
+    }
+    QtWindows& windows_;
+};
+
+// Input anywhere in the program restarts idle processing.
+class ActivityFilter final : public QObject {
+public:
+    explicit ActivityFilter(QtWindows& windows) : windows_(windows) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::Wheel:
+                windows_.NoteActivity();
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QtWindows& windows_;
+};
+
+// The patterns of a filter "Name|*.a;*.b|Name|*.c||": pairs of a name and
+// its patterns.
+std::vector<std::pair<QString, QStringList>> ParseFilter(const std::string& filter) {
+    std::vector<std::pair<QString, QStringList>> out;
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        out.emplace_back(parts[i], parts[i + 1].split(';', Qt::SkipEmptyParts));
+    }
+    return out;
+}
+
+}  // namespace
+
+struct QtWindows::Impl {
+    explicit Impl(QtPlatform& p) : platform(p) {}
+
+    struct Timer {
+        CWnd* wnd;
+        unsigned id;
+        QTimer* timer;
+    };
+
+    QtPlatform& platform;
+    CommandLook look;
+    QObject context;  // parent of timers and connections
+    std::unique_ptr<ActivityFilter> filter;
+
+    QPointer<QMainWindow> main;
+    CFrameWnd* frame = nullptr;
+    QStackedWidget* pages = nullptr;
+    QWidget* viewPage = nullptr;
+    QVBoxLayout* viewLayout = nullptr;
+    QVBoxLayout* centralLayout = nullptr;
+    QPointer<QWidget> strip;
+    QToolBar* toolbar = nullptr;
+    std::vector<QAction*> menuActions;
+    std::vector<QAction*> toolbarActions;
+    std::vector<QAction*> keyActions;
+
+    QWidget* listPage = nullptr;
+    QListWidget* list = nullptr;
+    QLabel* listFolder = nullptr;
+    QComboBox* listTypes = nullptr;
+    QString listDir;
+    std::vector<std::pair<QString, QStringList>> listFilters;
+    bool listShown = false;
+
+    std::map<const CWnd*, QtViewWidget*> views;
+    std::vector<Timer> timers;
+
+    long idleCount = 0;
+    bool idleWanted = true;
+    bool inIdle = false;
+    long idleCalls = 0;
+    bool delivering = true;
+    bool waitCursor = false;
+
+    const CommandKeys* Keys(unsigned id) const {
+        for (const CommandKeys& k : look.commands)
+            if (k.id == id) return &k;
+        return nullptr;
+    }
+};
+
+QtWindows::QtWindows(QtPlatform& platform) : impl_(std::make_unique<Impl>(platform)) {
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &impl_->context,
+                         [this] {
+                             Impl& d = *impl_;
+                             if (!d.idleWanted || d.inIdle || !d.delivering) return;
+                             CWinApp* app = TheApp();
+                             if (app == nullptr) {
+                                 d.idleWanted = false;
+                                 return;
+                             }
+                             d.inIdle = true;
+                             const bool more = app->OnIdle(d.idleCount++);
+                             ++d.idleCalls;
+                             d.inIdle = false;
+                             // One call per pass of the event loop, so input
+                             // between calls is handled at once.
+                             if (more && d.idleCount < kMaxIdleCalls) {
+                                 if (auto* disp = QAbstractEventDispatcher::instance())
+                                     disp->wakeUp();
+                             } else {
+                                 d.idleWanted = false;
+                             }
+                         });
+    }
+    impl_->filter = std::make_unique<ActivityFilter>(*this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(impl_->filter.get());
+}
+
+QtWindows::~QtWindows() {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(impl_->filter.get());
+    for (auto& [wnd, widget] : impl_->views) widget->Detach();
+    for (Impl::Timer& t : impl_->timers) delete t.timer;
+    impl_->timers.clear();
+    if (impl_->strip) impl_->strip->setParent(nullptr);
+    delete impl_->main.data();
+}
+
+void QtWindows::SetCommandLook(CommandLook look) {
+    impl_->look = std::move(look);
+}
+
+QMainWindow* QtWindows::MainWindow() const {
+    return impl_->main.data();
+}
+
+QMenuBar* QtWindows::MenuBar() const {
+    return impl_->main ? impl_->main->menuBar() : nullptr;
+}
+
+QToolBar* QtWindows::ToolBar() const {
+    return impl_->toolbar;
+}
+
+std::vector<QAction*> QtWindows::MenuActions() const {
+    return impl_->menuActions;
+}
+
+std::vector<QAction*> QtWindows::ToolbarActions() const {
+    return impl_->toolbarActions;
+}
+
+QtViewWidget* QtWindows::ViewWidget(const CWnd& wnd) const {
+    auto it = impl_->views.find(&wnd);
+    return it == impl_->views.end() ? nullptr : it->second;
+}
+
+std::pair<unsigned, unsigned> QtWindows::ZoomCommands() const {
+    return {impl_->look.zoomIn, impl_->look.zoomOut};
+}
+
+// --- Windows and the view ------------------------------------------------------
+
+void QtWindows::WindowCreated(CWnd& wnd) {
+    auto* view = dynamic_cast<CScrollView*>(&wnd);
+    if (view == nullptr || impl_->viewLayout == nullptr || impl_->views.count(&wnd)) return;
+    auto* widget = new QtViewWidget(*this, *view, impl_->viewPage);
+    impl_->viewLayout->addWidget(widget, 1);
+    impl_->views[&wnd] = widget;
+    widget->setFocus();
+    // The window appears with its view; a document's first dialogs open
+    // over it.
+    if (impl_->main && !impl_->main->isVisible()) impl_->main->show();
+    widget->SyncScrollBars();
+}
+
+void QtWindows::WindowDestroyed(CWnd& wnd) {
+    Impl& d = *impl_;
+    for (auto it = d.timers.begin(); it != d.timers.end();) {
+        if (it->wnd == &wnd) {
+            it->timer->stop();
+            it->timer->deleteLater();
+            it = d.timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto v = d.views.find(&wnd);
+    if (v != d.views.end()) {
+        v->second->Detach();
+        v->second->hide();
+        v->second->deleteLater();
+        d.views.erase(v);
+    }
+}
+
+TimerHandle QtWindows::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
+    Impl& d = *impl_;
+    if (id == 0 || !d.delivering) return 0;
+    // A zero interval would fire on every pass of the event loop.
+    const int interval = int(std::clamp(ms, 1u, unsigned(INT32_MAX)));
+    for (Impl::Timer& t : d.timers)
+        if (t.wnd == &wnd && t.id == id) {
+            t.timer->start(interval);
+            return id;
+        }
+    auto* timer = new QTimer(&d.context);
+    timer->setTimerType(Qt::PreciseTimer);
+    CWnd* target = &wnd;
+    QObject::connect(timer, &QTimer::timeout, &d.context, [this, target, id] {
+        if (!impl_->delivering) return;
+        NoteActivity();
+        target->OnTimer(id);
+    });
+    d.timers.push_back(Impl::Timer{&wnd, id, timer});
+    timer->start(interval);
+    return id;
+}
+
+bool QtWindows::KillTimer(CWnd& wnd, TimerHandle handle) {
+    Impl& d = *impl_;
+    auto it = std::find_if(d.timers.begin(), d.timers.end(), [&](const Impl::Timer& t) {
+        return t.wnd == &wnd && TimerHandle(t.id) == handle;
+    });
+    if (it == d.timers.end()) return false;
+    // Possibly inside this timer's own tick: delete it later.
+    it->timer->stop();
+    it->timer->deleteLater();
+    d.timers.erase(it);
+    return true;
+}
+
+int QtWindows::ArmedTimers() const {
+    return int(impl_->timers.size());
+}
+
+void QtWindows::Invalidate(CWnd& wnd, const CRect* rect, bool erase) {
+    if (QtViewWidget* w = ViewWidget(wnd)) w->InvalidateView(rect, erase);
+}
+
+void QtWindows::UpdateWindow(CWnd& wnd) {
+    if (!impl_->delivering) return;
+    if (QtViewWidget* w = ViewWidget(wnd)) w->PaintNow();
+}
+
+CRect QtWindows::GetClientRect(const CWnd& wnd) {
+    if (QtViewWidget* w = ViewWidget(wnd)) return w->ClientRect();
+    if (&wnd == impl_->frame && impl_->main && impl_->main->centralWidget()) {
+        const QSize s = impl_->main->centralWidget()->size();
+        return CRect{0, 0, s.width(), s.height()};
+    }
+    return CRect{};
+}
+
+void QtWindows::ScrollStateChanged(CWnd& view) {
+    if (QtViewWidget* w = ViewWidget(view)) w->SyncScrollBars();
+}
+
+uint32_t QtWindows::NearestColour(uint32_t rgb) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const int depth = screen ? screen->depth() : 24;
+    if (depth >= 24) return rgb;
+    // A 16-bit screen keeps 5 bits of red and blue and 6 of green.
+    auto keep = [](uint32_t c, int bits) {
+        const uint32_t levels = (1u << bits) - 1;
+        return ((c * levels + 127) / 255) * 255 / levels;
+    };
+    const uint32_t r = rgb & 0xFF, g = (rgb >> 8) & 0xFF, b = (rgb >> 16) & 0xFF;
+    return keep(r, 5) | (keep(g, 6) << 8) | (keep(b, 5) << 16);
+}
+
+void QtWindows::SetWaitCursor(bool on) {
+    if (on == impl_->waitCursor ||
+        qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return;
+    impl_->waitCursor = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+// --- The frame ---------------------------------------------------------------------
+
+void QtWindows::FrameCreated(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    d.frame = &frame;
+    if (d.main) return;
+    auto* main = new QtMainWindow(*this);
+    d.main = main;
+    CWinApp* app = TheApp();
+    std::string title = app ? app->m_pszAppName : std::string("Cellarium");
+    if (app && app->GetDocTemplate()) {
+        const std::string t = app->GetDocTemplate()->GetDocString(CSingleDocTemplate::windowTitle);
+        if (!t.empty()) title = t;
+    }
+    main->setWindowTitle(QString::fromStdString(title));
+    main->resize(kInitialWidth, kInitialHeight);
+
+    auto* central = new QWidget(main);
+    d.centralLayout = new QVBoxLayout(central);
+    d.centralLayout->setContentsMargins(0, 0, 0, 0);
+    d.centralLayout->setSpacing(0);
+    d.pages = new QStackedWidget(central);
+    d.centralLayout->addWidget(d.pages, 1);
+
+    d.viewPage = new QWidget(d.pages);
+    d.viewLayout = new QVBoxLayout(d.viewPage);
+    d.viewLayout->setContentsMargins(0, 0, 0, 0);
+    d.pages->addWidget(d.viewPage);
+
+    // The page listing pattern files, shown by Open.
+    d.listPage = new QWidget(d.pages);
+    auto* listLayout = new QVBoxLayout(d.listPage);
+    d.listFolder = new QLabel(d.listPage);
+    d.listFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    d.listTypes = new QComboBox(d.listPage);
+    d.list = new QListWidget(d.listPage);
+    listLayout->addWidget(d.listFolder);
+    listLayout->addWidget(d.listTypes);
+    listLayout->addWidget(d.list, 1);
+    d.pages->addWidget(d.listPage);
+    QObject::connect(d.list, &QListWidget::itemActivated, &d.context,
+                     [this](QListWidgetItem* item) {
+                         if (item != nullptr)
+                             OpenPath(item->data(Qt::UserRole).toString().toStdString());
+                     });
+    QObject::connect(d.listTypes, &QComboBox::currentIndexChanged, &d.context, [this](int index) {
+        Impl& i = *impl_;
+        i.list->clear();
+        if (index < 0) return;
+        const QStringList patterns = i.listTypes->itemData(index).toStringList();
+        const QDir dir(i.listDir);
+        for (const QString& name :
+             dir.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+            auto* item = new QListWidgetItem(name, i.list);
+            item->setData(Qt::UserRole, dir.absoluteFilePath(name));
+        }
+        if (i.list->count() > 0) i.list->setCurrentRow(0);
+    });
+
+    main->setCentralWidget(central);
+    if (d.strip) d.centralLayout->addWidget(d.strip);
+}
+
+void QtWindows::FrameDestroyed(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (d.frame != &frame) return;
+    d.frame = nullptr;
+    if (d.strip) {
+        d.strip->setParent(nullptr);
+        d.strip = nullptr;
+    }
+    d.menuActions.clear();
+    d.toolbarActions.clear();
+    d.keyActions.clear();
+    d.toolbar = nullptr;
+    d.pages = nullptr;
+    d.viewPage = nullptr;
+    d.viewLayout = nullptr;
+    d.centralLayout = nullptr;
+    d.listPage = nullptr;
+    d.list = nullptr;
+    d.listShown = false;
+    if (d.main) {
+        d.main->hide();
+        d.main->deleteLater();
+        d.main = nullptr;
+    }
+}
+
+void QtWindows::PlaceStatusStrip(QWidget* strip) {
+    Impl& d = *impl_;
+    if (d.strip && d.strip != strip) {
+        if (d.centralLayout) d.centralLayout->removeWidget(d.strip);
+        d.strip->hide();
+        d.strip->setParent(nullptr);
+    }
+    d.strip = strip;
+    if (strip != nullptr && d.centralLayout != nullptr) {
+        d.centralLayout->addWidget(strip);
+        strip->setVisible(!d.listShown);
+    }
+}
+
+namespace {
+
+void AddMenuItems(QtWindows& windows, QMenu* menu, const std::vector<MenuItem>& items,
+                  const std::function<void(QAction*, unsigned)>& prepare,
+                  std::vector<QAction*>& all) {
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            menu->addSeparator();
+        } else if (!item.children.empty()) {
+            QMenu* sub = menu->addMenu(QString::fromStdString(item.caption));
+            AddMenuItems(windows, sub, item.children, prepare, all);
+        } else {
+            QAction* action = menu->addAction(QString::fromStdString(item.caption));
+            action->setData(item.id);
+            prepare(action, item.id);
+            all.push_back(action);
+        }
+    }
+    // A menu shows each command's state as its update handlers give it
+    // when it opens; closed, its actions stay enabled so that their
+    // shortcuts reach the command, which checks the state itself.
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu] {
+        CFrameWnd* frame = MainWindow();
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator() || a->menu() != nullptr || frame == nullptr) continue;
+            const CCmdUI ui = frame->QueryCommandState(a->data().toUInt());
+            a->setEnabled(ui.m_bEnabled);
+            a->setCheckable(ui.m_nCheck != 0);
+            a->setChecked(ui.m_nCheck != 0);
+        }
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && a->menu() == nullptr) a->setEnabled(true);
+    });
+    (void)windows;
+}
+
+QList<QKeySequence> Sequences(const std::vector<std::string>& keys) {
+    QList<QKeySequence> out;
+    for (const std::string& k : keys) out.push_back(QKeySequence(QString::fromStdString(k)));
+    return out;
+}
+
+}  // namespace
+
+void QtWindows::InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) {
+    Impl& d = *impl_;
+    if (d.main == nullptr || &frame != d.frame) return;
+    QMainWindow* main = d.main;
+    QMenuBar* menuBar = main->menuBar();
+    menuBar->clear();
+    d.menuActions.clear();
+    for (QAction* a : d.keyActions) {
+        main->removeAction(a);
+        a->deleteLater();
+    }
+    d.keyActions.clear();
+    if (d.toolbar != nullptr) {
+        main->removeToolBar(d.toolbar);
+        d.toolbar->deleteLater();
+        d.toolbar = nullptr;
+    }
+    d.toolbarActions.clear();
+
+    std::vector<QList<QKeySequence>> taken;
+    auto prepare = [this, &taken](QAction* action, unsigned id) {
+        if (const CommandKeys* keys = impl_->Keys(id)) {
+            const QList<QKeySequence> seqs = Sequences(keys->keys);
+            action->setShortcuts(seqs);
+            taken.push_back(seqs);
+        }
+        QObject::connect(action, &QAction::triggered, &impl_->context,
+                         [this, id] { ChooseCommand(id); });
+    };
+    if (bar.menu != nullptr) {
+        for (const MenuItem& top : bar.menu->items) {
+            if (top.children.empty()) {
+                if (top.separator) continue;
+                QAction* a = menuBar->addAction(QString::fromStdString(top.caption));
+                a->setData(top.id);
+                prepare(a, top.id);
+                d.menuActions.push_back(a);
+                continue;
+            }
+            QMenu* menu = menuBar->addMenu(QString::fromStdString(top.caption));
+            AddMenuItems(*this, menu, top.children, prepare, d.menuActions);
+        }
+    }
+
+    if (bar.toolbar != nullptr) {
+        d.toolbar = new QToolBar(QStringLiteral("Commands"), main);
+        d.toolbar->setMovable(false);
+        d.toolbar->setFloatable(false);
+        d.toolbar->setIconSize(QSize(kToolIconSize, kToolIconSize));
+        d.toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+        for (std::size_t i = 0; i < bar.toolbar->buttons.size(); ++i) {
+            const unsigned id = bar.toolbar->buttons[i];
+            const CommandKeys* keys = d.Keys(id);
+            QAction* a = d.toolbar->addAction(
+                DrawToolIcon(keys ? keys->glyph : ToolGlyph::None, kToolIconSize),
+                i < bar.tooltips.size() ? QString::fromStdString(bar.tooltips[i]) : QString());
+            a->setData(id);
+            if (i < bar.tooltips.size()) a->setToolTip(QString::fromStdString(bar.tooltips[i]));
+            QObject::connect(a, &QAction::triggered, &d.context, [this, id] { ChooseCommand(id); });
+            d.toolbarActions.push_back(a);
+        }
+        main->addToolBar(Qt::TopToolBarArea, d.toolbar);
+    }
+
+    // Keys for commands the menu does not carry (zoom), the application's
+    // accelerators, and the toggles.
+    auto isTaken = [&taken](const QKeySequence& seq) {
+        for (const QList<QKeySequence>& list : taken)
+            if (list.contains(seq)) return true;
+        return false;
+    };
+    auto addKeyAction = [&](const QList<QKeySequence>& seqs, std::function<void()> run) {
+        QList<QKeySequence> free;
+        for (const QKeySequence& s : seqs)
+            if (!isTaken(s)) free.push_back(s);
+        if (free.isEmpty()) return;
+        taken.push_back(free);
+        auto* a = new QAction(main);
+        a->setShortcuts(free);
+        a->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(a, &QAction::triggered, &d.context, std::move(run));
+        main->addAction(a);
+        d.keyActions.push_back(a);
+    };
+    const std::vector<unsigned> inMenu =
+        bar.menu ? MenuCommands(*bar.menu) : std::vector<unsigned>{};
+    for (const CommandKeys& k : d.look.commands) {
+        if (std::find(inMenu.begin(), inMenu.end(), k.id) != inMenu.end()) continue;
+        const unsigned id = k.id;
+        addKeyAction(Sequences(k.keys), [this, id] { ChooseCommand(id); });
+    }
+    if (CWinApp* app = TheApp(); app != nullptr && app->Resources() != nullptr) {
+        for (const AcceleratorEntry& acc : app->Resources()->accelerators) {
+            const unsigned id = acc.command;
+            addKeyAction({QKeySequence(QStringLiteral("Ctrl+") + QChar(acc.key))},
+                         [this, id] { ChooseCommand(id); });
+        }
+    }
+    for (const CommandLook::Toggle& t : d.look.toggles) {
+        const std::vector<unsigned> commands = t.commands;
+        addKeyAction({QKeySequence(QString::fromStdString(t.key))}, [this, commands] {
+            CFrameWnd* f = cellarium::MainWindow();
+            if (f == nullptr) return;
+            for (unsigned id : commands)
+                if (f->QueryCommandState(id).m_bEnabled) {
+                    ChooseCommand(id);
+                    return;
+                }
+        });
+    }
+    CommandStatesChanged(frame);
+}
+
+void QtWindows::CommandStatesChanged(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame) return;
+    const std::vector<CFrameWnd::ButtonState>& states = frame.ToolbarStates();
+    for (QAction* a : d.toolbarActions) {
+        const unsigned id = a->data().toUInt();
+        for (const CFrameWnd::ButtonState& s : states)
+            if (s.id == id) {
+                a->setEnabled(s.enabled);
+                a->setCheckable(s.check != 0);
+                a->setChecked(s.check != 0);
+                break;
+            }
+    }
+}
+
+bool QtWindows::ChooseCommand(unsigned id) {
+    CFrameWnd* frame = cellarium::MainWindow();
+    if (id == 0 || frame == nullptr || !impl_->delivering) return false;
+    if (!frame->QueryCommandState(id).m_bEnabled) return false;
+    NoteActivity();
+    frame->SendCommand(id);
+    return true;
+}
+
+// --- The file list -----------------------------------------------------------------
+
+void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
+                             const std::string& folder) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || d.listPage == nullptr) return;
+    // The folder named, else the open document's, else the working folder.
+    QString dir = QString::fromStdString(folder);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
+        dir = QDir::currentPath();
+        if (CDocument* doc = frame.GetActiveDocument(); doc && !doc->GetPathName().empty()) {
+            const QFileInfo info(QString::fromStdString(doc->GetPathName()));
+            if (info.dir().exists()) dir = info.absolutePath();
+        }
+    }
+    d.listDir = QDir(dir).absolutePath();
+    d.listFolder->setText(d.listDir);
+    d.listFilters = ParseFilter(filter);
+    d.listTypes->blockSignals(true);
+    d.listTypes->clear();
+    for (const auto& [name, patterns] : d.listFilters) d.listTypes->addItem(name, patterns);
+    d.listTypes->addItem(QStringLiteral("All Files"), QStringList{QStringLiteral("*")});
+    d.listTypes->blockSignals(false);
+    d.listTypes->setCurrentIndex(-1);
+    d.listTypes->setCurrentIndex(0);
+    d.listShown = true;
+    d.pages->setCurrentWidget(d.listPage);
+    if (d.strip) d.strip->hide();
+    d.list->setFocus();
+}
+
+void QtWindows::CloseFileList(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || d.pages == nullptr) return;
+    d.listShown = false;
+    d.pages->setCurrentWidget(d.viewPage);
+    if (d.strip) d.strip->show();
+    for (auto& [wnd, widget] : d.views) widget->setFocus();
+}
+
+bool QtWindows::FileListShown() const {
+    return impl_->listShown;
+}
+
+QWidget* QtWindows::FileListPage() const {
+    return impl_->listPage;
+}
+
+bool QtWindows::OpenPath(const std::string& path) {
+    CWinApp* app = TheApp();
+    if (app == nullptr || !impl_->delivering) return false;
+    NoteActivity();
+    if (app->OpenDocumentFile(path) == nullptr) return false;
+    if (impl_->frame != nullptr && impl_->listShown) CloseFileList(*impl_->frame);
+    return true;
+}
+
+// --- Idle and the end ----------------------------------------------------------------
+
+void QtWindows::NoteActivity() {
+    impl_->idleCount = 0;
+    impl_->idleWanted = true;
+}
+
+long QtWindows::IdleCalls() const {
+    return impl_->idleCalls;
+}
+
+void QtWindows::StopDelivering() {
+    Impl& d = *impl_;
+    d.delivering = false;
+    for (Impl::Timer& t : d.timers) t.timer->stop();
+}
+
+bool QtWindows::Delivering() const {
+    return impl_->delivering;
+}
+
+}  // namespace cellarium
