@@ -99,7 +99,8 @@ struct QtDialogs::Impl {
         ControlHost* host = nullptr;
         CDialog* dialog = nullptr;  // set for a modal dialog
         QPointer<QWidget> top;
-        std::map<int, QWidget*> controls;  // by id; unaddressed statics are not kept
+        std::vector<QWidget*> widgets;     // in the order of the host's controls
+        std::map<int, QWidget*> controls;  // by id, for the addressed ones
         std::map<int, bool> latin1;        // texts that came in as Latin-1
         int refreshing = 0;                // setting widgets from the host
     };
@@ -131,6 +132,7 @@ void QtDialogs::Impl::Build(HostView& view, QWidget& top) {
     const DialogBase base = DialogBase::ForFont(font);
     for (const ControlState& state : view.host->Controls()) {
         QWidget* w = MakeControl(view, top, state, base);
+        view.widgets.push_back(w);
         if (state.tmpl->id != IDC_STATIC) view.controls[state.tmpl->id] = w;
     }
     RefreshAll(view);
@@ -243,8 +245,12 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
 }
 
 void QtDialogs::Impl::Refresh(HostView& view, const ControlState& state) {
-    auto it = view.controls.find(state.tmpl->id);
-    QWidget* widget = it != view.controls.end() ? it->second : nullptr;
+    // The state is one of the host's controls; its widget sits at the same
+    // place (unaddressed statics and group boxes have no id to go by).
+    const std::vector<ControlState>& all = view.host->Controls();
+    if (all.empty() || &state < all.data() || &state >= all.data() + all.size()) return;
+    const std::size_t index = std::size_t(&state - all.data());
+    QWidget* widget = index < view.widgets.size() ? view.widgets[index] : nullptr;
     if (widget == nullptr) return;
     const int id = state.tmpl->id;
     ++view.refreshing;
@@ -427,9 +433,10 @@ void QtDialogs::DialogBarCreated(CDialogBar& bar) {
     impl_->Build(*view, *strip);
     const QSize size =
         DialogBase::ForFont(strip->font()).ToPixels(bar.Template()->cx, bar.Template()->cy);
-    // The bar spans the window's width; its height is the template's.
+    // The bar may grow with the window's width; its height is the template's.
     strip->setMinimumWidth(size.width());
     strip->setFixedHeight(size.height());
+    strip->resize(size);
     impl_->platform.PlaceStatusStrip(strip);
     if (strip->parentWidget() != nullptr) strip->setVisible(bar.IsBarVisible());
 }
