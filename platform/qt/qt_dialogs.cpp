@@ -18,6 +18,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -80,6 +81,15 @@ QPixmap ProgramIcon() {
         painter.fillRect(QRect(2 + c[0] * cell + 1, 2 + c[1] * cell + 1, cell - 2, cell - 2),
                          QColor(0xF0, 0xD0, 0x40));
     return pixmap;
+}
+
+// A read-only field has the window's background, as a label would, so that
+// it does not look as if it took typing.
+void ShowReadOnly(QWidget& field, bool readOnly) {
+    QPalette palette = field.palette();
+    const QPalette standard = QApplication::palette(&field);
+    palette.setBrush(QPalette::Base, readOnly ? standard.window() : standard.base());
+    field.setPalette(palette);
 }
 
 // The widget a modal box or file dialog should sit on: the open modal dialog
@@ -266,6 +276,7 @@ void QtDialogs::Impl::Refresh(HostView& view, const ControlState& state) {
             line->setText(text);
         }
         line->setReadOnly(state.readOnly);
+        ShowReadOnly(*line, state.readOnly);
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
         const QString shown = LinesForDisplay(text);
         if (edit->toPlainText() != shown) {
@@ -273,6 +284,7 @@ void QtDialogs::Impl::Refresh(HostView& view, const ControlState& state) {
             edit->setPlainText(shown);
         }
         edit->setReadOnly(state.readOnly);
+        ShowReadOnly(*edit, state.readOnly);
     } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
         box->setText(text);
         box->setTristate(state.check == 2);

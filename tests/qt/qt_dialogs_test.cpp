@@ -40,15 +40,17 @@ using namespace cellarium;
 
 namespace {
 
+// The program's one QApplication: the test binary's own when its main made
+// one, else made here on first use.
 QApplication& App() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     static int argc = 1;
     static char name[] = "qt_dialogs_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
 }
 
 // Ends a window that a test left open, so that a fault fails the test
@@ -551,28 +553,29 @@ TEST_F(QtDialogsTest, TheStatusStripFollowsItsBar) {
     // with the bar.
     QWidget window;
     if (strip->parentWidget() == nullptr) strip->setParent(&window);
-    window.show();
+    QWidget* holder = strip->parentWidget();
+    holder->window()->show();
     bar.ShowBar(false);
-    EXPECT_FALSE(strip->isVisible());
+    EXPECT_FALSE(strip->isVisibleTo(holder));
     bar.ShowBar(true);
-    EXPECT_TRUE(strip->isVisible());
+    EXPECT_TRUE(strip->isVisibleTo(holder));
 
     auto* status = qobject_cast<QLabel*>(Widget(bar, IDC_STATUS_TEXT));
     auto* erase = qobject_cast<QCheckBox*>(Widget(bar, IDC_ERASE));
     auto* editMode = qobject_cast<QLabel*>(Widget(bar, IDC_EDIT_MODE_LABEL));
     ASSERT_TRUE(status && erase && editMode);
     EXPECT_EQ(status->text(), "Generations: 0");
-    EXPECT_FALSE(erase->isVisible());
-    EXPECT_FALSE(editMode->isVisible());
+    EXPECT_FALSE(erase->isVisibleTo(strip));
+    EXPECT_FALSE(editMode->isVisibleTo(strip));
 
     bar.SetDlgItemText(IDC_STATUS_TEXT, "Generations: 12");
     EXPECT_EQ(status->text(), "Generations: 12");
     bar.ShowControl(IDC_STATUS_TEXT, false);
     bar.ShowControl(IDC_ERASE, true);
     bar.ShowControl(IDC_EDIT_MODE_LABEL, true);
-    EXPECT_FALSE(status->isVisible());
-    EXPECT_TRUE(erase->isVisible());
-    EXPECT_TRUE(editMode->isVisible());
+    EXPECT_FALSE(status->isVisibleTo(strip));
+    EXPECT_TRUE(erase->isVisibleTo(strip));
+    EXPECT_TRUE(editMode->isVisibleTo(strip));
 
     // On the box itself: the text does not reach the middle of the control.
     const QPoint box(4, erase->height() / 2);
