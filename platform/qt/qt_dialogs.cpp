@@ -130,7 +130,8 @@ struct QtDialogs::Impl {
                          const DialogBase& base);
     void Refresh(HostView& view, const ControlState& state);
     void RefreshAll(HostView& view);
-    void AfterInput(HostView& view, int id);
+    // After the user's input reached the host, which may since have gone.
+    void AfterInput(const ControlHost* host, int id);
     void Cancel(HostView& view);
     void Focus(HostView& view, int id);
 };
@@ -153,7 +154,6 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
     const ControlTemplate& t = *state.tmpl;
     const int id = t.id;
     ControlHost* host = view.host;
-    HostView* v = &view;
     QRect rect = base.ToPixels(t.x, t.y, t.cx, t.cy);
     QWidget* widget = nullptr;
 
@@ -175,13 +175,13 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
                 edit->setLineWrapMode((t.style & ES_AUTOHSCROLL) != 0
                                           ? QPlainTextEdit::NoWrap
                                           : QPlainTextEdit::WidgetWidth);
-                QObject::connect(
-                    edit, &QPlainTextEdit::textChanged, edit, [this, v, host, id, edit] {
-                        if (v->refreshing > 0) return;
-                        host->UserTypes(
-                            id, FromQtText(LinesFromDisplay(edit->toPlainText()), v->latin1[id]));
-                        AfterInput(*v, id);
-                    });
+                QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this, host, id, edit] {
+                    HostView* v = Find(*host);
+                    if (v == nullptr || v->refreshing > 0) return;
+                    host->UserTypes(
+                        id, FromQtText(LinesFromDisplay(edit->toPlainText()), v->latin1[id]));
+                    AfterInput(host, id);
+                });
                 widget = edit;
             } else {
                 auto* edit = new QLineEdit(&top);
@@ -190,9 +190,11 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
                     edit->setValidator(new QRegularExpressionValidator(
                         QRegularExpression(QStringLiteral("[0-9]*")), edit));
                 QObject::connect(edit, &QLineEdit::textEdited, edit,
-                                 [this, v, host, id](const QString& text) {
+                                 [this, host, id](const QString& text) {
+                                     HostView* v = Find(*host);
+                                     if (v == nullptr) return;
                                      host->UserTypes(id, FromQtText(text, v->latin1[id]));
-                                     AfterInput(*v, id);
+                                     AfterInput(host, id);
                                  });
                 widget = edit;
             }
@@ -200,9 +202,9 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
             auto* button = new QPushButton(&top);
-            QObject::connect(button, &QPushButton::clicked, button, [this, v, host, id] {
+            QObject::connect(button, &QPushButton::clicked, button, [this, host, id] {
                 host->UserClicks(id);
-                AfterInput(*v, id);
+                AfterInput(host, id);
             });
             widget = button;
             break;
@@ -211,9 +213,9 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
             auto* box = new QCheckBox(&top);
             // Qt has already toggled the box; the host toggles its own state
             // and the refresh after the click shows that one.
-            QObject::connect(box, &QCheckBox::clicked, box, [this, v, host, id] {
+            QObject::connect(box, &QCheckBox::clicked, box, [this, host, id] {
                 host->UserClicks(id);
-                AfterInput(*v, id);
+                AfterInput(host, id);
             });
             widget = box;
             break;
@@ -231,9 +233,9 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
             // The template's height includes the open list; closed, the box
             // is as tall as the style wants, within that height.
             rect.setHeight(std::min(rect.height(), combo->sizeHint().height()));
-            QObject::connect(combo, &QComboBox::activated, combo, [this, v, host, id](int index) {
+            QObject::connect(combo, &QComboBox::activated, combo, [this, host, id](int index) {
                 host->UserSelects(id, index);
-                AfterInput(*v, id);
+                AfterInput(host, id);
             });
             widget = combo;
             break;
@@ -316,7 +318,11 @@ void QtDialogs::Impl::RefreshAll(HostView& view) {
     for (const ControlState& state : view.host->Controls()) Refresh(view, state);
 }
 
-void QtDialogs::Impl::AfterInput(HostView& view, int id) {
+void QtDialogs::Impl::AfterInput(const ControlHost* host, int id) {
+    // A handler may have taken the host off screen (a bar destroyed).
+    HostView* live = Find(*host);
+    if (live == nullptr) return;
+    HostView& view = *live;
     // The input may have changed the control in ways the host does not
     // announce (a click toggles a check box): show the host's state again.
     if (const ControlState* state = view.host->Find(id)) Refresh(view, *state);
@@ -339,7 +345,7 @@ void QtDialogs::Impl::Cancel(HostView& view) {
         host.UserClicks(IDCANCEL);
     else
         host.SendCommand(unsigned(IDCANCEL));
-    AfterInput(view, IDCANCEL);
+    AfterInput(&host, IDCANCEL);
 }
 
 void QtDialogs::Impl::Focus(HostView& view, int id) {
@@ -460,7 +466,12 @@ void QtDialogs::DialogBarDestroyed(CDialogBar& bar) {
     impl_->hosts.erase(it);
     impl_->pendingFocus.erase(&bar);
     if (strip) impl_->platform.PlaceStatusStrip(nullptr);
-    delete strip.data();
+    // Later, not now: the bar may be going away inside one of its own
+    // controls' signals.
+    if (strip) {
+        strip->hide();
+        strip->deleteLater();
+    }
 }
 
 int QtDialogs::MessageBox(const MessageBoxRequest& request) {

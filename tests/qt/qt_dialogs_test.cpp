@@ -591,6 +591,7 @@ TEST_F(QtDialogsTest, TheStatusStripFollowsItsBar) {
     QPointer<QWidget> gone = strip;
     bar.DestroyWindow();
     EXPECT_EQ(Role().HostWidget(bar), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
 }
 
