@@ -41,7 +41,8 @@ using namespace cellarium;
 namespace {
 
 // The program's one QApplication: the test binary's own when its main made
-// one, else made here on first use.
+// one, else made here on first use and kept to the end (destroyed among the
+// static objects at exit, it would outlive parts of Qt it needs).
 QApplication& App() {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
         return *existing;
@@ -49,8 +50,7 @@ QApplication& App() {
     static char name[] = "qt_dialogs_tests";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    return *new QApplication(argc, argv);
 }
 
 // Ends a window that a test left open, so that a fault fails the test
