@@ -330,7 +330,8 @@ TEST_F(Desktop, StylusDrawsAndErasesInEditMode) {
     QWidget* erase = platform_->DialogRole().ControlWidget(*strip, IDC_ERASE);
     ASSERT_NE(erase, nullptr);
     ASSERT_TRUE(erase->isVisible());
-    QTest::mouseClick(erase, Qt::LeftButton);
+    // On the box itself: a check box takes clicks on its indicator and label only.
+    QTest::mouseClick(erase, Qt::LeftButton, Qt::NoModifier, QPoint(6, erase->height() / 2));
     ASSERT_EQ(strip->IsDlgButtonChecked(IDC_ERASE), 1);
     QTest::mouseClick(widget_->viewport(), Qt::LeftButton, Qt::NoModifier, tap);
     EXPECT_EQ(Board().At(cell.x, cell.y), 0);
