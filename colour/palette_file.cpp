@@ -50,9 +50,16 @@ int MapFileSource::Get() {
         pushedBack_ = -2;
         return lastChar_ = c;
     }
+    // Past the limit the list breaks off: one byte more tells a file of just
+    // that length from a longer one.
+    if (tooLong_) return lastChar_ = kEnd;
     std::istream::int_type c = in_->get();
     if (std::istream::traits_type::eq_int_type(c, std::istream::traits_type::eof()))
         return lastChar_ = kEnd;
+    if (++taken_ > kMaxPaletteFileBytes) {
+        tooLong_ = true;
+        return lastChar_ = kEnd;
+    }
     return lastChar_ = static_cast<unsigned char>(std::istream::traits_type::to_char_type(c));
 }
 
@@ -134,7 +141,8 @@ bool ReverseSource::Next(int& red, int& green, int& blue) {
 
 bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest) {
     if (!source.Open()) return false;
-    std::array<ColourEntry, kPaletteEntries>& custom = Palette(PaletteId::Custom).entries;
+    // Built aside and stored only once the source has ended well.
+    std::array<ColourEntry, kPaletteEntries> custom = Palette(PaletteId::Custom).entries;
 
     int i = 0;
     bool filled = false;
@@ -170,6 +178,8 @@ bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest) {
     if (i > 1)
         for (int j = i; j < kPaletteEntries; ++j)
             custom[std::size_t(j)] = custom[std::size_t(j - (i - 1))];
+    if (source.Failed()) return false;
+    Palette(PaletteId::Custom).entries = custom;
     return true;
 }
 

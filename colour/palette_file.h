@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -34,14 +35,27 @@ public:
     // components untouched, in which case the caller's values stand.
     virtual bool Next(int& red, int& green, int& blue) = 0;
     virtual ~ColorSource() = default;
+    // True when the list broke off rather than ended (a palette file still
+    // running at the byte limit below): what it delivered must not be used.
+    virtual bool Failed() const { return false; }
 };
+
+// The most bytes read from a palette file. At most 256 colour lines count, and
+// a line of three numbers with a colour name or a comment is a few dozen
+// bytes; 256 KiB leave 1 KiB for each line, far more than any real palette
+// file needs. A longer source (a device such as /dev/zero named as the file,
+// or a file that is no palette) breaks off there: reading stops, and the
+// file is not loaded at all rather than loaded in part.
+inline constexpr std::size_t kMaxPaletteFileBytes = 256 * 1024;
 
 // Colours read from a ".map" palette file: one "red green blue" record per
 // line. Each record is scanned like "%d %d %d" (white space, line breaks
 // included, may precede each number; an optional sign), then everything up to
 // and including the next line feed is skipped. A record that yields no number
 // ends the list; one that yields one or two numbers still delivers a colour,
-// the missing components left as the caller had them.
+// the missing components left as the caller had them. Only the first
+// kMaxPaletteFileBytes bytes are read: a list that runs on past them ends
+// there, and Failed() holds.
 class MapFileSource : public ColorSource {
 public:
     // Reads from an already-opened stream, which must outlive the source; a
@@ -53,6 +67,7 @@ public:
 
     bool Open() override;
     bool Next(int& red, int& green, int& blue) override;
+    bool Failed() const override { return tooLong_; }
 
     // The count of numbers the last scan converted (-1: it met the end of the
     // input first) and the last byte read (-1: the end of the input).
@@ -68,7 +83,9 @@ private:
     std::istream* in_ = nullptr;
     int lastCount_ = 0;
     int lastChar_ = 0;
-    int pushedBack_ = -2;  // -2: nothing pushed back
+    int pushedBack_ = -2;    // -2: nothing pushed back
+    std::size_t taken_ = 0;  // bytes taken from the stream
+    bool tooLong_ = false;   // the stream held more than kMaxPaletteFileBytes
 };
 
 // The 256 colours of a palette block from entry 255 down to entry 0. The
@@ -95,13 +112,16 @@ private:
 //   comes);
 // - at most 256 colours are read; if fewer come, the entries after them repeat
 //   entries 1, 2, ... in turn (with a single colour, entries 1..255 stay).
-// Returns false, with Custom unchanged, when the source cannot be opened.
-// A source that opens but delivers nothing leaves Custom unchanged and still
-// returns true. Components a first colour leaves out are 0.
+// Returns false, with Custom unchanged, when the source cannot be opened or
+// its list broke off (Failed() after reading). A source that opens but
+// delivers nothing leaves Custom unchanged and still returns true. Components
+// a first colour leaves out are 0.
 bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest = TrueColour);
 
-// BuildCustomPalette over a palette file read from the stream (null: the file
-// could not be opened, and false is returned).
+// BuildCustomPalette over a palette file read from the stream, which the caller
+// opened (null: the file could not be opened). False, with Custom unchanged,
+// for no stream or a file longer than kMaxPaletteFileBytes whose list had not
+// ended by then.
 bool LoadPaletteFile(std::istream* in, const NearestColour& nearest = TrueColour);
 // Opens the path the caller chose and loads it as above.
 bool LoadPaletteFile(const std::string& path, const NearestColour& nearest = TrueColour);

@@ -21,13 +21,22 @@ constexpr uint8_t kLF = 10;
 // wraps around onto it.
 constexpr int64_t kNumberCap = int64_t(1) << 40;
 
-bool IsDigit(uint8_t ch) { return ch >= '0' && ch <= '9'; }
+bool IsDigit(uint8_t ch) {
+    return ch >= '0' && ch <= '9';
+}
 
 // Run-length data marks live cells with o; x, y and z (either case) stand for
 // the live states of multi-state patterns and are taken as live too.
 bool IsRleLiveCell(uint8_t ch) {
     switch (ch) {
-        case 'o': case 'O': case 'x': case 'X': case 'y': case 'Y': case 'z': case 'Z':
+        case 'o':
+        case 'O':
+        case 'x':
+        case 'X':
+        case 'y':
+        case 'Y':
+        case 'z':
+        case 'Z':
             return true;
         default:
             return false;
@@ -35,9 +44,13 @@ bool IsRleLiveCell(uint8_t ch) {
 }
 
 // Division truncating toward zero, as the placement formulas want it.
-int64_t Half(int64_t v) { return v / 2; }
+int64_t Half(int64_t v) {
+    return v / 2;
+}
 
-int64_t AppendDigit(int64_t n, uint8_t ch) { return std::min(n * 10 + (ch - '0'), kNumberCap); }
+int64_t AppendDigit(int64_t n, uint8_t ch) {
+    return std::min(n * 10 + (ch - '0'), kNumberCap);
+}
 
 // The text of one coordinate, kept as the value it converts to rather than as
 // characters: leading white space, an optional sign, then digits up to the
@@ -80,6 +93,11 @@ private:
 
 using S = ReaderState;
 
+// Reader::Handle picks a family's handler by ranges of states.
+static_assert(S::LineStart < S::Picture && S::PosY < S::ListX && S::ListY < S::RleWidth &&
+                  S::TrailText < S::BangFirst && S::BangPicture == S(kReaderStateCount - 1),
+              "each family's states stay together, in the order the header lists them");
+
 class Reader {
 public:
     explicit Reader(CellBoard& board)
@@ -91,7 +109,7 @@ public:
           halfHeight_(Half(board.height)),
           parser_(g_survive, g_born) {}
 
-    bool Run(ByteSource& source, PatternReporter& reporter);
+    bool Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes);
 
 private:
     bool OffBoard() const { return p_ < 0 || p_ >= size_; }
@@ -101,8 +119,14 @@ private:
     // placed. Line ends that follow are not a failure; any other byte is.
     bool OnlyTrailingLineEnds() const { return pictureMoveOnly_ && state_ == S::Picture; }
 
+    // One byte in the current state. The states fall into families, one
+    // handler each; the first bytes of a line (LineStart) choose the family.
     void Handle(uint8_t ch);
-    void HandleBang(uint8_t ch);
+    void HandleLineStart(uint8_t ch);
+    void HandleLife105(uint8_t ch);  // pictures and the "#" lines
+    void HandleLife106(uint8_t ch);  // coordinate pairs
+    void HandleRle(uint8_t ch);      // run-length header, data and trailing text
+    void HandleBang(uint8_t ch);     // "!" comments and their pictures
     void Centre();
     void IncludeBorderCells();
 
@@ -142,6 +166,7 @@ private:
         p_ = y_ * width_ + left_;
     }
     void Life106Cell();
+    void PlaceRowsAtPosition();
     void StartRuleText() {
         ClearRules();
         parser_.Reset();
@@ -218,33 +243,54 @@ void Reader::Life106Cell() {
     yText_.Clear();
 }
 
+void Reader::PlaceRowsAtPosition() {
+    explicit_ = true;
+    SetPosition(yText_.Value() + halfHeight_, xText_.Value() + halfWidth_);
+    state_ = S::Picture;
+}
+
 void Reader::Handle(uint8_t ch) {
     if (ch != kCR && ch != kLF) pictureMoveOnly_ = false;
+    // The enumeration lists each family's states together, in this order.
+    if (state_ == S::LineStart)
+        HandleLineStart(ch);
+    else if (state_ <= S::PosY)
+        HandleLife105(ch);
+    else if (state_ <= S::ListY)
+        HandleLife106(ch);
+    else if (state_ <= S::TrailText)
+        HandleRle(ch);
+    else
+        HandleBang(ch);
+}
+
+void Reader::HandleLineStart(uint8_t ch) {
+    if (ch == kCR) {
+        RowFeed();
+        state_ = S::Picture;
+    } else if (ch == '!') {
+        state_ = S::BangFirst;
+    } else if (ch == '#') {
+        state_ = S::Hash;
+    } else if (ch == '*') {
+        PutCell();
+        state_ = S::Picture;
+    } else if (ch == '.') {
+        SkipCell();
+        state_ = S::Picture;
+    } else if (ch == 'x' || ch == 'X') {
+        n_ = 0;
+        state_ = S::RleWidth;
+    } else if (IsDigit(ch) || ch == '-') {
+        xText_.Clear();
+        xText_.Append(ch);
+        yText_.Clear();
+        state_ = S::ListX;
+    }
+}
+
+void Reader::HandleLife105(uint8_t ch) {
     switch (state_) {
-        case S::LineStart:
-            if (ch == kCR) {
-                RowFeed();
-                state_ = S::Picture;
-            } else if (ch == '!') {
-                state_ = S::BangFirst;
-            } else if (ch == '#') {
-                state_ = S::Hash;
-            } else if (ch == '*') {
-                PutCell();
-                state_ = S::Picture;
-            } else if (ch == '.') {
-                SkipCell();
-                state_ = S::Picture;
-            } else if (ch == 'x' || ch == 'X') {
-                n_ = 0;
-                state_ = S::RleWidth;
-            } else if (IsDigit(ch) || ch == '-') {
-                xText_.Clear();
-                xText_.Append(ch);
-                yText_.Clear();
-                state_ = S::ListX;
-            }
-            break;
         case S::Picture:
             if (ch == kCR)
                 RowFeed();
@@ -257,18 +303,29 @@ void Reader::Handle(uint8_t ch) {
             break;
         case S::Hash:
             switch (ch) {
-                case kCR: state_ = S::Picture; break;
+                case kCR:
+                    state_ = S::Picture;
+                    break;
                 case 'C':
-                case 'D': state_ = S::DescSpaces; break;
-                case 'L': state_ = S::SkipLine; break;
-                case 'N': state_ = S::NormalRules; break;
-                case 'P': state_ = S::PosStart; break;
+                case 'D':
+                    state_ = S::DescSpaces;
+                    break;
+                case 'L':
+                    state_ = S::SkipLine;
+                    break;
+                case 'N':
+                    state_ = S::NormalRules;
+                    break;
+                case 'P':
+                    state_ = S::PosStart;
+                    break;
                 case 'R':
                 case 'r':
                     StartRuleText();
                     state_ = S::RuleLine;
                     break;
-                default: break;
+                default:
+                    break;
             }
             break;
         case S::SkipLine:
@@ -289,43 +346,54 @@ void Reader::Handle(uint8_t ch) {
         case S::RuleLine:
             if (parser_.Feed(ch)) state_ = S::LineStart;
             break;
+        // "#P x y": the byte after the P is dropped (it is the space before
+        // x). Numbers left out are 0: "#P" alone, as many shared files have
+        // it, is "#P 0 0", and "#P x" is "#P x 0".
         case S::PosStart:
             xText_.Clear();
             yText_.Clear();
-            state_ = S::PosX;
+            if (ch == kCR)
+                PlaceRowsAtPosition();
+            else
+                state_ = S::PosX;
             break;
         case S::PosX:
             if (ch == ' ')
                 state_ = S::PosY;
+            else if (ch == kCR)
+                PlaceRowsAtPosition();
             else
                 xText_.Append(ch);
             break;
         case S::PosY:
-            if (ch == kCR) {
-                explicit_ = true;
-                SetPosition(yText_.Value() + halfHeight_, xText_.Value() + halfWidth_);
-                state_ = S::Picture;
-            } else {
+            if (ch == kCR)
+                PlaceRowsAtPosition();
+            else
                 yText_.Append(ch);
-            }
             break;
-        case S::ListX:
-            if (ch == ' ')
-                state_ = S::ListY;
-            else if (ch == '#')
-                state_ = S::Hash;
-            else if (IsDigit(ch) || ch == '-')
-                xText_.Append(ch);
+        default:
             break;
-        case S::ListY:
-            if (ch == kCR) {
-                Life106Cell();
-                state_ = S::ListX;
-            } else {
-                yText_.Append(ch);
-            }
-            break;
+    }
+}
 
+void Reader::HandleLife106(uint8_t ch) {
+    if (state_ == S::ListX) {
+        if (ch == ' ')
+            state_ = S::ListY;
+        else if (ch == '#')
+            state_ = S::Hash;
+        else if (IsDigit(ch) || ch == '-')
+            xText_.Append(ch);
+    } else if (ch == kCR) {  // ListY
+        Life106Cell();
+        state_ = S::ListX;
+    } else {
+        yText_.Append(ch);
+    }
+}
+
+void Reader::HandleRle(uint8_t ch) {
+    switch (state_) {
         case S::RleWidth:
             if (ch == ',') {
                 explicit_ = true;
@@ -388,9 +456,7 @@ void Reader::Handle(uint8_t ch) {
         case S::TrailText:
             Describe(ch, S::TrailStart, S::TrailText);
             break;
-
         default:
-            HandleBang(ch);
             break;
     }
 }
@@ -541,7 +607,7 @@ void Reader::IncludeBorderCells() {
     }
 }
 
-bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
+bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes) {
     ResetRules();
     board_.Clear();
     board_.ResetBounds();
@@ -549,10 +615,11 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
     parser_.Reset();
     p_ = width_ + 1;
 
-    auto tooBig = [&] {
-        reporter.ShowMessage(PatternTooBigMessage(board_.width, board_.height));
+    auto fail = [&](const std::string& message) {
+        reporter.ShowMessage(message);
         return false;
     };
+    auto tooBig = [&] { return fail(PatternTooBigMessage(board_.width, board_.height)); };
 
     // The position check comes before every byte is handled.
     auto step = [&](uint8_t ch) {
@@ -561,19 +628,33 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
         return true;
     };
 
+    // Line ends. CR LF, a lone LF, LF CR and a lone CR are one line end each,
+    // and a run of CRs counts as one CR. The states see a line end that has
+    // an LF as CR LF, and one without as CR alone, so a file reads the same
+    // whichever of these its lines end in.
+    enum class After : uint8_t { Other, Cr, Lf, LfCr };
+    After after = After::Other;
+    int64_t pulled = 0;
     uint8_t raw = 0;
-    bool more = source.Read(raw) == 1;
-    bool afterCR = false;
-    while (more) {
-        // A lone LF is read as CR LF, so a file with LF line ends reads exactly
-        // as the same file with CR LF line ends.
-        if (raw == kLF && !afterCR && !step(kCR)) return tooBig();
-        if (!step(raw)) return tooBig();
-        const bool wasCR = raw == kCR;
-        do {
-            more = source.Read(raw) == 1;
-        } while (more && wasCR && raw == kCR);  // a run of CRs counts as one
-        afterCR = wasCR;
+    while (source.Read(raw) == 1) {
+        if (++pulled > maxBytes) return fail(PatternTooLongMessage(maxBytes));
+        if (raw == kCR) {
+            if (after == After::Lf) {
+                after = After::LfCr;  // the CR of an LF CR
+                continue;
+            }
+            if (after == After::Cr || after == After::LfCr) continue;  // a run of CRs
+            after = After::Cr;
+            if (!step(kCR)) return tooBig();
+        } else if (raw == kLF) {
+            // A lone LF, or the LF of an LF CR, is read as CR LF.
+            if (after != After::Cr && !step(kCR)) return tooBig();
+            after = after == After::Cr ? After::Other : After::Lf;
+            if (!step(kLF)) return tooBig();
+        } else {
+            after = After::Other;
+            if (!step(raw)) return tooBig();
+        }
     }
 
     if (OffBoard() && !OnlyTrailingLineEnds()) return tooBig();
@@ -590,6 +671,20 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter) {
 
 }  // namespace
 
+std::string PatternTooLongMessage(int64_t maxBytes) {
+    char size[64];
+    if (maxBytes % 1'000'000 == 0)
+        std::snprintf(size, sizeof size, "%lld MB", static_cast<long long>(maxBytes / 1'000'000));
+    else
+        std::snprintf(size, sizeof size, "%lld bytes", static_cast<long long>(maxBytes));
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "That file is too long to be a pattern.  Reading stopped after %s, more than "
+                  "a pattern for the largest board size (%dx%d) can take.",
+                  size, kMaxBoardSide, kMaxBoardSide);
+    return text;
+}
+
 std::string PatternTooBigMessage(int width, int height) {
     char text[256];
     std::snprintf(text, sizeof text,
@@ -600,9 +695,10 @@ std::string PatternTooBigMessage(int width, int height) {
     return text;
 }
 
-bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter) {
+bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
+                 int64_t maxBytes) {
     Reader reader(board);
-    return reader.Run(source, reporter);
+    return reader.Run(source, reporter, maxBytes);
 }
 
 }  // namespace cellarium

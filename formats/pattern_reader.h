@@ -25,11 +25,34 @@ public:
 // The "too big" message for a board of width x height cells.
 std::string PatternTooBigMessage(int width, int height);
 
+// The longest pattern text the reader takes, in bytes: the largest file that
+// could still fit the largest board. The wordiest way any format gives a cell
+// is a Life 1.06 line; on the largest board (kMaxBoardSide cells a side) its
+// coordinates around the centre run from -5000 to 4999, so a line is at most
+// "-5000 -5000" and CR LF, 13 bytes. Every cell of that board listed so takes
+// 13 x 10000 x 10000 bytes; 20 MB more leave room for a header and a long
+// description. A longer source is taken for no pattern at all (a device such
+// as /dev/zero that never ends, say): the read stops there with a message
+// instead of holding the program for ever. The limit is the same whatever the
+// board in use; reading that much takes a few seconds.
+inline constexpr int64_t kMaxPatternCellLine = [] {
+    int64_t digits = 1;  // of half the largest side: 5000
+    for (int64_t v = kMaxBoardSide / 2; v >= 10; v /= 10) ++digits;
+    return 2 * (1 + digits) + 3;  // two signed coordinates, a space, CR LF
+}();
+inline constexpr int64_t kMaxPatternBytes =
+    kMaxPatternCellLine * kMaxBoardSide * kMaxBoardSide + 20'000'000;
+
+// The message for a source longer than `maxBytes`.
+std::string PatternTooLongMessage(int64_t maxBytes = kMaxPatternBytes);
+
 // The reader's states. The first bytes of each line steer the machine into
-// one format's branch.
+// one format's branch. Each family's states stay together, in this order: the
+// reader picks a family's handler by ranges of states.
 enum class ReaderState : uint8_t {
-    // Life 1.05, Life 1.06 and the "#" lines.
+    // The start of a line, where the family is chosen.
     LineStart,
+    // Life 1.05: pictures of "*" and "." and the "#" lines.
     Picture,
     Hash,
     SkipLine,
@@ -40,6 +63,7 @@ enum class ReaderState : uint8_t {
     PosStart,
     PosX,
     PosY,
+    // Life 1.06 coordinate pairs.
     ListX,
     ListY,
     // Run-length encoded patterns.
@@ -71,13 +95,16 @@ inline constexpr int kReaderStateCount = 33;
 // cells, live count, bounds and description, and sets the rule tables.
 //
 // Returns true when the whole source was read with every position on the
-// board. Returns false after handing the "too big" message to `reporter`:
-// then the board holds what was placed before the failure (its bounds still
-// enclose every live cell and its live count is exact), its description is
-// unchanged, and the caller abandons the load.
+// board. Returns false after handing one message to `reporter`: "too big"
+// when a position fell off the board, "too long" when the source held more
+// than `maxBytes` bytes (the reader pulls one byte past the limit, then
+// stops). Then the board holds what was placed before the failure (its
+// bounds still enclose every live cell and its live count is exact), its
+// description is unchanged, and the caller abandons the load.
 //
-// Line ends: a run of CRs counts as one CR; CR LF, CR CR LF, a lone CR and a
-// lone LF are each one line end.
-bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter);
+// Line ends: a run of CRs counts as one CR; CR LF, LF, LF CR and a lone CR
+// are each one line end (CR CR LF and LF CR CR too).
+bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
+                 int64_t maxBytes = kMaxPatternBytes);
 
 }  // namespace cellarium

@@ -13,6 +13,7 @@
 
 #include "../document/life_session.h"
 #include "document/life_app_base.h"
+#include "formats/pattern_reader.h"
 
 extern char** environ;
 
@@ -36,7 +37,8 @@ struct CliResult {
     int status = -1;  // the exit status; -1 when ended by a signal
     std::string out;
     std::string err;
-    long peakKb = 0;  // peak resident size of the run
+    long peakKb = 0;        // peak resident size of the run
+    double cpuSeconds = 0;  // user and system time of the run
 };
 
 class CliReliability : public LifeSession {
@@ -60,6 +62,8 @@ protected:
         r.out = Slurp(out);
         r.err = Slurp(err);
         r.peakKb = usage.ru_maxrss;
+        r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         return r;
     }
     // A limit on the size of any file the run writes; writes past it fail
@@ -175,4 +179,24 @@ TEST_F(CliReliability, PaletteFilesOfBinaryDataOrFoldersNeverEndBadly) {
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find(dir.string()), std::string::npos) << folder.err;
     EXPECT_FALSE(std::filesystem::exists(Path("folder.gif")));
+}
+
+TEST_F(CliReliability, EndlessPatternOrPaletteSourcesStopWithAMessage) {
+    // A device that never ends, named as the palette file or the pattern. The
+    // timeout only turns a hang into a failure; the runs end long before it.
+    const std::string guard = "exec timeout 300";
+    CliResult palette = Cli(guard, "--palette /dev/zero --soup 0.3 -g 1 --gif " + Path("zero.gif"));
+    EXPECT_EQ(palette.status, 1);
+    EXPECT_EQ(palette.out, "");
+    EXPECT_NE(palette.err.find("palette file '/dev/zero'"), std::string::npos) << palette.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("zero.gif")));
+
+    if (kSanitized)
+        GTEST_SKIP() << "reading the longest pattern under AddressSanitizer takes minutes";
+    CliResult pattern = Cli(guard, "/dev/zero");
+    EXPECT_EQ(pattern.status, 1);
+    EXPECT_EQ(pattern.out, "");
+    EXPECT_EQ(pattern.err, PatternTooLongMessage() + "\n");
+    std::printf("[ time   ] /dev/zero as the pattern, read up to %lld bytes: %.1f s of CPU\n",
+                static_cast<long long>(kMaxPatternBytes), pattern.cpuSeconds);
 }

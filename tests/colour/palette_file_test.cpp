@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <utility>
 
 #include "colour/palette.h"
 
@@ -52,6 +56,43 @@ std::vector<std::array<int, 3>> ReadAll(const std::string& text) {
     while (source.Next(r, g, b)) out.push_back({r, g, b});
     return out;
 }
+
+// A stream that never ends, as a device like /dev/zero is: `fill` over and
+// over after an optional start. It gives up only after `giveUpAfter` bytes, so
+// that a reader that would never stop fails the test instead of hanging it,
+// and it counts what was taken from it.
+class EndlessBuf final : public std::streambuf {
+public:
+    EndlessBuf(std::string start, char fill, std::size_t giveUpAfter)
+        : start_(std::move(start)), giveUpAfter_(giveUpAfter) {
+        std::memset(chunk_, fill, sizeof chunk_);
+    }
+    // Bytes handed out so far (whole chunks; the reader may not have taken
+    // all of the last one).
+    std::size_t handedOut() const { return handedOut_; }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        if (handedOut_ >= giveUpAfter_) return traits_type::eof();
+        char* from = chunk_;
+        std::size_t n = sizeof chunk_;
+        if (handedOut_ < start_.size()) {
+            n = std::min(n, start_.size() - handedOut_);
+            std::memcpy(chunk_ + sizeof chunk_ - n, start_.data() + handedOut_, n);
+            from = chunk_ + sizeof chunk_ - n;
+        }
+        handedOut_ += n;
+        setg(from, from, from + n);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::string start_;
+    std::size_t giveUpAfter_;
+    std::size_t handedOut_ = 0;
+    char chunk_[4096];
+};
 
 }  // namespace
 
@@ -156,6 +197,61 @@ TEST_F(PaletteFile, NothingToReadLeavesCustomAsItWas) {
     EXPECT_TRUE(Load("empty.map"));
     EXPECT_TRUE(Load("first_record_not_a_number.map"));
     EXPECT_EQ(Custom().entries, before.entries);
+}
+
+// A source that never ends (a device such as /dev/zero named as the palette
+// file) is read only up to a limit far above any real palette file, and is
+// then no palette: not loaded, Custom unchanged, even when colours came first.
+TEST_F(PaletteFile, EndlessSourceStopsEarlyAndIsNotLoaded) {
+    constexpr std::size_t kGiveUp = std::size_t(64) << 20;
+    for (const std::string& start : {std::string(), std::string("1 2 3\n4 5 6\n7 8 9 ")}) {
+        ResetPalettesForStart();
+        const PaletteBlock before = Custom();
+        EndlessBuf zeros(start, '\0', kGiveUp);
+        std::istream in(&zeros);
+        EXPECT_FALSE(LoadPaletteFile(&in));
+        EXPECT_LE(zeros.handedOut(), std::size_t(1) << 20);
+        EXPECT_EQ(Custom().entries, before.entries);
+    }
+    // Digits without a line feed: one record that never ends.
+    EndlessBuf digits("", '7', kGiveUp);
+    std::istream in(&digits);
+    EXPECT_FALSE(LoadPaletteFile(&in));
+    EXPECT_LE(digits.handedOut(), std::size_t(1) << 20);
+}
+
+TEST_F(PaletteFile, OnlyAListStillRunningAtTheLimitBreaksOff) {
+    // One colour and a comment, the whole file just as long as the limit.
+    std::string text = "1 2 3 ";
+    text.append(kMaxPaletteFileBytes - text.size() - 1, 'x');
+    text += '\n';
+    ASSERT_EQ(text.size(), kMaxPaletteFileBytes);
+    std::istringstream exact(text);
+    EXPECT_TRUE(LoadPaletteFile(&exact));
+    ExpectEntry(Custom(), 0, {1, 2, 3});
+
+    // One byte more, and the comment runs past the limit: nothing is loaded.
+    ResetPalettesForStart();
+    const PaletteBlock before = Custom();
+    text.insert(text.size() - 1, "x");
+    std::istringstream longer(text);
+    MapFileSource source(&longer);
+    int r = 0, g = 0, b = 0;
+    EXPECT_TRUE(source.Next(r, g, b));
+    EXPECT_TRUE(source.Failed());
+    EXPECT_FALSE(source.Next(r, g, b));
+    std::istringstream again(text);
+    EXPECT_FALSE(LoadPaletteFile(&again));
+    EXPECT_EQ(Custom().entries, before.entries);
+
+    // A file of any length whose list ends before the limit is read no
+    // further, and loads.
+    std::string ended = "4 5 6\n7 8 9\nend of the colours\n";
+    ended.append(kMaxPaletteFileBytes * 4, 'x');
+    std::istringstream in(ended);
+    EXPECT_TRUE(LoadPaletteFile(&in));
+    ExpectEntry(Custom(), 0, {4, 5, 6});
+    ExpectEntry(Custom(), 1, {7, 8, 9});
 }
 
 TEST_F(PaletteFile, ColourTheDisplayShowsAsTheDeadColourIsUnusable) {

@@ -1,9 +1,12 @@
+#include "formats/pattern_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
 #include "pattern_test_support.h"
 
@@ -20,32 +23,83 @@ const std::string kTooBig800 =
     "That pattern is too big for this board.  The maximum size is 800x800. You can change the "
     "board size on the Tools menu at the file selection screen to choose a bigger board size.";
 
-// Line-end variants of the same text: CR runs before an LF become that LF, or
-// every lone LF gets a CR in front. Lone CRs are left as they are.
-std::string WithLfLineEnds(const std::string& text) {
+// Line-end variants of the same text. A line end is a run of CRs followed by
+// an LF, or an LF followed by any run of CRs; each becomes `lineEnd`. Runs of
+// CRs with no LF next to them are left as they are.
+std::string WithLineEnds(const std::string& text, const std::string& lineEnd) {
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
         if (text[i] == '\r') {
             std::size_t j = i;
-            while (j < text.size() && text[j] == '\r') ++j;
-            if (j < text.size() && text[j] == '\n') {
-                i = j - 1;
-                continue;
+            while (j < n && text[j] == '\r') ++j;
+            if (j < n && text[j] == '\n') {
+                out += lineEnd;
+                i = j + 1;
+            } else {
+                out.append(text, i, j - i);
+                i = j;
             }
+        } else if (text[i] == '\n') {
+            out += lineEnd;
+            for (++i; i < n && text[i] == '\r';) ++i;
+        } else {
+            out += text[i++];
         }
-        out += text[i];
     }
     return out;
 }
 
-std::string WithCrLfLineEnds(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
+// Whether the text has a run of CRs with no LF next to it: a line end of its
+// own, which would join an LF CR line end put right before it.
+bool HasLoneCr(const std::string& text) {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        if (text[i] != '\r') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < n && text[j] == '\r') ++j;
+        const bool afterLf = i > 0 && text[i - 1] == '\n', beforeLf = j < n && text[j] == '\n';
+        if (!afterLf && !beforeLf) return true;
+        i = j;
     }
-    return out;
+    return false;
 }
+
+void ExpectSameRead(const ReadResult& a, const ReadResult& b) {
+    EXPECT_EQ(a.ok, b.ok);
+    EXPECT_EQ(a.cells(), b.cells());
+    EXPECT_EQ(a.board().liveCount, b.board().liveCount);
+    EXPECT_EQ(a.board().bounds, b.board().bounds);
+    EXPECT_EQ(a.rules, b.rules);
+    EXPECT_EQ(a.board().description, b.board().description);
+}
+
+// A source that never ends, as a device like /dev/zero is: `start`, then
+// `fill` for ever. It counts the bytes pulled from it.
+class EndlessSource final : public ByteSource {
+public:
+    explicit EndlessSource(std::string start, uint8_t fill = 0)
+        : start_(std::move(start)), fill_(fill) {}
+    int Read(uint8_t& byte) override {
+        byte = pulled_ < start_.size() ? uint8_t(start_[pulled_]) : fill_;
+        ++pulled_;
+        return 1;
+    }
+    std::size_t pulled() const { return pulled_; }
+
+private:
+    std::string start_;
+    uint8_t fill_;
+    std::size_t pulled_ = 0;
+};
+
+struct KeptMessages final : PatternReporter {
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
 
 }  // namespace
 
@@ -110,8 +164,14 @@ TEST(Reader, RleCountsRowSkipsAndEveryLiveLetter) {
     ASSERT_TRUE(r.ok);
     // Origin (397, 397); "3$" moves down three rows; x y z X Y Z are live; a
     // count before "!" does nothing.
-    EXPECT_EQ(r.cells(), (Cells{{397, 397}, {398, 397}, {397, 400}, {398, 400}, {399, 400},
-                                {397, 401}, {398, 401}, {399, 401}}));
+    EXPECT_EQ(r.cells(), (Cells{{397, 397},
+                                {398, 397},
+                                {397, 400},
+                                {398, 400},
+                                {399, 400},
+                                {397, 401},
+                                {398, 401},
+                                {399, 401}}));
 }
 
 TEST(Reader, TextAfterRleEndBecomesTheDescription) {
@@ -173,8 +233,14 @@ TEST(Reader, BangFirstLineDimensionsPlaceThePattern) {
     ReadResult r = Read(Fixture("bang_dimensions_in_first_line.txt"));
     ASSERT_TRUE(r.ok);
     // 4 rows, 4 columns: top-left at half(800 - 4) = 398 on both axes.
-    EXPECT_EQ(r.cells(), (Cells{{398, 398}, {399, 398}, {398, 399}, {399, 399}, {400, 400},
-                                {401, 400}, {400, 401}, {401, 401}}));
+    EXPECT_EQ(r.cells(), (Cells{{398, 398},
+                                {399, 398},
+                                {398, 399},
+                                {399, 399},
+                                {400, 400},
+                                {401, 400},
+                                {400, 401},
+                                {401, 401}}));
     EXPECT_EQ(r.board().description, "\"Beacon\" 1 4 4");
 }
 
@@ -189,35 +255,84 @@ TEST(Reader, LineEndForms) {
     EXPECT_EQ(Read("!x\n.O.\n..O\nOOO\n").cells(), kCentredGlider);
 }
 
-TEST(Reader, EveryFixtureReadsTheSameWithLfAndWithCrLfLineEnds) {
+TEST(Reader, EveryFixtureReadsTheSameWithLfCrLfAndLfCrLineEnds) {
     namespace fs = std::filesystem;
-    int compared = 0;
+    int compared = 0, comparedLfCr = 0;
     for (const char* folder : {CELLARIUM_TEST_DATA, CELLARIUM_SAMPLES}) {
         for (const auto& entry : fs::directory_iterator(folder)) {
             if (!entry.is_regular_file()) continue;  // other areas' fixture folders
             std::ifstream in(entry.path(), std::ios::binary);
             const std::string text(std::istreambuf_iterator<char>(in), {});
-            const std::string lf = WithLfLineEnds(text), crlf = WithCrLfLineEnds(text);
+            const std::string lf = WithLineEnds(text, "\n"), crlf = WithLineEnds(text, "\r\n");
             if (lf == crlf) continue;  // no LF line ends at all
             ++compared;
             SCOPED_TRACE(entry.path().filename().string());
             ReadResult a = Read(lf, 150, 150), b = Read(crlf, 150, 150);
-            EXPECT_EQ(a.ok, b.ok);
-            EXPECT_EQ(a.cells(), b.cells());
-            EXPECT_EQ(a.board().liveCount, b.board().liveCount);
-            EXPECT_EQ(a.board().bounds, b.board().bounds);
-            EXPECT_EQ(a.rules, b.rules);
-            EXPECT_EQ(a.board().description, b.board().description);
+            ExpectSameRead(a, b);
+            if (HasLoneCr(text)) continue;
+            ++comparedLfCr;
+            SCOPED_TRACE("LF CR line ends");
+            ExpectSameRead(Read(WithLineEnds(text, "\n\r"), 150, 150), b);
         }
     }
     EXPECT_GE(compared, 25);
+    EXPECT_GE(comparedLfCr, 25);
+}
+
+TEST(Reader, LfCrLineEndsCountOnce) {
+    // Written by a converter that put the CR after the LF: every line end,
+    // the one of the blank row too, is one row.
+    ReadResult r = Read(Fixture("line_ends_lf_cr.lif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.cells(), (Cells{{400, 399}, {399, 401}, {400, 401}, {401, 401}}));
+    EXPECT_EQ(r.board().description, "Written with LF CR line ends by an old converter");
+
+    ReadResult bang = Read(Fixture("bang_lf_cr.txt"));
+    ASSERT_TRUE(bang.ok);
+    EXPECT_EQ(bang.cells(),
+              (Cells{{399, 399}, {400, 399}, {398, 400}, {401, 400}, {399, 401}, {400, 401}}));
+    EXPECT_EQ(bang.board().description, "Name: Beehive Written with LF CR line ends");
+
+    // LF CR and LF CR CR are one line end each; LF CR LF CR is two.
+    EXPECT_EQ(Shape(Read("*\n\r*\n\r").cells()), (Cells{{0, 0}, {0, 1}}));
+    EXPECT_EQ(Shape(Read("*\n\r\r*").cells()), (Cells{{0, 0}, {0, 1}}));
+    EXPECT_EQ(Shape(Read("*\n\r\n\r*").cells()), (Cells{{0, 0}, {0, 2}}));
+    EXPECT_EQ(Shape(Read("*\r\n\r*").cells()), (Cells{{0, 0}, {0, 2}}));
+}
+
+TEST(Reader, PositionLineWithoutNumbersIsTheCentre) {
+    // "#P" alone, as widely shared Life 1.05 files have it, is "#P 0 0".
+    ReadResult bare = Read(Fixture("position_without_numbers.lif"));
+    ASSERT_TRUE(bare.ok);
+    const Cells atCentre = {{401, 400}, {402, 401}, {400, 402}, {401, 402}, {402, 402}};
+    EXPECT_EQ(bare.cells(), atCentre);
+    EXPECT_EQ(bare.board().description, "A glider under a bare #P line");
+    EXPECT_EQ(bare.board().bounds, (Rect{400, 400, 402, 402}));  // placed: not centred again
+    EXPECT_EQ(Read("#P\n.*.\n..*\n***\n").cells(), atCentre);
+    EXPECT_EQ(Read("#P\n\r.*.\n\r..*\n\r***\n\r").cells(), atCentre);
+    EXPECT_EQ(Read("#P 0 0\r\n.*.\r\n..*\r\n***\r\n").cells(), atCentre);
+
+    // One number is the column; the row is 0, as after "#P x 0".
+    ReadResult one = Read(Fixture("position_with_one_number.lif"));
+    ASSERT_TRUE(one.ok);
+    EXPECT_EQ(one.cells(), (Cells{{398, 400}, {399, 401}, {397, 402}, {398, 402}, {399, 402}}));
+    EXPECT_EQ(one.board().description, "A glider under a #P line with one number");
+    EXPECT_EQ(Read("#P 7\r\n*\r\n").cells(), (Cells{{407, 400}}));
+    EXPECT_EQ(Read("#P 7\n*\n").cells(), (Cells{{407, 400}}));
+    EXPECT_EQ(Read("#P 7 \r\n*\r\n").cells(), (Cells{{407, 400}}));
 }
 
 TEST(Reader, FormatsMixInOneFile) {
     ReadResult r = Read(Fixture("mixed_formats.lif"));
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.cells(), (Cells{{390, 390}, {391, 390}, {399, 399}, {400, 399}, {399, 400},
-                                {400, 400}, {406, 405}, {407, 405}}));
+    EXPECT_EQ(r.cells(), (Cells{{390, 390},
+                                {391, 390},
+                                {399, 399},
+                                {400, 399},
+                                {399, 400},
+                                {400, 400},
+                                {406, 405},
+                                {407, 405}}));
     EXPECT_EQ(r.board().description, "then a block");
 }
 
@@ -231,8 +346,16 @@ TEST(Reader, RowPastTheRightEdgeContinuesOnTheNextRowInsideTheBounds) {
     // The guarded read already checks that the bounds enclose every live cell.
     ReadResult r = Read(Fixture("row_past_right_edge.lif"));
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.cells(), (Cells{{795, 400}, {796, 400}, {797, 400}, {798, 400}, {799, 400},
-                                {0, 401}, {1, 401}, {2, 401}, {3, 401}, {4, 401}}));
+    EXPECT_EQ(r.cells(), (Cells{{795, 400},
+                                {796, 400},
+                                {797, 400},
+                                {798, 400},
+                                {799, 400},
+                                {0, 401},
+                                {1, 401},
+                                {2, 401},
+                                {3, 401},
+                                {4, 401}}));
     // A run-length row wider than the board runs on without a message.
     ReadResult wide = Read("x = 1000, y = 3\r\n1000o!\r\n");
     EXPECT_TRUE(wide.ok);
@@ -250,6 +373,72 @@ TEST(Reader, PositionOffTheStorageFailsWithTheBoardSizeInTheMessage) {
               std::string::npos);
     EXPECT_TRUE(Read(Fixture("life106_glider.lif"), 800, 150).ok);
     EXPECT_FALSE(Read("#P 0 -76\r\n*\r\n", 150, 150).ok);
+}
+
+TEST(Reader, SourceThatNeverEndsStopsAtTheLimitWithTheTooLongMessage) {
+    constexpr int64_t kLimit = 1 << 20;
+    // Nothing but NUL bytes; a description line that never ends; a cell, then
+    // NUL bytes; a Life 1.06 pair whose second number never ends.
+    for (const std::string& start : {std::string(), std::string("#D endless"),
+                                     std::string("#P 0 0\r\n*\r\n"), std::string("1 ")}) {
+        SCOPED_TRACE(start);
+        GuardedBoard g(150, 150);
+        g.board().description = "the pattern before";
+        EndlessSource source(start, start == "1 " ? '7' : 0);
+        KeptMessages reporter;
+        EXPECT_FALSE(ReadPattern(g.board(), source, reporter, kLimit));
+        // One byte past the limit tells a longer source from one of just that
+        // length; nothing more is pulled.
+        EXPECT_EQ(source.pulled(), std::size_t(kLimit) + 1);
+        EXPECT_EQ(reporter.messages, std::vector<std::string>{PatternTooLongMessage(kLimit)});
+        EXPECT_EQ(g.board().description, "the pattern before");
+        EXPECT_EQ(g.Check(), "");
+    }
+}
+
+TEST(Reader, SourceOfExactlyTheLimitIsRead) {
+    constexpr int64_t kLimit = 4096;
+    std::string text = "#D padded\r\n#P 0 0\r\n*\r\n";
+    text.resize(std::size_t(kLimit), ' ');
+    GuardedBoard g(150, 150);
+    MemoryByteSource source(text);
+    KeptMessages reporter;
+    EXPECT_TRUE(ReadPattern(g.board(), source, reporter, kLimit));
+    EXPECT_TRUE(reporter.messages.empty());
+    EXPECT_EQ(LiveCells(g.board()), (Cells{{75, 75}}));
+
+    text += ' ';
+    MemoryByteSource longer(text);
+    EXPECT_FALSE(ReadPattern(g.board(), longer, reporter, kLimit));
+    EXPECT_EQ(reporter.messages, std::vector<std::string>{PatternTooLongMessage(kLimit)});
+}
+
+TEST(Reader, LengthLimitHoldsEveryCellOfTheLargestBoardInItsWordiestFormat) {
+    EXPECT_EQ(PatternTooLongMessage(),
+              "That file is too long to be a pattern.  Reading stopped after 1320 MB, more than a "
+              "pattern for the largest board size (10000x10000) can take.");
+    EXPECT_EQ(PatternTooLongMessage(4096),
+              "That file is too long to be a pattern.  Reading stopped after 4096 bytes, more "
+              "than a pattern for the largest board size (10000x10000) can take.");
+    // The longest Life 1.06 line that still lands on the largest board: its
+    // top-left corner. Every cell given by a line that long fits the limit.
+    const std::string corner = "-5000 -5000\r\n";
+    EXPECT_EQ(int64_t(corner.size()), kMaxPatternCellLine);
+    EXPECT_GE(kMaxPatternBytes,
+              int64_t(corner.size()) * kMaxBoardSide * kMaxBoardSide + 10'000'000);
+    std::unique_ptr<CellBoard> largest = CellBoard::Create(kMaxBoardSide, kMaxBoardSide);
+    ASSERT_NE(largest, nullptr);
+    KeptMessages reporter;
+    const std::string corners = corner + "4999 4999\r\n";
+    MemoryByteSource cornerSource(corners);
+    ASSERT_TRUE(ReadPattern(*largest, cornerSource, reporter));
+    EXPECT_EQ(largest->At(0, 0), 1);
+    EXPECT_EQ(largest->At(kMaxBoardSide - 1, kMaxBoardSide - 1), 1);
+    EXPECT_EQ(largest->liveCount, 2);
+    // A coordinate one wider is off the board.
+    const std::string past = "-5000 -5001\r\n";
+    MemoryByteSource pastSource(past);
+    EXPECT_FALSE(ReadPattern(*largest, pastSource, reporter));
 }
 
 TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {

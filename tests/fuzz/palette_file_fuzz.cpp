@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as a ".map" palette file. Loading must end, read
-// no more than 256 colours, and leave a Custom palette in which no entry after
-// the dead-cell colour is that colour once two or more colours were read.
+// no more than 256 colours, refuse only a file longer than the byte limit, and
+// leave a Custom palette in which no entry after the dead-cell colour is that
+// colour once two or more colours were read.
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     ResetPalettesForStart();
     std::istringstream in(text);
-    if (!LoadPaletteFile(&in)) Fail("an open stream was refused");
+    if (!LoadPaletteFile(&in) && size <= kMaxPaletteFileBytes) Fail("an open stream was refused");
     const PaletteBlock& custom = Palette(PaletteId::Custom);
     if (colours >= 2) {
         for (int k = 1; k < kPaletteEntries; ++k)
