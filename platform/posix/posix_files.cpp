@@ -226,8 +226,11 @@ std::string PosixFiles::FinalPath(const std::string& path) {
 FileFacts PosixFiles::QueryFile(const std::string& path) {
     FileFacts facts;
     struct stat st {};
-    if (const int stream = StreamDescriptor(path); stream >= 0 && ::fstat(stream, &st) == 0) {
+    if (const int stream = StreamDescriptor(path); stream >= 0) {
+        // A stream is never replaced by a file, not even a closed one (whose
+        // name then names nothing, and a new file could take it).
         facts.kind = FileKind::Device;
+        if (::fstat(stream, &st) != 0) return facts;
     } else if (::stat(path.c_str(), &st) != 0) {
         return facts;
     } else if (S_ISREG(st.st_mode)) {

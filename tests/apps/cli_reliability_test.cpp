@@ -334,13 +334,20 @@ TEST_F(CliReliability, ALinkToAFileNotThereYetMakesTheFileAndStaysALink) {
     EXPECT_EQ(Stat(Path("sub/new.gif")).st_mode & 07777, 0644u);
 }
 
-TEST_F(CliReliability, StandardOutputThroughAPipeIsWrittenInPlace) {
+TEST_F(CliReliability, StandardOutputIsWrittenWhereItStandsThroughAPipeOrIntoAFile) {
     REQUIRE_NOBODY();
     const std::string soup = "--size 150x150 --soup 0.3:1 -g 2";
     CliResult file = Cli("", soup + " --save " + Path("soup.lif"));
     ASSERT_EQ(file.status, 0) << file.err;
-    // The runner writes into a pipe; what comes out of it is the pattern,
-    // then the status line.
+    const std::string pattern = Slurp(Path("soup.lif"));
+    // The runner writes into a pipe of root's; what comes out of it is the
+    // pattern, then the status line.
     CliResult piped = Cli("{ " + nobody, soup + " --save /dev/stdout 2>&1; echo exit $?; } | cat");
-    EXPECT_EQ(piped.out, Slurp(Path("soup.lif")) + file.out + "exit 0\n");
+    EXPECT_EQ(piped.out, pattern + file.out + "exit 0\n");
+    // Standard output is a file of root's: the pattern goes into it, and the
+    // status line after it, rather than a new file taking its name.
+    CliResult redirected = Cli("exec " + nobody, soup + " --save /dev/stdout");
+    EXPECT_EQ(redirected.status, 0) << redirected.err;
+    EXPECT_EQ(redirected.out, pattern + file.out);
+    EXPECT_TRUE(NoLeftovers("stdout.txt"));
 }

@@ -352,6 +352,13 @@ TEST_F(SafeSave, ALinkToAFileNotThereYetMakesTheFileAndStaysALink) {
     EXPECT_TRUE(IsImage(Slurp(Path("sub/new.gif"))));
     EXPECT_EQ(Doc()->GetPathName(), Path("link2.lif"));
 
+    // A link to an image that is there: the image is replaced, the link stays.
+    const std::string image = Write("real.gif", kEarlierImage);
+    std::filesystem::create_symlink(image, Path("old.gif"));
+    SaveImage(Path("old.gif"));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("old.gif")));
+    EXPECT_TRUE(IsImage(Slurp(image)));
+
     // Save goes through the links again, now to the file that is there.
     platform.Command(ID_TOOLS_STEP);
     const std::string first = Slurp(Path("sub/new.lif"));
