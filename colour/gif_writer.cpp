@@ -1,11 +1,7 @@
 #include "colour/gif_writer.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <new>
-#include <system_error>
 #include <utility>
 
 namespace cellarium {
@@ -293,114 +289,13 @@ int GifWriter::End() {
 }
 
 // ---------------------------------------------------------------------------
-// The program-wide writer onto a file
+// The program-wide writer
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// The output file of an export. Bytes go to a temporary file beside the target;
-// Commit renames it over the target, Discard (and the destructor) removes it.
-// A target that exists but is not a regular file (a device, a pipe) is written
-// in place, since there is nothing there to protect.
-class GifFile : public ImageSink {
-public:
-    ~GifFile() override { Discard(); }
-
-    int Create(const std::string& path) {
-        std::error_code ec;
-        fs::path target(path);
-        if (fs::is_symlink(target, ec)) {
-            // Replace the file the link points at, not the link.
-            fs::path real = fs::canonical(target, ec);
-            if (!ec) target = real;
-        }
-        fs::file_status st = fs::status(target, ec);
-        const bool exists = !ec && fs::exists(st);
-        if (exists && !fs::is_regular_file(st)) {
-            // A device or a pipe: nothing to protect, nothing to remove.
-            file_ = std::fopen(target.string().c_str(), "wb");
-            inPlace_ = true;
-            return file_ != nullptr ? kGifOk : kGifCannotCreate;
-        }
-        if (exists) {
-            // An existing file we could not write to ourselves stays untouched.
-            std::FILE* probe = std::fopen(target.string().c_str(), "r+b");
-            if (probe == nullptr) return kGifCannotCreate;
-            std::fclose(probe);
-        }
-        for (int n = 0; n < 100 && file_ == nullptr; ++n) {
-            std::string temp = target.string() + ".part" + std::to_string(n);
-            errno = 0;
-            file_ = std::fopen(temp.c_str(), "wbx");
-            if (file_ != nullptr)
-                temp_ = temp;
-            else if (errno != EEXIST)
-                break;
-        }
-        if (file_ == nullptr && exists) {
-            // No room for a temporary file beside a writable file (a directory
-            // we may not add to): write the file itself, and remove it again if
-            // the export fails, so no broken image is left.
-            file_ = std::fopen(target.string().c_str(), "wb");
-            inPlace_ = true;
-            removeOnDiscard_ = file_ != nullptr;
-        }
-        if (file_ == nullptr) return kGifCannotCreate;
-        if (exists && !inPlace_) fs::permissions(temp_, st.permissions(), ec);  // keep the mode
-        target_ = target.string();
-        return kGifOk;
-    }
-
-    bool Write(const uint8_t* data, std::size_t size) override {
-        return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
-    }
-
-    // Closes the file and puts it in place; kGifWriteFailed (and no file) when
-    // the last buffered bytes cannot be written or the rename fails.
-    int Commit() {
-        if (file_ == nullptr) return kGifWriteFailed;
-        bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-        ok = std::fclose(file_) == 0 && ok;
-        file_ = nullptr;
-        std::error_code ec;
-        if (inPlace_) {
-            if (!ok && removeOnDiscard_) fs::remove(target_, ec);
-            return ok ? kGifOk : kGifWriteFailed;
-        }
-        if (ok) fs::rename(temp_, target_, ec);
-        if (!ok || ec) {
-            fs::remove(temp_, ec);
-            temp_.clear();
-            return kGifWriteFailed;
-        }
-        temp_.clear();
-        return kGifOk;
-    }
-
-    void Discard() {
-        if (file_ == nullptr) return;
-        std::fclose(file_);
-        file_ = nullptr;
-        std::error_code ec;
-        if (removeOnDiscard_) fs::remove(target_, ec);
-        if (!temp_.empty()) {
-            fs::remove(temp_, ec);
-            temp_.clear();
-        }
-    }
-
-private:
-    std::FILE* file_ = nullptr;
-    std::string temp_;
-    std::string target_;
-    bool inPlace_ = false;
-    bool removeOnDiscard_ = false;
-};
-
 struct ProgramWriter {
     GifWriter writer;
-    std::unique_ptr<GifFile> file;
+    bool begun = false;
 };
 
 ProgramWriter& TheWriter() {
@@ -410,23 +305,13 @@ ProgramWriter& TheWriter() {
 
 }  // namespace
 
-int GifBegin(const std::string& path, int width, int height, int colours, int bits) {
+int GifBegin(ImageSink& sink, int width, int height, int colours, int bits) {
     ProgramWriter& w = TheWriter();
-    if (w.file) {  // an export that never ended leaves nothing behind
-        w.writer.End();
-        w.file.reset();
-    }
-    auto file = std::unique_ptr<GifFile>(new (std::nothrow) GifFile);
-    if (!file) return kGifOutOfMemory;
-    int rc = file->Create(path);
-    if (rc != kGifOk) return rc;
-    rc = w.writer.Begin(*file, width, height, colours, bits);
-    if (rc != kGifOk) {
-        w.writer.End();
-        return rc;  // the file is discarded with `file`
-    }
-    w.file = std::move(file);
-    return kGifOk;
+    // An export that never ended is dropped: its sink, which may be gone by
+    // now, gets nothing more.
+    const int rc = w.writer.Begin(sink, width, height, colours, bits);
+    w.begun = rc == kGifOk;
+    return rc;
 }
 
 void GifSetColor(int index, int red, int green, int blue) {
@@ -435,23 +320,21 @@ void GifSetColor(int index, int red, int green, int blue) {
 
 int GifWriteImage(int left, int top, int width, int height, const GifPixelFunction& pixel) {
     ProgramWriter& w = TheWriter();
-    if (!w.file) return kGifCannotCreate;
+    if (!w.begun) return kGifCannotCreate;
     return w.writer.WriteImage(left, top, width, height, pixel);
 }
 
 int GifWriteImage(int left, int top, int width, int height, const GifCells& cells) {
     ProgramWriter& w = TheWriter();
-    if (!w.file) return kGifCannotCreate;
+    if (!w.begun) return kGifCannotCreate;
     return w.writer.WriteImage(left, top, width, height, cells);
 }
 
 int GifEnd() {
     ProgramWriter& w = TheWriter();
-    if (!w.file) return kGifCannotCreate;
-    int rc = w.writer.End();
-    if (rc == kGifOk) rc = w.file->Commit();
-    w.file.reset();
-    return rc;
+    if (!w.begun) return kGifCannotCreate;
+    w.begun = false;
+    return w.writer.End();
 }
 
 namespace {
@@ -471,8 +354,8 @@ int WriteBoard(Begin&& begin, const GifCells& cells, const PaletteBlock& palette
 
 }  // namespace
 
-int ExportBoardGif(const std::string& path, const GifCells& cells, const PaletteBlock& palette) {
-    int rc = WriteBoard([&] { return GifBegin(path, cells.width, cells.height, 256, 8); }, cells,
+int ExportBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette) {
+    int rc = WriteBoard([&] { return GifBegin(sink, cells.width, cells.height, 256, 8); }, cells,
                         palette, TheWriter().writer);
     if (rc != kGifOk) return rc;
     // GifEnd runs whatever the image write returned, and reports the first failure.

@@ -5,10 +5,9 @@
 // - GifWriter writes to any ImageSink and holds the state of one image file;
 //   tests use it in memory.
 // - GifBegin / GifSetColor / GifWriteImage / GifEnd drive one program-wide
-//   writer onto a file. The file is written under a temporary name beside the
-//   target and only renamed over it when every write succeeded, so a failed
-//   export never leaves a broken image behind, and a good file already at the
-//   target stays as it was.
+//   writer, so one export runs at a time.
+// The writer never opens a file: the caller hands it a sink, and decides what
+// becomes of the file when the image could not be written whole.
 //
 // Result codes, returned by every operation but GifSetColor.
 #pragma once
@@ -96,22 +95,21 @@ private:
     int error_ = kGifOk;
 };
 
-// The program-wide writer onto the file at path (see the file comment).
-// GifBegin returns kGifCannotCreate, with nothing written, when the file cannot
-// be created or an existing file there cannot be written to. GifEnd reports
-// the export as a whole: kGifOk when the image is in place at the path,
-// otherwise the first failure, with the partial file removed.
-int GifBegin(const std::string& path, int width, int height, int colours, int bits);
+// The program-wide writer onto a sink (which must outlive the export).
+// GifEnd reports the export as a whole: kGifOk when every byte of the image
+// went to the sink, otherwise its first failure. A GifBegin while an export
+// is unfinished ends that one first; it writes nothing more.
+int GifBegin(ImageSink& sink, int width, int height, int colours, int bits);
 void GifSetColor(int index, int red, int green, int blue);
 int GifWriteImage(int left, int top, int width, int height, const GifPixelFunction& pixel);
 int GifWriteImage(int left, int top, int width, int height, const GifCells& cells);
 int GifEnd();
 
-// The whole image export of a board: one pixel per cell (the cell's value as
-// colour index), the palette's 256 colours as the colour table, 8 bits per
-// component. Returns the result code; the image is at path only on kGifOk.
-int ExportBoardGif(const std::string& path, const GifCells& cells, const PaletteBlock& palette);
-// The same into any sink (tests, benchmarks).
+// The whole image export of a board through the program-wide writer: one
+// pixel per cell (the cell's value as colour index), the palette's 256
+// colours as the colour table, 8 bits per component. Returns the result code.
+int ExportBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette);
+// The same with a writer of its own (tests, benchmarks).
 int WriteBoardGif(ImageSink& sink, const GifCells& cells, const PaletteBlock& palette);
 
 }  // namespace cellarium

@@ -1,8 +1,5 @@
 #include "colour/palette_file.h"
 
-#include <filesystem>
-#include <fstream>
-
 namespace cellarium {
 namespace {
 
@@ -26,19 +23,6 @@ ColourEntry TrueColour(ColourEntry colour) {
 // MapFileSource
 
 MapFileSource::MapFileSource(std::istream* in) : in_(in) {}
-
-MapFileSource::MapFileSource(const std::string& path) {
-    // Binary mode: line ends are handled by the scan itself (a carriage return
-    // is white space), so the bytes are taken as they are on every platform.
-    // A folder opens as a stream on some systems, but holds no file to read.
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return;
-    auto file = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
-    if (file->is_open()) {
-        in_ = file.get();
-        owned_ = std::move(file);
-    }
-}
 
 bool MapFileSource::Open() {
     return in_ != nullptr;
@@ -185,11 +169,6 @@ bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest) {
 
 bool LoadPaletteFile(std::istream* in, const NearestColour& nearest) {
     MapFileSource source(in);
-    return BuildCustomPalette(source, nearest);
-}
-
-bool LoadPaletteFile(const std::string& path, const NearestColour& nearest) {
-    MapFileSource source(path);
     return BuildCustomPalette(source, nearest);
 }
 

@@ -61,9 +61,6 @@ public:
     // Reads from an already-opened stream, which must outlive the source; a
     // null stream stands for a file that could not be opened.
     explicit MapFileSource(std::istream* in);
-    // Opens the file the caller named, for reading; it is closed when the
-    // source is destroyed.
-    explicit MapFileSource(const std::string& path);
 
     bool Open() override;
     bool Next(int& red, int& green, int& blue) override;
@@ -79,7 +76,6 @@ private:
     void Unget(int c);
     bool ScanInt(int& value);
 
-    std::unique_ptr<std::istream> owned_;
     std::istream* in_ = nullptr;
     int lastCount_ = 0;
     int lastChar_ = 0;
@@ -123,8 +119,6 @@ bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest = True
 // for no stream or a file longer than kMaxPaletteFileBytes whose list had not
 // ended by then.
 bool LoadPaletteFile(std::istream* in, const NearestColour& nearest = TrueColour);
-// Opens the path the caller chose and loads it as above.
-bool LoadPaletteFile(const std::string& path, const NearestColour& nearest = TrueColour);
 
 // Custom entry k = the complement of entry k of the block, for all 256 entries,
 // the dead-cell colour included (no usable-colour rule). The block may be

@@ -11,6 +11,7 @@
 #include "formats/pattern_writer.h"
 #include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
+#include "framework/safe_replace.h"
 #include "framework/win_app.h"
 
 namespace cellarium {
@@ -38,14 +39,7 @@ void ReportCellMemory() {
     if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
 }
 
-// Temporary names tried beside the target before giving up.
-constexpr int kTemporaryNames = 100;
-
 }  // namespace
-
-std::string CLifeDoc::TemporarySaveName(const std::string& path, int n) {
-    return path + ".tmp-" + std::to_string(n);
-}
 
 CLifeDoc::~CLifeDoc() {
     ReleaseBoards();
@@ -209,74 +203,30 @@ void CLifeDoc::Reload() {
 
 bool CLifeDoc::OnSaveDocument(const std::string& path) {
     if (!current_) return false;
-    // The pattern goes to a file beside the target first; only a file whose
-    // every byte was written and flushed replaces the target, so a failed save
-    // never leaves a truncated file where a good one was.
-    // The temporary file is always a new one, so no file of the user's that
-    // happens to carry such a name is overwritten.
-    // A link is followed: the file it points at is replaced, the link stays.
-    const std::string target = Platform().Files().FinalPath(path);
-    if (Platform().Files().IsDeviceOrPipe(target)) return SaveInPlace(path, target);
-    std::string temp;
-    CFile file;
-    CFileException error;
-    for (int n = 1;; ++n) {
-        temp = TemporarySaveName(target, n);
-        if (file.Open(temp, kModeCreate | kModeCreateNew | kModeReadWrite | kShareExclusive,
-                      &error))
-            break;
-        if (error.m_cause != FileError::AlreadyExists || n == kTemporaryNames) {
-            ReportSaveLoadException(path, error.m_cause, true, kPromptInvalidFileName);
-            return false;
-        }
-    }
-    BeginWaitCursor();
-    CFileByteSink sink(file);
-    WritePattern(*current_, sink);
-    bool ok = sink.Finish() && file.Flush();
-    FileError cause = file.LastError();
-    if (!file.Close() && ok) {
-        ok = false;
-        cause = file.LastError();
-    }
-    if (ok) {
-        FileError renameCause = FileError::None;
-        if (!Platform().Files().RenameFile(temp, target, renameCause)) {
-            ok = false;
-            cause = renameCause;
-        }
-    }
-    if (!ok) Platform().Files().RemoveFile(temp);
-    EndWaitCursor();
-    if (!ok) {
-        ReportSaveLoadException(path, cause, true, kPromptFailedToSave);
-        return false;
-    }
-    return true;
-}
-
-bool CLifeDoc::SaveInPlace(const std::string& path, const std::string& target) {
-    CFile file;
-    CFileException error;
-    if (!file.Open(target, kModeWrite | kShareExclusive, &error)) {
-        ReportSaveLoadException(path, error.m_cause, true, kPromptInvalidFileName);
+    // A failed save never leaves a truncated file where a good one was,
+    // unless the file can only be written in place; the user is told then.
+    ReplacingFile out;
+    if (!out.Open(path)) {
+        ReportSaveLoadException(path, out.Cause(), true, kPromptInvalidFileName);
         return false;
     }
     BeginWaitCursor();
-    CFileByteSink sink(file);
+    CFileByteSink sink(out.File());
     WritePattern(*current_, sink);
     bool ok = sink.Finish();
-    FileError cause = file.LastError();
-    if (!file.Close() && ok) {
-        ok = false;
-        cause = file.LastError();
-    }
+    if (ok)
+        ok = out.Commit();
+    else
+        out.Abandon();
     EndWaitCursor();
-    if (!ok) {
-        ReportSaveLoadException(path, cause, true, kPromptFailedToSave);
-        return false;
-    }
-    return true;
+    if (ok) return true;
+    if (out.MayBeDamaged())
+        ShowMessage(SaveLoadFailureText(path, out.Cause(), true, kPromptFailedToSave) + " " +
+                        MayBeDamagedText(path),
+                    MB_OK | MB_ICONEXCLAMATION);
+    else
+        ReportSaveLoadException(path, out.Cause(), true, kPromptFailedToSave);
+    return false;
 }
 
 void CLifeDoc::OnCloseDocument() {

@@ -45,10 +45,6 @@ public:
 
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
-    // The n-th name a save tries for the file it writes before that file
-    // replaces the target.
-    static std::string TemporarySaveName(const std::string& path, int n);
-
     bool HasBoards() const { return current_ && scratch_; }
     CellBoard* CurrentBoard() const { return current_.get(); }
     CellBoard* ScratchBoard() const { return scratch_.get(); }
@@ -62,9 +58,6 @@ private:
                         std::unique_ptr<CellBoard>& incoming);
     // Makes incoming current with a fresh scratch board beside it.
     bool Adopt(std::unique_ptr<CellBoard> incoming);
-    // Writes the pattern straight to a device or pipe (nothing there to
-    // keep); target is path with links followed, messages name path.
-    bool SaveInPlace(const std::string& path, const std::string& target);
     void ReleaseBoards();
     bool MakeBoards();
 

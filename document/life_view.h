@@ -163,9 +163,10 @@ extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
 // Save As Image: the file dialog's filter, and what a failed export tells the
-// user (code is the image writer's result).
+// user (code is the image writer's result; damaged: the file was being
+// written in place and may be damaged).
 extern const char* const kImageFilter;
 extern const char* const kPaletteFilter;
-std::string ImageExportFailedMessage(const std::string& path, int code);
+std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged = false);
 
 }  // namespace cellarium

@@ -3,14 +3,37 @@
 #include "colour/gif_writer.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "document/pattern_io.h"
+#include "framework/safe_replace.h"
 #include "framework/win_app.h"
 
 namespace cellarium {
 
 const char* const kImageFilter = "GIF Files (*.gif)|*.gif||";
 
-std::string ImageExportFailedMessage(const std::string& path, int code) {
-    return "Unable to save the image " + path + ". " + GifResultMessage(code);
+namespace {
+
+// The image writer's bytes, buffered, into the file being replaced.
+class ReplacingImageSink final : public ImageSink {
+public:
+    explicit ReplacingImageSink(CFile& file) : bytes_(file) {}
+    bool Write(const uint8_t* data, std::size_t size) override {
+        bytes_.Write(data, size);
+        return !bytes_.Failed();
+    }
+    bool Finish() { return bytes_.Finish(); }
+
+private:
+    CFileByteSink bytes_;
+};
+
+}  // namespace
+
+std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged) {
+    if (!damaged) return "Unable to save the image " + path + ". " + GifResultMessage(code);
+    const std::string why = code == kGifOutOfMemory ? GifResultMessage(code)
+                                                    : "The image could not be written completely.";
+    return "Unable to save the image " + path + ". " + why + " " + MayBeDamagedText(path);
 }
 
 void CLifeView::OnSaveAsImage() {
@@ -22,21 +45,27 @@ void CLifeView::OnSaveAsImage() {
     // The board and palette as they are when the user confirms: a run left
     // going may have stepped while the dialog was open.
     if (!doc->HasBoards() || CurrentPalette() == nullptr) return;
-    int result = kGifOk;
-    {
+    int result = kGifCannotCreate;
+    // The image replaces a file at the path only once it is whole, like a
+    // saved pattern: a failed export leaves no partial image, and a file
+    // already there stays as it was (unless it could only be written in
+    // place).
+    ReplacingFile out;
+    if (out.Open(dlg.GetPathName())) {
         CWaitCursor wait;
         const CellBoard& board = *doc->CurrentBoard();
-        // The image goes to a temporary file beside the target and replaces it
-        // only when complete: a failed export leaves no partial image, and a
-        // file already at the target stays as it was.
-        result = ExportBoardGif(dlg.GetPathName(), GifCells{board.cells, board.width, board.height},
+        ReplacingImageSink sink(out.File());
+        result = ExportBoardGif(sink, GifCells{board.cells, board.width, board.height},
                                 *CurrentPalette());
+        if (result == kGifOk && !sink.Finish()) result = kGifWriteFailed;
+        if (result == kGifOk && !out.Commit()) result = kGifWriteFailed;
+        if (result != kGifOk) out.Abandon();
     }
     // The user is told when no image was saved, rather than left to find a
     // missing or broken file later.
     if (result != kGifOk)
-        MessageBox(ImageExportFailedMessage(dlg.GetPathName(), result), std::string(),
-                   MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(ImageExportFailedMessage(dlg.GetPathName(), result, out.MayBeDamaged()),
+                   std::string(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace cellarium

@@ -10,6 +10,7 @@
 #include "colour/palette_file.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "framework/document.h"
 #include "framework/file.h"
 #include "framework/win_app.h"
 #include "shell/resource.h"
@@ -122,10 +123,20 @@ void CLifeView::OnLoadCustomColors() {
     // current palette as they were, without a message.
     CFile file;
     if (!file.Open(dlg.GetPathName(), kModeRead | kShareDenyWrite)) return;
+    const auto before = Palette(PaletteId::Custom).entries;
     CFileStreamBuf buffer(file);
     std::istream in(&buffer);
     const bool loaded = LoadPaletteFile(&in, DisplayColour);
     file.Close();
+    if (file.LastError() != FileError::None) {
+        // The disk failed part-way: the colours read so far are not the
+        // file's, so the palettes stay as they were, and the user is told.
+        Palette(PaletteId::Custom).entries = before;
+        ShowMessage(
+            SaveLoadFailureText(dlg.GetPathName(), file.LastError(), false, kPromptFailedToOpen),
+            MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     if (loaded) ApplyPalette(Palette(PaletteId::Custom));
 }
 

@@ -23,6 +23,13 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     return true;
 }
 
+void CFile::Attach(std::unique_ptr<PlatformFile> file, const std::string& path) {
+    Abort();
+    file_ = std::move(file);
+    path_ = path;
+    lastError_ = FileError::None;
+}
+
 std::size_t CFile::Read(void* buffer, std::size_t count) {
     if (!file_) {
         lastError_ = FileError::Generic;

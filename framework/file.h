@@ -26,6 +26,8 @@ public:
     // Opens path with the kMode.../kShare... flags. On failure returns false
     // and, when given, fills error with the cause.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    // Takes over a file the platform opened already (closing any open one).
+    void Attach(std::unique_ptr<PlatformFile> file, const std::string& path);
     bool IsOpen() const { return file_ != nullptr; }
     const std::string& GetFilePath() const { return path_; }
 

@@ -185,6 +185,25 @@ public:
     virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
 };
 
+// What a path names once symbolic links are followed.
+enum class FileKind {
+    Missing,  // nothing (or nothing this user may see)
+    Regular,
+    Folder,
+    Device,  // a device, pipe, socket or open stream: written where it is
+};
+
+struct FileFacts {
+    FileKind kind = FileKind::Missing;
+    unsigned mode = 0;   // permission bits with the set-id and sticky bits (07777)
+    uint32_t owner = 0;  // the platform's numbers for the owner and the group
+    uint32_t group = 0;
+    uint64_t links = 1;  // how many names the file has
+    // A new file made beside this one may be renamed over it: its folder
+    // takes new names, and lets this user replace this one.
+    bool replaceable = false;
+};
+
 // Files and folders.
 class FileServices {
 public:
@@ -194,13 +213,22 @@ public:
     virtual bool RemoveFile(const std::string& path) = 0;
     // Replaces to with from in one step.
     virtual bool RenameFile(const std::string& from, const std::string& to, FileError& cause) = 0;
-    // Whether path names an existing device, pipe or socket (after following
-    // links): something a save must write in place, since renaming a file
-    // over it would replace the device rather than write to it.
-    virtual bool IsDeviceOrPipe(const std::string& path) = 0;
-    // The file path finally names once symbolic links are followed; path
-    // itself when it names nothing yet or the links cannot be followed.
+    // The path a file at path finally has once symbolic links are followed,
+    // also when the last link points at a name with no file yet (the name a
+    // save through the link makes). path itself when it is no link, or the
+    // links cannot be followed.
     virtual std::string FinalPath(const std::string& path) = 0;
+    // What path names, links followed.
+    virtual FileFacts QueryFile(const std::string& path) = 0;
+    // Makes a new, empty file for writing in the folder of target, under a
+    // name no file had (returned in path), as any new file is made there.
+    virtual std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target,
+                                                           std::string& path, FileError& cause) = 0;
+    // The permission bits (FileFacts::mode) of a file.
+    virtual bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) = 0;
+    // The owner and group of a file (FileFacts::owner and group).
+    virtual bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
+                              FileError& cause) = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -1,136 +1,61 @@
-// Real files through POSIX calls, with optional write faults for tests, and
-// the real free-space query.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-
+// The real files (the POSIX file role), with the faults a test can put on
+// them: refused opens, and reads or writes that fail after so many bytes.
+// Every file the program opens or makes goes through here, so a fault on a
+// path reaches whatever reads or writes it: a pattern, a palette, a
+// statistics file, an image, and the new file a save writes beside a target.
+// The free-space query can be answered by the test too.
 #include "platform/headless/headless_roles.h"
 
 namespace cellarium {
 namespace {
 
-FileError FromErrno(int e) {
-    switch (e) {
-        case ENOENT:
-            return FileError::FileNotFound;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-        case EINVAL:
-            return FileError::BadPath;
-        case EMFILE:
-        case ENFILE:
-            return FileError::TooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-            return FileError::AccessDenied;
-        case EEXIST:
-            return FileError::AlreadyExists;
-        case ETXTBSY:
-        case EBUSY:
-            return FileError::SharingViolation;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return FileError::DiskFull;
-        case EIO:
-            return FileError::HardIO;
-        default:
-            return FileError::Generic;
-    }
-}
+using Fault = std::shared_ptr<HeadlessPlatform::WriteFault>;
 
-class PosixFile : public PlatformFile {
+class FaultyFile final : public PlatformFile {
 public:
-    PosixFile(int fd, std::shared_ptr<HeadlessPlatform::WriteFault> fault,
-              std::shared_ptr<HeadlessPlatform::WriteFault> readFault)
-        : fd_(fd), fault_(std::move(fault)), readFault_(std::move(readFault)) {}
-    ~PosixFile() override {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    FaultyFile(std::unique_ptr<PlatformFile> file, Fault writes, Fault reads)
+        : file_(std::move(file)), writes_(std::move(writes)), reads_(std::move(reads)) {}
 
     bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
         got = 0;
-        if (fd_ < 0) return Fail(EBADF, cause);
-        if (readFault_) {
-            if (readFault_->remaining == 0) {
-                cause = readFault_->cause;
+        if (reads_) {
+            if (reads_->remaining == 0) {
+                cause = reads_->cause;
                 return false;
             }
-            if (count > readFault_->remaining) count = std::size_t(readFault_->remaining);
+            if (count > reads_->remaining) count = std::size_t(reads_->remaining);
         }
-        for (;;) {
-            ssize_t n = ::read(fd_, buffer, count);
-            if (n >= 0) {
-                got = std::size_t(n);
-                if (readFault_) readFault_->remaining -= got;
-                return true;
-            }
-            if (errno != EINTR) return Fail(errno, cause);
-        }
+        if (!file_->Read(buffer, count, got, cause)) return false;
+        if (reads_) reads_->remaining -= got;
+        return true;
     }
 
+    // Writes what the budget allows, then fails as a full disk would.
     bool Write(const void* data, std::size_t count, FileError& cause) override {
-        if (fd_ < 0) return Fail(EBADF, cause);
-        std::size_t allowed = count;
-        bool faulted = false;
-        if (fault_) {
-            if (fault_->remaining < count) {
-                allowed = std::size_t(fault_->remaining);
-                faulted = true;
-            }
-            fault_->remaining -= allowed;
+        if (!writes_ || writes_->remaining >= count) {
+            if (writes_) writes_->remaining -= count;
+            return file_->Write(data, count, cause);
         }
-        const char* p = static_cast<const char*>(data);
-        std::size_t left = allowed;
-        while (left > 0) {
-            ssize_t n = ::write(fd_, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return Fail(errno, cause);
-            }
-            p += n;
-            left -= std::size_t(n);
-        }
-        if (faulted) {
-            cause = fault_->cause;
-            return false;
-        }
-        return true;
-    }
-
-    bool Flush(FileError& cause) override {
-        if (fd_ < 0) return Fail(EBADF, cause);
-        // Devices and some file systems cannot sync; that is not a failure of
-        // the data written.
-        if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return Fail(errno, cause);
-        return true;
-    }
-
-    bool Close(FileError& cause) override {
-        if (fd_ < 0) return true;
-        int rc = ::close(fd_);
-        fd_ = -1;
-        if (rc != 0 && errno != EINTR) return Fail(errno, cause);
-        return true;
-    }
-
-private:
-    static bool Fail(int e, FileError& cause) {
-        cause = FromErrno(e);
+        const std::size_t allowed = std::size_t(writes_->remaining);
+        writes_->remaining = 0;
+        if (allowed > 0 && !file_->Write(data, allowed, cause)) return false;
+        cause = writes_->cause;
         return false;
     }
-    int fd_;
-    std::shared_ptr<HeadlessPlatform::WriteFault> fault_;
-    std::shared_ptr<HeadlessPlatform::WriteFault> readFault_;
+
+    bool Flush(FileError& cause) override { return file_->Flush(cause); }
+    bool Close(FileError& cause) override { return file_->Close(cause); }
+
+private:
+    std::unique_ptr<PlatformFile> file_;
+    Fault writes_;
+    Fault reads_;
 };
+
+Fault Find(const std::map<std::string, Fault>& faults, const std::string& path) {
+    auto it = faults.find(path);
+    return it == faults.end() ? nullptr : it->second;
+}
 
 }  // namespace
 
@@ -150,75 +75,60 @@ void HeadlessPlatform::SetFreeSpace(const std::string& folder, std::optional<uin
     freeOverrides_[folder] = bytes;
 }
 
+std::unique_ptr<PlatformFile> HeadlessFiles::Wrap(std::unique_ptr<PlatformFile> file,
+                                                  const std::string& path,
+                                                  const std::string& target) {
+    if (!file) return file;
+    Fault writes = Find(p_.faults_, path);
+    if (!writes) writes = Find(p_.faults_, target);
+    Fault reads = Find(p_.readFaults_, path);
+    if (!writes && !reads) return file;
+    return std::make_unique<FaultyFile>(std::move(file), std::move(writes), std::move(reads));
+}
+
 std::unique_ptr<PlatformFile> HeadlessFiles::OpenFile(const std::string& path, unsigned flags,
                                                       FileError& cause) {
-    if (path.empty()) {
-        cause = FileError::BadPath;
-        return nullptr;
-    }
     if (auto refused = p_.refusals_.find(path); refused != p_.refusals_.end()) {
         cause = refused->second;
         return nullptr;
     }
-    int oflags = O_CLOEXEC;
-    if (flags & kModeReadWrite)
-        oflags |= O_RDWR;
-    else if (flags & kModeWrite)
-        oflags |= O_WRONLY;
-    else
-        oflags |= O_RDONLY;
-    if (flags & kModeCreate) {
-        oflags |= O_CREAT;
-        if (flags & kModeCreateNew)
-            oflags |= O_EXCL;
-        else if (!(flags & kModeNoTruncate))
-            oflags |= O_TRUNC;
-    }
-    int fd = ::open(path.c_str(), oflags, 0666);
-    if (fd < 0) {
-        cause = FromErrno(errno);
+    return Wrap(real_.OpenFile(path, flags, cause), path, path);
+}
+
+std::unique_ptr<PlatformFile> HeadlessFiles::CreateFileBeside(const std::string& target,
+                                                              std::string& path, FileError& cause) {
+    // A refused target can no more be made than opened.
+    if (auto refused = p_.refusals_.find(target); refused != p_.refusals_.end()) {
+        cause = refused->second;
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        cause = FileError::AccessDenied;
-        return nullptr;
-    }
-    std::shared_ptr<HeadlessPlatform::WriteFault> fault;
-    auto it = p_.faults_.find(path);
-    if (it != p_.faults_.end()) fault = it->second;
-    std::shared_ptr<HeadlessPlatform::WriteFault> readFault;
-    if (auto r = p_.readFaults_.find(path); r != p_.readFaults_.end()) readFault = r->second;
-    cause = FileError::None;
-    return std::make_unique<PosixFile>(fd, std::move(fault), std::move(readFault));
+    std::unique_ptr<PlatformFile> file = real_.CreateFileBeside(target, path, cause);
+    return Wrap(std::move(file), path, target);
 }
 
 bool HeadlessFiles::RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
+    return real_.RemoveFile(path);
 }
 
 bool HeadlessFiles::RenameFile(const std::string& from, const std::string& to, FileError& cause) {
-    if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    cause = FromErrno(errno);
-    return false;
-}
-
-bool HeadlessFiles::IsDeviceOrPipe(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    return S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
-           S_ISSOCK(st.st_mode);
+    return real_.RenameFile(from, to, cause);
 }
 
 std::string HeadlessFiles::FinalPath(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string result(real);
-    std::free(real);
-    return result;
+    return real_.FinalPath(path);
+}
+
+FileFacts HeadlessFiles::QueryFile(const std::string& path) {
+    return real_.QueryFile(path);
+}
+
+bool HeadlessFiles::SetFileMode(const std::string& path, unsigned mode, FileError& cause) {
+    return real_.SetFileMode(path, mode, cause);
+}
+
+bool HeadlessFiles::SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
+                                 FileError& cause) {
+    return real_.SetFileOwner(path, owner, group, cause);
 }
 
 bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
@@ -229,11 +139,7 @@ bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
         bytes = *it->second;
         return true;
     }
-    // The empty folder name stands for the current directory's volume.
-    struct statvfs sv {};
-    if (::statvfs(folder.empty() ? "." : folder.c_str(), &sv) != 0) return false;
-    bytes = uint64_t(sv.f_bavail) * uint64_t(sv.f_frsize);
-    return true;
+    return real_.GetFreeSpace(folder, bytes);
 }
 
 }  // namespace cellarium

@@ -154,16 +154,18 @@ public:
     void SetClipboardUnicode(const std::u16string& text);
     void ClearClipboard() { clipboard_.clear(); }
     void SetClipboardBusy(bool busy) { clipboardBusy_ = busy; }
-    // Writes to files opened at path fail with cause once limit bytes have
-    // been written through all handles opened after this call.
+    // Writes to files opened at path, and to the new file a save makes
+    // beside path to replace it, fail with cause once limit bytes have been
+    // written through all handles opened after this call.
     void FailWritesAfter(const std::string& path, uint64_t limit,
                          FileError cause = FileError::DiskFull);
     // Reads of files opened at path deliver limit bytes in all, then fail with
     // cause (a disk going bad in the middle of a pattern).
     void FailReadsAfter(const std::string& path, uint64_t limit,
                         FileError cause = FileError::HardIO);
-    // Opening path fails with cause, as for a file the user may not read
-    // (tests run as root, whom file permissions do not stop).
+    // Opening path, or making a file to replace it, fails with cause, as
+    // for a file the user may not read or write (tests run as root, whom
+    // file permissions do not stop).
     void RefuseOpen(const std::string& path, FileError cause = FileError::AccessDenied);
     // Folders the free-space query was asked about, in order.
     const std::vector<std::string>& FreeSpaceQueries() const { return freeQueries_; }

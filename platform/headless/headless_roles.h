@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/headless/headless_platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace cellarium {
 
@@ -54,12 +55,23 @@ public:
                                            FileError& cause) override;
     bool RemoveFile(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
-    bool IsDeviceOrPipe(const std::string& path) override;
     std::string FinalPath(const std::string& path) override;
+    FileFacts QueryFile(const std::string& path) override;
+    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
+                                                   FileError& cause) override;
+    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override;
+    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
+                      FileError& cause) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
 
 private:
+    // The file with the faults set for path (writes: or for target, the file
+    // it was made to replace).
+    std::unique_ptr<PlatformFile> Wrap(std::unique_ptr<PlatformFile> file, const std::string& path,
+                                       const std::string& target);
+
     HeadlessPlatform& p_;
+    PosixFiles real_;
 };
 
 class HeadlessSettings final : public SettingsServices {

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/posix/posix_files.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_roles.h"
 #include "platform/qt/qt_windows.h"
@@ -9,7 +10,7 @@ namespace cellarium {
 QtPlatform::QtPlatform()
     : windows_(std::make_unique<QtWindows>(*this)),
       dialogs_(std::make_unique<QtDialogs>(*this)),
-      files_(std::make_unique<QtFiles>()),
+      files_(std::make_unique<PosixFiles>()),
       settings_(std::make_unique<QtSettings>()),
       clipboard_(std::make_unique<QtClipboard>()),
       processes_(std::make_unique<QtProcesses>(*windows_)) {}

@@ -8,18 +8,6 @@ namespace cellarium {
 
 class QtWindows;
 
-// Real files through POSIX calls.
-class QtFiles final : public FileServices {
-public:
-    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
-                                           FileError& cause) override;
-    bool RemoveFile(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
-    bool IsDeviceOrPipe(const std::string& path) override;
-    std::string FinalPath(const std::string& path) override;
-    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
-};
-
 // QSettings: organisation = the registry key, application = the program.
 class QtSettings final : public SettingsServices {
 public:

@@ -1,10 +1,14 @@
 // The runner on failing disks, on the largest boards and short of memory:
 // the user is told, the run ends cleanly, and an earlier good file at the
 // target is still whole after a failed save or export.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +16,9 @@
 #include <vector>
 
 #include "../document/life_session.h"
+#include "colour/gif_writer.h"
 #include "document/life_app_base.h"
+#include "document/life_view.h"
 #include "formats/pattern_reader.h"
 
 extern char** environ;
@@ -70,6 +76,39 @@ protected:
     // with EFBIG, which stops root as well as anyone.
     static std::string FileSizeLimit(long bytes) {
         return "trap '' XFSZ; exec prlimit --fsize=" + std::to_string(bytes);
+    }
+    // The words that run the rest of a command as the user nobody, whom file
+    // permissions stop (unlike root, as whom CI runs); "" when this process
+    // cannot switch users or no tool for it is installed.
+    static std::string AsNobody() {
+        if (::geteuid() != 0 || ::getpwnam("nobody") == nullptr) return "";
+        const char* group = ::getgrnam("nogroup") != nullptr ? "nogroup" : "nobody";
+        for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/sbin/"}) {
+            if (::access((std::string(dir) + "setpriv").c_str(), X_OK) == 0)
+                return std::string(dir) + "setpriv --reuid=nobody --regid=" + group +
+                       " --clear-groups";
+            if (::access((std::string(dir) + "runuser").c_str(), X_OK) == 0)
+                return std::string(dir) + "runuser -u nobody --";
+        }
+        return "";
+    }
+    static struct stat Stat(const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        return st;
+    }
+    static void Own(const std::string& path, bool byNobody, unsigned mode) {
+        const passwd* pw = ::getpwnam("nobody");
+        ASSERT_NE(pw, nullptr);
+        const uid_t uid = byNobody ? pw->pw_uid : 0;
+        const gid_t gid = byNobody ? pw->pw_gid : 0;
+        ASSERT_EQ(::lchown(path.c_str(), uid, gid), 0) << path;
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+    }
+    static std::string Damaged(const std::string& path) {
+        return path +
+               " was being rewritten in place and may be damaged; save it again, or save it "
+               "under another name.";
     }
     bool NoLeftovers(const std::string& name) const {
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -199,4 +238,140 @@ TEST_F(CliReliability, EndlessPatternOrPaletteSourcesStopWithAMessage) {
     EXPECT_EQ(pattern.err, PatternTooLongMessage() + "\n");
     std::printf("[ time   ] /dev/zero as the pattern, read up to %lld bytes: %.1f s of CPU\n",
                 static_cast<long long>(kMaxPatternBytes), pattern.cpuSeconds);
+}
+
+// The cases below need a user whom file permissions stop: the runner runs as
+// the user nobody.
+#define REQUIRE_NOBODY()                                                                       \
+    const std::string nobody = AsNobody();                                                     \
+    if (nobody.empty())                                                                        \
+    GTEST_SKIP() << "needs root and setpriv or runuser, to run the runner as the user nobody " \
+                    "(whom file permissions stop)"
+
+TEST_F(CliReliability, AFileTheUserMayNotWriteIsNotReplaced) {
+    REQUIRE_NOBODY();
+    Own(dir.string(), true, 0755);  // nobody may add names to the folder
+    const std::string pattern = Write("ro.lif", kBlockFile);
+    const std::string image = Write("ro.gif", "an earlier image");
+    Own(pattern, true, 0444);
+    Own(image, true, 0444);
+    const std::string soup = "--size 150x150 --soup 0.3:1 -g 1";
+
+    CliResult save = Cli("exec " + nobody, soup + " --save " + pattern);
+    EXPECT_EQ(save.status, 1);
+    EXPECT_EQ(save.err, pattern + " is read-only or cannot be written.\n");
+    CliResult gif = Cli("exec " + nobody, soup + " --gif " + image);
+    EXPECT_EQ(gif.status, 1);
+    EXPECT_EQ(gif.err, ImageExportFailedMessage(image, kGifCannotCreate) + "\n");
+
+    EXPECT_EQ(Slurp(pattern), kBlockFile);
+    EXPECT_EQ(Slurp(image), "an earlier image");
+    EXPECT_EQ(Stat(pattern).st_mode & 07777, 0444u);
+    EXPECT_EQ(Stat(image).st_mode & 07777, 0444u);
+    EXPECT_TRUE(NoLeftovers("ro.lif"));
+    EXPECT_TRUE(NoLeftovers("ro.gif"));
+}
+
+TEST_F(CliReliability, AWritableFileInAFolderTheUserCannotWriteIsWrittenInPlace) {
+    REQUIRE_NOBODY();
+    // The folder stays root's; the files are nobody's.
+    const std::string pattern = Write("out.lif", kBlockFile);
+    const std::string image = Write("out.gif", "an earlier image");
+    Own(pattern, true, 0640);
+    Own(image, true, 0640);
+    const std::string soup = "--size 300x300 --soup 0.5:3 -g 1";
+
+    CliResult ok = Cli("exec " + nobody, soup + " --save " + pattern + " --gif " + image);
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(Slurp(pattern).rfind("#Life 1.05\r\n", 0), 0u);
+    EXPECT_EQ(Slurp(image).rfind("GIF87a", 0), 0u);
+    for (const std::string& path : {pattern, image}) {
+        EXPECT_EQ(Stat(path).st_mode & 07777, 0640u) << path;
+        EXPECT_EQ(Stat(path).st_uid, ::getpwnam("nobody")->pw_uid) << path;
+    }
+
+    // A write that fails half-way cannot fall back on the old file: the user
+    // is told that the file may be damaged.
+    CliResult save = Cli(FileSizeLimit(4096) + " " + nobody, soup + " --save " + pattern);
+    EXPECT_EQ(save.status, 1);
+    EXPECT_EQ(save.err, "There is not enough space on the disk to save " + pattern + ". " +
+                            Damaged(pattern) + "\n");
+    CliResult gif = Cli(FileSizeLimit(4096) + " " + nobody, soup + " --gif " + image);
+    EXPECT_EQ(gif.status, 1);
+    EXPECT_EQ(gif.err, "Unable to save the image " + image +
+                           ". The image could not be written completely. " + Damaged(image) + "\n");
+    EXPECT_TRUE(NoLeftovers("out.lif"));
+    EXPECT_TRUE(NoLeftovers("out.gif"));
+}
+
+TEST_F(CliReliability, TheSavedFileKeepsItsModeItsOwnerAndItsOtherNames) {
+    REQUIRE_NOBODY();
+    Own(dir.string(), true, 0755);
+    const std::string pattern = Write("a.lif", kBlockFile);
+    const std::string image = Write("a.gif", "an earlier image");
+    Own(pattern, true, 0664);
+    Own(image, true, 0604);
+    std::filesystem::create_hard_link(pattern, Path("b.lif"));
+    std::filesystem::create_hard_link(image, Path("b.gif"));
+    // A file of root's that nobody may write but not give to anyone.
+    const std::string roots = Write("roots.lif", kBlockFile);
+    Own(roots, false, 0666);
+    const std::string soup = "--size 150x150 --soup 0.3:1 -g 1";
+
+    // A umask narrower than the files' modes changes nothing.
+    CliResult run =
+        Cli("umask 077; exec " + nobody, soup + " --save " + pattern + " --gif " + Path("b.gif"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    CliResult other = Cli("umask 077; exec " + nobody, soup + " --save " + roots);
+    EXPECT_EQ(other.status, 0) << other.err;
+
+    EXPECT_NE(Slurp(pattern), kBlockFile);
+    EXPECT_EQ(Slurp(roots), Slurp(pattern));
+    EXPECT_EQ(Slurp(image).rfind("GIF87a", 0), 0u);
+    EXPECT_EQ(Stat(pattern).st_mode & 07777, 0664u);
+    EXPECT_EQ(Stat(image).st_mode & 07777, 0604u);
+    EXPECT_EQ(Stat(roots).st_mode & 07777, 0666u);
+    EXPECT_EQ(Stat(roots).st_uid, 0u);
+    EXPECT_EQ(Stat(pattern).st_ino, Stat(Path("b.lif")).st_ino);
+    EXPECT_EQ(Stat(image).st_ino, Stat(Path("b.gif")).st_ino);
+    EXPECT_TRUE(NoLeftovers("a.lif") && NoLeftovers("b.gif") && NoLeftovers("roots.lif"));
+}
+
+TEST_F(CliReliability, ALinkToAFileNotThereYetMakesTheFileAndStaysALink) {
+    REQUIRE_NOBODY();
+    Own(dir.string(), true, 0755);
+    std::filesystem::create_directory(Path("sub"));
+    Own(Path("sub"), true, 0755);
+    std::filesystem::create_symlink("sub/new.lif", Path("link.lif"));
+    std::filesystem::create_symlink("sub/new.gif", Path("link.gif"));
+
+    CliResult run =
+        Cli("umask 022; exec " + nobody, "--size 150x150 --soup 0.3:1 --save " + Path("link.lif") +
+                                             " --gif " + Path("link.gif"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.lif")));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.gif")));
+    EXPECT_EQ(Slurp(Path("sub/new.lif")).rfind("#Life 1.05\r\n", 0), 0u);
+    EXPECT_EQ(Slurp(Path("sub/new.gif")).rfind("GIF87a", 0), 0u);
+    // Made like any new file: the umask decides its mode.
+    EXPECT_EQ(Stat(Path("sub/new.lif")).st_mode & 07777, 0644u);
+    EXPECT_EQ(Stat(Path("sub/new.gif")).st_mode & 07777, 0644u);
+}
+
+TEST_F(CliReliability, StandardOutputIsWrittenWhereItStandsThroughAPipeOrIntoAFile) {
+    REQUIRE_NOBODY();
+    const std::string soup = "--size 150x150 --soup 0.3:1 -g 2";
+    CliResult file = Cli("", soup + " --save " + Path("soup.lif"));
+    ASSERT_EQ(file.status, 0) << file.err;
+    const std::string pattern = Slurp(Path("soup.lif"));
+    // The runner writes into a pipe of root's; what comes out of it is the
+    // pattern, then the status line.
+    CliResult piped = Cli("{ " + nobody, soup + " --save /dev/stdout 2>&1; echo exit $?; } | cat");
+    EXPECT_EQ(piped.out, pattern + file.out + "exit 0\n");
+    // Standard output is a file of root's: the pattern goes into it, and the
+    // status line after it, rather than a new file taking its name.
+    CliResult redirected = Cli("exec " + nobody, soup + " --save /dev/stdout");
+    EXPECT_EQ(redirected.status, 0) << redirected.err;
+    EXPECT_EQ(redirected.out, pattern + file.out);
+    EXPECT_TRUE(NoLeftovers("stdout.txt"));
 }

@@ -1,14 +1,9 @@
 #include "colour/gif_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -23,8 +18,6 @@ using cellarium::test::DecodeWithGiflib;
 using cellarium::test::ImageBlocks;
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Image {
     int width = 0, height = 0;
@@ -347,111 +340,39 @@ TEST(GifWriter, AFailedWriteStopsTheImageAndIsReportedAtTheEnd) {
 }
 
 // --------------------------------------------------------------------------
-// The export onto a file
+// The program-wide writer, as the export drives it
 
-namespace {
-
-class GifExport : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("cellarium_gif_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::vector<std::string> Files() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static std::vector<uint8_t> Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    fs::path dir_;
-};
-
-}  // namespace
-
-TEST_F(GifExport, WritesTheImageAndNothingElse) {
+TEST(GifExport, WritesTheSameImageAsAWriterOfItsOwn) {
     Image im = Random(300, 200, 256, 11);
     const PaletteBlock& palette = FixedPalette(PaletteId::Autumn);
-    fs::path target = dir_ / "board.gif";
-    ASSERT_EQ(ExportBoardGif(target.string(), im.View(), palette), kGifOk);
-    EXPECT_EQ(Files(), std::vector<std::string>{"board.gif"});
-    EXPECT_EQ(Read(target), Encode(im, palette));
+    MemoryImageSink sink;
+    ASSERT_EQ(ExportBoardGif(sink, im.View(), palette), kGifOk);
+    EXPECT_EQ(sink.bytes, Encode(im, palette));
+    auto d = DecodeWithGiflib(sink.bytes);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.pixels, im.cells);
 
-    // The decoder's own file reading agrees.
-    int err = 0;
-    GifFileType* gif = DGifOpenFileName(target.string().c_str(), &err);
-    ASSERT_NE(gif, nullptr);
-    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
-    EXPECT_EQ(0, std::memcmp(gif->SavedImages[0].RasterBits, im.cells.data(), im.cells.size()));
-    DGifCloseFile(gif, &err);
-
-    // Exporting again replaces the file.
-    Image other = Filled(300, 200, 4);
-    ASSERT_EQ(ExportBoardGif(target.string(), other.View(), palette), kGifOk);
-    EXPECT_EQ(Read(target), Encode(other, palette));
-    EXPECT_EQ(Files(), std::vector<std::string>{"board.gif"});
+    // A failing sink is reported as a failed write, through GifEnd.
+    FailingSink failing(2000);
+    EXPECT_EQ(ExportBoardGif(failing, im.View(), palette), kGifWriteFailed);
+    EXPECT_EQ(failing.writesAfterFailure, 0);
 }
 
-TEST_F(GifExport, APathThatCannotBeCreatedWritesNothing) {
-    Image im = Filled(20, 20, 1);
-    const PaletteBlock& palette = FixedPalette(PaletteId::Rainbow);
-    EXPECT_EQ(ExportBoardGif((dir_ / "missing" / "x.gif").string(), im.View(), palette),
-              kGifCannotCreate);
-    fs::create_directory(dir_ / "a_directory.gif");
-    EXPECT_EQ(ExportBoardGif((dir_ / "a_directory.gif").string(), im.View(), palette),
-              kGifCannotCreate);
-    EXPECT_EQ(GifBegin((dir_ / "too_wide.gif").string(), 70000, 10, 256, 8), kGifBadImage);
-    EXPECT_EQ(Files(), std::vector<std::string>{"a_directory.gif"});
-    EXPECT_TRUE(fs::is_directory(dir_ / "a_directory.gif"));
-    EXPECT_STRNE(GifResultMessage(kGifCannotCreate), "");
-}
+TEST(GifExport, AnImageGifCannotHoldOrAnUnfinishedExportWritesNothingMore) {
+    MemoryImageSink wide;
+    EXPECT_EQ(GifBegin(wide, 70000, 10, 256, 8), kGifBadImage);
+    EXPECT_TRUE(wide.bytes.empty());
+    // Nothing was begun: the other operations say so and write nothing.
+    EXPECT_EQ(GifWriteImage(0, 0, -1, -1, [](int, int) { return 0; }), kGifCannotCreate);
+    EXPECT_EQ(GifEnd(), kGifCannotCreate);
+    EXPECT_TRUE(wide.bytes.empty());
 
-// A write that fails part way (here: the file size limit) is reported, and the
-// good image already at the path stays exactly as it was.
-TEST_F(GifExport, AFailedWriteKeepsTheEarlierFileAndLeavesNoPartialFile) {
-    fs::path target = dir_ / "keep.gif";
+    // An export begun and never ended gets nothing more once the next begins.
+    MemoryImageSink abandoned, next;
+    ASSERT_EQ(GifBegin(abandoned, 10, 10, 256, 8), kGifOk);
+    const std::size_t header = abandoned.bytes.size();
     Image small = Filled(50, 50, 3);
-    const PaletteBlock& palette = FixedPalette(PaletteId::Sunshine);
-    ASSERT_EQ(ExportBoardGif(target.string(), small.View(), palette), kGifOk);
-    const std::vector<uint8_t> good = Read(target);
-
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit low = old;
-    low.rlim_cur = 20000;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
-    Image big = Random(400, 400, 256, 5);  // about 200 KB of image data
-    int rc = ExportBoardGif(target.string(), big.View(), palette);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(rc, kGifWriteFailed);
-    EXPECT_EQ(Read(target), good);
-    EXPECT_EQ(Files(), std::vector<std::string>{"keep.gif"});
-
-    // An export begun and never ended leaves nothing behind once the next begins.
-    ASSERT_EQ(GifBegin((dir_ / "abandoned.gif").string(), 10, 10, 256, 8), kGifOk);
-    ASSERT_EQ(ExportBoardGif(target.string(), small.View(), palette), kGifOk);
-    EXPECT_EQ(Files(), std::vector<std::string>{"keep.gif"});
-}
-
-TEST_F(GifExport, ASymbolicLinkKeepsPointingAtTheNewImage) {
-    fs::path real = dir_ / "real.gif";
-    fs::path link = dir_ / "link.gif";
-    { std::ofstream(real) << "old"; }
-    fs::create_symlink(real, link);
-    Image im = Filled(30, 30, 9);
-    ASSERT_EQ(ExportBoardGif(link.string(), im.View(), FixedPalette(PaletteId::Rainbow)), kGifOk);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Read(real), Encode(im, FixedPalette(PaletteId::Rainbow)));
+    ASSERT_EQ(ExportBoardGif(next, small.View(), FixedPalette(PaletteId::Sunshine)), kGifOk);
+    EXPECT_EQ(abandoned.bytes.size(), header);
+    EXPECT_EQ(next.bytes, Encode(small, FixedPalette(PaletteId::Sunshine)));
 }

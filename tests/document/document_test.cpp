@@ -201,14 +201,15 @@ TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
     ASSERT_NE(Open(path), nullptr);
     platform.Command(ID_TOOLS_STEP);
     // The disk fills up after a few bytes of the new file.
-    platform.FailWritesAfter(CLifeDoc::TemporarySaveName(path, 1), 10);
+    platform.FailWritesAfter(path, 10);
     platform.ClearLog();
     platform.Command(ID_FILE_SAVE);
     EXPECT_EQ(
         platform.MessageTexts(),
         std::vector<std::string>{"There is not enough space on the disk to save " + path + "."});
     EXPECT_EQ(Slurp(path), kBlockFile);
-    EXPECT_FALSE(std::filesystem::exists(CLifeDoc::TemporarySaveName(path, 1)));
+    // Nothing was left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 
     // A name in a folder that does not exist: the standard save report.
     platform.ClearLog();

@@ -214,6 +214,30 @@ TEST_F(Colours, ACancelledOrUnreadablePaletteFileChangesNothingAndSaysNothing) {
     EXPECT_FALSE(platform.WaitCursorShown());
 }
 
+TEST_F(Colours, APaletteFileTheDiskFailsPartWayChangesNothingAndIsReported) {
+    OpenRunningGlider(2);
+    platform.Command(ID_COLORS_SUNSHINE);
+    const PaletteBlock customBefore = Palette(PaletteId::Custom);
+    std::string text;
+    for (int k = 0; k < 200; ++k) text += std::to_string(k) + " 0 " + std::to_string(k) + "\n";
+    const std::string path = Map("failing.map", text);
+    // The back end refuses it, as for a file the user may not read: nothing
+    // happens, as for a missing file.
+    platform.RefuseOpen(path);
+    platform.ClearLog();
+    Load(path);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    // The disk gives up after a few colours: none of them is taken.
+    const std::string other = Map("failing2.map", text);
+    platform.FailReadsAfter(other, 40);
+    Load(other);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"A disk error occurred while accessing " + other + "."});
+    EXPECT_EQ(CurrentPalette(), &Palette(PaletteId::Sunshine));
+    EXPECT_EQ(Palette(PaletteId::Custom).entries, customBefore.entries);
+    EXPECT_FALSE(platform.WaitCursorShown());
+}
+
 TEST_F(Colours, TheDisplaysNearestColourDecidesWhatCountsAsTheDeadColour) {
     OpenRunningGlider(1);
     // A display that shows the darkest greys as black.
@@ -351,6 +375,14 @@ TEST_F(Colours, AFailedExportTellsTheUserAndLeavesNoBrokenImage) {
               std::vector<std::string>{ImageExportFailedMessage(nowhere, kGifCannotCreate)});
     EXPECT_NE(platform.MessageTexts()[0].find(nowhere), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("no")));
+    // A folder where the image should go stays a folder.
+    std::filesystem::create_directory(Path("folder.gif"));
+    platform.ClearLog();
+    SaveImage(Path("folder.gif"));
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{ImageExportFailedMessage(
+                                           Path("folder.gif"), kGifCannotCreate)});
+    EXPECT_TRUE(std::filesystem::is_directory(Path("folder.gif")));
+    EXPECT_TRUE(std::filesystem::is_empty(Path("folder.gif")));
 
     // The disk fills up while the new image is written over the good one: the
     // user is told, and the good file stays as it was, with nothing beside it.
