@@ -13,6 +13,6 @@ need_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev)
+BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev libcli11-dev)
 # The fuzz stage: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -6,6 +6,7 @@
 // print the status strip's line. The runner and the desktop program thus
 // never disagree on a status line or a statistics file.
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,8 +17,6 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
-#include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
@@ -28,12 +27,47 @@ using namespace cellarium;
 
 namespace {
 
-void ApplyRuleText(const std::string& text) {
-    ClearRules();
-    RuleTextParser parser(g_survive, g_born);
-    for (char c : text) parser.Feed(uint8_t(c));
-    parser.Feed('\n');
-}
+// Standard input as a file of the runner's back end: read through the C
+// library's stdin stream, so that no path of the operating system's has to
+// stand for it. It is never closed; writing to it is refused.
+class StandardInputFile final : public PlatformFile {
+public:
+    bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
+        got = std::fread(buffer, 1, count, stdin);
+        // Bytes read before an error are delivered first; the error comes
+        // with the next read, which then gets none.
+        if (got == 0 && std::ferror(stdin)) {
+            cause = FileError::HardIO;
+            return false;
+        }
+        return true;
+    }
+    bool Write(const void*, std::size_t, FileError& cause) override {
+        cause = FileError::AccessDenied;
+        return false;
+    }
+    bool Flush(FileError&) override { return true; }
+    bool Close(FileError&) override { return true; }
+};
+
+// The headless back end, where PATTERN "-" opens standard input under the
+// name the program's messages use for it.
+class RunnerPlatform final : public HeadlessPlatform {
+public:
+    static constexpr const char* kStandardInputName = "standard input";
+
+    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                           FileError& cause) override {
+        const bool forReading = (flags & (kModeWrite | kModeReadWrite | kModeCreate)) == 0;
+        if (servesStandardInput && path == kStandardInputName && forReading) {
+            cause = FileError::None;
+            return std::make_unique<StandardInputFile>();
+        }
+        return HeadlessPlatform::OpenFile(path, flags, cause);
+    }
+
+    bool servesStandardInput = false;
+};
 
 class Progress {
 public:
@@ -93,7 +127,7 @@ private:
     void RunGenerations(CLifeView& view);
 
     const CliOptions& options_;
-    HeadlessPlatform platform_;
+    RunnerPlatform platform_;
     CLifeApp app_;
     std::vector<std::string> messages_;
 };
@@ -158,13 +192,16 @@ void Runner::RunGenerations(CLifeView& view) {
 }
 
 int Runner::Run() {
-    ResetRules();
+    // The rule tables start as Conway's, as in the desktop program.
     app_.InitInstance();
     app_.WriteProfileInt("Size", "Width", options_.width);
     app_.WriteProfileInt("Size", "Height", options_.height);
 
     if (options_.pattern) {
-        const std::string path = *options_.pattern == "-" ? "/dev/stdin" : *options_.pattern;
+        const bool standardInput = *options_.pattern == "-";
+        platform_.servesStandardInput = standardInput;
+        const std::string path =
+            standardInput ? RunnerPlatform::kStandardInputName : *options_.pattern;
         platform_.ExpectDialog(IDD_FILE_INFO, [](DialogDriver& d) { d.Click(IDOK); });
         if (app_.OpenDocumentFile(path) == nullptr) return Fail();
     } else {
@@ -179,7 +216,10 @@ int Runner::Run() {
         FillSoup(*doc->CurrentBoard(), options_.soupDensity, seed);
         view->UpdateStatusLine();
     }
-    if (options_.rule) ApplyRuleText(*options_.rule);
+    if (options_.rule) {
+        const RuleTables rules = RuleTablesFromText(*options_.rule);
+        doc->SetRules(rules.survive, rules.born);
+    }
     if (options_.palette && !ChoosePalette(*options_.palette)) return Fail();
 
     if (options_.statsPath && !StartStatistics()) return Fail();
@@ -220,19 +260,26 @@ int Runner::Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    CliOptions options;
-    std::string error;
-    switch (ParseCliOptions(args, options, error)) {
-        case ParseStatus::Help:
-            std::fputs(CliUsage(), stdout);
-            return 0;
-        case ParseStatus::UsageError:
-            std::fprintf(stderr, "cellarium-cli: %s\n%s", error.c_str(), CliUsage());
-            return 2;
-        case ParseStatus::Ok:
-            break;
+    try {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        CliOptions options;
+        std::string error;
+        switch (ParseCliOptions(args, options, error)) {
+            case ParseStatus::Help:
+                std::fputs(CliUsage().c_str(), stdout);
+                return 0;
+            case ParseStatus::UsageError:
+                std::fprintf(stderr, "cellarium-cli: %s\n%s", error.c_str(), CliUsage().c_str());
+                return 2;
+            case ParseStatus::Ok:
+                break;
+        }
+        Runner runner(options);
+        return runner.Run();
+    } catch (const std::exception& e) {
+        // Nothing of ours throws on purpose; what the standard library may
+        // throw (memory, mostly) ends the run with a message, not an abort.
+        std::fprintf(stderr, "cellarium-cli: %s\n", e.what());
+        return 1;
     }
-    Runner runner(options);
-    return runner.Run();
 }
