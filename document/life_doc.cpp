@@ -234,6 +234,14 @@ void CLifeDoc::OnCloseDocument() {
     CDocument::OnCloseDocument();
 }
 
+void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
+                        const uint8_t (&born)[kRuleEntries]) {
+    for (int n = 0; n < kRuleEntries; ++n) {
+        g_survive[n] = survive[n] ? 1 : 0;
+        g_born[n] = born[n] ? 1 : 0;
+    }
+}
+
 std::string CLifeDoc::GetDescription() const {
     return current_ ? current_->description : std::string();
 }

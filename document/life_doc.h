@@ -14,6 +14,7 @@
 
 #include "colour/palette.h"
 #include "engine/cell_board.h"
+#include "engine/rules.h"
 #include "framework/document.h"
 
 namespace cellarium {
@@ -31,6 +32,11 @@ public:
     // Re-reads the file at the document's path into fresh boards, without a
     // dialog. A file that cannot be opened or read leaves the boards alone.
     void Reload();
+
+    // Sets the program's rule tables (an entry set means that neighbour count
+    // survives or is born), as the Rules dialog's OK does: the rules apply
+    // from the next generation, and the document is not marked as modified.
+    void SetRules(const uint8_t (&survive)[kRuleEntries], const uint8_t (&born)[kRuleEntries]);
 
     std::string GetDescription() const;
     // Sets the description of both boards.

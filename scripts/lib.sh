@@ -13,7 +13,7 @@ need_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev)
+BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev libcli11-dev)
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
 # headers, which qt6-base-dev brings along).
 DESKTOP_PACKAGES=(qt6-base-dev libgl-dev)

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/rules.h"
+
 namespace cellarium {
 
 struct CliOptions {
     int width = 800;
     int height = 800;
-    bool sizeGiven = false;
     long long generations = 0;
     bool untilStagnation = false;
     std::optional<std::string> rule;
@@ -33,13 +34,25 @@ struct CliOptions {
 
 enum class ParseStatus { Ok, Help, UsageError };
 
-// Parses argv[1..argc-1]. On a usage error, error holds a one-line message.
+// Parses argv[1..argc-1] with the usual forms of a command line ("-g5",
+// "-g 5", "--generations=5", "-qg5", "--" before a pattern that starts with
+// "-"). On a usage error, error holds a one-line message. Never throws and
+// never ends the program.
 ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
                             std::string& error);
 
 // Rule text as the runner accepts it: the s23/b3, B3/S23 and 23/3 forms.
 bool IsAcceptableRuleText(const std::string& text);
 
-const char* CliUsage();
+// The survive and born tables a rule text gives, read by the rule notation's
+// parser as a pattern file's rule line is read (no digit: Conway's rule).
+struct RuleTables {
+    uint8_t survive[kRuleEntries] = {};
+    uint8_t born[kRuleEntries] = {};
+};
+RuleTables RuleTablesFromText(const std::string& text);
+
+// The help text, generated from the same option definitions the parser uses.
+std::string CliUsage();
 
 }  // namespace cellarium

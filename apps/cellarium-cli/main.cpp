@@ -6,6 +6,7 @@
 // print the status strip's line. The runner and the desktop program thus
 // never disagree on a status line or a statistics file.
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,8 +17,6 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
-#include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
@@ -28,12 +27,82 @@ using namespace cellarium;
 
 namespace {
 
-void ApplyRuleText(const std::string& text) {
-    ClearRules();
-    RuleTextParser parser(g_survive, g_born);
-    for (char c : text) parser.Feed(uint8_t(c));
-    parser.Feed('\n');
-}
+// Standard input as a file of the runner's back end: read through the C
+// library's stdin stream, so that no path of the operating system's has to
+// stand for it. It is never closed; writing to it is refused.
+class StandardInputFile final : public PlatformFile {
+public:
+    bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
+        got = std::fread(buffer, 1, count, stdin);
+        // Bytes read before an error are delivered first; the error comes
+        // with the next read, which then gets none.
+        if (got == 0 && std::ferror(stdin)) {
+            cause = FileError::HardIO;
+            return false;
+        }
+        return true;
+    }
+    bool Write(const void*, std::size_t, FileError& cause) override {
+        cause = FileError::AccessDenied;
+        return false;
+    }
+    bool Flush(FileError&) override { return true; }
+    bool Close(FileError&) override { return true; }
+};
+
+// The headless back end's files, where PATTERN "-" opens standard input
+// under the name the program's messages use for it.
+class RunnerFiles final : public FileServices {
+public:
+    static constexpr const char* kStandardInputName = "standard input";
+
+    explicit RunnerFiles(FileServices& files) : files_(files) {}
+
+    std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
+                                           FileError& cause) override {
+        const bool forReading = (flags & (kModeWrite | kModeReadWrite | kModeCreate)) == 0;
+        if (servesStandardInput && path == kStandardInputName && forReading) {
+            cause = FileError::None;
+            return std::make_unique<StandardInputFile>();
+        }
+        return files_.OpenFile(path, flags, cause);
+    }
+    bool RemoveFile(const std::string& path) override { return files_.RemoveFile(path); }
+    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override {
+        return files_.RenameFile(from, to, cause);
+    }
+    std::string FinalPath(const std::string& path) override { return files_.FinalPath(path); }
+    FileFacts QueryFile(const std::string& path) override { return files_.QueryFile(path); }
+    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
+                                                   FileError& cause) override {
+        return files_.CreateFileBeside(target, path, cause);
+    }
+    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override {
+        return files_.SetFileMode(path, mode, cause);
+    }
+    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
+                      FileError& cause) override {
+        return files_.SetFileOwner(path, owner, group, cause);
+    }
+    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override {
+        return files_.GetFreeSpace(folder, bytes);
+    }
+
+    bool servesStandardInput = false;
+
+private:
+    FileServices& files_;
+};
+
+class RunnerPlatform final : public HeadlessPlatform {
+public:
+    RunnerPlatform() : files_(HeadlessPlatform::Files()) {}
+    FileServices& Files() override { return files_; }
+    RunnerFiles& RunnerFileRole() { return files_; }
+
+private:
+    RunnerFiles files_;
+};
 
 class Progress {
 public:
@@ -93,7 +162,7 @@ private:
     void RunGenerations(CLifeView& view);
 
     const CliOptions& options_;
-    HeadlessPlatform platform_;
+    RunnerPlatform platform_;
     CLifeApp app_;
     std::vector<std::string> messages_;
 };
@@ -158,13 +227,16 @@ void Runner::RunGenerations(CLifeView& view) {
 }
 
 int Runner::Run() {
-    ResetRules();
+    // The rule tables start as Conway's, as in the desktop program.
     app_.InitInstance();
     app_.WriteProfileInt("Size", "Width", options_.width);
     app_.WriteProfileInt("Size", "Height", options_.height);
 
     if (options_.pattern) {
-        const std::string path = *options_.pattern == "-" ? "/dev/stdin" : *options_.pattern;
+        const bool standardInput = *options_.pattern == "-";
+        platform_.RunnerFileRole().servesStandardInput = standardInput;
+        const std::string path =
+            standardInput ? RunnerFiles::kStandardInputName : *options_.pattern;
         platform_.ExpectDialog(IDD_FILE_INFO, [](DialogDriver& d) { d.Click(IDOK); });
         if (app_.OpenDocumentFile(path) == nullptr) return Fail();
     } else {
@@ -179,7 +251,10 @@ int Runner::Run() {
         FillSoup(*doc->CurrentBoard(), options_.soupDensity, seed);
         view->UpdateStatusLine();
     }
-    if (options_.rule) ApplyRuleText(*options_.rule);
+    if (options_.rule) {
+        const RuleTables rules = RuleTablesFromText(*options_.rule);
+        doc->SetRules(rules.survive, rules.born);
+    }
     if (options_.palette && !ChoosePalette(*options_.palette)) return Fail();
 
     if (options_.statsPath && !StartStatistics()) return Fail();
@@ -220,19 +295,26 @@ int Runner::Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    CliOptions options;
-    std::string error;
-    switch (ParseCliOptions(args, options, error)) {
-        case ParseStatus::Help:
-            std::fputs(CliUsage(), stdout);
-            return 0;
-        case ParseStatus::UsageError:
-            std::fprintf(stderr, "cellarium-cli: %s\n%s", error.c_str(), CliUsage());
-            return 2;
-        case ParseStatus::Ok:
-            break;
+    try {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        CliOptions options;
+        std::string error;
+        switch (ParseCliOptions(args, options, error)) {
+            case ParseStatus::Help:
+                std::fputs(CliUsage().c_str(), stdout);
+                return 0;
+            case ParseStatus::UsageError:
+                std::fprintf(stderr, "cellarium-cli: %s\n%s", error.c_str(), CliUsage().c_str());
+                return 2;
+            case ParseStatus::Ok:
+                break;
+        }
+        Runner runner(options);
+        return runner.Run();
+    } catch (const std::exception& e) {
+        // Nothing of ours throws on purpose; what the standard library may
+        // throw (memory, mostly) ends the run with a message, not an abort.
+        std::fprintf(stderr, "cellarium-cli: %s\n", e.what());
+        return 1;
     }
-    Runner runner(options);
-    return runner.Run();
 }

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "../document/life_session.h"
@@ -27,9 +29,12 @@ struct RunResult {
 
 class CliRun : public LifeSession {
 protected:
-    RunResult Cli(const std::string& args) {
+    // Runs the runner with args; before goes in front of it on the shell's
+    // command line (a pipe into it, for one).
+    RunResult Cli(const std::string& args, const std::string& before = std::string()) {
         const std::string errPath = Path("stderr.txt");
-        const std::string command = std::string(CELLARIUM_CLI) + " " + args + " 2>" + errPath;
+        const std::string command =
+            before + std::string(CELLARIUM_CLI) + " " + args + " 2>" + errPath;
         RunResult r;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return r;
@@ -135,6 +140,120 @@ TEST_F(CliRun, SoupSaveAndStandardInput) {
     RunResult in = Cli("- -g 1 < " + Write("b.lif", kBlockFile));
     EXPECT_EQ(in.status, 0) << in.err;
     EXPECT_EQ(in.out, "G:00001 C:00004 B:00000 D:00000 Z:x1\n");
+}
+
+TEST_F(CliRun, StandardInputIsReadToTheEndFromAFileOrAPipe) {
+    // Far more bytes than one read of the document's buffer takes.
+    std::string text = "#Life 1.06\r\n";
+    int cells = 0;
+    for (int y = -90; y <= 90; y += 2)
+        for (int x = -90; x <= 90; x += 2, ++cells)
+            text += std::to_string(x) + " " + std::to_string(y) + "\r\n";
+    ASSERT_GT(text.size(), 50000u);
+    const std::string file = Write("many.lif", text);
+
+    RunResult path = Cli("--size 200x200 --cells " + file);
+    ASSERT_EQ(path.status, 0) << path.err;
+    char count[16];
+    std::snprintf(count, sizeof count, " C:%05d ", cells);
+    EXPECT_NE(path.out.find(count), std::string::npos) << count;
+    RunResult redirected = Cli("--size 200x200 --cells - < " + file);
+    EXPECT_EQ(redirected.status, 0) << redirected.err;
+    EXPECT_EQ(redirected.out, path.out);
+    RunResult piped = Cli("--size 200x200 --cells -", "cat " + file + " | ");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, path.out);
+
+    // Standard input that cannot be read: the program's own message, which
+    // names it.
+    RunResult closed = Cli("- <&-");
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_EQ(closed.out, "");
+    EXPECT_EQ(closed.err, "A disk error occurred while accessing standard input.\n");
+}
+
+namespace {
+
+// The live cells of --cells output, without their values.
+std::set<std::pair<int, int>> CellsOf(const std::string& out) {
+    std::set<std::pair<int, int>> cells;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        int x = 0, y = 0, value = 0;
+        if (std::sscanf(line.c_str(), "%d %d %d", &x, &y, &value) == 3) cells.insert({x, y});
+    }
+    return cells;
+}
+
+}  // namespace
+
+TEST_F(CliRun, RuleOptionSetsTheRuleOnTheDocumentAfterLoading) {
+    // HighLife's replicator: under B36/S23, twelve generations on it is two
+    // copies of itself, two cells up-left and two down-right of where it was.
+    const std::string shape = "2b3o$bo2bo$o3bo$o2bo$3o!\n";
+    const std::string replicator = Write("replicator.rle", "x = 5, y = 5\n" + shape);
+    RunResult start = Cli("--size 150x150 --cells " + replicator);
+    RunResult high = Cli("--size 150x150 -g12 --rule B36/S23 --cells " + replicator);
+    RunResult conway = Cli("--size 150x150 -g12 --cells " + replicator);
+    ASSERT_EQ(high.status, 0) << high.err;
+    ASSERT_EQ(conway.status, 0) << conway.err;
+    std::set<std::pair<int, int>> copies;
+    for (const auto& [x, y] : CellsOf(start.out)) {
+        copies.insert({x - 2, y - 2});
+        copies.insert({x + 2, y + 2});
+    }
+    ASSERT_EQ(copies.size(), 24u);
+    EXPECT_EQ(CellsOf(high.out), copies);
+    EXPECT_EQ(high.out.substr(high.out.size() - 37), "G:00012 C:00024 B:00012 D:00010 Z:x1\n");
+    EXPECT_NE(CellsOf(conway.out), copies);
+
+    // The desktop program with the same rule set on its document, as the
+    // Rules dialog does, agrees on every cell value and the status line.
+    SetBoardSize(150, 150);
+    ASSERT_NE(Open(replicator), nullptr);
+    const uint8_t survive[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
+    const uint8_t born[kRuleEntries] = {0, 0, 0, 1, 0, 0, 1, 0, 0};
+    Doc()->SetRules(survive, born);
+    for (int i = 0; i < 12; ++i) platform.Command(ID_TOOLS_STEP);
+    std::string desktop;
+    for (int y = 0; y < Board().height; ++y)
+        for (int x = 0; x < Board().width; ++x)
+            if (const int v = Board().At(x, y))
+                desktop +=
+                    std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(v) + "\n";
+    EXPECT_EQ(high.out, desktop + Status() + "\n");
+
+    // --rule replaces the rule the file itself gives.
+    const std::string withRule =
+        Write("replicator_highlife.rle", "x = 5, y = 5, rule = B36/S23\n" + shape);
+    EXPECT_EQ(Cli("--size 150x150 -g12 --cells " + withRule).out, high.out);
+    EXPECT_EQ(Cli("--size=150x150 -g 12 --rule=23/3 --cells " + withRule).out, conway.out);
+}
+
+TEST_F(CliRun, UsageErrorsExitWithTwoAndHelpWithZero) {
+    RunResult help = Cli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("Usage: cellarium-cli [OPTIONS] [PATTERN]", 0), 0u) << help.out;
+    EXPECT_EQ(Cli("-h").out, help.out);
+
+    for (const char* args :
+         {"--size=149x800", "-g -5", "--soup 1.5", "--bogus", "-5", "-qz", "--quiet=yes",
+          "--columns=births,births", "a.lif b.lif", "--help --bogus"}) {
+        RunResult r = Cli(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+        // One line saying what is wrong, then the help.
+        EXPECT_EQ(r.err.rfind("cellarium-cli: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("\n" + help.out), std::string::npos) << args << ": " << r.err;
+    }
+
+    RunResult usual = Cli("-g5 --size=1000x600 --soup=0.5:3 -q");
+    EXPECT_EQ(usual.status, 0) << usual.err;
+    EXPECT_EQ(usual.out, "");
+    EXPECT_EQ(Cli("--generations=5 --size 1000x600 --soup 0.5:3").out,
+              Cli("-g 5 --size 1000X600 --soup 0.5:3").out);
 }
 
 TEST_F(CliRun, PaletteAndImageAreTheDesktopsByteForByte) {

@@ -1,9 +1,13 @@
 // libFuzzer target: any bytes as the runner's command line (arguments split at
 // NUL bytes). Parsing either fails with a message or yields options inside the
 // documented ranges; accepted options are then run as the runner would (rule,
-// soup, a few steps) on a small board, without touching any file.
+// soup, a few steps) on a small board, without touching any file. Parsing
+// never throws and never ends the program.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,7 +15,6 @@
 #include "cli_options.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
-#include "formats/rule_notation.h"
 #include "soup.h"
 
 using namespace cellarium;
@@ -30,6 +33,10 @@ void CheckOptions(const CliOptions& o) {
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");
     if (o.soup && o.pattern) Fail("both a soup and a pattern");
     if (o.rule && !IsAcceptableRuleText(*o.rule)) Fail("rule text accepted unchecked");
+    // The arguments hold no NUL byte, so none may reach a value.
+    for (const auto* text :
+         {&o.rule, &o.savePath, &o.gifPath, &o.palette, &o.statsPath, &o.pattern})
+        if (*text && (*text)->find('\0') != std::string::npos) Fail("NUL byte in a value");
     std::set<std::string> seen;
     for (const std::string& c : o.columns) {
         if (c != "generation" && c != "total" && c != "births" && c != "deaths")
@@ -50,10 +57,10 @@ void RunOnSmallBoard(const CliOptions& o) {
     ResetRules();
     if (o.soup) FillSoup(*current, o.soupDensity, o.soupSeed ? *o.soupSeed : 1);
     if (o.rule) {
-        ClearRules();
-        RuleTextParser parser(g_survive, g_born);
-        for (char c : *o.rule) parser.Feed(uint8_t(c));
-        parser.Feed('\n');
+        // What the runner hands the document.
+        const RuleTables rules = RuleTablesFromText(*o.rule);
+        std::copy(std::begin(rules.survive), std::end(rules.survive), g_survive);
+        std::copy(std::begin(rules.born), std::end(rules.born), g_born);
     }
     const long long steps = o.generations < 4 ? o.generations : 4;
     for (long long i = 0; i < steps; ++i) {
