@@ -293,6 +293,13 @@ void CLifeDoc::SetDescription(const std::string& text) {
     if (scratch_) scratch_->description = text;
 }
 
+void CLifeDoc::SetRules(const uint8_t survive[kRuleEntries], const uint8_t born[kRuleEntries]) {
+    for (int n = 0; n < kRuleEntries; ++n) {
+        g_survive[n] = survive[n] != 0 ? 1 : 0;
+        g_born[n] = born[n] != 0 ? 1 : 0;
+    }
+}
+
 void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
     if (!HasBoards()) {
         births = deaths = 0;

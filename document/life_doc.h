@@ -14,6 +14,7 @@
 
 #include "colour/palette.h"
 #include "engine/cell_board.h"
+#include "engine/rules.h"
 #include "framework/document.h"
 
 namespace cellarium {
@@ -35,6 +36,11 @@ public:
     std::string GetDescription() const;
     // Sets the description of both boards.
     void SetDescription(const std::string& text);
+
+    // Sets the program-wide rule tables (entry n of each: n live neighbours;
+    // any non-zero value sets it). They apply from the next generation; the
+    // document is not marked as modified.
+    void SetRules(const uint8_t survive[kRuleEntries], const uint8_t born[kRuleEntries]);
 
     // The step: computes the next generation into the scratch board and makes
     // it current.

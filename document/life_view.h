@@ -44,6 +44,8 @@ public:
     void OnCenter();
     void OnRotateLeft();
     void OnEditDescription();
+    void OnEditRules();
+    void OnHelpContents();
     void OnExitCompletely();
 
     // --- Simulation control -------------------------------------------------
