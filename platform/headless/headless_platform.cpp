@@ -136,6 +136,17 @@ bool HeadlessPlatform::Command(unsigned id) {
     return true;
 }
 
+bool HeadlessPlatform::CtrlKey(char key) {
+    CWinApp* app = TheApp();
+    if (app == nullptr || app->Resources() == nullptr) return false;
+    for (const AcceleratorEntry& a : app->Resources()->accelerators)
+        if (a.key == key) {
+            transcript_.push_back(std::string("ctrl+") + key);
+            return Command(a.command);
+        }
+    return false;
+}
+
 void HeadlessPlatform::CloseMainWindow() {
     CFrameWnd* frame = MainWindow();
     if (quit_ || frame == nullptr) return;

@@ -102,6 +102,10 @@ public:
     // Chooses a command in the main frame as a user would: only when its
     // update handlers leave it enabled. Runs the queue afterwards.
     bool Command(unsigned id);
+    // Ctrl + key, as the application's accelerator table turns it into a
+    // command; false when the table has no such key or the command is
+    // disabled.
+    bool CtrlKey(char key);
     // Runs what the queue holds: paints, then the idle hook with counts
     // 0, 1, ... until it wants no more.
     void Pump();

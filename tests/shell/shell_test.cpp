@@ -249,6 +249,8 @@ TEST_F(Shell, HelpPageIsFoundInTheInstallLayoutFirst) {
 
 TEST_F(Shell, ExitAndCtrlQLeaveTheProgramRunning) {
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
+    EXPECT_TRUE(platform.CtrlKey('Q'));
+    EXPECT_FALSE(platform.QuitRequested());
     EXPECT_TRUE(platform.Command(ID_APP_EXIT));
     EXPECT_FALSE(platform.QuitRequested());
     EXPECT_NE(Doc(), nullptr);
