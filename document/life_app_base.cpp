@@ -1,5 +1,7 @@
 #include "document/life_app_base.h"
 
+#include "document/help_page.h"
+
 namespace cellarium {
 
 const char* const kCellMemoryMessage =
@@ -23,6 +25,10 @@ void CLifeAppBase::EndProgramAtOnce() {
 void CLifeAppBase::OnCellMemoryFailure() {
     ShowMessage(kCellMemoryMessage, MB_OK);
     EndProgramAtOnce();
+}
+
+void CLifeAppBase::ShowHelp(const std::string& anchor) {
+    Services().Processes().OpenHelp(FindHelpPage(m_strProgramFolder), anchor);
 }
 
 CLifeAppBase* LifeApp() {

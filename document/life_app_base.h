@@ -31,6 +31,14 @@ public:
     void OnCellMemoryFailure();
     bool Ending() const { return ending_; }
 
+    // Shows the help page in the platform's help viewer, at anchor when it is
+    // not empty. Whether the viewer started is not reported.
+    void ShowHelp(const std::string& anchor);
+
+    // The folder the program was started from (its help page is found
+    // relative to it); empty when unknown.
+    std::string m_strProgramFolder;
+
 private:
     bool ending_ = false;
 };

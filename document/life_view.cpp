@@ -1,8 +1,10 @@
 #include "document/life_view.h"
 
 #include "document/file_info_dlg.h"
+#include "document/help_page.h"
 #include "document/life_app_base.h"
 #include "document/life_doc.h"
+#include "document/rules_dlg.h"
 #include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
@@ -31,6 +33,8 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .OnUpdate(ID_ZOOM_IN, &CLifeView::OnUpdateZoomIn)
             .OnUpdate(ID_ZOOM_OUT, &CLifeView::OnUpdateZoomOut)
             .On(ID_FILE_EDIT_DESCRIPTION, &CLifeView::OnEditDescription)
+            .On(ID_FILE_EDIT_RULES, &CLifeView::OnEditRules)
+            .On(ID_HELP, &CLifeView::OnHelpContents)
             .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely)
             .On(ID_STATS_START, &CLifeView::OnStatsStart)
             .On(ID_STATS_STOP, &CLifeView::OnStatsStop);
@@ -50,6 +54,25 @@ void CLifeView::OnEditDescription() {
     dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
     if (dlg.m_strFileName.empty()) dlg.m_strFileName = "New File";
     if (dlg.DoModal() == IDOK) doc->SetDescription(dlg.m_strDescription);
+}
+
+void CLifeView::OnEditRules() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr) return;
+    CRulesDlg dlg(this);
+    BornMarks(dlg.m_born);
+    SurviveMarks(dlg.m_survive);
+    if (dlg.DoModal() != IDOK) return;
+    uint8_t survive[kRuleEntries], born[kRuleEntries];
+    for (int n = 0; n < kRuleEntries; ++n) {
+        born[n] = dlg.m_born[n] == 'X' ? 1 : 0;
+        survive[n] = dlg.m_survive[n] == 'X' ? 1 : 0;
+    }
+    doc->SetRules(survive, born);
+}
+
+void CLifeView::OnHelpContents() {
+    if (CLifeAppBase* app = LifeApp()) app->ShowHelp(kHelpContentsAnchor);
 }
 
 void CLifeView::OnExitCompletely() {

@@ -71,6 +71,8 @@ public:
     void OnKeyDown(unsigned key, unsigned repeat, unsigned flags) override;
 
     void OnEditDescription();
+    void OnEditRules();
+    void OnHelpContents();
     void OnExitCompletely();
 
     // --- Simulation control -------------------------------------------------

@@ -175,34 +175,43 @@ void CSingleDocTemplate::DestroyFrameAndDocument() {
     doc_.reset();
 }
 
-CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
+bool CSingleDocTemplate::EnsureFrame(bool& created) {
     CWinApp* app = TheApp();
-    bool created = false;
+    created = false;
     if (!doc_) {
         doc_ = makeDoc_();
-        if (!doc_) return nullptr;
+        if (!doc_) return false;
         doc_->SetDocTemplate(this);
         created = true;
-    } else if (!doc_->SaveModified()) {
-        return nullptr;
     }
     if (!frame_) {
         frame_ = makeFrame_();
         if (!frame_) {
             DestroyFrameAndDocument();
-            return nullptr;
+            return false;
         }
         // The frame is the owner of whatever the open shows.
         if (app != nullptr && app->m_pMainWnd == nullptr) app->m_pMainWnd = frame_.get();
         if (!frame_->LoadFrame(resourceId_)) {
             DestroyFrameAndDocument();
-            return nullptr;
+            return false;
         }
         std::unique_ptr<CView> view = makeView_();
         view->AttachTo(frame_.get(), doc_.get());
         doc_->SetView(view.get());
         frame_->SetView(std::move(view));
     }
+    return true;
+}
+
+CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
+    CWinApp* app = TheApp();
+    const bool hadDocument = doc_ != nullptr;
+    if (hadDocument && !doc_->SaveModified()) return nullptr;
+    bool created = false;
+    if (!EnsureFrame(created)) return nullptr;
+    // A document made only to stand behind the file selection screen has
+    // never been opened: a failure now leaves it as it is.
 
     if (path == nullptr || path->empty()) {
         std::string name = GetDocString(docName);
@@ -227,8 +236,28 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
         doc_->SetPathName(*path);
     }
     if (app != nullptr) app->m_pMainWnd = frame_.get();
+    CloseFileList();
     frame_->InitialUpdateFrame(doc_.get());
     return doc_.get();
+}
+
+bool CSingleDocTemplate::ShowFileList() {
+    bool created = false;
+    if (!EnsureFrame(created)) return false;
+    if (CWinApp* app = TheApp()) {
+        app->m_pMainWnd = frame_.get();
+        Platform().Windows().ShowFileList(*frame_, fileListFilter_, fileListFolder_);
+    }
+    return true;
+}
+
+void CSingleDocTemplate::CloseFileList() {
+    if (frame_ && frame_->FileListShown() && TheApp() != nullptr)
+        Platform().Windows().CloseFileList(*frame_);
+}
+
+bool CSingleDocTemplate::FileListShown() const {
+    return frame_ && frame_->FileListShown();
 }
 
 void CSingleDocTemplate::CloseAllDocuments() {

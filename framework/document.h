@@ -104,14 +104,28 @@ public:
     // New (path empty) or open. Makes the document, frame and view the first
     // time. Returns the document, or null when it failed; a failed open of
     // an existing document leaves it as it was.
+    // A document opened or made this way replaces the file selection screen,
+    // which is closed if it was shown.
     CDocument* OpenDocumentFile(const std::string* path);
     void CloseAllDocuments();
+
+    // Shows the platform's file selection screen over the filter and folder,
+    // in the frame (made, with its document and view, the first time; the
+    // document stays empty until something is opened). False when there is
+    // no frame to show it in.
+    bool ShowFileList();
+    // Closes the file selection screen when it is shown.
+    void CloseFileList();
+    bool FileListShown() const;
 
     CDocument* GetDocument() const { return doc_.get(); }
     CFrameWnd* GetFrame() const { return frame_.get(); }
 
 private:
     void DestroyFrameAndDocument();
+    // Makes the document, the frame and its view when they do not exist yet;
+    // created says whether they were made now.
+    bool EnsureFrame(bool& created);
 
     unsigned resourceId_;
     std::string docString_;

@@ -139,11 +139,29 @@ bool CFrameWnd::OnCmdMsg(const CmdMsg& msg) {
 }
 
 bool CFrameWnd::OnFrameCmdMsg(const CmdMsg& msg) {
-    return CWnd::OnCmdMsg(msg);
+    static const CommandMap<CFrameWnd> map =
+        CommandMap<CFrameWnd>().On(ID_HELP_REQUEST, &CFrameWnd::HelpRequested);
+    return map.Dispatch(*this, msg) || CWnd::OnCmdMsg(msg);
 }
 
 void CFrameWnd::InitialUpdateFrame(CDocument*) {
     if (view_) view_->OnInitialUpdate();
+}
+
+void CFrameWnd::OnFileListOpened() {
+    fileListShown_ = true;
+}
+
+void CFrameWnd::OnFileListClosed() {
+    fileListShown_ = false;
+}
+
+void CFrameWnd::OnClose() {
+    CDocument* doc = GetActiveDocument();
+    if (doc != nullptr && !doc->SaveModified()) return;
+    // The documents are closed by the application once the loop has ended,
+    // not here: closing them destroys this frame.
+    if (TheApp() != nullptr) Platform().Windows().EndMessageLoop(0);
 }
 
 }  // namespace cellarium

@@ -82,12 +82,30 @@ public:
     // Called after a document is opened or created in the frame's view.
     void InitialUpdateFrame(CDocument* doc);
 
+    // The back end's notifications of the file selection screen: it has
+    // opened over the frame, or it has closed. Derived frames do their part
+    // and then call the base, which keeps track of the state.
+    virtual void OnFileListOpened();
+    virtual void OnFileListClosed();
+    bool FileListShown() const { return fileListShown_; }
+
+    // The platform closes the main window (its close box, the window
+    // manager): the document may object through SaveModified; otherwise the
+    // message loop ends normally and the application closes its documents.
+    // Not the Exit command, which a frame may handle differently.
+    virtual void OnClose();
+
+    // The frame's help hook: the user asked for help (ID_HELP_REQUEST). The
+    // base does nothing.
+    virtual void HelpRequested() {}
+
 private:
     unsigned resourceId_ = 0;
     std::unique_ptr<CView> view_;
     std::vector<CDialogBar*> bars_;
     CommandBarDesc commandBar_;
     std::vector<ButtonState> toolbarStates_;
+    bool fileListShown_ = false;
 };
 
 }  // namespace cellarium

@@ -161,9 +161,19 @@ public:
     // changed (the idle-time refresh ran).
     virtual void CommandStatesChanged(CFrameWnd& frame) = 0;
     // The platform's file selection screen over a filter and a folder.
+    // The platform's file selection screen over a filter and a folder. The
+    // back end tells the frame once the screen is up (OnFileListOpened) and
+    // once it has gone (OnFileListClosed), whoever closed it.
     virtual void ShowFileList(CFrameWnd& frame, const std::string& filter,
                               const std::string& folder) = 0;
     virtual void CloseFileList(CFrameWnd& frame) = 0;
+    // The command bar of the file selection screen's own window: a menu and
+    // the tooltips that go with it (no toolbar).
+    virtual void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
+    // Ends the message loop in the ordinary way once the current handler has
+    // returned; the framework then closes its documents (the main window was
+    // closed). Distinct from ProcessServices::EndProgram, which ends at once.
+    virtual void EndMessageLoop(int exitCode) = 0;
 };
 
 // Modal dialogs and their controls, the dialog bar, message boxes and the
@@ -232,6 +242,12 @@ public:
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;
+    // A new, empty folder under the system's temporary folder that only the
+    // user may enter, read or write (never the working directory); its full
+    // path, or nothing when none could be made.
+    virtual std::optional<std::string> MakePrivateTempFolder() = 0;
+    // Removes an empty folder.
+    virtual bool RemoveFolder(const std::string& path) = 0;
 };
 
 // Integer settings under registryKey\application\section\key.
@@ -265,6 +281,9 @@ public:
     virtual ~ProcessServices() = default;
     // Starts a process with a command line and does not wait for it.
     virtual bool StartProcess(const std::string& program, const std::string& commandLine) = 0;
+    // Shows a help page (a full path to an HTML file) in the platform's help
+    // viewer, at the named anchor when anchor is not empty. Does not wait.
+    virtual bool OpenHelp(const std::string& page, const std::string& anchor) = 0;
     // Ends the program at once, without the framework's normal closing.
     virtual void EndProgram() = 0;
     // The shell's full-screen control for a window (flags as the platform's).

@@ -102,6 +102,9 @@ inline constexpr unsigned ID_EDIT_UNDO = 0xE12B;
 inline constexpr unsigned ID_APP_ABOUT = 0xE140;
 inline constexpr unsigned ID_APP_EXIT = 0xE141;
 inline constexpr unsigned ID_HELP = 0xE146;
+// The user asked for help on what is in front of them (F1 on the desktop); the
+// frame answers it through its HelpRequested hook.
+inline constexpr unsigned ID_HELP_REQUEST = 0xE147;
 
 // Standard window identifiers of a frame's bars.
 inline constexpr unsigned kToolbarId = 0xE800;

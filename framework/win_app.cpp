@@ -88,9 +88,7 @@ void CWinApp::OnFileNew() {
 }
 
 void CWinApp::OnFileOpen() {
-    if (template_ && m_pMainWnd != nullptr)
-        services_.Windows().ShowFileList(*m_pMainWnd, template_->FileListFilter(),
-                                         template_->FileListFolder());
+    if (template_) template_->ShowFileList();
 }
 
 void CWinApp::ParseCommandLine(const std::vector<std::string>& args, CCommandLineInfo& info) {
@@ -111,7 +109,8 @@ bool CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
         case CCommandLineInfo::FileOpen:
             return OpenDocumentFile(info.m_strFileName) != nullptr;
         case CCommandLineInfo::FileNothing:
-            return true;
+            // Nothing named: the user starts at the file selection screen.
+            return template_ && template_->ShowFileList();
     }
     return false;
 }

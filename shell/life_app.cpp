@@ -1,12 +1,21 @@
 #include "shell/life_app.h"
 
+#include <algorithm>
+
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "shell/about_dlg.h"
+#include "shell/board_size_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/resource.h"
 #include "shell/resources.h"
 
 namespace cellarium {
+
+const char* const kNoClipboardTextMessage =
+    "The clipboard does not contain data in a format that can be read by Cellarium.  This "
+    "program can read text data in the same format as one of the standard life files.";
+const char* const kPasteFileName = "Paste.lif";
 
 CLifeApp::CLifeApp(PlatformServices& services, std::vector<std::string> commandLine)
     : CLifeAppBase(services, "Life"), m_commandLine(std::move(commandLine)) {}
@@ -24,8 +33,96 @@ bool CLifeApp::InitInstance() {
     CCommandLineInfo info;
     info.m_nShellCommand = CCommandLineInfo::FileNothing;
     ParseCommandLine(m_commandLine, info);
-    if (!ProcessShellCommand(info)) OnFileNew();
+    if (!ProcessShellCommand(info)) {
+        // A file named on the command line could not be opened: leave the
+        // file selection screen, if it is up, for a new, empty pattern.
+        if (CSingleDocTemplate* t = GetDocTemplate()) t->CloseFileList();
+        OnFileNew();
+    }
     return true;
+}
+
+bool CLifeApp::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<CLifeApp> map = CommandMap<CLifeApp>()
+                                                .On(ID_APP_ABOUT, &CLifeApp::OnAppAbout)
+                                                .On(ID_PASTE_NEW, &CLifeApp::OnPasteNew)
+                                                .On(ID_BOARD_SIZE, &CLifeApp::OnBoardSize);
+    return map.Dispatch(*this, msg) || CLifeAppBase::OnCmdMsg(msg);
+}
+
+void CLifeApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd);
+    dlg.DoModal();
+}
+
+void CLifeApp::OnBoardSize() {
+    CBoardSizeDlg dlg(m_pMainWnd);
+    if (dlg.DoModal() != IDOK) return;
+    WriteProfileInt("Size", "Width", dlg.m_nWidth);
+    WriteProfileInt("Size", "Height", dlg.m_nHeight);
+}
+
+std::optional<std::vector<uint8_t>> CLifeApp::ClipboardTextBytes() {
+    ClipboardServices& clipboard = Services().Clipboard();
+    if (std::optional<std::vector<uint8_t>> ansi = clipboard.GetClipboardData(CF_TEXT)) {
+        // Up to and including the terminating zero, never past the block.
+        auto zero = std::find(ansi->begin(), ansi->end(), uint8_t(0));
+        if (zero != ansi->end()) ansi->erase(zero + 1, ansi->end());
+        return ansi;
+    }
+    std::optional<std::vector<uint8_t>> wide = clipboard.GetClipboardData(CF_UNICODETEXT);
+    if (!wide) return std::nullopt;
+    // UTF-16 units, little-endian, up to and including the terminating zero
+    // (or the end of the block, when it has none: nothing past it is read).
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < wide->size(); i += 2) {
+        const char16_t unit = char16_t((*wide)[i] | ((*wide)[i + 1] << 8));
+        text.push_back(unit);
+        if (unit == 0) break;
+    }
+    return clipboard.ConvertToAnsi(text);
+}
+
+void CLifeApp::OnPasteNew() {
+    ClipboardServices& clipboard = Services().Clipboard();
+    if (!clipboard.OpenClipboard()) return;
+    // The clipboard stays open until the pasted pattern has been opened.
+    struct ClipboardCloser {
+        ClipboardServices& clipboard;
+        ~ClipboardCloser() { clipboard.CloseClipboard(); }
+    } closer{clipboard};
+
+    std::optional<std::vector<uint8_t>> bytes = ClipboardTextBytes();
+    if (!bytes) {
+        ShowMessage(kNoClipboardTextMessage, MB_OK);
+        return;
+    }
+
+    // The text goes to a folder of our own, so that no file of the user's
+    // (a "Paste.lif" in the working directory, say) is ever written over or
+    // deleted.
+    FileServices& files = Services().Files();
+    const std::optional<std::string> folder = files.MakePrivateTempFolder();
+    if (!folder) return;
+    const std::string path = *folder + "/" + kPasteFileName;
+    {
+        FileError cause = FileError::None;
+        std::unique_ptr<PlatformFile> file =
+            files.OpenFile(path, kModeCreate | kModeCreateNew | kModeReadWrite, cause);
+        bool written = file != nullptr;
+        if (written && !bytes->empty()) written = file->Write(bytes->data(), bytes->size(), cause);
+        if (file && !file->Close(cause)) written = false;
+        if (!written) {
+            files.RemoveFile(path);
+            files.RemoveFolder(*folder);
+            return;
+        }
+    }
+
+    if (OpenDocumentFile(path) != nullptr)
+        if (CSingleDocTemplate* t = GetDocTemplate()) t->CloseFileList();
+    files.RemoveFile(path);
+    files.RemoveFolder(*folder);
 }
 
 }  // namespace cellarium

@@ -1,5 +1,6 @@
 #include "shell/main_frame.h"
 
+#include "document/life_app_base.h"
 #include "framework/win_app.h"
 #include "shell/resource.h"
 
@@ -31,6 +32,27 @@ bool CMainFrame::OnFrameCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CMainFrame> map =
         CommandMap<CMainFrame>().On(ID_APP_EXIT, &CMainFrame::OnAppExit);
     return map.Dispatch(*this, msg) || CFrameWnd::OnFrameCmdMsg(msg);
+}
+
+void CMainFrame::OnFileListOpened() {
+    m_wndStatusStrip.ShowBar(false);
+    CWinApp* app = TheApp();
+    if (app != nullptr && app->Resources() != nullptr) {
+        CommandBarDesc bar;
+        bar.menu = app->Resources()->FindMenu(IDR_FILELIST_MENU);
+        if (!m_tooltips.empty()) bar.tooltips.push_back(m_tooltips.front());
+        Platform().Windows().InstallFileListCommandBar(*this, bar);
+    }
+    CFrameWnd::OnFileListOpened();
+}
+
+void CMainFrame::OnFileListClosed() {
+    m_wndStatusStrip.ShowBar(true);
+    CFrameWnd::OnFileListClosed();
+}
+
+void CMainFrame::HelpRequested() {
+    if (CLifeAppBase* app = LifeApp()) app->ShowHelp(std::string());
 }
 
 }  // namespace cellarium

@@ -25,6 +25,20 @@ inline constexpr int IDC_FI_FILENAME = 1006;
 inline constexpr int IDC_FI_RULES = 1029;
 inline constexpr int IDC_FI_BOARDSIZE = 1046;
 
+// Rules controls: survive n is 1010 + n, born n is 1019 + n.
+inline constexpr int IDC_SURVIVE_0 = 1010;
+inline constexpr int IDC_BORN_0 = 1019;
+inline constexpr int IDC_RULES_LIST = 1040;
+
+// About controls.
+inline constexpr int IDC_ABOUT_HELP = 1020;
+inline constexpr int IDC_ABOUT_BOARDSIZE = 1045;
+
+// Board Size controls.
+inline constexpr int IDC_BOARD_DEFAULT = 1028;
+inline constexpr int IDC_BOARD_WIDTH = 1041;
+inline constexpr int IDC_BOARD_HEIGHT = 1043;
+
 // Save Statistics controls.
 inline constexpr int IDC_STATS_BIRTHS = 1032;
 inline constexpr int IDC_STATS_DEATHS = 1033;

@@ -71,6 +71,83 @@ DialogTemplate SaveStatistics() {
     return d;
 }
 
+DialogTemplate About() {
+    DialogTemplate d;
+    d.id = IDD_ABOUTBOX;
+    d.caption = "About Life";
+    d.cx = 134;
+    d.cy = 143;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_STATIC, ControlKind::Icon, "", 8, 8, 20, 20),
+        Ctl(IDC_STATIC, ControlKind::Static, "Cellarium Version 2.2", 34, 10, 94, 8),
+        Ctl(IDC_STATIC, ControlKind::Static,
+            "Life-family cellular automata\non a board of your chosen size.\nPress Help for "
+            "more.",
+            8, 34, 118, 30),
+        Ctl(IDC_ABOUT_BOARDSIZE, ControlKind::Static, "", 8, 72, 118, 8),
+        Ctl(IDC_ABOUT_HELP, ControlKind::PushButton, "Help", 8, 120, 50, 14, kTab),
+        Ctl(IDOK, ControlKind::DefPushButton, "OK", 76, 120, 50, 14, kTab),
+    };
+    return d;
+}
+
+DialogTemplate Rules() {
+    DialogTemplate d;
+    d.id = IDD_RULES;
+    d.caption = "Rules";
+    d.cx = 132;
+    d.cy = 156;
+    d.style = kDialogStyle;
+    static const char* const kDigits[9] = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
+    d.controls = {
+        Ctl(IDC_STATIC, ControlKind::Static, "Change the number of adjacent cells required to...",
+            5, 5, 117, 20),
+        Ctl(IDC_STATIC, ControlKind::GroupBox, "Survive", 5, 24, 55, 75),
+    };
+    const int surviveY[9] = {38, 48, 58, 68, 78, 38, 48, 58, 67};
+    for (int n = 0; n < 9; ++n)
+        d.controls.push_back(Ctl(IDC_SURVIVE_0 + n, ControlKind::CheckBox, kDigits[n],
+                                 n < 5 ? 13 : 37, surviveY[n], 20, 10, kTab));
+    d.controls.push_back(Ctl(IDC_STATIC, ControlKind::GroupBox, "Be born", 68, 24, 52, 75));
+    const int bornY[9] = {38, 48, 58, 68, 78, 38, 48, 58, 68};
+    for (int n = 0; n < 9; ++n)
+        d.controls.push_back(Ctl(IDC_BORN_0 + n, ControlKind::CheckBox, kDigits[n], n < 5 ? 72 : 97,
+                                 bornY[n], 20, 10, kTab));
+    d.controls.push_back(
+        Ctl(IDC_STATIC, ControlKind::Static, "Common named rule sets:", 5, 105, 110, 8));
+    d.controls.push_back(Ctl(IDC_RULES_LIST, ControlKind::ComboBox, "", 5, 116, 115, 42,
+                             kTab | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL));
+    d.controls.push_back(Ctl(IDOK, ControlKind::DefPushButton, "OK", 10, 135, 50, 14, kTab));
+    d.controls.push_back(Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 70, 135, 50, 14, kTab));
+    return d;
+}
+
+DialogTemplate BoardSize() {
+    DialogTemplate d;
+    d.id = IDD_BOARD_SIZE;
+    d.caption = "Board Size";
+    d.cx = 134;
+    d.cy = 150;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_STATIC, ControlKind::Static,
+            "Select the size of the board.\r\n\rThere needs to be enough memory available "
+            "for your chosen size.  Cellarium will warn you if it is too big. ",
+            7, 7, 120, 50),
+        Ctl(IDC_STATIC, ControlKind::GroupBox, "Width", 7, 62, 56, 30),
+        Ctl(IDC_BOARD_WIDTH, ControlKind::Edit, "", 13, 74, 44, 12,
+            kTab | WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL),
+        Ctl(IDC_STATIC, ControlKind::GroupBox, "Height", 71, 62, 56, 30),
+        Ctl(IDC_BOARD_HEIGHT, ControlKind::Edit, "", 77, 74, 44, 12,
+            kTab | WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL),
+        Ctl(IDC_BOARD_DEFAULT, ControlKind::PushButton, "Default", 42, 100, 50, 14, kTab),
+        Ctl(IDOK, ControlKind::DefPushButton, "OK", 7, 126, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 77, 126, 50, 14, kTab),
+    };
+    return d;
+}
+
 MenuItem Item(unsigned id, const char* caption) {
     return MenuItem{id, caption, {}, false};
 }
@@ -120,7 +197,7 @@ MenuTemplate FileListMenu() {
 
 ResourceTable MakeResources() {
     ResourceTable r;
-    r.dialogs = {StatusStrip(), FileInformation(), SaveStatistics()};
+    r.dialogs = {About(), StatusStrip(), FileInformation(), Rules(), SaveStatistics(), BoardSize()};
     r.menus = {MainMenu(), FileListMenu()};
     r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
                                   16,

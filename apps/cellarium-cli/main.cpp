@@ -87,6 +87,10 @@ public:
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override {
         return files_.GetFreeSpace(folder, bytes);
     }
+    std::optional<std::string> MakePrivateTempFolder() override {
+        return files_.MakePrivateTempFolder();
+    }
+    bool RemoveFolder(const std::string& path) override { return files_.RemoveFolder(path); }
 
     bool servesStandardInput = false;
 

@@ -21,6 +21,7 @@ CommandLook DesktopCommandLook() {
         {ID_FILE_SAVE_AS, ToolGlyph::None, {"Ctrl+Shift+S"}},
         {ID_FILE_RELOAD, ToolGlyph::None, {"F5"}},
         {ID_HELP, ToolGlyph::None, {"F1"}},
+        {ID_HELP_REQUEST, ToolGlyph::None, {"Shift+F1"}},
     };
     look.zoomIn = ID_ZOOM_IN;
     look.zoomOut = ID_ZOOM_OUT;

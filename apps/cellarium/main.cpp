@@ -1,13 +1,19 @@
 // cellarium: the desktop program. The program's own application, document
 // and view on the Qt back end. A pattern named on the command line is opened
-// at start; without one, the glider gun from the samples.
+// at start; without one, the program starts at the list of pattern files
+// (the user's documents folder, "Cellarium" inside it, with the bundled
+// samples while it holds none).
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "apps/cellarium/desktop_look.h"
+#include "document/help_page.h"
 #include "engine/rules.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_windows.h"
@@ -24,21 +30,18 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     std::vector<std::string> args;
     for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
-    bool named = false;
-    for (const std::string& a : args)
-        if (!a.empty() && a[0] != '-') named = true;
-    if (!named) {
-        const std::string gun = FindSample(arguments.value(0).toStdString(), "glider_gun.rle");
-        if (gun.empty())
-            std::fprintf(stderr, "cellarium: the samples folder was not found\n");
-        else
-            args.push_back(gun);
-    }
-
     QtPlatform platform;
     platform.WindowRole().SetCommandLook(DesktopCommandLook());
+    const std::string program = arguments.value(0).toStdString();
+    const std::string gun = FindSample(program, "glider_gun.rle");
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    platform.WindowRole().SetPatternFolders(
+        documents.isEmpty() ? std::string() : QDir(documents).filePath("Cellarium").toStdString(),
+        gun.empty() ? std::string()
+                    : QFileInfo(QString::fromStdString(gun)).absolutePath().toStdString());
     ResetRules();
     CLifeApp app(platform, args);
+    app.m_strProgramFolder = ProgramFolderOf(program);
     app.InitInstance();
     // Ended while starting (cells that could not be allocated).
     if (platform.EndRequested()) return 0;

@@ -142,4 +142,14 @@ bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
     return real_.GetFreeSpace(folder, bytes);
 }
 
+std::optional<std::string> HeadlessFiles::MakePrivateTempFolder() {
+    std::optional<std::string> folder = real_.MakePrivateTempFolder();
+    if (folder) p_.privateFolders_.push_back(*folder);
+    return folder;
+}
+
+bool HeadlessFiles::RemoveFolder(const std::string& path) {
+    return real_.RemoveFolder(path);
+}
+
 }  // namespace cellarium

@@ -136,6 +136,35 @@ bool HeadlessPlatform::Command(unsigned id) {
     return true;
 }
 
+bool HeadlessPlatform::CtrlKey(char key) {
+    CWinApp* app = TheApp();
+    if (app == nullptr || app->Resources() == nullptr) return false;
+    for (const AcceleratorEntry& a : app->Resources()->accelerators)
+        if (a.key == key) {
+            transcript_.push_back(std::string("ctrl+") + key);
+            return Command(a.command);
+        }
+    return false;
+}
+
+void HeadlessPlatform::CloseMainWindow() {
+    CFrameWnd* frame = MainWindow();
+    if (quit_ || frame == nullptr) return;
+    transcript_.push_back("main window closed");
+    frame->OnClose();
+    if (loopEnded_)
+        if (CWinApp* app = TheApp()) app->ExitInstance();
+}
+
+bool HeadlessPlatform::ChooseFromFileList(const std::string& path) {
+    CWinApp* app = TheApp();
+    if (quit_ || !fileListShown_ || app == nullptr) return false;
+    transcript_.push_back("file list chose " + path);
+    const bool opened = app->OpenDocumentFile(path) != nullptr;
+    Pump();
+    return opened;
+}
+
 void HeadlessPlatform::Pump() {
     if (quit_) return;
     PaintInvalid();

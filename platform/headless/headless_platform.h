@@ -102,6 +102,10 @@ public:
     // Chooses a command in the main frame as a user would: only when its
     // update handlers leave it enabled. Runs the queue afterwards.
     bool Command(unsigned id);
+    // Ctrl + key, as the application's accelerator table turns it into a
+    // command; false when the table has no such key or the command is
+    // disabled.
+    bool CtrlKey(char key);
     // Runs what the queue holds: paints, then the idle hook with counts
     // 0, 1, ... until it wants no more.
     void Pump();
@@ -117,7 +121,20 @@ public:
     bool TimerArmed(const CWnd& wnd, unsigned id) const;
     // When the armed timer of wnd falls due (0 when none).
     uint64_t TimerDue(const CWnd& wnd, unsigned id) const;
+    // The program has ended: at once (EndProgram) or through the end of the
+    // message loop.
     bool QuitRequested() const { return quit_; }
+    // The message loop ended normally (the main window was closed), with
+    // its exit code.
+    bool LoopEnded() const { return loopEnded_; }
+    int ExitCode() const { return exitCode_; }
+    // The window manager closes the main window, as the user's close box
+    // would. When the frame lets the loop end, the application closes its
+    // documents, as after the loop of a real run.
+    void CloseMainWindow();
+    // The user picks a file on the file selection screen; false when the
+    // screen is not shown or the open failed.
+    bool ChooseFromFileList(const std::string& path);
     void SetClientSize(int width, int height);
     // Makes SetTimer refuse (return 0) from now on, or accept again.
     void SetRefuseTimers(bool refuse) { refuseTimers_ = refuse; }
@@ -133,6 +150,12 @@ public:
     const std::vector<std::string>& StartedProcesses() const { return processes_; }
     int CommandStateRefreshes() const { return commandStateRefreshes_; }
     bool FileListShown() const { return fileListShown_; }
+    // What the frame installed on the file selection screen's command bar.
+    const CommandBarDesc& FileListCommandBar() const { return fileListBar_; }
+    // Help pages shown, each as "page#anchor" (or just the page).
+    const std::vector<std::string>& HelpShown() const { return help_; }
+    // The private temporary folders made, in order.
+    const std::vector<std::string>& PrivateFolders() const { return privateFolders_; }
     // The control that last received the focus: (template id, control id).
     std::pair<unsigned, int> LastFocus() const { return lastFocus_; }
     int ShellFullScreenCalls() const { return shellCalls_; }
@@ -244,6 +267,11 @@ private:
     std::vector<std::string> processes_;
     int commandStateRefreshes_ = 0;
     bool fileListShown_ = false;
+    CommandBarDesc fileListBar_;
+    std::vector<std::string> help_;
+    std::vector<std::string> privateFolders_;
+    bool loopEnded_ = false;
+    int exitCode_ = 0;
     std::pair<unsigned, int> lastFocus_{0, 0};
     int shellCalls_ = 0;
     std::vector<FileDialogRequest> fileDialogs_;

@@ -1,4 +1,5 @@
-// Processes and the shell of the scripted back end: logged, never started.
+// Processes, help and the shell of the scripted back end: logged, never
+// started.
 #include "platform/headless/headless_roles.h"
 
 namespace cellarium {
@@ -6,6 +7,13 @@ namespace cellarium {
 bool HeadlessProcesses::StartProcess(const std::string& program, const std::string& commandLine) {
     p_.processes_.push_back(program + " " + commandLine);
     p_.transcript_.push_back("process " + program + " " + commandLine);
+    return true;
+}
+
+bool HeadlessProcesses::OpenHelp(const std::string& page, const std::string& anchor) {
+    const std::string shown = anchor.empty() ? page : page + "#" + anchor;
+    p_.help_.push_back(shown);
+    p_.transcript_.push_back("help " + shown);
     return true;
 }
 

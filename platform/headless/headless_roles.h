@@ -28,6 +28,8 @@ public:
     void ShowFileList(CFrameWnd& frame, const std::string& filter,
                       const std::string& folder) override;
     void CloseFileList(CFrameWnd& frame) override;
+    void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void EndMessageLoop(int exitCode) override;
 
 private:
     HeadlessPlatform& p_;
@@ -63,6 +65,8 @@ public:
     bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
                       FileError& cause) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
+    std::optional<std::string> MakePrivateTempFolder() override;
+    bool RemoveFolder(const std::string& path) override;
 
 private:
     // The file with the faults set for path (writes: or for target, the file
@@ -103,6 +107,7 @@ class HeadlessProcesses final : public ProcessServices {
 public:
     explicit HeadlessProcesses(HeadlessPlatform& p) : p_(p) {}
     bool StartProcess(const std::string& program, const std::string& commandLine) override;
+    bool OpenHelp(const std::string& page, const std::string& anchor) override;
     void EndProgram() override;
     void ShellFullScreen(CWnd& wnd, unsigned flags) override;
 

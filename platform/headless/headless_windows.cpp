@@ -74,15 +74,33 @@ void HeadlessWindows::CommandStatesChanged(CFrameWnd&) {
     ++p_.commandStateRefreshes_;
 }
 
-void HeadlessWindows::ShowFileList(CFrameWnd&, const std::string& filter,
+void HeadlessWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
                                    const std::string& folder) {
-    p_.fileListShown_ = true;
     p_.transcript_.push_back("file list " + filter + " in " + folder);
+    if (p_.fileListShown_) return;
+    p_.fileListShown_ = true;
+    frame.OnFileListOpened();
 }
 
-void HeadlessWindows::CloseFileList(CFrameWnd&) {
-    if (p_.fileListShown_) p_.transcript_.push_back("file list closed");
+void HeadlessWindows::CloseFileList(CFrameWnd& frame) {
+    if (!p_.fileListShown_) return;
+    p_.transcript_.push_back("file list closed");
     p_.fileListShown_ = false;
+    p_.fileListBar_ = CommandBarDesc{};
+    frame.OnFileListClosed();
+}
+
+void HeadlessWindows::InstallFileListCommandBar(CFrameWnd&, const CommandBarDesc& bar) {
+    p_.fileListBar_ = bar;
+}
+
+void HeadlessWindows::EndMessageLoop(int exitCode) {
+    if (p_.quit_) return;
+    p_.transcript_.push_back("message loop ended " + std::to_string(exitCode));
+    p_.loopEnded_ = true;
+    p_.exitCode_ = exitCode;
+    p_.quit_ = true;
+    p_.timers_.clear();
 }
 
 void HeadlessWindows::SetWaitCursor(bool on) {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace cellarium {
 namespace {
@@ -298,6 +299,27 @@ bool PosixFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
     if (::statvfs(folder.empty() ? "." : folder.c_str(), &sv) != 0) return false;
     bytes = uint64_t(sv.f_bavail) * uint64_t(sv.f_frsize);
     return true;
+}
+
+std::optional<std::string> PosixFiles::MakePrivateTempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = (base != nullptr && *base != '\0') ? base : "/tmp";
+    if (pattern.back() != '/') pattern += '/';
+    pattern += "cellarium-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    // mkdtemp makes the folder with mode 0700 under a name nobody had.
+    if (::mkdtemp(buffer.data()) == nullptr) return std::nullopt;
+    std::string folder(buffer.data());
+    if (::chmod(folder.c_str(), S_IRWXU) != 0) {
+        ::rmdir(folder.c_str());
+        return std::nullopt;
+    }
+    return folder;
+}
+
+bool PosixFiles::RemoveFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
 }
 
 }  // namespace cellarium

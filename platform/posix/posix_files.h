@@ -29,6 +29,8 @@ public:
     bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
                       FileError& cause) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
+    std::optional<std::string> MakePrivateTempFolder() override;
+    bool RemoveFolder(const std::string& path) override;
 };
 
 }  // namespace cellarium

@@ -1,7 +1,9 @@
 // Other programs and the program's own end on the desktop.
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QProcess>
 #include <QThread>
+#include <QUrl>
 #include <cstdio>
 
 #include "platform/qt/qt_roles.h"
@@ -12,6 +14,13 @@ namespace cellarium {
 bool QtProcesses::StartProcess(const std::string& program, const std::string& commandLine) {
     return QProcess::startDetached(QString::fromStdString(program),
                                    QProcess::splitCommand(QString::fromStdString(commandLine)));
+}
+
+bool QtProcesses::OpenHelp(const std::string& page, const std::string& anchor) {
+    // The desktop's browser is the help viewer.
+    QUrl url = QUrl::fromLocalFile(QString::fromStdString(page));
+    if (!anchor.empty()) url.setFragment(QString::fromStdString(anchor));
+    return QDesktopServices::openUrl(url);
 }
 
 void QtProcesses::EndProgram() {

@@ -35,6 +35,7 @@ class QtProcesses final : public ProcessServices {
 public:
     explicit QtProcesses(QtWindows& windows) : windows_(windows) {}
     bool StartProcess(const std::string& program, const std::string& commandLine) override;
+    bool OpenHelp(const std::string& page, const std::string& anchor) override;
     void EndProgram() override;
     void ShellFullScreen(CWnd& wnd, unsigned flags) override;
 

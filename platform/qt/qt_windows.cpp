@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -49,6 +50,14 @@ public:
     explicit QtMainWindow(QtWindows& windows) : windows_(windows) { setAcceptDrops(true); }
 
 protected:
+    // The window manager's close box: the frame decides (it ends the loop).
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        if (CFrameWnd* frame = cellarium::MainWindow(); frame != nullptr && windows_.Delivering())
+            frame->OnClose();
+        else
+            event->accept();
+    }
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
     }
@@ -94,6 +103,10 @@ private:
     QtWindows& windows_;
 };
 
+// What the file list offers first: the formats the filter names, and the
+// ones users keep their patterns in besides.
+const QStringList kPatternPatterns{"*.lif", "*.l", "*.rle", "*.cells", "*.life", "*.txt"};
+
 // The patterns of a filter "Name|*.a;*.b|Name|*.c||": pairs of a name and
 // its patterns.
 std::vector<std::pair<QString, QStringList>> ParseFilter(const std::string& filter) {
@@ -124,6 +137,10 @@ struct QtWindows::Impl {
 
     QPointer<QMainWindow> main;
     CFrameWnd* frame = nullptr;
+    CommandBarDesc mainBar;
+    CommandBarDesc listBar;
+    QString documentsFolder;
+    QString samplesFolder;
     QStackedWidget* pages = nullptr;
     QWidget* viewPage = nullptr;
     QVBoxLayout* viewLayout = nullptr;
@@ -409,6 +426,16 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
             auto* item = new QListWidgetItem(name, i.list);
             item->setData(Qt::UserRole, dir.absoluteFilePath(name));
         }
+        // A folder with no patterns yet: the bundled samples, marked as such.
+        if (i.list->count() == 0 && !i.samplesFolder.isEmpty() &&
+            QDir(i.samplesFolder).absolutePath() != dir.absolutePath()) {
+            const QDir samples(i.samplesFolder);
+            for (const QString& name :
+                 samples.entryList(kPatternPatterns, QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+                auto* item = new QListWidgetItem(name + QStringLiteral("  (sample)"), i.list);
+                item->setData(Qt::UserRole, samples.absoluteFilePath(name));
+            }
+        }
         if (i.list->count() > 0) i.list->setCurrentRow(0);
     });
 
@@ -503,8 +530,31 @@ QList<QKeySequence> Sequences(const std::vector<std::string>& keys) {
 }  // namespace
 
 void QtWindows::InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) {
+    if (impl_->main == nullptr || &frame != impl_->frame) return;
+    impl_->mainBar = bar;
+    if (!impl_->listShown) ApplyCommandBar(bar);
+}
+
+void QtWindows::InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) {
+    if (impl_->main == nullptr || &frame != impl_->frame) return;
+    impl_->listBar = bar;
+    if (impl_->listShown) ApplyCommandBar(bar);
+}
+
+void QtWindows::EndMessageLoop(int exitCode) {
+    // Leaves the main loop once the handler that asked has returned; the
+    // program then closes its documents (main() runs the application's exit).
+    QCoreApplication::exit(exitCode);
+}
+
+void QtWindows::SetPatternFolders(std::string documents, std::string samples) {
+    impl_->documentsFolder = QString::fromStdString(documents);
+    impl_->samplesFolder = QString::fromStdString(samples);
+}
+
+void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
     Impl& d = *impl_;
-    if (d.main == nullptr || &frame != d.frame) return;
+    CFrameWnd& frame = *d.frame;
     QMainWindow* main = d.main;
     QMenuBar* menuBar = main->menuBar();
     menuBar->clear();
@@ -646,8 +696,12 @@ void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
                              const std::string& folder) {
     Impl& d = *impl_;
     if (&frame != d.frame || d.listPage == nullptr) return;
-    // The folder named, else the open document's, else the working folder.
+    // The folder named; else the user's pattern folder (made when missing);
+    // else the open document's, else the working folder.
     QString dir = QString::fromStdString(folder);
+    if ((dir.isEmpty() || !QFileInfo(dir).isDir()) && !d.documentsFolder.isEmpty() &&
+        QDir().mkpath(d.documentsFolder))
+        dir = d.documentsFolder;
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
         dir = QDir::currentPath();
         if (CDocument* doc = frame.GetActiveDocument(); doc && !doc->GetPathName().empty()) {
@@ -660,6 +714,7 @@ void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
     d.listFilters = ParseFilter(filter);
     d.listTypes->blockSignals(true);
     d.listTypes->clear();
+    d.listTypes->addItem(QStringLiteral("Pattern Files"), kPatternPatterns);
     for (const auto& [name, patterns] : d.listFilters) d.listTypes->addItem(name, patterns);
     d.listTypes->addItem(QStringLiteral("All Files"), QStringList{QStringLiteral("*")});
     d.listTypes->blockSignals(false);
@@ -669,15 +724,19 @@ void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
     d.pages->setCurrentWidget(d.listPage);
     if (d.strip) d.strip->hide();
     d.list->setFocus();
+    frame.OnFileListOpened();
 }
 
 void QtWindows::CloseFileList(CFrameWnd& frame) {
     Impl& d = *impl_;
     if (&frame != d.frame || d.pages == nullptr) return;
+    const bool wasShown = d.listShown;
     d.listShown = false;
+    if (wasShown) ApplyCommandBar(d.mainBar);
     d.pages->setCurrentWidget(d.viewPage);
     if (d.strip) d.strip->show();
     for (auto& [wnd, widget] : d.views) widget->setFocus();
+    if (wasShown) frame.OnFileListClosed();
 }
 
 bool QtWindows::FileListShown() const {

@@ -79,6 +79,13 @@ public:
     void ShowFileList(CFrameWnd& frame, const std::string& filter,
                       const std::string& folder) override;
     void CloseFileList(CFrameWnd& frame) override;
+    void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void EndMessageLoop(int exitCode) override;
+
+    // The folder the file list shows when the program names none of its own
+    // (the user's documents folder, "Cellarium" inside it), and the bundled
+    // samples it offers while that folder holds no pattern files.
+    void SetPatternFolders(std::string documents, std::string samples);
 
     // Set before the frame exists; applied when the command bar is installed.
     void SetCommandLook(CommandLook look);
@@ -114,6 +121,9 @@ public:
     bool OpenPath(const std::string& path);
 
 private:
+    // Rebuilds the menu, toolbar and keys of the main window from a bar.
+    void ApplyCommandBar(const CommandBarDesc& bar);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -106,8 +106,11 @@ TEST_F(Document, PatternTooBigShowsOnlyTheReadersMessageAndFails) {
     EXPECT_EQ(Open(Write("big.lif", "#Life 1.06\r\n0 0\r\n500 500\r\n")), nullptr);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(150, 150)});
     EXPECT_TRUE(platform.DialogsShown().empty());
-    // It was the first document: no frame is left.
-    EXPECT_EQ(MainWindow(), nullptr);
+    // It was the first pattern: the file selection screen stays up, with
+    // nothing behind it.
+    EXPECT_TRUE(platform.FileListShown());
+    ASSERT_NE(Doc(), nullptr);
+    EXPECT_FALSE(Doc()->HasBoards());
 }
 
 TEST_F(Document, NewDocumentHasTwoDeadBoardsAndKeepsTheRules) {
@@ -328,6 +331,7 @@ TEST(StartUp, AFileNamedOnTheCommandLineIsOpenedAndAFailureFallsBackToNew) {
         CLifeApp app(platform, {path});
         app.InitInstance();
         EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{path + " was not found."});
+        EXPECT_FALSE(platform.FileListShown());
         CDocument* doc = app.GetDocTemplate()->GetDocument();
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(doc->GetPathName(), "");
