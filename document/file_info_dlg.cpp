@@ -4,7 +4,7 @@
 
 #include "document/life_app_base.h"
 #include "engine/cell_board.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

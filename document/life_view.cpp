@@ -8,7 +8,7 @@
 #include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

@@ -12,7 +12,7 @@
 #include "document/life_view.h"
 #include "framework/file.h"
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

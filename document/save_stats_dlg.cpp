@@ -1,7 +1,7 @@
 #include "document/save_stats_dlg.h"
 
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
