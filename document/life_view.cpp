@@ -137,7 +137,7 @@ void CLifeView::OnRotateLeft() {
 void CLifeView::OnEditDescription() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr) return;
-    CFileInfoDlg dlg(true, this);
+    CFileInfoDlg dlg(true);
     dlg.m_strDescription = doc->GetDescription();
     dlg.m_strFileName = doc->GetPathName();
     char born[10], survive[10];

@@ -76,8 +76,6 @@ public:
     CPoint m_ptCenter{};
     bool m_bRecenter = false;
     bool m_bLayoutPending = true;
-    bool m_bEditMode = false;
-    CPoint m_ptFind{};
 
     // --- Colour commands and image export ------------------------------------
     // Makes the block the current palette (both boards re-made with it) and

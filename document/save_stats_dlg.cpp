@@ -5,7 +5,7 @@
 
 namespace cellarium {
 
-CSaveStatsDlg::CSaveStatsDlg(CWnd* parent) : CDialog(IDD_SAVE_STATS, parent) {}
+CSaveStatsDlg::CSaveStatsDlg() : CDialog(IDD_SAVE_STATS) {}
 
 bool CSaveStatsDlg::OnInitDialog() {
     UpdateSpaceText();

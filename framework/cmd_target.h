@@ -73,9 +73,6 @@ public:
     CommandMap& On(unsigned id, Handler fn) {
         return Add(Entry{id, id, CN_COMMAND, fn, nullptr, nullptr});
     }
-    CommandMap& OnNotify(unsigned id, int code, Handler fn) {
-        return Add(Entry{id, id, code, fn, nullptr, nullptr});
-    }
     CommandMap& OnRange(unsigned first, unsigned last, int code, RangeHandler fn) {
         return Add(Entry{first, last, code, nullptr, fn, nullptr});
     }

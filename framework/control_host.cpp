@@ -72,18 +72,6 @@ bool ControlHost::IsControlVisible(int id) const {
     return c && c->visible;
 }
 
-void ControlHost::EnableControl(int id, bool enable) {
-    if (ControlState* c = Find(id)) {
-        c->enabled = enable;
-        Changed(id);
-    }
-}
-
-bool ControlHost::IsControlEnabled(int id) const {
-    const ControlState* c = Find(id);
-    return c && c->enabled;
-}
-
 void ControlHost::SetControlReadOnly(int id, bool readOnly) {
     if (ControlState* c = Find(id)) {
         c->readOnly = readOnly;

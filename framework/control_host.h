@@ -37,15 +37,12 @@ public:
     unsigned TemplateId() const { return template_ ? template_->id : 0; }
 
     // --- Item functions ---------------------------------------------------
-    bool HasControl(int id) const { return Find(id) != nullptr; }
     void SetDlgItemText(int id, const std::string& text);
     std::string GetDlgItemText(int id) const;
     void CheckDlgButton(int id, int check);
     int IsDlgButtonChecked(int id) const;
     void ShowControl(int id, bool show);
     bool IsControlVisible(int id) const;
-    void EnableControl(int id, bool enable);
-    bool IsControlEnabled(int id) const;
     void SetControlReadOnly(int id, bool readOnly);
     bool IsControlReadOnly(int id) const;
     // Moves the focus to a control (after a failed validation).
@@ -53,7 +50,6 @@ public:
 
     ControlState* Find(int id);
     const ControlState* Find(int id) const;
-    const std::vector<ControlState>& Controls() const { return controls_; }
 
     // --- Input from the back end (the user acting on a control) -------------
     // Typing into an edit control: changes the text only; no handler runs.

@@ -50,8 +50,7 @@ std::string IntegerRangeMessage(int minVal, int maxVal);
 
 class CDialog : public ControlHost {
 public:
-    explicit CDialog(unsigned templateId, CWnd* parent = nullptr)
-        : templateId_(templateId), parent_(parent) {}
+    explicit CDialog(unsigned templateId) : templateId_(templateId) {}
 
     // Returns IDOK, IDCANCEL (or whatever EndDialog was given), or -1 when
     // the template does not exist.
@@ -68,13 +67,11 @@ public:
 
     bool IsModalOpen() const { return open_; }
     int ModalResult() const { return result_; }
-    CWnd* Parent() const { return parent_; }
 
     bool OnCmdMsg(const CmdMsg& msg) override;
 
 private:
     unsigned templateId_;
-    CWnd* parent_;
     bool open_ = false;
     int result_ = -1;
 };

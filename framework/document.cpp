@@ -88,7 +88,7 @@ void CDocument::SetPathName(const std::string& path) {
 void CDocument::ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
                                         unsigned defaultPromptId) {
     ShowMessage(SaveLoadFailureText(path, cause, saving, defaultPromptId),
-                  MB_OK | MB_ICONEXCLAMATION);
+                MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CDocument::DoSave(const std::string& path, bool replace) {
@@ -144,10 +144,9 @@ bool CDocument::OnCmdMsg(const CmdMsg& msg) {
     return map.Dispatch(*this, msg);
 }
 
-CSingleDocTemplate::CSingleDocTemplate(unsigned resourceId, std::string docString, DocFactory doc,
-                                       FrameFactory frame, ViewFactory view)
-    : resourceId_(resourceId),
-      docString_(std::move(docString)),
+CSingleDocTemplate::CSingleDocTemplate(std::string docString, DocFactory doc, FrameFactory frame,
+                                       ViewFactory view)
+    : docString_(std::move(docString)),
       makeDoc_(std::move(doc)),
       makeFrame_(std::move(frame)),
       makeView_(std::move(view)) {}
@@ -194,13 +193,12 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
         }
         // The frame is the owner of whatever the open shows.
         if (app != nullptr && app->m_pMainWnd == nullptr) app->m_pMainWnd = frame_.get();
-        if (!frame_->LoadFrame(resourceId_)) {
+        if (!frame_->LoadFrame()) {
             DestroyFrameAndDocument();
             return nullptr;
         }
         std::unique_ptr<CView> view = makeView_();
-        view->AttachTo(frame_.get(), doc_.get());
-        doc_->SetView(view.get());
+        view->AttachTo(doc_.get());
         frame_->SetView(std::move(view));
     }
 

@@ -33,8 +33,6 @@ public:
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
 
-    CView* GetView() const { return m_pView; }
-    void SetView(CView* view) { m_pView = view; }
     CSingleDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
     void SetDocTemplate(CSingleDocTemplate* t) { m_pDocTemplate = t; }
 
@@ -60,7 +58,6 @@ protected:
     std::string m_strPathName;
     std::string m_strTitle;
     bool m_bModified = false;
-    CView* m_pView = nullptr;
     CSingleDocTemplate* m_pDocTemplate = nullptr;
 };
 
@@ -77,8 +74,7 @@ public:
     // docString has seven fields separated by line feeds: window title,
     // document name, new-file type name, filter name, filter extension,
     // file-type id, file-type name.
-    CSingleDocTemplate(unsigned resourceId, std::string docString, DocFactory doc,
-                       FrameFactory frame, ViewFactory view);
+    CSingleDocTemplate(std::string docString, DocFactory doc, FrameFactory frame, ViewFactory view);
     ~CSingleDocTemplate();
 
     enum DocStringIndex {
@@ -91,7 +87,6 @@ public:
         regFileTypeName
     };
     std::string GetDocString(DocStringIndex index) const;
-    unsigned ResourceId() const { return resourceId_; }
 
     // The file-list filter and folder of the platform's file selection screen.
     void SetFileList(std::string filter, std::string folder) {
@@ -108,12 +103,10 @@ public:
     void CloseAllDocuments();
 
     CDocument* GetDocument() const { return doc_.get(); }
-    CFrameWnd* GetFrame() const { return frame_.get(); }
 
 private:
     void DestroyFrameAndDocument();
 
-    unsigned resourceId_;
     std::string docString_;
     DocFactory makeDoc_;
     FrameFactory makeFrame_;

@@ -12,15 +12,13 @@ CDialogBar::~CDialogBar() {
     CDialogBar::DestroyWindow();
 }
 
-bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned style, unsigned id) {
+bool CDialogBar::Create(CFrameWnd* parent, unsigned templateId, unsigned id) {
     CWinApp* app = TheApp();
     const DialogTemplate* tmpl = app ? app->FindDialogTemplate(templateId) : nullptr;
     if (tmpl == nullptr || parent == nullptr) return false;
     BuildControls(*tmpl);
     frame_ = parent;
     barId_ = id;
-    barStyle_ = style;
-    visible_ = true;
     CreateWindowObject();
     parent->AddControlBar(this);
     Platform().DialogBarCreated(*this);
@@ -36,11 +34,6 @@ void CDialogBar::DestroyWindow() {
     ControlHost::DestroyWindow();
 }
 
-void CDialogBar::ShowBar(bool show) {
-    visible_ = show;
-    if (TheApp() != nullptr) Platform().ControlChanged(*this, 0);
-}
-
 bool CDialogBar::OnCmdMsg(const CmdMsg& msg) {
     if (ControlHost::OnCmdMsg(msg)) return true;
     return frame_ != nullptr && frame_->OnCmdMsg(msg);
@@ -50,8 +43,7 @@ CFrameWnd::~CFrameWnd() {
     CFrameWnd::DestroyWindow();
 }
 
-bool CFrameWnd::LoadFrame(unsigned resourceId) {
-    resourceId_ = resourceId;
+bool CFrameWnd::LoadFrame() {
     CreateWindowObject();
     Platform().FrameCreated(*this);
     if (!OnCreate()) {
@@ -85,10 +77,6 @@ void CFrameWnd::SetView(std::unique_ptr<CView> view) {
     if (view_) view_->DestroyWindow();
     view_ = std::move(view);
     if (view_) view_->CreateWindowObject();
-}
-
-CDocument* CFrameWnd::GetActiveDocument() const {
-    return view_ ? view_->GetDocument() : nullptr;
 }
 
 void CFrameWnd::AddControlBar(CDialogBar* bar) {

@@ -19,21 +19,15 @@ class CDocument;
 class CDialogBar : public ControlHost {
 public:
     ~CDialogBar() override;
-    bool Create(CFrameWnd* parent, unsigned templateId, unsigned style, unsigned id);
+    bool Create(CFrameWnd* parent, unsigned templateId, unsigned id);
     void DestroyWindow() override;
     unsigned BarId() const { return barId_; }
-    unsigned BarStyle() const { return barStyle_; }
-    // Shows or hides the whole bar.
-    void ShowBar(bool show);
-    bool IsBarVisible() const { return visible_; }
     // Clicks in the bar go to the frame, as the controls' commands.
     bool OnCmdMsg(const CmdMsg& msg) override;
 
 private:
     CFrameWnd* frame_ = nullptr;
     unsigned barId_ = 0;
-    unsigned barStyle_ = 0;
-    bool visible_ = true;
 };
 
 class CFrameWnd : public CWnd {
@@ -41,7 +35,7 @@ public:
     ~CFrameWnd() override;
 
     // Creates the frame window and calls OnCreate; false when OnCreate fails.
-    bool LoadFrame(unsigned resourceId);
+    bool LoadFrame();
     // The frame's own creation steps (bars); false ends creation with failure.
     virtual bool OnCreate();
     void DestroyWindow() override;
@@ -49,8 +43,6 @@ public:
     // The frame owns its view.
     void SetView(std::unique_ptr<CView> view);
     CView* GetActiveView() const { return view_.get(); }
-    CDocument* GetActiveDocument() const;
-    unsigned ResourceId() const { return resourceId_; }
 
     // Control bars registered by id (dialog bars made by the frame).
     void AddControlBar(CDialogBar* bar);
@@ -59,7 +51,6 @@ public:
 
     // The command bar: menu, toolbar and tooltips, handed to the back end.
     void SetCommandBar(const CommandBarDesc& desc);
-    const CommandBarDesc& CommandBar() const { return commandBar_; }
 
     // The state of one command, as the update handlers on the route give it.
     CCmdUI QueryCommandState(unsigned id);
@@ -83,7 +74,6 @@ public:
     void InitialUpdateFrame(CDocument* doc);
 
 private:
-    unsigned resourceId_ = 0;
     std::unique_ptr<CView> view_;
     std::vector<CDialogBar*> bars_;
     CommandBarDesc commandBar_;

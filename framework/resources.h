@@ -98,7 +98,4 @@ struct ResourceTable {
     std::string String(unsigned id) const;
 };
 
-// Every command id a menu template reaches, submenus included, in menu order.
-std::vector<unsigned> MenuCommands(const MenuTemplate& menu);
-
 }  // namespace cellarium

@@ -29,7 +29,6 @@ struct CRect {
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
-    CPoint CenterPoint() const { return CPoint{(left + right) / 2, (top + bottom) / 2}; }
     friend bool operator==(const CRect&, const CRect&) = default;
 };
 
@@ -86,9 +85,6 @@ inline constexpr unsigned ID_HELP = 0xE146;
 // Standard window identifiers of a frame's bars.
 inline constexpr unsigned kToolbarId = 0xE800;
 inline constexpr unsigned kDialogBarId = 0xE805;
-
-// Bar alignment styles.
-inline constexpr unsigned CBRS_TOP = 0x2000;
 
 // The framework's prompts for failed document loads and saves.
 inline constexpr unsigned kPromptInvalidFileName = 0xF100;

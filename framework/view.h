@@ -10,7 +10,6 @@
 namespace cellarium {
 
 class CDocument;
-class CFrameWnd;
 
 // A drawing context over the surface a paint hands out. It is not offset by
 // the scroll position; views apply it themselves.
@@ -34,7 +33,6 @@ private:
 class CView : public CWnd {
 public:
     CDocument* GetDocument() const { return m_pDocument; }
-    CFrameWnd* GetParentFrame() const { return m_pFrame; }
 
     // Called when a document has been opened or created in the view; the
     // base repaints the whole view.
@@ -45,15 +43,11 @@ public:
     // The view's own handlers first, then its document's.
     bool OnCmdMsg(const CmdMsg& msg) override;
 
-    // Wiring done by the frame and the template.
-    void AttachTo(CFrameWnd* frame, CDocument* doc) {
-        m_pFrame = frame;
-        m_pDocument = doc;
-    }
+    // Wiring done by the template.
+    void AttachTo(CDocument* doc) { m_pDocument = doc; }
 
 protected:
     CDocument* m_pDocument = nullptr;
-    CFrameWnd* m_pFrame = nullptr;
 };
 
 // Passing this for a page or line size asks for the default: a page is a

@@ -36,11 +36,6 @@ CWinApp::~CWinApp() {
     if (g_app == this) g_app = nullptr;
 }
 
-int CWinApp::ExitInstance() {
-    if (template_) template_->CloseAllDocuments();
-    return 0;
-}
-
 bool CWinApp::OnIdle(long count) {
     ++idleCalls_;
     if (count <= 0) {

@@ -33,7 +33,6 @@ public:
     PlatformServices& Services() const { return services_; }
 
     virtual bool InitInstance() { return true; }
-    virtual int ExitInstance();
 
     // The idle hook, called with 0, 1, 2, ... each time the message queue has
     // run empty, until it returns false. The base refreshes the command state

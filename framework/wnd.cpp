@@ -70,36 +70,8 @@ void CWnd::OnMouseMove(unsigned, CPoint) {}
 void CWnd::OnHScroll(unsigned, unsigned) {}
 void CWnd::OnVScroll(unsigned, unsigned) {}
 
-void CWnd::SetWindowText(const std::string& text) {
-    if (host_) host_->SetDlgItemText(controlId_, text);
-}
-
-std::string CWnd::GetWindowText() const {
-    return host_ ? host_->GetDlgItemText(controlId_) : std::string();
-}
-
-void CWnd::ShowWindow(bool show) {
-    if (host_) host_->ShowControl(controlId_, show);
-}
-
-bool CWnd::IsWindowVisible() const {
-    return host_ && host_->IsControlVisible(controlId_);
-}
-
-void CWnd::EnableWindow(bool enable) {
-    if (host_) host_->EnableControl(controlId_, enable);
-}
-
 void CEdit::SetReadOnly(bool readOnly) {
     if (host_) host_->SetControlReadOnly(controlId_, readOnly);
-}
-
-bool CEdit::IsReadOnly() const {
-    return host_ && host_->IsControlReadOnly(controlId_);
-}
-
-int CButton::GetCheck() const {
-    return host_ ? host_->IsDlgButtonChecked(controlId_) : 0;
 }
 
 void CButton::SetCheck(int check) {
@@ -172,30 +144,6 @@ int CComboBox::SelectString(int start, const std::string& text) {
 int CComboBox::GetCurSel() const {
     const ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
     return c == nullptr ? CB_ERR : c->curSel;
-}
-
-int CComboBox::SetCurSel(int index) {
-    ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
-    if (c == nullptr) return CB_ERR;
-    if (index < 0 || index >= int(c->items.size())) {
-        c->curSel = -1;
-        host_->Changed(controlId_);
-        return CB_ERR;
-    }
-    c->curSel = index;
-    host_->Changed(controlId_);
-    return index;
-}
-
-int CComboBox::GetCount() const {
-    const ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
-    return c == nullptr ? CB_ERR : int(c->items.size());
-}
-
-std::string CComboBox::GetLBText(int index) const {
-    const ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
-    if (c == nullptr || index < 0 || index >= int(c->items.size())) return std::string();
-    return c->items[std::size_t(index)].text;
 }
 
 }  // namespace cellarium

@@ -60,11 +60,6 @@ public:
     }
     bool IsControl() const { return host_ != nullptr; }
     int GetDlgCtrlID() const { return controlId_; }
-    void SetWindowText(const std::string& text);
-    std::string GetWindowText() const;
-    void ShowWindow(bool show);
-    bool IsWindowVisible() const;
-    void EnableWindow(bool enable);
 
 protected:
     ControlHost* host_ = nullptr;
@@ -78,16 +73,12 @@ class CEdit : public CWnd {
 public:
     // The EM_SETREADONLY message.
     void SetReadOnly(bool readOnly = true);
-    bool IsReadOnly() const;
 };
 
 class CButton : public CWnd {
 public:
-    int GetCheck() const;
     void SetCheck(int check);
 };
-
-class CStatic : public CWnd {};
 
 // A combo box's list. Indices are positions in the (possibly sorted) list;
 // CB_ERR (-1) means none.
@@ -105,9 +96,6 @@ public:
     // CB_ERR.
     int SelectString(int start, const std::string& text);
     int GetCurSel() const;
-    int SetCurSel(int index);
-    int GetCount() const;
-    std::string GetLBText(int index) const;
 };
 
 }  // namespace cellarium

@@ -15,7 +15,7 @@ bool CLifeApp::InitInstance() {
     SetResources(&LifeResources());
     SetRegistryKey(kCompanyKey);
     auto tmpl = std::make_unique<CSingleDocTemplate>(
-        IDR_MAINFRAME, kLifeDocString, [] { return std::make_unique<CLifeDoc>(); },
+        kLifeDocString, [] { return std::make_unique<CLifeDoc>(); },
         [] { return std::make_unique<CMainFrame>(); },
         [] { return std::make_unique<CLifeView>(); });
     tmpl->SetFileList(kLifeFileListFilter, kLifeFileListFolder);

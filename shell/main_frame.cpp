@@ -14,7 +14,7 @@ bool CMainFrame::OnCreate() {
                         IDS_TIP_ZOOM_IN, IDS_TIP_ZOOM_OUT, IDS_TIP_ROTATE, IDS_TIP_FIT})
         m_tooltips.push_back(app->LoadString(id));
 
-    if (!m_wndStatusStrip.Create(this, IDD_STATUS_STRIP, CBRS_TOP, kDialogBarId)) return false;
+    if (!m_wndStatusStrip.Create(this, IDD_STATUS_STRIP, kDialogBarId)) return false;
 
     CommandBarDesc bar;
     bar.menu = app->Resources()->FindMenu(IDR_MAINFRAME);

@@ -80,7 +80,7 @@ protected:
     RoutingTest() : app(platform) {
         g_log = &log;
         app.AddDocTemplate(std::make_unique<CSingleDocTemplate>(
-            1, "Test\n\nTest\nTest files (*.t)\n.t\nTest.Document\nTest Document",
+            "Test\n\nTest\nTest files (*.t)\n.t\nTest.Document\nTest Document",
             [] { return std::make_unique<TDoc>(); }, [] { return std::make_unique<TFrame>(); },
             [] { return std::make_unique<TView>(); }));
     }
