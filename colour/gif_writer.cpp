@@ -7,15 +7,7 @@
 namespace cellarium {
 namespace {
 
-// String table of the LZW coder. Codes are 0..4095; the hash slots are open
-// addressed: a pair's first slot is (prefix XOR character * 256) mod 9973, and
-// a taken slot moves the search on by 2039. 9973 is prime and above 4096, so
-// every search ends at a free slot. Entries are never removed but all at once,
-// so whether a pair is in the table does not depend on where entries landed.
-constexpr int kMaxCodes = 4096;
-constexpr uint32_t kHashSlots = 9973;
-constexpr uint32_t kHashStep = 2039;
-constexpr uint32_t kNoCode = 0xFFFF;  // "no prefix", a free slot, a full table
+constexpr uint32_t kNoCode = 0xFFFF;  // "no prefix", "not in the table", "the table is full"
 constexpr int kMaxCodeWidth = 12;
 
 void PutLe16(uint8_t* p, int v) {
@@ -26,6 +18,124 @@ void PutLe16(uint8_t* p, int v) {
 bool Fits16(int v) {
     return v >= 0 && v <= 0xFFFF;
 }
+
+// The string table of the LZW coder: each string it knows is a pair (prefix
+// code, pixel value) with a code of its own. The strings of a single pixel
+// value and the clear and end codes are implicit; a lookup never needs them.
+//
+// Codes are 0..4095. The pairs live in open-addressed hash slots: a pair's
+// first slot is (prefix XOR character * 256) mod 9973, and a taken slot moves
+// the search on by 2039. 9973 is prime and above 4096, so every search ends at
+// a free slot. Entries are never removed but all at once, so whether a pair is
+// in the table does not depend on where entries landed. Each taken slot holds
+// a whole entry, (prefix << 20) | (character << 12) | code, so a search
+// compares one load per probe; 0 marks a free slot (no stored entry can be 0:
+// its code comes after the clear and end codes).
+class LzwStringTable {
+public:
+    // False when there is no memory for the slots.
+    bool Allocate() {
+        slots_.reset(new (std::nothrow) uint32_t[kSlots]);
+        return slots_ != nullptr;
+    }
+
+    // Forgets every pair; the next one added gets firstCode.
+    void Reset(uint32_t firstCode) {
+        std::fill(slots_.get(), slots_.get() + kSlots, kFree);
+        next_ = firstCode;
+    }
+
+    // The code of the string (prefix, character), or kNoCode when the table
+    // does not hold it.
+    uint32_t Find(uint32_t prefix, uint32_t character) const {
+        const uint32_t want = (prefix << 20) | (character << 12);
+        uint32_t slot = FirstSlot(prefix, character);
+        uint32_t entry;
+        while ((entry = slots_[slot]) != kFree) {
+            if ((entry & ~0xFFFu) == want) return entry & 0xFFFu;
+            slot = NextSlot(slot);
+        }
+        return kNoCode;
+    }
+
+    // Adds (prefix, character) as the next code and returns that code;
+    // kNoCode when the table is full.
+    uint32_t Add(uint32_t prefix, uint32_t character) {
+        if (next_ >= kMaxCodes) return kNoCode;
+        uint32_t slot = FirstSlot(prefix, character);
+        while (slots_[slot] != kFree) slot = NextSlot(slot);
+        slots_[slot] = (prefix << 20) | (character << 12) | next_;
+        return next_++;
+    }
+
+private:
+    static constexpr uint32_t kMaxCodes = 4096;
+    static constexpr uint32_t kSlots = 9973;
+    static constexpr uint32_t kStep = 2039;
+    static constexpr uint32_t kFree = 0;
+
+    static uint32_t FirstSlot(uint32_t prefix, uint32_t character) {
+        return (prefix ^ (character << 8)) % kSlots;
+    }
+    static uint32_t NextSlot(uint32_t slot) {
+        slot += kStep;
+        return slot >= kSlots ? slot - kSlots : slot;
+    }
+
+    std::unique_ptr<uint32_t[]> slots_;
+    uint32_t next_ = 0;
+};
+
+// Packs codes least significant bit first into bytes, and the bytes into
+// sub-blocks of up to 255 data bytes, each handed to write(block, size) with
+// its length byte in front. A full sub-block goes out only once more data
+// follows it, so image data of exactly 255 bytes is a single sub-block.
+template <class Write>
+class CodePacker {
+public:
+    explicit CodePacker(Write write) : write_(std::move(write)) {}
+
+    void Put(uint32_t code, int bits) {
+        bitBuffer_ |= uint64_t(code) << bitCount_;
+        bitCount_ += bits;
+        while (bitCount_ >= 8) {
+            PutByte(uint8_t(bitBuffer_ & 0xFF));
+            bitBuffer_ >>= 8;
+            bitCount_ -= 8;
+        }
+    }
+
+    // Writes out the bits of a last, partial byte and the last sub-block.
+    void Flush() {
+        if (bitCount_ > 0) {
+            PutByte(uint8_t(bitBuffer_ & 0xFF));
+            bitBuffer_ = 0;
+            bitCount_ = 0;
+        }
+        if (used_ > 0) WriteBlock();
+    }
+
+    // Whether a write of a sub-block failed.
+    bool Failed() const { return failed_; }
+
+private:
+    void PutByte(uint8_t byte) {
+        if (used_ == 255) WriteBlock();
+        block_[1 + used_++] = byte;
+    }
+    void WriteBlock() {
+        block_[0] = uint8_t(used_);
+        if (!write_(block_, std::size_t(used_) + 1)) failed_ = true;
+        used_ = 0;
+    }
+
+    Write write_;
+    uint8_t block_[256];
+    int used_ = 0;  // data bytes in block_[1..255]
+    uint64_t bitBuffer_ = 0;
+    int bitCount_ = 0;
+    bool failed_ = false;
+};
 
 }  // namespace
 
@@ -163,106 +273,39 @@ int GifWriter::WriteImageWith(int left, int top, int width, int height, Pixel&& 
 // is the first 10-bit one); when the table is full (4096 codes) the next miss
 // writes its prefix at 12 bits, then the clear code at 12 bits, and coding goes
 // on at s + 1 bits with a fresh table.
-//
-// Codes are packed least significant bit first into 255-byte sub-blocks; a
-// full sub-block goes out only once more data follows it, so image data of
-// exactly 255 bytes is a single sub-block.
 template <class Pixel>
 int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& pixel) {
-    // The string table lives in its hash slots: each taken slot holds a whole
-    // entry, (prefix << 20) | (character << 12) | code, so a search compares
-    // one load per probe. 0 marks a free slot (no stored entry can be 0: its
-    // code is at least 2^s + 2). The entries for the single pixel values and
-    // the clear and end codes are implicit; a lookup never needs them.
-    std::unique_ptr<uint32_t[]> slots(new (std::nothrow) uint32_t[kHashSlots]);
-    if (!slots) return kGifOutOfMemory;
+    LzwStringTable table;
+    if (!table.Allocate()) return kGifOutOfMemory;
+    CodePacker packer([this](const uint8_t* data, std::size_t size) { return Put(data, size); });
 
-    // Bit packer: whole bytes go into the sub-block buffer (block[1..255]).
-    uint8_t block[256];
-    int used = 0;  // data bytes in block
-    uint64_t bitBuffer = 0;
-    int bitCount = 0;
-    bool failed = false;
-    auto writeBlock = [&]() {
-        block[0] = uint8_t(used);
-        if (!Put(block, std::size_t(used) + 1)) failed = true;
-        used = 0;
-    };
-    auto putCode = [&](uint32_t code, int bits) {
-        bitBuffer |= uint64_t(code) << bitCount;
-        bitCount += bits;
-        while (bitCount >= 8) {
-            if (used == 255) writeBlock();
-            block[1 + used++] = uint8_t(bitBuffer & 0xFF);
-            bitBuffer >>= 8;
-            bitCount -= 8;
-        }
-    };
-    auto flushBlock = [&]() {
-        if (bitCount > 0) {
-            if (used == 255) writeBlock();
-            block[1 + used++] = uint8_t(bitBuffer & 0xFF);
-            bitBuffer = 0;
-            bitCount = 0;
-        }
-        if (used > 0) writeBlock();
-    };
-
-    constexpr uint32_t kFree = 0;
-    auto firstSlot = [](uint32_t prefix, uint32_t character) {
-        return (prefix ^ (character << 8)) % kHashSlots;
-    };
-    uint32_t count = 0;
-    // Adds (prefix, character) as the next code; kNoCode when the table is full.
-    auto add = [&](uint32_t prefix, uint32_t character) -> uint32_t {
-        if (count >= uint32_t(kMaxCodes)) return kNoCode;
-        uint32_t slot = firstSlot(prefix, character);
-        while (slots[slot] != kFree) {
-            slot += kHashStep;
-            if (slot >= kHashSlots) slot -= kHashSlots;
-        }
-        slots[slot] = (prefix << 20) | (character << 12) | count;
-        return count++;
-    };
     const uint32_t clearCode = 1u << s;
     const uint32_t endCode = clearCode + 1;
-    auto reset = [&]() {
-        std::fill(slots.get(), slots.get() + kHashSlots, kFree);
-        count = endCode + 1;  // codes 0 .. 2^s + 1 are taken
-    };
-    reset();
-
+    const uint32_t firstCode = endCode + 1;  // codes 0 .. 2^s + 1 are taken
+    table.Reset(firstCode);
     int codeWidth = s + 1;
     uint32_t limit = (1u << codeWidth) - 1;
-    putCode(clearCode, codeWidth);
+    packer.Put(clearCode, codeWidth);
 
     const uint32_t mask = uint32_t(entries_ - 1);
     // The first pixel is a string of its own (a lookup with no prefix); every
     // later pixel extends the pending string or starts a new one.
     uint32_t prefix = kNoCode;
     if (width > 0 && height > 0) prefix = uint32_t(pixel(left, top)) & mask;
-    for (int y = 0; y < height && !failed; ++y) {
+    for (int y = 0; y < height && !packer.Failed(); ++y) {
         for (int x = y == 0 ? 1 : 0; x < width; ++x) {
             const uint32_t k = uint32_t(pixel(left + x, top + y)) & mask;
-            // Look (prefix, k) up; a free slot ends the search.
-            const uint32_t want = (prefix << 20) | (k << 12);
-            uint32_t slot = firstSlot(prefix, k);
-            uint32_t entry;
-            while ((entry = slots[slot]) != kFree && (entry & ~0xFFFu) != want) {
-                slot += kHashStep;
-                if (slot >= kHashSlots) slot -= kHashSlots;
-            }
-            if (entry != kFree) {
-                prefix = entry & 0xFFFu;
+            const uint32_t code = table.Find(prefix, k);
+            if (code != kNoCode) {
+                prefix = code;
                 continue;
             }
-            putCode(prefix, codeWidth);
-            uint32_t added = add(prefix, k);
-            if (added > limit) {
+            packer.Put(prefix, codeWidth);
+            if (table.Add(prefix, k) > limit) {
                 ++codeWidth;
                 if (codeWidth > kMaxCodeWidth) {
-                    putCode(clearCode, kMaxCodeWidth);
-                    reset();
+                    packer.Put(clearCode, kMaxCodeWidth);
+                    table.Reset(firstCode);
                     codeWidth = s + 1;
                 }
                 limit = (1u << codeWidth) - 1;
@@ -270,11 +313,11 @@ int GifWriter::Compress(int s, int left, int top, int width, int height, Pixel& 
             prefix = k;
         }
     }
-    if (failed) return kGifWriteFailed;
-    if (prefix != kNoCode) putCode(prefix, codeWidth);
-    putCode(endCode, codeWidth);
-    flushBlock();
-    return failed ? kGifWriteFailed : kGifOk;
+    if (packer.Failed()) return kGifWriteFailed;
+    if (prefix != kNoCode) packer.Put(prefix, codeWidth);
+    packer.Put(endCode, codeWidth);
+    packer.Flush();
+    return packer.Failed() ? kGifWriteFailed : kGifOk;
 }
 
 int GifWriter::End() {

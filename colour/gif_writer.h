@@ -74,10 +74,6 @@ public:
     // after End tells whether the file is whole), else kGifOk.
     int End();
 
-    // The first failure since Begin, kGifOk when none.
-    int FirstError() const { return error_; }
-    int TableEntries() const { return entries_; }
-
 private:
     template <class Pixel>
     int WriteImageWith(int left, int top, int width, int height, Pixel&& pixel);

@@ -4,12 +4,11 @@
 
 #include "document/life_app_base.h"
 #include "engine/cell_board.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
-CFileInfoDlg::CFileInfoDlg(bool editable, CWnd* parent)
-    : CDialog(IDD_FILE_INFO, parent), m_bEditable(editable) {}
+CFileInfoDlg::CFileInfoDlg(bool editable) : CDialog(IDD_FILE_INFO), m_bEditable(editable) {}
 
 bool CFileInfoDlg::OnInitDialog() {
     char buffer[64];
@@ -25,7 +24,6 @@ bool CFileInfoDlg::OnInitDialog() {
 
 void CFileInfoDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_FI_FILENAME, m_editFileName);
     DDX_Control(pDX, IDC_FI_DESCRIPTION, m_editDescription);
     DDX_Text(pDX, IDC_FI_DESCRIPTION, m_strDescription);
     DDX_Text(pDX, IDC_FI_FILENAME, m_strFileName);

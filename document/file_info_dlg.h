@@ -11,7 +11,7 @@ namespace cellarium {
 
 class CFileInfoDlg : public CDialog {
 public:
-    CFileInfoDlg(bool editable, CWnd* parent);
+    explicit CFileInfoDlg(bool editable);
 
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -21,7 +21,6 @@ public:
     std::string m_strRules;
     std::string m_strBoardSize;
     bool m_bEditable;
-    CEdit m_editFileName;
     CEdit m_editDescription;
 };
 

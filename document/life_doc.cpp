@@ -86,9 +86,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
                                scratch_->width == size.width && scratch_->height == size.height;
     if (borrowScratch) {
         incoming = std::move(scratch_);
-        incoming->Clear();
-        incoming->ResetBounds();
-        incoming->liveCount = 0;
+        incoming->MakeEmpty();
         incoming->description.clear();
     } else {
         incoming = CellBoard::Create(settings);
@@ -100,9 +98,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
             incoming.reset();
             return;
         }
-        incoming->Clear();
-        incoming->ResetBounds();
-        incoming->liveCount = 0;
+        incoming->MakeEmpty();
         incoming->description = current_->description;
         scratch_ = std::move(incoming);
     };
@@ -132,9 +128,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
         // needs no more of a scratch board than that it holds no live cell
         // outside the next window: an all-dead board qualifies.
         scratch = std::move(current_);
-        scratch->Clear();
-        scratch->ResetBounds();
-        scratch->liveCount = 0;
+        scratch->MakeEmpty();
         scratch_.reset();
     } else {
         ReleaseBoards();
@@ -168,7 +162,7 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     }
 
     EndWaitCursor();
-    CFileInfoDlg dlg(false, MainWindow());
+    CFileInfoDlg dlg(false);
     dlg.m_strFileName = path;
     char born[10], survive[10];
     BornMarks(born);

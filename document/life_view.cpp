@@ -8,7 +8,7 @@
 #include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
@@ -45,7 +45,7 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
 void CLifeView::OnEditDescription() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr) return;
-    CFileInfoDlg dlg(true, this);
+    CFileInfoDlg dlg(true);
     dlg.m_strDescription = doc->GetDescription();
     dlg.m_strFileName = doc->GetPathName();
     char born[10], survive[10];

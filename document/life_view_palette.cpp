@@ -13,7 +13,7 @@
 #include "framework/document.h"
 #include "framework/file.h"
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

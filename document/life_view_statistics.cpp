@@ -16,7 +16,7 @@ std::string StatsWriteFailedMessage(const std::string& path, FileError cause) {
 }
 
 void CLifeView::OnStatsStart() {
-    CSaveStatsDlg dlg(this);
+    CSaveStatsDlg dlg;
     dlg.m_bGeneration = m_bRecGeneration;
     dlg.m_bTotal = m_bRecTotal;
     dlg.m_bBirths = m_bRecBirths;

@@ -14,7 +14,7 @@
 #include "document/life_view.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "formats/rule_notation.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 namespace {

@@ -1,11 +1,11 @@
 #include "document/save_stats_dlg.h"
 
 #include "framework/win_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
-CSaveStatsDlg::CSaveStatsDlg(CWnd* parent) : CDialog(IDD_SAVE_STATS, parent) {}
+CSaveStatsDlg::CSaveStatsDlg() : CDialog(IDD_SAVE_STATS) {}
 
 bool CSaveStatsDlg::OnInitDialog() {
     UpdateSpaceText();

@@ -11,7 +11,7 @@ namespace cellarium {
 
 class CSaveStatsDlg : public CDialog {
 public:
-    explicit CSaveStatsDlg(CWnd* parent);
+    CSaveStatsDlg();
 
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;

@@ -34,9 +34,13 @@ BoardSize ReadBoardSize(SettingsSource& settings) {
     return size;
 }
 
-CellBoard::CellBoard(int w, int h) : width(w), height(h) { ResetBounds(); }
+CellBoard::CellBoard(int w, int h) : width(w), height(h) {
+    ResetBounds();
+}
 
-CellBoard::~CellBoard() { ReleaseCellBitmap(); }
+CellBoard::~CellBoard() {
+    ReleaseCellBitmap();
+}
 
 std::unique_ptr<CellBoard> CellBoard::Create(SettingsSource& settings) {
     BoardSize size = ReadBoardSize(settings);
@@ -86,11 +90,23 @@ void CellBoard::ReleaseCellBitmap() {
     cells = nullptr;
 }
 
-void CellBoard::Clear() { std::memset(cells, 0, CellCount()); }
+void CellBoard::Clear() {
+    std::memset(cells, 0, CellCount());
+}
 
-void CellBoard::ResetBounds() { bounds = EmptyBox(); }
+void CellBoard::MakeEmpty() {
+    Clear();
+    ResetBounds();
+    liveCount = 0;
+}
 
-void CellBoard::SetWholeBounds() { bounds = WholeBox(); }
+void CellBoard::ResetBounds() {
+    bounds = EmptyBox();
+}
+
+void CellBoard::SetWholeBounds() {
+    bounds = WholeBox();
+}
 
 void CellBoard::IncludeCell(Point p) {
     if (p.y < bounds.top) bounds.top = p.y;

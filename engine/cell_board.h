@@ -60,7 +60,6 @@ public:
     // board without cells) when memory runs out.
     bool CreateCellBitmap();
     void ReleaseCellBitmap();
-    bool HasCells() const { return cells != nullptr; }
 
     void ResetBounds();
     void SetWholeBounds();
@@ -73,11 +72,18 @@ public:
     Rect WholeBox() const { return Rect{1, 1, width - 2, height - 2}; }
 
     std::size_t CellCount() const { return std::size_t(width) * std::size_t(height); }
-    uint8_t& At(int x, int y) { return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    uint8_t& At(int x, int y) {
+        return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
     uint8_t At(int x, int y) const {
         return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)];
     }
+    // Zeroes every cell, the border too; the bounds and the live count are
+    // the caller's to set.
     void Clear();
+    // Makes the board all dead: every cell zeroed, the bounds the empty box,
+    // the live count 0. The description and the colour table stay.
+    void MakeEmpty();
 
     // Computes the next generation into target (same size, a different board)
     // under the program-wide rule tables and returns it. See engine/step.h.

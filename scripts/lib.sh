@@ -13,9 +13,28 @@ need_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BASE_PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev libgif-dev libcli11-dev)
+# What building and running the program needs (./scripts/run).
+BUILD_PACKAGES=(
+  cmake
+  g++
+  ninja-build
+  libcli11-dev
+)
+# What only the tests and benchmarks need on top (./scripts/test): GoogleTest
+# (whose CMake package wants GoogleMock beside it), Google Benchmark, and
+# giflib, the independent GIF decoder of the tests and the encoder the GIF
+# benchmark compares against.
+TEST_PACKAGES=(
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  libgif-dev
+)
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
 # headers, which qt6-base-dev brings along).
-DESKTOP_PACKAGES=(qt6-base-dev libgl-dev)
+DESKTOP_PACKAGES=(
+  qt6-base-dev
+  libgl-dev
+)
 # The fuzz stage: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

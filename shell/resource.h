@@ -1,83 +1,14 @@
-// Resource identifiers: commands, dialog templates and their controls,
-// strings, menus and the toolbar. Shared by the shell and the document layer.
+// The shell's resource identifiers: menus, toolbar, strings and the document
+// template; the command, dialog and control ids come from ids/command_ids.h.
 #pragma once
+
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
-// Templates, menus, toolbar, document template.
+// Menus, toolbar, document template.
 inline constexpr unsigned IDR_MAINFRAME = 128;  // menu 128, toolbar 128, document template
 inline constexpr unsigned IDR_FILELIST_MENU = 108;
-inline constexpr unsigned IDD_ABOUTBOX = 100;
-inline constexpr unsigned IDD_STATUS_STRIP = 128;
-inline constexpr unsigned IDD_FILE_INFO = 130;
-inline constexpr unsigned IDD_RULES = 132;
-inline constexpr unsigned IDD_SAVE_STATS = 133;
-inline constexpr unsigned IDD_BOARD_SIZE = 134;
-
-// Status strip controls.
-inline constexpr int IDC_STATUS_TEXT = 1008;
-inline constexpr int IDC_ERASE = 1009;
-inline constexpr int IDC_EDIT_MODE_LABEL = 1019;
-
-// File Information controls.
-inline constexpr int IDC_FI_DESCRIPTION = 1003;
-inline constexpr int IDC_FI_FILENAME = 1006;
-inline constexpr int IDC_FI_RULES = 1029;
-inline constexpr int IDC_FI_BOARDSIZE = 1046;
-
-// Rules controls: survive n is 1010 + n, born n is 1019 + n.
-inline constexpr int IDC_SURVIVE_0 = 1010;
-inline constexpr int IDC_BORN_0 = 1019;
-inline constexpr int IDC_RULES_LIST = 1040;
-
-// About controls.
-inline constexpr int IDC_ABOUT_HELP = 1020;
-inline constexpr int IDC_ABOUT_BOARDSIZE = 1045;
-
-// Board Size controls.
-inline constexpr int IDC_BOARD_DEFAULT = 1028;
-inline constexpr int IDC_BOARD_WIDTH = 1041;
-inline constexpr int IDC_BOARD_HEIGHT = 1043;
-
-// Save Statistics controls.
-inline constexpr int IDC_STATS_BIRTHS = 1032;
-inline constexpr int IDC_STATS_DEATHS = 1033;
-inline constexpr int IDC_STATS_TOTAL = 1034;
-inline constexpr int IDC_STATS_GENERATION = 1035;
-inline constexpr int IDC_STATS_BROWSE = 1037;
-inline constexpr int IDC_STATS_FILENAME = 1038;
-inline constexpr int IDC_STATS_SPACE = 1039;
-
-// Commands.
-inline constexpr unsigned ID_TOOLS_RUN = 32771;
-inline constexpr unsigned ID_TOOLS_PAUSE = 32772;
-inline constexpr unsigned ID_TOOLS_STEP = 32773;
-inline constexpr unsigned ID_ZOOM_IN = 32775;
-inline constexpr unsigned ID_ZOOM_OUT = 32776;
-inline constexpr unsigned ID_COLORS_BLUE = 32779;
-inline constexpr unsigned ID_COLORS_AUTUMN = 32780;
-inline constexpr unsigned ID_COLORS_SUNSHINE = 32781;
-inline constexpr unsigned ID_FILE_EDIT_DESCRIPTION = 32783;
-inline constexpr unsigned ID_COLORS_RAINBOW = 32784;
-inline constexpr unsigned ID_CELLS_ROTATE_LEFT = 32785;
-inline constexpr unsigned ID_TOOLS_EDIT = 32792;
-inline constexpr unsigned ID_FILE_EDIT_RULES = 32793;
-inline constexpr unsigned ID_EXIT_COMPLETELY = 32795;
-inline constexpr unsigned ID_COLORS_BW = 32796;
-inline constexpr unsigned ID_CELLS_CENTER = 32797;
-inline constexpr unsigned ID_CELLS_FIND_NEXT = 32799;
-inline constexpr unsigned ID_CELLS_FIT = 32800;
-inline constexpr unsigned ID_CELLS_FIND_FIRST = 32801;
-inline constexpr unsigned ID_FILE_RELOAD = 32802;
-inline constexpr unsigned ID_STATS_START = 32804;
-inline constexpr unsigned ID_STATS_STOP = 32805;
-inline constexpr unsigned ID_SAVE_AS_IMAGE = 32806;
-inline constexpr unsigned ID_PASTE_NEW = 32807;
-inline constexpr unsigned ID_LOAD_CUSTOM_COLORS = 32816;
-inline constexpr unsigned ID_COLORS_CUSTOM = 32817;
-inline constexpr unsigned ID_INVERT_COLORS = 32819;
-inline constexpr unsigned ID_REVERSE_PALETTE = 32820;
-inline constexpr unsigned ID_BOARD_SIZE = 32821;
 
 // Strings.
 inline constexpr unsigned IDS_TOOLS = 103;

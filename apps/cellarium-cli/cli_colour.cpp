@@ -1,6 +1,6 @@
 #include "cli_colour.h"
 
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 

@@ -20,7 +20,7 @@
 #include "framework/frame_wnd.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
-#include "shell/resource.h"
+#include "ids/command_ids.h"
 #include "soup.h"
 
 using namespace cellarium;

@@ -2,16 +2,38 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstring>
+#include <limits>
 
 #include "formats/pattern_reader.h"
+#include "formats/rule_notation.h"
 #include "life_session.h"
 
 using namespace cellarium;
 
 namespace {
 
-class Document : public LifeSession {};
+class Document : public LifeSession {
+protected:
+    // The program-wide rule tables, survive then born.
+    static std::array<uint8_t, 2 * kRuleEntries> RuleTables() {
+        std::array<uint8_t, 2 * kRuleEntries> t{};
+        for (std::size_t i = 0; i < kRuleEntries; ++i) {
+            t[i] = g_survive[i];
+            t[kRuleEntries + i] = g_born[i];
+        }
+        return t;
+    }
+};
+
+// Life 1.05 text that sets the rule 1/1 and then has rows enough to fail
+// part-way through when the disk gives up.
+std::string RuleThenRows() {
+    std::string text = "#Life 1.05\r\n#R 1/1\r\n#P -10 -10\r\n";
+    for (int row = 0; row < 20; ++row) text += "*.*.*.*.*.*.*.*.*.*.\r\n";
+    return text;
+}
 
 }  // namespace
 
@@ -79,6 +101,67 @@ TEST_F(Document, CancelledFileInformationLeavesThePreviousPatternUntouched) {
     platform.Command(ID_FILE_SAVE);
     EXPECT_EQ(Slurp(first), "#Life 1.05\r\n#D A block\r\n#R 23/3\r\n#P -1 -1\r\n**\r\n**\r\n");
     EXPECT_EQ(Slurp(second), "#Life 1.05\r\n#D Other\r\n#R 1/1\r\n#P -5 -5\r\n*****\r\n");
+}
+
+TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
+    // HighLife, from the file; each file below sets the rule 1/1 before it
+    // fails, and Conway's is what a read starts from.
+    const std::string path =
+        Write("highlife.lif", "#Life 1.05\r\n#R 23/36\r\n#P -1 -1\r\n**\r\n**\r\n");
+    ASSERT_NE(Open(path), nullptr);
+    ASSERT_EQ(FormatRuleText(), "s23/b36");
+    const auto highLife = RuleTables();
+
+    // Open: too big for the board.
+    platform.ClearLog();
+    EXPECT_EQ(Open(Write("big.lif", "#Life 1.05\r\n#R 1/1\r\n#P 500 500\r\n*\r\n")), nullptr);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
+    EXPECT_EQ(RuleTables(), highLife);
+
+    // Open: a disk error after the rule line.
+    const std::string broken = Write("broken.lif", RuleThenRows());
+    platform.FailReadsAfter(broken, 100);
+    platform.ClearLog();
+    EXPECT_EQ(Open(broken), nullptr);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"A disk error occurred while accessing " + broken + "."});
+    EXPECT_EQ(RuleTables(), highLife);
+
+    // Open: read in full, its rule shown in File Information, then Cancel.
+    std::string shownRules;
+    platform.ExpectDialog(IDD_FILE_INFO, [&](DialogDriver& d) {
+        shownRules = d.Text(IDC_FI_RULES);
+        d.Click(IDCANCEL);
+    });
+    EXPECT_EQ(app.OpenDocumentFile(Write("other.lif", RuleThenRows())), nullptr);
+    EXPECT_NE(shownRules.find("s1/b1"), std::string::npos) << shownRules;
+    EXPECT_EQ(RuleTables(), highLife);
+
+    // Reload: the file no longer fits.
+    EXPECT_EQ(Doc()->GetPathName(), path);
+    Write("highlife.lif", "#Life 1.05\r\n#R 1/1\r\n#P 500 500\r\n*\r\n");
+    platform.ClearLog();
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
+    EXPECT_EQ(RuleTables(), highLife);
+
+    // Reload: a disk error after the rule line.
+    Write("highlife.lif", RuleThenRows());
+    platform.FailReadsAfter(path, 100);
+    platform.ClearLog();
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"A disk error occurred while accessing " + path + "."});
+    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_EQ(Board().liveCount, 4);
+
+    // With the disk working again the same Reload takes the file's rule.
+    platform.FailReadsAfter(path, std::numeric_limits<uint64_t>::max());
+    platform.ClearLog();
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_EQ(FormatRuleText(), "s1/b1");
+    EXPECT_EQ(Board().liveCount, 200);
 }
 
 TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {

@@ -117,6 +117,44 @@ TEST_F(Simulation, StillLifeStopsTheRunAtGenerationOneWithTheMessage) {
     EXPECT_EQ(Status(), "G:00002 C:00004 B:00000 D:00000 Z:x1");
 }
 
+TEST_F(Simulation, AStepWithDeathsButNoBirthsIsNoStagnationAndTheRunGoesOn) {
+    // A block and a lone cell away from it: the cell dies in the first step
+    // and nothing is born; the block stays, so only the second step has
+    // neither births nor deaths.
+    ASSERT_NE(
+        OpenText("dying.lif", "#Life 1.05\r\n#N\r\n#P -1 -1\r\n**\r\n**\r\n#P 20 20\r\n*\r\n"),
+        nullptr);
+    platform.Command(ID_TOOLS_RUN);
+    platform.ClearLog();
+    Tick();
+    EXPECT_EQ(Status(), "G:00001 C:00004 B:00000 D:00001 Z:x1");
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_TRUE(View()->IsRunning());
+    EXPECT_EQ(platform.ArmedTimers(), 1u);
+
+    Tick();
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
+    EXPECT_EQ(Status(), "G:00002 C:00004 B:00000 D:00000 Z:x1");
+    EXPECT_FALSE(View()->IsRunning());
+    Tick(10);
+    EXPECT_EQ(View()->m_nGeneration, 2);
+}
+
+TEST_F(Simulation, AStepWithBirthsButNoDeathsIsNoStagnationEither) {
+    // Three cells of a block: the fourth is born and none dies.
+    ASSERT_NE(OpenText("growing.lif", "#Life 1.05\r\n#N\r\n#P -1 -1\r\n**\r\n*.\r\n"), nullptr);
+    platform.Command(ID_TOOLS_RUN);
+    platform.ClearLog();
+    Tick();
+    EXPECT_EQ(Status(), "G:00001 C:00004 B:00001 D:00000 Z:x1");
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_TRUE(View()->IsRunning());
+
+    Tick();
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
+    EXPECT_FALSE(View()->IsRunning());
+}
+
 TEST_F(Simulation, EmptyBoardStagnatesAtTheFirstStep) {
     app.OnFileNew();
     platform.Command(ID_TOOLS_STEP);

@@ -1,9 +1,10 @@
+#include "engine/cell_board.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "colour/palette.h"
-#include "engine/cell_board.h"
 
 using namespace cellarium;
 
@@ -98,6 +99,23 @@ TEST(CellBoard, IncludeCellOnlyMovesEdgesOutward) {
     EXPECT_EQ(board->bounds, (Rect{7, 8, 7, 8}));
     board->SetWholeBounds();
     EXPECT_EQ(board->bounds, (Rect{1, 1, 148, 148}));
+}
+
+TEST(CellBoard, MakeEmptyLeavesAnAllDeadBoardWithItsDescriptionAndColours) {
+    ResetPalettesForStart();
+    auto board = CellBoard::Create(160, 150);
+    board->At(0, 0) = 3;      // the border too
+    board->At(80, 70) = 200;  // and the interior
+    board->liveCount = 2;
+    board->SetWholeBounds();
+    board->description = "kept";
+    SetCurrentPalette(&Palette(PaletteId::Autumn));
+    board->MakeEmpty();
+    for (std::size_t i = 0; i < board->CellCount(); ++i) ASSERT_EQ(board->cells[i], 0) << i;
+    EXPECT_EQ(board->bounds, board->EmptyBox());
+    EXPECT_EQ(board->liveCount, 0);
+    EXPECT_EQ(board->description, "kept");
+    EXPECT_EQ(board->colours, Palette(PaletteId::Rainbow).entries);
 }
 
 TEST(CellBoard, ImpossibleSizeIsReportedNotThrown) {

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "../fuzz/guarded_board.h"
 #include "engine/rules.h"
 #include "formats/rule_notation.h"
-#include "tests/fuzz/guarded_board.h"
 
 namespace cellarium::testing {
 
@@ -52,8 +52,9 @@ inline Cells Shape(Cells cells) {
         x -= minX;
         y -= minY;
     }
-    std::sort(cells.begin(), cells.end(),
-              [](auto a, auto b) { return std::pair(a.second, a.first) < std::pair(b.second, b.first); });
+    std::sort(cells.begin(), cells.end(), [](auto a, auto b) {
+        return std::pair(a.second, a.first) < std::pair(b.second, b.first);
+    });
     return cells;
 }
 

@@ -24,6 +24,7 @@ constexpr unsigned kCheckOnly = 103;  // only an update handler that checks it
 constexpr unsigned kFrameOnly = 104;
 constexpr unsigned kAppOnly = 105;
 constexpr unsigned kDocOnly = 106;
+constexpr unsigned kFrameAndApp = 107;  // frame and application both handle it
 constexpr unsigned kNobody = 999;
 
 class TDoc : public CDocument {
@@ -58,8 +59,10 @@ public:
 class TFrame : public CFrameWnd {
 public:
     bool OnFrameCmdMsg(const CmdMsg& msg) override {
-        static const CommandMap<TFrame> map =
-            CommandMap<TFrame>().On(kBoth, &TFrame::Hit).On(kFrameOnly, &TFrame::Hit);
+        static const CommandMap<TFrame> map = CommandMap<TFrame>()
+                                                  .On(kBoth, &TFrame::Hit)
+                                                  .On(kFrameOnly, &TFrame::Hit)
+                                                  .On(kFrameAndApp, &TFrame::Hit);
         return map.Dispatch(*this, msg) || CFrameWnd::OnFrameCmdMsg(msg);
     }
     void Hit() { Log("frame"); }
@@ -69,7 +72,8 @@ class TApp : public CWinApp {
 public:
     explicit TApp(PlatformServices& p) : CWinApp(p, "Test") {}
     bool OnCmdMsg(const CmdMsg& msg) override {
-        static const CommandMap<TApp> map = CommandMap<TApp>().On(kAppOnly, &TApp::Hit);
+        static const CommandMap<TApp> map =
+            CommandMap<TApp>().On(kAppOnly, &TApp::Hit).On(kFrameAndApp, &TApp::Hit);
         return map.Dispatch(*this, msg) || CWinApp::OnCmdMsg(msg);
     }
     void Hit() { Log("app"); }
@@ -105,6 +109,18 @@ TEST_F(RoutingTest, CommandsGoToViewThenDocumentThenFrameThenApplication) {
     EXPECT_TRUE(frame->SendCommand(kAppOnly));
     EXPECT_FALSE(frame->SendCommand(kNobody));
     EXPECT_EQ(log, (std::vector<std::string>{"view", "doc", "frame", "app"}));
+}
+
+TEST_F(RoutingTest, ACommandTheFrameAndTheApplicationBothHandleGoesToTheFrameOnly) {
+    app.OnFileNew();
+    log.clear();
+    EXPECT_TRUE(MainWindow()->SendCommand(kFrameAndApp));
+    EXPECT_EQ(log, std::vector<std::string>{"frame"});
+
+    // Chosen by the user the same.
+    log.clear();
+    EXPECT_TRUE(platform.Command(kFrameAndApp));
+    EXPECT_EQ(log, std::vector<std::string>{"frame"});
 }
 
 TEST_F(RoutingTest, UpdateHandlersDecideStateAndCommandsWithoutHandlersAreDisabled) {

@@ -27,8 +27,9 @@ namespace {
 }
 
 void CheckOptions(const CliOptions& o) {
-    if (o.width < 150 || o.width > 10000 || o.height < 150 || o.height > 10000)
-        Fail("board size outside 150..10000");
+    if (o.width < kMinBoardSide || o.width > kMaxBoardSide || o.height < kMinBoardSide ||
+        o.height > kMaxBoardSide)
+        Fail("board size outside the accepted range");
     if (o.generations < 0 || o.generations > 1000000000000LL) Fail("generation count out of range");
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");
     if (o.soup && o.pattern) Fail("both a soup and a pattern");
@@ -48,12 +49,8 @@ void CheckOptions(const CliOptions& o) {
 void RunOnSmallBoard(const CliOptions& o) {
     static std::unique_ptr<CellBoard> current = CellBoard::Create(150, 150);
     static std::unique_ptr<CellBoard> scratch = CellBoard::Create(150, 150);
-    current->Clear();
-    current->ResetBounds();
-    current->liveCount = 0;
-    scratch->Clear();
-    scratch->ResetBounds();
-    scratch->liveCount = 0;
+    current->MakeEmpty();
+    scratch->MakeEmpty();
     ResetRules();
     if (o.soup) FillSoup(*current, o.soupDensity, o.soupSeed ? *o.soupSeed : 1);
     if (o.rule) {
