@@ -39,14 +39,13 @@ PaletteBlock MakeShadesOfBlue() {
     };
     // Pairs of (start of ramp, end of ramp).
     const Anchor ramps[][2] = {
-        {{4, {0, 0, 16}}, {32, {0, 0, 200}}},
-        {{33, {0, 4, 200}}, {64, {0, 200, 252}}},
-        {{65, {4, 200, 252}}, {96, {252, 252, 252}}},
-        {{97, {248, 252, 252}}, {144, {0, 252, 252}}},
+        {{4, {0, 0, 16}}, {32, {0, 0, 200}}},         {{33, {0, 4, 200}}, {64, {0, 200, 252}}},
+        {{65, {4, 200, 252}}, {96, {252, 252, 252}}}, {{97, {248, 252, 252}}, {144, {0, 252, 252}}},
         {{145, {0, 248, 252}}, {192, {0, 0, 252}}},
     };
     for (const auto& r : ramps) Ramp(p, r[0].entry, r[0].rgb, r[1].entry, r[1].rgb);
-    for (int k = 192; k < 256; ++k) p.entries[k] = MakeColour(0, 0, std::max(8, 252 - 4 * (k - 192)));
+    for (int k = 192; k < 256; ++k)
+        p.entries[k] = MakeColour(0, 0, std::max(8, 252 - 4 * (k - 192)));
     return p;
 }
 
@@ -67,9 +66,11 @@ PaletteBlock MakeSunshine() {
     PaletteBlock p;
     p.entries[0] = MakeColour(255, 255, 255);
     // Green climbs from 128 at entry 1 to 255 at entry 148.
-    for (int k = 1; k <= 148; ++k) p.entries[k] = MakeColour(255, 128 + (127 * (k - 1) + 73) / 147, 0);
+    for (int k = 1; k <= 148; ++k)
+        p.entries[k] = MakeColour(255, 128 + (127 * (k - 1) + 73) / 147, 0);
     // Then blue climbs from 1 at entry 149 to 198 at entry 255.
-    for (int k = 149; k <= 255; ++k) p.entries[k] = MakeColour(255, 255, 1 + (197 * (k - 149) + 53) / 106);
+    for (int k = 149; k <= 255; ++k)
+        p.entries[k] = MakeColour(255, 255, 1 + (197 * (k - 149) + 53) / 106);
     return p;
 }
 
@@ -87,12 +88,18 @@ const PaletteBlock& StartContents(PaletteId id) {
     static const PaletteBlock sunshine = MakeSunshine();
     static const PaletteBlock bw = MakeBlackAndWhite();
     switch (id) {
-        case PaletteId::Autumn: return autumn;
-        case PaletteId::ShadesOfBlue: return blue;
-        case PaletteId::Rainbow: return rainbow;
-        case PaletteId::Sunshine: return sunshine;
-        case PaletteId::BlackAndWhite: return bw;
-        case PaletteId::Custom: return rainbow;
+        case PaletteId::Autumn:
+            return autumn;
+        case PaletteId::ShadesOfBlue:
+            return blue;
+        case PaletteId::Rainbow:
+            return rainbow;
+        case PaletteId::Sunshine:
+            return sunshine;
+        case PaletteId::BlackAndWhite:
+            return bw;
+        case PaletteId::Custom:
+            return rainbow;
     }
     return rainbow;
 }
@@ -114,9 +121,13 @@ Blocks& TheBlocks() {
 
 }  // namespace
 
-PaletteBlock& Palette(PaletteId id) { return TheBlocks().block[int(id)]; }
+PaletteBlock& Palette(PaletteId id) {
+    return TheBlocks().block[int(id)];
+}
 
-const PaletteBlock& FixedPalette(PaletteId id) { return TheBlocks().block[int(id)]; }
+const PaletteBlock& FixedPalette(PaletteId id) {
+    return TheBlocks().block[int(id)];
+}
 
 PaletteId IdOf(const PaletteBlock* block) {
     for (int i = 0; i < kPaletteCount; ++i)
@@ -124,10 +135,16 @@ PaletteId IdOf(const PaletteBlock* block) {
     return PaletteId::Custom;
 }
 
-PaletteBlock* CurrentPalette() { return TheBlocks().current; }
+PaletteBlock* CurrentPalette() {
+    return TheBlocks().current;
+}
 
-void SetCurrentPalette(PaletteBlock* block) { TheBlocks().current = block; }
+void SetCurrentPalette(PaletteBlock* block) {
+    TheBlocks().current = block;
+}
 
-void ResetPalettesForStart() { TheBlocks().Reset(); }
+void ResetPalettesForStart() {
+    TheBlocks().Reset();
+}
 
 }  // namespace cellarium

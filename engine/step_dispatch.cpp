@@ -19,7 +19,8 @@ namespace {
 // a step takes is only a matter of speed.
 StepCounts StepAvx512ThenAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
     const StepWindow win = WindowOf(s);
-    if (!win.Empty() && std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells)
+    if (!win.Empty() &&
+        std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells)
         return StepAvx2(s, t, newborn, rule);
     return StepAvx512(s, t, newborn, rule);
 }

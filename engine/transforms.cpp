@@ -10,7 +10,9 @@
 namespace cellarium {
 namespace {
 
-int FloorDiv2(int v) { return v >= 0 ? v / 2 : -((-v + 1) / 2); }
+int FloorDiv2(int v) {
+    return v >= 0 ? v / 2 : -((-v + 1) / 2);
+}
 
 }  // namespace
 

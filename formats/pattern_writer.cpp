@@ -11,7 +11,9 @@ namespace {
 constexpr std::size_t kLineLimit = 80;
 const std::string kDescPrefix = "#D ";
 
-void Put(ByteSink& sink, const std::string& text) { sink.Write(text.data(), text.size()); }
+void Put(ByteSink& sink, const std::string& text) {
+    sink.Write(text.data(), text.size());
+}
 
 bool IsBreakCharacter(char ch) {
     return ch == ' ' || ch == '!' || ch == ')' || ch == ',' || ch == '.' || ch == ';';

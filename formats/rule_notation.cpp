@@ -70,36 +70,33 @@ std::string FormatRuleText(const uint8_t* survive, const uint8_t* born) {
     return text;
 }
 
-std::string FormatRuleText() { return FormatRuleText(g_survive, g_born); }
+std::string FormatRuleText() {
+    return FormatRuleText(g_survive, g_born);
+}
 
 void MarksOf(const uint8_t* table, char buffer[10]) {
     for (int n = 0; n < kRuleEntries; ++n) buffer[n] = table[n] ? 'X' : '.';
     buffer[9] = '\0';
 }
 
-void BornMarks(char buffer[10]) { MarksOf(g_born, buffer); }
+void BornMarks(char buffer[10]) {
+    MarksOf(g_born, buffer);
+}
 
-void SurviveMarks(char buffer[10]) { MarksOf(g_survive, buffer); }
+void SurviveMarks(char buffer[10]) {
+    MarksOf(g_survive, buffer);
+}
 
 const NamedRuleSet kNamedRuleSets[kNamedRuleSetCount + 1] = {
-    {"Seeds", "..X......", "........."},
-    {"Lacy Patterns", "..XXX....", "........."},
-    {"Mazes", "...X.....", ".XXXXX..."},
-    {"2x2 Life", "...X..X..", ".XX..X..."},
-    {"Replicator", ".X.X.X.X.", ".X.X.X.X."},
-    {"Amoeba", "...X.X.X.", ".X.X.X..X"},
-    {"Ink Blot", "...X..XXX", "..XX.XXXX"},
-    {"Coagulations", "...X...XX", "..XX.XXXX"},
-    {"Broken Life", "...X.X.X.", "..XX....X"},
-    {"Stable", "...X..X.X", "..X.XX..."},
-    {"Conway's Life", "...X.....", "..XX....."},
-    {"Highlife", "...X..X..", "..XX....."},
-    {"34 Life", "...XX....", "...XX...."},
-    {"Day + Night", "...X..XXX", "...XX.XXX"},
-    {"Longlife", "...XXX...", ".....X..."},
-    {"Diamoeba", "...X.XXXX", ".....XXXX"},
-    {"Coral", "...X.....", "....XXXXX"},
-    {nullptr, nullptr, nullptr},
+    {"Seeds", "..X......", "........."},         {"Lacy Patterns", "..XXX....", "........."},
+    {"Mazes", "...X.....", ".XXXXX..."},         {"2x2 Life", "...X..X..", ".XX..X..."},
+    {"Replicator", ".X.X.X.X.", ".X.X.X.X."},    {"Amoeba", "...X.X.X.", ".X.X.X..X"},
+    {"Ink Blot", "...X..XXX", "..XX.XXXX"},      {"Coagulations", "...X...XX", "..XX.XXXX"},
+    {"Broken Life", "...X.X.X.", "..XX....X"},   {"Stable", "...X..X.X", "..X.XX..."},
+    {"Conway's Life", "...X.....", "..XX....."}, {"Highlife", "...X..X..", "..XX....."},
+    {"34 Life", "...XX....", "...XX...."},       {"Day + Night", "...X..XXX", "...XX.XXX"},
+    {"Longlife", "...XXX...", ".....X..."},      {"Diamoeba", "...X.XXXX", ".....XXXX"},
+    {"Coral", "...X.....", "....XXXXX"},         {nullptr, nullptr, nullptr},
 };
 
 const NamedRuleSet* FindNamedRuleSet(const char* bornMarks, const char* surviveMarks) {

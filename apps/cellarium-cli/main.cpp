@@ -18,9 +18,9 @@
 #include "document/life_view.h"
 #include "engine/cell_board.h"
 #include "framework/frame_wnd.h"
+#include "ids/command_ids.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
-#include "ids/command_ids.h"
 #include "soup.h"
 
 using namespace cellarium;

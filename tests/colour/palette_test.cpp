@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "colour/palette.h"
+
+#include <gtest/gtest.h>
 
 using namespace cellarium;
 

@@ -1,3 +1,5 @@
+#include "engine/step.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,13 +9,13 @@
 
 #include "engine/cell_board.h"
 #include "engine/rules.h"
-#include "engine/step.h"
 
 using namespace cellarium;
 
 namespace {
 
-std::unique_ptr<CellBoard> BoardWith(int w, int h, std::initializer_list<std::pair<int, int>> cells) {
+std::unique_ptr<CellBoard> BoardWith(int w, int h,
+                                     std::initializer_list<std::pair<int, int>> cells) {
     auto b = CellBoard::Create(w, h);
     for (auto [x, y] : cells) {
         b->At(x, y) = 1;
@@ -186,7 +188,10 @@ ModelStep Advance(const Model& src, Model& dst, uint8_t newborn, const uint8_t* 
                     if ((dx || dy) && src.cells[(y + dy) * w + x + dx]) ++n;
             if (old) {
                 out = survive[n] ? old : 0;
-                if (out) ++r.live; else ++r.deaths;
+                if (out)
+                    ++r.live;
+                else
+                    ++r.deaths;
             } else {
                 out = born[n] ? newborn : 0;
                 if (out) ++r.live, ++r.births;
@@ -220,11 +225,17 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
             survive[n] = (rng() % 3) == 0;
             born[n] = (rng() % 4) == 0;
         }
-        if (ruleKind == 0) std::fill(survive, survive + 9, 0);      // empty survive
-        if (ruleKind == 1) born[0] = 1;                              // born with no neighbour
-        if (ruleKind == 2) { std::fill(survive, survive + 9, 0); std::fill(born, born + 9, 0); }
-        if (ruleKind == 3) { ResetRules(); std::copy(g_survive, g_survive + 9, survive);
-                             std::copy(g_born, g_born + 9, born); }
+        if (ruleKind == 0) std::fill(survive, survive + 9, 0);  // empty survive
+        if (ruleKind == 1) born[0] = 1;                         // born with no neighbour
+        if (ruleKind == 2) {
+            std::fill(survive, survive + 9, 0);
+            std::fill(born, born + 9, 0);
+        }
+        if (ruleKind == 3) {
+            ResetRules();
+            std::copy(g_survive, g_survive + 9, survive);
+            std::copy(g_born, g_born + 9, born);
+        }
         std::copy(survive, survive + 9, g_survive);
         std::copy(born, born + 9, g_born);
 

@@ -1,10 +1,11 @@
+#include "formats/pattern_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "formats/pattern_reader.h"
-#include "formats/pattern_writer.h"
 #include "pattern_test_support.h"
 
 using namespace cellarium;
@@ -42,8 +43,7 @@ TEST(Writer, GliderFileByteForByte) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
     board->At(400, 401) = 77;  // any live value is "*"
     ResetRules();
-    EXPECT_EQ(Written(*board),
-              "#Life 1.05\r\n\r\n#R 23/3\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
+    EXPECT_EQ(Written(*board), "#Life 1.05\r\n\r\n#R 23/3\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
 }
 
 TEST(Writer, PositionIsRelativeToTheCentre) {
@@ -137,8 +137,8 @@ TEST(Writer, RandomBoardsReadBackWithEveryCellInPlace) {
 }
 
 TEST(Writer, SamplesSurviveAWriteAndAReadUnchanged) {
-    for (const char* name :
-         {"glider_gun.rle", "r_pentomino.lif", "spaceship.lif", "pentadecathlon.txt", "acorn.lif"}) {
+    for (const char* name : {"glider_gun.rle", "r_pentomino.lif", "spaceship.lif",
+                             "pentadecathlon.txt", "acorn.lif"}) {
         SCOPED_TRACE(name);
         ReadResult first = Read(Sample(name));
         ASSERT_TRUE(first.ok);

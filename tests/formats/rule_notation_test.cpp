@@ -1,10 +1,11 @@
+#include "formats/rule_notation.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "engine/rules.h"
-#include "formats/rule_notation.h"
 
 using namespace cellarium;
 
@@ -103,15 +104,19 @@ TEST(NamedRuleSets, LookupAndSummaryLine) {
     struct Expect {
         const char* name;
         const char* display;
-    } rows[] = {{"Seeds", "s/b2"}, {"Mazes", "s12345/b3"}, {"Amoeba", "s1358/b357"},
-                {"Day + Night", "s34678/b3678"}, {"Coral", "s45678/b3"}};
+    } rows[] = {{"Seeds", "s/b2"},
+                {"Mazes", "s12345/b3"},
+                {"Amoeba", "s1358/b357"},
+                {"Day + Night", "s34678/b3678"},
+                {"Coral", "s45678/b3"}};
     for (auto e : rows) {
         const NamedRuleSet* row = nullptr;
         for (int i = 0; i < kNamedRuleSetCount; ++i)
             if (std::strcmp(kNamedRuleSets[i].name, e.name) == 0) row = &kNamedRuleSets[i];
         ASSERT_NE(row, nullptr) << e.name;
         uint8_t sv[9], bn[9];
-        for (int n = 0; n < 9; ++n) sv[n] = row->surviveMarks[n] == 'X', bn[n] = row->bornMarks[n] == 'X';
+        for (int n = 0; n < 9; ++n)
+            sv[n] = row->surviveMarks[n] == 'X', bn[n] = row->bornMarks[n] == 'X';
         EXPECT_EQ(FormatRuleText(sv, bn), e.display);
     }
 }
