@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace cellarium {
 namespace {
@@ -44,24 +46,51 @@ bool QtSurface::ClipToImage(const IndexedImage& image, const CRect& src, const C
 void QtSurface::StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) {
     CRect s, d;
     if (!ClipToImage(image, src, dst, s, d)) return;
-    // The board's bytes as they are: a read-only image over them, no copy.
-    QImage indexed(image.pixels, image.width, image.height, image.stride, QImage::Format_Indexed8);
-    table_.resize(256);
+    // Qt scales an indexed image by converting every pixel of it through the
+    // colour table on each draw, which costs several times the copy itself.
+    // So the visible block is scaled here, once, straight into device pixels
+    // through the palette (each device pixel takes the cell its position maps
+    // to), and the result is one plain copy onto the surface.
+    const QPaintDevice* device = painter_.device();
+    const double ratio = device != nullptr ? device->devicePixelRatioF() : 1.0;
+    const int width = std::max(1, int(d.Width() * ratio + 0.5));
+    const int height = std::max(1, int(d.Height() * ratio + 0.5));
+    QRgb palette[256];
     for (int i = 0; i < 256; ++i) {
         const RgbQuad& c = image.colours[i];
-        table_[i] = qRgb(c.red, c.green, c.blue);
+        palette[i] = qRgb(c.red, c.green, c.blue);
     }
-    indexed.setColorTable(table_);
-    // The source block with the exact scale of src onto dst, so that the
-    // clipped part keeps the cell sizes of the whole.
-    const double fx = double(src.Width()) / dst.Width();
-    const double fy = double(src.Height()) / dst.Height();
-    const QRectF source(src.left + (d.left - dst.left) * fx, src.top + (d.top - dst.top) * fy,
-                        d.Width() * fx, d.Height() * fy);
-    const QRectF target(d.left, d.top, d.Width(), d.Height());
-    // Nearest neighbour: cells stay sharp blocks at every zoom.
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter_.drawImage(target, indexed, source);
+    // Reused from paint to paint (one user-interface thread).
+    static QImage buffer;
+    static std::vector<int> columns;
+    if (buffer.width() < width || buffer.height() < height)
+        buffer = QImage(std::max(width, buffer.width()), std::max(height, buffer.height()),
+                        QImage::Format_RGB32);
+    columns.resize(std::size_t(width));
+    // Source column of device column x: src.left + floor(logical offset from
+    // dst.left * src.Width() / dst.Width()), the mapping the view draws by.
+    const double scaleX = double(src.Width()) / (double(dst.Width()) * ratio);
+    const double scaleY = double(src.Height()) / (double(dst.Height()) * ratio);
+    const double originX = double(d.left - dst.left) * ratio;
+    const double originY = double(d.top - dst.top) * ratio;
+    for (int x = 0; x < width; ++x)
+        columns[std::size_t(x)] =
+            std::clamp(src.left + int((originX + x + 0.5) * scaleX), s.left, s.right - 1);
+    int previous = -1;
+    for (int y = 0; y < height; ++y) {
+        const int row =
+            std::clamp(src.top + int((originY + y + 0.5) * scaleY), s.top, s.bottom - 1);
+        auto* out = reinterpret_cast<QRgb*>(buffer.scanLine(y));
+        if (row == previous) {
+            std::memcpy(out, buffer.constScanLine(y - 1), std::size_t(width) * sizeof(QRgb));
+            continue;
+        }
+        const uint8_t* cells = image.pixels + std::size_t(row) * std::size_t(image.stride);
+        for (int x = 0; x < width; ++x) out[x] = palette[cells[columns[std::size_t(x)]]];
+        previous = row;
+    }
+    painter_.drawImage(QRectF(d.left, d.top, d.Width(), d.Height()), buffer,
+                       QRectF(0, 0, width, height));
 }
 
 void QtSurface::FillSolid(const CRect& rect, uint32_t rgb) {

@@ -18,9 +18,8 @@ class QtSurface final : public DrawingSurface {
 public:
     explicit QtSurface(QPainter& painter) : painter_(painter) {}
 
-    // One QImage of 8-bit indices over the image's own bytes (no copy) with
-    // the image's colours as its table, drawn with one nearest-neighbour
-    // drawImage.
+    // The visible block scaled nearest-neighbour through the image's colours
+    // into device pixels, then drawn with one plain drawImage.
     void StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) override;
     void FillSolid(const CRect& rect, uint32_t rgb) override;
 
@@ -32,7 +31,6 @@ public:
 
 private:
     QPainter& painter_;
-    QList<QRgb> table_;
 };
 
 }  // namespace cellarium
