@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QImage>
-#include <QList>
 
 #include "framework/platform_services.h"
 
