@@ -410,11 +410,14 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
     listLayout->addWidget(d.listTypes);
     listLayout->addWidget(d.list, 1);
     d.pages->addWidget(d.listPage);
-    QObject::connect(d.list, &QListWidget::itemActivated, &d.context,
-                     [this](QListWidgetItem* item) {
-                         if (item != nullptr)
-                             OpenPath(item->data(Qt::UserRole).toString().toStdString());
-                     });
+    // A click opens a file, as a tap does on a pen screen; so do a double
+    // click and Enter (activation).
+    auto open = [this](QListWidgetItem* item) {
+        if (item != nullptr && impl_->listShown)
+            OpenPath(item->data(Qt::UserRole).toString().toStdString());
+    };
+    QObject::connect(d.list, &QListWidget::itemClicked, &d.context, open);
+    QObject::connect(d.list, &QListWidget::itemActivated, &d.context, open);
     QObject::connect(d.listTypes, &QComboBox::currentIndexChanged, &d.context, [this](int index) {
         Impl& i = *impl_;
         i.list->clear();

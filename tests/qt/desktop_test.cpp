@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -345,6 +346,29 @@ TEST_F(Desktop, DroppedOrListedFileOpensAsOpenWould) {
     EXPECT_TRUE(platform_->WindowRole().OpenPath(CELLARIUM_SAMPLES "/spaceship.lif"));
     EXPECT_FALSE(platform_->WindowRole().FileListShown());
     EXPECT_EQ(view_->GetDocument()->GetPathName(), CELLARIUM_SAMPLES "/spaceship.lif");
+}
+
+TEST_F(Desktop, AClickOnTheFileListOpensThePatternAndItsMenuComesBack) {
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_FILE_OPEN));
+    ASSERT_TRUE(platform_->WindowRole().FileListShown());
+    // The list's own command bar: menu 108, no toolbar.
+    QStringList titles;
+    for (QAction* a : platform_->WindowRole().MenuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"Paste", "Tools"}));
+    auto* list = platform_->WindowRole().FileListPage()->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    QListWidgetItem* spaceship = nullptr;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text().startsWith("spaceship.lif")) spaceship = list->item(i);
+    ASSERT_NE(spaceship, nullptr) << "the samples folder's patterns are listed";
+    ModalAnswerer ok;
+    const QRect box = list->visualItemRect(spaceship);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+    EXPECT_FALSE(platform_->WindowRole().FileListShown());
+    EXPECT_EQ(view_->GetDocument()->GetPathName(), CELLARIUM_SAMPLES "/spaceship.lif");
+    titles.clear();
+    for (QAction* a : platform_->WindowRole().MenuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"Tools"}));
 }
 
 }  // namespace
