@@ -145,8 +145,9 @@ extern std::size_t g_stepStreamingCells;
 
 // Windows of at least this many cells are split into bands of rows, one per
 // step thread; smaller ones are stepped whole on the calling thread, where
-// handing bands to the workers costs more than it saves (measured with
-// bench/step_benchmark). A variable so that tests can split small boards.
+// waking the workers costs more than it saves: bench/step_benchmark measured
+// an 800 x 800 soup at 60 us on one thread and 85 us on two. A variable so
+// that tests can split small boards.
 inline constexpr std::size_t kThreadedCells = std::size_t(1) << 20;
 extern std::size_t g_stepThreadedCells;
 
