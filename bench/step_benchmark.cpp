@@ -8,16 +8,20 @@
 // generations (which would flatter the branchy reference step).
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "engine/cell_board.h"
 #include "engine/rules.h"
 #include "engine/step.h"
+#include "engine/step_kernels.h"
 
 using namespace cellarium;
 
@@ -106,6 +110,79 @@ void Copy(benchmark::State& state, Pair& p) {
     state.counters["cells/s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
 }
 
+// The memcpy of the board split into `threads` bands of rows, each copied on
+// its own thread, the calling thread taking the first: what the memory allows
+// that many threads. The helpers are made once and wait by yielding, so only
+// the copy is measured.
+void CopyThreaded(benchmark::State& state, Pair& p, int threads) {
+    const std::size_t bytes = p.cur->CellCount();
+    auto copyBand = [&p, bytes, threads](int b) {
+        const std::size_t from = bytes * std::size_t(b) / std::size_t(threads);
+        const std::size_t to = bytes * std::size_t(b + 1) / std::size_t(threads);
+        std::memcpy(p.scratch->cells + from, p.cur->cells + from, to - from);
+    };
+    std::atomic<uint64_t> round{0};
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> helpers;
+    for (int b = 1; b < threads; ++b)
+        helpers.emplace_back([&, b] {
+            uint64_t seen = 0;
+            for (;;) {
+                uint64_t r;
+                while ((r = round.load(std::memory_order_acquire)) == seen) {
+                    if (stop.load(std::memory_order_relaxed)) return;
+                    std::this_thread::yield();
+                }
+                seen = r;
+                copyBand(b);
+                done.fetch_add(1, std::memory_order_release);
+            }
+        });
+    for (auto _ : state) {
+        done.store(0, std::memory_order_relaxed);
+        round.fetch_add(1, std::memory_order_release);
+        copyBand(0);
+        while (done.load(std::memory_order_acquire) != threads - 1) std::this_thread::yield();
+        benchmark::ClobberMemory();
+    }
+    stop = true;
+    for (std::thread& h : helpers) h.join();
+    const double cells = double(bytes) * double(state.iterations());
+    state.counters["cells/s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
+}
+
+// The selected kernel through the program's own entry point on 1 and 2 step
+// threads, against the memcpy on as many threads.
+void RegisterThreaded() {
+    for (int side : {800, 4000, 10000}) {
+        const benchmark::TimeUnit unit =
+            side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+        const std::string name = "ThreadedSoup" + std::to_string(side);
+        auto boards = [name, side]() -> Pair& { return Boards(name, side, Soup); };
+        for (int threads : {1, 2}) {
+            const std::string suffix = "/threads:" + std::to_string(threads);
+            benchmark::RegisterBenchmark((name + "/step" + suffix).c_str(),
+                                         [boards, threads](benchmark::State& s) {
+                                             // Bands on every window, so that the 800 x 800 figures
+                                             // show whether the threaded path would pay there.
+                                             SetStepThreads(threads);
+                                             g_stepThreadedCells = 0;
+                                             Step(s, SelectedStepKernel(), boards());
+                                             g_stepThreadedCells = kThreadedCells;
+                                             SetStepThreads(1);
+                                         })
+                ->Unit(unit)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(
+                (name + "/memcpy" + suffix).c_str(),
+                [boards, threads](benchmark::State& s) { CopyThreaded(s, boards(), threads); })
+                ->Unit(unit)
+                ->UseRealTime();
+        }
+    }
+}
+
 void RegisterAll() {
     const std::pair<const char*, Filler> patterns[] = {
         {"Soup", Soup}, {"Glider", Glider}, {"Sparse", Sparse}};
@@ -119,7 +196,10 @@ void RegisterAll() {
                 if (!k.supported) continue;
                 benchmark::RegisterBenchmark(
                     (name + "/" + k.name).c_str(),
-                    [boards, kernel = k.kernel](benchmark::State& s) { Step(s, kernel, boards()); })
+                    [boards, kernel = k.kernel](benchmark::State& s) {
+                        SetStepThreads(1);  // the kernel alone; threads are measured below
+                        Step(s, kernel, boards());
+                    })
                     ->Unit(unit);
             }
             if (std::string(pattern) == "Soup")
@@ -138,6 +218,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::AddCustomContext("selected step kernel", SelectedStepKernelName());
     RegisterAll();
+    RegisterThreaded();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

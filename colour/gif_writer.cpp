@@ -23,12 +23,14 @@ bool Fits16(int v) {
 // code, pixel value) with a code of its own. The strings of a single pixel
 // value and the clear and end codes are implicit; a lookup never needs them.
 //
-// Codes are 0..4095. The pairs live in open-addressed hash slots: a pair's
-// first slot is (prefix XOR character * 256) mod 9973, and a taken slot moves
-// the search on by 2039. 9973 is prime and above 4096, so every search ends at
-// a free slot. Entries are never removed but all at once, so whether a pair is
-// in the table does not depend on where entries landed. Each taken slot holds
-// a whole entry, (prefix << 20) | (character << 12) | code, so a search
+// Codes are 0..4095. The pairs live in open-addressed slots, four for every
+// code the table can hold (64 KiB, at home in the second-level cache): a
+// pair's first slot is a multiplicative hash of its key (prefix << 8) |
+// character, taken from the product's top bits, and a taken slot moves the
+// search on to the next. With the table at most a quarter full a search
+// mostly ends at its first or second slot. Entries are never removed but all
+// at once, so whether a pair is in the table does not depend on where entries
+// landed. Each taken slot holds a whole entry, (key << 12) | code, so a search
 // compares one load per probe; 0 marks a free slot (no stored entry can be 0:
 // its code comes after the clear and end codes).
 class LzwStringTable {
@@ -48,39 +50,34 @@ public:
     // The code of the string (prefix, character), or kNoCode when the table
     // does not hold it.
     uint32_t Find(uint32_t prefix, uint32_t character) const {
-        const uint32_t want = (prefix << 20) | (character << 12);
-        uint32_t slot = FirstSlot(prefix, character);
+        const uint32_t key = (prefix << 8) | character;
+        uint32_t slot = FirstSlot(key);
         uint32_t entry;
         while ((entry = slots_[slot]) != kFree) {
-            if ((entry & ~0xFFFu) == want) return entry & 0xFFFu;
-            slot = NextSlot(slot);
+            if ((entry >> 12) == key) return entry & 0xFFFu;
+            slot = (slot + 1) & (kSlots - 1);
         }
         return kNoCode;
     }
 
-    // Adds (prefix, character) as the next code and returns that code;
-    // kNoCode when the table is full.
+    // Adds (prefix, character), which the table does not hold, as the next
+    // code and returns that code; kNoCode when the table is full.
     uint32_t Add(uint32_t prefix, uint32_t character) {
         if (next_ >= kMaxCodes) return kNoCode;
-        uint32_t slot = FirstSlot(prefix, character);
-        while (slots_[slot] != kFree) slot = NextSlot(slot);
-        slots_[slot] = (prefix << 20) | (character << 12) | next_;
+        const uint32_t key = (prefix << 8) | character;
+        uint32_t slot = FirstSlot(key);
+        while (slots_[slot] != kFree) slot = (slot + 1) & (kSlots - 1);
+        slots_[slot] = (key << 12) | next_;
         return next_++;
     }
 
 private:
     static constexpr uint32_t kMaxCodes = 4096;
-    static constexpr uint32_t kSlots = 9973;
-    static constexpr uint32_t kStep = 2039;
+    static constexpr int kSlotBits = 14;
+    static constexpr uint32_t kSlots = 1u << kSlotBits;
     static constexpr uint32_t kFree = 0;
 
-    static uint32_t FirstSlot(uint32_t prefix, uint32_t character) {
-        return (prefix ^ (character << 8)) % kSlots;
-    }
-    static uint32_t NextSlot(uint32_t slot) {
-        slot += kStep;
-        return slot >= kSlots ? slot - kSlots : slot;
-    }
+    static uint32_t FirstSlot(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kSlotBits); }
 
     std::unique_ptr<uint32_t[]> slots_;
     uint32_t next_ = 0;

@@ -47,6 +47,14 @@ const std::vector<StepKernelInfo>& StepKernels();
 StepKernel SelectedStepKernel();
 const char* SelectedStepKernelName();
 
+// Threads a step may use on large windows, the calling thread included: at
+// least 1, by default the machine's cores. With 1 every step runs whole on
+// the calling thread. The result of a step is the same for any number. Takes
+// effect from the next step (waiting for one under way); the workers are made
+// then, once, and kept.
+void SetStepThreads(int threads);
+int StepThreads();
+
 // The newborn value a caller's integer stands for: its low 8 bits, 0 becoming 1.
 inline uint8_t NewbornValue(int newborn) {
     uint8_t v = static_cast<uint8_t>(newborn & 0xFF);

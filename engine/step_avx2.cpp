@@ -27,15 +27,22 @@ namespace {
 constexpr int kLanes = 32;
 constexpr std::size_t kRowBuffer = kStepRowCapacity + 3 * kLanes;
 
-// Row buffers, made once; the program has a single thread. In g_live and
-// g_verticalSums, index i stands for column firstCol - 1 + i.
-// g_live[k]: live flags of three consecutive source rows, used in rotation.
-// g_verticalSums[k]: vertical sums of this window row and of the next.
-// g_columnsTouched[x]: non-zero once a cell of column firstCol + x was live
-// in either generation, in any row so far.
-alignas(64) uint8_t g_live[3][kRowBuffer];
-alignas(64) uint8_t g_verticalSums[2][kRowBuffer];
-alignas(64) uint8_t g_columnsTouched[kRowBuffer];
+// The step thread's row buffers as this kernel uses them. In live and
+// verticalSums, index i stands for column firstCol - 1 + i.
+// live[k]: live flags of three consecutive source rows, used in rotation.
+// verticalSums[k]: vertical sums of this window row and of the next.
+// columnsTouched[x]: non-zero once a cell of column firstCol + x was live in
+// either generation, in any row of the band so far.
+static_assert(kStepRowBuffer >= kRowBuffer);
+struct Avx2Buffers {
+    uint8_t* live[3];
+    uint8_t* verticalSums[2];
+    uint8_t* columnsTouched;
+    explicit Avx2Buffers(StepScratch& s)
+        : live{s.rows[0], s.rows[1], s.rows[2]},
+          verticalSums{s.rows[3], s.rows[4]},
+          columnsTouched(s.rows[5]) {}
+};
 
 // Loading 32 bytes from kFreshFrom + 32 - k gives 0xFF in lanes k and up.
 alignas(64) const uint8_t kFreshFrom[64] = {
@@ -60,6 +67,7 @@ struct Avx2Row {
     const uint8_t *live0, *live1;
     uint8_t *live2, *nextSums;
     const uint8_t* farBelow;  // source row y + 3: fetched ahead on large boards
+    uint8_t* columnsTouched;
 };
 
 CELLARIUM_INLINE_AVX2 __m256i Load(const uint8_t* p) {
@@ -113,7 +121,7 @@ CELLARIUM_INLINE_AVX2 void Cells(Avx2Row& r, int x, __m256i fresh) {
     r.born = _mm256_add_epi8(r.born, born01);
     r.kept = _mm256_add_epi8(r.kept, _mm256_and_si256(survivesAt, live01));
     // Columns live in either generation: old | next = old | bornValue.
-    uint8_t* touched = g_columnsTouched + x;
+    uint8_t* touched = r.columnsTouched + x;
     Store(touched, _mm256_or_si256(Load(touched), _mm256_or_si256(old, bornValue)));
 }
 
@@ -187,39 +195,39 @@ CELLARIUM_INLINE_AVX2 bool Row(Avx2Row& r, int n, int sumCount, Totals& totals) 
 }
 
 template <bool kStream>
-CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win, Avx2Row& r,
-                                StepTally& tally) {
+CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win, int y0,
+                                int y1, Avx2Buffers& buf, Avx2Row& r, StepTally& tally) {
     const std::size_t w = std::size_t(s.width);
     const int n = win.Columns();
     const int sumCount = n + 2;  // columns firstCol - 1 .. lastCol + 1
-    const uint8_t* first = s.cells + std::size_t(win.firstRow) * w + std::size_t(win.firstCol) - 1;
+    const uint8_t* first = s.cells + std::size_t(y0) * w + std::size_t(win.firstCol) - 1;
     // The first row's sums from scratch: the flags of the rows above and at
     // it, then its sums with the flags of the row below.
-    uint8_t* live[3] = {g_live[0], g_live[1], g_live[2]};
+    uint8_t* live[3] = {buf.live[0], buf.live[1], buf.live[2]};
     const __m256i one = _mm256_set1_epi8(1);
     for (int i = 0;; i += kLanes) {
         if (i + kLanes > sumCount) i = sumCount - kLanes;
         Store(live[0] + i, _mm256_min_epu8(Load(first - w + i), one));
         Store(live[1] + i, _mm256_min_epu8(Load(first + i), one));
-        VerticalSums(first + w + i, live[0] + i, live[1] + i, live[2] + i, g_verticalSums[0] + i);
+        VerticalSums(first + w + i, live[0] + i, live[1] + i, live[2] + i, buf.verticalSums[0] + i);
         if (i + kLanes >= sumCount) break;
     }
 
     Totals totals{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
     int current = 0;
-    for (int y = win.firstRow; y <= win.lastRow; ++y) {
+    for (int y = y0; y <= y1; ++y) {
         const std::size_t at = std::size_t(y) * w + std::size_t(win.firstCol);
-        r.sums = g_verticalSums[current];
+        r.sums = buf.verticalSums[current];
         r.old = s.cells + at;
         r.out = t.cells + at;
         bool any;
-        if (y < win.lastRow) {
+        if (y < y1) {
             r.below = s.cells + at + 2 * w - 1;
             r.farBelow = y + 3 < s.height ? r.below + w : r.below;
             r.live0 = live[1];
             r.live1 = live[2];
             r.live2 = live[0];
-            r.nextSums = g_verticalSums[1 - current];
+            r.nextSums = buf.verticalSums[1 - current];
             any = Row<kStream, true>(r, n, sumCount, totals);
             std::swap(live[0], live[1]);
             std::swap(live[1], live[2]);
@@ -241,54 +249,58 @@ CELLARIUM_INLINE_AVX2 uint32_t NonZeroLanes(const uint8_t* p) {
 
 // The first and last columns whose touched flag is set, of n >= 32 from
 // firstCol.
-CELLARIUM_INLINE_AVX2 void TouchedColumns(int n, int firstCol, StepTally& tally) {
+CELLARIUM_INLINE_AVX2 void TouchedColumns(const uint8_t* touched, int n, int firstCol,
+                                          StepTally& tally) {
     int first = -1, last = -1;
     for (int x = 0; first < 0; x += kLanes) {
         const int at = std::min(x, n - kLanes);
-        if (const uint32_t m = NonZeroLanes(g_columnsTouched + at)) first = at + __builtin_ctz(m);
+        if (const uint32_t m = NonZeroLanes(touched + at)) first = at + __builtin_ctz(m);
         if (at == n - kLanes) break;
     }
     for (int x = n - kLanes; first >= 0 && last < 0; x -= kLanes) {
         const int at = std::max(x, 0);
-        if (const uint32_t m = NonZeroLanes(g_columnsTouched + at))
-            last = at + 31 - __builtin_clz(m);
+        if (const uint32_t m = NonZeroLanes(touched + at)) last = at + 31 - __builtin_clz(m);
     }
     if (first >= 0) tally.IncludeColumns(firstCol + first, firstCol + last);
 }
 
-}  // namespace
-
-CELLARIUM_TARGET_AVX2 StepCounts StepAvx2(CellBoard& s, CellBoard& t, int newborn,
-                                          const StepRule& rule) {
-    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    StepTally tally;
-    const StepWindow win = WindowOf(s);
-    if (win.Empty()) return FinishStep(s, t, tally);
-    const StepLookup lut = MakeStepLookup(rule);
-    const uint8_t value = NewbornValue(newborn);
+// Window rows y0..y1.
+CELLARIUM_TARGET_AVX2 void Avx2Band(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                                    StepTally& tally) {
+    const CellBoard& s = *job.source;
+    CellBoard& t = *job.target;
+    const StepWindow& win = job.win;
     const int n = win.Columns();
-    if (n < kLanes) return StepNarrowWindow(s, t, win, lut, value, tally);
+    if (n < kLanes) return StepRowsScalar(s, t, win, y0, y1, job.lut, job.newborn, tally);
+    Avx2Buffers buf(scratch);
     Avx2Row r;
     // The byte shuffle looks up within each 16-byte lane: one table copy per
     // lane.
     alignas(32) uint8_t tables[2][kLanes];
     for (int i = 0; i < kLanes; ++i) {
-        tables[0][i] = lut.born[i % 16];
-        tables[1][i] = lut.survives[i % 16];
+        tables[0][i] = job.lut.born[i % 16];
+        tables[1][i] = job.lut.survives[i % 16];
     }
     r.bornLut = Load(tables[0]);
     r.survivesLut = Load(tables[1]);
-    r.newborn = _mm256_set1_epi8(char(value));
+    r.newborn = _mm256_set1_epi8(char(job.newborn));
     r.wasLive = r.born = r.kept = _mm256_setzero_si256();
-    std::memset(g_columnsTouched, 0, std::size_t(n));
-    if (std::size_t(win.Rows()) * std::size_t(n) >= g_stepStreamingCells) {
-        Rows<true>(s, t, win, r, tally);
+    r.columnsTouched = buf.columnsTouched;
+    std::memset(buf.columnsTouched, 0, std::size_t(n));
+    if (job.stream) {
+        Rows<true>(s, t, win, y0, y1, buf, r, tally);
         _mm_sfence();  // streamed cells are visible before anyone reads them
     } else {
-        Rows<false>(s, t, win, r, tally);
+        Rows<false>(s, t, win, y0, y1, buf, r, tally);
     }
-    TouchedColumns(n, win.firstCol, tally);
-    return FinishStep(s, t, tally);
+    TouchedColumns(buf.columnsTouched, n, win.firstCol, tally);
+}
+
+}  // namespace
+
+StepCounts StepAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
+    return StepInBands(s, t, newborn, rule, &Avx2Band);
 }
 
 }  // namespace cellarium

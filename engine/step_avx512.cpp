@@ -25,10 +25,8 @@ namespace {
 
 constexpr int kLanes = 64;
 
-// Vertical sums of one window row: index i stands for column firstCol - 1 + i.
-// Made once; the program has a single thread. The slack past the widest row
-// takes the full-width loads and stores of a row's last vector.
-alignas(64) uint8_t g_verticalSums[kStepRowCapacity + 3 * kLanes];
+// The vertical sums of one window row sit in the step thread's first row
+// buffer: index i stands for column firstCol - 1 + i.
 
 // vpternlog's truth tables are written as expressions over these three.
 constexpr int kA = 0xF0, kB = 0xCC, kC = 0xAA;
@@ -48,6 +46,7 @@ struct Avx512Row {
     const uint8_t* above;         // source row y at firstCol - 1: the next sums' top row
     std::size_t width;
     const uint8_t* ahead;  // kFetchAhead past the next sums' bottom row
+    uint8_t* sums;         // 64-byte aligned
 };
 
 CELLARIUM_INLINE_AVX512 __mmask64 LowLanes(int count) {
@@ -55,13 +54,13 @@ CELLARIUM_INLINE_AVX512 __mmask64 LowLanes(int count) {
 }
 
 // Vertical sums i..i+63 of the row below `above` (lanes outside `lanes` 0).
-CELLARIUM_INLINE_AVX512 void VerticalSums(const uint8_t* above, std::size_t width, int i,
-                                          __mmask64 lanes) {
+CELLARIUM_INLINE_AVX512 void VerticalSums(uint8_t* sums, const uint8_t* above, std::size_t width,
+                                          int i, __mmask64 lanes) {
     const __m512i one = _mm512_set1_epi8(1);
     const __m512i a = _mm512_min_epu8(_mm512_maskz_loadu_epi8(lanes, above + i), one);
     const __m512i b = _mm512_min_epu8(_mm512_maskz_loadu_epi8(lanes, above + width + i), one);
     const __m512i c = _mm512_min_epu8(_mm512_maskz_loadu_epi8(lanes, above + 2 * width + i), one);
-    _mm512_store_si512(g_verticalSums + i, _mm512_add_epi8(_mm512_add_epi8(a, b), c));
+    _mm512_store_si512(sums + i, _mm512_add_epi8(_mm512_add_epi8(a, b), c));
 }
 
 // One vector of cells x..x+63 of row y (offsets from firstCol). With kMasked
@@ -70,9 +69,9 @@ CELLARIUM_INLINE_AVX512 void VerticalSums(const uint8_t* above, std::size_t widt
 template <bool kMasked, bool kStream>
 CELLARIUM_INLINE_AVX512 uint64_t Cells(Avx512Row& r, int x, __mmask64 lanes) {
     const __m512i one = _mm512_set1_epi8(1);
-    const __m512i s = _mm512_add_epi8(_mm512_add_epi8(_mm512_loadu_si512(g_verticalSums + x),
-                                                      _mm512_loadu_si512(g_verticalSums + x + 1)),
-                                      _mm512_loadu_si512(g_verticalSums + x + 2));
+    const __m512i s = _mm512_add_epi8(
+        _mm512_add_epi8(_mm512_loadu_si512(r.sums + x), _mm512_loadu_si512(r.sums + x + 1)),
+        _mm512_loadu_si512(r.sums + x + 2));
     const __m512i old =
         kMasked ? _mm512_maskz_loadu_epi8(lanes, r.old + x) : _mm512_loadu_si512(r.old + x);
     // 0xFF where the rule applies; outside `lanes` nothing is born.
@@ -155,31 +154,32 @@ CELLARIUM_INLINE_AVX512 RowTouched Row(Avx512Row& r, int n, int sumCount, Totals
         const int stop = std::min(n - kLanes, x + (kVectorsPerFlush - 2) * kLanes);
         for (; x <= stop; x += kLanes, i += kLanes) {
             touched.Note(x, Cells<false, kStream>(r, x, ~__mmask64(0)));
-            if (kAhead) VerticalSums(r.above, r.width, i, ~__mmask64(0));
+            if (kAhead) VerticalSums(r.sums, r.above, r.width, i, ~__mmask64(0));
             if (kStream) _mm_prefetch(reinterpret_cast<const char*>(r.ahead + i), _MM_HINT_T0);
         }
         if (x + kLanes <= n) Flush(r, totals);
     }
     if (x < n) touched.Note(x, Cells<true, false>(r, x, LowLanes(n - x)));
     if (kAhead)
-        for (; i < sumCount; i += kLanes) VerticalSums(r.above, r.width, i, LowLanes(sumCount - i));
+        for (; i < sumCount; i += kLanes)
+            VerticalSums(r.sums, r.above, r.width, i, LowLanes(sumCount - i));
     Flush(r, totals);
     return touched;
 }
 
 template <bool kStream>
-CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win,
-                                  Avx512Row& r, StepTally& tally) {
+CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWindow& win, int y0,
+                                  int y1, Avx512Row& r, StepTally& tally) {
     const std::size_t w = std::size_t(s.width);
     const int n = win.Columns();
     const int sumCount = n + 2;  // columns firstCol - 1 .. lastCol + 1
-    const std::size_t firstAt = std::size_t(win.firstRow) * w + std::size_t(win.firstCol);
+    const std::size_t firstAt = std::size_t(y0) * w + std::size_t(win.firstCol);
     for (int i = 0; i < sumCount; i += kLanes)
-        VerticalSums(s.cells + firstAt - w - 1, w, i, LowLanes(sumCount - i));
+        VerticalSums(r.sums, s.cells + firstAt - w - 1, w, i, LowLanes(sumCount - i));
 
     Totals totals{_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     r.width = w;
-    for (int y = win.firstRow; y <= win.lastRow; ++y) {
+    for (int y = y0; y <= y1; ++y) {
         const std::size_t at = std::size_t(y) * w + std::size_t(win.firstCol);
         r.old = s.cells + at;
         r.out = t.cells + at;
@@ -187,8 +187,8 @@ CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWi
         // Fetching ahead stays inside the board.
         const std::size_t ahead = at + 2 * w - 1 + kFetchAhead;
         r.ahead = ahead + std::size_t(n) + kLanes <= s.CellCount() ? s.cells + ahead : r.old;
-        const RowTouched touched = y < win.lastRow ? Row<kStream, true>(r, n, sumCount, totals)
-                                                   : Row<kStream, false>(r, n, sumCount, totals);
+        const RowTouched touched = y < y1 ? Row<kStream, true>(r, n, sumCount, totals)
+                                          : Row<kStream, false>(r, n, sumCount, totals);
         if (touched.firstX >= 0) {
             tally.IncludeRow(y);
             tally.IncludeColumns(win.firstCol + touched.firstX + __builtin_ctzll(touched.first),
@@ -201,35 +201,35 @@ CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWi
     tally.deaths = Sum(totals.wasLive) - kept;
 }
 
+// Window rows y0..y1.
+CELLARIUM_TARGET_AVX512 void Avx512Band(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                                        StepTally& tally) {
+    // The byte shuffle looks up within each 16-byte lane: one table copy per
+    // lane.
+    alignas(64) uint8_t tables[2][kLanes];
+    for (int i = 0; i < kLanes; ++i) {
+        tables[0][i] = job.lut.born[i % 16];
+        tables[1][i] = job.lut.survives[i % 16];
+    }
+    Avx512Row r;
+    r.bornLut = _mm512_load_si512(tables[0]);
+    r.survivesLut = _mm512_load_si512(tables[1]);
+    r.newborn = _mm512_set1_epi8(char(job.newborn));
+    r.wasLive = r.born = r.kept = _mm512_setzero_si512();
+    r.sums = scratch.rows[0];
+    if (job.stream) {
+        Rows<true>(*job.source, *job.target, job.win, y0, y1, r, tally);
+        _mm_sfence();  // streamed cells are visible before anyone reads them
+    } else {
+        Rows<false>(*job.source, *job.target, job.win, y0, y1, r, tally);
+    }
+}
+
 }  // namespace
 
-CELLARIUM_TARGET_AVX512 StepCounts StepAvx512(CellBoard& s, CellBoard& t, int newborn,
-                                              const StepRule& rule) {
+StepCounts StepAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
     if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    StepTally tally;
-    const StepWindow win = WindowOf(s);
-    if (!win.Empty()) {
-        const StepLookup lut = MakeStepLookup(rule);
-        // The byte shuffle looks up within each 16-byte lane: one table copy
-        // per lane.
-        alignas(64) uint8_t tables[2][kLanes];
-        for (int i = 0; i < kLanes; ++i) {
-            tables[0][i] = lut.born[i % 16];
-            tables[1][i] = lut.survives[i % 16];
-        }
-        Avx512Row r;
-        r.bornLut = _mm512_load_si512(tables[0]);
-        r.survivesLut = _mm512_load_si512(tables[1]);
-        r.newborn = _mm512_set1_epi8(char(NewbornValue(newborn)));
-        r.wasLive = r.born = r.kept = _mm512_setzero_si512();
-        if (std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells) {
-            Rows<true>(s, t, win, r, tally);
-            _mm_sfence();  // streamed cells are visible before anyone reads them
-        } else {
-            Rows<false>(s, t, win, r, tally);
-        }
-    }
-    return FinishStep(s, t, tally);
+    return StepInBands(s, t, newborn, rule, &Avx512Band);
 }
 
 }  // namespace cellarium

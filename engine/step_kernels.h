@@ -128,13 +128,12 @@ inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally)
     return counts;
 }
 
-// A window narrower than one vector: every row cell by cell.
-inline StepCounts StepNarrowWindow(CellBoard& s, CellBoard& t, const StepWindow& win,
-                                   const StepLookup& lut, uint8_t value, StepTally& tally) {
-    for (int y = win.firstRow; y <= win.lastRow; ++y)
+// Rows y0..y1 of the window cell by cell: a window narrower than one vector.
+inline void StepRowsScalar(const CellBoard& s, CellBoard& t, const StepWindow& win, int y0, int y1,
+                           const StepLookup& lut, uint8_t value, StepTally& tally) {
+    for (int y = y0; y <= y1; ++y)
         if (StepCellsScalar(s, t, y, win.firstCol, win.lastCol, lut, value, tally))
             tally.IncludeRow(y);
-    return FinishStep(s, t, tally);
 }
 
 // Windows of at least this many cells are written with streaming stores: a
@@ -143,6 +142,47 @@ inline StepCounts StepNarrowWindow(CellBoard& s, CellBoard& t, const StepWindow&
 // the streaming path on small boards.
 inline constexpr std::size_t kStreamingCells = std::size_t(8) << 20;
 extern std::size_t g_stepStreamingCells;
+
+// Windows of at least this many cells are split into bands of rows, one per
+// step thread; smaller ones are stepped whole on the calling thread, where
+// waking the workers costs more than it saves: bench/step_benchmark measured
+// an 800 x 800 soup at 60 us on one thread and 85 us on two. A variable so
+// that tests can split small boards.
+inline constexpr std::size_t kThreadedCells = std::size_t(1) << 20;
+extern std::size_t g_stepThreadedCells;
+
+// The row buffers of one step thread, made once with the thread. A kernel
+// uses as many of them as it needs; the slack past the widest row takes the
+// full-width loads and stores of a row's last vector.
+inline constexpr std::size_t kStepRowBuffer = kStepRowCapacity + 3 * 64;
+struct StepScratch {
+    alignas(64) uint8_t rows[6][kStepRowBuffer];
+};
+
+// What every band of one step shares.
+struct StepJob {
+    const CellBoard* source;
+    CellBoard* target;
+    StepWindow win;  // never empty
+    StepLookup lut;
+    uint8_t newborn;  // the value a birth writes
+    bool stream;      // the whole window is large enough for streaming stores
+};
+
+// A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
+// reading the source board only (the rows next to the band too) and writing
+// only those rows of the target, and adds their births, deaths, live cells
+// and bounds to the tally. Bands of one step never wait on each other.
+using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                          StepTally& tally);
+
+// The step through a kernel's band: the window whole on the calling thread,
+// or, when it is large enough and more than one step thread is set, split
+// into bands of rows run on the step threads (the caller taking the first).
+// Returns once every band is done, with the tallies combined into the boards
+// as FinishStep does.
+StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                       StepBand band);
 
 StepCounts StepPortable(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
 

@@ -15,9 +15,7 @@ constexpr int kLanes = 16;
 typedef uint8_t Bytes __attribute__((vector_size(kLanes)));
 typedef int8_t Flags __attribute__((vector_size(kLanes)));  // what comparisons give
 
-// Vertical sums of one window row, v[i] for column firstCol - 1 + i. Single
-// thread (the program has one): one buffer, made once.
-alignas(64) uint8_t g_verticalSums[kStepRowCapacity + 2 * kLanes];
+static_assert(kStepRowBuffer >= kStepRowCapacity + 2 * kLanes);
 
 inline Bytes Load(const uint8_t* p) {
     Bytes v;
@@ -78,6 +76,9 @@ struct PortableRow {
     uint8_t liveIndices[18];  // s + 16 * live for which the next state is live
     int liveIndexCount;
     Bytes newborn;
+    // Vertical sums of the window row, v[i] for column firstCol - 1 + i: the
+    // step thread's first row buffer.
+    uint8_t* sums;
     const uint8_t* old;
     uint8_t* out;
     LaneCounts counts;
@@ -90,8 +91,7 @@ struct PortableRow {
 // One vector of cells x..x+15 (offsets from firstCol). Lanes where `fresh` is
 // 0 were counted by the vector before; they are rewritten but not counted.
 inline void Cells(PortableRow& r, int x, Bytes fresh) {
-    const Bytes s =
-        Load(g_verticalSums + x) + Load(g_verticalSums + x + 1) + Load(g_verticalSums + x + 2);
+    const Bytes s = Load(r.sums + x) + Load(r.sums + x + 1) + Load(r.sums + x + 2);
     const Bytes old = Load(r.old + x);
     const Bytes live = Mask(old != 0);
     const Bytes index = s | (live & 16);
@@ -116,27 +116,25 @@ inline void Cells(PortableRow& r, int x, Bytes fresh) {
     }
 }
 
-void VerticalSums(const uint8_t* up, const uint8_t* mid, const uint8_t* down, int count) {
+void VerticalSums(uint8_t* sums, const uint8_t* up, const uint8_t* mid, const uint8_t* down,
+                  int count) {
     auto sum = [&](int i) {
         return (Mask(Load(up + i) != 0) & 1) + (Mask(Load(mid + i) != 0) & 1) +
                (Mask(Load(down + i) != 0) & 1);
     };
     int i = 0;
-    for (; i + kLanes <= count; i += kLanes) Store(g_verticalSums + i, sum(i));
-    if (i < count) Store(g_verticalSums + count - kLanes, sum(count - kLanes));
+    for (; i + kLanes <= count; i += kLanes) Store(sums + i, sum(i));
+    if (i < count) Store(sums + count - kLanes, sum(count - kLanes));
 }
 
-}  // namespace
-
-StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
-    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    StepTally tally;
-    const StepWindow win = WindowOf(s);
-    if (win.Empty()) return FinishStep(s, t, tally);
-    const StepLookup lut = MakeStepLookup(rule);
-    const uint8_t value = NewbornValue(newborn);
+// Window rows y0..y1.
+void PortableBand(const StepJob& job, int y0, int y1, StepScratch& scratch, StepTally& tally) {
+    const CellBoard& s = *job.source;
+    CellBoard& t = *job.target;
+    const StepWindow& win = job.win;
+    const StepLookup& lut = job.lut;
     const int n = win.Columns();
-    if (n < kLanes) return StepNarrowWindow(s, t, win, lut, value, tally);
+    if (n < kLanes) return StepRowsScalar(s, t, win, y0, y1, lut, job.newborn, tally);
 
     PortableRow r;
     r.liveIndexCount = 0;
@@ -144,14 +142,15 @@ StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule&
         if (lut.born[i] != 0) r.liveIndices[r.liveIndexCount++] = uint8_t(i);
         if (lut.survives[i] != 0) r.liveIndices[r.liveIndexCount++] = uint8_t(16 + i);
     }
-    r.newborn = Splat(value);
+    r.newborn = Splat(job.newborn);
+    r.sums = scratch.rows[0];
     Bytes lanes;
     for (int i = 0; i < kLanes; ++i) lanes[i] = uint8_t(i);
 
     const std::size_t w = std::size_t(s.width);
-    for (int y = win.firstRow; y <= win.lastRow; ++y) {
+    for (int y = y0; y <= y1; ++y) {
         const uint8_t* mid = s.cells + std::size_t(y) * w + std::size_t(win.firstCol);
-        VerticalSums(mid - w - 1, mid - 1, mid + w - 1, n + 2);
+        VerticalSums(r.sums, mid - w - 1, mid - 1, mid + w - 1, n + 2);
         r.old = mid;
         r.out = t.cells + std::size_t(y) * w + std::size_t(win.firstCol);
         r.firstX = r.lastX = -1;
@@ -172,7 +171,13 @@ StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule&
             tally.IncludeRow(y);
         }
     }
-    return FinishStep(s, t, tally);
+}
+
+}  // namespace
+
+StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
+    return StepInBands(s, t, newborn, rule, &PortableBand);
 }
 
 }  // namespace cellarium

@@ -17,6 +17,8 @@ constexpr int kMinSide = 150;
 constexpr int kMaxSide = 10000;
 constexpr long long kMaxGenerations = 1000000000000LL;
 constexpr long long kMaxSeed = 999999999999999999LL;
+// More step threads than this would only cost memory (each has its row buffers).
+constexpr long long kMaxThreads = 256;
 constexpr std::size_t kMaxDigits = 19;
 constexpr std::size_t kMaxDensityChars = 32;
 
@@ -206,14 +208,14 @@ struct CommandLine {
     // What the library writes to; a fresh set before every parse.
     struct Values {
         std::string size, rule, soup, save, gif, palette, stats, columns, pattern;
-        long long generations = 0;
+        long long generations = 0, threads = 0;
         bool untilStagnation = false, cells = false, progress = false, quiet = false, help = false;
     };
 
     CLI::App app{"", "cellarium-cli"};
     Values v;
     CLI::Option *sizeOpt, *ruleOpt, *soupOpt, *saveOpt, *gifOpt, *paletteOpt, *statsOpt,
-        *columnsOpt, *patternOpt;
+        *columnsOpt, *threadsOpt, *patternOpt;
     std::vector<CLI::Option*> digitOpts;
 
     CommandLine() {
@@ -282,6 +284,11 @@ struct CommandLine {
                     "", "COLUMNS"));
         Flag("--cells", v.cells, "print each live cell as \"x y value\", top row first");
         Flag("--progress", v.progress, "a progress bar on standard error for long runs");
+        threadsOpt = app.add_option("--threads", v.threads,
+                                    "worker threads for the step on large boards (default: cores)")
+                         ->type_name("N")
+                         ->transform(DecimalDigits())
+                         ->check(CLI::Range(1LL, kMaxThreads).description(""));
         Flag("-q,--quiet", v.quiet, "print nothing but errors");
         Flag("-h,--help", v.help, "show this help");
         patternOpt = app.add_option("PATTERN", v.pattern, "PATTERN \"-\" reads standard input");
@@ -363,6 +370,7 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
         if (line->columnsOpt->count() > 0) ReadColumns(line->v.columns, o.columns);
         o.printCells = line->v.cells;
         o.progress = line->v.progress;
+        if (line->threadsOpt->count() > 0) o.threads = int(line->v.threads);
         o.quiet = line->v.quiet;
         if (line->patternOpt->count() > 0) o.pattern = line->v.pattern;
     } catch (const CLI::ExtrasError&) {

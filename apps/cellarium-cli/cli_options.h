@@ -27,6 +27,7 @@ struct CliOptions {
     std::vector<std::string> columns;  // empty: the default columns
     bool printCells = false;
     bool progress = false;
+    std::optional<int> threads;  // step threads, 1..256; unset: the machine's cores
     bool quiet = false;
     bool help = false;
     std::optional<std::string> pattern;  // a path, or "-" for standard input

@@ -17,6 +17,7 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
+#include "engine/step.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
 #include "platform/headless/headless_platform.h"
@@ -313,6 +314,7 @@ int main(int argc, char** argv) {
             case ParseStatus::Ok:
                 break;
         }
+        if (options.threads) SetStepThreads(*options.threads);
         Runner runner(options);
         return runner.Run();
     } catch (const std::exception& e) {

@@ -25,7 +25,8 @@ TEST(CliOptions, FullContractParses) {
                      "--save",     "a.lif",
                      "--gif",      "a.gif",
                      "--palette",  "autumn",
-                     "--stats",    "s.csv"},
+                     "--stats",    "s.csv",
+                     "--threads",  "3"},
                     o, err),
               ParseStatus::Ok)
         << err;
@@ -41,11 +42,13 @@ TEST(CliOptions, FullContractParses) {
     EXPECT_EQ(*o.gifPath, "a.gif");
     EXPECT_EQ(*o.palette, "autumn");
     EXPECT_EQ(*o.statsPath, "s.csv");
+    EXPECT_EQ(*o.threads, 3);
 
     CliOptions p;
     ASSERT_EQ(Parse({"--generations=7", "-"}, p, err), ParseStatus::Ok);
     EXPECT_EQ(p.generations, 7);
     EXPECT_EQ(*p.pattern, "-");
+    EXPECT_FALSE(p.threads);
 }
 
 TEST(CliOptions, UsageErrorsAreReported) {
@@ -84,7 +87,7 @@ TEST(CliOptions, UsualCommandLineFormsParse) {
     CliOptions o;
     std::string err;
     ASSERT_EQ(Parse({"-g5", "--size=1000x600", "-q", "--rule=B36/S23", "--soup=0.25:9",
-                     "--columns=births", "--stats=s.csv"},
+                     "--columns=births", "--stats=s.csv", "--threads=3"},
                     o, err),
               ParseStatus::Ok)
         << err;
@@ -97,6 +100,7 @@ TEST(CliOptions, UsualCommandLineFormsParse) {
     EXPECT_EQ(*o.soupSeed, 9u);
     EXPECT_EQ(o.columns, std::vector<std::string>{"births"});
     EXPECT_EQ(*o.statsPath, "s.csv");
+    EXPECT_EQ(*o.threads, 3);
 
     CliOptions p;
     ASSERT_EQ(Parse({"--generations=5", "--size", "150X10000", "a.lif"}, p, err), ParseStatus::Ok);
@@ -182,6 +186,8 @@ TEST(CliOptions, OutOfRangeMalformedAndUnknownAreUsageErrors) {
         {"-g", "1000000000001"},
         {"--soup", "1.0000001"},
         {"--soup=0.5:1000000000000000000"},
+        {"--threads", "0"},
+        {"--threads=257"},
         // malformed numbers: signs, blanks, hex, exponents, too many digits
         {"--size", "0x96x800"},
         {"--size", "+800x800"},
@@ -194,6 +200,10 @@ TEST(CliOptions, OutOfRangeMalformedAndUnknownAreUsageErrors) {
         {"-g", "5 "},
         {"-g=5"},
         {"--generations="},
+        {"--threads", "-1"},
+        {"--threads", "1.5"},
+        {"--threads", "+2"},
+        {"--threads="},
         {"-g", "00000000000000000012"},
         {"--soup", "1e-1"},
         {"--soup", "-0"},
@@ -250,6 +260,8 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "generation,total)\n"
               "  --cells                print each live cell as \"x y value\", top row first\n"
               "  --progress             a progress bar on standard error for long runs\n"
+              "  --threads N            worker threads for the step on large boards (default: "
+              "cores)\n"
               "  -q, --quiet            print nothing but errors\n"
               "  -h, --help             show this help\n"
               "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed.\n"

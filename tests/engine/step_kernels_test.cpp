@@ -12,6 +12,8 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <utility>
 
 #include "engine/cell_board.h"
@@ -275,6 +277,97 @@ std::vector<StepKernelInfo> FastKernels() {
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, StepKernelTest, ::testing::ValuesIn(FastKernels()),
                          KernelName);
+
+// The same kernels with the window split into bands on 1, 2, 3 and 7 step
+// threads, small boards included: a band's edge rows read rows of the source
+// that another band writes in the target, and the counters and bounds of the
+// bands are combined after the step.
+class ThreadedStepTest : public ::testing::TestWithParam<std::tuple<StepKernelInfo, int>> {
+protected:
+    void SetUp() override {
+        if (!Info().supported) GTEST_SKIP() << Info().name << " not supported by this CPU";
+        g_stepThreadedCells = 0;
+        SetStepThreads(Threads());
+    }
+    void TearDown() override {
+        g_stepThreadedCells = kThreadedCells;
+        g_stepStreamingCells = kStreamingCells;
+        SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
+    }
+    const StepKernelInfo& Info() const { return std::get<0>(GetParam()); }
+    int Threads() const { return std::get<1>(GetParam()); }
+    StepKernel Kernel() const { return Info().kernel; }
+};
+
+TEST_P(ThreadedStepTest, WindowsFewerEqualAndMoreRowsThanBands) {
+    const int t = Threads();
+    std::mt19937_64 rng(0x5eed0006 + uint64_t(t));
+    const Rule conwayBorn0{{0, 0, 1, 1, 0, 0, 0, 0, 1}, {1, 0, 0, 1, 0, 0, 0, 0, 0}};
+    for (int rows : {1, 2, t - 1, t, t + 1, 2 * t - 1, 2 * t + 1, 3 * t + 2}) {
+        if (rows < 1) continue;
+        for (int w : {5, 40, 97, 150, 333}) {
+            // The window is the whole interior: `rows` rows, and live border
+            // cells around it.
+            Pair fast = MakePair(w, rows + 2), ref = MakePair(w, rows + 2);
+            Sprinkle(*ref.cur, rng, Rect{0, 0, w - 1, rows + 1}, unsigned(rng() % 257));
+            ref.cur->bounds = ref.cur->WholeBox();
+            Sprinkle(*ref.scratch, rng, Rect{0, 0, w - 1, rows + 1}, 200);  // stale
+            ref.scratch->bounds = RandomBounds(*ref.scratch, rng);
+            CopyBoard(*ref.cur, *fast.cur);
+            CopyBoard(*ref.scratch, *fast.scratch);
+            g_stepStreamingCells = rng() % 2 ? 0 : kStreamingCells;
+            RunSideBySide(Kernel(), fast, ref, rng() % 2 ? conwayBorn0 : RandomRule(rng), 3, rng,
+                          std::to_string(rows) + " rows, width " + std::to_string(w));
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST_P(ThreadedStepTest, AnyBoardWindowRuleAndNewbornValue) {
+    std::mt19937_64 rng(0x5eed0007 + uint64_t(Threads()));
+    for (int i = 0; i < 150; ++i) {
+        const int w = 3 + int(rng() % 300), h = 3 + int(rng() % 30);
+        g_stepStreamingCells = rng() % 4 == 0 ? 0 : kStreamingCells;
+        RandomCase(Kernel(), w, h, 1 + int(rng() % 6), rng, "case " + std::to_string(i));
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_P(ThreadedStepTest, LongSoupRunOnAWideBoard) {
+    // Many swaps of a wide board: the workers' row buffers stay stale between
+    // steps and bands of different heights follow each other.
+    std::mt19937_64 rng(0x5eed0008);
+    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const int w = 1211, h = 41;
+    Pair fast = MakePair(w, h), ref = MakePair(w, h);
+    Sprinkle(*ref.cur, rng, Rect{300, 5, 900, 35}, 128);
+    ref.cur->bounds = Rect{300, 5, 900, 35};
+    CopyBoard(*ref.cur, *fast.cur);
+    CopyBoard(*ref.scratch, *fast.scratch);
+    RunSideBySide(Kernel(), fast, ref, conway, 60, rng, "soup");
+}
+
+std::string KernelAndThreads(
+    const ::testing::TestParamInfo<std::tuple<StepKernelInfo, int>>& info) {
+    return std::string(std::get<0>(info.param).name) + "_" +
+           std::to_string(std::get<1>(info.param)) + "threads";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKernels, ThreadedStepTest,
+                         ::testing::Combine(::testing::ValuesIn(FastKernels()),
+                                            ::testing::Values(1, 2, 3, 7)),
+                         KernelAndThreads);
+
+TEST(StepThreads, AtLeastOneAndTheMachinesCoresByDefault) {
+    EXPECT_EQ(StepThreads(), int(std::max(1u, std::thread::hardware_concurrency())));
+    SetStepThreads(0);
+    EXPECT_EQ(StepThreads(), 1);
+    SetStepThreads(-5);
+    EXPECT_EQ(StepThreads(), 1);
+    SetStepThreads(3);
+    EXPECT_EQ(StepThreads(), 3);
+    SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
+}
 
 TEST(StepKernels, PortableAlwaysThereAndTheSelectedOneIsSupported) {
     bool portable = false, selected = false;

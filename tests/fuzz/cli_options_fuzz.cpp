@@ -31,6 +31,7 @@ void CheckOptions(const CliOptions& o) {
         o.height > kMaxBoardSide)
         Fail("board size outside the accepted range");
     if (o.generations < 0 || o.generations > 1000000000000LL) Fail("generation count out of range");
+    if (o.threads && (*o.threads < 1 || *o.threads > 256)) Fail("thread count out of range");
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");
     if (o.soup && o.pattern) Fail("both a soup and a pattern");
     if (o.rule && !IsAcceptableRuleText(*o.rule)) Fail("rule text accepted unchecked");

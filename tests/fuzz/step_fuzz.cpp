@@ -1,8 +1,7 @@
 // libFuzzer target: any bytes as a board, its bounds, a stale scratch board, a
-// rule and newborn values; every fast step kernel this CPU runs is stepped
-// and swapped side by side with the reference step, and after every step
-// both boards, the counters, the live counts and the target's bounds must be
-// identical.
+// rule, newborn values and a number of step threads; every fast step kernel this CPU runs is
+// stepped and swapped side by side with the reference step, and after every step both boards, the
+// counters, the live counts and the target's bounds must be identical.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const StepRule rule{survive, born};
     const int steps = 1 + (shape & 3);
     g_stepStreamingCells = (shape & 0x40) ? 0 : kStreamingCells;
+    // The window in bands on 1, 2, 3 or 7 step threads, or whole when the
+    // threaded path is left to large windows as in the program.
+    static const int kThreads[4] = {1, 2, 3, 7};
+    SetStepThreads(kThreads[(shape >> 2) & 3]);
+    g_stepThreadedCells = (shape & 0x10) ? kThreadedCells : 0;
 
     Pair ref{CellBoard::Create(w, h), CellBoard::Create(w, h)};
     if (!ref.cur || !ref.scratch) return 0;
