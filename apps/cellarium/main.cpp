@@ -15,6 +15,7 @@
 #include "apps/cellarium/desktop_look.h"
 #include "document/help_page.h"
 #include "engine/rules.h"
+#include "engine/step.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_windows.h"
 #include "samples_folder.h"
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     CLifeApp app(platform, args);
     app.m_strProgramFolder = ProgramFolderOf(program);
     app.InitInstance();
+    // The threads the step may use on large boards: the "Performance" /
+    // "Step Threads" setting under the program's settings, 0 or missing for
+    // every core.
+    if (const int threads = app.GetProfileInt("Performance", "Step Threads", 0); threads > 0)
+        SetStepThreads(threads);
     // Ended while starting (cells that could not be allocated).
     if (platform.EndRequested()) return 0;
     const int status = QApplication::exec();
