@@ -262,8 +262,8 @@ struct CommandLine {
                           },
                           "", "SOUP"));
         saveOpt = app.add_option("--save", v.save,
-                                 "save the final board: .rle as RLE, .cells as plaintext, "
-                                 "otherwise Life 1.05; - writes RLE to standard output")
+                                 "save the final board: .rle RLE, .cells plaintext, others "
+                                 "Life 1.05; - RLE to stdout")
                       ->type_name("FILE");
         gifOpt = app.add_option("--gif", v.gif, "export the final board as a GIF image")
                      ->type_name("FILE");
