@@ -9,6 +9,7 @@
 #include "engine/rules.h"
 #include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
+#include "formats/rle_writer.h"
 #include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "framework/safe_replace.h"
@@ -196,6 +197,34 @@ void CLifeDoc::Reload() {
 }
 
 bool CLifeDoc::OnSaveDocument(const std::string& path) {
+    return WritePatternFile(
+        path, [](const CellBoard& board, ByteSink& sink) { WritePattern(board, sink); });
+}
+
+bool CLifeDoc::ExportPattern(const std::string& path, ExportFormat format) {
+    if (format == ExportFormat::Rle)
+        return WritePatternFile(path, [](const CellBoard& board, ByteSink& sink) {
+            WriteRlePattern(board, sink, RleGrid::Bounded);
+        });
+    // The plaintext name line carries the file's own name, without folder or
+    // extension.
+    std::string title = path.substr(path.find_last_of('/') + 1);
+    if (const auto dot = title.find_last_of('.'); dot != std::string::npos && dot > 0)
+        title.erase(dot);
+    return WritePatternFile(path, [&title](const CellBoard& board, ByteSink& sink) {
+        WritePlaintextPattern(board, title, sink);
+    });
+}
+
+std::string CLifeDoc::RleClipboardText() const {
+    if (!current_) return std::string();
+    MemoryByteSink sink;
+    WriteRlePattern(*current_, sink, RleGrid::Plain);
+    return sink.bytes();
+}
+
+bool CLifeDoc::WritePatternFile(const std::string& path,
+                                const std::function<void(const CellBoard&, ByteSink&)>& write) {
     if (!current_) return false;
     // A failed save never leaves a truncated file where a good one was,
     // unless the file can only be written in place; the user is told then.
@@ -206,7 +235,7 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
     }
     BeginWaitCursor();
     CFileByteSink sink(out.File());
-    WritePattern(*current_, sink);
+    write(*current_, sink);
     bool ok = sink.Finish();
     if (ok)
         ok = out.Commit();

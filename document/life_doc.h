@@ -9,12 +9,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "colour/palette.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
+#include "formats/byte_stream.h"
 #include "framework/document.h"
 
 namespace cellarium {
@@ -28,6 +30,16 @@ public:
     bool OnOpenDocument(const std::string& path) override;
     bool OnSaveDocument(const std::string& path) override;
     void OnCloseDocument() override;
+
+    // Writes the current board to path in another program's format, through
+    // the same safe replace and with the same messages as Save, but leaves
+    // the document's path, title and modified state alone. Save and Save As
+    // keep writing Life 1.05.
+    enum class ExportFormat { Rle, Plaintext };
+    bool ExportPattern(const std::string& path, ExportFormat format);
+    // The current board as RLE text for the clipboard: the plain rule, no
+    // grid suffix.
+    std::string RleClipboardText() const;
 
     // Re-reads the file at the document's path into fresh boards, without a
     // dialog. A file that cannot be opened or read leaves the boards alone.
@@ -66,6 +78,10 @@ private:
     bool Adopt(std::unique_ptr<CellBoard> incoming);
     void ReleaseBoards();
     bool MakeBoards();
+    // Replaces the file at path with what write puts out for the current
+    // board, telling the user when that fails.
+    bool WritePatternFile(const std::string& path,
+                          const std::function<void(const CellBoard&, ByteSink&)>& write);
 
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;

@@ -37,7 +37,9 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_HELP, &CLifeView::OnHelpContents)
             .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely)
             .On(ID_STATS_START, &CLifeView::OnStatsStart)
-            .On(ID_STATS_STOP, &CLifeView::OnStatsStop);
+            .On(ID_STATS_STOP, &CLifeView::OnStatsStop)
+            .On(ID_EXPORT_RLE, &CLifeView::OnExportRle)
+            .On(ID_COPY_RLE, &CLifeView::OnCopyRle);
     return map.Dispatch(*this, msg) || OnViewportCmdMsg(msg) || OnColourCmdMsg(msg) ||
            CScrollView::OnCmdMsg(msg);
 }

@@ -126,6 +126,11 @@ public:
     // Paints the client area outside the board in the dead-cell colour.
     bool OnEraseBkgnd(CDC& dc) override;
     void OnSaveAsImage();
+    // Export as RLE...: the current board to a file the user names, as Save
+    // writes but in run-length form. Copy as RLE: the same text, with the
+    // plain rule, to the clipboard.
+    void OnExportRle();
+    void OnCopyRle();
 
     // --- Statistics recording ---------------------------------------------------
     void OnStatsStart();
@@ -168,6 +173,7 @@ std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
 // user (code is the image writer's result; damaged: the file was being
 // written in place and may be damaged).
 extern const char* const kImageFilter;
+extern const char* const kRleFilter;
 extern const char* const kPaletteFilter;
 std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged = false);
 

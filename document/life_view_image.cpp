@@ -1,5 +1,6 @@
 // Save As Image: the whole current board, border included, as a GIF image
-// whose colour table is the current palette.
+// whose colour table is the current palette. Export as RLE and Copy as RLE:
+// the pattern in the form other Life programs read.
 #include "colour/gif_writer.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
@@ -10,6 +11,7 @@
 namespace cellarium {
 
 const char* const kImageFilter = "GIF Files (*.gif)|*.gif||";
+const char* const kRleFilter = "RLE Files (*.rle)|*.rle||";
 
 namespace {
 
@@ -66,6 +68,28 @@ void CLifeView::OnSaveAsImage() {
     if (result != kGifOk)
         MessageBox(ImageExportFailedMessage(dlg.GetPathName(), result, out.MayBeDamaged()),
                    std::string(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CLifeView::OnExportRle() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr) return;
+    CFileDialog dlg(false, "rle", doc->GetPathName() + ".rle",
+                    OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kRleFilter);
+    if (dlg.DoModal() != IDOK || !doc->HasBoards()) return;
+    // The document tells the user when the file could not be written.
+    doc->ExportPattern(dlg.GetPathName(), CLifeDoc::ExportFormat::Rle);
+}
+
+void CLifeView::OnCopyRle() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    const std::string text = doc->RleClipboardText();
+    ClipboardServices& clipboard = Platform().Clipboard();
+    // A clipboard another program holds just now is left alone, as Paste
+    // leaves it.
+    if (!clipboard.OpenClipboard()) return;
+    clipboard.SetClipboardText(text);
+    clipboard.CloseClipboard();
 }
 
 }  // namespace cellarium

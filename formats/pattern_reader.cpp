@@ -171,6 +171,13 @@ private:
         ClearRules();
         parser_.Reset();
     }
+    void TakePositionComment();
+    int64_t RleLeft(int64_t patternWidth) const {
+        return hasRlePos_ ? rlePosX_ + halfWidth_ : Half(width_ - patternWidth);
+    }
+    int64_t RleTop(int64_t patternHeight) const {
+        return hasRlePos_ ? rlePosY_ + halfHeight_ : Half(height_ - patternHeight);
+    }
 
     // Sets the k cells from storage index `start` on, counting only those that
     // were dead, and widens the bounds to enclose them where they really are in
@@ -195,6 +202,14 @@ private:
     std::string description_;
     int pendingBreaks_ = 0;  // line ends still to become CR LF in the description
     bool explicit_ = false;  // the pattern gave its position itself
+    // Where the text of the current "#C" line starts in the description, or
+    // npos outside such a line.
+    std::size_t commentStart_ = std::string::npos;
+    // A "#CXRLE Pos=x,y" line: where the next RLE pattern's top-left cell
+    // goes, relative to the board's centre as "#P" gives it.
+    bool hasRlePos_ = false;
+    int64_t rlePosX_ = 0;
+    int64_t rlePosY_ = 0;
     // Since the last byte other than a line end, the position moved only by
     // the picture actions (row feed, put cell, skip cell).
     bool pictureMoveOnly_ = false;
@@ -232,6 +247,28 @@ void Reader::Describe(uint8_t ch, S onLineEnd, S otherwise) {
         description_ += char(ch);
         state_ = otherwise;
     }
+}
+
+// A "#C" line whose text starts with "XRLE" is no description: it may carry
+// "Pos=x,y", the place of the RLE pattern that follows, and is taken out of
+// the description again.
+void Reader::TakePositionComment() {
+    const std::size_t start = commentStart_;
+    commentStart_ = std::string::npos;
+    if (description_.compare(start, 4, "XRLE") != 0) return;
+    const std::size_t pos = description_.find("Pos=", start + 4);
+    if (pos != std::string::npos) {
+        CoordText x, y;
+        std::size_t i = pos + 4;
+        for (; i < description_.size() && description_[i] != ','; ++i)
+            x.Append(uint8_t(description_[i]));
+        for (++i; i < description_.size() && description_[i] != ' '; ++i)
+            y.Append(uint8_t(description_[i]));
+        hasRlePos_ = true;
+        rlePosX_ = x.Value();
+        rlePosY_ = y.Value();
+    }
+    description_.erase(start);
 }
 
 void Reader::Life106Cell() {
@@ -307,6 +344,9 @@ void Reader::HandleLife105(uint8_t ch) {
                     state_ = S::Picture;
                     break;
                 case 'C':
+                    commentStart_ = description_.size();
+                    state_ = S::DescSpaces;
+                    break;
                 case 'D':
                     state_ = S::DescSpaces;
                     break;
@@ -333,9 +373,11 @@ void Reader::HandleLife105(uint8_t ch) {
             break;
         case S::DescSpaces:
             if (ch != ' ') Describe(ch, S::LineStart, S::Desc);
+            if (state_ == S::LineStart && commentStart_ != std::string::npos) TakePositionComment();
             break;
         case S::Desc:
             Describe(ch, S::LineStart, S::Desc);
+            if (state_ == S::LineStart && commentStart_ != std::string::npos) TakePositionComment();
             break;
         case S::NormalRules:
             if (ch == kCR) {
@@ -397,7 +439,7 @@ void Reader::HandleRle(uint8_t ch) {
         case S::RleWidth:
             if (ch == ',') {
                 explicit_ = true;
-                left_ = Half(width_ - n_);
+                left_ = RleLeft(n_);
                 n_ = 0;
                 state_ = S::RleHeight;
             } else if (IsDigit(ch)) {
@@ -407,7 +449,7 @@ void Reader::HandleRle(uint8_t ch) {
         case S::RleHeight:
             if (ch == kCR || ch == ',') {
                 explicit_ = true;
-                SetPosition(Half(height_ - n_), left_);
+                SetPosition(RleTop(n_), left_);
                 n_ = 0;
                 if (ch == kCR) {
                     ResetRules();

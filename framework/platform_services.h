@@ -273,6 +273,10 @@ public:
     virtual std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) = 0;
     // UTF-16 text to the system's 8-bit code page.
     virtual std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) = 0;
+    // Replaces everything the clipboard holds with text in the 8-bit code
+    // page (no terminating zero), which other programs then paste as text.
+    // Only while the clipboard is open; false when it could not be set.
+    virtual bool SetClipboardText(const std::string& text) = 0;
 };
 
 // Other programs, the desktop shell, and the program's own end.

@@ -78,5 +78,7 @@ inline constexpr unsigned ID_COLORS_CUSTOM = 32817;
 inline constexpr unsigned ID_INVERT_COLORS = 32819;
 inline constexpr unsigned ID_REVERSE_PALETTE = 32820;
 inline constexpr unsigned ID_BOARD_SIZE = 32821;
+inline constexpr unsigned ID_EXPORT_RLE = 32822;
+inline constexpr unsigned ID_COPY_RLE = 32823;
 
 }  // namespace cellarium

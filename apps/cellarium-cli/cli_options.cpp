@@ -263,7 +263,9 @@ struct CommandLine {
                               return ReadSoup(text, density, seed);
                           },
                           "", "SOUP"));
-        saveOpt = app.add_option("--save", v.save, "save the final board as Life 1.05")
+        saveOpt = app.add_option("--save", v.save,
+                                 "save the final board: .rle RLE, .cells plaintext, others "
+                                 "Life 1.05; - RLE to stdout")
                       ->type_name("FILE");
         gifOpt = app.add_option("--gif", v.gif, "export the final board as a GIF image")
                      ->type_name("FILE");
@@ -393,7 +395,26 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
         error = "give either a pattern or --soup, not both";
         return ParseStatus::UsageError;
     }
+    if (o.printCells && o.savePath &&
+        SaveFormatFor(*o.savePath) == SaveFormat::RleToStandardOutput) {
+        error = "--save - and --cells both write to standard output; give one of them";
+        return ParseStatus::UsageError;
+    }
     return ParseStatus::Ok;
+}
+
+SaveFormat SaveFormatFor(const std::string& path) {
+    if (path == "-") return SaveFormat::RleToStandardOutput;
+    const auto dot = path.find_last_of('.');
+    const auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return SaveFormat::Life105;
+    std::string ext = path.substr(dot + 1);
+    for (char& ch : ext)
+        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+    if (ext == "rle") return SaveFormat::Rle;
+    if (ext == "cells") return SaveFormat::Plaintext;
+    return SaveFormat::Life105;
 }
 
 }  // namespace cellarium

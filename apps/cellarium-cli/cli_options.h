@@ -42,6 +42,12 @@ enum class ParseStatus { Ok, Help, UsageError };
 ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& options,
                             std::string& error);
 
+// What --save writes, by the file's extension (either case): ".rle" RLE,
+// ".cells" plaintext, anything else Life 1.05 as Save does; "-" RLE to
+// standard output.
+enum class SaveFormat { Life105, Rle, Plaintext, RleToStandardOutput };
+SaveFormat SaveFormatFor(const std::string& path);
+
 // Rule text as the runner accepts it: the s23/b3, B3/S23 and 23/3 forms.
 bool IsAcceptableRuleText(const std::string& text);
 

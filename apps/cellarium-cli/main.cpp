@@ -18,6 +18,7 @@
 #include "document/life_view.h"
 #include "engine/cell_board.h"
 #include "engine/step.h"
+#include "formats/rle_writer.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
 #include "platform/headless/headless_platform.h"
@@ -97,6 +98,18 @@ public:
 
 private:
     FileServices& files_;
+};
+
+// A byte sink over a C stream; errors show in the stream's error flag.
+class FileByteSink final : public ByteSink {
+public:
+    explicit FileByteSink(std::FILE* stream) : stream_(stream) {}
+    void Write(const void* bytes, std::size_t count) override {
+        std::fwrite(bytes, 1, count, stream_);
+    }
+
+private:
+    std::FILE* stream_;
 };
 
 class RunnerPlatform final : public HeadlessPlatform {
@@ -269,10 +282,34 @@ int Runner::Run() {
     // A statistics file that could not be written to the end.
     if (messages_.size() != messagesBefore || platform_.QuitRequested()) return Fail();
 
+    const SaveFormat saveFormat =
+        options_.savePath ? SaveFormatFor(*options_.savePath) : SaveFormat::Life105;
     if (options_.savePath) {
-        platform_.ExpectFileDialog(*options_.savePath);
-        platform_.Command(ID_FILE_SAVE_AS);
-        platform_.ClearScript();
+        switch (saveFormat) {
+            case SaveFormat::Life105:
+            case SaveFormat::Rle:
+                // Save As..., or Export as RLE..., with the file dialog
+                // answered by the path.
+                platform_.ExpectFileDialog(*options_.savePath);
+                platform_.Command(saveFormat == SaveFormat::Rle ? ID_EXPORT_RLE : ID_FILE_SAVE_AS);
+                platform_.ClearScript();
+                break;
+            case SaveFormat::Plaintext:
+                doc->ExportPattern(*options_.savePath, CLifeDoc::ExportFormat::Plaintext);
+                break;
+            case SaveFormat::RleToStandardOutput: {
+                // The board as Export as RLE writes it; standard output then
+                // holds nothing else, so the next program of a pipeline reads
+                // a pattern only.
+                FileByteSink out(stdout);
+                WriteRlePattern(*doc->CurrentBoard(), out, RleGrid::Bounded);
+                if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                    messages_.push_back("Unable to write the pattern to standard output.");
+                    return Fail();
+                }
+                break;
+            }
+        }
         if (messages_.size() != messagesBefore) return Fail();
     }
 
@@ -291,8 +328,11 @@ int Runner::Run() {
         if (messages_.size() != messagesBefore) return Fail();
     }
     if (!options_.quiet) {
+        // With the pattern on standard output the status line goes to
+        // standard error.
         CDialogBar* strip = MainWindow()->GetControlBar(kDialogBarId);
-        std::printf("%s\n", strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
+        std::fprintf(saveFormat == SaveFormat::RleToStandardOutput ? stderr : stdout, "%s\n",
+                     strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
     }
     return 0;
 }

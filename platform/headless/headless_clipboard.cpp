@@ -20,6 +20,17 @@ std::optional<std::vector<uint8_t>> HeadlessClipboard::GetClipboardData(unsigned
     return it->second;
 }
 
+bool HeadlessClipboard::SetClipboardText(const std::string& text) {
+    if (!p_.clipboardOpen_) return false;
+    // Both text blocks from the one text, as a system clipboard offers them.
+    std::u16string wide;
+    for (char ch : text) wide.push_back(char16_t(uint8_t(ch)));
+    p_.ClearClipboard();
+    p_.SetClipboardText(text);
+    p_.SetClipboardUnicode(wide);
+    return true;
+}
+
 std::vector<uint8_t> HeadlessClipboard::ConvertToAnsi(const std::u16string& text) {
     // The headless code page is Latin-1.
     std::vector<uint8_t> out;

@@ -275,6 +275,13 @@ void HeadlessPlatform::SetClipboardText(const std::string& ansi) {
     clipboard_[CF_TEXT] = std::move(block);
 }
 
+std::optional<std::string> HeadlessPlatform::ClipboardText() const {
+    auto it = clipboard_.find(CF_TEXT);
+    if (it == clipboard_.end()) return std::nullopt;
+    std::string text(it->second.begin(), it->second.end());
+    return text.substr(0, text.find('\0'));
+}
+
 void HeadlessPlatform::SetClipboardUnicode(const std::u16string& text) {
     std::vector<uint8_t> block;
     for (char16_t c : text) {

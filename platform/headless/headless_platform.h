@@ -176,6 +176,8 @@ public:
     void SetClipboardText(const std::string& ansi);
     void SetClipboardUnicode(const std::u16string& text);
     void ClearClipboard() { clipboard_.clear(); }
+    // The 8-bit text block the clipboard holds, up to its terminating zero.
+    std::optional<std::string> ClipboardText() const;
     void SetClipboardBusy(bool busy) { clipboardBusy_ = busy; }
     // Writes to files opened at path, and to the new file a save makes
     // beside path to replace it, fail with cause once limit bytes have been

@@ -42,6 +42,12 @@ std::optional<std::vector<uint8_t>> QtClipboard::GetClipboardData(unsigned forma
     return block;
 }
 
+bool QtClipboard::SetClipboardText(const std::string& text) {
+    if (!open_) return false;
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    return true;
+}
+
 std::vector<uint8_t> QtClipboard::ConvertToAnsi(const std::u16string& text) {
     const QByteArray bytes = QString::fromUtf16(text.data(), qsizetype(text.size())).toLatin1();
     return std::vector<uint8_t>(bytes.begin(), bytes.end());

@@ -26,6 +26,7 @@ public:
     void CloseClipboard() override;
     std::optional<std::vector<uint8_t>> GetClipboardData(unsigned format) override;
     std::vector<uint8_t> ConvertToAnsi(const std::u16string& text) override;
+    bool SetClipboardText(const std::string& text) override;
 
 private:
     bool open_ = false;

@@ -252,7 +252,8 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "  --until-stagnation     stop after the first step with no births and no deaths\n"
               "  --rule RULE            set the rule after loading: s23/b3, B3/S23 or 23/3 forms\n"
               "  --soup DENSITY[:SEED]  fill the interior with a random soup instead of a pattern\n"
-              "  --save FILE            save the final board as Life 1.05\n"
+              "  --save FILE            save the final board: .rle RLE, .cells plaintext, others "
+              "Life 1.05; - RLE to stdout\n"
               "  --gif FILE             export the final board as a GIF image\n"
               "  --palette NAME|FILE    autumn, blue, rainbow, sunshine, bw, or a .map file\n"
               "  --stats FILE           record statistics for every step run\n"
@@ -284,4 +285,23 @@ TEST(CliOptions, RuleTextGivesTheTablesOfTheRuleNotation) {
     const RuleTables none = RuleTablesFromText("/");  // no digit: Conway's rule
     EXPECT_EQ(set(none.survive), "23");
     EXPECT_EQ(set(none.born), "3");
+}
+
+TEST(CliOptions, SaveFormatFollowsTheExtension) {
+    EXPECT_EQ(SaveFormatFor("gun.rle"), SaveFormat::Rle);
+    EXPECT_EQ(SaveFormatFor("dir.x/GUN.RLE"), SaveFormat::Rle);
+    EXPECT_EQ(SaveFormatFor("a.Cells"), SaveFormat::Plaintext);
+    EXPECT_EQ(SaveFormatFor("-"), SaveFormat::RleToStandardOutput);
+    for (const char* lif : {"gun.lif", "gun", "dir.rle/gun", "gun.rle.lif", "./-", "gun.rl"})
+        EXPECT_EQ(SaveFormatFor(lif), SaveFormat::Life105) << lif;
+
+    // Both would write to standard output.
+    CliOptions o;
+    std::string error;
+    EXPECT_EQ(ParseCliOptions({"--save", "-", "--cells"}, o, error), ParseStatus::UsageError);
+    EXPECT_NE(error.find("standard output"), std::string::npos) << error;
+    CliOptions ok;
+    EXPECT_EQ(ParseCliOptions({"--save", "-", "x.lif"}, ok, error), ParseStatus::Ok);
+    EXPECT_EQ(ok.savePath, "-");
+    EXPECT_EQ(ok.pattern, "x.lif");
 }

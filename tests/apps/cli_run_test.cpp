@@ -296,3 +296,92 @@ TEST_F(CliRun, PaletteFileAndImageFailuresExitWithOneAndAMessage) {
     EXPECT_EQ(gif.out, "");
     EXPECT_EQ(gif.err, ImageExportFailedMessage(Path("no/dir/x.gif"), kGifCannotCreate) + "\n");
 }
+
+// --- Other programs' formats -------------------------------------------------
+
+TEST_F(CliRun, SaveChoosesTheFormatByTheExtension) {
+    const std::string soup = "--size 200x150 --soup 0.4:11 -g 20 --save ";
+    const RunResult after25 = Cli("--size 200x150 --soup 0.4:11 -g 25");
+    ASSERT_EQ(after25.status, 0) << after25.err;
+    struct Case {
+        const char* name;
+        const char* starts;
+    };
+    for (const Case c :
+         {Case{"s.rle", "#CXRLE Pos=-99,-74\r\nx = 198, y = 148, rule = B3/S23:P198,148\r\n"},
+          Case{"S.RLE", "#CXRLE Pos="}, Case{"s.cells", "!Name: s\r\n"},
+          Case{"s.txt", "#Life 1.05\r\n"}, Case{"s", "#Life 1.05\r\n"}}) {
+        SCOPED_TRACE(c.name);
+        const RunResult save = Cli(soup + Path(c.name));
+        ASSERT_EQ(save.status, 0) << save.err;
+        EXPECT_EQ(save.out.rfind("G:00020 C:", 0), 0u) << "the status line on stdout: " << save.out;
+        const std::string written = Slurp(Path(c.name));
+        EXPECT_EQ(written.rfind(c.starts, 0), 0u) << written.substr(0, 120);
+        // Each reads back as the same board: the same counts five steps on.
+        const RunResult b = Cli("--size 200x150 " + Path(c.name) + " -g 5");
+        ASSERT_EQ(b.status, 0) << b.err;
+        EXPECT_EQ(b.out.substr(7), after25.out.substr(7));
+        std::filesystem::remove(Path(c.name));
+    }
+    // A file that cannot be written: the program's message and status 1.
+    const RunResult bad = Cli(soup + Path("no-such-folder/s.rle"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("s.rle"), std::string::npos) << bad.err;
+}
+
+TEST_F(CliRun, SaveToStandardOutputWritesOnlyThePatternThere) {
+    const RunResult r = Cli("--size 200x150 --soup 0.4:12 -g 10 --save -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("#CXRLE Pos=", 0), 0u);
+    ASSERT_GE(r.out.size(), 3u);
+    EXPECT_EQ(r.out.substr(r.out.size() - 3), "!\r\n");
+    EXPECT_EQ(r.err.rfind("G:00010 C:", 0), 0u) << r.err;  // the status line, on stderr
+
+    // Through a pipe into a second run: the same board as one longer run.
+    const RunResult whole = Cli("--size 200x150 --soup 0.4:12 -g 17");
+    const RunResult piped = Cli(
+        "--size 200x150 - -g 7",
+        std::string(CELLARIUM_CLI) + " --size 200x150 --soup 0.4:12 -g 10 --save - 2>/dev/null | ");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out.substr(7), whole.out.substr(7));
+
+    // Quiet: the pattern still, and nothing on stderr.
+    const RunResult quiet = Cli("--size 200x150 --soup 0.4:12 -g 10 --save - -q");
+    EXPECT_EQ(quiet.out, r.out);
+    EXPECT_EQ(quiet.err, "");
+}
+
+// The saved RLE is a bounded plane for another Life program: bgolly runs it on
+// to the population our own longer run reaches.
+TEST_F(CliRun, BgollyContinuesASavedRunToTheSamePopulation) {
+    const std::string bgolly = CELLARIUM_BGOLLY;
+    if (bgolly.empty() || !std::filesystem::exists(bgolly))
+        GTEST_SKIP() << "bgolly not found (Debian package golly): no peer to compare with";
+    for (const char* size : {"200x150", "151x163"}) {
+        SCOPED_TRACE(size);
+        const std::string soup = std::string("--size ") + size + " --soup 0.35:21";
+        const RunResult saved = Cli(soup + " -g 30 --save " + Path("in.rle"));
+        ASSERT_EQ(saved.status, 0) << saved.err;
+        const RunResult ours = Cli(soup + " -g 90");
+        ASSERT_EQ(ours.status, 0) << ours.err;
+        const int ourPopulation = std::stoi(ours.out.substr(ours.out.find("C:") + 2, 5));
+
+        const std::string command = bgolly + " -m 60 -a QuickLife " + Path("in.rle");
+        FILE* pipe = ::popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        std::array<char, 4096> buffer;
+        for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+            out.append(buffer.data(), n);
+        ASSERT_EQ(::pclose(pipe), 0) << out;
+        // Lines "generation: population", the population with thousands
+        // separators.
+        const std::size_t at = out.find("\n60: ");
+        ASSERT_NE(at, std::string::npos) << out;
+        std::string digits;
+        for (std::size_t i = at + 5; i < out.size() && out[i] != '\n'; ++i)
+            if (std::isdigit(static_cast<unsigned char>(out[i]))) digits += out[i];
+        ASSERT_FALSE(digits.empty()) << out;
+        EXPECT_EQ(std::stoi(digits), ourPopulation);
+    }
+}
