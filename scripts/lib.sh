@@ -31,10 +31,11 @@ TEST_PACKAGES=(
   libgif-dev
 )
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
-# headers, which qt6-base-dev brings along).
+# headers, which qt6-base-dev brings along) and a font for its text.
 DESKTOP_PACKAGES=(
   qt6-base-dev
   libgl-dev
+  fonts-dejavu-core
 )
 # The fuzz stage: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
