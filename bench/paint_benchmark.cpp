@@ -5,9 +5,6 @@
 // 480 x 640 x 4 bytes runs beside them as the floor.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -21,7 +18,7 @@
 #include "engine/rules.h"
 #include "engine/step.h"
 #include "framework/view.h"
-#include "platform/qt/qt_surface.h"
+#include "platform/qt/qt_offscreen.h"
 
 using namespace cellarium;
 
@@ -76,9 +73,13 @@ Boards& SoupBoards(int side) {
 }
 
 // What the view's draw does for a client area scrolled to the board's middle.
-void PaintClient(QImage& target, const CellBoard& board, const RgbQuad* colours, int z) {
-    QPainter painter(&target);
-    QtSurface surface(painter);
+void Draw(DrawingSurface& surface, const CellBoard& board, const RgbQuad* colours, int z);
+
+void PaintClient(QtOffscreenTarget& target, const CellBoard& board, const RgbQuad* colours, int z) {
+    target.Paint([&](DrawingSurface& surface) { Draw(surface, board, colours, z); });
+}
+
+void Draw(DrawingSurface& surface, const CellBoard& board, const RgbQuad* colours, int z) {
     CDC dc(surface);
     const IndexedImage image{board.width, board.height, board.width, board.cells, colours};
     const int w = kClientWidth, h = kClientHeight;
@@ -92,8 +93,7 @@ void PaintClient(QImage& target, const CellBoard& board, const RgbQuad* colours,
 
 void Paint(benchmark::State& state, int side, int z) {
     Boards& b = SoupBoards(side);
-    QImage target(kClientWidth, kClientHeight, QImage::Format_ARGB32_Premultiplied);
-    target.fill(0);
+    QtOffscreenTarget target(kClientWidth, kClientHeight);
     const ProcessCpu cpu;
     for (auto _ : state) {
         PaintClient(target, *b.cur, b.colours.data(), z);
@@ -126,7 +126,7 @@ void Tick(benchmark::State& state, int side, int z) {
     ResetRules();
     const StepRule rule{g_survive, g_born};
     const StepKernel kernel = SelectedStepKernel();
-    QImage target(kClientWidth, kClientHeight, QImage::Format_ARGB32_Premultiplied);
+    QtOffscreenTarget target(kClientWidth, kClientHeight);
     const ProcessCpu cpu;
     for (auto _ : state) {
         StepCounts c = kernel(*b.cur, *b.scratch, 1, rule);
@@ -150,8 +150,7 @@ void CopyFloor(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QtWindowlessSession qt(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::AddCustomContext("selected step kernel", SelectedStepKernelName());
