@@ -55,7 +55,7 @@ private:
 TEST_F(Paste, AnsiTextOpensAsAPatternFromAPrivateFolderThatIsGoneAfterwards) {
     platform.SetClipboardText(kBlockFile);
     const Seen seen = PasteConfirmed();
-    EXPECT_EQ(seen.bytes, std::string(kBlockFile) + '\0');
+    EXPECT_EQ(seen.bytes, kBlockFile);
     EXPECT_EQ(std::filesystem::path(seen.path).filename(), "Paste.lif");
     EXPECT_EQ(seen.folderMode, 0700u);
     ASSERT_EQ(platform.PrivateFolders().size(), 1u);
@@ -71,10 +71,10 @@ TEST_F(Paste, AnsiTextOpensAsAPatternFromAPrivateFolderThatIsGoneAfterwards) {
     EXPECT_TRUE(platform.Bar(IDD_STATUS_STRIP)->IsBarVisible());
 }
 
-TEST_F(Paste, UnicodeOnlyTextIsConvertedAndEndsWithOneZeroByte) {
+TEST_F(Paste, UnicodeOnlyTextIsConvertedWithoutTheTerminatingZero) {
     platform.SetClipboardUnicode(u"#Life 1.05\r\n#D caf\u00e9\r\n#P 0 0\r\n***\r\n");
     const Seen seen = PasteConfirmed();
-    EXPECT_EQ(seen.bytes, std::string("#Life 1.05\r\n#D caf\xe9\r\n#P 0 0\r\n***\r\n") + '\0');
+    EXPECT_EQ(seen.bytes, "#Life 1.05\r\n#D caf\xe9\r\n#P 0 0\r\n***\r\n");
     EXPECT_EQ(Board().liveCount, 3);
     EXPECT_FALSE(std::filesystem::exists(platform.PrivateFolders().at(0)));
 }
