@@ -132,16 +132,6 @@ TEST_F(Paste, TextThatIsNoPatternStillLeavesNothingBehind) {
     EXPECT_TRUE(platform.FileListShown());
 }
 
-TEST_F(Paste, ReloadOfAPastedPatternReportsItsFileMissing) {
-    platform.SetClipboardText(kBlockFile);
-    const Seen seen = PasteConfirmed();
-    platform.Command(ID_TOOLS_STEP);
-    platform.ExpectMessageBox(IDOK, seen.path + " was not found.");
-    platform.Command(ID_FILE_RELOAD);
-    EXPECT_TRUE(platform.ScriptErrors().empty());
-    EXPECT_EQ(Board().liveCount, 4);
-}
-
 TEST_F(Paste, ABusyClipboardDoesNothing) {
     platform.SetClipboardText(kBlockFile);
     platform.SetClipboardBusy(true);
