@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -105,6 +106,27 @@ protected:
 
 private:
     QtWindows& windows_;
+};
+
+// Calls back on Esc pressed in the watched widget (the file list, which a
+// window shortcut does not always reach while it has the focus).
+class EscapeFilter final : public QObject {
+public:
+    EscapeFilter(QObject* parent, std::function<void()> onEscape)
+        : QObject(parent), onEscape_(std::move(onEscape)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            onEscape_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onEscape_;
 };
 
 // What the file list offers first: the formats the filter names, and the
@@ -461,6 +483,7 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), d.listPage);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(escape, &QShortcut::activated, &d.context, cancel);
+    d.list->installEventFilter(new EscapeFilter(d.list, cancel));
     QObject::connect(d.listTypes, &QComboBox::currentIndexChanged, &d.context, [this](int index) {
         Impl& i = *impl_;
         i.list->clear();
