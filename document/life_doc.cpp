@@ -192,15 +192,15 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
             break;
     }
 
-    if (!emptyMessage_.empty() && incoming->liveCount == 0) {
+    if (openingPaste_ && incoming->liveCount == 0) {
         rules.Restore();
-        ShowMessage(emptyMessage_, MB_OK);
+        ShowMessage(kNoPatternOnClipboardMessage, MB_OK);
         return false;
     }
 
     EndWaitCursor();
     CFileInfoDlg dlg(false);
-    dlg.m_strFileName = path;
+    dlg.m_strFileName = openingPaste_ ? std::string(kNewFileName) : path;
     char born[10], survive[10];
     BornMarks(born);
     SurviveMarks(survive);

@@ -45,6 +45,9 @@ public:
     // saved, by default, into the user's own folder.
     std::string SavePathWithoutAsking() const override;
     void PrepareSaveAs(FileDialogRequest& request) const override;
+    // The file's name as Save As proposes it: in the user's folder when the
+    // pattern has no path or came from the bundled samples.
+    std::string ProposedSavePath() const;
     // The name Export as RLE proposes: the pattern's name with ".rle" in
     // place of its extension, in the folder Save As proposes.
     std::string ProposedExportName(const std::string& extension) const;
@@ -79,9 +82,10 @@ public:
     void RotateLeft();
     void ChangePalette(PaletteBlock& palette);
 
-    // While set, an open whose pattern has no live cell fails with this
-    // message instead of showing File Information (the pasted pattern).
-    void SetEmptyPatternMessage(std::string message) { emptyMessage_ = std::move(message); }
+    // While set, the next open is the pasted pattern's: one with no live
+    // cell fails with kNoPatternOnClipboardMessage instead of showing File
+    // Information, which names no file (its temporary one is about to go).
+    void SetOpeningPaste(bool on) { openingPaste_ = on; }
 
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
@@ -105,13 +109,9 @@ private:
     bool WritePatternFile(const std::string& path,
                           const std::function<void(const CellBoard&, ByteSink&)>& write);
 
-    // The file's name as Save As proposes it: in the user's folder when the
-    // pattern has no path or came from the bundled samples.
-    std::string ProposedSavePath() const;
-
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
-    std::string emptyMessage_;
+    bool openingPaste_ = false;
 };
 
 }  // namespace cellarium

@@ -55,7 +55,7 @@ void CLifeView::OnEditDescription() {
     BornMarks(born);
     SurviveMarks(survive);
     dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
-    if (dlg.m_strFileName.empty()) dlg.m_strFileName = "New File";
+    if (dlg.m_strFileName.empty()) dlg.m_strFileName = kNewFileName;
     if (dlg.DoModal() == IDOK) doc->SetDescription(dlg.m_strDescription);
 }
 

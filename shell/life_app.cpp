@@ -131,9 +131,9 @@ void CLifeApp::OnPasteNew() {
     // and the pattern is in no file of the user's yet. Not a recent file.
     CSingleDocTemplate* t = GetDocTemplate();
     auto* current = t ? dynamic_cast<CLifeDoc*>(t->GetDocument()) : nullptr;
-    if (current != nullptr) current->SetEmptyPatternMessage(kNoPatternOnClipboardMessage);
+    if (current != nullptr) current->SetOpeningPaste(true);
     CDocument* doc = t ? t->OpenDocumentFile(&path) : nullptr;
-    if (current != nullptr) current->SetEmptyPatternMessage(std::string());
+    if (current != nullptr) current->SetOpeningPaste(false);
     if (doc != nullptr) {
         doc->SetPathName(std::string());
         doc->SetTitle(kPastedTitle);

@@ -490,7 +490,8 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
         if (index < 0) return;
         auto heading = [&i](const QString& text) {
             auto* item = new QListWidgetItem(text, i.list);
-            item->setFlags(Qt::NoItemFlags);
+            item->setFlags(Qt::NoItemFlags);  // a heading: never chosen
+            item->setForeground(i.list->palette().color(QPalette::WindowText));
             QFont font = item->font();
             font.setBold(true);
             item->setFont(font);
