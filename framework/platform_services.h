@@ -271,7 +271,7 @@ public:
     virtual bool RemoveFolder(const std::string& path) = 0;
 };
 
-// Integer settings under registryKey\application\section\key.
+// Integer and text settings under registryKey\application\section\key.
 class SettingsServices {
 public:
     virtual ~SettingsServices() = default;
