@@ -9,6 +9,9 @@
 
 namespace cellarium {
 
+// The file name shown for a pattern that has no file.
+inline constexpr const char* kNewFileName = "New File";
+
 class CFileInfoDlg : public CDialog {
 public:
     explicit CFileInfoDlg(bool editable);

@@ -16,7 +16,37 @@
 #include "framework/win_app.h"
 
 namespace cellarium {
+
+const char* const kNoPatternOnClipboardMessage = "The clipboard holds no pattern.";
+
+PatternFileFormat PatternFormatForPath(const std::string& path) {
+    const auto dot = path.find_last_of('.');
+    const auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return PatternFileFormat::Life105;
+    std::string ext = path.substr(dot + 1);
+    for (char& ch : ext)
+        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+    if (ext == "rle") return PatternFileFormat::Rle;
+    if (ext == "cells") return PatternFileFormat::Plaintext;
+    return PatternFileFormat::Life105;
+}
+
 namespace {
+
+// The extension of a file name with its dot ("" when it has none).
+std::string ExtensionOf(const std::string& name) {
+    const std::string file = name.substr(name.find_last_of('/') + 1);
+    const auto dot = file.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? std::string() : file.substr(dot);
+}
+
+// Whether path lies in folder (both as given, no links followed).
+bool InFolder(const std::string& path, const std::string& folder) {
+    if (folder.empty()) return false;
+    const std::string prefix = folder.back() == '/' ? folder : folder + "/";
+    return path.compare(0, prefix.size(), prefix) == 0;
+}
 
 // The program-wide rule tables as they were before a load, so that a load
 // that does not complete can put them back.
@@ -162,9 +192,15 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
             break;
     }
 
+    if (openingPaste_ && incoming->liveCount == 0) {
+        rules.Restore();
+        ShowMessage(kNoPatternOnClipboardMessage, MB_OK);
+        return false;
+    }
+
     EndWaitCursor();
     CFileInfoDlg dlg(false);
-    dlg.m_strFileName = path;
+    dlg.m_strFileName = openingPaste_ ? std::string(kNewFileName) : path;
     char born[10], survive[10];
     BornMarks(born);
     SurviveMarks(survive);
@@ -177,28 +213,85 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     return Adopt(std::move(incoming));
 }
 
-void CLifeDoc::Reload() {
+bool CLifeDoc::Reload() {
     const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
     switch (ReadInto(m_strPathName, false, incoming)) {
         case LoadResult::CannotOpen:
-            return;
+            return false;
         case LoadResult::NotRead:
             rules.Restore();
-            return;
+            return false;
         case LoadResult::OutOfMemory:
             rules.Restore();
             ReportCellMemory();
-            return;
+            return false;
         case LoadResult::Loaded:
-            Adopt(std::move(incoming));
-            return;
+            if (!Adopt(std::move(incoming))) return false;
+            SetModifiedFlag(false);
+            return true;
     }
+    return false;
 }
 
 bool CLifeDoc::OnSaveDocument(const std::string& path) {
+    switch (PatternFormatForPath(path)) {
+        case PatternFileFormat::Rle:
+            return ExportPattern(path, ExportFormat::Rle);
+        case PatternFileFormat::Plaintext:
+            return ExportPattern(path, ExportFormat::Plaintext);
+        case PatternFileFormat::Life105:
+            break;
+    }
     return WritePatternFile(
         path, [](const CellBoard& board, ByteSink& sink) { WritePattern(board, sink); });
+}
+
+std::string CLifeDoc::ProposedSavePath() const {
+    CWinApp* app = TheApp();
+    const std::string folder = app ? app->m_strDocumentsFolder : std::string();
+    std::string name = m_strPathName.empty() ? m_strTitle : FileTitleOf(m_strPathName);
+    if (name.empty()) name = "Untitled";
+    if (ExtensionOf(name).empty()) name += ".lif";
+    // A new or pasted pattern, or one of the bundled samples (which most
+    // users may not write): the user's own folder.
+    if (m_strPathName.empty() ||
+        (app != nullptr && InFolder(m_strPathName, app->m_strSamplesFolder)))
+        return folder.empty() ? name : folder + "/" + name;
+    return m_strPathName;
+}
+
+std::string CLifeDoc::SavePathWithoutAsking() const {
+    CWinApp* app = TheApp();
+    if (app != nullptr && InFolder(m_strPathName, app->m_strSamplesFolder)) return std::string();
+    return m_strPathName;
+}
+
+void CLifeDoc::PrepareSaveAs(FileDialogRequest& request) const {
+    request.fileName = ProposedSavePath();
+    const std::string ext = ExtensionOf(request.fileName);
+    request.defaultExt = ext.empty() ? std::string("lif") : ext.substr(1);
+    // The pattern's own kind of file first, so that its name is shown.
+    static const char* const kKinds[][2] = {{"Life files (*.lif)", ".lif"},
+                                            {"RLE files (*.rle)", ".rle"},
+                                            {"Plaintext files (*.cells)", ".cells"}};
+    std::string first, rest;
+    for (const auto& kind : kKinds) {
+        std::string entry = std::string(kind[0]) + "|*" + kind[1] + "|";
+        if (PatternFormatForPath(request.fileName) == PatternFormatForPath(kind[1]) &&
+            first.empty())
+            first = entry;
+        else
+            rest += entry;
+    }
+    request.filter = first + rest + "All files|*||";
+}
+
+std::string CLifeDoc::ProposedExportName(const std::string& extension) const {
+    std::string path = ProposedSavePath();
+    const std::string ext = ExtensionOf(path);
+    path.erase(path.size() - ext.size());
+    return path + extension;
 }
 
 bool CLifeDoc::ExportPattern(const std::string& path, ExportFormat format) {
@@ -220,7 +313,13 @@ std::string CLifeDoc::RleClipboardText() const {
     if (!current_) return std::string();
     MemoryByteSink sink;
     WriteRlePattern(*current_, sink, RleGrid::Plain);
-    return sink.bytes();
+    // Text on this platform's clipboard ends its lines in LF alone.
+    std::string text;
+    const std::string& bytes = sink.bytes();
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
+    return text;
 }
 
 bool CLifeDoc::WritePatternFile(const std::string& path,
@@ -259,10 +358,15 @@ void CLifeDoc::OnCloseDocument() {
 
 void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
                         const uint8_t (&born)[kRuleEntries]) {
+    bool changed = false;
     for (int n = 0; n < kRuleEntries; ++n) {
-        g_survive[n] = survive[n] ? 1 : 0;
-        g_born[n] = born[n] ? 1 : 0;
+        const uint8_t s = survive[n] ? 1 : 0, b = born[n] ? 1 : 0;
+        changed = changed || g_survive[n] != s || g_born[n] != b;
+        g_survive[n] = s;
+        g_born[n] = b;
     }
+    // The rules are part of what a saved pattern holds.
+    if (changed) SetModifiedFlag();
 }
 
 std::string CLifeDoc::GetDescription() const {
@@ -270,6 +374,7 @@ std::string CLifeDoc::GetDescription() const {
 }
 
 void CLifeDoc::SetDescription(const std::string& text) {
+    if (current_ && current_->description != text) SetModifiedFlag();
     if (current_) current_->description = text;
     if (scratch_) scratch_->description = text;
 }
@@ -287,12 +392,14 @@ void CLifeDoc::Center() {
     if (!HasBoards()) return;
     current_->CenterInto(*scratch_);
     std::swap(current_, scratch_);
+    SetModifiedFlag();
 }
 
 void CLifeDoc::RotateLeft() {
     if (!HasBoards()) return;
     current_->RotateLeftInto(*scratch_);
     std::swap(current_, scratch_);
+    SetModifiedFlag();
 }
 
 void CLifeDoc::ChangePalette(PaletteBlock& palette) {

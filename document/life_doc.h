@@ -21,6 +21,15 @@
 
 namespace cellarium {
 
+// The format a pattern file is written in, by its name: ".rle" run-length
+// encoded (with the bounded-grid header and position), ".cells" plaintext,
+// anything else Life 1.05. Case does not matter.
+enum class PatternFileFormat { Life105, Rle, Plaintext };
+PatternFileFormat PatternFormatForPath(const std::string& path);
+
+// What Paste says when the clipboard's text holds no live cell.
+extern const char* const kNoPatternOnClipboardMessage;
+
 class CLifeDoc : public CDocument {
 public:
     CLifeDoc() = default;
@@ -31,19 +40,31 @@ public:
     bool OnSaveDocument(const std::string& path) override;
     void OnCloseDocument() override;
 
+    // Save and Save As write the format the name asks for
+    // (PatternFormatForPath). A pattern opened from the bundled samples is
+    // saved, by default, into the user's own folder.
+    std::string SavePathWithoutAsking() const override;
+    void PrepareSaveAs(FileDialogRequest& request) const override;
+    // The file's name as Save As proposes it: in the user's folder when the
+    // pattern has no path or came from the bundled samples.
+    std::string ProposedSavePath() const;
+    // The name Export as RLE proposes: the pattern's name with ".rle" in
+    // place of its extension, in the folder Save As proposes.
+    std::string ProposedExportName(const std::string& extension) const;
+
     // Writes the current board to path in another program's format, through
     // the same safe replace and with the same messages as Save, but leaves
-    // the document's path, title and modified state alone. Save and Save As
-    // keep writing Life 1.05.
+    // the document's path, title and modified state alone.
     enum class ExportFormat { Rle, Plaintext };
     bool ExportPattern(const std::string& path, ExportFormat format);
     // The current board as RLE text for the clipboard: the plain rule, no
-    // grid suffix.
+    // grid suffix, LF line ends.
     std::string RleClipboardText() const;
 
     // Re-reads the file at the document's path into fresh boards, without a
     // dialog. A file that cannot be opened or read leaves the boards alone.
-    void Reload();
+    // True when the file's pattern (and so no unsaved change) is held now.
+    bool Reload();
 
     // Sets the program's rule tables (an entry set means that neighbour count
     // survives or is born), as the Rules dialog's OK does: the rules apply
@@ -60,6 +81,11 @@ public:
     void Center();
     void RotateLeft();
     void ChangePalette(PaletteBlock& palette);
+
+    // While set, the next open is the pasted pattern's: one with no live
+    // cell fails with kNoPatternOnClipboardMessage instead of showing File
+    // Information, which names no file (its temporary one is about to go).
+    void SetOpeningPaste(bool on) { openingPaste_ = on; }
 
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
@@ -85,6 +111,7 @@ private:
 
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
+    bool openingPaste_ = false;
 };
 
 }  // namespace cellarium

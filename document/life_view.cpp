@@ -30,6 +30,7 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .OnUpdate(ID_TOOLS_RUN, &CLifeView::OnUpdateRun)
             .OnUpdate(ID_TOOLS_STEP, &CLifeView::OnUpdateStep)
             .OnUpdate(ID_TOOLS_PAUSE, &CLifeView::OnUpdatePause)
+            .OnUpdate(ID_FILE_RELOAD, &CLifeView::OnUpdateReload)
             .OnUpdate(ID_ZOOM_IN, &CLifeView::OnUpdateZoomIn)
             .OnUpdate(ID_ZOOM_OUT, &CLifeView::OnUpdateZoomOut)
             .On(ID_FILE_EDIT_DESCRIPTION, &CLifeView::OnEditDescription)
@@ -54,7 +55,7 @@ void CLifeView::OnEditDescription() {
     BornMarks(born);
     SurviveMarks(survive);
     dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
-    if (dlg.m_strFileName.empty()) dlg.m_strFileName = "New File";
+    if (dlg.m_strFileName.empty()) dlg.m_strFileName = kNewFileName;
     if (dlg.DoModal() == IDOK) doc->SetDescription(dlg.m_strDescription);
 }
 
@@ -78,6 +79,8 @@ void CLifeView::OnHelpContents() {
 }
 
 void CLifeView::OnExitCompletely() {
+    // Unsaved changes first: Cancel, or a save that failed, keeps running.
+    if (CLifeDoc* doc = GetDocument(); doc != nullptr && !doc->SaveModified()) return;
     if (MessageBox(kExitQuestion, std::string(), MB_OKCANCEL) != IDOK) return;
     if (CLifeAppBase* app = LifeApp()) app->EndProgramAtOnce();
 }

@@ -80,6 +80,12 @@ public:
     void OnStep();
     void OnPause();
     void OnReload();
+    // Reload needs a file: a new or pasted pattern has none.
+    void OnUpdateReload(CCmdUI* pCmdUI);
+    // A pattern that has just been opened or made new starts at generation
+    // 0 with no births or deaths, whatever ran before it; a running
+    // simulation is paused first.
+    void StartCountingAfresh();
     void OnTimer(unsigned id) override;
     // Writes the status line into the frame's status strip.
     void UpdateStatusLine();

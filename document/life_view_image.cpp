@@ -73,7 +73,7 @@ void CLifeView::OnSaveAsImage() {
 void CLifeView::OnExportRle() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr) return;
-    CFileDialog dlg(false, "rle", doc->GetPathName() + ".rle",
+    CFileDialog dlg(false, "rle", doc->ProposedExportName(".rle"),
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kRleFilter);
     if (dlg.DoModal() != IDOK || !doc->HasBoards()) return;
     // The document tells the user when the file could not be written.

@@ -71,9 +71,13 @@ void CLifeView::OnPause() {
 }
 
 void CLifeView::OnReload() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || doc->GetPathName().empty()) return;
     if (m_nRunInterval != 0) OnPause();
+    // Unsaved changes would be lost to the file's content: ask first.
+    if (!doc->SaveModified()) return;
     m_nGeneration = 0;
-    if (CLifeDoc* doc = GetDocument()) doc->Reload();
+    doc->Reload();
     m_bLayoutPending = true;
     // With the background: a reload may bring a board of another size (the
     // size settings are read again), and the margin around a smaller one
@@ -82,6 +86,18 @@ void CLifeView::OnReload() {
     Invalidate(true);
     UpdateStatusLine();
     KickIdle();
+}
+
+void CLifeView::OnUpdateReload(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = GetDocument();
+    pCmdUI->Enable(doc != nullptr && !doc->GetPathName().empty());
+}
+
+void CLifeView::StartCountingAfresh() {
+    if (m_nRunInterval != 0) OnPause();
+    m_nGeneration = 0;
+    m_nBirths = 0;
+    m_nDeaths = 0;
 }
 
 std::string CLifeView::StatusLine() const {

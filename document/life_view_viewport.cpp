@@ -61,8 +61,7 @@ void CLifeView::OnInitialUpdate() {
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
-    m_nBirths = 0;
-    m_nDeaths = 0;
+    StartCountingAfresh();
     UpdateStatusLine();
     if (CFrameWnd* frame = MainWindow()) Platform().Processes().ShellFullScreen(*frame, 8);
 }
@@ -296,6 +295,7 @@ void CLifeView::EditCellAt(CPoint point) {
     if (!IsOnBoard(cell)) return;
     CellBoard& board = *doc->CurrentBoard();
     uint8_t& value = board.At(cell.x, cell.y);
+    const uint8_t before = value;
     const bool erase = strip != nullptr && strip->IsDlgButtonChecked(IDC_ERASE) != 0;
     if (erase) {
         if (value != 0) --board.liveCount;
@@ -314,6 +314,7 @@ void CLifeView::EditCellAt(CPoint point) {
         cell.x == 0 || cell.y == 0 || cell.x == board.width - 1 || cell.y == board.height - 1;
     if (CellBoard* scratch = doc->ScratchBoard(); onBorder && scratch != nullptr)
         scratch->At(cell.x, cell.y) = value;
+    if (value != before) doc->SetModifiedFlag();
     const int z = int(m_nZoom);
     const CRect around{point.x - 2 * z, point.y - 2 * z, point.x + 4 * z, point.y + 4 * z};
     InvalidateRect(&around, true);

@@ -83,6 +83,36 @@ void CDocument::OnCloseDocument() {
 void CDocument::SetPathName(const std::string& path) {
     m_strPathName = path;
     m_strTitle = FileTitleOf(path);
+    UpdateFrameTitle();
+}
+
+void CDocument::SetTitle(const std::string& title) {
+    m_strTitle = title;
+    UpdateFrameTitle();
+}
+
+void CDocument::SetModifiedFlag(bool modified) {
+    if (m_bModified == modified) return;
+    m_bModified = modified;
+    UpdateFrameTitle();
+}
+
+std::string CDocument::FrameTitle() const {
+    CWinApp* app = TheApp();
+    std::string program = app ? app->m_pszAppName : std::string();
+    if (m_pDocTemplate != nullptr) {
+        const std::string t = m_pDocTemplate->GetDocString(CSingleDocTemplate::windowTitle);
+        if (!t.empty()) program = t;
+    }
+    if (m_pDocTemplate == nullptr || !m_pDocTemplate->HasOpenedDocument() || m_strTitle.empty())
+        return program;
+    return m_strTitle + (m_bModified ? "*" : "") + " - " + program;
+}
+
+void CDocument::UpdateFrameTitle() {
+    CFrameWnd* frame = m_pDocTemplate ? m_pDocTemplate->GetFrame() : nullptr;
+    if (frame != nullptr && TheApp() != nullptr)
+        Platform().Frames().SetFrameTitle(*frame, FrameTitle());
 }
 
 void CDocument::ReportSaveLoadException(const std::string& path, FileError cause, bool saving,
@@ -94,26 +124,35 @@ void CDocument::ReportSaveLoadException(const std::string& path, FileError cause
 bool CDocument::DoSave(const std::string& path, bool replace) {
     std::string newName = path;
     if (newName.empty()) {
-        std::string ext, filter;
-        if (m_pDocTemplate != nullptr) {
-            ext = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterExt);
-            std::string name = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterName);
-            if (!name.empty() && !ext.empty()) filter = name + "|*" + ext + "||";
-        }
-        if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
-        CFileDialog dlg(false, ext, m_strPathName.empty() ? m_strTitle : m_strPathName,
-                        OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter);
+        CFileDialog dlg(false, std::string(), std::string(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                        std::string());
+        PrepareSaveAs(dlg.m_ofn);
         if (dlg.DoModal() != IDOK) return false;
         newName = dlg.GetPathName();
     }
     CWaitCursor wait;
     if (!OnSaveDocument(newName)) return false;
-    if (replace) SetPathName(newName);
+    if (replace) {
+        SetPathName(newName);
+        SetModifiedFlag(false);
+    }
     return true;
 }
 
+void CDocument::PrepareSaveAs(FileDialogRequest& request) const {
+    std::string ext;
+    if (m_pDocTemplate != nullptr) {
+        ext = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterExt);
+        const std::string name = m_pDocTemplate->GetDocString(CSingleDocTemplate::filterName);
+        if (!name.empty() && !ext.empty()) request.filter = name + "|*" + ext + "||";
+    }
+    if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+    request.defaultExt = ext;
+    request.fileName = m_strPathName.empty() ? m_strTitle : m_strPathName;
+}
+
 bool CDocument::DoFileSave() {
-    return DoSave(m_strPathName);
+    return DoSave(SavePathWithoutAsking());
 }
 
 bool CDocument::SaveModified() {
@@ -168,6 +207,7 @@ std::string CSingleDocTemplate::GetDocString(DocStringIndex index) const {
 }
 
 void CSingleDocTemplate::DestroyFrameAndDocument() {
+    opened_ = false;
     if (frame_) {
         frame_->DestroyWindow();
         frame_.reset();
@@ -236,6 +276,8 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const std::string* path) {
         doc_->SetPathName(*path);
     }
     if (app != nullptr) app->m_pMainWnd = frame_.get();
+    opened_ = true;
+    doc_->UpdateFrameTitle();
     CloseFileList();
     frame_->InitialUpdateFrame(doc_.get());
     return doc_.get();
@@ -246,14 +288,21 @@ bool CSingleDocTemplate::ShowFileList() {
     if (!EnsureFrame(created)) return false;
     if (CWinApp* app = TheApp()) {
         app->m_pMainWnd = frame_.get();
-        Platform().Windows().ShowFileList(*frame_, fileListFilter_, fileListFolder_);
+        FileListRequest request;
+        request.filter = fileListFilter_;
+        request.folder = fileListFolder_;
+        request.documentsFolder = app->m_strDocumentsFolder;
+        request.samplesFolder = app->m_strSamplesFolder;
+        request.recent = app->RecentFiles();
+        request.canCancel = opened_;
+        Platform().Frames().ShowFileList(*frame_, request);
     }
     return true;
 }
 
 void CSingleDocTemplate::CloseFileList() {
     if (frame_ && frame_->FileListShown() && TheApp() != nullptr)
-        Platform().Windows().CloseFileList(*frame_);
+        Platform().Frames().CloseFileList(*frame_);
 }
 
 bool CSingleDocTemplate::FileListShown() const {

@@ -29,9 +29,15 @@ public:
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& path);
     const std::string& GetTitle() const { return m_strTitle; }
-    void SetTitle(const std::string& title) { m_strTitle = title; }
+    void SetTitle(const std::string& title);
+    // Whether the document holds changes that are not in its file. Every
+    // kind of change marks it here; the frame's title shows it.
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    void SetModifiedFlag(bool modified = true);
+    // The main window's title: "NAME - App", with "NAME*" while modified;
+    // the application's title alone while no document has been opened.
+    std::string FrameTitle() const;
+    void UpdateFrameTitle();
 
     CView* GetView() const { return m_pView; }
     void SetView(CView* view) { m_pView = view; }
@@ -48,7 +54,14 @@ public:
     // Save and Save As: asks for a name when there is none (or always for
     // Save As), saves, and takes the new name on success.
     bool DoSave(const std::string& path, bool replace = true);
+    // Save: writes to the path Save writes without asking, else as Save As.
     bool DoFileSave();
+    // The path Save writes to without asking; empty makes Save ask as
+    // Save As does. The base: the document's path.
+    virtual std::string SavePathWithoutAsking() const { return m_strPathName; }
+    // What the Save As dialog proposes (name, extension, filter). The base:
+    // the path (or the title) with the template's filter and extension.
+    virtual void PrepareSaveAs(FileDialogRequest& request) const;
     // When modified, asks whether to save; false means the user cancelled.
     virtual bool SaveModified();
 
@@ -99,6 +112,9 @@ public:
         fileListFolder_ = std::move(folder);
     }
     const std::string& FileListFilter() const { return fileListFilter_; }
+    // The filter of Open Other's file dialog (the file list's when empty).
+    void SetOpenFilter(std::string filter) { openFilter_ = std::move(filter); }
+    const std::string& OpenFilter() const { return openFilter_; }
     const std::string& FileListFolder() const { return fileListFolder_; }
 
     // New (path empty) or open. Makes the document, frame and view the first
@@ -117,6 +133,9 @@ public:
     // Closes the file selection screen when it is shown.
     void CloseFileList();
     bool FileListShown() const;
+    // A document was opened or made new here (and so the file selection
+    // screen has something to go back to).
+    bool HasOpenedDocument() const { return opened_; }
 
     CDocument* GetDocument() const { return doc_.get(); }
     CFrameWnd* GetFrame() const { return frame_.get(); }
@@ -134,6 +153,8 @@ private:
     ViewFactory makeView_;
     std::string fileListFilter_;
     std::string fileListFolder_;
+    std::string openFilter_;
+    bool opened_ = false;
     std::unique_ptr<CDocument> doc_;
     std::unique_ptr<CFrameWnd> frame_;
 };

@@ -111,7 +111,7 @@ void CFrameWnd::SetCommandBar(const CommandBarDesc& desc) {
     if (desc.toolbar != nullptr)
         for (unsigned id : desc.toolbar->buttons)
             toolbarStates_.push_back(ButtonState{id, true, 0});
-    Platform().Windows().InstallCommandBar(*this, commandBar_);
+    Platform().Frames().InstallCommandBar(*this, commandBar_);
 }
 
 CCmdUI CFrameWnd::QueryCommandState(unsigned id) {
@@ -128,7 +128,7 @@ void CFrameWnd::OnUpdateCmdUI() {
         b.enabled = ui.m_bEnabled;
         b.check = ui.m_nCheck;
     }
-    if (changed) Platform().Windows().CommandStatesChanged(*this);
+    if (changed) Platform().Frames().CommandStatesChanged(*this);
 }
 
 bool CFrameWnd::OnCmdMsg(const CmdMsg& msg) {
@@ -154,6 +154,22 @@ void CFrameWnd::OnFileListOpened() {
 
 void CFrameWnd::OnFileListClosed() {
     fileListShown_ = false;
+}
+
+void CFrameWnd::OnFileListChoose(const std::string& path) {
+    if (CWinApp* app = TheApp()) app->OpenDocumentFile(path);
+}
+
+void CFrameWnd::OnFileListOpenOther() {
+    if (CWinApp* app = TheApp()) app->OpenOtherFile();
+}
+
+void CFrameWnd::OnFileListCancel() {
+    CWinApp* app = TheApp();
+    CSingleDocTemplate* t = app ? app->GetDocTemplate() : nullptr;
+    // Back to the pattern that was open, as it was; with none there is
+    // nothing to go back to.
+    if (t != nullptr && t->HasOpenedDocument()) t->CloseFileList();
 }
 
 void CFrameWnd::OnClose() {

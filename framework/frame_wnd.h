@@ -88,6 +88,13 @@ public:
     virtual void OnFileListOpened();
     virtual void OnFileListClosed();
     bool FileListShown() const { return fileListShown_; }
+    // The user's choices on the file selection screen: a file of the list
+    // (Recent, the folder, the samples), "Open Other..." (the platform's
+    // file dialog in any folder) and Cancel or Esc (back to the open
+    // pattern).
+    virtual void OnFileListChoose(const std::string& path);
+    virtual void OnFileListOpenOther();
+    virtual void OnFileListCancel();
 
     // The platform closes the main window (its close box, the window
     // manager): the document may object through SaveModified; otherwise the

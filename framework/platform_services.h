@@ -130,7 +130,7 @@ inline constexpr unsigned CF_UNICODETEXT = 13;
 // The platform hands out its services in small roles, one object each, so a
 // back end implements (and a test fakes) one concern at a time.
 
-// Windows, timers, painting, and the frame with its command bar.
+// Windows, timers and painting.
 class WindowServices {
 public:
     virtual ~WindowServices() = default;
@@ -156,24 +156,45 @@ public:
 
     virtual void FrameCreated(CFrameWnd& frame) = 0;
     virtual void FrameDestroyed(CFrameWnd& frame) = 0;
-    virtual void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
-    // The enabled or checked state of the frame's toolbar buttons may have
-    // changed (the idle-time refresh ran).
-    virtual void CommandStatesChanged(CFrameWnd& frame) = 0;
-    // The platform's file selection screen over a filter and a folder.
-    // The platform's file selection screen over a filter and a folder. The
-    // back end tells the frame once the screen is up (OnFileListOpened) and
-    // once it has gone (OnFileListClosed), whoever closed it.
-    virtual void ShowFileList(CFrameWnd& frame, const std::string& filter,
-                              const std::string& folder) = 0;
-    virtual void CloseFileList(CFrameWnd& frame) = 0;
-    // The command bar of the file selection screen's own window: a menu and
-    // the tooltips that go with it (no toolbar).
-    virtual void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
     // Ends the message loop in the ordinary way once the current handler has
     // returned; the framework then closes its documents (the main window was
     // closed). Distinct from ProcessServices::EndProgram, which ends at once.
     virtual void EndMessageLoop(int exitCode) = 0;
+};
+
+// What the file selection screen lists. The back end shows the entries
+// under Recent first, then the pattern files of folder, then the bundled
+// samples (marked as such), and offers "Open Other..." and, when canCancel,
+// "Cancel". The user's choices go to the frame: OnFileListChoose,
+// OnFileListOpenOther, OnFileListCancel.
+struct FileListRequest {
+    std::string filter;  // "Name|*.a;*.b|Name|*.c||"
+    // The folder listed; when it names no folder, documentsFolder (made
+    // when missing), else the platform's choice.
+    std::string folder;
+    std::string documentsFolder;
+    std::string samplesFolder;        // "" when there are none
+    std::vector<std::string> recent;  // full paths, the most recent first
+    bool canCancel = false;           // a pattern is open to return to
+};
+
+// The frame's command bar and title, and the file selection screen shown in
+// the frame.
+class FrameServices {
+public:
+    virtual ~FrameServices() = default;
+    virtual void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
+    // The enabled or checked state of the frame's toolbar buttons may have
+    // changed (the idle-time refresh ran).
+    virtual void CommandStatesChanged(CFrameWnd& frame) = 0;
+    virtual void SetFrameTitle(CFrameWnd& frame, const std::string& title) = 0;
+    // The back end tells the frame once the screen is up (OnFileListOpened)
+    // and once it has gone (OnFileListClosed), whoever closed it.
+    virtual void ShowFileList(CFrameWnd& frame, const FileListRequest& request) = 0;
+    virtual void CloseFileList(CFrameWnd& frame) = 0;
+    // The command bar of the file selection screen's own window: a menu and
+    // the tooltips that go with it (no toolbar).
+    virtual void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
 };
 
 // Modal dialogs and their controls, the dialog bar, message boxes and the
@@ -250,7 +271,7 @@ public:
     virtual bool RemoveFolder(const std::string& path) = 0;
 };
 
-// Integer settings under registryKey\application\section\key.
+// Integer and text settings under registryKey\application\section\key.
 class SettingsServices {
 public:
     virtual ~SettingsServices() = default;
@@ -260,6 +281,13 @@ public:
                                               const std::string& key) = 0;
     virtual bool WriteProfileInt(const std::string& registryKey, const std::string& application,
                                  const std::string& section, const std::string& key, int value) = 0;
+    virtual std::optional<std::string> ReadProfileString(const std::string& registryKey,
+                                                         const std::string& application,
+                                                         const std::string& section,
+                                                         const std::string& key) = 0;
+    virtual bool WriteProfileString(const std::string& registryKey, const std::string& application,
+                                    const std::string& section, const std::string& key,
+                                    const std::string& value) = 0;
 };
 
 // The system clipboard, read as text.
@@ -300,6 +328,7 @@ class PlatformServices {
 public:
     virtual ~PlatformServices() = default;
     virtual WindowServices& Windows() = 0;
+    virtual FrameServices& Frames() = 0;
     virtual DialogServices& Dialogs() = 0;
     virtual FileServices& Files() = 0;
     virtual SettingsServices& Settings() = 0;

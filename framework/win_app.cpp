@@ -1,6 +1,8 @@
 #include "framework/win_app.h"
 
 #include <cassert>
+#include <filesystem>
+#include <system_error>
 
 #include "framework/frame_wnd.h"
 
@@ -74,13 +76,78 @@ bool CWinApp::WriteProfileInt(const std::string& section, const std::string& key
                                                 value);
 }
 
+std::string CWinApp::GetProfileString(const std::string& section, const std::string& key) {
+    std::optional<std::string> v =
+        services_.Settings().ReadProfileString(m_pszRegistryKey, m_pszAppName, section, key);
+    return v ? *v : std::string();
+}
+
+bool CWinApp::WriteProfileString(const std::string& section, const std::string& key,
+                                 const std::string& value) {
+    return services_.Settings().WriteProfileString(m_pszRegistryKey, m_pszAppName, section, key,
+                                                   value);
+}
+
+namespace {
+
+const char* const kRecentSection = "Recent File List";
+
+std::string RecentKey(int n) {
+    return "File" + std::to_string(n + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> CWinApp::RecentFiles() {
+    std::vector<std::string> stored, kept;
+    for (int n = 0; n < kRecentFiles; ++n) {
+        std::string path = GetProfileString(kRecentSection, RecentKey(n));
+        if (!path.empty()) stored.push_back(std::move(path));
+    }
+    for (const std::string& path : stored)
+        if (services_.Files().QueryFile(path).kind == FileKind::Regular) kept.push_back(path);
+    if (kept.size() != stored.size())
+        for (int n = 0; n < kRecentFiles; ++n)
+            WriteProfileString(kRecentSection, RecentKey(n),
+                               std::size_t(n) < kept.size() ? kept[std::size_t(n)] : "");
+    return kept;
+}
+
+void CWinApp::AddToRecentFileList(const std::string& path) {
+    if (path.empty()) return;
+    std::vector<std::string> list{path};
+    for (int n = 0; n < kRecentFiles; ++n) {
+        std::string entry = GetProfileString(kRecentSection, RecentKey(n));
+        if (!entry.empty() && entry != path) list.push_back(std::move(entry));
+    }
+    for (int n = 0; n < kRecentFiles; ++n)
+        WriteProfileString(kRecentSection, RecentKey(n),
+                           std::size_t(n) < list.size() ? list[std::size_t(n)] : "");
+}
+
 void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl) {
     template_ = std::move(tmpl);
 }
 
 CDocument* CWinApp::OpenDocumentFile(const std::string& path) {
     if (!template_) return nullptr;
-    return template_->OpenDocumentFile(&path);
+    CDocument* doc = template_->OpenDocumentFile(&path);
+    if (doc != nullptr) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path, error);
+        AddToRecentFileList(error ? path : full.lexically_normal().string());
+    }
+    return doc;
+}
+
+CDocument* CWinApp::OpenOtherFile() {
+    if (!template_) return nullptr;
+    std::string filter = template_->OpenFilter();
+    if (filter.empty()) filter = template_->FileListFilter();
+    CFileDialog dlg(true, std::string(), std::string(), OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                    filter);
+    if (dlg.DoModal() != IDOK) return nullptr;
+    return OpenDocumentFile(dlg.GetPathName());
 }
 
 void CWinApp::OnFileNew() {

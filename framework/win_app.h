@@ -55,11 +55,27 @@ public:
     void SetRegistryKey(const std::string& companyKey) { m_pszRegistryKey = companyKey; }
     int GetProfileInt(const std::string& section, const std::string& key, int defaultValue);
     bool WriteProfileInt(const std::string& section, const std::string& key, int value);
+    std::string GetProfileString(const std::string& section, const std::string& key);
+    bool WriteProfileString(const std::string& section, const std::string& key,
+                            const std::string& value);
+
+    // --- Recent files -------------------------------------------------------
+    // The files opened last, the most recent first, at most kRecentFiles,
+    // kept in the settings ("Recent File List", "File1" ...). A file found
+    // missing is dropped from the list.
+    static constexpr int kRecentFiles = 8;
+    std::vector<std::string> RecentFiles();
+    void AddToRecentFileList(const std::string& path);
 
     // --- Documents ----------------------------------------------------------
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl);
     CSingleDocTemplate* GetDocTemplate() const { return template_.get(); }
+    // Opens a file the user chose (the file list, Recent, Open Other, a
+    // dropped file, the command line); it then heads the recent files.
     CDocument* OpenDocumentFile(const std::string& path);
+    // The platform's file dialog in any folder; the chosen file opens as
+    // from the file list.
+    CDocument* OpenOtherFile();
     void OnFileNew();
     // Shows the platform's file selection screen over the template's list.
     void OnFileOpen();
@@ -76,6 +92,11 @@ public:
     std::string m_pszAppName;
     std::string m_pszRegistryKey;
     CFrameWnd* m_pMainWnd = nullptr;
+    // The user's own folder for this program's files (the file list's
+    // default, where a new pattern is saved) and the bundled samples; empty
+    // when unknown.
+    std::string m_strDocumentsFolder;
+    std::string m_strSamplesFolder;
 
 private:
     PlatformServices& services_;

@@ -16,6 +16,10 @@ const char* const kNoClipboardTextMessage =
     "The clipboard does not contain data in a format that can be read by Cellarium.  This "
     "program can read text data in the same format as one of the standard life files.";
 const char* const kPasteFileName = "Paste.lif";
+const char* const kPastedTitle = "Paste";
+const char* const kPatternOpenFilter =
+    "Pattern Files|*.lif;*.l;*.rle;*.cells;*.life;*.txt|Life Files|*.lif|XLife Files|*.l|"
+    "RLE Files|*.rle|Plaintext Files|*.cells|All Files|*||";
 
 CLifeApp::CLifeApp(PlatformServices& services, std::vector<std::string> commandLine)
     : CLifeAppBase(services, "Life"), m_commandLine(std::move(commandLine)) {}
@@ -28,6 +32,7 @@ bool CLifeApp::InitInstance() {
         [] { return std::make_unique<CMainFrame>(); },
         [] { return std::make_unique<CLifeView>(); });
     tmpl->SetFileList(kLifeFileListFilter, kLifeFileListFolder);
+    tmpl->SetOpenFilter(kPatternOpenFilter);
     AddDocTemplate(std::move(tmpl));
 
     CCommandLineInfo info;
@@ -65,22 +70,24 @@ void CLifeApp::OnBoardSize() {
 std::optional<std::vector<uint8_t>> CLifeApp::ClipboardTextBytes() {
     ClipboardServices& clipboard = Services().Clipboard();
     if (std::optional<std::vector<uint8_t>> ansi = clipboard.GetClipboardData(CF_TEXT)) {
-        // Up to and including the terminating zero, never past the block.
-        auto zero = std::find(ansi->begin(), ansi->end(), uint8_t(0));
-        if (zero != ansi->end()) ansi->erase(zero + 1, ansi->end());
+        // Up to the terminating zero, never past the block: the zero is no
+        // part of the text, and would end up in the pattern's description.
+        ansi->erase(std::find(ansi->begin(), ansi->end(), uint8_t(0)), ansi->end());
         return ansi;
     }
     std::optional<std::vector<uint8_t>> wide = clipboard.GetClipboardData(CF_UNICODETEXT);
     if (!wide) return std::nullopt;
-    // UTF-16 units, little-endian, up to and including the terminating zero
-    // (or the end of the block, when it has none: nothing past it is read).
+    // UTF-16 units, little-endian, up to the terminating zero (or the end of
+    // the block, when it has none: nothing past it is read).
     std::u16string text;
     for (std::size_t i = 0; i + 1 < wide->size(); i += 2) {
         const char16_t unit = char16_t((*wide)[i] | ((*wide)[i + 1] << 8));
-        text.push_back(unit);
         if (unit == 0) break;
+        text.push_back(unit);
     }
-    return clipboard.ConvertToAnsi(text);
+    std::vector<uint8_t> bytes = clipboard.ConvertToAnsi(text);
+    bytes.erase(std::find(bytes.begin(), bytes.end(), uint8_t(0)), bytes.end());
+    return bytes;
 }
 
 void CLifeApp::OnPasteNew() {
@@ -119,8 +126,20 @@ void CLifeApp::OnPasteNew() {
         }
     }
 
-    if (OpenDocumentFile(path) != nullptr)
-        if (CSingleDocTemplate* t = GetDocTemplate()) t->CloseFileList();
+    // Opened as a new, untitled pattern: the file and its folder are gone
+    // afterwards, so nothing may later be saved or reloaded by that name,
+    // and the pattern is in no file of the user's yet. Not a recent file.
+    CSingleDocTemplate* t = GetDocTemplate();
+    auto* current = t ? dynamic_cast<CLifeDoc*>(t->GetDocument()) : nullptr;
+    if (current != nullptr) current->SetOpeningPaste(true);
+    CDocument* doc = t ? t->OpenDocumentFile(&path) : nullptr;
+    if (current != nullptr) current->SetOpeningPaste(false);
+    if (doc != nullptr) {
+        doc->SetPathName(std::string());
+        doc->SetTitle(kPastedTitle);
+        doc->SetModifiedFlag();
+        t->CloseFileList();
+    }
     files.RemoveFile(path);
     files.RemoveFolder(*folder);
 }

@@ -17,6 +17,10 @@ namespace cellarium {
 extern const char* const kNoClipboardTextMessage;
 // The name the pasted text is written under, in a private temporary folder.
 extern const char* const kPasteFileName;
+// The title of a pasted pattern until it is saved ("Paste.lif" proposed).
+extern const char* const kPastedTitle;
+// Open Other's file dialog: the pattern formats the reader knows first.
+extern const char* const kPatternOpenFilter;
 
 class CLifeApp : public CLifeAppBase {
 public:

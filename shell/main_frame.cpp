@@ -35,13 +35,16 @@ bool CMainFrame::OnFrameCmdMsg(const CmdMsg& msg) {
 }
 
 void CMainFrame::OnFileListOpened() {
+    // The pattern waits behind the list as it was: Cancel returns to it at
+    // the generation it had.
+    if (QueryCommandState(ID_TOOLS_PAUSE).m_bEnabled) SendCommand(ID_TOOLS_PAUSE);
     m_wndStatusStrip.ShowBar(false);
     CWinApp* app = TheApp();
     if (app != nullptr && app->Resources() != nullptr) {
         CommandBarDesc bar;
         bar.menu = app->Resources()->FindMenu(IDR_FILELIST_MENU);
         if (!m_tooltips.empty()) bar.tooltips.push_back(m_tooltips.front());
-        Platform().Windows().InstallFileListCommandBar(*this, bar);
+        Platform().Frames().InstallFileListCommandBar(*this, bar);
     }
     CFrameWnd::OnFileListOpened();
 }

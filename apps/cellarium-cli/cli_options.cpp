@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "document/life_doc.h"
 #include "formats/rule_notation.h"
 
 namespace cellarium {
@@ -405,15 +406,14 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
 
 SaveFormat SaveFormatFor(const std::string& path) {
     if (path == "-") return SaveFormat::RleToStandardOutput;
-    const auto dot = path.find_last_of('.');
-    const auto slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return SaveFormat::Life105;
-    std::string ext = path.substr(dot + 1);
-    for (char& ch : ext)
-        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
-    if (ext == "rle") return SaveFormat::Rle;
-    if (ext == "cells") return SaveFormat::Plaintext;
+    switch (PatternFormatForPath(path)) {
+        case PatternFileFormat::Rle:
+            return SaveFormat::Rle;
+        case PatternFileFormat::Plaintext:
+            return SaveFormat::Plaintext;
+        case PatternFileFormat::Life105:
+            break;
+    }
     return SaveFormat::Life105;
 }
 

@@ -288,14 +288,12 @@ int Runner::Run() {
         switch (saveFormat) {
             case SaveFormat::Life105:
             case SaveFormat::Rle:
-                // Save As..., or Export as RLE..., with the file dialog
-                // answered by the path.
-                platform_.ExpectFileDialog(*options_.savePath);
-                platform_.Command(saveFormat == SaveFormat::Rle ? ID_EXPORT_RLE : ID_FILE_SAVE_AS);
-                platform_.ClearScript();
-                break;
             case SaveFormat::Plaintext:
-                doc->ExportPattern(*options_.savePath, CLifeDoc::ExportFormat::Plaintext);
+                // Save As... with the file dialog answered by the path: the
+                // document writes the format the name asks for.
+                platform_.ExpectFileDialog(*options_.savePath);
+                platform_.Command(ID_FILE_SAVE_AS);
+                platform_.ClearScript();
                 break;
             case SaveFormat::RleToStandardOutput: {
                 // The board as Export as RLE writes it; standard output then

@@ -36,13 +36,14 @@ int main(int argc, char** argv) {
     const std::string program = arguments.value(0).toStdString();
     const std::string gun = FindSample(program, "glider_gun.rle");
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    platform.WindowRole().SetPatternFolders(
-        documents.isEmpty() ? std::string() : QDir(documents).filePath("Cellarium").toStdString(),
-        gun.empty() ? std::string()
-                    : QFileInfo(QString::fromStdString(gun)).absolutePath().toStdString());
     ResetRules();
     CLifeApp app(platform, args);
     app.m_strProgramFolder = ProgramFolderOf(program);
+    app.m_strDocumentsFolder =
+        documents.isEmpty() ? std::string() : QDir(documents).filePath("Cellarium").toStdString();
+    app.m_strSamplesFolder =
+        gun.empty() ? std::string()
+                    : QFileInfo(QString::fromStdString(gun)).absolutePath().toStdString();
     app.InitInstance();
     // The threads the step may use on large boards: the "Performance" /
     // "Step Threads" setting under the program's settings, 0 or missing for

@@ -48,6 +48,7 @@ bool DialogDriver::Select(int id, const std::string& item) {
 
 HeadlessPlatform::HeadlessPlatform()
     : windowRole_(std::make_unique<HeadlessWindows>(*this)),
+      frameRole_(std::make_unique<HeadlessFrames>(*this)),
       dialogRole_(std::make_unique<HeadlessDialogs>(*this)),
       fileRole_(std::make_unique<HeadlessFiles>(*this)),
       settingsRole_(std::make_unique<HeadlessSettings>(*this)),
@@ -58,6 +59,9 @@ HeadlessPlatform::HeadlessPlatform()
 
 WindowServices& HeadlessPlatform::Windows() {
     return *windowRole_;
+}
+FrameServices& HeadlessPlatform::Frames() {
+    return *frameRole_;
 }
 DialogServices& HeadlessPlatform::Dialogs() {
     return *dialogRole_;
@@ -157,12 +161,29 @@ void HeadlessPlatform::CloseMainWindow() {
 }
 
 bool HeadlessPlatform::ChooseFromFileList(const std::string& path) {
-    CWinApp* app = TheApp();
-    if (quit_ || !fileListShown_ || app == nullptr) return false;
+    CFrameWnd* frame = MainWindow();
+    if (quit_ || !fileListShown_ || frame == nullptr) return false;
     transcript_.push_back("file list chose " + path);
-    const bool opened = app->OpenDocumentFile(path) != nullptr;
+    frame->OnFileListChoose(path);
     Pump();
-    return opened;
+    // Opened: the screen has gone.
+    return !fileListShown_;
+}
+
+void HeadlessPlatform::FileListOpenOther() {
+    CFrameWnd* frame = MainWindow();
+    if (quit_ || !fileListShown_ || frame == nullptr) return;
+    transcript_.push_back("file list open other");
+    frame->OnFileListOpenOther();
+    Pump();
+}
+
+void HeadlessPlatform::FileListCancel() {
+    CFrameWnd* frame = MainWindow();
+    if (quit_ || !fileListShown_ || frame == nullptr) return;
+    transcript_.push_back("file list cancel");
+    frame->OnFileListCancel();
+    Pump();
 }
 
 void HeadlessPlatform::Pump() {

@@ -132,9 +132,13 @@ public:
     // would. When the frame lets the loop end, the application closes its
     // documents, as after the loop of a real run.
     void CloseMainWindow();
-    // The user picks a file on the file selection screen; false when the
-    // screen is not shown or the open failed.
+    // The user picks a file on the file selection screen (an entry of the
+    // list or of Recent); false when the screen is not shown or the open
+    // failed.
     bool ChooseFromFileList(const std::string& path);
+    // "Open Other..." and Cancel (or Esc) on the file selection screen.
+    void FileListOpenOther();
+    void FileListCancel();
     void SetClientSize(int width, int height);
     // Makes SetTimer refuse (return 0) from now on, or accept again.
     void SetRefuseTimers(bool refuse) { refuseTimers_ = refuse; }
@@ -150,6 +154,10 @@ public:
     const std::vector<std::string>& StartedProcesses() const { return processes_; }
     int CommandStateRefreshes() const { return commandStateRefreshes_; }
     bool FileListShown() const { return fileListShown_; }
+    // What the file selection screen was last asked to list.
+    const FileListRequest& FileList() const { return fileList_; }
+    // The main window's title.
+    const std::string& FrameTitle() const { return frameTitle_; }
     // What the frame installed on the file selection screen's command bar.
     const CommandBarDesc& FileListCommandBar() const { return fileListBar_; }
     // Help pages shown, each as "page#anchor" (or just the page).
@@ -200,6 +208,7 @@ public:
 
     // --- PlatformServices ----------------------------------------------------
     WindowServices& Windows() override;
+    FrameServices& Frames() override;
     DialogServices& Dialogs() override;
     FileServices& Files() override;
     SettingsServices& Settings() override;
@@ -213,6 +222,7 @@ public:
 
 private:
     friend class HeadlessWindows;
+    friend class HeadlessFrames;
     friend class HeadlessDialogs;
     friend class HeadlessFiles;
     friend class HeadlessSettings;
@@ -270,6 +280,8 @@ private:
     int commandStateRefreshes_ = 0;
     bool fileListShown_ = false;
     CommandBarDesc fileListBar_;
+    FileListRequest fileList_;
+    std::string frameTitle_;
     std::vector<std::string> help_;
     std::vector<std::string> privateFolders_;
     bool loopEnded_ = false;
@@ -280,6 +292,7 @@ private:
     std::function<uint32_t(uint32_t)> nearest_;
 
     std::map<std::string, int> settings_;
+    std::map<std::string, std::string> stringSettings_;
     std::map<unsigned, std::vector<uint8_t>> clipboard_;
     bool clipboardBusy_ = false;
     bool clipboardOpen_ = false;
@@ -290,6 +303,7 @@ private:
     std::map<std::string, std::optional<uint64_t>> freeOverrides_;
 
     std::unique_ptr<WindowServices> windowRole_;
+    std::unique_ptr<FrameServices> frameRole_;
     std::unique_ptr<DialogServices> dialogRole_;
     std::unique_ptr<FileServices> fileRole_;
     std::unique_ptr<SettingsServices> settingsRole_;

@@ -23,13 +23,21 @@ public:
     void SetWaitCursor(bool on) override;
     void FrameCreated(CFrameWnd& frame) override;
     void FrameDestroyed(CFrameWnd& frame) override;
+    void EndMessageLoop(int exitCode) override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
+class HeadlessFrames final : public FrameServices {
+public:
+    explicit HeadlessFrames(HeadlessPlatform& p) : p_(p) {}
     void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
     void CommandStatesChanged(CFrameWnd& frame) override;
-    void ShowFileList(CFrameWnd& frame, const std::string& filter,
-                      const std::string& folder) override;
+    void SetFrameTitle(CFrameWnd& frame, const std::string& title) override;
+    void ShowFileList(CFrameWnd& frame, const FileListRequest& request) override;
     void CloseFileList(CFrameWnd& frame) override;
     void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
-    void EndMessageLoop(int exitCode) override;
 
 private:
     HeadlessPlatform& p_;
@@ -86,6 +94,13 @@ public:
                                       const std::string& key) override;
     bool WriteProfileInt(const std::string& registryKey, const std::string& application,
                          const std::string& section, const std::string& key, int value) override;
+    std::optional<std::string> ReadProfileString(const std::string& registryKey,
+                                                 const std::string& application,
+                                                 const std::string& section,
+                                                 const std::string& key) override;
+    bool WriteProfileString(const std::string& registryKey, const std::string& application,
+                            const std::string& section, const std::string& key,
+                            const std::string& value) override;
 
 private:
     HeadlessPlatform& p_;

@@ -25,4 +25,21 @@ bool HeadlessSettings::WriteProfileInt(const std::string& registryKey,
     return true;
 }
 
+std::optional<std::string> HeadlessSettings::ReadProfileString(const std::string& registryKey,
+                                                               const std::string& application,
+                                                               const std::string& section,
+                                                               const std::string& key) {
+    auto it = p_.stringSettings_.find(FullKey(registryKey, application, section, key));
+    if (it == p_.stringSettings_.end()) return std::nullopt;
+    return it->second;
+}
+
+bool HeadlessSettings::WriteProfileString(const std::string& registryKey,
+                                          const std::string& application,
+                                          const std::string& section, const std::string& key,
+                                          const std::string& value) {
+    p_.stringSettings_[FullKey(registryKey, application, section, key)] = value;
+    return true;
+}
+
 }  // namespace cellarium

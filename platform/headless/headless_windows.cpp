@@ -68,32 +68,6 @@ void HeadlessWindows::FrameCreated(CFrameWnd&) {}
 
 void HeadlessWindows::FrameDestroyed(CFrameWnd&) {}
 
-void HeadlessWindows::InstallCommandBar(CFrameWnd&, const CommandBarDesc&) {}
-
-void HeadlessWindows::CommandStatesChanged(CFrameWnd&) {
-    ++p_.commandStateRefreshes_;
-}
-
-void HeadlessWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
-                                   const std::string& folder) {
-    p_.transcript_.push_back("file list " + filter + " in " + folder);
-    if (p_.fileListShown_) return;
-    p_.fileListShown_ = true;
-    frame.OnFileListOpened();
-}
-
-void HeadlessWindows::CloseFileList(CFrameWnd& frame) {
-    if (!p_.fileListShown_) return;
-    p_.transcript_.push_back("file list closed");
-    p_.fileListShown_ = false;
-    p_.fileListBar_ = CommandBarDesc{};
-    frame.OnFileListClosed();
-}
-
-void HeadlessWindows::InstallFileListCommandBar(CFrameWnd&, const CommandBarDesc& bar) {
-    p_.fileListBar_ = bar;
-}
-
 void HeadlessWindows::EndMessageLoop(int exitCode) {
     if (p_.quit_) return;
     p_.transcript_.push_back("message loop ended " + std::to_string(exitCode));
@@ -110,6 +84,36 @@ void HeadlessWindows::SetWaitCursor(bool on) {
 
 uint32_t HeadlessWindows::NearestColour(uint32_t rgb) {
     return p_.nearest_ ? p_.nearest_(rgb) : rgb;
+}
+
+void HeadlessFrames::InstallCommandBar(CFrameWnd&, const CommandBarDesc&) {}
+
+void HeadlessFrames::CommandStatesChanged(CFrameWnd&) {
+    ++p_.commandStateRefreshes_;
+}
+
+void HeadlessFrames::SetFrameTitle(CFrameWnd&, const std::string& title) {
+    p_.frameTitle_ = title;
+}
+
+void HeadlessFrames::ShowFileList(CFrameWnd& frame, const FileListRequest& request) {
+    p_.transcript_.push_back("file list " + request.filter + " in " + request.folder);
+    p_.fileList_ = request;
+    if (p_.fileListShown_) return;
+    p_.fileListShown_ = true;
+    frame.OnFileListOpened();
+}
+
+void HeadlessFrames::CloseFileList(CFrameWnd& frame) {
+    if (!p_.fileListShown_) return;
+    p_.transcript_.push_back("file list closed");
+    p_.fileListShown_ = false;
+    p_.fileListBar_ = CommandBarDesc{};
+    frame.OnFileListClosed();
+}
+
+void HeadlessFrames::InstallFileListCommandBar(CFrameWnd&, const CommandBarDesc& bar) {
+    p_.fileListBar_ = bar;
 }
 
 }  // namespace cellarium

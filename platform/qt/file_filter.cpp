@@ -17,7 +17,11 @@ QStringList NameFiltersFromFilter(const std::string& filter) {
             if (!pattern.isEmpty()) patterns << pattern;
         }
         if (patterns.isEmpty()) continue;
-        result << name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        // A name that already shows its patterns ("Life files (*.lif)")
+        // keeps them once.
+        const QString shown =
+            QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        result << (name.endsWith(shown) ? name : name + shown);
     }
     return result;
 }

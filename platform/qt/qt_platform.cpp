@@ -24,6 +24,10 @@ QtPlatform::~QtPlatform() {
 WindowServices& QtPlatform::Windows() {
     return *windows_;
 }
+
+FrameServices& QtPlatform::Frames() {
+    return *windows_;
+}
 DialogServices& QtPlatform::Dialogs() {
     return *dialogs_;
 }

@@ -27,6 +27,7 @@ public:
     QtPlatform& operator=(const QtPlatform&) = delete;
 
     WindowServices& Windows() override;
+    FrameServices& Frames() override;
     DialogServices& Dialogs() override;
     FileServices& Files() override;
     SettingsServices& Settings() override;

@@ -16,6 +16,13 @@ public:
                                       const std::string& key) override;
     bool WriteProfileInt(const std::string& registryKey, const std::string& application,
                          const std::string& section, const std::string& key, int value) override;
+    std::optional<std::string> ReadProfileString(const std::string& registryKey,
+                                                 const std::string& application,
+                                                 const std::string& section,
+                                                 const std::string& key) override;
+    bool WriteProfileString(const std::string& registryKey, const std::string& application,
+                            const std::string& section, const std::string& key,
+                            const std::string& value) override;
 };
 
 // The system clipboard's text, as the 8-bit (Latin-1) or UTF-16 block the

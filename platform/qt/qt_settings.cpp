@@ -27,4 +27,23 @@ bool QtSettings::WriteProfileInt(const std::string& registryKey, const std::stri
     return settings.status() == QSettings::NoError;
 }
 
+std::optional<std::string> QtSettings::ReadProfileString(const std::string& registryKey,
+                                                         const std::string& application,
+                                                         const std::string& section,
+                                                         const std::string& key) {
+    QSettings settings(QString::fromStdString(registryKey), QString::fromStdString(application));
+    const QString name = QString::fromStdString(section + "/" + key);
+    if (!settings.contains(name)) return std::nullopt;
+    return settings.value(name).toString().toStdString();
+}
+
+bool QtSettings::WriteProfileString(const std::string& registryKey, const std::string& application,
+                                    const std::string& section, const std::string& key,
+                                    const std::string& value) {
+    QSettings settings(QString::fromStdString(registryKey), QString::fromStdString(application));
+    settings.setValue(QString::fromStdString(section + "/" + key), QString::fromStdString(value));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 }  // namespace cellarium

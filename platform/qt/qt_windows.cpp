@@ -9,7 +9,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFont>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -17,7 +20,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -103,6 +108,27 @@ private:
     QtWindows& windows_;
 };
 
+// Calls back on Esc pressed in the watched widget (the file list, which a
+// window shortcut does not always reach while it has the focus).
+class EscapeFilter final : public QObject {
+public:
+    EscapeFilter(QObject* parent, std::function<void()> onEscape)
+        : QObject(parent), onEscape_(std::move(onEscape)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            onEscape_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onEscape_;
+};
+
 // What the file list offers first: the formats the filter names, and the
 // ones users keep their patterns in besides.
 const QStringList kPatternPatterns{"*.lif", "*.l", "*.rle", "*.cells", "*.life", "*.txt"};
@@ -139,8 +165,6 @@ struct QtWindows::Impl {
     CFrameWnd* frame = nullptr;
     CommandBarDesc mainBar;
     CommandBarDesc listBar;
-    QString documentsFolder;
-    QString samplesFolder;
     QStackedWidget* pages = nullptr;
     QWidget* viewPage = nullptr;
     QVBoxLayout* viewLayout = nullptr;
@@ -155,6 +179,10 @@ struct QtWindows::Impl {
     QListWidget* list = nullptr;
     QLabel* listFolder = nullptr;
     QComboBox* listTypes = nullptr;
+    QPushButton* listOpenOther = nullptr;
+    QPushButton* listCancel = nullptr;
+    FileListRequest listRequest;
+    bool listOpening = false;  // an entry is being opened (its dialogs are up)
     QString listDir;
     std::vector<std::pair<QString, QStringList>> listFilters;
     bool listShown = false;
@@ -399,47 +427,111 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
     d.viewLayout->setContentsMargins(0, 0, 0, 0);
     d.pages->addWidget(d.viewPage);
 
-    // The page listing pattern files, shown by Open.
+    // The page listing pattern files, shown by Open: Recent, the folder's
+    // patterns, the bundled samples; "Open Other..." and Cancel below.
     d.listPage = new QWidget(d.pages);
     auto* listLayout = new QVBoxLayout(d.listPage);
     d.listFolder = new QLabel(d.listPage);
     d.listFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
     d.listTypes = new QComboBox(d.listPage);
     d.list = new QListWidget(d.listPage);
+    auto* buttons = new QHBoxLayout;
+    d.listOpenOther = new QPushButton(QStringLiteral("Open Other..."), d.listPage);
+    d.listCancel = new QPushButton(QStringLiteral("Cancel"), d.listPage);
+    d.listOpenOther->setAutoDefault(false);
+    d.listCancel->setAutoDefault(false);
+    buttons->addWidget(d.listOpenOther);
+    buttons->addStretch(1);
+    buttons->addWidget(d.listCancel);
     listLayout->addWidget(d.listFolder);
     listLayout->addWidget(d.listTypes);
     listLayout->addWidget(d.list, 1);
+    listLayout->addLayout(buttons);
     d.pages->addWidget(d.listPage);
     // A click opens a file, as a tap does on a pen screen; so do a double
-    // click and Enter (activation).
+    // click and Enter (activation), File Information included. The entry
+    // opens once, whichever of them came first.
     auto open = [this](QListWidgetItem* item) {
-        if (item != nullptr && impl_->listShown)
-            OpenPath(item->data(Qt::UserRole).toString().toStdString());
+        Impl& i = *impl_;
+        if (item == nullptr || !i.listShown || i.listOpening) return;
+        const QString path = item->data(Qt::UserRole).toString();
+        if (path.isEmpty()) return;  // a heading
+        i.listOpening = true;
+        if (CFrameWnd* f = i.frame; f != nullptr && i.delivering) {
+            NoteActivity();
+            f->OnFileListChoose(path.toStdString());
+        }
+        i.listOpening = false;
     };
     QObject::connect(d.list, &QListWidget::itemClicked, &d.context, open);
     QObject::connect(d.list, &QListWidget::itemActivated, &d.context, open);
+    QObject::connect(d.listOpenOther, &QPushButton::clicked, &d.context, [this] {
+        Impl& i = *impl_;
+        if (i.frame == nullptr || !i.listShown || i.listOpening || !i.delivering) return;
+        i.listOpening = true;
+        NoteActivity();
+        i.frame->OnFileListOpenOther();
+        i.listOpening = false;
+    });
+    auto cancel = [this] {
+        Impl& i = *impl_;
+        if (i.frame == nullptr || !i.listShown || i.listOpening || !i.delivering) return;
+        NoteActivity();
+        i.frame->OnFileListCancel();
+    };
+    QObject::connect(d.listCancel, &QPushButton::clicked, &d.context, cancel);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), d.listPage);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(escape, &QShortcut::activated, &d.context, cancel);
+    d.list->installEventFilter(new EscapeFilter(d.list, cancel));
     QObject::connect(d.listTypes, &QComboBox::currentIndexChanged, &d.context, [this](int index) {
         Impl& i = *impl_;
         i.list->clear();
         if (index < 0) return;
+        auto heading = [&i](const QString& text) {
+            auto* item = new QListWidgetItem(text, i.list);
+            item->setFlags(Qt::NoItemFlags);  // a heading: never chosen
+            item->setForeground(i.list->palette().color(QPalette::WindowText));
+            QFont font = item->font();
+            font.setBold(true);
+            item->setFont(font);
+        };
+        if (!i.listRequest.recent.empty()) {
+            heading(QStringLiteral("Recent"));
+            for (const std::string& recent : i.listRequest.recent) {
+                const QFileInfo info(QString::fromStdString(recent));
+                auto* item = new QListWidgetItem(
+                    info.fileName() + QStringLiteral("  \u2014 ") + info.absolutePath(), i.list);
+                item->setData(Qt::UserRole, info.absoluteFilePath());
+                item->setToolTip(info.absoluteFilePath());
+            }
+        }
         const QStringList patterns = i.listTypes->itemData(index).toStringList();
         const QDir dir(i.listDir);
-        for (const QString& name :
-             dir.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        const QStringList mine =
+            dir.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+        if (!mine.isEmpty() && !i.listRequest.recent.empty()) heading(dir.dirName());
+        for (const QString& name : mine) {
             auto* item = new QListWidgetItem(name, i.list);
             item->setData(Qt::UserRole, dir.absoluteFilePath(name));
         }
-        // A folder with no patterns yet: the bundled samples, marked as such.
-        if (i.list->count() == 0 && !i.samplesFolder.isEmpty() &&
-            QDir(i.samplesFolder).absolutePath() != dir.absolutePath()) {
-            const QDir samples(i.samplesFolder);
-            for (const QString& name :
-                 samples.entryList(kPatternPatterns, QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        // The bundled samples, always, after the user's own, marked as such.
+        const QString samplesFolder = QString::fromStdString(i.listRequest.samplesFolder);
+        if (!samplesFolder.isEmpty() && QDir(samplesFolder).absolutePath() != dir.absolutePath()) {
+            const QDir samples(samplesFolder);
+            const QStringList names =
+                samples.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+            if (!names.isEmpty()) heading(QStringLiteral("Samples"));
+            for (const QString& name : names) {
                 auto* item = new QListWidgetItem(name + QStringLiteral("  (sample)"), i.list);
                 item->setData(Qt::UserRole, samples.absoluteFilePath(name));
             }
         }
-        if (i.list->count() > 0) i.list->setCurrentRow(0);
+        for (int row = 0; row < i.list->count(); ++row)
+            if (i.list->item(row)->flags() & Qt::ItemIsEnabled) {
+                i.list->setCurrentRow(row);
+                break;
+            }
     });
 
     main->setCentralWidget(central);
@@ -464,6 +556,8 @@ void QtWindows::FrameDestroyed(CFrameWnd& frame) {
     d.centralLayout = nullptr;
     d.listPage = nullptr;
     d.list = nullptr;
+    d.listOpenOther = nullptr;
+    d.listCancel = nullptr;
     d.listShown = false;
     if (d.main) {
         d.main->hide();
@@ -550,9 +644,9 @@ void QtWindows::EndMessageLoop(int exitCode) {
     QCoreApplication::exit(exitCode);
 }
 
-void QtWindows::SetPatternFolders(std::string documents, std::string samples) {
-    impl_->documentsFolder = QString::fromStdString(documents);
-    impl_->samplesFolder = QString::fromStdString(samples);
+void QtWindows::SetFrameTitle(CFrameWnd& frame, const std::string& title) {
+    if (impl_->main != nullptr && &frame == impl_->frame)
+        impl_->main->setWindowTitle(QString::fromStdString(title));
 }
 
 void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
@@ -695,16 +789,17 @@ bool QtWindows::ChooseCommand(unsigned id) {
 
 // --- The file list -----------------------------------------------------------------
 
-void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
-                             const std::string& folder) {
+void QtWindows::ShowFileList(CFrameWnd& frame, const FileListRequest& request) {
     Impl& d = *impl_;
     if (&frame != d.frame || d.listPage == nullptr) return;
+    d.listRequest = request;
     // The folder named; else the user's pattern folder (made when missing);
     // else the open document's, else the working folder.
-    QString dir = QString::fromStdString(folder);
-    if ((dir.isEmpty() || !QFileInfo(dir).isDir()) && !d.documentsFolder.isEmpty() &&
-        QDir().mkpath(d.documentsFolder))
-        dir = d.documentsFolder;
+    QString dir = QString::fromStdString(request.folder);
+    const QString documents = QString::fromStdString(request.documentsFolder);
+    if ((dir.isEmpty() || !QFileInfo(dir).isDir()) && !documents.isEmpty() &&
+        QDir().mkpath(documents))
+        dir = documents;
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
         dir = QDir::currentPath();
         if (CDocument* doc = frame.GetActiveDocument(); doc && !doc->GetPathName().empty()) {
@@ -714,7 +809,8 @@ void QtWindows::ShowFileList(CFrameWnd& frame, const std::string& filter,
     }
     d.listDir = QDir(dir).absolutePath();
     d.listFolder->setText(d.listDir);
-    d.listFilters = ParseFilter(filter);
+    d.listFilters = ParseFilter(request.filter);
+    d.listCancel->setEnabled(request.canCancel);
     d.listTypes->blockSignals(true);
     d.listTypes->clear();
     d.listTypes->addItem(QStringLiteral("Pattern Files"), kPatternPatterns);
@@ -748,6 +844,14 @@ bool QtWindows::FileListShown() const {
 
 QWidget* QtWindows::FileListPage() const {
     return impl_->listPage;
+}
+
+QWidget* QtWindows::FileListOpenOtherButton() const {
+    return impl_->listOpenOther;
+}
+
+QWidget* QtWindows::FileListCancelButton() const {
+    return impl_->listCancel;
 }
 
 bool QtWindows::OpenPath(const std::string& path) {

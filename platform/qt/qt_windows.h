@@ -57,7 +57,9 @@ struct CommandLook {
 // screen's device-pixel ratio.
 QIcon DrawToolIcon(ToolGlyph glyph, int size);
 
-class QtWindows final : public WindowServices {
+// The window role and the frame role (command bar, title, file list) share
+// the main window, so one object serves both.
+class QtWindows final : public WindowServices, public FrameServices {
 public:
     explicit QtWindows(QtPlatform& platform);
     ~QtWindows() override;
@@ -76,16 +78,11 @@ public:
     void FrameDestroyed(CFrameWnd& frame) override;
     void InstallCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
     void CommandStatesChanged(CFrameWnd& frame) override;
-    void ShowFileList(CFrameWnd& frame, const std::string& filter,
-                      const std::string& folder) override;
+    void SetFrameTitle(CFrameWnd& frame, const std::string& title) override;
+    void ShowFileList(CFrameWnd& frame, const FileListRequest& request) override;
     void CloseFileList(CFrameWnd& frame) override;
     void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
     void EndMessageLoop(int exitCode) override;
-
-    // The folder the file list shows when the program names none of its own
-    // (the user's documents folder, "Cellarium" inside it), and the bundled
-    // samples it offers while that folder holds no pattern files.
-    void SetPatternFolders(std::string documents, std::string samples);
 
     // Set before the frame exists; applied when the command bar is installed.
     void SetCommandLook(CommandLook look);
@@ -119,6 +116,10 @@ public:
     // Opens a pattern file as Open would (a dropped file, a file of the
     // list); closes the file list when it opened.
     bool OpenPath(const std::string& path);
+    // The file list's "Open Other..." and "Cancel" buttons (null while no
+    // frame exists).
+    QWidget* FileListOpenOtherButton() const;
+    QWidget* FileListCancelButton() const;
 
 private:
     // Rebuilds the menu, toolbar and keys of the main window from a bar.

@@ -253,7 +253,8 @@ TEST_F(Document, EditDescriptionIsEditableAndOnlyOkChangesIt) {
     EXPECT_EQ(Doc()->GetDescription(), "Typed");
     EXPECT_EQ(Doc()->ScratchBoard()->description, "Typed");
     EXPECT_EQ(Doc()->GetPathName(), "");
-    EXPECT_FALSE(Doc()->IsModified());
+    // A new description is a change the file does not hold yet.
+    EXPECT_TRUE(Doc()->IsModified());
 }
 
 TEST_F(Document, SaveWritesTheCurrentBoardWhicheverOfTheTwoItIs) {

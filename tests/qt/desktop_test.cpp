@@ -5,12 +5,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QWheelEvent>
@@ -369,6 +371,54 @@ TEST_F(Desktop, AClickOnTheFileListOpensThePatternAndItsMenuComesBack) {
     titles.clear();
     for (QAction* a : platform_->WindowRole().MenuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, (QStringList{"Tools"}));
+}
+
+TEST_F(Desktop, FileListOffersRecentSamplesOpenOtherAndEscapeAndEnterOpens) {
+    const QString gun = QFileInfo(CELLARIUM_SAMPLES "/glider_gun.rle").absoluteFilePath();
+    const QString status = StatusText();
+    QtWindows& windows = platform_->WindowRole();
+    QTemporaryDir mine;
+    app_->m_strDocumentsFolder = mine.path().toStdString();
+    app_->m_strSamplesFolder = QFileInfo(gun).absolutePath().toStdString();
+    ASSERT_TRUE(windows.ChooseCommand(ID_FILE_OPEN));
+    auto* list = windows.FileListPage()->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    // The last row for a file (a sample may be under Recent too).
+    auto row = [list](const QString& data) {
+        for (int i = list->count() - 1; i >= 0; --i)
+            if (list->item(i)->data(Qt::UserRole).toString() == data) return i;
+        return -1;
+    };
+    // The pattern opened at start heads Recent; the samples are listed too.
+    ASSERT_GE(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "Recent");
+    EXPECT_EQ(list->item(1)->data(Qt::UserRole).toString(), gun);
+    const int spaceship = row(QFileInfo(CELLARIUM_SAMPLES "/spaceship.lif").absoluteFilePath());
+    ASSERT_GT(spaceship, 1);
+    EXPECT_TRUE(list->item(spaceship)->text().endsWith("(sample)"));
+
+    // Open Other: the platform's file dialog; cancelled, the list stays.
+    {
+        ModalAnswerer cancel(QStringLiteral("Cancel"));
+        QTest::mouseClick(windows.FileListOpenOtherButton(), Qt::LeftButton);
+        EXPECT_EQ(cancel.Answered(), 1);
+    }
+    EXPECT_TRUE(windows.FileListShown());
+    // Esc: back to the pattern as it was.
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_FALSE(windows.FileListShown());
+    EXPECT_EQ(StatusText(), status);
+
+    // Enter opens as a double click does, File Information included.
+    ASSERT_TRUE(windows.ChooseCommand(ID_FILE_OPEN));
+    list->setCurrentRow(row(QFileInfo(CELLARIUM_SAMPLES "/spaceship.lif").absoluteFilePath()));
+    list->setFocus();
+    ModalAnswerer ok;
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(ok.Answered(), 1);
+    EXPECT_FALSE(windows.FileListShown());
+    EXPECT_EQ(view_->GetDocument()->GetPathName(),
+              QFileInfo(CELLARIUM_SAMPLES "/spaceship.lif").absoluteFilePath().toStdString());
 }
 
 }  // namespace

@@ -641,6 +641,9 @@ TEST(FileFilterTest, FilterPairsBecomeNameFilters) {
     EXPECT_EQ(NameFiltersFromFilter("Life Files|*.lif|XLife Files|*.l||"),
               (QStringList{"Life Files (*.lif)", "XLife Files (*.l)"}));
     EXPECT_EQ(NameFiltersFromFilter(""), QStringList());
+    // A name that shows its patterns already keeps them once.
+    EXPECT_EQ(NameFiltersFromFilter("Life files (*.lif)|*.lif||"),
+              QStringList{"Life files (*.lif)"});
     // Several patterns; no closing bars; a pair with no pattern.
     EXPECT_EQ(NameFiltersFromFilter("Patterns|*.lif;*.l|Nothing||"),
               (QStringList{"Patterns (*.lif *.l)"}));

@@ -14,8 +14,8 @@ namespace {
 
 class Paste : public LifeSession {
 protected:
-    // What File Information saw while the pasted file was open: its path, its
-    // bytes and its folder's permission bits.
+    // What was there while File Information showed the pasted pattern: the
+    // temporary file's path, its bytes and its folder's permission bits.
     struct Seen {
         std::string path;
         std::string bytes;
@@ -24,7 +24,10 @@ protected:
     Seen PasteConfirmed() {
         Seen seen;
         platform.ExpectDialog(IDD_FILE_INFO, [&](DialogDriver& d) {
-            seen.path = d.Text(IDC_FI_FILENAME);
+            // The pasted pattern has no file of its own: its temporary one
+            // is about to go.
+            EXPECT_EQ(d.Text(IDC_FI_FILENAME), "New File");
+            seen.path = platform.PrivateFolders().back() + "/Paste.lif";
             seen.bytes = Slurp(seen.path);
             struct stat st {};
             if (::stat(std::filesystem::path(seen.path).parent_path().c_str(), &st) == 0)
@@ -55,11 +58,9 @@ private:
 TEST_F(Paste, AnsiTextOpensAsAPatternFromAPrivateFolderThatIsGoneAfterwards) {
     platform.SetClipboardText(kBlockFile);
     const Seen seen = PasteConfirmed();
-    EXPECT_EQ(seen.bytes, std::string(kBlockFile) + '\0');
-    EXPECT_EQ(std::filesystem::path(seen.path).filename(), "Paste.lif");
+    EXPECT_EQ(seen.bytes, kBlockFile);
     EXPECT_EQ(seen.folderMode, 0700u);
     ASSERT_EQ(platform.PrivateFolders().size(), 1u);
-    EXPECT_EQ(std::filesystem::path(seen.path).parent_path(), platform.PrivateFolders()[0]);
     EXPECT_FALSE(std::filesystem::exists(seen.path));
     EXPECT_FALSE(std::filesystem::exists(platform.PrivateFolders()[0]));
 
@@ -71,10 +72,10 @@ TEST_F(Paste, AnsiTextOpensAsAPatternFromAPrivateFolderThatIsGoneAfterwards) {
     EXPECT_TRUE(platform.Bar(IDD_STATUS_STRIP)->IsBarVisible());
 }
 
-TEST_F(Paste, UnicodeOnlyTextIsConvertedAndEndsWithOneZeroByte) {
+TEST_F(Paste, UnicodeOnlyTextIsConvertedWithoutTheTerminatingZero) {
     platform.SetClipboardUnicode(u"#Life 1.05\r\n#D caf\u00e9\r\n#P 0 0\r\n***\r\n");
     const Seen seen = PasteConfirmed();
-    EXPECT_EQ(seen.bytes, std::string("#Life 1.05\r\n#D caf\xe9\r\n#P 0 0\r\n***\r\n") + '\0');
+    EXPECT_EQ(seen.bytes, "#Life 1.05\r\n#D caf\xe9\r\n#P 0 0\r\n***\r\n");
     EXPECT_EQ(Board().liveCount, 3);
     EXPECT_FALSE(std::filesystem::exists(platform.PrivateFolders().at(0)));
 }
@@ -130,16 +131,6 @@ TEST_F(Paste, TextThatIsNoPatternStillLeavesNothingBehind) {
     ASSERT_EQ(platform.MessageTexts().size(), 1u);
     EXPECT_EQ(platform.MessageTexts()[0].rfind("That pattern is too big for this board.", 0), 0u);
     EXPECT_TRUE(platform.FileListShown());
-}
-
-TEST_F(Paste, ReloadOfAPastedPatternReportsItsFileMissing) {
-    platform.SetClipboardText(kBlockFile);
-    const Seen seen = PasteConfirmed();
-    platform.Command(ID_TOOLS_STEP);
-    platform.ExpectMessageBox(IDOK, seen.path + " was not found.");
-    platform.Command(ID_FILE_RELOAD);
-    EXPECT_TRUE(platform.ScriptErrors().empty());
-    EXPECT_EQ(Board().liveCount, 4);
 }
 
 TEST_F(Paste, ABusyClipboardDoesNothing) {
