@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -167,6 +168,15 @@ public:
 // samples (marked as such), and offers "Open Other..." and, when canCancel,
 // "Cancel". The user's choices go to the frame: OnFileListChoose,
 // OnFileListOpenOther, OnFileListCancel.
+// A pattern file's picture for the file list.
+struct FilePicture {
+    bool readable = false;  // false: the file could not be read as a pattern
+    int cellsWide = 0;      // the pattern's box in cells (0 x 0 when empty)
+    int cellsHigh = 0;
+    int side = 0;                  // pixels a side
+    std::vector<uint32_t> pixels;  // side x side, rows top first, red + 256 green + 65536 blue
+};
+
 struct FileListRequest {
     std::string filter;  // "Name|*.a;*.b|Name|*.c||"
     // The folder listed; when it names no folder, documentsFolder (made
@@ -176,6 +186,12 @@ struct FileListRequest {
     std::string samplesFolder;        // "" when there are none
     std::vector<std::string> recent;  // full paths, the most recent first
     bool canCancel = false;           // a pattern is open to return to
+    // Makes a file's picture. The back end calls it on a worker thread, so it
+    // touches nothing another thread uses; empty: no pictures. Pictures are
+    // kept by path and modification time while pictureKey (what else they
+    // depend on: the palette, the board size) stays the same.
+    std::function<FilePicture(const std::string& path)> makePicture;
+    std::string pictureKey;
 };
 
 // The frame's command bar and title, and the file selection screen shown in

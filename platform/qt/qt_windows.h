@@ -57,6 +57,14 @@ struct CommandLook {
 // screen's device-pixel ratio.
 QIcon DrawToolIcon(ToolGlyph glyph, int size);
 
+// The file list's rows: the picture's side in pixels, and the item data
+// telling whether a row shows its file's picture.
+inline constexpr int kFilePictureSide = 48;
+inline constexpr int kPictureStateRole = 0x0100 + 1;  // Qt::UserRole + 1
+inline constexpr int kPictureWaiting = 0;
+inline constexpr int kPictureShown = 1;
+inline constexpr int kPictureUnreadable = 2;
+
 // The window role and the frame role (command bar, title, file list) share
 // the main window, so one object serves both.
 class QtWindows final : public WindowServices, public FrameServices {
@@ -120,6 +128,8 @@ public:
     // frame exists).
     QWidget* FileListOpenOtherButton() const;
     QWidget* FileListCancelButton() const;
+    // How many file pictures the worker has made so far.
+    int FilePicturesMade() const;
 
 private:
     // Rebuilds the menu, toolbar and keys of the main window from a bar.
