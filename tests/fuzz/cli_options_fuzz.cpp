@@ -15,7 +15,7 @@
 #include "cli_options.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
-#include "soup.h"
+#include "engine/soup.h"
 
 using namespace cellarium;
 
