@@ -221,7 +221,9 @@ def survey(args, out, done_rows):
         if args.serial:
             jobs += [(rule, [s]) for s in seeds]
         else:
-            per = args.batch or max(1, min(64, len(seeds) // (8 * (args.workers or os.cpu_count() or 1)) or 1))
+            # About eight tasks per worker and rule, at most 64 soups each.
+            workers = args.workers or os.cpu_count() or 1
+            per = args.batch or max(1, min(64, len(seeds) // (8 * workers)))
             jobs += [(rule, b) for b in _batches(seeds, per)]
 
     if args.serial:

@@ -3,6 +3,8 @@
 import csv
 import io
 
+from distributed import LocalCluster
+
 from cellarium import survey
 from conftest import run_cli, status
 
@@ -17,12 +19,20 @@ def rows(path):
     return sorted(lines[1:])
 
 
-def test_a_cluster_and_a_plain_loop_give_the_runners_rows(tmp_path, capsys):
-    serial, cluster = tmp_path / "serial.csv", tmp_path / "cluster.csv"
+def test_clusters_and_a_plain_loop_give_the_runners_rows(tmp_path, capsys):
+    serial, cluster, own = tmp_path / "serial.csv", tmp_path / "cluster.csv", tmp_path / "own.csv"
     assert survey.main(ARGS + ["--serial", "--out", str(serial)]) == 0
-    assert survey.main(ARGS + ["--workers", "2", "--batch", "3", "--out", str(cluster)]) == 0
+    # A cluster of two worker processes on loopback, reached by its address.
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                      dashboard_address=None) as dask_cluster:
+        assert survey.main(ARGS + ["--scheduler", dask_cluster.scheduler_address,
+                                   "--batch", "3", "--out", str(cluster)]) == 0
+    # The survey's own local cluster.
+    assert survey.main(["--rules", "B36/S23", "--seeds", "100:106"] + ARGS[4:]
+                       + ["--workers", "2", "--out", str(own)]) == 0
     got = rows(serial)
     assert len(got) == 40 and rows(cluster) == got
+    assert rows(own) == [r for r in got if r[0] == "B36/S23" and int(r[1]) < 106]
     for rule, seed, size, density, first_repeat, period, population in got:
         out = run_cli("--soup", f"{density}:{seed}", "--size", size, "--rule", rule,
                       "-g", 3000, "--until-cycle")
