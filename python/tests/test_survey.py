@@ -38,7 +38,8 @@ def test_clusters_and_a_plain_loop_give_the_runners_rows(tmp_path, capsys):
                       "-g", 3000, "--until-cycle")
         g, c = status(out[-1])[:2]
         if period:
-            assert out[0] == f"cycle: period {period} from generation {int(first_repeat) - int(period)}"
+            start = int(first_repeat) - int(period)
+            assert out[0] == f"cycle: period {period} from generation {start}"
             assert (int(first_repeat), int(population)) == (g, c)
         else:
             assert len(out) == 1 and (g, c) == (3000, int(population))
