@@ -3,15 +3,17 @@
   PYTHONPATH=build/release/python python3 python/benchmarks/module_benchmark.py
 
 1. board.step(1) called in a Python loop against one board.step(N) call (the
-   engine's own loop over the same kernel), on equal 800 x 800 soups stepping
-   the same generations; and run(until="cycle") against run() (the cost of
-   the per-generation hash and check).
+   engine's own loop over the same kernel) and against cellarium-cli -g N
+   (--cli), on equal 800 x 800 soups stepping the same generations; and
+   run(until="cycle") against run() (the cost of the per-generation hash and
+   check).
 2. cellarium-survey's soups per second serially (one process, a plain loop,
    no Dask) and on local clusters of 1 and 2 worker processes, same soups.
 """
 
 import argparse
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -26,7 +28,16 @@ def timed(f):
     return time.perf_counter() - t
 
 
-def step_figures(side, steps, rounds):
+def runner_per_step(cli, side, steps, rounds):
+    """cellarium-cli on the same soup: (time for -g steps - time for -g 0) / steps."""
+    def run(g):
+        return timed(lambda: subprocess.run(
+            [cli, "--soup", "0.5:1", "--size", f"{side}x{side}", "-g", str(g), "--threads", "1"],
+            check=True, capture_output=True))
+    return min(run(steps) - run(0) for _ in range(rounds)) / steps * 1e6
+
+
+def step_figures(side, steps, rounds, cli):
     def fresh():
         return cellarium.soup(side, side, 0.5, 1)
 
@@ -53,6 +64,10 @@ def step_figures(side, steps, rounds):
     print(f"  run() {best['plain run']:.1f}, run(until='cycle') {best['cycle run']:.1f} "
           f"us/generation: hash and check {best['cycle run'] - best['plain run']:.1f} us "
           f"({(best['cycle run'] / best['plain run'] - 1) * 100:.0f} % of the step)")
+    if cli:
+        runner = runner_per_step(cli, side, steps, rounds)
+        print(f"  cellarium-cli -g {steps} on the same soup {runner:8.1f} us/generation"
+              f"  (step({steps}) / runner = {best['call'] / runner:.3f})")
 
 
 def survey_figures(size, seeds, limit):
@@ -87,8 +102,10 @@ def main():
     p.add_argument("--size", default="400x400")
     p.add_argument("--seeds", default="0:48")
     p.add_argument("--limit", type=int, default=100000)
+    p.add_argument("--cli", default=os.environ.get("CELLARIUM_CLI"),
+                   help="cellarium-cli to compare with (default $CELLARIUM_CLI)")
     args = p.parse_args()
-    step_figures(800, args.steps, args.rounds)
+    step_figures(800, args.steps, args.rounds, args.cli)
     survey_figures(args.size, args.seeds, args.limit)
 
 
