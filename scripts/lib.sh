@@ -30,6 +30,15 @@ TEST_PACKAGES=(
   libbenchmark-dev
   libgif-dev
 )
+# The Python module and its tests: pybind11 and the headers of Debian's python3,
+# numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest.
+PYTHON_PACKAGES=(
+  python3-dev
+  pybind11-dev
+  python3-numpy
+  python3-distributed
+  python3-pytest
+)
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
 # headers, which qt6-base-dev brings along) and a font for its text.
 DESKTOP_PACKAGES=(

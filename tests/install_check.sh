@@ -26,4 +26,12 @@ fi
 # The installed runner works away from the source tree.
 out="$(cd "$prefix" && bin/cellarium-cli share/cellarium/samples/glider_gun.rle -g 30)"
 [ "$out" = "G:00030 C:00041 B:00018 D:00025 Z:x1" ] || { echo "unexpected: $out" >&2; exit 1; }
+# The Python module and its survey program, when they were built.
+if [ -d "$build/python/cellarium" ]; then
+  need bin/cellarium-survey
+  rows="$(cd "$prefix" && bin/cellarium-survey --seeds 0:1 --size 150x150 --limit 10 --serial \
+          --no-progress 2>/dev/null)"
+  [ "$(echo "$rows" | head -1)" = "rule,seed,size,density,first_repeat,period,population" ] &&
+    [ "$(echo "$rows" | wc -l)" = 2 ] || { echo "unexpected survey: $rows" >&2; exit 1; }
+fi
 echo "install layout complete under a fresh prefix"

@@ -210,13 +210,14 @@ struct CommandLine {
     struct Values {
         std::string size, rule, soup, save, gif, palette, stats, columns, pattern;
         long long generations = 0, threads = 0;
-        bool untilStagnation = false, cells = false, progress = false, quiet = false, help = false;
+        bool untilStagnation = false, untilCycle = false, identify = false, cells = false,
+             progress = false, quiet = false, help = false;
     };
 
     CLI::App app{"", "cellarium-cli"};
     Values v;
-    CLI::Option *sizeOpt, *ruleOpt, *soupOpt, *saveOpt, *gifOpt, *paletteOpt, *statsOpt,
-        *columnsOpt, *threadsOpt, *patternOpt;
+    CLI::Option *sizeOpt, *generationsOpt, *ruleOpt, *soupOpt, *saveOpt, *gifOpt, *paletteOpt,
+        *statsOpt, *columnsOpt, *threadsOpt, *patternOpt;
     std::vector<CLI::Option*> digitOpts;
 
     CommandLine() {
@@ -225,7 +226,9 @@ struct CommandLine {
         app.set_help_flag();
         app.formatter(std::make_shared<UsageFormatter>());
         app.footer(
-            "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed.\n"
+            "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed;\n"
+            "--until-cycle prints \"cycle: period P from generation S\" before it when the run\n"
+            "repeated, --identify prints its \"identify: ...\" line after it.\n"
             "Exit status: 0 success; 1 the pattern could not be read or does not fit; 2 usage "
             "error.");
         // An option given twice takes its last value; every value is checked.
@@ -239,12 +242,16 @@ struct CommandLine {
                               return ReadSize(text, w, h);
                           },
                           "", "SIZE"));
-        app.add_option("-g,--generations", v.generations, "steps to run (default 0)")
-            ->type_name("N")
-            ->transform(DecimalDigits())
-            ->check(CLI::Range(0LL, kMaxGenerations).description(""));
+        generationsOpt = app.add_option("-g,--generations", v.generations,
+                                        "steps to run (default 0; with --until-cycle no limit)")
+                             ->type_name("N")
+                             ->transform(DecimalDigits())
+                             ->check(CLI::Range(0LL, kMaxGenerations).description(""));
         Flag("--until-stagnation", v.untilStagnation,
              "stop after the first step with no births and no deaths");
+        Flag("--until-cycle", v.untilCycle,
+             "stop when the live cells repeat those of an earlier generation");
+        Flag("--identify", v.identify, "name the final board: still life, oscillator, spaceship");
         ruleOpt = app.add_option("--rule", v.rule,
                                  "set the rule after loading: s23/b3, B3/S23 or 23/3 forms")
                       ->type_name("RULE")
@@ -361,6 +368,10 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
         if (line->sizeOpt->count() > 0) ReadSize(line->v.size, o.width, o.height);
         o.generations = line->v.generations;
         o.untilStagnation = line->v.untilStagnation;
+        o.untilCycle = line->v.untilCycle;
+        o.identify = line->v.identify;
+        if (o.untilCycle && line->generationsOpt->count() == 0)
+            o.generations = kUnlimitedGenerations;
         if (line->ruleOpt->count() > 0) o.rule = line->v.rule;
         if (line->soupOpt->count() > 0) {
             ReadSoup(line->v.soup, o.soupDensity, o.soupSeed);

@@ -11,11 +11,16 @@
 
 namespace cellarium {
 
+// The generations of --until-cycle without -g: until the run repeats.
+inline constexpr long long kUnlimitedGenerations = -1;
+
 struct CliOptions {
     int width = 800;
     int height = 800;
-    long long generations = 0;
+    long long generations = 0;  // kUnlimitedGenerations: no limit
     bool untilStagnation = false;
+    bool untilCycle = false;
+    bool identify = false;
     std::optional<std::string> rule;
     bool soup = false;
     double soupDensity = 0.0;

@@ -2,11 +2,12 @@
 // headless back end, as a scripted user would: open the pattern (confirming
 // File Information) or fill a new document with a soup, choose the palette
 // (a palette command, or Load Custom Colors), start statistics, press Step N
-// times or Run until stagnation, stop statistics, save, Save As Image, and
-// print the status strip's line. The runner and the desktop program thus
-// never disagree on a status line or a statistics file.
+// times, Run until stagnation or step until the live cells repeat, stop statistics, save, Save As
+// Image, and print the status strip's line. The runner and the desktop program thus never disagree
+// on a status line or a statistics file.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,13 +18,16 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
+#include "engine/cycle_detector.h"
+#include "engine/identify.h"
+#include "engine/rules.h"
+#include "engine/soup.h"
 #include "engine/step.h"
 #include "formats/rle_writer.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
-#include "soup.h"
 
 using namespace cellarium;
 
@@ -177,9 +181,10 @@ private:
     }
     bool StartStatistics();
     bool ChoosePalette(const std::string& nameOrFile);
-    void RunGenerations(CLifeView& view);
+    void RunGenerations(CLifeView& view, const CLifeDoc& doc);
 
     const CliOptions& options_;
+    std::optional<Cycle> cycle_;
     RunnerPlatform platform_;
     CLifeApp app_;
     std::vector<std::string> messages_;
@@ -222,23 +227,39 @@ bool Runner::ChoosePalette(const std::string& nameOrFile) {
     return view != nullptr && view->GetDocument()->HasBoards() && !platform_.QuitRequested();
 }
 
-void Runner::RunGenerations(CLifeView& view) {
-    Progress progress(options_.progress, options_.generations);
+void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
+    const bool unlimited = options_.generations == kUnlimitedGenerations;
+    Progress progress(options_.progress && !unlimited, options_.generations);
     long long done = 0;
+    auto more = [&] {
+        return (unlimited || done < options_.generations) && !platform_.QuitRequested();
+    };
+    // With --until-cycle every generation's live cells are checked against
+    // the earlier ones of this run, the starting board being generation 0.
+    std::optional<CycleDetector> cycles;
+    if (options_.untilCycle) cycles.emplace(StepRule{g_survive, g_born});
+    auto repeated = [&] {
+        if (cycles) cycle_ = cycles->Add(*doc.CurrentBoard());
+        return cycle_.has_value();
+    };
+    repeated();
     if (options_.untilStagnation) {
         // Run, and let the clock tick until the run stops by itself.
-        if (options_.generations > 0 && platform_.Command(ID_TOOLS_RUN)) {
-            while (done < options_.generations && view.IsRunning() && !platform_.QuitRequested()) {
+        if (more() && platform_.Command(ID_TOOLS_RUN)) {
+            while (more() && view.IsRunning()) {
                 const int32_t before = view.m_nGeneration;
                 platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
-                if (view.m_nGeneration != before) progress.Update(++done);
+                if (view.m_nGeneration == before) continue;
+                progress.Update(++done);
+                if (repeated()) break;
             }
             if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
         }
     } else {
-        for (; done < options_.generations && !platform_.QuitRequested();) {
+        while (more()) {
             if (!platform_.Command(ID_TOOLS_STEP)) break;
             progress.Update(++done);
+            if (repeated()) break;
         }
     }
     progress.Finish(done);
@@ -277,7 +298,7 @@ int Runner::Run() {
 
     if (options_.statsPath && !StartStatistics()) return Fail();
     const std::size_t messagesBefore = messages_.size();
-    RunGenerations(*view);
+    RunGenerations(*view, *doc);
     if (options_.statsPath) platform_.Command(ID_STATS_STOP);
     // A statistics file that could not be written to the end.
     if (messages_.size() != messagesBefore || platform_.QuitRequested()) return Fail();
@@ -326,11 +347,19 @@ int Runner::Run() {
         if (messages_.size() != messagesBefore) return Fail();
     }
     if (!options_.quiet) {
-        // With the pattern on standard output the status line goes to
-        // standard error.
+        // With the pattern on standard output the status line and the lines
+        // around it go to standard error.
+        std::FILE* out = saveFormat == SaveFormat::RleToStandardOutput ? stderr : stdout;
+        if (cycle_)
+            std::fprintf(out, "cycle: period %lld from generation %lld\n",
+                         static_cast<long long>(cycle_->period),
+                         static_cast<long long>(cycle_->start));
         CDialogBar* strip = MainWindow()->GetControlBar(kDialogBarId);
-        std::fprintf(saveFormat == SaveFormat::RleToStandardOutput ? stderr : stdout, "%s\n",
-                     strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
+        std::fprintf(out, "%s\n", strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
+        if (options_.identify)
+            std::fprintf(
+                out, "%s\n",
+                IdentityLine(Identify(*doc->CurrentBoard(), StepRule{g_survive, g_born})).c_str());
     }
     return 0;
 }

@@ -49,6 +49,19 @@ TEST(CliOptions, FullContractParses) {
     EXPECT_EQ(p.generations, 7);
     EXPECT_EQ(*p.pattern, "-");
     EXPECT_FALSE(p.threads);
+    EXPECT_FALSE(p.untilCycle || p.identify);
+
+    // --until-cycle runs without a limit unless -g gives one.
+    for (auto [args, generations] : {std::pair<std::vector<std::string>, long long>{
+                                         {"--until-cycle", "--identify"}, kUnlimitedGenerations},
+                                     {{"-g0", "--until-cycle"}, 0},
+                                     {{"--until-cycle", "-g", "9"}, 9}}) {
+        CliOptions c;
+        ASSERT_EQ(Parse(args, c, err), ParseStatus::Ok);
+        EXPECT_TRUE(c.untilCycle);
+        EXPECT_EQ(c.identify, args.size() == 2 && args[1] == "--identify");
+        EXPECT_EQ(c.generations, generations);
+    }
 }
 
 TEST(CliOptions, UsageErrorsAreReported) {
@@ -248,8 +261,11 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
     EXPECT_EQ(CliUsage(),
               "Usage: cellarium-cli [OPTIONS] [PATTERN]      (PATTERN \"-\" reads standard input)\n"
               "  --size WxH             board size, each 150..10000 (default 800x800)\n"
-              "  -g, --generations N    steps to run (default 0)\n"
+              "  -g, --generations N    steps to run (default 0; with --until-cycle no limit)\n"
               "  --until-stagnation     stop after the first step with no births and no deaths\n"
+              "  --until-cycle          stop when the live cells repeat those of an earlier "
+              "generation\n"
+              "  --identify             name the final board: still life, oscillator, spaceship\n"
               "  --rule RULE            set the rule after loading: s23/b3, B3/S23 or 23/3 forms\n"
               "  --soup DENSITY[:SEED]  fill the interior with a random soup instead of a pattern\n"
               "  --save FILE            save the final board: .rle RLE, .cells plaintext, others "
@@ -265,7 +281,9 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "cores)\n"
               "  -q, --quiet            print nothing but errors\n"
               "  -h, --help             show this help\n"
-              "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed.\n"
+              "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed;\n"
+              "--until-cycle prints \"cycle: period P from generation S\" before it when the run\n"
+              "repeated, --identify prints its \"identify: ...\" line after it.\n"
               "Exit status: 0 success; 1 the pattern could not be read or does not fit; 2 usage "
               "error.\n");
 }

@@ -107,6 +107,35 @@ TEST_F(CliRun, UntilStagnationStopsAfterTheFirstStillStep) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST_F(CliRun, UntilCycleAndIdentifyPrintTheirLinesAroundTheStatusLine) {
+    Write("block.lif", kBlockFile);
+    const std::string soup = "--soup 0.4:3 --size 150x150 ";
+    const struct {
+        std::string args, out;
+    } cases[] = {
+        {Sample("pentadecathlon.txt") + " --until-cycle --identify",
+         "cycle: period 15 from generation 0\nG:00015 C:00012 B:00008 D:00012 Z:x1\n"
+         "identify: oscillator period 15; population 12..40; box 16x9\n"},
+        {Sample("spaceship.lif") + " --identify",
+         "G:00000 C:00009 B:00000 D:00000 Z:x1\n"
+         "identify: spaceship period 4 moving -2,0; population 9..12; box 5x4\n"},
+        {Path("block.lif") + " --until-cycle --until-stagnation -g 50",
+         "cycle: period 1 from generation 0\nG:00001 C:00004 B:00000 D:00000 Z:x1\n"},
+        {soup + "--until-cycle",
+         "cycle: period 6 from generation 2387\n" + Cli(soup + "-g 2393").out},
+        {soup + "--until-cycle --until-stagnation -g 3000",
+         "cycle: period 6 from generation 2387\n" + Cli(soup + "-g 2393").out},
+        {soup + "--until-cycle -g 100", Cli(soup + "-g 100").out},
+        {soup + "--until-cycle -q", ""},
+    };
+    for (const auto& c : cases) {
+        RunResult r = Cli(c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.out, c.out) << c.args;
+        EXPECT_EQ(r.err, "") << c.args;
+    }
+}
+
 TEST_F(CliRun, FailuresExitWithOneAndTheProgramsOwnMessages) {
     RunResult missing = Cli(Path("missing.lif") + " -g 3");
     EXPECT_EQ(missing.status, 1);

@@ -15,7 +15,7 @@
 #include "cli_options.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
-#include "soup.h"
+#include "engine/soup.h"
 
 using namespace cellarium;
 
@@ -30,7 +30,9 @@ void CheckOptions(const CliOptions& o) {
     if (o.width < kMinBoardSide || o.width > kMaxBoardSide || o.height < kMinBoardSide ||
         o.height > kMaxBoardSide)
         Fail("board size outside the accepted range");
-    if (o.generations < 0 || o.generations > 1000000000000LL) Fail("generation count out of range");
+    const bool unlimited = o.untilCycle && o.generations == kUnlimitedGenerations;
+    if ((o.generations < 0 && !unlimited) || o.generations > 1000000000000LL)
+        Fail("generation count out of range");
     if (o.threads && (*o.threads < 1 || *o.threads > 256)) Fail("thread count out of range");
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");
     if (o.soup && o.pattern) Fail("both a soup and a pattern");
@@ -60,7 +62,7 @@ void RunOnSmallBoard(const CliOptions& o) {
         std::copy(std::begin(rules.survive), std::end(rules.survive), g_survive);
         std::copy(std::begin(rules.born), std::end(rules.born), g_born);
     }
-    const long long steps = o.generations < 4 ? o.generations : 4;
+    const long long steps = (o.generations < 0 || o.generations > 4) ? 4 : o.generations;
     for (long long i = 0; i < steps; ++i) {
         int32_t births = 0, deaths = 0;
         current->ComputeNext(*scratch, int(i + 1), births, deaths);

@@ -1,4 +1,5 @@
-// Random soups for the runner: deterministic for a given seed.
+// Random soups: deterministic for a given seed, the same bytes on every
+// platform (the runner's --soup and the Python module share them).
 #pragma once
 
 #include <cstdint>

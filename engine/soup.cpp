@@ -1,4 +1,4 @@
-#include "soup.h"
+#include "engine/soup.h"
 
 #include "engine/cell_board.h"
 

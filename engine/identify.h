@@ -1,0 +1,44 @@
+// Identify: what a board's live cells are under a rule, found by running a
+// copy forward until its live cells repeat, exactly or moved. The board itself
+// is not changed. A pattern that reaches the border and changes because of it
+// is reported as what it becomes on this finite board.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/step.h"
+
+namespace cellarium {
+
+class CellBoard;
+
+inline constexpr int64_t kIdentifyLimit = 10000;
+
+struct Identity {
+    enum class Kind { Empty, StillLife, Oscillator, Spaceship, None };
+    Kind kind = Kind::None;
+    int64_t start = 0;   // the first generation of the repeating phases
+    int64_t period = 0;  // generations per repeat (1 for a still life)
+    int32_t dx = 0;      // cells moved per period, + right
+    int32_t dy = 0;      // + down
+    int32_t minPopulation = 0;
+    int32_t maxPopulation = 0;
+    // The box: of the union of the phases for still lifes and oscillators,
+    // the widest and tallest single phase for spaceships.
+    int32_t width = 0;
+    int32_t height = 0;
+    int64_t limit = 0;  // the generations tried
+};
+
+// Runs a copy of board forward at most limit generations under rule.
+// Returns None when no repeat was found, or when memory for the copy ran out.
+Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit = kIdentifyLimit);
+
+// The runner's line: "identify: still life; population N; box WxH",
+// "identify: oscillator period P; population MIN..MAX; box WxH",
+// "identify: spaceship period P moving DX,DY; population MIN..MAX; box WxH",
+// "identify: empty" or "identify: none within N generations".
+std::string IdentityLine(const Identity& identity);
+
+}  // namespace cellarium
