@@ -159,6 +159,11 @@ private:
     bool OnViewportCmdMsg(const CmdMsg& msg);
     // The colour and image commands' part of the command map.
     bool OnColourCmdMsg(const CmdMsg& msg);
+    // Identify, Stop when the pattern repeats and the population graph
+    // (life_view_analysis.cpp).
+    bool OnAnalysisCmdMsg(const CmdMsg& msg);
+    void OnIdentify();
+    void OnUpdateIdentify(CCmdUI* pCmdUI);
     // Sets the scroll extent for the zoom and scrolls to the remembered centre
     // (or the middle of the board) when a layout is pending.
     void LayoutIfPending();

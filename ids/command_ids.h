@@ -80,5 +80,9 @@ inline constexpr unsigned ID_REVERSE_PALETTE = 32820;
 inline constexpr unsigned ID_BOARD_SIZE = 32821;
 inline constexpr unsigned ID_EXPORT_RLE = 32822;
 inline constexpr unsigned ID_COPY_RLE = 32823;
+// Seeing what a run does.
+inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
+inline constexpr unsigned ID_IDENTIFY = 32881;
+inline constexpr unsigned ID_POPULATION_GRAPH = 32882;
 
 }  // namespace cellarium

@@ -22,6 +22,8 @@ CommandLook DesktopCommandLook() {
         {ID_FILE_RELOAD, ToolGlyph::None, {"F5"}},
         {ID_HELP, ToolGlyph::None, {"F1"}},
         {ID_HELP_REQUEST, ToolGlyph::None, {"Shift+F1"}},
+        {ID_IDENTIFY, ToolGlyph::None, {"Ctrl+I"}},
+        {ID_POPULATION_GRAPH, ToolGlyph::None, {"Ctrl+Shift+P"}},
     };
     look.zoomIn = ID_ZOOM_IN;
     look.zoomOut = ID_ZOOM_OUT;
