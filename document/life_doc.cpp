@@ -90,6 +90,7 @@ bool CLifeDoc::MakeBoards() {
         ReportCellMemory();
         return false;
     }
+    history_.Restart(0, current_->liveCount);
     return true;
 }
 
@@ -172,6 +173,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
     scratch->description = incoming->description;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
+    history_.Restart(0, current_->liveCount);
     return true;
 }
 

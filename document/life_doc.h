@@ -14,6 +14,7 @@
 #include <string>
 
 #include "colour/palette.h"
+#include "document/population_history.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
 #include "formats/byte_stream.h"
@@ -87,6 +88,11 @@ public:
     // Information, which names no file (its temporary one is about to go).
     void SetOpeningPaste(bool on) { openingPaste_ = on; }
 
+    // The counts of every generation since the last New, Open or Reload
+    // (which start it again from generation 0); the run adds to it.
+    PopulationHistory& History() { return history_; }
+    const PopulationHistory& History() const { return history_; }
+
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
     bool HasBoards() const { return current_ && scratch_; }
@@ -112,6 +118,7 @@ private:
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
     bool openingPaste_ = false;
+    PopulationHistory history_;
 };
 
 }  // namespace cellarium

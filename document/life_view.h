@@ -8,6 +8,7 @@
 // life_view_image.cpp (Save As Image).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -164,6 +165,28 @@ private:
     bool OnAnalysisCmdMsg(const CmdMsg& msg);
     void OnIdentify();
     void OnUpdateIdentify(CCmdUI* pCmdUI);
+
+public:
+    // --- Population graph (life_view_graph.cpp) ----------------------------
+    // Shows or hides the graph panel; kept in the settings, as is whether it
+    // is docked or a window of its own.
+    void OnPopulationGraph();
+    void OnUpdatePopulationGraph(CCmdUI* pCmdUI);
+    void OnGraphBirthsDeaths();
+    void OnGraphSaveCsv();
+    void OnGraphSavePng();
+    bool GraphShown() const;
+    // Shows the graph when the settings say it was shown last.
+    void ShowGraphIfKept();
+    // Hands the panel a new picture: now, or when a thirtieth of a second has
+    // passed since the last.
+    void UpdateGraph(bool now);
+    // The picture of the document's counts over columns pixel columns.
+    GraphPicture MakeGraphPicture(int columns) const;
+
+private:
+    bool m_bGraphShown = false;
+    std::chrono::steady_clock::time_point m_graphShownAt{};
     // Sets the scroll extent for the zoom and scrolls to the remembered centre
     // (or the middle of the board) when a layout is pending.
     void LayoutIfPending();

@@ -17,7 +17,12 @@ bool CLifeView::OnAnalysisCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CLifeView> map =
         CommandMap<CLifeView>()
             .On(ID_IDENTIFY, &CLifeView::OnIdentify)
-            .OnUpdate(ID_IDENTIFY, &CLifeView::OnUpdateIdentify);
+            .OnUpdate(ID_IDENTIFY, &CLifeView::OnUpdateIdentify)
+            .On(ID_POPULATION_GRAPH, &CLifeView::OnPopulationGraph)
+            .OnUpdate(ID_POPULATION_GRAPH, &CLifeView::OnUpdatePopulationGraph)
+            .On(ID_GRAPH_BIRTHS_DEATHS, &CLifeView::OnGraphBirthsDeaths)
+            .On(ID_GRAPH_SAVE_CSV, &CLifeView::OnGraphSaveCsv)
+            .On(ID_GRAPH_SAVE_PNG, &CLifeView::OnGraphSavePng);
     return map.Dispatch(*this, msg);
 }
 

@@ -60,6 +60,7 @@ void CLifeView::OnStep() {
         SetIdleCountdown(-1);
     }
     m_nGeneration = int32_t(uint32_t(m_nGeneration) + 1u);
+    doc->History().Add(m_nGeneration, doc->CurrentBoard()->liveCount, m_nBirths, m_nDeaths);
     UpdateStatusLine();
     if (m_bRecording) WriteStatsLine();
 }
@@ -113,6 +114,9 @@ void CLifeView::UpdateStatusLine() {
     CFrameWnd* frame = MainWindow();
     CDialogBar* strip = frame ? frame->GetControlBar(kDialogBarId) : nullptr;
     if (strip != nullptr) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
+    // The graph follows the status line: at most about 30 times a second
+    // while running, at once otherwise.
+    UpdateGraph(m_nRunInterval == 0);
 }
 
 void CLifeView::KickIdle() {

@@ -61,6 +61,7 @@ void CLifeView::OnInitialUpdate() {
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
+    ShowGraphIfKept();
     StartCountingAfresh();
     UpdateStatusLine();
     if (CFrameWnd* frame = MainWindow()) Platform().Processes().ShellFullScreen(*frame, 8);

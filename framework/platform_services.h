@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/resources.h"
@@ -194,6 +195,35 @@ struct FileListRequest {
     std::string pictureKey;
 };
 
+// A graph beside the view (the population graph), drawn by the back end from
+// a finished picture: the program has reduced its data to one span (least
+// and greatest value) per pixel column already.
+struct GraphSeries {
+    std::string name;
+    uint32_t rgb = 0;                                  // red + 256 green + 65536 blue
+    std::vector<std::pair<int32_t, int32_t>> columns;  // low, high; left to right
+};
+
+struct GraphPicture {
+    int64_t firstX = 0;  // the x axis: the first and last value of the columns
+    int64_t lastX = 0;
+    int32_t minY = 0;  // the y axis
+    int32_t maxY = 0;
+    std::vector<GraphSeries> series;
+    std::string caption;  // the current values, shown above the plot
+};
+
+struct GraphPanelRequest {
+    std::string title;
+    bool floating = false;  // a window of its own rather than a dock
+    // The right-click menu: commands sent to the frame as the menu's are.
+    std::vector<MenuItem> menu;
+    // The user docked the panel (false) or made it a window of its own
+    // (true); the user closed it.
+    std::function<void(bool floating)> placed;
+    std::function<void()> closed;
+};
+
 // The frame's command bar and title, and the file selection screen shown in
 // the frame.
 class FrameServices {
@@ -211,6 +241,15 @@ public:
     // The command bar of the file selection screen's own window: a menu and
     // the tooltips that go with it (no toolbar).
     virtual void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
+
+    // The graph panel: shown (or brought up to date with request), hidden,
+    // the pixel columns its plot has across (0 while hidden), its picture,
+    // and the panel as it is drawn now as PNG bytes (empty while hidden).
+    virtual void ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) = 0;
+    virtual void HideGraphPanel(CFrameWnd& frame) = 0;
+    virtual int GraphColumns(CFrameWnd& frame) = 0;
+    virtual void SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) = 0;
+    virtual std::string GraphImagePng(CFrameWnd& frame) = 0;
 };
 
 // Modal dialogs and their controls, the dialog bar, message boxes and the

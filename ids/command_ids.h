@@ -84,5 +84,8 @@ inline constexpr unsigned ID_COPY_RLE = 32823;
 inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
 inline constexpr unsigned ID_IDENTIFY = 32881;
 inline constexpr unsigned ID_POPULATION_GRAPH = 32882;
+inline constexpr unsigned ID_GRAPH_BIRTHS_DEATHS = 32883;
+inline constexpr unsigned ID_GRAPH_SAVE_CSV = 32884;
+inline constexpr unsigned ID_GRAPH_SAVE_PNG = 32885;
 
 }  // namespace cellarium

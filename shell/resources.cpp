@@ -173,7 +173,7 @@ MenuTemplate MainMenu() {
          Separator(), Item(ID_TOOLS_RUN, "Run"), Item(ID_TOOLS_STEP, "Step"),
          Item(ID_TOOLS_PAUSE, "Pause"), Item(ID_TOOLS_EDIT, "Edit"), Separator(),
          Popup("Statistics", {Item(ID_STATS_START, "Start"), Item(ID_STATS_STOP, "Stop")}),
-         Item(ID_IDENTIFY, "Identify"),
+         Item(ID_IDENTIFY, "Identify"), Item(ID_POPULATION_GRAPH, "Population Graph"),
          Popup("Cells",
                {Item(ID_CELLS_FIND_FIRST, "Find First"), Item(ID_CELLS_FIND_NEXT, "Find Next"),
                 Item(ID_CELLS_FIT, "Fit to Screen"), Separator(), Item(ID_CELLS_CENTER, "Center"),

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -36,6 +37,7 @@
 #include "framework/view.h"
 #include "framework/win_app.h"
 #include "platform/qt/file_pictures.h"
+#include "platform/qt/graph_panel.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_view_widget.h"
 
@@ -197,6 +199,8 @@ struct QtWindows::Impl {
     std::map<const CWnd*, QtViewWidget*> views;
     std::vector<Timer> timers;
     std::unique_ptr<FilePictureCache> pictures;
+    QPointer<GraphDock> graph;
+    GraphPanelRequest graphRequest;
 
     // A listed file's picture (or the plain mark of a file that cannot be
     // read, or a blank square while the picture is being made) and its size
@@ -928,6 +932,72 @@ QWidget* QtWindows::FileListCancelButton() const {
 
 int QtWindows::FilePicturesMade() const {
     return impl_->pictures->Made();
+}
+
+// --- The graph panel ------------------------------------------------------------
+
+void QtWindows::ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.main) return;
+    d.graphRequest = request;
+    if (!d.graph) {
+        d.graph = new GraphDock(QString::fromStdString(request.title), d.main);
+        d.main->addDockWidget(Qt::BottomDockWidgetArea, d.graph);
+        QObject::connect(d.graph, &QDockWidget::topLevelChanged, &d.context, [this](bool floating) {
+            if (impl_->graphRequest.placed && impl_->delivering)
+                impl_->graphRequest.placed(floating);
+        });
+        d.graph->onClose = [this] {
+            if (impl_->graphRequest.closed && impl_->delivering) impl_->graphRequest.closed();
+        };
+    }
+    d.graph->setWindowTitle(QString::fromStdString(request.title));
+    d.graph->Graph()->SetMenu(request.menu, [this](unsigned id) {
+        if (impl_->frame != nullptr && impl_->delivering) {
+            NoteActivity();
+            impl_->frame->SendCommand(id);
+        }
+    });
+    // Placed as asked without telling the program back.
+    d.graph->blockSignals(true);
+    d.graph->setFloating(request.floating);
+    d.graph->blockSignals(false);
+    d.graph->show();
+}
+
+void QtWindows::HideGraphPanel(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph) return;
+    const auto onClose = std::move(d.graph->onClose);
+    d.graph->onClose = nullptr;
+    d.graph->close();
+    d.graph->onClose = onClose;
+}
+
+int QtWindows::GraphColumns(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph || !d.graph->isVisible()) return 0;
+    return d.graph->Graph()->PlotColumns();
+}
+
+void QtWindows::SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph) return;
+    d.graph->Graph()->SetPicture(picture);
+}
+
+std::string QtWindows::GraphImagePng(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph || !d.graph->isVisible()) return std::string();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!d.graph->Graph()->grab().toImage().save(&buffer, "PNG")) return std::string();
+    return bytes.toStdString();
+}
+
+QDockWidget* QtWindows::GraphPanel() const {
+    return impl_->graph.data();
 }
 
 bool QtWindows::OpenPath(const std::string& path) {

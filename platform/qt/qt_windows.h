@@ -17,6 +17,7 @@
 #include "framework/platform_services.h"
 
 class QAction;
+class QDockWidget;
 class QIcon;
 class QMainWindow;
 class QMenuBar;
@@ -90,6 +91,11 @@ public:
     void ShowFileList(CFrameWnd& frame, const FileListRequest& request) override;
     void CloseFileList(CFrameWnd& frame) override;
     void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) override;
+    void HideGraphPanel(CFrameWnd& frame) override;
+    int GraphColumns(CFrameWnd& frame) override;
+    void SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) override;
+    std::string GraphImagePng(CFrameWnd& frame) override;
     void EndMessageLoop(int exitCode) override;
 
     // Set before the frame exists; applied when the command bar is installed.
@@ -128,6 +134,8 @@ public:
     // frame exists).
     QWidget* FileListOpenOtherButton() const;
     QWidget* FileListCancelButton() const;
+    // The graph panel's dock (null until first shown).
+    QDockWidget* GraphPanel() const;
     // How many file pictures the worker has made so far.
     int FilePicturesMade() const;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "document/identity_words.h"
+#include "document/population_history.h"
 #include "life_session.h"
 
 namespace cellarium {
@@ -64,6 +65,62 @@ TEST(IdentityWords, ObliqueAndFastSpeeds) {
     id.dy = -2;
     EXPECT_EQ(IdentityWords(id).substr(0, 65),
               "Spaceship, period 5, moving 2 cells up every 5 generations (2c/5)");
+}
+
+TEST(PopulationGraph, EachColumnSpansTheLeastAndGreatestValueItCovers) {
+    // A saw tooth 0..9 repeated: ten values a column give 0..9 in each; five
+    // values a column give the two halves of a tooth.
+    std::vector<GenerationCounts> counts;
+    for (int i = 0; i < 100; ++i) counts.push_back(GenerationCounts{i % 10, i, -i});
+    const auto ten = DecimateColumns(counts, 10, &GenerationCounts::live);
+    EXPECT_EQ(ten, std::vector<ColumnSpan>(10, ColumnSpan{0, 9}));
+    const auto twenty = DecimateColumns(counts, 20, &GenerationCounts::live);
+    ASSERT_EQ(twenty.size(), 20u);
+    EXPECT_EQ(twenty[0], (ColumnSpan{0, 4}));
+    EXPECT_EQ(twenty[1], (ColumnSpan{5, 9}));
+    // Uneven shares: 100 values over 7 columns, every value in one column.
+    const auto seven = DecimateColumns(counts, 7, &GenerationCounts::births);
+    ASSERT_EQ(seven.size(), 7u);
+    EXPECT_EQ(seven.front().low, 0);
+    EXPECT_EQ(seven.back().high, 99);
+    for (std::size_t c = 1; c < seven.size(); ++c) EXPECT_EQ(seven[c].low, seven[c - 1].high + 1);
+    EXPECT_EQ(DecimateColumns(counts, 1, &GenerationCounts::deaths),
+              (std::vector<ColumnSpan>{{-99, 0}}));
+    // More columns than values: one value a column.
+    counts.resize(3);
+    EXPECT_EQ(DecimateColumns(counts, 400, &GenerationCounts::live),
+              (std::vector<ColumnSpan>{{0, 0}, {1, 1}, {2, 2}}));
+}
+
+TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.Command(ID_POPULATION_GRAPH);
+    ASSERT_TRUE(platform.GraphShown());
+    EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 0), 1);
+    for (int i = 0; i < 4; ++i) platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(platform.Graph().caption, "Generation 4: live 5");
+    EXPECT_EQ(platform.Graph().firstX, 0);
+    EXPECT_EQ(platform.Graph().lastX, 4);
+    ASSERT_EQ(platform.Graph().series.size(), 1u);
+    EXPECT_EQ(platform.Graph().series[0].columns.size(), 5u);
+    EXPECT_EQ(platform.Graph().maxY, 5);
+
+    platform.Command(ID_GRAPH_BIRTHS_DEATHS);
+    EXPECT_EQ(platform.Graph().series.size(), 3u);
+    EXPECT_EQ(platform.Graph().caption, "Generation 4: live 5, births 2, deaths 2");
+
+    // The statistics file's columns as chosen there (generation and total).
+    platform.ExpectFileDialog(Path("counts.csv"));
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    EXPECT_EQ(Slurp(Path("counts.csv")),
+              "Generation,Total Cells\r\n0,5\r\n1,5\r\n2,5\r\n3,5\r\n4,5\r\n");
+
+    // Reload starts the counts again.
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_EQ(platform.Graph().caption, "Generation 0: live 5, births 0, deaths 0");
+    platform.Command(ID_POPULATION_GRAPH);
+    EXPECT_FALSE(platform.GraphShown());
+    EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 1), 0);
 }
 
 }  // namespace

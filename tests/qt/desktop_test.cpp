@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -485,6 +486,34 @@ TEST_F(Desktop, FileListShowsPicturesMadeInTheBackgroundAndKeepsThem) {
     QTRY_COMPARE_WITH_TIMEOUT(state("offboard.lif"), kPictureShown, 10000);
     EXPECT_EQ(windows.FilePicturesMade(), made + 1);
     EXPECT_EQ(item("offboard.lif")->text(), QStringLiteral("offboard.lif  2 \u00d7 1"));
+}
+
+TEST_F(Desktop, PopulationGraphDocksBelowTheViewDrawsItsAxesAndIsRemembered) {
+    QtWindows& windows = platform_->WindowRole();
+    ASSERT_TRUE(windows.ChooseCommand(ID_POPULATION_GRAPH));
+    QDockWidget* dock = windows.GraphPanel();
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_FALSE(dock->isFloating());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(windows.ChooseCommand(ID_TOOLS_STEP));
+    CFrameWnd& frame = *MainWindow();
+    EXPECT_GT(windows.GraphColumns(frame), 100);
+    const std::string png = windows.GraphImagePng(frame);
+    ASSERT_GT(png.size(), 8u);
+    const QImage image = QImage::fromData(QByteArray::fromStdString(png), "PNG");
+    EXPECT_EQ(image.size(), dock->widget()->size());
+    // The live count's colour is drawn somewhere in the plot.
+    bool green = false;
+    for (int y = 0; y < image.height() && !green; ++y)
+        for (int x = 0; x < image.width() && !green; ++x)
+            green = image.pixel(x, y) == qRgb(0x00, 0xA0, 0x00);
+    EXPECT_TRUE(green);
+    // Made a window of its own by the user: kept so.
+    dock->setFloating(true);
+    EXPECT_EQ(app_->GetProfileInt("Population Graph", "Floating", 0), 1);
+    dock->close();
+    EXPECT_EQ(app_->GetProfileInt("Population Graph", "Shown", 1), 0);
+    EXPECT_FALSE(view_->GraphShown());
 }
 
 }  // namespace
