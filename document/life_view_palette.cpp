@@ -1,7 +1,6 @@
 // The colour commands: the six palette commands with their check marks, Load
 // Custom Colors (a ".map" palette file), Invert Colors, Reverse Palette Order,
-// ApplyPalette, and the background erase that paints the margin around the
-// board in the dead-cell colour.
+// ApplyPalette, and the margin beyond the board's edge.
 #include <algorithm>
 #include <istream>
 #include <optional>
@@ -150,11 +149,43 @@ void CLifeView::OnReversePalette() {
     ApplyPalette(Palette(PaletteId::Custom));
 }
 
+namespace {
+
+int Luma(uint32_t rgb) {
+    const int r = int(rgb & 0xFF), g = int((rgb >> 8) & 0xFF), b = int((rgb >> 16) & 0xFF);
+    return (r * 299 + g * 587 + b * 114) / 1000;
+}
+
+uint32_t Grey(int level) {
+    const auto v = uint32_t(level);
+    return v | (v << 8) | (v << 16);
+}
+
+}  // namespace
+
+uint32_t MarginColour(uint32_t dead) {
+    // A neutral grey, lighter or darker when the dead cells are grey already.
+    const int luma = Luma(dead);
+    if (luma < 80 || luma > 176) return Grey(0x80);
+    return luma < 128 ? Grey(0xD0) : Grey(0x30);
+}
+
+uint32_t FrameColour(uint32_t dead) {
+    return Luma(dead) < 128 ? Grey(0xF0) : Grey(0x10);
+}
+
 bool CLifeView::OnEraseBkgnd(CDC& dc) {
+    CLifeDoc* doc = GetDocument();
+    if (CurrentPalette() == nullptr || doc == nullptr || !doc->HasBoards())
+        return CScrollView::OnEraseBkgnd(dc);
+    PaintMargin(dc);
+    return true;
+}
+
+void CLifeView::PaintMargin(CDC& dc) {
     const PaletteBlock* palette = CurrentPalette();
     CLifeDoc* doc = GetDocument();
-    if (palette == nullptr || doc == nullptr || !doc->HasBoards())
-        return CScrollView::OnEraseBkgnd(dc);
+    if (palette == nullptr || doc == nullptr || !doc->HasBoards()) return;
     // The extent and position the draw that follows will use.
     LayoutIfPending();
     CRect client;
@@ -162,18 +193,26 @@ bool CLifeView::OnEraseBkgnd(CDC& dc) {
     const CSize extent = GetTotalSize();
     const CPoint s = GetScrollPosition();
     // The board covers client (0, 0) to (extent - scroll); the rest is margin:
-    // a strip to the right of the board and one below it.
+    // a strip to the right of the board and one below it, each beginning with
+    // the frame line.
     const int boardRight = extent.cx - s.x, boardBottom = extent.cy - s.y;
     const uint32_t dead = palette->entries[0].Rgb();
-    if (boardRight < client.right)
+    const uint32_t margin = MarginColour(dead), frame = FrameColour(dead);
+    if (boardRight < client.right) {
+        const int left = std::max(boardRight, client.left);
+        dc.FillSolidRect(CRect{left, client.top, client.right, client.bottom}, margin);
+        if (boardRight >= client.left)
+            dc.FillSolidRect(CRect{boardRight, client.top, boardRight + 1,
+                                   std::min(boardBottom + 1, client.bottom)},
+                             frame);
+    }
+    if (boardBottom < client.bottom) {
+        const int right = std::min(boardRight, client.right);
         dc.FillSolidRect(
-            CRect{std::max(boardRight, client.left), client.top, client.right, client.bottom},
-            dead);
-    if (boardBottom < client.bottom)
-        dc.FillSolidRect(CRect{client.left, std::max(boardBottom, client.top),
-                               std::min(boardRight, client.right), client.bottom},
-                         dead);
-    return true;
+            CRect{client.left, std::max(boardBottom, client.top), right, client.bottom}, margin);
+        if (boardBottom >= client.top)
+            dc.FillSolidRect(CRect{client.left, boardBottom, right, boardBottom + 1}, frame);
+    }
 }
 
 }  // namespace cellarium

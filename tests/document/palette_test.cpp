@@ -111,7 +111,7 @@ TEST_F(Colours, EachPaletteCommandMakesItsBlockCurrentKeepsTheCellsAndMovesTheCh
     EXPECT_EQ(CheckedPaletteCommands(), std::vector<unsigned>{ID_COLORS_SUNSHINE});
 }
 
-TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginInTheDeadColour) {
+TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginApart) {
     SetBoardSize(150, 150);  // smaller than the 240 x 268 client area
     OpenRunningGlider(4);
     ASSERT_EQ(View()->GetScrollPosition(), (CPoint{0, 0}));
@@ -129,19 +129,20 @@ TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginInTheDeadColour) {
                 }
             }
         }
-        // The margin to the right of the board and below it.
-        for (CPoint p : {CPoint{150, 0}, CPoint{239, 100}, CPoint{100, 150}, CPoint{0, 267},
-                         CPoint{239, 267}, CPoint{200, 200}})
-            EXPECT_EQ(screen.Pixel(p.x, p.y), Entry(id, 0)) << p.x << "," << p.y;
+        // The frame line along the board's edge, and the margin beyond it.
+        const uint32_t dead = Entry(id, 0);
+        for (CPoint p : {CPoint{150, 0}, CPoint{150, 150}, CPoint{100, 150}})
+            EXPECT_EQ(screen.Pixel(p.x, p.y), FrameColour(dead)) << p.x << "," << p.y;
+        for (CPoint p : {CPoint{239, 100}, CPoint{151, 0}, CPoint{0, 267}, CPoint{239, 267},
+                         CPoint{200, 200}, CPoint{150, 151}})
+            EXPECT_EQ(screen.Pixel(p.x, p.y), MarginColour(dead)) << p.x << "," << p.y;
     };
-    checkScreen(PaletteId::Rainbow);  // white margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(255, 255, 255));
+    checkScreen(PaletteId::Rainbow);  // white dead cells, grey margin
+    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(128, 128, 128));
     platform.Command(ID_COLORS_AUTUMN);
-    checkScreen(PaletteId::Autumn);  // black margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(0, 0, 0));
+    checkScreen(PaletteId::Autumn);
     platform.Command(ID_INVERT_COLORS);
-    checkScreen(PaletteId::Custom);  // inverted Autumn: white margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(255, 255, 255));
+    checkScreen(PaletteId::Custom);
 }
 
 TEST_F(Colours, APaletteChangeKeepsTheViewWhereTheUserScrolled) {

@@ -9,6 +9,7 @@
 #include <climits>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "life_session.h"
@@ -69,16 +70,21 @@ protected:
             for (int x = 0; x < platform.Surface().Width(); ++x) n += LivePixel(x, y) ? 1 : 0;
         return n;
     }
-    // At zoom 1 the client pixel (x, y) shows cell (sx + x, sy + y), and the
-    // background colour beyond the board.
+    // Every cell is z x z pixels: client pixel (x, y) shows cell ((sx + x)
+    // div z, (sy + y) div z) in its palette colour; beyond the board's right
+    // and bottom edges a frame line, then the margin.
     void ExpectPlainCopy() const {
         const CPoint s = View()->GetScrollPosition();
+        const int z = int(View()->m_nZoom), W = Board().width * z, H = Board().height * z;
+        const uint32_t dead = Colour(0);
         for (int y = 0; y < platform.Surface().Height(); ++y)
             for (int x = 0; x < platform.Surface().Width(); ++x) {
-                const int cx = s.x + x, cy = s.y + y;
-                const int value =
-                    cx < Board().width && cy < Board().height ? Board().At(cx, cy) : 0;
-                ASSERT_EQ(Pixel(x, y), Colour(value)) << "pixel " << x << "," << y;
+                const int px = s.x + x, py = s.y + y;
+                const uint32_t expected = px < W && py < H ? Colour(Board().At(px / z, py / z))
+                                          : (px == W && py <= H) || (py == H && px < W)
+                                              ? FrameColour(dead)
+                                              : MarginColour(dead);
+                ASSERT_EQ(Pixel(x, y), expected) << "pixel " << x << "," << y;
             }
     }
 
@@ -199,42 +205,35 @@ TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     EXPECT_EQ(Board().At(100, 99), 1);
 }
 
-TEST_F(Viewport, ZoomKeepsTheCellAtTheMiddleOfTheViewThere) {
+TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactly) {
     ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
     // A freshly opened 800 x 800 board shows its middle.
     EXPECT_EQ(Scroll(), (CPoint{400 - 120, 400 - 134}));
     EXPECT_TRUE(LivePixel(120, 134));
-    EXPECT_EQ(LivePixels(), 1);
-
-    // Zoom 2: cell (400, 400), at the middle pixel, has its top-left corner
-    // at the middle of the client area.
+    // Zoom 2: the canvas point at the middle, (400, 400), doubles.
     platform.Command(ID_ZOOM_IN);
     EXPECT_EQ(Scroll(), (CPoint{800 - 120, 800 - 134}));
     EXPECT_EQ(View()->GetTotalSize(), (CSize{1600, 1600}));
-    for (CPoint p : {CPoint{120, 134}, CPoint{121, 134}, CPoint{120, 135}, CPoint{121, 135}})
-        EXPECT_TRUE(LivePixel(p.x, p.y)) << p.x << "," << p.y;
+    ExpectPlainCopy();
     EXPECT_EQ(LivePixels(), 4);
 
-    // Zoom 4: the middle pixel (120, 134) is the top-left pixel of cell
-    // (400, 400); taking half a cell off gives cell (399, 399), whose corner
-    // comes to the middle: the view is scrolled to (4 * 399 - 120, 4 * 399 -
-    // 134). The block drawn starts at the whole cell (369, 365) (the half
-    // cell of 1462 / 4 is not shown), so cell (400, 400) covers pixels 124 to
-    // 127 across and 140 to 143 down.
-    platform.Command(ID_ZOOM_IN);
-    EXPECT_EQ(Scroll(), (CPoint{1476, 1462}));
-    EXPECT_TRUE(LivePixel(124, 140));
-    EXPECT_TRUE(LivePixel(127, 143));
-    EXPECT_FALSE(LivePixel(123, 140));
-    EXPECT_FALSE(LivePixel(128, 140));
-    EXPECT_FALSE(LivePixel(124, 139));
-    EXPECT_FALSE(LivePixel(124, 144));
-    EXPECT_EQ(LivePixels(), 16);
-
-    // Back to zoom 2 around cell ((1476 + 120 - 2) / 4, (1462 + 134 - 2) / 4).
-    platform.Command(ID_ZOOM_OUT);
-    EXPECT_EQ(Scroll(), (CPoint{2 * 398 - 120, 2 * 398 - 134}));
-    EXPECT_EQ(LivePixels(), 4);
+    // From odd positions at every zoom: in then out, and out then in, leave
+    // the view exactly where it was.
+    for (unsigned zoom : {1u, 2u, 8u, 32u}) {
+        while (View()->m_nZoom != zoom)
+            platform.Command(View()->m_nZoom < zoom ? ID_ZOOM_IN : ID_ZOOM_OUT);
+        for (CPoint at : {CPoint{301, 277}, CPoint{555, 433}}) {
+            ScrollTo(at.x, at.y);
+            for (auto [first, second] :
+                 {std::pair{ID_ZOOM_IN, ID_ZOOM_OUT}, std::pair{ID_ZOOM_OUT, ID_ZOOM_IN}}) {
+                if (!platform.Command(first)) continue;
+                EXPECT_TRUE(platform.Command(second));
+                EXPECT_EQ(View()->m_nZoom, zoom);
+                EXPECT_EQ(Scroll(), at) << "zoom " << zoom;
+            }
+        }
+    }
+    ExpectPlainCopy();
 }
 
 TEST_F(Viewport, ZoomingOutLeavesNothingOfTheLargerImageInTheMargin) {
@@ -259,11 +258,10 @@ TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddl
     EXPECT_EQ(ZoomPart(), "Z:x4");
     EXPECT_EQ(View()->GetTotalSize(), (CSize{3200, 3200}));
     EXPECT_EQ(Scroll(), (CPoint{1600 - 120, 1600 - 134}));
-    // The block drawn starts at cell (370, 366): the cell covers pixels 120
-    // to 123 across and 136 to 139 down.
-    EXPECT_TRUE(LivePixel(120, 136));
-    EXPECT_TRUE(LivePixel(123, 139));
-    EXPECT_FALSE(LivePixel(120, 135));
+    // Cell (400, 400) covers canvas 1600..1603: client 120..123, 134..137.
+    EXPECT_TRUE(LivePixel(120, 134));
+    EXPECT_TRUE(LivePixel(123, 137));
+    EXPECT_FALSE(LivePixel(120, 133));
     EXPECT_EQ(LivePixels(), 16);
 }
 
@@ -344,46 +342,50 @@ TEST_F(Viewport, AScrollIsDrawnBeforeTheNextInput) {
 
 TEST_F(Viewport, AtZoomEightEachCellCoversItsBlockOfPixelsAlsoAfterScrolling) {
     // Fit to Screen on two cells twenty columns apart gives zoom 8 around
-    // cell (100, 100): scrolled to (680, 666), the block drawn starts at cell
-    // (85, 83) and holds 30 x 33 cells. 240 / 30 is 8 pixels a column; 268 /
-    // 33 makes rows of 8 or 9 pixels (row k from pixel ceil(k * 268 / 33)).
+    // cell (100, 100): scrolled to (680, 666), which is not a whole cell down.
     ASSERT_NE(OpenCells(200, 200, {{90, 95}, {110, 105}}), nullptr);
     platform.Command(ID_CELLS_FIT);
     ASSERT_EQ(View()->m_nZoom, 8u);
     ASSERT_EQ(Scroll(), (CPoint{680, 666}));
-    // Cell (90, 95): column 5, row 12 of the block: pixels 40..47, 98..105.
-    EXPECT_TRUE(LivePixel(40, 98));
-    EXPECT_TRUE(LivePixel(47, 105));
-    EXPECT_FALSE(LivePixel(39, 98));
-    EXPECT_FALSE(LivePixel(48, 98));
-    EXPECT_FALSE(LivePixel(40, 97));
-    EXPECT_FALSE(LivePixel(40, 106));
-    // Cell (110, 105): column 25, row 22: pixels 200..207, 179..186.
-    EXPECT_TRUE(LivePixel(200, 179));
-    EXPECT_TRUE(LivePixel(207, 186));
-    EXPECT_FALSE(LivePixel(199, 179));
-    EXPECT_FALSE(LivePixel(208, 186));
-    EXPECT_FALSE(LivePixel(200, 178));
-    EXPECT_FALSE(LivePixel(207, 187));
+    // Cell (90, 95) covers canvas 720..727, 760..767: client 40..47, 94..101.
+    EXPECT_TRUE(LivePixel(40, 94));
+    EXPECT_TRUE(LivePixel(47, 101));
+    EXPECT_FALSE(LivePixel(39, 94));
+    EXPECT_FALSE(LivePixel(40, 102));
     EXPECT_EQ(LivePixels(), 2 * 64);
-    EXPECT_EQ(Pixel(0, 0), Colour(0));
-
+    ExpectPlainCopy();
     // A line is 1600 / 100 = 16 pixels, two cells.
     Key(VK_RIGHT);
     EXPECT_EQ(Scroll(), (CPoint{696, 666}));
-    EXPECT_TRUE(LivePixel(24, 98));
-    EXPECT_TRUE(LivePixel(31, 105));
-    EXPECT_FALSE(LivePixel(32, 98));
-    EXPECT_FALSE(LivePixel(40, 98));
-    // 682 / 8 leaves the block starting at row 85: cell row 95 is row 10 of
-    // the block, pixels 82..89.
     Key(VK_DOWN);
     EXPECT_EQ(Scroll(), (CPoint{696, 682}));
-    EXPECT_TRUE(LivePixel(24, 82));
-    EXPECT_TRUE(LivePixel(31, 89));
-    EXPECT_FALSE(LivePixel(24, 81));
-    EXPECT_FALSE(LivePixel(24, 90));
+    EXPECT_TRUE(LivePixel(24, 78));
     EXPECT_EQ(LivePixels(), 2 * 64);
+    ExpectPlainCopy();
+    // At the far corner, the board's edge with its frame line and margin.
+    platform.Command(ID_ZOOM_OUT);
+    platform.Command(ID_ZOOM_OUT);
+    View()->OnHScroll(SB_BOTTOM, 0);
+    View()->OnVScroll(SB_BOTTOM, 0);
+    platform.Pump();
+    ExpectPlainCopy();
+}
+
+TEST_F(Viewport, TheMarginAndTheFrameLineDifferFromTheDeadCellsInEveryPalette) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);  // 200 x 200 at zoom 1
+    for (unsigned id : {ID_COLORS_AUTUMN, ID_COLORS_BLUE, ID_COLORS_RAINBOW, ID_COLORS_SUNSHINE,
+                        ID_COLORS_BW, ID_INVERT_COLORS}) {
+        platform.Command(id);
+        EXPECT_NE(Pixel(200, 10), Colour(0)) << id;
+        EXPECT_NE(Pixel(230, 250), Colour(0)) << id;
+        EXPECT_NE(Pixel(200, 10), Pixel(230, 250)) << id;
+        ExpectPlainCopy();
+    }
+    // A grey dead-cell colour of its own gets a margin clearly unlike it.
+    for (uint32_t dead : {0x808080u, 0x707070u, 0x909090u, 0u, 0xFFFFFFu}) {
+        EXPECT_NE(MarginColour(dead), dead);
+        EXPECT_NE(FrameColour(dead), dead);
+    }
 }
 
 // --- Fit to Screen ------------------------------------------------------------------------
@@ -640,29 +642,28 @@ TEST_F(Viewport, ATapDrawsTheCellUnderItWithValueOneAndErasesItWhileEraseIsTicke
     EXPECT_EQ(Board().liveCount, CountLive());
 }
 
-TEST_F(Viewport, ATapEditsTheCellHalfACellLeftAndAboveItsPoint) {
+TEST_F(Viewport, ATapEditsTheCellDrawnUnderItsPoint) {
     NewBoard(800, 800);
     EditModeOn();
     // Zoom 1, scrolled to (100, 200): pixel (10, 20) is cell (110, 220).
     ScrollTo(100, 200);
     Tap(10, 20);
     EXPECT_EQ(Board().At(110, 220), 1);
-    EXPECT_EQ(CountLive(), 1);
-
-    // Zoom 4 at the same position: (100 + 10 - 2) / 4, (200 + 20 - 2) / 4.
+    // At zoom 4 from (101, 203) every pixel of cell (27, 54), canvas 108..111
+    // across and 216..219 down, edits that cell and the pixels beside it the
+    // cells beside it.
     platform.Command(ID_ZOOM_IN);
     platform.Command(ID_ZOOM_IN);
-    ScrollTo(100, 200);
-    Tap(10, 20);
+    ScrollTo(101, 203);
+    for (CPoint p : {CPoint{7, 13}, CPoint{10, 13}, CPoint{7, 16}, CPoint{10, 16}}) {
+        Tap(p.x, p.y);
+        EXPECT_EQ(CountLive(), 2) << p.x << "," << p.y;
+    }
     EXPECT_EQ(Board().At(27, 54), 1);
-    EXPECT_EQ(CountLive(), 2);
-    // One pixel to the left, (107 / 4, 218 / 4): cell (26, 54). Two pixels
-    // down, (108 / 4, 220 / 4): cell (27, 55). One down is still row 54.
-    Tap(9, 20);
+    Tap(6, 13);
     EXPECT_EQ(Board().At(26, 54), 1);
-    Tap(10, 22);
-    EXPECT_EQ(Board().At(27, 55), 1);
-    Tap(10, 21);
+    Tap(11, 17);
+    EXPECT_EQ(Board().At(28, 55), 1);
     EXPECT_EQ(CountLive(), 4);
     EXPECT_EQ(Board().liveCount, 4);
 }
@@ -691,24 +692,61 @@ TEST_F(Viewport, DraggingTheStylusDrawsOrErasesEachCellItCrossesOnce) {
     for (int x = 20; x <= 24; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
 }
 
+TEST_F(Viewport, AFastDragDrawsAnUnbrokenLineOfCells) {
+    NewBoard(200, 150);
+    EditModeOn();
+    platform.Command(ID_ZOOM_IN);  // zoom 2 at the origin: cell = pixel / 2
+    ScrollTo(0, 0);
+    // One move from cell (5, 10) to cell (45, 30), then back up to (25, 2):
+    // every column of each leg holds a cell of the line, and each cell
+    // touches the one before (a Bresenham line).
+    Tap(10, 20);
+    Drag(90, 60);
+    Drag(50, 4);
+    EXPECT_EQ(CountLive(), 41 + 28);  // the second leg: one cell a row
+    auto expectLine = [&](CPoint a, CPoint b) {
+        int lastRow = a.y;
+        for (int x = std::min(a.x, b.x); x <= std::max(a.x, b.x); ++x) {
+            int rows = 0, row = 0;
+            for (int y = std::min(a.y, b.y); y <= std::max(a.y, b.y); ++y)
+                if (Board().At(x, y) != 0) ++rows, row = y;
+            EXPECT_GE(rows, 1) << x;
+            EXPECT_LE(std::abs(row - lastRow), 1) << x;
+            lastRow = row;
+        }
+    };
+    expectLine(CPoint{5, 10}, CPoint{45, 30});
+    // A drag that leaves the board draws up to its edge; a new stroke starts
+    // at its own press, off the board it starts where the line comes on.
+    Tap(300, 100);  // cell (150, 50)
+    Drag(600, 100);
+    for (int x = 150; x < 200; ++x) EXPECT_EQ(Board().At(x, 50), 1) << x;
+    Tap(100, -40);
+    Drag(100, 10);
+    for (int y = 0; y <= 5; ++y) EXPECT_EQ(Board().At(50, y), 1) << y;
+    EXPECT_EQ(Board().liveCount, CountLive());
+}
+
 TEST_F(Viewport, ACellDrawnOnTheBorderStaysThroughTheSteps) {
     // The step computes the interior only; a border cell keeps its state
-    // from one generation to the next, drawn or erased.
-    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    // from one generation to the next, drawn or erased. The board is wider
+    // than high, so its last column and row lie apart.
+    NewBoard(220, 160);
     EditModeOn();
-    Tap(0, 50);
-    Tap(199, 0);
+    const std::vector<CPoint> border = {{0, 50}, {219, 0}, {100, 159}, {219, 80}};
+    for (CPoint c : border) Tap(c.x, c.y);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
-        EXPECT_EQ(Board().At(0, 50), 1) << "step " << i;
-        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+        for (CPoint c : border) EXPECT_EQ(Board().At(c.x, c.y), 1) << c.x << "," << c.y;
     }
     TickErase(true);
     Tap(0, 50);
+    Tap(100, 159);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
         EXPECT_EQ(Board().At(0, 50), 0) << "step " << i;
-        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+        EXPECT_EQ(Board().At(100, 159), 0) << "step " << i;
+        EXPECT_EQ(Board().At(219, 0), 1) << "step " << i;
     }
 }
 
@@ -750,38 +788,39 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
     for (int i = 0; i < 3; ++i) platform.Command(ID_ZOOM_IN);
     ASSERT_EQ(View()->m_nZoom, 8u);
     const std::vector<uint8_t> empty = Cells();
-
-    // At the origin, a point less than half a cell (4 pixels) from the left
-    // or top edge has no cell.
-    ScrollTo(0, 0);
-    for (CPoint p : {CPoint{3, 3}, CPoint{3, 50}, CPoint{50, 3}, CPoint{0, 0}, CPoint{-20, 40}}) {
+    auto tapAndDrag = [&](CPoint p) {
         Tap(p.x, p.y);
         Drag(p.x, p.y);
-    }
+    };
+
+    // At the origin, points left of or above the client area have no cell;
+    // the client area's first pixel is cell (0, 0).
+    ScrollTo(0, 0);
+    for (CPoint p : {CPoint{-1, 3}, CPoint{3, -1}, CPoint{-20, 40}, CPoint{INT_MIN, INT_MIN}})
+        tapAndDrag(p);
     EXPECT_EQ(Cells(), empty);
-    Tap(4, 4);
+    Tap(0, 0);
     EXPECT_EQ(Board().At(0, 0), 1);
     EXPECT_EQ(CountLive(), 1);
 
-    // Scrolled to the far corner, the stylus dragged past the client area's
-    // right or bottom edge leaves the board at (1360 + 244 - 4) / 8 = 200.
+    // Scrolled to the far corner, the stylus past the client area's right or
+    // bottom edge leaves the board at (1360 + 240) / 8 = 200.
     View()->OnHScroll(SB_BOTTOM, 0);
     View()->OnVScroll(SB_BOTTOM, 0);
     platform.Pump();
     ASSERT_EQ(Scroll(), (CPoint{1360, 1332}));
     const std::vector<uint8_t> before = Cells();
-    for (CPoint p : {CPoint{244, 50}, CPoint{50, 272}, CPoint{244, 272}, CPoint{400, 400}}) {
-        Drag(p.x, p.y);
-        TickErase(true);
-        Drag(p.x, p.y);
-        TickErase(false);
+    for (bool erase : {true, false}) {
+        TickErase(erase);
+        for (CPoint p : {CPoint{240, 50}, CPoint{50, 268}, CPoint{240, 268}, CPoint{400, 400}})
+            tapAndDrag(p);
     }
     EXPECT_EQ(Cells(), before);
     // One pixel less is the board's last column or row.
-    Drag(243, 50);
+    Tap(239, 50);
     EXPECT_EQ(Board().At(199, 172), 1);
-    Drag(50, 271);
-    EXPECT_EQ(Board().At(175, 199), 1);
+    Tap(50, 267);
+    EXPECT_EQ(Board().At(176, 199), 1);
     EXPECT_EQ(CountLive(), 3);
     EXPECT_EQ(Board().liveCount, 3);
 }
