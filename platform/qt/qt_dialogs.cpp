@@ -405,7 +405,11 @@ void QtDialogs::RunModalDialog(CDialog& dialog) {
     impl->Build(*view, *window);
     window->setFixedSize(DialogBase::ForFont(window->font()).ToPixels(tmpl.cx, tmpl.cy));
 
-    // Enter presses the default button: the template's, else OK.
+    // Enter presses the default button: the template's, else OK. It keeps
+    // that role while another button has the focus (after Help in About, or
+    // Default in Board Size): no button becomes the default by being
+    // clicked or focused.
+    for (QPushButton* button : window->findChildren<QPushButton*>()) button->setAutoDefault(false);
     QPushButton* defaultButton = nullptr;
     for (const ControlState& state : dialog.Controls())
         if (state.tmpl->kind == ControlKind::DefPushButton)

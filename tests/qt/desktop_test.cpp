@@ -10,8 +10,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QWheelEvent>
 #include <functional>
@@ -23,7 +25,9 @@
 #include "engine/rules.h"
 #include "framework/frame_wnd.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_help.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_roles.h"
 #include "platform/qt/qt_view_widget.h"
 #include "platform/qt/qt_windows.h"
 #include "qt_test_support.h"
@@ -347,6 +351,49 @@ TEST_F(Desktop, ZoomCommandsFromToolbarAndCtrlWheel) {
     Paint();
     EXPECT_EQ(view_->m_nZoom, 4u);
     EXPECT_EQ(view_->GetScrollPosition(), (CPoint{1001, 1203}));
+}
+
+TEST_F(Desktop, HelpOpensItsOwnWindowAtTheContentsWithWorkingLinksAndEscCloses) {
+    QtHelpWindow& help = dynamic_cast<QtProcesses&>(platform_->Processes()).Help();
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_HELP));
+    QWidget* window = help.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTextBrowser* browser = help.Browser();
+    EXPECT_TRUE(browser->source().path().endsWith(QStringLiteral("/life.htm")));
+    EXPECT_EQ(browser->source().fragment(), QStringLiteral("Main_Contents"));
+    EXPECT_GT(browser->document()->characterCount(), 1000);
+    // The first link of the page, taken with Tab and followed with Enter,
+    // leads to its anchor within the page, further down.
+    const int top = browser->verticalScrollBar()->value();
+    window->activateWindow();
+    browser->setFocus();
+    QTest::keyClick(browser, Qt::Key_Tab);
+    QTest::keyClick(browser, Qt::Key_Return);
+    EXPECT_EQ(browser->source().fragment(), QStringLiteral("Opening"));
+    EXPECT_GT(browser->verticalScrollBar()->value(), top);
+    // Esc closes it; About's Help shows it again, over the dialog.
+    QTest::keyClick(browser, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    bool pressed = false;
+    QTimer::singleShot(50, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        ASSERT_NE(about, nullptr);
+        for (QPushButton* b : about->findChildren<QPushButton*>())
+            if (b->text().contains(QStringLiteral("Help"))) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                pressed = true;
+            }
+        // Shown over the dialog, and its own so that the dialog does not
+        // block it; Enter then still presses OK.
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->parentWidget(), about);
+        QTest::keyClick(about->focusWidget(), Qt::Key_Return);
+    });
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_APP_ABOUT));
+    EXPECT_TRUE(pressed);
+    // With the dialog gone the window stays.
+    EXPECT_TRUE(help.Window()->isVisible());
 }
 
 TEST_F(Desktop, ATouchpadScrollMovesTheViewWithTheFingersOnBothAxes) {
