@@ -147,6 +147,9 @@ public:
     // --- Statistics recording ---------------------------------------------------
     void OnStatsStart();
     void OnStatsStop();
+    // Start is enabled while not recording, Stop while recording.
+    void OnUpdateStatsStart(CCmdUI* pCmdUI);
+    void OnUpdateStatsStop(CCmdUI* pCmdUI);
     // Appends the data line of the step just made (called by OnStep).
     void WriteStatsLine();
     StatsColumns RecordedColumns() const {
@@ -185,6 +188,8 @@ extern const char* const kStagnationMessage;
 extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;
+// Ends the status line while statistics are being recorded.
+extern const char* const kRecordingMarker;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
 // Save As Image: the file dialog's filter, and what a failed export tells the
 // user (code is the image writer's result; damaged: the file was being
