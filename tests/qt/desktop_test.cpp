@@ -178,6 +178,30 @@ TEST_F(Desktop, WindowHasPortraitViewWithStatusStripBelow) {
     EXPECT_EQ(client.Height(), widget_->viewport()->height());
 }
 
+TEST_F(Desktop, TheWindowFitsTheScreenAndOpensAgainWhereItWasLeft) {
+    QMainWindow* main = platform_->MainQtWindow();
+    const QRect area = main->screen()->availableGeometry();
+    EXPECT_EQ(main->width(), std::min(480, area.width()));
+    EXPECT_EQ(main->height(), std::min(640, area.height() - 40));
+    // The status strip is inside the window, below the view.
+    QWidget* bar = platform_->DialogRole().HostWidget(*frame_->GetControlBar(kDialogBarId));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->mapTo(main, QPoint(0, bar->height())).y(), main->height());
+
+    // Resized and moved, it comes back so at the next start.
+    main->resize(400, 350);
+    main->move(30, 20);
+    const QPoint corner = main->pos();
+    TearDown();
+    SetUp();
+    main = platform_->MainQtWindow();
+    EXPECT_EQ(main->size(), QSize(400, 350));
+    EXPECT_EQ(main->pos(), corner);
+    // The next tests start at the first size again.
+    main->resize(std::min(480, area.width()), std::min(640, area.height() - 40));
+}
+
 TEST_F(Desktop, RunTicksOnTheTimerAndPauseStopsIt) {
     QAction* run = ToolbarAction(ID_TOOLS_RUN);
     QAction* pause = ToolbarAction(ID_TOOLS_PAUSE);
