@@ -27,6 +27,8 @@ public:
     static constexpr int32_t kIdleAllowance = 10;  // idle calls after Run or a kick
     static constexpr uint32_t kMinZoom = 1;
     static constexpr uint32_t kMaxZoom = 32;
+    // Pixels of margin around the board in the scroll extent.
+    static constexpr int kBoardMargin = 16;
 
     CLifeView() = default;
     ~CLifeView() override;
@@ -48,6 +50,9 @@ public:
     CPoint ClientToCell(CPoint point) const;
     // Whether a cell is one of the current board's.
     bool IsOnBoard(CPoint cell) const;
+    // The board pixel (at this zoom) at the client area's top-left corner:
+    // the scroll position less the margin.
+    CPoint BoardScroll() const;
     // Remembers the point of the board at the middle of the client area (or
     // under the pointer while a zoom it asked for runs), to the pixel, as the
     // point the next layout brings back there, and marks the layout pending.

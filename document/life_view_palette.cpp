@@ -190,29 +190,34 @@ void CLifeView::PaintMargin(CDC& dc) {
     LayoutIfPending();
     CRect client;
     GetClientRect(&client);
-    const CSize extent = GetTotalSize();
-    const CPoint s = GetScrollPosition();
-    // The board covers client (0, 0) to (extent - scroll); the rest is margin:
-    // a strip to the right of the board and one below it, each beginning with
-    // the frame line.
-    const int boardRight = extent.cx - s.x, boardBottom = extent.cy - s.y;
+    const CellBoard& board = *doc->CurrentBoard();
+    const int z = int(m_nZoom);
+    const CPoint s = BoardScroll();
+    // The board covers this part of the client area; around it, a frame line
+    // one pixel wide and the margin beyond.
+    const CRect onBoard{-s.x, -s.y, z * board.width - s.x, z * board.height - s.y};
+    const CRect framed{onBoard.left - 1, onBoard.top - 1, onBoard.right + 1, onBoard.bottom + 1};
     const uint32_t dead = palette->entries[0].Rgb();
-    const uint32_t margin = MarginColour(dead), frame = FrameColour(dead);
-    if (boardRight < client.right) {
-        const int left = std::max(boardRight, client.left);
-        dc.FillSolidRect(CRect{left, client.top, client.right, client.bottom}, margin);
-        if (boardRight >= client.left)
-            dc.FillSolidRect(CRect{boardRight, client.top, boardRight + 1,
-                                   std::min(boardBottom + 1, client.bottom)},
-                             frame);
-    }
-    if (boardBottom < client.bottom) {
-        const int right = std::min(boardRight, client.right);
-        dc.FillSolidRect(
-            CRect{client.left, std::max(boardBottom, client.top), right, client.bottom}, margin);
-        if (boardBottom >= client.top)
-            dc.FillSolidRect(CRect{client.left, boardBottom, right, boardBottom + 1}, frame);
-    }
+    auto fill = [&dc](const CRect& r, uint32_t colour) {
+        if (!r.IsEmpty()) dc.FillSolidRect(r, colour);
+    };
+    // Fills what lies within `within` but outside `inner`: above, below, and
+    // left and right between them.
+    auto fillOutside = [&](const CRect& inner, uint32_t colour, const CRect& within) {
+        const int top = std::max(inner.top, within.top);
+        const int bottom = std::min(inner.bottom, within.bottom);
+        fill(CRect{within.left, within.top, within.right, std::min(inner.top, within.bottom)},
+             colour);
+        fill(CRect{within.left, std::max(inner.bottom, within.top), within.right, within.bottom},
+             colour);
+        fill(CRect{within.left, top, std::min(inner.left, within.right), bottom}, colour);
+        fill(CRect{std::max(inner.right, within.left), top, within.right, bottom}, colour);
+    };
+    fillOutside(framed, MarginColour(dead), client);
+    const CRect inFrame{std::max(framed.left, client.left), std::max(framed.top, client.top),
+                        std::min(framed.right, client.right),
+                        std::min(framed.bottom, client.bottom)};
+    if (!inFrame.IsEmpty()) fillOutside(onBoard, FrameColour(dead), inFrame);
 }
 
 }  // namespace cellarium

@@ -4,8 +4,10 @@
 // Rotate Left and Center, edit mode with the stylus, and the arrow keys.
 //
 // Coordinates: the view scrolls over a virtual canvas of zoom x W by zoom x H
-// pixels; the scroll position is the canvas pixel at the client area's
-// top-left corner. Cells are (column, row) from the board's top-left cell.
+// pixels with a margin of kBoardMargin pixels around it, so that the board's
+// edges can be scrolled into view; the scroll position is the canvas pixel at
+// the client area's top-left corner. Cells are (column, row) from the board's
+// top-left cell.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -69,7 +71,8 @@ void CLifeView::OnInitialUpdate() {
         // whole board and starts at its middle, as one opened at zoom 1 does.
         const CellBoard& board = *doc->CurrentBoard();
         const int z = int(m_nZoom);
-        SetScrollSizes(MM_TEXT, CSize{z * board.width, z * board.height});
+        SetScrollSizes(MM_TEXT, CSize{z * board.width + 2 * kBoardMargin,
+                                      z * board.height + 2 * kBoardMargin});
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
@@ -84,7 +87,8 @@ void CLifeView::LayoutIfPending() {
     if (!m_bLayoutPending || doc == nullptr || !doc->HasBoards()) return;
     const CellBoard& board = *doc->CurrentBoard();
     const int z = int(m_nZoom);
-    const int extentX = z * board.width, extentY = z * board.height;
+    const int extentX = z * board.width + 2 * kBoardMargin;
+    const int extentY = z * board.height + 2 * kBoardMargin;
     CRect client;
     GetClientRect(&client);
     const int w = client.Width(), h = client.Height();
@@ -97,8 +101,10 @@ void CLifeView::LayoutIfPending() {
         // The remembered point of the board, at this zoom, to its client
         // point: exact, so a zoom and its inverse come back to the very same
         // scroll position.
-        const long long x = FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) - m_ptCenterAt.x;
-        const long long y = FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) - m_ptCenterAt.y;
+        const long long x =
+            FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.x;
+        const long long y =
+            FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.y;
         ScrollToPosition(CPoint{Narrow(x), Narrow(y)});
         m_bRecenter = false;
     }
@@ -134,10 +140,10 @@ void CLifeView::OnDraw(CDC* pDC) {
     // area, shifted by the part of its first cell scrolled past, so that the
     // pixel at canvas point (x, y) shows cell (x div z, y div z), the cell
     // ClientToCell names.
-    const CPoint s = GetScrollPosition();
+    const CPoint s = BoardScroll();
     if (w > 0 && h > 0) {
-        const int firstX = s.x / z, firstY = s.y / z;
-        const int offX = s.x % z, offY = s.y % z;
+        const int firstX = int(FloorDiv(s.x, z)), firstY = int(FloorDiv(s.y, z));
+        const int offX = s.x - firstX * z, offY = s.y - firstY * z;
         const int cols = (offX + w + z - 1) / z, rows = (offY + h + z - 1) / z;
         pDC->StretchImage(image, CRect{firstX, firstY, firstX + cols, firstY + rows},
                           CRect{-offX, -offY, cols * z - offX, rows * z - offY});
@@ -156,9 +162,14 @@ CPoint CLifeView::ClientToCell(CPoint point) const {
     // Floor division in 64 bits: a point left of or above the board gives a
     // negative cell (which is no cell of the board) rather than a wrapped one.
     const long long z = m_nZoom;
-    const CPoint s = GetScrollPosition();
+    const CPoint s = BoardScroll();
     return CPoint{Narrow(FloorDiv(int64_t(s.x) + point.x, z)),
                   Narrow(FloorDiv(int64_t(s.y) + point.y, z))};
+}
+
+CPoint CLifeView::BoardScroll() const {
+    const CPoint s = GetScrollPosition();
+    return CPoint{s.x - kBoardMargin, s.y - kBoardMargin};
 }
 
 bool CLifeView::IsOnBoard(CPoint cell) const {
@@ -178,7 +189,7 @@ void CLifeView::RememberCenter() {
     // The canvas pixel at that client point, in fine units of the board. A
     // remembered point that still lies in that pixel (the view has not moved
     // since it was laid out) is kept: it may be finer than this zoom's pixel.
-    const CPoint s = GetScrollPosition();
+    const CPoint s = BoardScroll();
     const long long z = m_nZoom;
     const long long px = int64_t(s.x) + at.x, py = int64_t(s.y) + at.y;
     const bool kept = m_bRememberedValid && m_ptCenterAt == at &&
@@ -380,7 +391,7 @@ void CLifeView::EditCellAt(CPoint point, bool continueStroke) {
     }
     // The cells edited, and a cell more on every side.
     const int z = int(m_nZoom);
-    const CPoint s = GetScrollPosition();
+    const CPoint s = BoardScroll();
     const CRect around{(lo.x - 1) * z - s.x, (lo.y - 1) * z - s.y, (hi.x + 2) * z - s.x,
                        (hi.y + 2) * z - s.y};
     InvalidateRect(&around, true);

@@ -70,33 +70,54 @@ protected:
             for (int x = 0; x < platform.Surface().Width(); ++x) n += LivePixel(x, y) ? 1 : 0;
         return n;
     }
-    // Every cell is z x z pixels: client pixel (x, y) shows cell ((sx + x)
-    // div z, (sy + y) div z) in its palette colour; beyond the board's right
-    // and bottom edges a frame line, then the margin.
+    // Every cell is z x z pixels: client pixel (x, y) shows cell ((bx + x)
+    // div z, (by + y) div z), b the board pixel at the client's corner; around
+    // the board a frame line, then the margin.
     void ExpectPlainCopy() const {
-        const CPoint s = View()->GetScrollPosition();
+        const CPoint b = View()->BoardScroll();
         const int z = int(View()->m_nZoom), W = Board().width * z, H = Board().height * z;
         const uint32_t dead = Colour(0);
         for (int y = 0; y < platform.Surface().Height(); ++y)
             for (int x = 0; x < platform.Surface().Width(); ++x) {
-                const int px = s.x + x, py = s.y + y;
-                const uint32_t expected = px < W && py < H ? Colour(Board().At(px / z, py / z))
-                                          : (px == W && py <= H) || (py == H && px < W)
-                                              ? FrameColour(dead)
-                                              : MarginColour(dead);
+                const int px = b.x + x, py = b.y + y;
+                const uint32_t expected =
+                    px >= 0 && py >= 0 && px < W && py < H ? Colour(Board().At(px / z, py / z))
+                    : px >= -1 && py >= -1 && px <= W && py <= H ? FrameColour(dead)
+                                                                 : MarginColour(dead);
                 ASSERT_EQ(Pixel(x, y), expected) << "pixel " << x << "," << y;
             }
     }
 
-    CPoint Scroll() const { return View()->GetScrollPosition(); }
-    // Drags a scroll bar's thumb to a position.
+    // The board pixel at the client area's top-left corner (the scroll
+    // position less the margin around the board).
+    CPoint Scroll() const { return View()->BoardScroll(); }
+    static constexpr int M = CLifeView::kBoardMargin;
+    // Drags the scroll bars' thumbs so that board pixel (x, y) is at the
+    // client area's top-left corner.
     void ScrollTo(int x, int y) {
-        View()->OnHScroll(SB_THUMBTRACK, unsigned(x));
-        View()->OnVScroll(SB_THUMBTRACK, unsigned(y));
+        View()->OnHScroll(SB_THUMBTRACK, unsigned(x + M));
+        View()->OnVScroll(SB_THUMBTRACK, unsigned(y + M));
         platform.Pump();
         ASSERT_EQ(Scroll(), (CPoint{x, y}));
     }
     void Key(unsigned key) { platform.KeyDown(*View(), key); }
+    // The stylus and the screen at board pixel (x, y), wherever the view is.
+    CPoint ClientAt(long long x, long long y) const {
+        auto narrow = [](long long v) { return int(std::clamp<long long>(v, INT_MIN, INT_MAX)); };
+        return CPoint{narrow(x - Scroll().x), narrow(y - Scroll().y)};
+    }
+    void TapAt(long long x, long long y) {
+        const CPoint c = ClientAt(x, y);
+        Tap(c.x, c.y);
+    }
+    void DragAt(long long x, long long y, unsigned flags = MK_LBUTTON) {
+        const CPoint c = ClientAt(x, y);
+        Drag(c.x, c.y, flags);
+    }
+    uint32_t PixelAt(int x, int y) const {
+        const CPoint c = ClientAt(x, y);
+        return Pixel(c.x, c.y);
+    }
     void Tap(int x, int y) { platform.LButtonDown(*View(), CPoint{x, y}); }
     void Drag(int x, int y, unsigned flags = MK_LBUTTON) {
         platform.MouseMove(*View(), flags, CPoint{x, y});
@@ -213,7 +234,7 @@ TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactl
     // Zoom 2: the canvas point at the middle, (400, 400), doubles.
     platform.Command(ID_ZOOM_IN);
     EXPECT_EQ(Scroll(), (CPoint{800 - 120, 800 - 134}));
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{1600, 1600}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{1600 + 2 * M, 1600 + 2 * M}));
     ExpectPlainCopy();
     EXPECT_EQ(LivePixels(), 4);
 
@@ -237,15 +258,16 @@ TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactl
 }
 
 TEST_F(Viewport, ZoomingOutLeavesNothingOfTheLargerImageInTheMargin) {
-    ASSERT_NE(OpenCells(200, 200, {{170, 100}}), nullptr);
+    ASSERT_NE(OpenCells(200, 200, {{160, 100}}), nullptr);
     platform.Command(ID_ZOOM_IN);
-    // At zoom 2, scrolled to (120, 132), the block drawn starts at cell
-    // (60, 66): cell (170, 100) covers pixels 220..221 across, 68..69 down.
-    EXPECT_EQ(Scroll(), (CPoint{120, 132}));
-    EXPECT_TRUE(LivePixel(220, 68));
+    // At zoom 1 board pixel (104, 118) was at the middle of the client area
+    // (the board and its margin fit at the origin); at zoom 2 it is there
+    // doubled: cell (160, 100) covers pixels 232..233 across, 98..99 down.
+    EXPECT_EQ(Scroll(), (CPoint{2 * 104 - 120, 2 * 118 - 134}));
+    EXPECT_TRUE(LivePixel(232, 98));
     platform.Command(ID_ZOOM_OUT);
     // At zoom 1 the 200 x 200 board leaves a margin where that was.
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     ExpectPlainCopy();
 }
 
@@ -256,7 +278,7 @@ TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddl
     ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
     EXPECT_EQ(View()->m_nZoom, 4u);
     EXPECT_EQ(ZoomPart(), "Z:x4");
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{3200, 3200}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{3200 + 2 * M, 3200 + 2 * M}));
     EXPECT_EQ(Scroll(), (CPoint{1600 - 120, 1600 - 134}));
     // Cell (400, 400) covers canvas 1600..1603: client 120..123, 134..137.
     EXPECT_TRUE(LivePixel(120, 134));
@@ -277,8 +299,8 @@ TEST_F(Viewport, AReloadOntoASmallerBoardLeavesNothingOfTheOldImageInTheMargin) 
     SetBoardSize(200, 200);
     ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
     ASSERT_EQ(Board().width, 200);
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{200, 200}));
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{200 + 2 * M, 200 + 2 * M}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     ExpectPlainCopy();
 }
 
@@ -310,21 +332,21 @@ TEST_F(Viewport, AtZoomOneEachPixelShowsItsCellInThePaletteColourAndTheArrowsScr
     Key(0x21);  // page up
     EXPECT_EQ(Scroll(), (CPoint{272, 266}));
 
-    // The arrows stop at the ends of the scrollable range, (0, 0) to
-    // (800 - 240, 800 - 268).
-    ScrollTo(4, 528);
+    // The arrows stop at the ends of the scrollable range, which shows the
+    // margin around the board: (-M, -M) to (800 + M - 240, 800 + M - 268).
+    ScrollTo(-12, 544);
     Key(VK_LEFT);
-    EXPECT_EQ(Scroll(), (CPoint{0, 528}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, 544}));
     Key(VK_LEFT);
     Key(VK_DOWN);
     Key(VK_DOWN);
-    EXPECT_EQ(Scroll(), (CPoint{0, 532}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, 800 + M - 268}));
     ExpectPlainCopy();
-    ScrollTo(556, 4);
+    ScrollTo(572, -12);
     Key(VK_RIGHT);
     Key(VK_RIGHT);
     Key(VK_UP);
-    EXPECT_EQ(Scroll(), (CPoint{560, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{800 + M - 240, -M}));
     ExpectPlainCopy();
 }
 
@@ -376,9 +398,10 @@ TEST_F(Viewport, TheMarginAndTheFrameLineDifferFromTheDeadCellsInEveryPalette) {
     for (unsigned id : {ID_COLORS_AUTUMN, ID_COLORS_BLUE, ID_COLORS_RAINBOW, ID_COLORS_SUNSHINE,
                         ID_COLORS_BW, ID_INVERT_COLORS}) {
         platform.Command(id);
-        EXPECT_NE(Pixel(200, 10), Colour(0)) << id;
+        // The frame line right of the board, and the margin below it.
+        EXPECT_NE(Pixel(M + 200, 40), Colour(0)) << id;
         EXPECT_NE(Pixel(230, 250), Colour(0)) << id;
-        EXPECT_NE(Pixel(200, 10), Pixel(230, 250)) << id;
+        EXPECT_NE(Pixel(M + 200, 40), Pixel(230, 250)) << id;
         ExpectPlainCopy();
     }
     // A grey dead-cell colour of its own gets a margin clearly unlike it.
@@ -416,10 +439,9 @@ TEST_F(Viewport, FitToScreenPicksTheLargestZoomThatKeepsTheBoxInsideTheClientAre
         EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(c.zoom));
         // Centred on the middle of the box, brought into the scroll range.
         const int z = int(c.zoom);
-        const CSize max{200 * z - 240 > 0 ? 200 * z - 240 : 0,
-                        200 * z - 268 > 0 ? 200 * z - 268 : 0};
+        const CSize max{std::max(200 * z + M - 240, -M), std::max(200 * z + M - 268, -M)};
         const int cx = z * ((c.a.x + c.b.x) / 2) - 120, cy = z * ((c.a.y + c.b.y) / 2) - 134;
-        EXPECT_EQ(Scroll(), (CPoint{std::clamp(cx, 0, max.cx), std::clamp(cy, 0, max.cy)}));
+        EXPECT_EQ(Scroll(), (CPoint{std::clamp(cx, -M, max.cx), std::clamp(cy, -M, max.cy)}));
     }
 }
 
@@ -512,10 +534,10 @@ TEST_F(Viewport, FindBeginsAfterTheFirstCellAndReachesTheLastOne) {
     ASSERT_NE(OpenCells(800, 800, {{0, 0}, {1, 0}, {799, 799}}), nullptr);
     platform.ClearLog();
     platform.Command(ID_CELLS_FIND_FIRST);
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     EXPECT_TRUE(platform.MessageTexts().empty());
     platform.Command(ID_CELLS_FIND_NEXT);
-    EXPECT_EQ(Scroll(), (CPoint{800 - 240, 800 - 268}));
+    EXPECT_EQ(Scroll(), (CPoint{800 + M - 240, 800 + M - 268}));
     EXPECT_TRUE(platform.MessageTexts().empty());
     platform.Command(ID_CELLS_FIND_NEXT);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
@@ -608,35 +630,35 @@ TEST_F(Viewport, ATapDrawsTheCellUnderItWithValueOneAndErasesItWhileEraseIsTicke
     ASSERT_EQ(Board().At(100, 100), 1);
     // Not in edit mode, the stylus changes nothing.
     const std::vector<uint8_t> before = Cells();
-    Tap(50, 50);
-    Drag(51, 50);
+    TapAt(50, 50);
+    DragAt(51, 50);
     EXPECT_EQ(Cells(), before);
 
     EditModeOn();
     // At zoom 1 with the view at the origin, pixel (x, y) is cell (x, y).
-    Tap(50, 60);
+    TapAt(50, 60);
     EXPECT_EQ(Board().At(50, 60), 1);
     EXPECT_EQ(Board().liveCount, 4);
     EXPECT_EQ(Board().bounds, Board().WholeBox());
-    EXPECT_EQ(Pixel(50, 60), Colour(1));
+    EXPECT_EQ(PixelAt(50, 60), Colour(1));
     // A live cell of another value becomes 1; the count stays.
-    Tap(99, 100);
+    TapAt(99, 100);
     EXPECT_EQ(Board().At(99, 100), 1);
     EXPECT_EQ(Board().liveCount, 4);
     EXPECT_EQ(CountLive(), 4);
 
     TickErase(true);
-    Tap(100, 100);
+    TapAt(100, 100);
     EXPECT_EQ(Board().At(100, 100), 0);
     EXPECT_EQ(Board().liveCount, 3);
-    EXPECT_EQ(Pixel(100, 100), Colour(0));
-    Tap(10, 10);  // already dead
+    EXPECT_EQ(PixelAt(100, 100), Colour(0));
+    TapAt(10, 10);  // already dead
     EXPECT_EQ(Board().liveCount, 3);
     EXPECT_EQ(CountLive(), 3);
 
     // The drawn cell takes part in the next step.
     TickErase(false);
-    Tap(100, 100);
+    TapAt(100, 100);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Board().At(50, 60), 0);  // alone, it died
     EXPECT_EQ(Board().liveCount, CountLive());
@@ -671,22 +693,22 @@ TEST_F(Viewport, ATapEditsTheCellDrawnUnderItsPoint) {
 TEST_F(Viewport, DraggingTheStylusDrawsOrErasesEachCellItCrossesOnce) {
     NewBoard(200, 200);
     EditModeOn();
-    Tap(20, 40);
-    for (int x = 21; x <= 30; ++x) Drag(x, 40);
+    TapAt(20, 40);
+    for (int x = 21; x <= 30; ++x) DragAt(x, 40);
     for (int x = 20; x <= 30; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
     EXPECT_EQ(Board().liveCount, 11);
     // Over the same cells again: nothing more to count.
-    for (int x = 30; x >= 20; --x) Drag(x, 40);
+    for (int x = 30; x >= 20; --x) DragAt(x, 40);
     EXPECT_EQ(Board().liveCount, 11);
     // A move without the stylus down draws nothing.
-    Drag(25, 80, 0);
+    DragAt(25, 80, 0);
     EXPECT_EQ(Board().At(25, 80), 0);
     EXPECT_EQ(Board().liveCount, 11);
 
     TickErase(true);
-    for (int x = 20; x <= 30; ++x) Drag(x, 60);  // dead cells
+    for (int x = 20; x <= 30; ++x) DragAt(x, 60);  // dead cells
     EXPECT_EQ(Board().liveCount, 11);
-    for (int x = 25; x <= 30; ++x) Drag(x, 40);
+    for (int x = 25; x <= 30; ++x) DragAt(x, 40);
     EXPECT_EQ(Board().liveCount, 5);
     EXPECT_EQ(CountLive(), 5);
     for (int x = 20; x <= 24; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
@@ -734,14 +756,14 @@ TEST_F(Viewport, ACellDrawnOnTheBorderStaysThroughTheSteps) {
     NewBoard(220, 160);
     EditModeOn();
     const std::vector<CPoint> border = {{0, 50}, {219, 0}, {100, 159}, {219, 80}};
-    for (CPoint c : border) Tap(c.x, c.y);
+    for (CPoint c : border) TapAt(c.x, c.y);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
         for (CPoint c : border) EXPECT_EQ(Board().At(c.x, c.y), 1) << c.x << "," << c.y;
     }
     TickErase(true);
-    Tap(0, 50);
-    Tap(100, 159);
+    TapAt(0, 50);
+    TapAt(100, 159);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
         EXPECT_EQ(Board().At(0, 50), 0) << "step " << i;
@@ -765,8 +787,8 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
     for (bool erase : {false, true}) {
         TickErase(erase);
         for (CPoint p : outside) {
-            Tap(p.x, p.y);
-            Drag(p.x, p.y);
+            TapAt(p.x, p.y);
+            DragAt(p.x, p.y);
         }
         EXPECT_EQ(Cells(), cells);
         EXPECT_EQ(Board().liveCount, 5);
@@ -775,8 +797,8 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
     // The board's last column and row, and its first cell, are taps like
     // any other.
     TickErase(false);
-    Tap(199, 199);
-    Tap(0, 0);
+    TapAt(199, 199);
+    TapAt(0, 0);
     EXPECT_EQ(Board().At(199, 199), 1);
     EXPECT_EQ(Board().At(0, 0), 1);
     EXPECT_EQ(Board().liveCount, 7);
@@ -803,24 +825,24 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
     EXPECT_EQ(Board().At(0, 0), 1);
     EXPECT_EQ(CountLive(), 1);
 
-    // Scrolled to the far corner, the stylus past the client area's right or
-    // bottom edge leaves the board at (1360 + 240) / 8 = 200.
+    // Scrolled to the far corner, past the board's right and bottom edges
+    // (board pixel 1600) lies the margin.
     View()->OnHScroll(SB_BOTTOM, 0);
     View()->OnVScroll(SB_BOTTOM, 0);
     platform.Pump();
-    ASSERT_EQ(Scroll(), (CPoint{1360, 1332}));
+    ASSERT_EQ(Scroll(), (CPoint{1600 + M - 240, 1600 + M - 268}));
     const std::vector<uint8_t> before = Cells();
     for (bool erase : {true, false}) {
         TickErase(erase);
-        for (CPoint p : {CPoint{240, 50}, CPoint{50, 268}, CPoint{240, 268}, CPoint{400, 400}})
+        for (CPoint p : {CPoint{224, 50}, CPoint{50, 252}, CPoint{239, 267}, CPoint{400, 400}})
             tapAndDrag(p);
     }
     EXPECT_EQ(Cells(), before);
     // One pixel less is the board's last column or row.
-    Tap(239, 50);
-    EXPECT_EQ(Board().At(199, 172), 1);
-    Tap(50, 267);
-    EXPECT_EQ(Board().At(176, 199), 1);
+    Tap(223, 50);
+    EXPECT_EQ(Board().At(199, (1348 + 50) / 8), 1);
+    Tap(50, 251);
+    EXPECT_EQ(Board().At((1376 + 50) / 8, 199), 1);
     EXPECT_EQ(CountLive(), 3);
     EXPECT_EQ(Board().liveCount, 3);
 }

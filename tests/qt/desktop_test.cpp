@@ -106,7 +106,7 @@ protected:
             widget_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const CellBoard& board = Board();
         const int z = int(view_->m_nZoom);
-        const CPoint s = view_->GetScrollPosition();
+        const CPoint s = view_->BoardScroll();
         CRect client;
         view_->GetClientRect(&client);
         EXPECT_EQ(shot.width(), client.Width());
@@ -366,11 +366,12 @@ TEST_F(Desktop, ZoomCommandsFromToolbarAndCtrlWheel) {
     // About the pointer: the canvas point under it doubles with the zoom, so
     // the same point of the board stays under the pointer.
     ScrollTo(CPoint{1001, 1203});
+    const CPoint b = view_->BoardScroll();
     const QPoint pointer(37, 81);
     Wheel(pointer, QPoint(), QPoint(0, 120), Qt::ControlModifier);
     Paint();
     EXPECT_EQ(view_->m_nZoom, 8u);
-    EXPECT_EQ(view_->GetScrollPosition(), (CPoint{2 * (1001 + 37) - 37, 2 * (1203 + 81) - 81}));
+    EXPECT_EQ(view_->BoardScroll(), (CPoint{2 * (b.x + 37) - 37, 2 * (b.y + 81) - 81}));
     Wheel(pointer, QPoint(), QPoint(0, -120), Qt::ControlModifier);
     Paint();
     EXPECT_EQ(view_->m_nZoom, 4u);
@@ -461,9 +462,10 @@ TEST_F(Desktop, EveryPixelOfADrawnCellEditsThatCellAtEveryZoom) {
                 ScrollTo(at);
                 // The cell drawn at the middle of the client area, and its
                 // corner pixels.
-                const CPoint cell{(at.x + client.Width() / 2) / z,
-                                  (at.y + client.Height() / 2) / z};
-                const int x0 = cell.x * z - at.x, y0 = cell.y * z - at.y;
+                const CPoint bs = view_->BoardScroll();
+                const CPoint cell{(bs.x + client.Width() / 2) / z,
+                                  (bs.y + client.Height() / 2) / z};
+                const int x0 = cell.x * z - bs.x, y0 = cell.y * z - bs.y;
                 for (QPoint corner : {QPoint(x0, y0), QPoint(x0 + z - 1, y0),
                                       QPoint(x0, y0 + z - 1), QPoint(x0 + z - 1, y0 + z - 1)}) {
                     SCOPED_TRACE(testing::Message()
