@@ -4,16 +4,20 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace cellarium {
 namespace {
 
 constexpr int kHelpWidth = 520;
 constexpr int kHelpHeight = 600;
+// Room left for the window manager's frame and title bar.
+constexpr int kFrameAllowance = 40;
 
 // A window opened over a modal dialog (About) belongs to it, or the dialog
 // would block it; when the dialog goes, the window stays with the main one.
@@ -61,7 +65,29 @@ bool QtHelpWindow::Show(const QString& page, const QString& anchor, QWidget* own
         layout->addWidget(browser);
         auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), window);
         QObject::connect(close, &QShortcut::activated, window, &QWidget::close);
-        window->resize(kHelpWidth, kHelpHeight);
+        // At first over the middle of the main window, within its screen.
+        QSize size(kHelpWidth, kHelpHeight);
+        QPoint centre;
+        if (owner != nullptr && owner->isVisible()) {
+            centre = owner->frameGeometry().center();
+            if (QScreen* screen = owner->screen()) {
+                const QRect area = screen->availableGeometry();
+                size = size.boundedTo(area.size() - QSize(kFrameAllowance, kFrameAllowance));
+            }
+        }
+        window->resize(size);
+        if (!centre.isNull()) {
+            QPoint corner = centre - QPoint(size.width() / 2, size.height() / 2);
+            if (QScreen* screen = owner->screen()) {
+                const QRect area = screen->availableGeometry();
+                corner.setX(std::clamp(corner.x(), area.left(),
+                                       std::max(area.left(), area.right() - size.width())));
+                corner.setY(std::clamp(
+                    corner.y(), area.top(),
+                    std::max(area.top(), area.bottom() - size.height() - kFrameAllowance)));
+            }
+            window->move(corner);
+        }
         window_ = window;
         browser_ = browser;
     }
