@@ -126,6 +126,10 @@ public:
     bool m_bLayoutPending = true;
     bool m_bEditMode = false;
     CPoint m_ptFind{};  // the cell Find examined last
+    // A faint grid between the cells from kGridZoom up: the setting
+    // "View"/"Grid" (0 or 1, off unless set), read when a document opens.
+    static constexpr uint32_t kGridZoom = 8;
+    bool m_bGrid = false;
 
     // --- Colour commands and image export ------------------------------------
     // Makes the block the current palette (both boards re-made with it) and
@@ -205,6 +209,8 @@ extern const char* const kImageFilter;
 // clearly from the dead-cell colour.
 uint32_t MarginColour(uint32_t dead);
 uint32_t FrameColour(uint32_t dead);
+// The colour of the faint grid between cells over a dead-cell colour.
+uint32_t GridColour(uint32_t dead);
 extern const char* const kRleFilter;
 extern const char* const kPaletteFilter;
 std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged = false);

@@ -174,6 +174,19 @@ uint32_t FrameColour(uint32_t dead) {
     return Luma(dead) < 128 ? Grey(0xF0) : Grey(0x10);
 }
 
+uint32_t GridColour(uint32_t dead) {
+    // A sixth of the way from the dead-cell colour to a mid grey, at least a
+    // few levels from it.
+    uint32_t out = 0;
+    for (int shift : {0, 8, 16}) {
+        const int v = int((dead >> shift) & 0xFF);
+        int g = v + (0x80 - v) / 6;
+        if (g == v) g = v < 0x80 ? v + 12 : v - 12;
+        out |= uint32_t(g) << shift;
+    }
+    return out;
+}
+
 bool CLifeView::OnEraseBkgnd(CDC& dc) {
     CLifeDoc* doc = GetDocument();
     if (CurrentPalette() == nullptr || doc == nullptr || !doc->HasBoards())

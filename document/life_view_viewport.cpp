@@ -76,6 +76,7 @@ void CLifeView::OnInitialUpdate() {
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
+    if (CWinApp* app = TheApp()) m_bGrid = app->GetProfileInt("View", "Grid", 0) != 0;
     m_nBirths = 0;
     m_nDeaths = 0;
     UpdateStatusLine();
@@ -147,6 +148,18 @@ void CLifeView::OnDraw(CDC* pDC) {
         const int cols = (offX + w + z - 1) / z, rows = (offY + h + z - 1) / z;
         pDC->StretchImage(image, CRect{firstX, firstY, firstX + cols, firstY + rows},
                           CRect{-offX, -offY, cols * z - offX, rows * z - offY});
+        // The grid: the first pixel line of every cell on the board.
+        if (m_bGrid && m_nZoom >= kGridZoom) {
+            const uint32_t grid = GridColour(board.colours[0].Rgb());
+            const int top = std::max(-s.y, 0), bottom = std::min(z * board.height - s.y, h);
+            const int left = std::max(-s.x, 0), right = std::min(z * board.width - s.x, w);
+            for (int c = std::max(firstX, 0); c < std::min(firstX + cols, board.width); ++c)
+                if (const int x = c * z - s.x; x >= 0 && x < w)
+                    pDC->FillSolidRect(CRect{x, top, x + 1, bottom}, grid);
+            for (int r = std::max(firstY, 0); r < std::min(firstY + rows, board.height); ++r)
+                if (const int y = r * z - s.y; y >= 0 && y < h)
+                    pDC->FillSolidRect(CRect{left, y, right, y + 1}, grid);
+        }
     }
     PaintMargin(*pDC);
 }

@@ -411,6 +411,31 @@ TEST_F(Viewport, TheMarginAndTheFrameLineDifferFromTheDeadCellsInEveryPalette) {
     }
 }
 
+TEST_F(Viewport, AFaintGridFromZoomEightWhenTheSettingAsksForIt) {
+    for (bool grid : {false, true}) {
+        app.WriteProfileInt("View", "Grid", grid ? 1 : 0);
+        ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
+        while (View()->m_nZoom > 1) platform.Command(ID_ZOOM_OUT);
+        for (unsigned z = 1; z <= 16; z *= 2) {
+            while (View()->m_nZoom < z) platform.Command(ID_ZOOM_IN);
+            ScrollTo(z * 400 - 37, z * 400 - 41);  // not a whole cell
+            const CPoint b = Scroll();
+            const bool shown = grid && z >= 8;
+            // Cell (401, 401) is dead; its first pixel row and column are the
+            // grid's, the rest dead. The live cell (400, 400) keeps its inside.
+            const CPoint corner{int(z) * 401 - b.x, int(z) * 401 - b.y};
+            const uint32_t line = shown ? GridColour(Colour(0)) : Colour(0);
+            EXPECT_EQ(Pixel(corner.x, corner.y + 1), line) << z;
+            EXPECT_EQ(Pixel(corner.x + 1, corner.y), line) << z;
+            EXPECT_EQ(Pixel(corner.x + 1, corner.y + 1), Colour(0)) << z;
+            EXPECT_TRUE(LivePixel(corner.x - 1, corner.y - 1)) << z;
+        }
+        if (!grid) ExpectPlainCopy();
+    }
+    EXPECT_NE(GridColour(0), 0u);
+    EXPECT_NE(GridColour(0x808080), 0x808080u);
+}
+
 // --- Fit to Screen ------------------------------------------------------------------------
 
 TEST_F(Viewport, FitToScreenPicksTheLargestZoomThatKeepsTheBoxInsideTheClientArea) {
