@@ -205,9 +205,13 @@ void CLifeView::RememberCenter() {
     const CPoint s = BoardScroll();
     const long long z = m_nZoom;
     const long long px = int64_t(s.x) + at.x, py = int64_t(s.y) + at.y;
-    const bool kept = m_bRememberedValid && m_ptCenterAt == at &&
-                      FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) == px &&
-                      FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) == py;
+    // So is one still waiting for its layout (a second zoom before the
+    // view was drawn again).
+    const bool waiting = m_bLayoutPending && m_bRecenter;
+    const bool kept = m_ptCenterAt == at &&
+                      (waiting || (m_bRememberedValid &&
+                                   FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) == px &&
+                                   FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) == py));
     if (!kept)
         m_ptCenterFine = CPoint{Narrow(px * (kFineUnits / z)), Narrow(py * (kFineUnits / z))};
     m_ptCenterAt = at;

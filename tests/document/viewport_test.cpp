@@ -255,6 +255,19 @@ TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactl
         }
     }
     ExpectPlainCopy();
+    // Two zooms before the view is drawn again (two notches of the wheel at
+    // once) land where two drawn ones do.
+    ScrollTo(555, 433);
+    platform.Command(ID_ZOOM_OUT);
+    platform.Command(ID_ZOOM_OUT);
+    const CPoint drawn = Scroll();
+    platform.Command(ID_ZOOM_IN);
+    platform.Command(ID_ZOOM_IN);
+    ASSERT_EQ(Scroll(), (CPoint{555, 433}));
+    View()->OnZoomOut();
+    View()->OnZoomOut();
+    platform.Pump();
+    EXPECT_EQ(Scroll(), drawn);
 }
 
 TEST_F(Viewport, ZoomingOutLeavesNothingOfTheLargerImageInTheMargin) {
