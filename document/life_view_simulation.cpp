@@ -106,7 +106,8 @@ std::string CLifeView::StatusLine() const {
     char text[96];
     std::snprintf(text, sizeof text, "G:%05d C:%05d B:%05d D:%05d Z:x%u", m_nGeneration, live,
                   m_nBirths, m_nDeaths, m_nZoom);
-    return text;
+    // While statistics are being recorded the line says so.
+    return m_bRecording ? std::string(text) + " " + kRecordingMarker : std::string(text);
 }
 
 void CLifeView::UpdateStatusLine() {

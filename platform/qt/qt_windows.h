@@ -121,6 +121,10 @@ public:
     QWidget* FileListOpenOtherButton() const;
     QWidget* FileListCancelButton() const;
 
+    // Keeps the main window's size and position in the settings for the
+    // next run (done when the frame goes and when the program ends at once).
+    void SaveWindowPlace();
+
 private:
     // Rebuilds the menu, toolbar and keys of the main window from a bar.
     void ApplyCommandBar(const CommandBarDesc& bar);
