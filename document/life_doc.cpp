@@ -6,6 +6,7 @@
 #include "document/file_info_dlg.h"
 #include "document/life_app_base.h"
 #include "document/pattern_io.h"
+#include "engine/region_edit.h"
 #include "engine/rules.h"
 #include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
@@ -65,6 +66,7 @@ bool CLifeDoc::MakeBoards() {
 
 bool CLifeDoc::OnNewDocument() {
     if (!CDocument::OnNewDocument()) return false;
+    history_.Clear();
     ReleaseBoards();
     return MakeBoards();
 }
@@ -123,6 +125,8 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
 }
 
 bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
+    // Another pattern (or the file again): the steps of the old one go.
+    history_.Clear();
     std::unique_ptr<CellBoard> scratch;
     if (current_ && current_->width == incoming->width && current_->height == incoming->height) {
         // The old current board serves as the new scratch board. The step
@@ -259,10 +263,14 @@ void CLifeDoc::OnCloseDocument() {
 
 void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
                         const uint8_t (&born)[kRuleEntries]) {
+    const RuleTables before = RuleTables::Current();
     for (int n = 0; n < kRuleEntries; ++n) {
         g_survive[n] = survive[n] ? 1 : 0;
         g_born[n] = born[n] ? 1 : 0;
     }
+    // Whether a rule or description change marks the pattern unsaved is the
+    // save prompt's business; the history only records it.
+    if (RuleTables::Current() != before) history_.RecordRules(before);
 }
 
 std::string CLifeDoc::GetDescription() const {
@@ -270,6 +278,8 @@ std::string CLifeDoc::GetDescription() const {
 }
 
 void CLifeDoc::SetDescription(const std::string& text) {
+    if (current_ && current_->description != text)
+        history_.RecordDescription(current_->description);
     if (current_) current_->description = text;
     if (scratch_) scratch_->description = text;
 }
@@ -285,12 +295,16 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
 
 void CLifeDoc::Center() {
     if (!HasBoards()) return;
+    history_.RecordArea(UndoKind::Center, *current_, WholeArea());
+    SetModifiedFlag(true);
     current_->CenterInto(*scratch_);
     std::swap(current_, scratch_);
 }
 
 void CLifeDoc::RotateLeft() {
     if (!HasBoards()) return;
+    history_.RecordArea(UndoKind::RotateLeft, *current_, WholeArea());
+    SetModifiedFlag(true);
     current_->RotateLeftInto(*scratch_);
     std::swap(current_, scratch_);
 }
@@ -304,6 +318,55 @@ void CLifeDoc::ChangePalette(PaletteBlock& palette) {
         return;
     }
     std::swap(current_, scratch_);
+}
+
+// --- Undo history --------------------------------------------------------------
+
+Rect CLifeDoc::WholeArea() const {
+    return Rect{0, 0, current_->width - 1, current_->height - 1};
+}
+
+void CLifeDoc::NoteStrokeCell(int x, int y, uint8_t value, bool erase) {
+    if (!HasBoards() || x < 0 || y < 0 || x >= current_->width || y >= current_->height) return;
+    if (current_->At(x, y) == value) return;
+    history_.NoteStrokeCell(*current_, x, y, value, erase);
+    SetModifiedFlag(true);
+}
+
+void CLifeDoc::EndStroke() {
+    history_.EndStroke();
+}
+
+void CLifeDoc::BeginRun(const RunCounters& counters) {
+    if (HasBoards()) history_.BeginRun(*current_, counters);
+}
+
+void CLifeDoc::EndRun() {
+    history_.EndRun();
+}
+
+bool CLifeDoc::Undo(RunCounters& counters) {
+    if (!HasBoards() || !history_.Undo(UndoHistory::Target{*current_, *scratch_, counters}))
+        return false;
+    SetModifiedFlag(true);
+    return true;
+}
+
+bool CLifeDoc::Redo(RunCounters& counters) {
+    if (!HasBoards() || !history_.Redo(UndoHistory::Target{*current_, *scratch_, counters}))
+        return false;
+    SetModifiedFlag(true);
+    return true;
+}
+
+void CLifeDoc::EditArea(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit) {
+    if (!HasBoards()) return;
+    area = ClipToBoard(*current_, area);
+    if (IsEmptyRect(area)) return;
+    history_.RecordArea(kind, *current_, area);
+    SetModifiedFlag(true);
+    edit(*current_);
+    CopyBorder(*current_, *scratch_);
 }
 
 }  // namespace cellarium

@@ -116,6 +116,7 @@ void CLifeView::OnDraw(CDC* pDC) {
         pDC->StretchImage(image, CRect{s.x / z, s.y / z, s.x / z + w / z, s.y / z + h / z},
                           CRect{0, 0, w, h});
     }
+    DrawSelection(pDC);
 }
 
 bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {
@@ -297,6 +298,7 @@ void CLifeView::EditCellAt(CPoint point) {
     CellBoard& board = *doc->CurrentBoard();
     uint8_t& value = board.At(cell.x, cell.y);
     const bool erase = strip != nullptr && strip->IsDlgButtonChecked(IDC_ERASE) != 0;
+    doc->NoteStrokeCell(cell.x, cell.y, erase ? 0 : 1, erase);
     if (erase) {
         if (value != 0) --board.liveCount;
         value = 0;
@@ -321,11 +323,13 @@ void CLifeView::EditCellAt(CPoint point) {
 
 void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {
     CScrollView::OnLButtonDown(flags, point);
+    if (SelectionButtonDown(flags, point)) return;
     if (m_bEditMode) EditCellAt(point);
 }
 
 void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
     CScrollView::OnMouseMove(flags, point);
+    if (SelectionMouseMove(flags, point)) return;
     // Only a drag with the stylus down draws.
     if (m_bEditMode && (flags & MK_LBUTTON) != 0) EditCellAt(point);
 }
@@ -333,6 +337,7 @@ void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
 // --- Arrow keys ------------------------------------------------------------------------
 
 void CLifeView::OnKeyDown(unsigned key, unsigned repeat, unsigned flags) {
+    if (SelectionKeyDown(key)) return;
     switch (key) {
         case VK_LEFT:
             OnHScroll(SB_LINELEFT, 0);

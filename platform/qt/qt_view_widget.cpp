@@ -75,6 +75,8 @@ QtViewWidget::QtViewWidget(QtWindows& windows, CScrollView& view, QWidget* paren
     // nothing needs clearing first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    // Moves without a button too: a floating paste follows the pointer.
+    viewport()->setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -209,22 +211,54 @@ void QtViewWidget::scrollContentsBy(int, int) {
     // The view repaints itself when it scrolls.
 }
 
+namespace {
+
+// The framework's mouse flags for the buttons held and the Shift key.
+unsigned MouseFlags(const QMouseEvent& event) {
+    unsigned flags = 0;
+    if (event.buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
+    if (event.buttons() & Qt::RightButton) flags |= MK_RBUTTON;
+    if (event.modifiers() & Qt::ShiftModifier) flags |= MK_SHIFT;
+    return flags;
+}
+
+}  // namespace
+
 void QtViewWidget::mousePressEvent(QMouseEvent* event) {
-    if (view_ == nullptr || !windows_.Delivering() || event->button() != Qt::LeftButton) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
     const QPoint p = event->position().toPoint();
     windows_.NoteActivity();
-    view_->OnLButtonDown(MK_LBUTTON, CPoint{p.x(), p.y()});
+    if (left)
+        view_->OnLButtonDown(MouseFlags(*event), CPoint{p.x(), p.y()});
+    else
+        view_->OnRButtonDown(MouseFlags(*event), CPoint{p.x(), p.y()});
+}
+
+void QtViewWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    windows_.NoteActivity();
+    if (left)
+        view_->OnLButtonUp(MouseFlags(*event), CPoint{p.x(), p.y()});
+    else
+        view_->OnRButtonUp(MouseFlags(*event), CPoint{p.x(), p.y()});
 }
 
 void QtViewWidget::mouseMoveEvent(QMouseEvent* event) {
     if (view_ == nullptr || !windows_.Delivering()) return;
     const QPoint p = event->position().toPoint();
-    const unsigned flags = (event->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0u;
     windows_.NoteActivity();
-    view_->OnMouseMove(flags, CPoint{p.x(), p.y()});
+    view_->OnMouseMove(MouseFlags(*event), CPoint{p.x(), p.y()});
 }
 
 void QtViewWidget::wheelEvent(QWheelEvent* event) {
