@@ -299,6 +299,10 @@ void CLifeDoc::Center() {
     SetModifiedFlag(true);
     current_->CenterInto(*scratch_);
     std::swap(current_, scratch_);
+    // Border cells moved onto the border must be on both boards: the step
+    // never writes the border, and a cell on one board only would come and
+    // go with every generation.
+    CopyBorder(*current_, *scratch_);
 }
 
 void CLifeDoc::RotateLeft() {
@@ -307,6 +311,10 @@ void CLifeDoc::RotateLeft() {
     SetModifiedFlag(true);
     current_->RotateLeftInto(*scratch_);
     std::swap(current_, scratch_);
+    // Border cells moved onto the border must be on both boards: the step
+    // never writes the border, and a cell on one board only would come and
+    // go with every generation.
+    CopyBorder(*current_, *scratch_);
 }
 
 void CLifeDoc::ChangePalette(PaletteBlock& palette) {

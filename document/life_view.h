@@ -197,7 +197,8 @@ public:
     bool m_bHasSelection = false;
     Rect m_rcSelection{};  // inclusive cells, on the board
     bool m_bSelecting = false;
-    CPoint m_ptAnchor{};  // the cell a selecting drag started at
+    bool m_bIgnoreDrag = false;  // the press only removed the selection
+    CPoint m_ptAnchor{};         // the cell a selecting drag started at
     bool m_bFloating = false;
     CellBlock m_floating;
     CPoint m_ptFloat{};  // the board cell under the floating pattern's top-left cell

@@ -205,6 +205,7 @@ bool CLifeView::SelectionButtonDown(unsigned flags, CPoint point) {
     CLifeDoc* doc = GetDocument();
     // A press whose release was never seen ends its stroke here.
     if (doc != nullptr) doc->EndStroke();
+    m_bIgnoreDrag = false;
     if (doc == nullptr || !doc->HasBoards()) return false;
     if (m_bFloating) {
         // The click drops the floating pattern where it is shown.
@@ -231,8 +232,10 @@ bool CLifeView::SelectionButtonDown(unsigned flags, CPoint point) {
         const CPoint cell = ClientToCell(point);
         const Rect& s = m_rcSelection;
         if (cell.x < s.left || cell.x > s.right || cell.y < s.top || cell.y > s.bottom) {
-            // A click outside the selection only removes it.
+            // A click outside the selection only removes it: the drag that
+            // follows draws nothing.
             DropSelection();
+            m_bIgnoreDrag = true;
             return true;
         }
     }
@@ -249,6 +252,7 @@ bool CLifeView::SelectionMouseMove(unsigned flags, CPoint point) {
         }
         return true;
     }
+    if (m_bIgnoreDrag && (flags & MK_LBUTTON) != 0) return true;
     if (!m_bSelecting) return false;
     if ((flags & (MK_LBUTTON | MK_RBUTTON)) == 0) {
         m_bSelecting = false;
@@ -274,6 +278,7 @@ void CLifeView::OnLButtonUp(unsigned flags, CPoint point) {
     CScrollView::OnLButtonUp(flags, point);
     if (CLifeDoc* doc = GetDocument()) doc->EndStroke();
     m_bSelecting = false;
+    m_bIgnoreDrag = false;
 }
 
 void CLifeView::OnRButtonDown(unsigned flags, CPoint point) {
