@@ -263,14 +263,14 @@ void CLifeDoc::OnCloseDocument() {
 
 void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
                         const uint8_t (&born)[kRuleEntries]) {
-    const RuleTables before = RuleTables::Current();
+    const SavedRules before = SavedRules::Current();
     for (int n = 0; n < kRuleEntries; ++n) {
         g_survive[n] = survive[n] ? 1 : 0;
         g_born[n] = born[n] ? 1 : 0;
     }
     // Whether a rule or description change marks the pattern unsaved is the
     // save prompt's business; the history only records it.
-    if (RuleTables::Current() != before) history_.RecordRules(before);
+    if (SavedRules::Current() != before) history_.RecordRules(before);
 }
 
 std::string CLifeDoc::GetDescription() const {
@@ -354,16 +354,20 @@ void CLifeDoc::EndRun() {
 }
 
 bool CLifeDoc::Undo(RunCounters& counters) {
-    if (!HasBoards() || !history_.Undo(UndoHistory::Target{*current_, *scratch_, counters}))
-        return false;
-    SetModifiedFlag(true);
+    history_.EndStroke();
+    if (!HasBoards() || !history_.CanUndo()) return false;
+    const UndoKind kind = history_.UndoKindNext();
+    if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
     return true;
 }
 
 bool CLifeDoc::Redo(RunCounters& counters) {
-    if (!HasBoards() || !history_.Redo(UndoHistory::Target{*current_, *scratch_, counters}))
-        return false;
-    SetModifiedFlag(true);
+    history_.EndStroke();
+    if (!HasBoards() || !history_.CanRedo()) return false;
+    const UndoKind kind = history_.RedoKindNext();
+    if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
     return true;
 }
 

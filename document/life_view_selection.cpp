@@ -472,7 +472,7 @@ void CLifeView::OnEditPaste() {
     }
     // The reader sets the rule tables from what it reads; a paste keeps the
     // rule in force.
-    const RuleTables rules = RuleTables::Current();
+    const SavedRules rules = SavedRules::Current();
     struct Keeper final : PatternReporter {
         void ShowMessage(const std::string& t) override { message = t; }
         std::string message;

@@ -46,14 +46,14 @@ const char* UndoKindName(UndoKind kind) {
     return "";
 }
 
-RuleTables RuleTables::Current() {
-    RuleTables t;
+SavedRules SavedRules::Current() {
+    SavedRules t;
     std::memcpy(t.survive, g_survive, sizeof t.survive);
     std::memcpy(t.born, g_born, sizeof t.born);
     return t;
 }
 
-void RuleTables::MakeCurrent() const {
+void SavedRules::MakeCurrent() const {
     std::memcpy(g_survive, survive, sizeof survive);
     std::memcpy(g_born, born, sizeof born);
 }
@@ -78,7 +78,8 @@ void UndoHistory::EndOpen() {
     EndStroke();
 }
 
-UndoHistory::Step& UndoHistory::Push(Step step) {
+void UndoHistory::Push(Step step) {
+    if (!enabled_) return;
     // A new step after an undo: the undone steps can no longer be redone.
     while (steps_.size() > done_) {
         bytes_ -= steps_.back().Cost();
@@ -88,7 +89,6 @@ UndoHistory::Step& UndoHistory::Push(Step step) {
     steps_.push_back(std::move(step));
     done_ = steps_.size();
     Trim();
-    return steps_.back();
 }
 
 void UndoHistory::Trim() {
@@ -101,7 +101,7 @@ void UndoHistory::Trim() {
 }
 
 void UndoHistory::NoteStrokeCell(const CellBoard& board, int x, int y, uint8_t value, bool erase) {
-    if (x < 0 || y < 0 || x >= board.width || y >= board.height) return;
+    if (!enabled_ || x < 0 || y < 0 || x >= board.width || y >= board.height) return;
     const uint32_t index = uint32_t(y) * uint32_t(board.width) + uint32_t(x);
     const uint8_t old = board.cells[index];
     if (old == value) return;
@@ -127,7 +127,7 @@ void UndoHistory::EndStroke() {
 }
 
 void UndoHistory::BeginRun(const CellBoard& board, const RunCounters& counters) {
-    if (runOpen_) return;
+    if (runOpen_ || !enabled_) return;
     EndStroke();
     Step step;
     step.kind = UndoKind::Run;
@@ -144,6 +144,7 @@ void UndoHistory::BeginRun(const CellBoard& board, const RunCounters& counters) 
 
 void UndoHistory::RecordArea(UndoKind kind, const CellBoard& board, Rect area) {
     EndOpen();
+    if (!enabled_) return;
     Step step;
     step.kind = kind;
     step.hasArea = true;
@@ -155,7 +156,7 @@ void UndoHistory::RecordArea(UndoKind kind, const CellBoard& board, Rect area) {
     Push(std::move(step));
 }
 
-void UndoHistory::RecordRules(const RuleTables& before) {
+void UndoHistory::RecordRules(const SavedRules& before) {
     EndOpen();
     Step step;
     step.kind = UndoKind::Rules;
@@ -205,7 +206,7 @@ void UndoHistory::Exchange(Step& step, Target t) {
     }
     if (step.counters) std::swap(t.counters, *step.counters);
     if (step.rules) {
-        const RuleTables shown = RuleTables::Current();
+        const SavedRules shown = SavedRules::Current();
         step.rules->MakeCurrent();
         *step.rules = shown;
     }

@@ -57,12 +57,12 @@ struct RunCounters {
     friend bool operator==(const RunCounters&, const RunCounters&) = default;
 };
 
-struct RuleTables {
+struct SavedRules {
     uint8_t survive[kRuleEntries];
     uint8_t born[kRuleEntries];
-    static RuleTables Current();
+    static SavedRules Current();
     void MakeCurrent() const;
-    friend bool operator==(const RuleTables&, const RuleTables&) = default;
+    friend bool operator==(const SavedRules&, const SavedRules&) = default;
 };
 
 class UndoHistory {
@@ -80,6 +80,13 @@ public:
 
     // Forgets every step (a new pattern).
     void Clear();
+    // A history switched off records nothing (the command-line runner, which
+    // has no user to undo, keeps neither the time nor the memory it costs).
+    void SetEnabled(bool on) {
+        enabled_ = on;
+        if (!on) Clear();
+    }
+    bool Enabled() const { return enabled_; }
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < steps_.size(); }
     UndoKind UndoKindNext() const { return steps_[done_ - 1].kind; }
@@ -103,7 +110,7 @@ public:
     // A step over the cells of area (inclusive, on the board), recorded
     // before the change is made.
     void RecordArea(UndoKind kind, const CellBoard& board, Rect area);
-    void RecordRules(const RuleTables& before);
+    void RecordRules(const SavedRules& before);
     void RecordDescription(const std::string& before);
 
     std::size_t StepCount() const { return steps_.size(); }
@@ -126,12 +133,12 @@ private:
         Rect bounds{};
         int32_t liveCount = 0;
         std::optional<RunCounters> counters;
-        std::optional<RuleTables> rules;
+        std::optional<SavedRules> rules;
         std::optional<std::string> description;
         std::size_t Cost() const;
     };
 
-    Step& Push(Step step);
+    void Push(Step step);
     void Exchange(Step& step, Target target);
     void Trim();
     void EndOpen();
@@ -139,6 +146,7 @@ private:
     std::deque<Step> steps_;
     std::size_t done_ = 0;  // steps_[0 .. done_) are done, the rest undone
     std::size_t bytes_ = 0;
+    bool enabled_ = true;
     bool runOpen_ = false;
     bool strokeOpen_ = false;
     Step stroke_;

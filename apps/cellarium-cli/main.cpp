@@ -223,6 +223,8 @@ bool Runner::ChoosePalette(const std::string& nameOrFile) {
 }
 
 void Runner::RunGenerations(CLifeView& view) {
+    // Nobody undoes a scripted run: the steps keep no copies of the board.
+    if (CLifeDoc* doc = view.GetDocument()) doc->KeepHistory(false);
     Progress progress(options_.progress, options_.generations);
     long long done = 0;
     if (options_.untilStagnation) {

@@ -257,7 +257,9 @@ void QtViewWidget::mouseReleaseEvent(QMouseEvent* event) {
 void QtViewWidget::mouseMoveEvent(QMouseEvent* event) {
     if (view_ == nullptr || !windows_.Delivering()) return;
     const QPoint p = event->position().toPoint();
-    windows_.NoteActivity();
+    // A pointer passing over the view is no activity the command states
+    // need refreshing for.
+    if (event->buttons() != Qt::NoButton) windows_.NoteActivity();
     view_->OnMouseMove(MouseFlags(*event), CPoint{p.x(), p.y()});
 }
 

@@ -16,7 +16,7 @@ struct Snapshot {
     std::vector<uint8_t> cells;
     int32_t live = 0;
     Rect bounds{};
-    RuleTables rules{};
+    SavedRules rules{};
     std::string description;
     RunCounters counters;
     bool operator==(const Snapshot&) const = default;
@@ -41,7 +41,7 @@ protected:
         return Snapshot{std::vector<uint8_t>(b.cells, b.cells + b.CellCount()),
                         b.liveCount,
                         b.bounds,
-                        RuleTables::Current(),
+                        SavedRules::Current(),
                         b.description,
                         View()->Counters()};
     }
@@ -96,7 +96,7 @@ void ExpectRunMatches(const Snapshot& from, const Snapshot& to, int width, int h
     CopyBorder(*cur, *scratch);
     cur->bounds = from.bounds;
     cur->liveCount = from.live;
-    const RuleTables shown = RuleTables::Current();
+    const SavedRules shown = SavedRules::Current();
     from.rules.MakeCurrent();
     int32_t births = 0, deaths = 0;
     for (int32_t g = from.counters.generation; g < to.counters.generation; ++g) {
