@@ -17,7 +17,7 @@ namespace {
 class Document : public LifeSession {
 protected:
     // The program-wide rule tables, survive then born.
-    static std::array<uint8_t, 2 * kRuleEntries> SavedRules() {
+    static std::array<uint8_t, 2 * kRuleEntries> RuleTables() {
         std::array<uint8_t, 2 * kRuleEntries> t{};
         for (std::size_t i = 0; i < kRuleEntries; ++i) {
             t[i] = g_survive[i];
@@ -110,13 +110,13 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
         Write("highlife.lif", "#Life 1.05\r\n#R 23/36\r\n#P -1 -1\r\n**\r\n**\r\n");
     ASSERT_NE(Open(path), nullptr);
     ASSERT_EQ(FormatRuleText(), "s23/b36");
-    const auto highLife = SavedRules();
+    const auto highLife = RuleTables();
 
     // Open: too big for the board.
     platform.ClearLog();
     EXPECT_EQ(Open(Write("big.lif", "#Life 1.05\r\n#R 1/1\r\n#P 500 500\r\n*\r\n")), nullptr);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
-    EXPECT_EQ(SavedRules(), highLife);
+    EXPECT_EQ(RuleTables(), highLife);
 
     // Open: a disk error after the rule line.
     const std::string broken = Write("broken.lif", RuleThenRows());
@@ -125,7 +125,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     EXPECT_EQ(Open(broken), nullptr);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"A disk error occurred while accessing " + broken + "."});
-    EXPECT_EQ(SavedRules(), highLife);
+    EXPECT_EQ(RuleTables(), highLife);
 
     // Open: read in full, its rule shown in File Information, then Cancel.
     std::string shownRules;
@@ -135,7 +135,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     });
     EXPECT_EQ(app.OpenDocumentFile(Write("other.lif", RuleThenRows())), nullptr);
     EXPECT_NE(shownRules.find("s1/b1"), std::string::npos) << shownRules;
-    EXPECT_EQ(SavedRules(), highLife);
+    EXPECT_EQ(RuleTables(), highLife);
 
     // Reload: the file no longer fits.
     EXPECT_EQ(Doc()->GetPathName(), path);
@@ -143,7 +143,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
-    EXPECT_EQ(SavedRules(), highLife);
+    EXPECT_EQ(RuleTables(), highLife);
 
     // Reload: a disk error after the rule line.
     Write("highlife.lif", RuleThenRows());
@@ -152,7 +152,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"A disk error occurred while accessing " + path + "."});
-    EXPECT_EQ(SavedRules(), highLife);
+    EXPECT_EQ(RuleTables(), highLife);
     EXPECT_EQ(Board().liveCount, 4);
 
     // With the disk working again the same Reload takes the file's rule.
