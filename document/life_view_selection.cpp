@@ -30,7 +30,7 @@ std::string DroppedCellsMessage(int64_t dropped) {
 }
 
 std::string PasteTooLargeMessage(int width, int height) {
-    return "The pattern on the clipboard is larger than the board (" + std::to_string(width - 2) +
+    return "The pattern on the clipboard does not fit on the board (" + std::to_string(width - 2) +
            " x " + std::to_string(height - 2) + " cells inside the border). Nothing was pasted.";
 }
 
@@ -435,6 +435,7 @@ void CLifeView::OnEditFlipVertical() {
 }
 
 void CLifeView::OnEditRotateClockwise() {
+    if (!m_bHasSelection) return;
     const Rect s = m_rcSelection;
     const Rect to = RotatedRect(s);
     int64_t dropped = 0;
@@ -445,6 +446,7 @@ void CLifeView::OnEditRotateClockwise() {
 }
 
 void CLifeView::OnEditRotateAnticlockwise() {
+    if (!m_bHasSelection) return;
     const Rect s = m_rcSelection;
     const Rect to = RotatedRect(s);
     int64_t dropped = 0;
@@ -482,7 +484,8 @@ void CLifeView::OnEditPaste() {
     rules.MakeCurrent();
     const Rect box = LiveBox(*scratch);
     if (!read) {
-        // A position off the board is a pattern too large for it.
+        // A pattern wider or taller than the board, or one whose own
+        // position lies off it.
         MessageBox(reporter.message == PatternTooBigMessage(current.width, current.height)
                        ? PasteTooLargeMessage(current.width, current.height)
                        : reporter.message,

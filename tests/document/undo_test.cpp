@@ -315,6 +315,11 @@ TEST_F(Undo, CopyPutsTheSelectionAsRleWithLineFeedsAndCutClearsIt) {
     platform.Command(ID_EDIT_CLEAR);
     Stroke({CPoint{30, 30}, CPoint{31, 30}, CPoint{32, 31}}, false);
     Select(CPoint{29, 29}, CPoint{33, 32});
+    // The outline: a dark line outside the selected cells, a light one on
+    // their edge.
+    EXPECT_EQ(platform.Surface().Pixel(28, 30), 0x000000u);
+    EXPECT_EQ(platform.Surface().Pixel(29, 30), 0xFFFFFFu);
+    EXPECT_EQ(platform.Surface().Pixel(34, 32), 0x000000u);
     platform.CtrlKey('X');
     EXPECT_EQ(platform.ClipboardText(), "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
     EXPECT_EQ(Board().liveCount, 0);
