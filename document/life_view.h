@@ -9,10 +9,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "colour/palette.h"
 #include "document/stats_format.h"
+#include "document/undo_history.h"
+#include "engine/region_edit.h"
 #include "framework/file.h"
 #include "framework/view.h"
 
@@ -178,7 +181,72 @@ public:
     bool m_bRecDeaths = false;
     CFile m_fileStats;
 
+    // --- Undo, the selection and floating paste (life_view_selection.cpp) ---
+    // Undo and Redo name the step in the menu ("Undo Draw"); a run going on
+    // is paused first.
+    void OnEditUndo();
+    void OnEditRedo();
+    void OnUpdateEditUndo(CCmdUI* pCmdUI);
+    void OnUpdateEditRedo(CCmdUI* pCmdUI);
+    // Copy puts the selected cells on the clipboard as RLE text with LF line
+    // ends; Cut copies, then clears.
+    void OnEditCopy();
+    void OnEditCut();
+    // Reads the clipboard as a pattern and floats it under the pointer until
+    // a click drops it (or Esc cancels).
+    void OnEditPaste();
+    void OnEditClear();
+    void OnEditClearOutside();
+    void OnEditFillRandom();
+    void OnEditFlipHorizontal();
+    void OnEditFlipVertical();
+    void OnEditRotateClockwise();
+    void OnEditRotateAnticlockwise();
+    // Selects the box around the live cells.
+    void OnEditSelectAll();
+    // Drops a floating paste, else the selection.
+    void OnEditCancel();
+    void OnUpdateNeedsSelection(CCmdUI* pCmdUI);
+    void OnUpdateEditPaste(CCmdUI* pCmdUI);
+    void OnUpdateEditCancel(CCmdUI* pCmdUI);
+    // The stylus lifted: ends a stroke (one undo step) or a selecting drag.
+    void OnLButtonUp(unsigned flags, CPoint point) override;
+    // In edit mode a drag with the right button, or the left with Shift,
+    // selects a rectangle of cells.
+    void OnRButtonDown(unsigned flags, CPoint point) override;
+    void OnRButtonUp(unsigned flags, CPoint point) override;
+    // Called first by the stylus and key handlers: true when the selection
+    // or a floating paste took the event.
+    bool SelectionButtonDown(unsigned flags, CPoint point);
+    bool SelectionMouseMove(unsigned flags, CPoint point);
+    bool SelectionKeyDown(unsigned key);
+    // The selection's outline and a floating paste over the board.
+    void DrawSelection(CDC* pDC);
+    RunCounters Counters() const { return RunCounters{m_nGeneration, m_nBirths, m_nDeaths}; }
+
+    bool m_bHasSelection = false;
+    Rect m_rcSelection{};  // inclusive cells, on the board
+    bool m_bSelecting = false;
+    bool m_bIgnoreDrag = false;  // the press only removed the selection
+    CPoint m_ptAnchor{};         // the cell a selecting drag started at
+    bool m_bFloating = false;
+    CellBlock m_floating;
+    CPoint m_ptFloat{};  // the board cell under the floating pattern's top-left cell
+    int m_nFillPercent = 50;
+    uint64_t m_nFillSeed = 1;
+
 private:
+    bool OnSelectionCmdMsg(const CmdMsg& msg);
+    // The board cell under a client point, brought onto the board.
+    CPoint ClampedCell(CPoint point) const;
+    void SetSelection(Rect cells);
+    void DropSelection();
+    // Shows the selection's size in place of the Edit Mode label.
+    void UpdateSelectionLabel();
+    // One selection command as one undo step, redrawn afterwards.
+    void EditSelection(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
+    void ReportDropped(int64_t dropped);
+
     // The viewport's part of the command map.
     bool OnViewportCmdMsg(const CmdMsg& msg);
     // The colour and image commands' part of the command map.
@@ -220,5 +288,9 @@ uint32_t GridColour(uint32_t dead);
 extern const char* const kRleFilter;
 extern const char* const kPaletteFilter;
 std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged = false);
+// What the selection commands and paste tell the user.
+std::string DroppedCellsMessage(int64_t dropped);
+std::string PasteTooLargeMessage(int width, int height);
+extern const char* const kNothingToPasteMessage;
 
 }  // namespace cellarium

@@ -161,6 +161,7 @@ void CLifeView::OnDraw(CDC* pDC) {
         }
     }
     PaintMargin(*pDC);
+    DrawSelection(pDC);
 }
 
 bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {
@@ -348,6 +349,7 @@ void CLifeView::EditCell(CPoint cell, bool erase) {
     CellBoard& board = *doc->CurrentBoard();
     uint8_t& value = board.At(cell.x, cell.y);
     const uint8_t before = value;
+    doc->NoteStrokeCell(cell.x, cell.y, erase ? 0 : 1, erase);
     if (erase) {
         if (value != 0) --board.liveCount;
         value = 0;
@@ -417,11 +419,13 @@ void CLifeView::EditCellAt(CPoint point, bool continueStroke) {
 
 void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {
     CScrollView::OnLButtonDown(flags, point);
+    if (SelectionButtonDown(flags, point)) return;
     if (m_bEditMode) EditCellAt(point);
 }
 
 void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
     CScrollView::OnMouseMove(flags, point);
+    if (SelectionMouseMove(flags, point)) return;
     // Only a drag with the stylus down draws.
     if ((flags & MK_LBUTTON) == 0) {
         m_bStroke = false;
@@ -433,6 +437,7 @@ void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
 // --- Arrow keys ------------------------------------------------------------------------
 
 void CLifeView::OnKeyDown(unsigned key, unsigned repeat, unsigned flags) {
+    if (SelectionKeyDown(key)) return;
     switch (key) {
         case VK_LEFT:
             OnHScroll(SB_LINELEFT, 0);

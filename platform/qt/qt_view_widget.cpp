@@ -78,6 +78,8 @@ QtViewWidget::QtViewWidget(QtWindows& windows, CScrollView& view, QWidget* paren
     // nothing needs clearing first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    // Moves without a button too: a floating paste follows the pointer.
+    viewport()->setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -231,20 +233,53 @@ void QtViewWidget::scrollContentsBy(int, int) {
     // The view repaints itself when it scrolls.
 }
 
+namespace {
+
+// The framework's mouse flags for the buttons held and the Shift key.
+unsigned MouseFlags(const QMouseEvent& event) {
+    unsigned flags = 0;
+    if (event.buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
+    if (event.buttons() & Qt::RightButton) flags |= MK_RBUTTON;
+    if (event.modifiers() & Qt::ShiftModifier) flags |= MK_SHIFT;
+    return flags;
+}
+
+}  // namespace
+
 void QtViewWidget::mousePressEvent(QMouseEvent* event) {
-    if (view_ == nullptr || !windows_.Delivering() || event->button() != Qt::LeftButton) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
     windows_.NoteActivity();
-    view_->OnLButtonDown(MK_LBUTTON, ToClient(event->position()));
+    if (left)
+        view_->OnLButtonDown(MouseFlags(*event), ToClient(event->position()));
+    else
+        view_->OnRButtonDown(MouseFlags(*event), ToClient(event->position()));
+}
+
+void QtViewWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    windows_.NoteActivity();
+    if (left)
+        view_->OnLButtonUp(MouseFlags(*event), ToClient(event->position()));
+    else
+        view_->OnRButtonUp(MouseFlags(*event), ToClient(event->position()));
 }
 
 void QtViewWidget::mouseMoveEvent(QMouseEvent* event) {
     if (view_ == nullptr || !windows_.Delivering()) return;
-    const unsigned flags = (event->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0u;
-    windows_.NoteActivity();
-    view_->OnMouseMove(flags, ToClient(event->position()));
+    // A pointer passing over the view is no activity the command states
+    // need refreshing for.
+    if (event->buttons() != Qt::NoButton) windows_.NoteActivity();
+    view_->OnMouseMove(MouseFlags(*event), ToClient(event->position()));
 }
 
 void QtViewWidget::wheelEvent(QWheelEvent* event) {

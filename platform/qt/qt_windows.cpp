@@ -654,6 +654,7 @@ void AddMenuItems(QtWindows& windows, QMenu* menu, const std::vector<MenuItem>& 
             a->setEnabled(ui.m_bEnabled);
             a->setCheckable(ui.m_nCheck != 0);
             a->setChecked(ui.m_nCheck != 0);
+            if (!ui.m_strText.empty()) a->setText(QString::fromStdString(ui.m_strText));
         }
     });
     QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -598,6 +599,66 @@ TEST_F(Desktop, FileListOffersRecentSamplesOpenOtherAndEscapeAndEnterOpens) {
     EXPECT_FALSE(windows.FileListShown());
     EXPECT_EQ(view_->GetDocument()->GetPathName(),
               QFileInfo(CELLARIUM_SAMPLES "/spaceship.lif").absoluteFilePath().toStdString());
+}
+
+}  // namespace
+}  // namespace cellarium
+
+namespace cellarium {
+namespace {
+
+// A mouse event on the view's viewport, as the window system delivers it.
+void SendMouse(QWidget* to, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+               QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, QPointF(at), QPointF(to->mapToGlobal(at)), button, held, modifiers);
+    QApplication::sendEvent(to, &event);
+}
+
+TEST_F(Desktop, StrokeUndoesWithCtrlZAndRightDragSelectsForCopyAndPaste) {
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_TOOLS_EDIT));
+    QWidget* vp = widget_->viewport();
+    auto cellAt = [this](QPoint p) { return view_->ClientToCell(CPoint{p.x(), p.y()}); };
+    auto live = [this](CPoint c, int dx = 0, int dy = 0) {
+        return Board().At(c.x + dx, c.y + dy) != 0;
+    };
+    // Three cells drawn in one stroke: "oo." over "..o".
+    const QPoint a(20, 20), b(21, 20), c(22, 21);
+    const CPoint first = cellAt(a);
+    for (int dy = -1; dy <= 2; ++dy)
+        for (int dx = -1; dx <= 3; ++dx) ASSERT_FALSE(live(first, dx, dy));
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, a);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, b);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, c);
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, c);
+    ASSERT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
+    QTest::keyClick(widget_, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(live(first) || live(first, 1) || live(first, 2, 1));
+    QTest::keyClick(widget_, Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
+
+    // A right drag from above-left of the cells to below-right selects them.
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(17, 17));
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, QPoint(26, 24));
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(26, 24));
+    ASSERT_TRUE(view_->m_bHasSelection);
+    QTest::keyClick(widget_, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
+
+    // Ctrl+V floats the cells under the pointer; a click drops them there.
+    const QPoint there(60, 120);
+    const CPoint at = cellAt(there);
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) ASSERT_FALSE(live(at, dx, dy));
+    QTest::keyClick(widget_, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(view_->m_bFloating);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, there);
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, there);
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, there);
+    EXPECT_FALSE(view_->m_bFloating);
+    EXPECT_TRUE(live(at, -1, -1) && live(at, 0, -1) && live(at, 1, 0));
+    EXPECT_FALSE(live(at, 1, -1) || live(at, -1, 0) || live(at, 0, 0));
+    EXPECT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
 }
 
 }  // namespace
