@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/live_hash.h"
 #include "engine/step.h"
 #include "engine/step_kernels.h"
 
@@ -10,6 +11,21 @@ namespace cellarium {
 std::size_t g_stepStreamingCells = kStreamingCells;
 
 namespace {
+
+// A kernel without the live hash at hand: the hash by a pass over the target.
+template <StepKernel kKernel>
+StepCounts ThenHash(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                    uint64_t* liveHash) {
+    const StepCounts counts = kKernel(s, t, newborn, rule);
+    if (liveHash != nullptr) *liveHash = LiveCellHash(t);
+    return counts;
+}
+
+// A kernel with the live hash at hand, asked for none.
+template <StepHashKernel kKernel>
+StepCounts WithoutHash(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+    return kKernel(s, t, newborn, rule, nullptr);
+}
 
 #if defined(CELLARIUM_STEP_X86)
 // Where both wide kernels run, the AVX-512 one is the faster while the window
@@ -34,12 +50,16 @@ std::vector<StepKernelInfo> DetectKernels() {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-    kernels.push_back({"avx512bw_avx2", &StepAvx512ThenAvx2, avx512 && avx2});
-    kernels.push_back({"avx512bw", &StepAvx512, avx512});
-    kernels.push_back({"avx2", &StepAvx2, avx2});
+    kernels.push_back({"bits_avx512", &WithoutHash<&StepBitsAvx512>, avx512, &StepBitsAvx512});
+    kernels.push_back({"bits_avx2", &WithoutHash<&StepBitsAvx2>, avx2, &StepBitsAvx2});
+    kernels.push_back(
+        {"avx512bw_avx2", &StepAvx512ThenAvx2, avx512 && avx2, &ThenHash<&StepAvx512ThenAvx2>});
+    kernels.push_back({"avx512bw", &StepAvx512, avx512, &ThenHash<&StepAvx512>});
+    kernels.push_back({"avx2", &StepAvx2, avx2, &ThenHash<&StepAvx2>});
 #endif
-    kernels.push_back({"portable", &StepPortable, true});
-    kernels.push_back({"reference", &StepReference, true});
+    kernels.push_back({"bits64", &WithoutHash<&StepBits64>, true, &StepBits64});
+    kernels.push_back({"portable", &StepPortable, true, &ThenHash<&StepPortable>});
+    kernels.push_back({"reference", &StepReference, true, &ThenHash<&StepReference>});
     return kernels;
 }
 
@@ -66,6 +86,10 @@ const std::vector<StepKernelInfo>& StepKernels() {
 
 StepKernel SelectedStepKernel() {
     return Selected().kernel;
+}
+
+StepHashKernel SelectedStepHashKernel() {
+    return Selected().hashed;
 }
 
 const char* SelectedStepKernelName() {

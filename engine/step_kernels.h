@@ -62,6 +62,8 @@ struct StepTally {
     int64_t deaths = 0;
     int64_t live = 0;
     int top = INT_MAX, bottom = INT_MIN, left = INT_MAX, right = INT_MIN;
+    // With StepJob::hash, the band's part of LiveCellHash of the target.
+    uint64_t hash = 0;
 
     void IncludeColumns(int first, int last) {
         left = std::min(left, first);
@@ -167,6 +169,9 @@ struct StepJob {
     StepLookup lut;
     uint8_t newborn;  // the value a birth writes
     bool stream;      // the whole window is large enough for streaming stores
+    // The band adds its rows' part of the target's LiveCellHash to its tally:
+    // the words of the window's rows that hold a window cell.
+    bool hash;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
@@ -180,16 +185,27 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // or, when it is large enough and more than one step thread is set, split
 // into bands of rows run on the step threads (the caller taking the first).
 // Returns once every band is done, with the tallies combined into the boards
-// as FinishStep does.
+// as FinishStep does. With liveHash, also stores LiveCellHash of the target
+// there: where bandHashes, the bands give the window rows' part and the rest
+// of the board is added, otherwise the whole board is hashed after the step.
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                       StepBand band);
+                       StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false);
 
 StepCounts StepPortable(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+
+// The bit-sliced kernels (engine/step_bitsliced.h), with the live hash at
+// hand: 64-bit words for any CPU, and AVX2 and AVX-512 vectors of them.
+StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                      uint64_t* liveHash);
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
 StepCounts StepAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
 StepCounts StepAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                        uint64_t* liveHash);
+StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                          uint64_t* liveHash);
 #endif
 
 }  // namespace cellarium

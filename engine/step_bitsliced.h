@@ -1,0 +1,241 @@
+// The bit-sliced step, written once over a set of word operations (Ops) that
+// each kernel's file supplies: 64-bit words for any CPU, AVX2 and AVX-512
+// vectors of them. Included by exactly one file per instruction set, which
+// first defines CELLARIUM_BITS_FN (the attributes of every helper: its target
+// and always_inline) and CELLARIUM_BITS_TOP (those of the band function);
+// everything here is a template over that file's own Ops, so nothing compiled
+// for one instruction set is shared with another.
+//
+// A row of the window becomes bit planes: bit p of a row's words stands for
+// column firstCol + p (word -1's top bit for column firstCol - 1, bit n for
+// lastCol + 1, where n is the window's width). Each step row converts the
+// source row below it into such a plane, adds the three planes up and down
+// into two planes of column sums (0..3), adds those left, centre and right
+// with full adders into four planes of the 3 x 3 block's count s (0..9, the
+// cell included) and looks the rule up as a tree of selections on those
+// planes, the cell's own liveness last. Only then are the bytes touched: a
+// live result keeps the old byte or, where the cell was dead, takes the
+// newborn value, a dead result writes 0. The tallies are population counts
+// of the planes.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/live_hash.h"
+#include "engine/step_kernels.h"
+
+#if !defined(CELLARIUM_BITS_FN) || !defined(CELLARIUM_BITS_TOP)
+#error "define CELLARIUM_BITS_FN and CELLARIUM_BITS_TOP before including step_bitsliced.h"
+#endif
+
+namespace cellarium::bitsliced {
+
+// Words kept before index 0 of every plane in the step thread's row buffers.
+inline constexpr int kPadWords = 16;
+
+static_assert(kStepRowBuffer / 8 >= kPadWords + (kStepRowCapacity + 1) / 64 + 2 * 8 + 2,
+              "a row buffer holds a plane of the widest row");
+
+// Bits p..p+63 of a plane.
+template <class Ops>
+CELLARIUM_BITS_FN uint64_t BitsAt(const uint64_t* plane, int p) {
+    const int j = p >> 6, o = p & 63;
+    return o == 0 ? plane[j] : (plane[j] >> o) | (plane[j + 1] << (64 - o));
+}
+
+// The rule as selections: for a cell's liveness a (0, 1), the 10 results by s
+// in pairs (s = 2i, 2i + 1): even[a][i] the result for 2i, diff[a][i] the
+// results' difference, each all ones or all zeros.
+template <class Ops>
+struct RulePlanes {
+    typename Ops::V even[2][5], diff[2][5];
+};
+
+template <class Ops>
+CELLARIUM_BITS_FN RulePlanes<Ops> MakeRulePlanes(const StepLookup& lut) {
+    RulePlanes<Ops> r;
+    for (int a = 0; a < 2; ++a)
+        for (int i = 0; i < 5; ++i) {
+            const uint8_t* table = a != 0 ? lut.survives : lut.born;
+            const uint64_t e = table[2 * i] != 0 ? ~uint64_t(0) : 0;
+            const uint64_t o = table[2 * i + 1] != 0 ? ~uint64_t(0) : 0;
+            r.even[a][i] = Ops::Splat(e);
+            r.diff[a][i] = Ops::Splat(e ^ o);
+        }
+    return r;
+}
+
+// The result for a cell of liveness a from the count planes t0..t3.
+template <class Ops>
+CELLARIUM_BITS_FN typename Ops::V RuleOf(const RulePlanes<Ops>& r, int a, typename Ops::V t0,
+                                         typename Ops::V t1, typename Ops::V t2,
+                                         typename Ops::V t3) {
+    using V = typename Ops::V;
+    V pair[5];
+    for (int i = 0; i < 5; ++i) pair[i] = Ops::Xor(r.even[a][i], Ops::And(r.diff[a][i], t0));
+    const V low = Ops::Mux(t1, pair[1], pair[0]);   // s 0..3
+    const V high = Ops::Mux(t1, pair[3], pair[2]);  // s 4..7
+    return Ops::Mux(t3, pair[4], Ops::Mux(t2, high, low));
+}
+
+// Converts source row bytes (at firstCol) into a plane of positions -1..n;
+// words past the plane up to `words` are zeroed.
+template <class Ops>
+CELLARIUM_BITS_FN void ToPlane(const uint8_t* row, int n, int words, uint64_t* plane) {
+    plane[-1] = uint64_t(row[-1] != 0) << 63;
+    Ops::ToBits(row, n + 1, plane);
+    for (int k = (n + 1 + 63) / 64; k < words; ++k) plane[k] = 0;
+}
+
+// Writes window cells 0..n-1 of a row from the planes of its next state and
+// old liveness.
+template <class Ops>
+CELLARIUM_BITS_FN void WriteRow(uint8_t* out, const uint8_t* old, const uint64_t* next,
+                                const uint64_t* alive, int n, uint8_t newborn, bool stream) {
+    if (n < 64) return Ops::WriteNarrow(out, old, next[0], alive[0], n, newborn);
+    int p = 0;
+    if (stream) {
+        // One plain chunk up to the first 64-byte boundary, then whole lines
+        // streamed past the caches.
+        const int head = int((0 - reinterpret_cast<uintptr_t>(out)) & 63);
+        if (head != 0) {
+            Ops::template WriteChunk<false>(out, old, next[0], alive[0], newborn);
+            p = head;
+        }
+        for (; p + 64 <= n; p += 64)
+            Ops::template WriteChunk<true>(out + p, old + p, BitsAt<Ops>(next, p),
+                                           BitsAt<Ops>(alive, p), newborn);
+    } else {
+        for (; p + 64 <= n; p += 64)
+            Ops::template WriteChunk<false>(out + p, old + p, BitsAt<Ops>(next, p),
+                                            BitsAt<Ops>(alive, p), newborn);
+    }
+    // The last chunk ends at the window's edge, overlapping the one before.
+    if (p < n)
+        Ops::template WriteChunk<false>(out + n - 64, old + n - 64, BitsAt<Ops>(next, n - 64),
+                                        BitsAt<Ops>(alive, n - 64), newborn);
+}
+
+// Window rows y0..y1.
+template <class Ops>
+CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                             StepTally& tally) {
+    using V = typename Ops::V;
+    constexpr int kW = Ops::kWords;
+    const CellBoard& s = *job.source;
+    CellBoard& t = *job.target;
+    const StepWindow& win = job.win;
+    const int n = win.Columns();
+    const int cellWords = (n + 63) / 64;                  // positions 0..n-1
+    const int planeWords = (n + 1 + 63) / 64;             // positions 0..n
+    const int vectors = (planeWords + kW - 1) / kW * kW;  // rounded up to whole vectors
+    const int words = vectors + kW;  // what the planes hold, zeros past planeWords
+    auto plane = [&scratch](int i) {
+        return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords;
+    };
+    uint64_t* rows[3] = {plane(0), plane(1), plane(2)};
+    uint64_t* sum0 = plane(3);
+    uint64_t* sum1 = plane(4);
+    uint64_t* next = plane(5);
+    const RulePlanes<Ops> rule = MakeRulePlanes<Ops>(job.lut);
+    const uint64_t lastMask = ~uint64_t(0) >> (64 * cellWords - n);
+
+    const std::size_t w = std::size_t(s.width);
+    const uint8_t* src = s.cells + std::size_t(win.firstCol);
+    uint8_t* dst = t.cells + std::size_t(win.firstCol);
+    ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
+    ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
+
+    int64_t births = 0, deaths = 0, live = 0;
+    uint64_t hash = 0;
+    const int hashFrom = win.firstCol >> 6, hashTo = win.lastCol >> 6;
+    const int shift = win.firstCol & 63;
+    for (int y = y0; y <= y1; ++y) {
+        uint64_t* up = rows[(y - y0) % 3];
+        uint64_t* mid = rows[(y - y0 + 1) % 3];
+        uint64_t* down = rows[(y - y0 + 2) % 3];
+        ToPlane<Ops>(src + std::size_t(y + 1) * w, n, words, down);
+
+        sum0[-1] = up[-1] ^ mid[-1] ^ down[-1];
+        sum1[-1] = (up[-1] & mid[-1]) | (down[-1] & (up[-1] | mid[-1]));
+        for (int k = 0; k < words; k += kW) {
+            const V u = Ops::Load(up + k), m = Ops::Load(mid + k), d = Ops::Load(down + k);
+            Ops::Store(sum0 + k, Ops::Xor3(u, m, d));
+            Ops::Store(sum1 + k, Ops::Maj(u, m, d));
+        }
+        for (int k = 0; k < vectors; k += kW) {
+            const V c0 = Ops::Load(sum0 + k), c1 = Ops::Load(sum1 + k);
+            const V l0 = Ops::ShiftInLeft(c0, Ops::Load(sum0 + k - 1));
+            const V r0 = Ops::ShiftInRight(c0, Ops::Load(sum0 + k + 1));
+            const V l1 = Ops::ShiftInLeft(c1, Ops::Load(sum1 + k - 1));
+            const V r1 = Ops::ShiftInRight(c1, Ops::Load(sum1 + k + 1));
+            // s = t0 + 2 t1 + 4 t2 + 8 t3
+            const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
+            const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
+            const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
+            const V t2 = Ops::Xor(fours, carry1), t3 = Ops::And(fours, carry1);
+            const V alive = Ops::Load(mid + k);
+            Ops::Store(next + k, Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
+                                          RuleOf<Ops>(rule, 0, t0, t1, t2, t3)));
+        }
+        // Nothing past the window: the tallies, the hash and the last chunk's
+        // bits read these words.
+        next[-1] = 0;
+        next[cellWords - 1] &= lastMask;
+        for (int k = cellWords; k < words; ++k) next[k] = 0;
+
+        int first = -1, last = -1;
+        uint64_t firstBits = 0, lastBits = 0;
+        for (int j = 0; j < cellWords; ++j) {
+            const uint64_t a = j + 1 < cellWords ? mid[j] : mid[j] & lastMask;
+            const uint64_t nx = next[j];
+            births += Ops::Popcount(nx & ~a);
+            deaths += Ops::Popcount(a & ~nx);
+            live += Ops::Popcount(nx);
+            if ((a | nx) != 0) {
+                if (first < 0) {
+                    first = j;
+                    firstBits = a | nx;
+                }
+                last = j;
+                lastBits = a | nx;
+            }
+        }
+        if (first >= 0) {
+            tally.IncludeRow(y);
+            tally.IncludeColumns(win.firstCol + 64 * first + __builtin_ctzll(firstBits),
+                                 win.firstCol + 64 * last + 63 - __builtin_clzll(lastBits));
+        }
+
+        uint8_t* out = dst + std::size_t(y) * w;
+        const uint8_t* old = src + std::size_t(y) * w;
+        if (job.hash) {
+            // The row's words as LiveCellHash cuts them; the cells of the
+            // first and last word outside the window keep the target's bytes.
+            const uint8_t* targetRow = t.cells + std::size_t(y) * w;
+            for (int k = hashFrom; k <= hashTo; ++k) {
+                const int j = k - hashFrom;
+                uint64_t word =
+                    shift == 0 ? next[j] : (next[j] << shift) | (next[j - 1] >> (64 - shift));
+                if (k == hashFrom) word |= LiveBits(targetRow + 64 * k, shift);
+                if (k == hashTo) {
+                    const int from = win.lastCol + 1 - 64 * k;
+                    const int count = std::min(64, t.width - 64 * k) - from;
+                    if (count > 0) word |= LiveBits(targetRow + win.lastCol + 1, count) << from;
+                }
+                hash += LiveHashTerm(word, y, k);
+            }
+        }
+        WriteRow<Ops>(out, old, next, mid, n, job.newborn, job.stream);
+    }
+    if (job.stream) Ops::Fence();
+    tally.births += births;
+    tally.deaths += deaths;
+    tally.live += live;
+    tally.hash += hash;
+}
+
+}  // namespace cellarium::bitsliced
