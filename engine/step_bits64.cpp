@@ -29,6 +29,13 @@ struct Ops64 {
     static V Splat(uint64_t v) { return v; }
     static V And(V a, V b) { return a & b; }
     static V Xor(V a, V b) { return a ^ b; }
+    static V Or(V a, V b) { return a | b; }
+    static V AndNot(V a, V b) { return ~a & b; }
+    static V AndAndNot(V a, V b, V c) { return a & b & ~c; }
+    static V AndNotNotAnd(V a, V b, V c) { return ~(a | b) & c; }
+    static V Add(V a, V b) { return a + b; }
+    static V Count(V v) { return uint64_t(Popcount(v)); }
+    static int64_t Sum(V v) { return int64_t(v); }
     static V Xor3(V a, V b, V c) { return a ^ b ^ c; }
     static V Maj(V a, V b, V c) { return (a & b) | (c & (a | b)); }
     static V Mux(V c, V x, V y) { return y ^ ((x ^ y) & c); }  // c ? x : y

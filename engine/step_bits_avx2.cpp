@@ -28,6 +28,26 @@ struct OpsAvx2 {
     CELLARIUM_BITS_FN static V Splat(uint64_t v) { return _mm256_set1_epi64x(int64_t(v)); }
     CELLARIUM_BITS_FN static V And(V a, V b) { return _mm256_and_si256(a, b); }
     CELLARIUM_BITS_FN static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+    CELLARIUM_BITS_FN static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    CELLARIUM_BITS_FN static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
+    CELLARIUM_BITS_FN static V AndAndNot(V a, V b, V c) { return AndNot(c, And(a, b)); }
+    CELLARIUM_BITS_FN static V AndNotNotAnd(V a, V b, V c) { return AndNot(Or(a, b), c); }
+    CELLARIUM_BITS_FN static V Add(V a, V b) { return _mm256_add_epi64(a, b); }
+    // Set bits per 64-bit lane: nibbles looked up, bytes summed.
+    CELLARIUM_BITS_FN static V Count(V v) {
+        const __m256i nibbles = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0,
+                                                 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
+        const __m256i low = _mm256_set1_epi8(0x0F);
+        const __m256i bytes = _mm256_add_epi8(
+            _mm256_shuffle_epi8(nibbles, _mm256_and_si256(v, low)),
+            _mm256_shuffle_epi8(nibbles, _mm256_and_si256(_mm256_srli_epi16(v, 4), low)));
+        return _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+    }
+    CELLARIUM_BITS_FN static int64_t Sum(V v) {
+        alignas(32) int64_t lanes[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), v);
+        return lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    }
     CELLARIUM_BITS_FN static V Xor3(V a, V b, V c) { return Xor(Xor(a, b), c); }
     CELLARIUM_BITS_FN static V Maj(V a, V b, V c) {
         return _mm256_or_si256(And(a, b), And(c, _mm256_or_si256(a, b)));

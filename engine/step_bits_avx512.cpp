@@ -19,8 +19,9 @@ namespace {
 // vpternlog's truth tables are written as expressions over these three.
 constexpr int kA = 0xF0, kB = 0xCC, kC = 0xAA;
 
-// Shifts are written masked with every lane set: GCC 12's plain forms start
-// from an undefined vector that -Wmaybe-uninitialized reports.
+// Shifts are written masked with every lane set, and AND-NOT as three-input
+// logic: GCC 12's plain forms start from an undefined vector that its
+// uninitialised-use warnings report.
 struct OpsAvx512 {
     static constexpr int kWords = 8;
     using V = __m512i;
@@ -29,6 +30,35 @@ struct OpsAvx512 {
     CELLARIUM_BITS_FN static V Splat(uint64_t v) { return _mm512_set1_epi64(int64_t(v)); }
     CELLARIUM_BITS_FN static V And(V a, V b) { return _mm512_and_si512(a, b); }
     CELLARIUM_BITS_FN static V Xor(V a, V b) { return _mm512_xor_si512(a, b); }
+    CELLARIUM_BITS_FN static V Or(V a, V b) { return _mm512_or_si512(a, b); }
+    CELLARIUM_BITS_FN static V AndNot(V a, V b) {
+        return _mm512_ternarylogic_epi64(a, b, b, ~kA & kB);
+    }
+    CELLARIUM_BITS_FN static V AndAndNot(V a, V b, V c) {
+        return _mm512_ternarylogic_epi64(a, b, c, kA & kB & ~kC);
+    }
+    CELLARIUM_BITS_FN static V AndNotNotAnd(V a, V b, V c) {
+        return _mm512_ternarylogic_epi64(a, b, c, ~kA & ~kB & kC);
+    }
+    CELLARIUM_BITS_FN static V Add(V a, V b) { return _mm512_add_epi64(a, b); }
+    // Set bits per 64-bit lane: nibbles looked up, bytes summed.
+    CELLARIUM_BITS_FN static V Count(V v) {
+        // Bits set in 0..15, in every 16-byte lane.
+        const __m512i nibbles = _mm512_set4_epi32(0x04030302, 0x03020201, 0x03020201, 0x02010100);
+        const __m512i low = _mm512_set1_epi8(0x0F);
+        const __m512i bytes = _mm512_add_epi8(
+            _mm512_shuffle_epi8(nibbles, _mm512_and_si512(v, low)),
+            _mm512_shuffle_epi8(nibbles,
+                                _mm512_and_si512(_mm512_maskz_srli_epi64(0xFF, v, 4), low)));
+        return _mm512_sad_epu8(bytes, _mm512_setzero_si512());
+    }
+    CELLARIUM_BITS_FN static int64_t Sum(V v) {
+        alignas(64) int64_t lanes[8];
+        _mm512_store_si512(lanes, v);
+        int64_t sum = 0;
+        for (int64_t lane : lanes) sum += lane;
+        return sum;
+    }
     CELLARIUM_BITS_FN static V Xor3(V a, V b, V c) {
         return _mm512_ternarylogic_epi64(a, b, c, kA ^ kB ^ kC);
     }

@@ -36,8 +36,9 @@ namespace cellarium::bitsliced {
 // Words kept before index 0 of every plane in the step thread's row buffers.
 inline constexpr int kPadWords = 16;
 
-static_assert(kStepRowBuffer / 8 >= kPadWords + (kStepRowCapacity + 1) / 64 + 2 * 8 + 2,
-              "a row buffer holds a plane of the widest row");
+// A row buffer holds a plane of the widest row, and the last one a second
+// from its middle.
+static_assert(kStepRowBuffer / 16 >= kPadWords + (kStepRowCapacity + 1) / 64 + 2 * 8 + 2);
 
 // Bits p..p+63 of a plane.
 template <class Ops>
@@ -49,33 +50,38 @@ CELLARIUM_BITS_FN uint64_t BitsAt(const uint64_t* plane, int p) {
 // The rule as selections: for a cell's liveness a (0, 1), the 10 results by s
 // in pairs (s = 2i, 2i + 1): even[a][i] the result for 2i, diff[a][i] the
 // results' difference, each all ones or all zeros.
-template <class Ops>
+// Kept as words, broadcast where used, so they need no registers of their own.
 struct RulePlanes {
-    typename Ops::V even[2][5], diff[2][5];
+    uint64_t even[2][5], diff[2][5];
+    bool conway;  // born 3, survive 2 and 3: a shorter selection
 };
 
-template <class Ops>
-CELLARIUM_BITS_FN RulePlanes<Ops> MakeRulePlanes(const StepLookup& lut) {
-    RulePlanes<Ops> r;
+static inline RulePlanes MakeRulePlanes(const StepLookup& lut) {
+    RulePlanes r;
     for (int a = 0; a < 2; ++a)
         for (int i = 0; i < 5; ++i) {
             const uint8_t* table = a != 0 ? lut.survives : lut.born;
             const uint64_t e = table[2 * i] != 0 ? ~uint64_t(0) : 0;
             const uint64_t o = table[2 * i + 1] != 0 ? ~uint64_t(0) : 0;
-            r.even[a][i] = Ops::Splat(e);
-            r.diff[a][i] = Ops::Splat(e ^ o);
+            r.even[a][i] = e;
+            r.diff[a][i] = e ^ o;
         }
+    StepLookup conway{};
+    conway.born[3] = conway.survives[3] = conway.survives[4] = 0xFF;
+    r.conway = std::equal(lut.born, lut.born + 16, conway.born) &&
+               std::equal(lut.survives, lut.survives + 16, conway.survives);
     return r;
 }
 
 // The result for a cell of liveness a from the count planes t0..t3.
 template <class Ops>
-CELLARIUM_BITS_FN typename Ops::V RuleOf(const RulePlanes<Ops>& r, int a, typename Ops::V t0,
+CELLARIUM_BITS_FN typename Ops::V RuleOf(const RulePlanes& r, int a, typename Ops::V t0,
                                          typename Ops::V t1, typename Ops::V t2,
                                          typename Ops::V t3) {
     using V = typename Ops::V;
     V pair[5];
-    for (int i = 0; i < 5; ++i) pair[i] = Ops::Xor(r.even[a][i], Ops::And(r.diff[a][i], t0));
+    for (int i = 0; i < 5; ++i)
+        pair[i] = Ops::Xor(Ops::Splat(r.even[a][i]), Ops::And(Ops::Splat(r.diff[a][i]), t0));
     const V low = Ops::Mux(t1, pair[1], pair[0]);   // s 0..3
     const V high = Ops::Mux(t1, pair[3], pair[2]);  // s 4..7
     return Ops::Mux(t3, pair[4], Ops::Mux(t2, high, low));
@@ -110,13 +116,58 @@ CELLARIUM_BITS_FN void WriteRow(uint8_t* out, const uint8_t* old, const uint64_t
                                            BitsAt<Ops>(alive, p), newborn);
     } else {
         for (; p + 64 <= n; p += 64)
-            Ops::template WriteChunk<false>(out + p, old + p, BitsAt<Ops>(next, p),
-                                            BitsAt<Ops>(alive, p), newborn);
+            Ops::template WriteChunk<false>(out + p, old + p, next[p >> 6], alive[p >> 6], newborn);
     }
     // The last chunk ends at the window's edge, overlapping the one before.
     if (p < n)
         Ops::template WriteChunk<false>(out + n - 64, old + n - 64, BitsAt<Ops>(next, n - 64),
                                         BitsAt<Ops>(alive, n - 64), newborn);
+}
+
+// What the planes of a band add up to, per vector lane.
+template <class Ops>
+struct Counts {
+    typename Ops::V births, deaths, live;
+};
+
+// Next-state planes of one row: from the column sums and the row's liveness,
+// words 0..vectors-1, each ANDed with `valid` (the window's columns), with
+// the counts added.
+template <class Ops, bool kConway>
+CELLARIUM_BITS_FN void NextRow(const RulePlanes& rule, const uint64_t* sum0, const uint64_t* sum1,
+                               const uint64_t* mid, const uint64_t* valid, uint64_t* next,
+                               int vectors, Counts<Ops>& counts) {
+    using V = typename Ops::V;
+    for (int k = 0; k < vectors; k += Ops::kWords) {
+        const V c0 = Ops::Load(sum0 + k), c1 = Ops::Load(sum1 + k);
+        const V l0 = Ops::ShiftInLeft(c0, Ops::Load(sum0 + k - 1));
+        const V r0 = Ops::ShiftInRight(c0, Ops::Load(sum0 + k + 1));
+        const V l1 = Ops::ShiftInLeft(c1, Ops::Load(sum1 + k - 1));
+        const V r1 = Ops::ShiftInRight(c1, Ops::Load(sum1 + k + 1));
+        // s = t0 + 2 t1 + 4 t2 + 8 t3
+        const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
+        const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
+        const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
+        const V t2 = Ops::Xor(fours, carry1);
+        const V in = Ops::Load(valid + k);
+        const V alive = Ops::And(Ops::Load(mid + k), in);
+        V nx;
+        if (kConway) {
+            // s == 3 (t3 is set only with t1 clear), or a live cell with s == 4.
+            const V three = Ops::AndAndNot(t0, t1, t2);
+            const V four = Ops::AndNotNotAnd(t0, t1, t2);
+            nx = Ops::And(Ops::Or(three, Ops::And(alive, four)), in);
+        } else {
+            const V t3 = Ops::And(fours, carry1);
+            nx = Ops::And(Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
+                                   RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
+                          in);
+        }
+        Ops::Store(next + k, nx);
+        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
+        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
+        counts.live = Ops::Add(counts.live, Ops::Count(nx));
+    }
 }
 
 // Window rows y0..y1.
@@ -133,15 +184,23 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     const int planeWords = (n + 1 + 63) / 64;             // positions 0..n
     const int vectors = (planeWords + kW - 1) / kW * kW;  // rounded up to whole vectors
     const int words = vectors + kW;  // what the planes hold, zeros past planeWords
-    auto plane = [&scratch](int i) {
-        return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords;
+    auto plane = [&scratch](int i, int at) {
+        return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords + at;
     };
-    uint64_t* rows[3] = {plane(0), plane(1), plane(2)};
-    uint64_t* sum0 = plane(3);
-    uint64_t* sum1 = plane(4);
-    uint64_t* next = plane(5);
-    const RulePlanes<Ops> rule = MakeRulePlanes<Ops>(job.lut);
-    const uint64_t lastMask = ~uint64_t(0) >> (64 * cellWords - n);
+    uint64_t* rows[3] = {plane(0, 0), plane(1, 0), plane(2, 0)};
+    uint64_t* sum0 = plane(3, 0);
+    uint64_t* sum1 = plane(4, 0);
+    uint64_t* next = plane(5, 0);
+    // The window's columns, as a plane; in the last buffer behind `next`.
+    uint64_t* valid = plane(5, kStepRowBuffer / 16);
+    for (int k = 0; k < words; ++k)
+        valid[k] = k < cellWords - 1    ? ~uint64_t(0)
+                   : k == cellWords - 1 ? ~uint64_t(0) >> (64 * cellWords - n)
+                                        : 0;
+    next[-1] = 0;
+    for (int k = vectors; k < words; ++k) next[k] = 0;
+    const RulePlanes rule = MakeRulePlanes(job.lut);
+    Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
 
     const std::size_t w = std::size_t(s.width);
     const uint8_t* src = s.cells + std::size_t(win.firstCol);
@@ -149,7 +208,6 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
     ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
 
-    int64_t births = 0, deaths = 0, live = 0;
     uint64_t hash = 0;
     const int hashFrom = win.firstCol >> 6, hashTo = win.lastCol >> 6;
     const int shift = win.firstCol & 63;
@@ -166,48 +224,22 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
             Ops::Store(sum0 + k, Ops::Xor3(u, m, d));
             Ops::Store(sum1 + k, Ops::Maj(u, m, d));
         }
-        for (int k = 0; k < vectors; k += kW) {
-            const V c0 = Ops::Load(sum0 + k), c1 = Ops::Load(sum1 + k);
-            const V l0 = Ops::ShiftInLeft(c0, Ops::Load(sum0 + k - 1));
-            const V r0 = Ops::ShiftInRight(c0, Ops::Load(sum0 + k + 1));
-            const V l1 = Ops::ShiftInLeft(c1, Ops::Load(sum1 + k - 1));
-            const V r1 = Ops::ShiftInRight(c1, Ops::Load(sum1 + k + 1));
-            // s = t0 + 2 t1 + 4 t2 + 8 t3
-            const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
-            const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
-            const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
-            const V t2 = Ops::Xor(fours, carry1), t3 = Ops::And(fours, carry1);
-            const V alive = Ops::Load(mid + k);
-            Ops::Store(next + k, Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
-                                          RuleOf<Ops>(rule, 0, t0, t1, t2, t3)));
-        }
-        // Nothing past the window: the tallies, the hash and the last chunk's
-        // bits read these words.
-        next[-1] = 0;
-        next[cellWords - 1] &= lastMask;
-        for (int k = cellWords; k < words; ++k) next[k] = 0;
+        if (rule.conway)
+            NextRow<Ops, true>(rule, sum0, sum1, mid, valid, next, vectors, counts);
+        else
+            NextRow<Ops, false>(rule, sum0, sum1, mid, valid, next, vectors, counts);
 
-        int first = -1, last = -1;
-        uint64_t firstBits = 0, lastBits = 0;
-        for (int j = 0; j < cellWords; ++j) {
-            const uint64_t a = j + 1 < cellWords ? mid[j] : mid[j] & lastMask;
-            const uint64_t nx = next[j];
-            births += Ops::Popcount(nx & ~a);
-            deaths += Ops::Popcount(a & ~nx);
-            live += Ops::Popcount(nx);
-            if ((a | nx) != 0) {
-                if (first < 0) {
-                    first = j;
-                    firstBits = a | nx;
-                }
-                last = j;
-                lastBits = a | nx;
-            }
-        }
-        if (first >= 0) {
+        // The row's bounds: its first and last word with a cell live in
+        // either generation.
+        int first = 0, last = cellWords - 1;
+        while (first < cellWords && ((mid[first] & valid[first]) | next[first]) == 0) ++first;
+        if (first < cellWords) {
+            while (((mid[last] & valid[last]) | next[last]) == 0) --last;
             tally.IncludeRow(y);
-            tally.IncludeColumns(win.firstCol + 64 * first + __builtin_ctzll(firstBits),
-                                 win.firstCol + 64 * last + 63 - __builtin_clzll(lastBits));
+            tally.IncludeColumns(win.firstCol + 64 * first +
+                                     __builtin_ctzll((mid[first] & valid[first]) | next[first]),
+                                 win.firstCol + 64 * last + 63 -
+                                     __builtin_clzll((mid[last] & valid[last]) | next[last]));
         }
 
         uint8_t* out = dst + std::size_t(y) * w;
@@ -232,9 +264,9 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
         WriteRow<Ops>(out, old, next, mid, n, job.newborn, job.stream);
     }
     if (job.stream) Ops::Fence();
-    tally.births += births;
-    tally.deaths += deaths;
-    tally.live += live;
+    tally.births += Ops::Sum(counts.births);
+    tally.deaths += Ops::Sum(counts.deaths);
+    tally.live += Ops::Sum(counts.live);
     tally.hash += hash;
 }
 

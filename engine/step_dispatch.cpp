@@ -50,7 +50,9 @@ std::vector<StepKernelInfo> DetectKernels() {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-    kernels.push_back({"bits_avx512", &WithoutHash<&StepBitsAvx512>, avx512, &StepBitsAvx512});
+    const bool popcount512 = __builtin_cpu_supports("avx512vpopcntdq") != 0;
+    kernels.push_back(
+        {"bits_avx512", &WithoutHash<&StepBitsAvx512>, avx512 && popcount512, &StepBitsAvx512});
     kernels.push_back({"bits_avx2", &WithoutHash<&StepBitsAvx2>, avx2, &StepBitsAvx2});
     kernels.push_back(
         {"avx512bw_avx2", &StepAvx512ThenAvx2, avx512 && avx2, &ThenHash<&StepAvx512ThenAvx2>});
