@@ -46,6 +46,7 @@ struct StepKernelInfo {
     StepKernel kernel;
     bool supported;
     StepHashKernel hashed;  // the same kernel, giving the live hash on request
+    bool hashInStep;        // `hashed` computes the hash within the step
 };
 const std::vector<StepKernelInfo>& StepKernels();
 
@@ -53,6 +54,9 @@ const std::vector<StepKernelInfo>& StepKernels();
 // one, or the one named by the environment variable CELLARIUM_STEP_KERNEL when
 // this CPU supports it (for measurements and tests).
 StepKernel SelectedStepKernel();
+// The kernel ComputeNext uses when asked for the live hash: the fastest
+// supported one computing it within the step (or the one
+// CELLARIUM_STEP_KERNEL names).
 StepHashKernel SelectedStepHashKernel();
 const char* SelectedStepKernelName();
 

@@ -245,21 +245,19 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
         uint8_t* out = dst + std::size_t(y) * w;
         const uint8_t* old = src + std::size_t(y) * w;
         if (job.hash) {
-            // The row's words as LiveCellHash cuts them; the cells of the
-            // first and last word outside the window keep the target's bytes.
+            // The row's words as LiveCellHash cuts them, in the buffer of the
+            // column sums (done with for this row); the cells of the first
+            // and last word outside the window keep the target's bytes.
             const uint8_t* targetRow = t.cells + std::size_t(y) * w;
-            for (int k = hashFrom; k <= hashTo; ++k) {
-                const int j = k - hashFrom;
-                uint64_t word =
-                    shift == 0 ? next[j] : (next[j] << shift) | (next[j - 1] >> (64 - shift));
-                if (k == hashFrom) word |= LiveBits(targetRow + 64 * k, shift);
-                if (k == hashTo) {
-                    const int from = win.lastCol + 1 - 64 * k;
-                    const int count = std::min(64, t.width - 64 * k) - from;
-                    if (count > 0) word |= LiveBits(targetRow + win.lastCol + 1, count) << from;
-                }
-                hash += LiveHashTerm(word, y, k);
-            }
+            uint64_t* cut = sum0;
+            const int count = hashTo - hashFrom + 1;
+            for (int j = 0; j < count; ++j)
+                cut[j] = shift == 0 ? next[j] : (next[j] << shift) | (next[j - 1] >> (64 - shift));
+            cut[0] |= LiveBits(targetRow + 64 * hashFrom, shift);
+            const int from = win.lastCol + 1 - 64 * hashTo;
+            const int after = std::min(64, t.width - 64 * hashTo) - from;
+            if (after > 0) cut[count - 1] |= LiveBits(targetRow + win.lastCol + 1, after) << from;
+            hash += Ops::HashWords(cut, count, y, hashFrom);
         }
         WriteRow<Ops>(out, old, next, mid, n, job.newborn, job.stream);
     }
