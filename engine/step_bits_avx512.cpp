@@ -53,12 +53,13 @@ struct OpsAvx512 {
                                 _mm512_and_si512(_mm512_maskz_srli_epi64(0xFF, v, 4), low)));
         return _mm512_sad_epu8(bytes, _mm512_setzero_si512());
     }
+    // The lanes' sum, modulo 2^64 (the hash's sums wrap).
     CELLARIUM_BITS_FN static int64_t Sum(V v) {
-        alignas(64) int64_t lanes[8];
+        alignas(64) uint64_t lanes[8];
         _mm512_store_si512(lanes, v);
-        int64_t sum = 0;
-        for (int64_t lane : lanes) sum += lane;
-        return sum;
+        uint64_t sum = 0;
+        for (uint64_t lane : lanes) sum += lane;
+        return int64_t(sum);
     }
     CELLARIUM_BITS_FN static V Xor3(V a, V b, V c) {
         return _mm512_ternarylogic_epi64(a, b, c, kA ^ kB ^ kC);
