@@ -75,10 +75,11 @@ struct Ops64 {
             out[i] = (next >> i) & 1 ? (old[i] != 0 ? old[i] : newborn) : 0;
     }
     static void Fence() {}
-    static uint64_t HashWords(const uint64_t* words, int count, int y, int k0) {
-        uint64_t hash = 0;
-        for (int j = 0; j < count; ++j) hash += LiveHashTerm(words[j], y, k0 + j);
-        return hash;
+    using HashSum = uint64_t;
+    static HashSum HashStart() { return 0; }
+    static uint64_t HashTotal(HashSum sum) { return sum; }
+    static void HashWords(const uint64_t* words, int count, int y, int k0, HashSum& sum) {
+        for (int j = 0; j < count; ++j) sum += LiveHashTerm(words[j], y, k0 + j);
     }
 };
 

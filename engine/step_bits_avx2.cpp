@@ -108,10 +108,12 @@ struct OpsAvx2 {
             out[i] = (next >> i) & 1 ? (old[i] != 0 ? old[i] : newborn) : 0;
     }
     CELLARIUM_BITS_FN static void Fence() { _mm_sfence(); }
-    CELLARIUM_BITS_FN static uint64_t HashWords(const uint64_t* words, int count, int y, int k0) {
-        uint64_t hash = 0;
-        for (int j = 0; j < count; ++j) hash += LiveHashTerm(words[j], y, k0 + j);
-        return hash;
+    using HashSum = uint64_t;
+    CELLARIUM_BITS_FN static HashSum HashStart() { return 0; }
+    CELLARIUM_BITS_FN static uint64_t HashTotal(HashSum sum) { return sum; }
+    CELLARIUM_BITS_FN static void HashWords(const uint64_t* words, int count, int y, int k0,
+                                            HashSum& sum) {
+        for (int j = 0; j < count; ++j) sum += LiveHashTerm(words[j], y, k0 + j);
     }
 };
 

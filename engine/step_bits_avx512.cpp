@@ -116,7 +116,11 @@ struct OpsAvx512 {
     }
     CELLARIUM_BITS_FN static void Fence() { _mm_sfence(); }
     // LiveHashTerm of eight words at a time (AVX512DQ's 64-bit multiply).
-    CELLARIUM_BITS_FN static uint64_t HashWords(const uint64_t* words, int count, int y, int k0) {
+    using HashSum = __m512i;  // per lane, summed once the band is done
+    CELLARIUM_BITS_FN static HashSum HashStart() { return _mm512_setzero_si512(); }
+    CELLARIUM_BITS_FN static uint64_t HashTotal(HashSum sum) { return uint64_t(Sum(sum)); }
+    CELLARIUM_BITS_FN static void HashWords(const uint64_t* words, int count, int y, int k0,
+                                            HashSum& sum) {
         const __m512i golden = _mm512_set1_epi64(int64_t(0x9e3779b97f4a7c15ull));
         const __m512i m1 = _mm512_set1_epi64(int64_t(0xbf58476d1ce4e5b9ull));
         const __m512i m2 = _mm512_set1_epi64(int64_t(0x94d049bb133111ebull));
@@ -124,7 +128,6 @@ struct OpsAvx512 {
             _mm512_set1_epi64(int64_t((uint64_t(uint32_t(y)) << 32) | uint32_t(k0))),
             _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7));
         const __m512i step = _mm512_set1_epi64(8);
-        __m512i sum = _mm512_setzero_si512();
         for (int j = 0; j < count; j += 8) {
             const __mmask8 lanes =
                 count - j >= 8 ? __mmask8(0xFF) : __mmask8((1u << (count - j)) - 1);
@@ -137,7 +140,6 @@ struct OpsAvx512 {
             sum = _mm512_mask_add_epi64(sum, _mm512_test_epi64_mask(word, word), sum, z);
             key = _mm512_add_epi64(key, step);
         }
-        return uint64_t(Sum(sum));
     }
 };
 

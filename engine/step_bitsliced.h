@@ -208,7 +208,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
     ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
 
-    uint64_t hash = 0;
+    typename Ops::HashSum hash = Ops::HashStart();
     const int hashFrom = win.firstCol >> 6, hashTo = win.lastCol >> 6;
     const int shift = win.firstCol & 63;
     for (int y = y0; y <= y1; ++y) {
@@ -257,7 +257,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
             const int from = win.lastCol + 1 - 64 * hashTo;
             const int after = std::min(64, t.width - 64 * hashTo) - from;
             if (after > 0) cut[count - 1] |= LiveBits(targetRow + win.lastCol + 1, after) << from;
-            hash += Ops::HashWords(cut, count, y, hashFrom);
+            Ops::HashWords(cut, count, y, hashFrom, hash);
         }
         WriteRow<Ops>(out, old, next, mid, n, job.newborn, job.stream);
     }
@@ -265,7 +265,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     tally.births += Ops::Sum(counts.births);
     tally.deaths += Ops::Sum(counts.deaths);
     tally.live += Ops::Sum(counts.live);
-    tally.hash += hash;
+    tally.hash += Ops::HashTotal(hash);
 }
 
 }  // namespace cellarium::bitsliced

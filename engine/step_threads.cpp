@@ -187,7 +187,12 @@ private:
         for (int i = 1;; ++i) {
             if (done()) return true;
             CpuPause();
-            if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) return done();
+            if (i % 64 == 0) {
+                if (std::chrono::steady_clock::now() >= until) return done();
+                // On a machine busier than its cores, let the thread being
+                // waited for run.
+                std::this_thread::yield();
+            }
         }
     }
 
