@@ -1,6 +1,7 @@
 // The generation step in cells per second (cells of the window visited), for
 // every kernel this CPU runs side by side with the reference, and a plain
-// memory copy of the same board as the yardstick of what the memory allows.
+// memory copy of the same board as the yardstick of what the memory allows;
+// with "/hash" the step also gives the live hash; and the runner's soup fill.
 //
 // Each iteration steps the same source board into the scratch board, so every
 // iteration sees the same generation: a 50% soup stays a 50% soup however long
@@ -22,6 +23,7 @@
 #include "engine/rules.h"
 #include "engine/step.h"
 #include "engine/step_kernels.h"
+#include "soup.h"
 
 using namespace cellarium;
 
@@ -82,7 +84,8 @@ Pair& Boards(const std::string& name, int side, const Filler& fill) {
     return p;
 }
 
-void Step(benchmark::State& state, StepKernel kernel, Pair& p) {
+// With a live hash wanted, the kernel's hashed form is stepped.
+void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash) {
     ResetRules();
     const StepRule rule{g_survive, g_born};
     const Rect bounds = p.cur->bounds;
@@ -91,9 +94,12 @@ void Step(benchmark::State& state, StepKernel kernel, Pair& p) {
     const int cols =
         std::min(bounds.right + 2, p.cur->width - 2) - std::max(bounds.left - 2, 1) + 1;
     int newborn = 1;
+    uint64_t liveHash = 0;
     for (auto _ : state) {
-        StepCounts c = kernel(*p.cur, *p.scratch, newborn, rule);
+        StepCounts c = hash ? k.hashed(*p.cur, *p.scratch, newborn, rule, &liveHash)
+                            : k.kernel(*p.cur, *p.scratch, newborn, rule);
         benchmark::DoNotOptimize(c);
+        benchmark::DoNotOptimize(liveHash);
         benchmark::ClobberMemory();
         newborn = newborn % 255 + 1;
     }
@@ -152,8 +158,8 @@ void CopyThreaded(benchmark::State& state, Pair& p, int threads) {
     state.counters["cells/s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
 }
 
-// The selected kernel through the program's own entry point on 1 and 2 step
-// threads, against the memcpy on as many threads.
+// Every fast kernel on 1 and 2 step threads, against the memcpy on as many
+// threads.
 void RegisterThreaded() {
     for (int side : {800, 4000, 10000}) {
         const benchmark::TimeUnit unit =
@@ -162,18 +168,22 @@ void RegisterThreaded() {
         auto boards = [name, side]() -> Pair& { return Boards(name, side, Soup); };
         for (int threads : {1, 2}) {
             const std::string suffix = "/threads:" + std::to_string(threads);
-            benchmark::RegisterBenchmark((name + "/step" + suffix).c_str(),
-                                         [boards, threads](benchmark::State& s) {
-                                             // Bands on every window, so that the 800 x 800 figures
-                                             // show whether the threaded path would pay there.
-                                             SetStepThreads(threads);
-                                             g_stepThreadedCells = 0;
-                                             Step(s, SelectedStepKernel(), boards());
-                                             g_stepThreadedCells = kThreadedCells;
-                                             SetStepThreads(1);
-                                         })
-                ->Unit(unit)
-                ->UseRealTime();
+            for (const StepKernelInfo& k : StepKernels()) {
+                if (!k.supported || k.kernel == &StepReference) continue;
+                benchmark::RegisterBenchmark((name + "/" + k.name + suffix).c_str(),
+                                             [boards, threads, &k](benchmark::State& s) {
+                                                 // Bands on every window, so that the 800 x 800
+                                                 // figures show whether the threaded path would pay
+                                                 // there.
+                                                 SetStepThreads(threads);
+                                                 g_stepThreadedCells = 0;
+                                                 Step(s, k, boards(), false);
+                                                 g_stepThreadedCells = kThreadedCells;
+                                                 SetStepThreads(1);
+                                             })
+                    ->Unit(unit)
+                    ->UseRealTime();
+            }
             benchmark::RegisterBenchmark(
                 (name + "/memcpy" + suffix).c_str(),
                 [boards, threads](benchmark::State& s) { CopyThreaded(s, boards(), threads); })
@@ -194,13 +204,17 @@ void RegisterAll() {
             auto boards = [name, side, fill = fill]() -> Pair& { return Boards(name, side, fill); };
             for (const StepKernelInfo& k : StepKernels()) {
                 if (!k.supported) continue;
-                benchmark::RegisterBenchmark(
-                    (name + "/" + k.name).c_str(),
-                    [boards, kernel = k.kernel](benchmark::State& s) {
-                        SetStepThreads(1);  // the kernel alone; threads are measured below
-                        Step(s, kernel, boards());
-                    })
-                    ->Unit(unit);
+                // On soups also with the live hash: what asking for it costs.
+                for (bool hash : {false, true}) {
+                    if (hash && std::string(pattern) != "Soup") continue;
+                    benchmark::RegisterBenchmark(
+                        (name + "/" + k.name + (hash ? "/hash" : "")).c_str(),
+                        [boards, &k, hash](benchmark::State& s) {
+                            SetStepThreads(1);  // the kernel alone; threads are measured below
+                            Step(s, k, boards(), hash);
+                        })
+                        ->Unit(unit);
+                }
             }
             if (std::string(pattern) == "Soup")
                 benchmark::RegisterBenchmark((name + "/memcpy").c_str(), [boards](
@@ -211,12 +225,47 @@ void RegisterAll() {
     }
 }
 
+// The runner's soup fill, against the per-cell fill it replaced (a branch
+// and a floating-point compare per cell).
+void PerCellSoup(CellBoard& board, double density, uint64_t state) {
+    board.Clear();
+    int32_t live = 0;
+    for (int y = 1; y < board.height - 1; ++y)
+        for (int x = 1; x < board.width - 1; ++x) {
+            uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            z ^= z >> 31;
+            if (double(z >> 11) * (1.0 / 9007199254740992.0) < density) {
+                board.At(x, y) = 1;
+                ++live;
+            }
+        }
+    board.liveCount = live;
+    board.SetWholeBounds();
+}
+
+void RegisterSoupFill() {
+    using Fill = void (*)(CellBoard&, double, uint64_t);
+    for (auto [name, fill] : {std::pair<const char*, Fill>{"SoupFill800/runner", &FillSoup},
+                              {"SoupFill800/per_cell", &PerCellSoup}})
+        benchmark::RegisterBenchmark(name, [fill = fill](benchmark::State& s) {
+            auto board = CellBoard::Create(800, 800);
+            uint64_t seed = 1;
+            for (auto _ : s) {
+                fill(*board, 0.5, seed++);
+                benchmark::ClobberMemory();
+            }
+        })->Unit(benchmark::kMicrosecond);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::AddCustomContext("selected step kernel", SelectedStepKernelName());
+    RegisterSoupFill();
     RegisterAll();
     RegisterThreaded();
     benchmark::RunSpecifiedBenchmarks();

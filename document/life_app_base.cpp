@@ -1,5 +1,7 @@
 #include "document/life_app_base.h"
 
+#include <algorithm>
+
 #include "document/help_page.h"
 #include "document/pattern_picture.h"
 
@@ -32,8 +34,22 @@ void CLifeAppBase::OnCellMemoryFailure() {
     EndProgramAtOnce();
 }
 
+std::string HelpMissingMessage(const std::vector<std::string>& places) {
+    std::string text = std::string("The help page ") + kHelpPageName +
+                       " could not be found. It was looked for in:";
+    for (const std::string& place : places) text += "\n" + place;
+    return text;
+}
+
 void CLifeAppBase::ShowHelp(const std::string& anchor) {
-    Services().Processes().OpenHelp(FindHelpPage(m_strProgramFolder), anchor);
+    const std::vector<std::string> places = HelpPageCandidates(m_strProgramFolder);
+    const std::string page = FindHelpPage(m_strProgramFolder);
+    if (std::find(places.begin(), places.end(), page) == places.end()) {
+        ShowMessage(HelpMissingMessage(places), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (!Services().Processes().OpenHelp(page, anchor))
+        ShowMessage("The help page " + page + " could not be shown.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 CLifeAppBase* LifeApp() {

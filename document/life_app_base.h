@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/win_app.h"
 
@@ -14,6 +15,8 @@ namespace cellarium {
 
 // The message shown when a board's cells cannot be allocated.
 extern const char* const kCellMemoryMessage;
+// The message shown when the help page is in none of the places looked at.
+std::string HelpMissingMessage(const std::vector<std::string>& places);
 
 class CLifeAppBase : public CWinApp {
 public:
@@ -35,7 +38,8 @@ public:
     bool Ending() const { return ending_; }
 
     // Shows the help page in the platform's help viewer, at anchor when it is
-    // not empty. Whether the viewer started is not reported.
+    // not empty. A page that is nowhere to be found, or that the viewer
+    // cannot show, is reported in a message box.
     void ShowHelp(const std::string& anchor);
 
     // The folder the program was started from (its help page is found

@@ -6,6 +6,7 @@
 #include "document/file_info_dlg.h"
 #include "document/life_app_base.h"
 #include "document/pattern_io.h"
+#include "engine/region_edit.h"
 #include "engine/rules.h"
 #include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
@@ -90,12 +91,13 @@ bool CLifeDoc::MakeBoards() {
         ReportCellMemory();
         return false;
     }
-    history_.Restart(0, current_->liveCount);
+    counts_.Restart(0, current_->liveCount);
     return true;
 }
 
 bool CLifeDoc::OnNewDocument() {
     if (!CDocument::OnNewDocument()) return false;
+    history_.Clear();
     ReleaseBoards();
     return MakeBoards();
 }
@@ -154,6 +156,8 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
 }
 
 bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
+    // Another pattern (or the file again): the steps of the old one go.
+    history_.Clear();
     std::unique_ptr<CellBoard> scratch;
     if (current_ && current_->width == incoming->width && current_->height == incoming->height) {
         // The old current board serves as the new scratch board. The step
@@ -173,7 +177,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
     scratch->description = incoming->description;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
-    history_.Restart(0, current_->liveCount);
+    counts_.Restart(0, current_->liveCount);
     return true;
 }
 
@@ -361,6 +365,7 @@ void CLifeDoc::OnCloseDocument() {
 void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
                         const uint8_t (&born)[kRuleEntries]) {
     bool changed = false;
+    const SavedRules before = SavedRules::Current();
     for (int n = 0; n < kRuleEntries; ++n) {
         const uint8_t s = survive[n] ? 1 : 0, b = born[n] ? 1 : 0;
         changed = changed || g_survive[n] != s || g_born[n] != b;
@@ -369,6 +374,7 @@ void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
     }
     // The rules are part of what a saved pattern holds.
     if (changed) SetModifiedFlag();
+    if (SavedRules::Current() != before) history_.RecordRules(before);
 }
 
 std::string CLifeDoc::GetDescription() const {
@@ -376,7 +382,10 @@ std::string CLifeDoc::GetDescription() const {
 }
 
 void CLifeDoc::SetDescription(const std::string& text) {
-    if (current_ && current_->description != text) SetModifiedFlag();
+    if (current_ && current_->description != text) {
+        SetModifiedFlag();
+        history_.RecordDescription(current_->description);
+    }
     if (current_) current_->description = text;
     if (scratch_) scratch_->description = text;
 }
@@ -392,16 +401,26 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
 
 void CLifeDoc::Center() {
     if (!HasBoards()) return;
+    history_.RecordArea(UndoKind::Center, *current_, WholeArea());
+    SetModifiedFlag(true);
     current_->CenterInto(*scratch_);
     std::swap(current_, scratch_);
-    SetModifiedFlag();
+    // Border cells moved onto the border must be on both boards: the step
+    // never writes the border, and a cell on one board only would come and
+    // go with every generation.
+    CopyBorder(*current_, *scratch_);
 }
 
 void CLifeDoc::RotateLeft() {
     if (!HasBoards()) return;
+    history_.RecordArea(UndoKind::RotateLeft, *current_, WholeArea());
+    SetModifiedFlag(true);
     current_->RotateLeftInto(*scratch_);
     std::swap(current_, scratch_);
-    SetModifiedFlag();
+    // Border cells moved onto the border must be on both boards: the step
+    // never writes the border, and a cell on one board only would come and
+    // go with every generation.
+    CopyBorder(*current_, *scratch_);
 }
 
 void CLifeDoc::ChangePalette(PaletteBlock& palette) {
@@ -413,6 +432,59 @@ void CLifeDoc::ChangePalette(PaletteBlock& palette) {
         return;
     }
     std::swap(current_, scratch_);
+}
+
+// --- Undo history --------------------------------------------------------------
+
+Rect CLifeDoc::WholeArea() const {
+    return Rect{0, 0, current_->width - 1, current_->height - 1};
+}
+
+void CLifeDoc::NoteStrokeCell(int x, int y, uint8_t value, bool erase) {
+    if (!HasBoards() || x < 0 || y < 0 || x >= current_->width || y >= current_->height) return;
+    if (current_->At(x, y) == value) return;
+    history_.NoteStrokeCell(*current_, x, y, value, erase);
+    SetModifiedFlag(true);
+}
+
+void CLifeDoc::EndStroke() {
+    history_.EndStroke();
+}
+
+void CLifeDoc::BeginRun(const RunCounters& counters) {
+    if (HasBoards()) history_.BeginRun(*current_, counters);
+}
+
+void CLifeDoc::EndRun() {
+    history_.EndRun();
+}
+
+bool CLifeDoc::Undo(RunCounters& counters) {
+    history_.EndStroke();
+    if (!HasBoards() || !history_.CanUndo()) return false;
+    const UndoKind kind = history_.UndoKindNext();
+    if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
+    return true;
+}
+
+bool CLifeDoc::Redo(RunCounters& counters) {
+    history_.EndStroke();
+    if (!HasBoards() || !history_.CanRedo()) return false;
+    const UndoKind kind = history_.RedoKindNext();
+    if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
+    return true;
+}
+
+void CLifeDoc::EditArea(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit) {
+    if (!HasBoards()) return;
+    area = ClipToBoard(*current_, area);
+    if (IsEmptyRect(area)) return;
+    history_.RecordArea(kind, *current_, area);
+    SetModifiedFlag(true);
+    edit(*current_);
+    CopyBorder(*current_, *scratch_);
 }
 
 }  // namespace cellarium

@@ -15,6 +15,7 @@
 
 #include "colour/palette.h"
 #include "document/population_history.h"
+#include "document/undo_history.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
 #include "formats/byte_stream.h"
@@ -69,11 +70,11 @@ public:
 
     // Sets the program's rule tables (an entry set means that neighbour count
     // survives or is born), as the Rules dialog's OK does: the rules apply
-    // from the next generation, and the document is not marked as modified.
+    // from the next generation. A change is one undo step.
     void SetRules(const uint8_t (&survive)[kRuleEntries], const uint8_t (&born)[kRuleEntries]);
 
     std::string GetDescription() const;
-    // Sets the description of both boards.
+    // Sets the description of both boards; a change is one undo step.
     void SetDescription(const std::string& text);
 
     // The step: computes the next generation into the scratch board and makes
@@ -87,11 +88,33 @@ public:
     // cell fails with kNoPatternOnClipboardMessage instead of showing File
     // Information, which names no file (its temporary one is about to go).
     void SetOpeningPaste(bool on) { openingPaste_ = on; }
+    // --- Undo history ----------------------------------------------------------
+    // Edits, runs, Center, Rotate Left, rules and description go into the
+    // history; opening a pattern, New and Reload clear it. Every recorded
+    // change of cells (and every undo and redo) marks the document modified.
+    const UndoHistory& History() const { return history_; }
+    void KeepHistory(bool keep) { history_.SetEnabled(keep); }
+    // The stylus is about to give the cell (x, y) value; a stroke ends at
+    // EndStroke (the stylus lifted).
+    void NoteStrokeCell(int x, int y, uint8_t value, bool erase);
+    void EndStroke();
+    // A run from its first generation (BeginRun before every generation does
+    // nothing while the run is open) to the pause (EndRun).
+    void BeginRun(const RunCounters& counters);
+    void EndRun();
+    // Undo and Redo put back the boards, rules, description and, for a run,
+    // counters. False when there is nothing to undo or redo.
+    bool Undo(RunCounters& counters);
+    bool Redo(RunCounters& counters);
+    // One selection command as one undo step: the cells of area (clipped to
+    // the board) are recorded, then edit changes the current board; the
+    // scratch board takes the border edit makes.
+    void EditArea(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
 
     // The counts of every generation since the last New, Open or Reload
     // (which start it again from generation 0); the run adds to it.
-    PopulationHistory& History() { return history_; }
-    const PopulationHistory& History() const { return history_; }
+    PopulationHistory& Counts() { return counts_; }
+    const PopulationHistory& Counts() const { return counts_; }
 
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
@@ -110,6 +133,8 @@ private:
     bool Adopt(std::unique_ptr<CellBoard> incoming);
     void ReleaseBoards();
     bool MakeBoards();
+    // The whole current board as a rectangle.
+    Rect WholeArea() const;
     // Replaces the file at path with what write puts out for the current
     // board, telling the user when that fails.
     bool WritePatternFile(const std::string& path,
@@ -118,7 +143,8 @@ private:
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
     bool openingPaste_ = false;
-    PopulationHistory history_;
+    UndoHistory history_;
+    PopulationHistory counts_;
 };
 
 }  // namespace cellarium

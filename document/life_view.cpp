@@ -39,10 +39,12 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely)
             .On(ID_STATS_START, &CLifeView::OnStatsStart)
             .On(ID_STATS_STOP, &CLifeView::OnStatsStop)
+            .OnUpdate(ID_STATS_START, &CLifeView::OnUpdateStatsStart)
+            .OnUpdate(ID_STATS_STOP, &CLifeView::OnUpdateStatsStop)
             .On(ID_EXPORT_RLE, &CLifeView::OnExportRle)
             .On(ID_COPY_RLE, &CLifeView::OnCopyRle);
     return map.Dispatch(*this, msg) || OnViewportCmdMsg(msg) || OnColourCmdMsg(msg) ||
-           OnAnalysisCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
+           OnSelectionCmdMsg(msg) || OnAnalysisCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
 }
 
 void CLifeView::OnEditDescription() {

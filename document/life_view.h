@@ -10,10 +10,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "colour/palette.h"
 #include "document/stats_format.h"
+#include "document/undo_history.h"
+#include "engine/region_edit.h"
 #include "framework/file.h"
 #include "framework/view.h"
 
@@ -28,6 +31,8 @@ public:
     static constexpr int32_t kIdleAllowance = 10;  // idle calls after Run or a kick
     static constexpr uint32_t kMinZoom = 1;
     static constexpr uint32_t kMaxZoom = 32;
+    // Pixels of margin around the board in the scroll extent.
+    static constexpr int kBoardMargin = 16;
 
     CLifeView() = default;
     ~CLifeView() override;
@@ -43,15 +48,18 @@ public:
     // Every scroll, from the bars or the arrow keys; a view that moved is
     // repainted at once.
     bool OnScrollBy(CSize sizeScroll, bool doScroll = true) override;
-    // The board cell under a client-area point. Half a cell is taken off
-    // before dividing, so a point in the left half of a cell gives the cell on
-    // its left. The cell may lie outside the board (negative, or past the
-    // last column or row); see IsOnBoard.
+    // The board cell drawn under a client-area point: every pixel of a drawn
+    // cell gives that cell. The cell may lie outside the board (negative, or
+    // past the last column or row); see IsOnBoard.
     CPoint ClientToCell(CPoint point) const;
     // Whether a cell is one of the current board's.
     bool IsOnBoard(CPoint cell) const;
-    // Remembers the cell at the middle of the client area as the centre the
-    // next layout returns to, and marks the layout pending.
+    // The board pixel (at this zoom) at the client area's top-left corner:
+    // the scroll position less the margin.
+    CPoint BoardScroll() const;
+    // Remembers the point of the board at the middle of the client area (or
+    // under the pointer while a zoom it asked for runs), to the pixel, as the
+    // point the next layout brings back there, and marks the layout pending.
     void RememberCenter();
     void OnZoomIn();
     void OnZoomOut();
@@ -64,8 +72,9 @@ public:
     void OnUpdateEditMode(CCmdUI* pCmdUI);
     // The stylus at a client point in edit mode: draws the cell under it (or
     // erases it while the status strip's Erase box is ticked). A point with
-    // no board cell under it is ignored.
-    void EditCellAt(CPoint point);
+    // no board cell under it is ignored. A stroke continued by a drag edits
+    // the whole line of cells from the last point to this one.
+    void EditCellAt(CPoint point, bool continueStroke = false);
     void OnLButtonDown(unsigned flags, CPoint point) override;
     void OnMouseMove(unsigned flags, CPoint point) override;
     // The arrow keys scroll by a line.
@@ -109,15 +118,28 @@ public:
 
     // --- Viewport -------------------------------------------------------------
     uint32_t m_nZoom = 1;  // screen pixels per cell: 1, 2, 4, 8, 16 or 32
-    // The cell whose top-left corner the next layout brings to the middle of
-    // the client area, when m_bRecenter is set (else the layout goes to the
-    // middle of the board).
+    // The cell whose top-left corner Find and Fit to Screen bring to the
+    // middle of the client area.
     CPoint m_ptCenter{};
+    // When m_bRecenter is set the next layout brings the board point
+    // m_ptCenterFine (in kFineUnits per cell) to the client point
+    // m_ptCenterAt (else the layout goes to the middle of the board).
+    static constexpr int kFineUnits = 64;
+    CPoint m_ptCenterFine{};
+    CPoint m_ptCenterAt{};
+    bool m_bRememberedValid = false;  // m_ptCenterFine was set by RememberCenter
     bool m_bRecenter = false;
+    // The cell the stylus edited last in the stroke under way.
+    CPoint m_ptStroke{};
+    bool m_bStroke = false;
     // The next draw sets the scroll extent for the zoom and scrolls.
     bool m_bLayoutPending = true;
     bool m_bEditMode = false;
     CPoint m_ptFind{};  // the cell Find examined last
+    // A faint grid between the cells from kGridZoom up: the setting
+    // "View"/"Grid" (0 or 1, off unless set), read when a document opens.
+    static constexpr uint32_t kGridZoom = 8;
+    bool m_bGrid = false;
 
     // --- Colour commands and image export ------------------------------------
     // Makes the block the current palette (both boards re-made with it) and
@@ -130,8 +152,10 @@ public:
     void OnLoadCustomColors();
     void OnInvertColors();
     void OnReversePalette();
-    // Paints the client area outside the board in the dead-cell colour.
+    // Paints the client area outside the board: the margin colour with a
+    // frame line along the board's edge.
     bool OnEraseBkgnd(CDC& dc) override;
+    void PaintMargin(CDC& dc);
     void OnSaveAsImage();
     // Export as RLE...: the current board to a file the user names, as Save
     // writes but in run-length form. Copy as RLE: the same text, with the
@@ -142,6 +166,9 @@ public:
     // --- Statistics recording ---------------------------------------------------
     void OnStatsStart();
     void OnStatsStop();
+    // Start is enabled while not recording, Stop while recording.
+    void OnUpdateStatsStart(CCmdUI* pCmdUI);
+    void OnUpdateStatsStop(CCmdUI* pCmdUI);
     // Appends the data line of the step just made (called by OnStep).
     void WriteStatsLine();
     StatsColumns RecordedColumns() const {
@@ -155,7 +182,72 @@ public:
     bool m_bRecDeaths = false;
     CFile m_fileStats;
 
+    // --- Undo, the selection and floating paste (life_view_selection.cpp) ---
+    // Undo and Redo name the step in the menu ("Undo Draw"); a run going on
+    // is paused first.
+    void OnEditUndo();
+    void OnEditRedo();
+    void OnUpdateEditUndo(CCmdUI* pCmdUI);
+    void OnUpdateEditRedo(CCmdUI* pCmdUI);
+    // Copy puts the selected cells on the clipboard as RLE text with LF line
+    // ends; Cut copies, then clears.
+    void OnEditCopy();
+    void OnEditCut();
+    // Reads the clipboard as a pattern and floats it under the pointer until
+    // a click drops it (or Esc cancels).
+    void OnEditPaste();
+    void OnEditClear();
+    void OnEditClearOutside();
+    void OnEditFillRandom();
+    void OnEditFlipHorizontal();
+    void OnEditFlipVertical();
+    void OnEditRotateClockwise();
+    void OnEditRotateAnticlockwise();
+    // Selects the box around the live cells.
+    void OnEditSelectAll();
+    // Drops a floating paste, else the selection.
+    void OnEditCancel();
+    void OnUpdateNeedsSelection(CCmdUI* pCmdUI);
+    void OnUpdateEditPaste(CCmdUI* pCmdUI);
+    void OnUpdateEditCancel(CCmdUI* pCmdUI);
+    // The stylus lifted: ends a stroke (one undo step) or a selecting drag.
+    void OnLButtonUp(unsigned flags, CPoint point) override;
+    // In edit mode a drag with the right button, or the left with Shift,
+    // selects a rectangle of cells.
+    void OnRButtonDown(unsigned flags, CPoint point) override;
+    void OnRButtonUp(unsigned flags, CPoint point) override;
+    // Called first by the stylus and key handlers: true when the selection
+    // or a floating paste took the event.
+    bool SelectionButtonDown(unsigned flags, CPoint point);
+    bool SelectionMouseMove(unsigned flags, CPoint point);
+    bool SelectionKeyDown(unsigned key);
+    // The selection's outline and a floating paste over the board.
+    void DrawSelection(CDC* pDC);
+    RunCounters Counters() const { return RunCounters{m_nGeneration, m_nBirths, m_nDeaths}; }
+
+    bool m_bHasSelection = false;
+    Rect m_rcSelection{};  // inclusive cells, on the board
+    bool m_bSelecting = false;
+    bool m_bIgnoreDrag = false;  // the press only removed the selection
+    CPoint m_ptAnchor{};         // the cell a selecting drag started at
+    bool m_bFloating = false;
+    CellBlock m_floating;
+    CPoint m_ptFloat{};  // the board cell under the floating pattern's top-left cell
+    int m_nFillPercent = 50;
+    uint64_t m_nFillSeed = 1;
+
 private:
+    bool OnSelectionCmdMsg(const CmdMsg& msg);
+    // The board cell under a client point, brought onto the board.
+    CPoint ClampedCell(CPoint point) const;
+    void SetSelection(Rect cells);
+    void DropSelection();
+    // Shows the selection's size in place of the Edit Mode label.
+    void UpdateSelectionLabel();
+    // One selection command as one undo step, redrawn afterwards.
+    void EditSelection(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
+    void ReportDropped(int64_t dropped);
+
     // The viewport's part of the command map.
     bool OnViewportCmdMsg(const CmdMsg& msg);
     // The colour and image commands' part of the command map.
@@ -190,6 +282,11 @@ private:
     // Sets the scroll extent for the zoom and scrolls to the remembered centre
     // (or the middle of the board) when a layout is pending.
     void LayoutIfPending();
+    // Brings a cell's top-left corner to the middle of the client area at the
+    // next layout.
+    void CenterOnCell(CPoint cell);
+    // Draws or erases one cell of the board (on the board).
+    void EditCell(CPoint cell, bool erase);
     // The platform would not arm the simulation timer: back to paused.
     void TimerRefused();
     // A write to the statistics file failed: recording stops and the user is
@@ -202,13 +299,26 @@ extern const char* const kStagnationMessage;
 extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;
+// Ends the status line while statistics are being recorded.
+extern const char* const kRecordingMarker;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
 // Save As Image: the file dialog's filter, and what a failed export tells the
 // user (code is the image writer's result; damaged: the file was being
 // written in place and may be damaged).
 extern const char* const kImageFilter;
+// The colours beyond the board's edge for a dead-cell colour (red + 256 green
+// + 65536 blue): the margin, and the frame line along the edge. Both differ
+// clearly from the dead-cell colour.
+uint32_t MarginColour(uint32_t dead);
+uint32_t FrameColour(uint32_t dead);
+// The colour of the faint grid between cells over a dead-cell colour.
+uint32_t GridColour(uint32_t dead);
 extern const char* const kRleFilter;
 extern const char* const kPaletteFilter;
 std::string ImageExportFailedMessage(const std::string& path, int code, bool damaged = false);
+// What the selection commands and paste tell the user.
+std::string DroppedCellsMessage(int64_t dropped);
+std::string PasteTooLargeMessage(int width, int height);
+extern const char* const kNothingToPasteMessage;
 
 }  // namespace cellarium

@@ -99,8 +99,8 @@ void CLifeView::OnGraphBirthsDeaths() {
 GraphPicture CLifeView::MakeGraphPicture(int columns) const {
     GraphPicture picture;
     CLifeDoc* doc = GetDocument();
-    if (doc == nullptr || doc->History().Empty() || columns <= 0) return picture;
-    const PopulationHistory& history = doc->History();
+    if (doc == nullptr || doc->Counts().Empty() || columns <= 0) return picture;
+    const PopulationHistory& history = doc->Counts();
     picture.firstX = history.FirstGeneration();
     picture.lastX = history.LastGeneration();
     auto add = [&](const char* name, uint32_t rgb, int32_t GenerationCounts::*field) {
@@ -149,7 +149,7 @@ void CLifeView::OnGraphSaveCsv() {
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kCsvFilter);
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
-    ReplaceWith(*this, dlg.GetPathName(), doc->History().StatsText(RecordedColumns()));
+    ReplaceWith(*this, dlg.GetPathName(), doc->Counts().StatsText(RecordedColumns()));
 }
 
 void CLifeView::OnGraphSavePng() {

@@ -1,7 +1,6 @@
 // The colour commands: the six palette commands with their check marks, Load
 // Custom Colors (a ".map" palette file), Invert Colors, Reverse Palette Order,
-// ApplyPalette, and the background erase that paints the margin around the
-// board in the dead-cell colour.
+// ApplyPalette, and the margin beyond the board's edge.
 #include <algorithm>
 #include <istream>
 #include <optional>
@@ -150,30 +149,88 @@ void CLifeView::OnReversePalette() {
     ApplyPalette(Palette(PaletteId::Custom));
 }
 
+namespace {
+
+int Luma(uint32_t rgb) {
+    const int r = int(rgb & 0xFF), g = int((rgb >> 8) & 0xFF), b = int((rgb >> 16) & 0xFF);
+    return (r * 299 + g * 587 + b * 114) / 1000;
+}
+
+uint32_t Grey(int level) {
+    const auto v = uint32_t(level);
+    return v | (v << 8) | (v << 16);
+}
+
+}  // namespace
+
+uint32_t MarginColour(uint32_t dead) {
+    // A neutral grey, lighter or darker when the dead cells are grey already.
+    const int luma = Luma(dead);
+    if (luma < 80 || luma > 176) return Grey(0x80);
+    return luma < 128 ? Grey(0xD0) : Grey(0x30);
+}
+
+uint32_t FrameColour(uint32_t dead) {
+    return Luma(dead) < 128 ? Grey(0xF0) : Grey(0x10);
+}
+
+uint32_t GridColour(uint32_t dead) {
+    // A sixth of the way from the dead-cell colour to a mid grey, at least a
+    // few levels from it.
+    uint32_t out = 0;
+    for (int shift : {0, 8, 16}) {
+        const int v = int((dead >> shift) & 0xFF);
+        int g = v + (0x80 - v) / 6;
+        if (g == v) g = v < 0x80 ? v + 12 : v - 12;
+        out |= uint32_t(g) << shift;
+    }
+    return out;
+}
+
 bool CLifeView::OnEraseBkgnd(CDC& dc) {
+    CLifeDoc* doc = GetDocument();
+    if (CurrentPalette() == nullptr || doc == nullptr || !doc->HasBoards())
+        return CScrollView::OnEraseBkgnd(dc);
+    PaintMargin(dc);
+    return true;
+}
+
+void CLifeView::PaintMargin(CDC& dc) {
     const PaletteBlock* palette = CurrentPalette();
     CLifeDoc* doc = GetDocument();
-    if (palette == nullptr || doc == nullptr || !doc->HasBoards())
-        return CScrollView::OnEraseBkgnd(dc);
+    if (palette == nullptr || doc == nullptr || !doc->HasBoards()) return;
     // The extent and position the draw that follows will use.
     LayoutIfPending();
     CRect client;
     GetClientRect(&client);
-    const CSize extent = GetTotalSize();
-    const CPoint s = GetScrollPosition();
-    // The board covers client (0, 0) to (extent - scroll); the rest is margin:
-    // a strip to the right of the board and one below it.
-    const int boardRight = extent.cx - s.x, boardBottom = extent.cy - s.y;
+    const CellBoard& board = *doc->CurrentBoard();
+    const int z = int(m_nZoom);
+    const CPoint s = BoardScroll();
+    // The board covers this part of the client area; around it, a frame line
+    // one pixel wide and the margin beyond.
+    const CRect onBoard{-s.x, -s.y, z * board.width - s.x, z * board.height - s.y};
+    const CRect framed{onBoard.left - 1, onBoard.top - 1, onBoard.right + 1, onBoard.bottom + 1};
     const uint32_t dead = palette->entries[0].Rgb();
-    if (boardRight < client.right)
-        dc.FillSolidRect(
-            CRect{std::max(boardRight, client.left), client.top, client.right, client.bottom},
-            dead);
-    if (boardBottom < client.bottom)
-        dc.FillSolidRect(CRect{client.left, std::max(boardBottom, client.top),
-                               std::min(boardRight, client.right), client.bottom},
-                         dead);
-    return true;
+    auto fill = [&dc](const CRect& r, uint32_t colour) {
+        if (!r.IsEmpty()) dc.FillSolidRect(r, colour);
+    };
+    // Fills what lies within `within` but outside `inner`: above, below, and
+    // left and right between them.
+    auto fillOutside = [&](const CRect& inner, uint32_t colour, const CRect& within) {
+        const int top = std::max(inner.top, within.top);
+        const int bottom = std::min(inner.bottom, within.bottom);
+        fill(CRect{within.left, within.top, within.right, std::min(inner.top, within.bottom)},
+             colour);
+        fill(CRect{within.left, std::max(inner.bottom, within.top), within.right, within.bottom},
+             colour);
+        fill(CRect{within.left, top, std::min(inner.left, within.right), bottom}, colour);
+        fill(CRect{std::max(inner.right, within.left), top, within.right, bottom}, colour);
+    };
+    fillOutside(framed, MarginColour(dead), client);
+    const CRect inFrame{std::max(framed.left, client.left), std::max(framed.top, client.top),
+                        std::min(framed.right, client.right),
+                        std::min(framed.bottom, client.bottom)};
+    if (!inFrame.IsEmpty()) fillOutside(onBoard, FrameColour(dead), inFrame);
 }
 
 }  // namespace cellarium

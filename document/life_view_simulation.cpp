@@ -34,6 +34,7 @@ void CLifeView::TimerRefused() {
     // never advances, the view stays paused (Run can be chosen again).
     m_nRunInterval = 0;
     SetIdleCountdown(-1);
+    if (CLifeDoc* doc = GetDocument()) doc->EndRun();
 }
 
 void CLifeView::OnTimer(unsigned id) {
@@ -51,6 +52,9 @@ void CLifeView::OnTimer(unsigned id) {
 void CLifeView::OnStep() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr || !doc->HasBoards()) return;
+    // The first generation of a run (or a single step) keeps the board for
+    // Undo.
+    doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
     // Newborn cells carry the low byte of the generation counter plus one.
     doc->NextGeneration(int(uint32_t(m_nGeneration) & 0xFFu) + 1, m_nBirths, m_nDeaths);
     Invalidate(false);
@@ -60,12 +64,15 @@ void CLifeView::OnStep() {
         SetIdleCountdown(-1);
     }
     m_nGeneration = int32_t(uint32_t(m_nGeneration) + 1u);
-    doc->History().Add(m_nGeneration, doc->CurrentBoard()->liveCount, m_nBirths, m_nDeaths);
+    doc->Counts().Add(m_nGeneration, doc->CurrentBoard()->liveCount, m_nBirths, m_nDeaths);
     UpdateStatusLine();
     if (m_bRecording) WriteStatsLine();
+    // A single step, or a run that stopped by itself, is one undo step.
+    if (m_nRunInterval == 0) doc->EndRun();
 }
 
 void CLifeView::OnPause() {
+    if (CLifeDoc* doc = GetDocument()) doc->EndRun();
     KillTimer(m_hTimer);
     m_nRunInterval = 0;
     SetIdleCountdown(-1);
@@ -107,7 +114,8 @@ std::string CLifeView::StatusLine() const {
     char text[96];
     std::snprintf(text, sizeof text, "G:%05d C:%05d B:%05d D:%05d Z:x%u", m_nGeneration, live,
                   m_nBirths, m_nDeaths, m_nZoom);
-    return text;
+    // While statistics are being recorded the line says so.
+    return m_bRecording ? std::string(text) + " " + kRecordingMarker : std::string(text);
 }
 
 void CLifeView::UpdateStatusLine() {

@@ -8,6 +8,7 @@
 namespace cellarium {
 
 const char* const kStatsOpenFailedMessage = "Unable to open file for writing";
+const char* const kRecordingMarker = "REC";
 
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause) {
     std::string text = "Unable to write statistics to " + path;
@@ -37,6 +38,8 @@ void CLifeView::OnStatsStart() {
             m_bRecording = true;
             const std::string header = StatsHeader(RecordedColumns());
             if (!m_fileStats.Write(header.data(), header.size())) StatsWriteFailed();
+            UpdateStatusLine();
+            KickIdle();
             return;
         }
         MessageBox(dlg.m_strFileName, std::string(), MB_OK);
@@ -48,6 +51,16 @@ void CLifeView::OnStatsStop() {
     if (!m_bRecording) return;
     m_bRecording = false;
     m_fileStats.Close();
+    UpdateStatusLine();
+    KickIdle();
+}
+
+void CLifeView::OnUpdateStatsStart(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(!m_bRecording);
+}
+
+void CLifeView::OnUpdateStatsStop(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_bRecording);
 }
 
 void CLifeView::WriteStatsLine() {
@@ -64,6 +77,7 @@ void CLifeView::StatsWriteFailed() {
     const FileError cause = m_fileStats.LastError();
     m_bRecording = false;
     m_fileStats.Abort();
+    UpdateStatusLine();
     MessageBox(StatsWriteFailedMessage(path, cause), std::string(), MB_OK);
 }
 

@@ -4,10 +4,15 @@
 // Rotate Left and Center, edit mode with the stylus, and the arrow keys.
 //
 // Coordinates: the view scrolls over a virtual canvas of zoom x W by zoom x H
-// pixels; the scroll position is the canvas pixel at the client area's
-// top-left corner. Cells are (column, row) from the board's top-left cell.
+// pixels with a margin of kBoardMargin pixels around it, so that the board's
+// edges can be scrolled into view; the scroll position is the canvas pixel at
+// the client area's top-left corner. Cells are (column, row) from the board's
+// top-left cell.
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "document/life_doc.h"
@@ -27,6 +32,15 @@ namespace {
 CDialogBar* StatusStrip() {
     CFrameWnd* frame = MainWindow();
     return frame != nullptr ? frame->GetControlBar(kDialogBarId) : nullptr;
+}
+
+long long FloorDiv(long long a, long long b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Clamped to int: far-off points stay far off the board.
+int Narrow(long long v) {
+    return int(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
 }
 
 }  // namespace
@@ -57,10 +71,12 @@ void CLifeView::OnInitialUpdate() {
         // whole board and starts at its middle, as one opened at zoom 1 does.
         const CellBoard& board = *doc->CurrentBoard();
         const int z = int(m_nZoom);
-        SetScrollSizes(MM_TEXT, CSize{z * board.width, z * board.height});
+        SetScrollSizes(MM_TEXT, CSize{z * board.width + 2 * kBoardMargin,
+                                      z * board.height + 2 * kBoardMargin});
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
+    if (CWinApp* app = TheApp()) m_bGrid = app->GetProfileInt("View", "Grid", 0) != 0;
     ShowGraphIfKept();
     StartCountingAfresh();
     UpdateStatusLine();
@@ -72,7 +88,8 @@ void CLifeView::LayoutIfPending() {
     if (!m_bLayoutPending || doc == nullptr || !doc->HasBoards()) return;
     const CellBoard& board = *doc->CurrentBoard();
     const int z = int(m_nZoom);
-    const int extentX = z * board.width, extentY = z * board.height;
+    const int extentX = z * board.width + 2 * kBoardMargin;
+    const int extentY = z * board.height + 2 * kBoardMargin;
     CRect client;
     GetClientRect(&client);
     const int w = client.Width(), h = client.Height();
@@ -82,9 +99,26 @@ void CLifeView::LayoutIfPending() {
     if (!m_bRecenter) {
         ScrollToPosition(CPoint{extentX / 2 - w / 2, extentY / 2 - h / 2});
     } else {
-        ScrollToPosition(CPoint{z * m_ptCenter.x - w / 2, z * m_ptCenter.y - h / 2});
+        // The remembered point of the board, at this zoom, to its client
+        // point: exact, so a zoom and its inverse come back to the very same
+        // scroll position.
+        const long long x =
+            FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.x;
+        const long long y =
+            FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.y;
+        ScrollToPosition(CPoint{Narrow(x), Narrow(y)});
         m_bRecenter = false;
     }
+}
+
+void CLifeView::CenterOnCell(CPoint cell) {
+    m_ptCenter = cell;
+    m_ptCenterFine =
+        CPoint{Narrow(int64_t(cell.x) * kFineUnits), Narrow(int64_t(cell.y) * kFineUnits)};
+    CRect client;
+    GetClientRect(&client);
+    m_ptCenterAt = CPoint{client.Width() / 2, client.Height() / 2};
+    m_bRecenter = true;
 }
 
 void CLifeView::OnDraw(CDC* pDC) {
@@ -103,19 +137,32 @@ void CLifeView::OnDraw(CDC* pDC) {
         colours[i] = RgbQuad{c.blue, c.green, c.red, 0};
     }
     const IndexedImage image{board.width, board.height, board.width, board.cells, colours.data()};
-    // Only board pixels are copied; the margin beyond the board is the
-    // background's (OnEraseBkgnd).
-    const CPoint s = GetScrollPosition();
-    if (z == 1) {
-        pDC->CopyImage(image, s, CPoint{0, 0}, w, h);
-    } else {
-        // The block starts at a whole cell (the part of a cell scrolled past,
-        // s mod z, is not shown), and a client size that is not a multiple of
-        // the zoom makes the cells a little larger than z so that the block
-        // fills the client area.
-        pDC->StretchImage(image, CRect{s.x / z, s.y / z, s.x / z + w / z, s.y / z + h / z},
-                          CRect{0, 0, w, h});
+    // Every cell is z x z pixels: the block of cells that touches the client
+    // area, shifted by the part of its first cell scrolled past, so that the
+    // pixel at canvas point (x, y) shows cell (x div z, y div z), the cell
+    // ClientToCell names.
+    const CPoint s = BoardScroll();
+    if (w > 0 && h > 0) {
+        const int firstX = int(FloorDiv(s.x, z)), firstY = int(FloorDiv(s.y, z));
+        const int offX = s.x - firstX * z, offY = s.y - firstY * z;
+        const int cols = (offX + w + z - 1) / z, rows = (offY + h + z - 1) / z;
+        pDC->StretchImage(image, CRect{firstX, firstY, firstX + cols, firstY + rows},
+                          CRect{-offX, -offY, cols * z - offX, rows * z - offY});
+        // The grid: the first pixel line of every cell on the board.
+        if (m_bGrid && m_nZoom >= kGridZoom) {
+            const uint32_t grid = GridColour(board.colours[0].Rgb());
+            const int top = std::max(-s.y, 0), bottom = std::min(z * board.height - s.y, h);
+            const int left = std::max(-s.x, 0), right = std::min(z * board.width - s.x, w);
+            for (int c = std::max(firstX, 0); c < std::min(firstX + cols, board.width); ++c)
+                if (const int x = c * z - s.x; x >= 0 && x < w)
+                    pDC->FillSolidRect(CRect{x, top, x + 1, bottom}, grid);
+            for (int r = std::max(firstY, 0); r < std::min(firstY + rows, board.height); ++r)
+                if (const int y = r * z - s.y; y >= 0 && y < h)
+                    pDC->FillSolidRect(CRect{left, y, right, y + 1}, grid);
+        }
     }
+    PaintMargin(*pDC);
+    DrawSelection(pDC);
 }
 
 bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {
@@ -126,19 +173,17 @@ bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {
 }
 
 CPoint CLifeView::ClientToCell(CPoint point) const {
-    // Floor division in 64 bits: a point less than half a cell from the left
-    // or top edge of a view scrolled to the origin gives a negative cell
-    // (which is no cell of the board) rather than cell 0 or a wrapped one.
+    // Floor division in 64 bits: a point left of or above the board gives a
+    // negative cell (which is no cell of the board) rather than a wrapped one.
     const long long z = m_nZoom;
+    const CPoint s = BoardScroll();
+    return CPoint{Narrow(FloorDiv(int64_t(s.x) + point.x, z)),
+                  Narrow(FloorDiv(int64_t(s.y) + point.y, z))};
+}
+
+CPoint CLifeView::BoardScroll() const {
     const CPoint s = GetScrollPosition();
-    auto floorDiv = [](long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-    const long long column = floorDiv(int64_t(s.x) + point.x - z / 2, z);
-    const long long row = floorDiv(int64_t(s.y) + point.y - z / 2, z);
-    // Clamped to int: far-off points stay far off the board.
-    auto narrow = [](long long v) {
-        return int(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-    };
-    return CPoint{narrow(column), narrow(row)};
+    return CPoint{s.x - kBoardMargin, s.y - kBoardMargin};
 }
 
 bool CLifeView::IsOnBoard(CPoint cell) const {
@@ -152,8 +197,26 @@ void CLifeView::RememberCenter() {
     CRect client;
     GetClientRect(&client);
     m_bLayoutPending = true;
-    m_ptCenter =
-        ClientToCell(CPoint{(client.left + client.right) / 2, (client.top + client.bottom) / 2});
+    const CPoint at = m_pointerAnchor.value_or(
+        CPoint{(client.left + client.right) / 2, (client.top + client.bottom) / 2});
+    m_ptCenter = ClientToCell(at);
+    // The canvas pixel at that client point, in fine units of the board. A
+    // remembered point that still lies in that pixel (the view has not moved
+    // since it was laid out) is kept: it may be finer than this zoom's pixel.
+    const CPoint s = BoardScroll();
+    const long long z = m_nZoom;
+    const long long px = int64_t(s.x) + at.x, py = int64_t(s.y) + at.y;
+    // So is one still waiting for its layout (a second zoom before the
+    // view was drawn again).
+    const bool waiting = m_bLayoutPending && m_bRecenter;
+    const bool kept = m_ptCenterAt == at &&
+                      (waiting || (m_bRememberedValid &&
+                                   FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) == px &&
+                                   FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) == py));
+    if (!kept)
+        m_ptCenterFine = CPoint{Narrow(px * (kFineUnits / z)), Narrow(py * (kFineUnits / z))};
+    m_ptCenterAt = at;
+    m_bRememberedValid = true;
     m_bRecenter = true;
 }
 
@@ -194,8 +257,7 @@ void CLifeView::OnFitToScreen() {
     const Rect box = board.ScanBounds();
     board.bounds = kept;
 
-    m_ptCenter = CPoint{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
-    m_bRecenter = true;
+    CenterOnCell(CPoint{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
     CRect client;
     GetClientRect(&client);
     const long long w = client.Width(), h = client.Height();
@@ -240,8 +302,7 @@ void CLifeView::OnFindNext() {
         const long long at = live != end ? live - board.cells : count - 1;
         m_ptFind = CPoint{int(at % board.width), int(at / board.width)};
         if (live != end) {
-            m_ptCenter = m_ptFind;
-            m_bRecenter = true;
+            CenterOnCell(m_ptFind);
             m_bLayoutPending = true;
             Invalidate(false);
             return;
@@ -284,20 +345,12 @@ void CLifeView::OnUpdateEditMode(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(m_bEditMode ? 1 : 0);
 }
 
-void CLifeView::EditCellAt(CPoint point) {
+void CLifeView::EditCell(CPoint cell, bool erase) {
     CLifeDoc* doc = GetDocument();
-    if (doc == nullptr || !doc->HasBoards()) return;
-    CDialogBar* strip = StatusStrip();
-    const CPoint cell = ClientToCell(point);
-    // A point with no cell under it (past the right or bottom edge of a
-    // board smaller than the client area, within half a cell of the left or
-    // top edge at the origin, or off the client area while dragging) is
-    // ignored: nothing outside the board is read or written.
-    if (!IsOnBoard(cell)) return;
     CellBoard& board = *doc->CurrentBoard();
     uint8_t& value = board.At(cell.x, cell.y);
     const uint8_t before = value;
-    const bool erase = strip != nullptr && strip->IsDlgButtonChecked(IDC_ERASE) != 0;
+    doc->NoteStrokeCell(cell.x, cell.y, erase ? 0 : 1, erase);
     if (erase) {
         if (value != 0) --board.liveCount;
         value = 0;
@@ -316,25 +369,76 @@ void CLifeView::EditCellAt(CPoint point) {
     if (CellBoard* scratch = doc->ScratchBoard(); onBorder && scratch != nullptr)
         scratch->At(cell.x, cell.y) = value;
     if (value != before) doc->SetModifiedFlag();
+}
+
+void CLifeView::EditCellAt(CPoint point, bool continueStroke) {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    CDialogBar* strip = StatusStrip();
+    const bool erase = strip != nullptr && strip->IsDlgButtonChecked(IDC_ERASE) != 0;
+    const CPoint cell = ClientToCell(point);
+    const CPoint from = continueStroke && m_bStroke ? m_ptStroke : cell;
+    m_ptStroke = cell;
+    m_bStroke = true;
+    // The line of cells from the stroke's last cell to this one (Bresenham),
+    // however far the pointer moved between two events. Cells with no board
+    // under them (past the edges, off the client area while dragging) are
+    // ignored: nothing outside the board is read or written. The walk starts
+    // at an end on the board and stops where the line leaves it, so it never
+    // takes more steps than the board has cells across.
+    CPoint a = from, b = cell;
+    if (!IsOnBoard(a)) std::swap(a, b);
+    if (!IsOnBoard(a)) return;
+    const long long dx = std::llabs(int64_t(b.x) - a.x), dy = -std::llabs(int64_t(b.y) - a.y);
+    const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+    long long err = dx + dy;
+    CPoint c = a;
+    CPoint lo = a, hi = a;
+    for (;;) {
+        if (!IsOnBoard(c)) break;
+        EditCell(c, erase);
+        lo = CPoint{std::min(lo.x, c.x), std::min(lo.y, c.y)};
+        hi = CPoint{std::max(hi.x, c.x), std::max(hi.y, c.y)};
+        if (c == b) break;
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            c.x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            c.y += sy;
+        }
+    }
+    // The cells edited, and a cell more on every side.
     const int z = int(m_nZoom);
-    const CRect around{point.x - 2 * z, point.y - 2 * z, point.x + 4 * z, point.y + 4 * z};
+    const CPoint s = BoardScroll();
+    const CRect around{(lo.x - 1) * z - s.x, (lo.y - 1) * z - s.y, (hi.x + 2) * z - s.x,
+                       (hi.y + 2) * z - s.y};
     InvalidateRect(&around, true);
 }
 
 void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {
     CScrollView::OnLButtonDown(flags, point);
+    if (SelectionButtonDown(flags, point)) return;
     if (m_bEditMode) EditCellAt(point);
 }
 
 void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
     CScrollView::OnMouseMove(flags, point);
+    if (SelectionMouseMove(flags, point)) return;
     // Only a drag with the stylus down draws.
-    if (m_bEditMode && (flags & MK_LBUTTON) != 0) EditCellAt(point);
+    if ((flags & MK_LBUTTON) == 0) {
+        m_bStroke = false;
+        return;
+    }
+    if (m_bEditMode) EditCellAt(point, true);
 }
 
 // --- Arrow keys ------------------------------------------------------------------------
 
 void CLifeView::OnKeyDown(unsigned key, unsigned repeat, unsigned flags) {
+    if (SelectionKeyDown(key)) return;
     switch (key) {
         case VK_LEFT:
             OnHScroll(SB_LINELEFT, 0);

@@ -146,4 +146,13 @@ CellBoard& CellBoard::ComputeNext(CellBoard& target, int newborn, int32_t& birth
     return target;
 }
 
+CellBoard& CellBoard::ComputeNext(CellBoard& target, int newborn, int32_t& births, int32_t& deaths,
+                                  uint64_t* liveHash) {
+    static const StepHashKernel kernel = SelectedStepHashKernel();
+    StepCounts counts = kernel(*this, target, newborn, StepRule{g_survive, g_born}, liveHash);
+    births = counts.births;
+    deaths = counts.deaths;
+    return target;
+}
+
 }  // namespace cellarium

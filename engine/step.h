@@ -32,12 +32,21 @@ using StepKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newb
 // apply the tables. Kept as the oracle the fast kernels are held to.
 StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
 
+// A step that, when liveHash is not null, also stores there LiveCellHash
+// (engine/live_hash.h) of the target after the step: computed within the step
+// where the kernel has the cells' liveness at hand, by a pass over the target
+// otherwise.
+using StepHashKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newborn,
+                                      const StepRule& rule, uint64_t* liveHash);
+
 // Every kernel built into the program, fastest first and the reference last;
 // `supported` tells whether this CPU can run it. All give identical results.
 struct StepKernelInfo {
-    const char* name;  // "avx512bw", "avx2", "portable", "reference"
+    const char* name;  // "bits_avx512", "avx512bw", "avx2", "portable", "reference", ...
     StepKernel kernel;
     bool supported;
+    StepHashKernel hashed;  // the same kernel, giving the live hash on request
+    bool hashInStep;        // `hashed` computes the hash within the step
 };
 const std::vector<StepKernelInfo>& StepKernels();
 
@@ -45,6 +54,10 @@ const std::vector<StepKernelInfo>& StepKernels();
 // one, or the one named by the environment variable CELLARIUM_STEP_KERNEL when
 // this CPU supports it (for measurements and tests).
 StepKernel SelectedStepKernel();
+// The kernel ComputeNext uses when asked for the live hash: the fastest
+// supported one computing it within the step (or the one
+// CELLARIUM_STEP_KERNEL names).
+StepHashKernel SelectedStepHashKernel();
 const char* SelectedStepKernelName();
 
 // Threads a step may use on large windows, the calling thread included: at

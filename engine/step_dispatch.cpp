@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/live_hash.h"
 #include "engine/step.h"
 #include "engine/step_kernels.h"
 
@@ -11,17 +12,39 @@ std::size_t g_stepStreamingCells = kStreamingCells;
 
 namespace {
 
+// A kernel without the live hash at hand: the hash by a pass over the target.
+template <StepKernel kKernel>
+StepCounts ThenHash(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                    uint64_t* liveHash) {
+    const StepCounts counts = kKernel(s, t, newborn, rule);
+    if (liveHash != nullptr) *liveHash = LiveCellHash(t);
+    return counts;
+}
+
+// A kernel with the live hash at hand, asked for none.
+template <StepHashKernel kKernel>
+StepCounts WithoutHash(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+    return kKernel(s, t, newborn, rule, nullptr);
+}
+
+// The order is by speed as bench/step_benchmark measured it on a 2-core
+// AVX-512 machine (CPU time per step of a 50% soup, one run): on 800 x 800
+// the byte kernels ahead of the bit-sliced ones of the same instruction set
+// (avx512bw 26.6, bits_avx512 37.7, avx2 31.8, bits_avx2 54.7 us), the
+// bit-sliced one ahead of the portable byte kernel (149 against 176 us; 26.3
+// against 29.8 ms on 10000 x 10000). The bit-sliced kernels are the ones whose
+// live hash costs least.
 #if defined(CELLARIUM_STEP_X86)
-// Where both wide kernels run, the AVX-512 one is the faster while the window
-// fits the caches, and the AVX2 one once the step streams a window too large
-// for them (measured here: 15.0 against 13.3 ms for a 10000 x 10000 soup,
-// 36 against 41 us for 800 x 800). Both give identical results, so which one
-// a step takes is only a matter of speed.
-StepCounts StepAvx512ThenAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+// Where AVX-512 runs, the byte kernel is the faster while the window fits the
+// caches, and the bit-sliced one once the step streams a window too large for
+// them (10000 x 10000: bits_avx512 8.8 ms, avx512bw 10.5, avx2 11.9; earlier
+// runs 9.2 against 9.4 and 9.8). All give identical results, so which one a
+// step takes is only a matter of speed.
+StepCounts StepAvx512ThenBits(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
     const StepWindow win = WindowOf(s);
     if (!win.Empty() &&
         std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells)
-        return StepAvx2(s, t, newborn, rule);
+        return StepBitsAvx512(s, t, newborn, rule, nullptr);
     return StepAvx512(s, t, newborn, rule);
 }
 #endif
@@ -34,12 +57,18 @@ std::vector<StepKernelInfo> DetectKernels() {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-    kernels.push_back({"avx512bw_avx2", &StepAvx512ThenAvx2, avx512 && avx2});
-    kernels.push_back({"avx512bw", &StepAvx512, avx512});
-    kernels.push_back({"avx2", &StepAvx2, avx2});
+    const bool avx512dq = __builtin_cpu_supports("avx512dq") != 0;
+    kernels.push_back({"avx512bw_bits", &StepAvx512ThenBits, avx512 && avx512dq,
+                       &ThenHash<&StepAvx512ThenBits>, false});
+    kernels.push_back({"avx512bw", &StepAvx512, avx512, &ThenHash<&StepAvx512>, false});
+    kernels.push_back(
+        {"bits_avx512", &WithoutHash<&StepBitsAvx512>, avx512 && avx512dq, &StepBitsAvx512, true});
+    kernels.push_back({"avx2", &StepAvx2, avx2, &ThenHash<&StepAvx2>, false});
+    kernels.push_back({"bits_avx2", &WithoutHash<&StepBitsAvx2>, avx2, &StepBitsAvx2, true});
 #endif
-    kernels.push_back({"portable", &StepPortable, true});
-    kernels.push_back({"reference", &StepReference, true});
+    kernels.push_back({"bits64", &WithoutHash<&StepBits64>, true, &StepBits64, true});
+    kernels.push_back({"portable", &StepPortable, true, &ThenHash<&StepPortable>, false});
+    kernels.push_back({"reference", &StepReference, true, &ThenHash<&StepReference>, false});
     return kernels;
 }
 
@@ -66,6 +95,16 @@ const std::vector<StepKernelInfo>& StepKernels() {
 
 StepKernel SelectedStepKernel() {
     return Selected().kernel;
+}
+
+StepHashKernel SelectedStepHashKernel() {
+    static const StepHashKernel chosen = [] {
+        if (std::getenv("CELLARIUM_STEP_KERNEL") != nullptr) return Selected().hashed;
+        for (const StepKernelInfo& k : StepKernels())
+            if (k.supported && k.hashInStep) return k.hashed;
+        return Selected().hashed;
+    }();
+    return chosen;
 }
 
 const char* SelectedStepKernelName() {

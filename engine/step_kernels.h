@@ -62,6 +62,8 @@ struct StepTally {
     int64_t deaths = 0;
     int64_t live = 0;
     int top = INT_MAX, bottom = INT_MIN, left = INT_MAX, right = INT_MIN;
+    // With StepJob::hash, the band's part of LiveCellHash of the target.
+    uint64_t hash = 0;
 
     void IncludeColumns(int first, int last) {
         left = std::min(left, first);
@@ -145,9 +147,11 @@ extern std::size_t g_stepStreamingCells;
 
 // Windows of at least this many cells are split into bands of rows, one per
 // step thread; smaller ones are stepped whole on the calling thread, where
-// waking the workers costs more than it saves: bench/step_benchmark measured
-// an 800 x 800 soup at 60 us on one thread and 85 us on two. A variable so
-// that tests can split small boards.
+// handing bands out costs more than it saves: bench/step_benchmark measured an
+// 800 x 800 soup at 30 us on one thread and 43 us on two (wall time; the
+// calling thread's own time halved, 28.6 against 17.7 us, the rest waiting for
+// a core on a machine loaded past its two), and 4000 x 4000 at 3.8 against
+// 2.8 ms. A variable so that tests can split small boards.
 inline constexpr std::size_t kThreadedCells = std::size_t(1) << 20;
 extern std::size_t g_stepThreadedCells;
 
@@ -167,6 +171,9 @@ struct StepJob {
     StepLookup lut;
     uint8_t newborn;  // the value a birth writes
     bool stream;      // the whole window is large enough for streaming stores
+    // The band adds its rows' part of the target's LiveCellHash to its tally:
+    // the words of the window's rows that hold a window cell.
+    bool hash;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
@@ -180,16 +187,27 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // or, when it is large enough and more than one step thread is set, split
 // into bands of rows run on the step threads (the caller taking the first).
 // Returns once every band is done, with the tallies combined into the boards
-// as FinishStep does.
+// as FinishStep does. With liveHash, also stores LiveCellHash of the target
+// there: where bandHashes, the bands give the window rows' part and the rest
+// of the board is added, otherwise the whole board is hashed after the step.
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                       StepBand band);
+                       StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false);
 
 StepCounts StepPortable(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+
+// The bit-sliced kernels (engine/step_bitsliced.h), with the live hash at
+// hand: 64-bit words for any CPU, and AVX2 and AVX-512 vectors of them.
+StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                      uint64_t* liveHash);
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
 StepCounts StepAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
 StepCounts StepAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                        uint64_t* liveHash);
+StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                          uint64_t* liveHash);
 #endif
 
 }  // namespace cellarium

@@ -3,6 +3,7 @@
 // passes what it does not handle on (view, document, frame, application).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "framework/types.h"
@@ -22,6 +23,9 @@ public:
         m_bEnableChanged = true;
     }
     virtual void SetCheck(int check = 1) { m_nCheck = check; }
+    // A caption that replaces the menu item's own ("Undo Draw"); empty keeps
+    // the resource's.
+    virtual void SetText(const std::string& text) { m_strText = text; }
 
     // Asks target for the state. A command with no update handler is enabled
     // exactly when some handler on the route would take it (when
@@ -32,6 +36,7 @@ public:
     bool m_bEnabled = true;
     bool m_bEnableChanged = false;
     int m_nCheck = 0;
+    std::string m_strText;
 };
 
 // One routed message. For an update query code is CN_UPDATE_COMMAND_UI and ui

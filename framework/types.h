@@ -88,6 +88,8 @@ inline constexpr unsigned VK_OEM_MINUS = 0xBD;
 
 // Mouse-message flags.
 inline constexpr unsigned MK_LBUTTON = 0x0001;
+inline constexpr unsigned MK_RBUTTON = 0x0002;
+inline constexpr unsigned MK_SHIFT = 0x0004;
 
 // The framework's standard commands.
 inline constexpr unsigned ID_FILE_NEW = 0xE100;

@@ -4,6 +4,8 @@
 // by lines and pages.
 #pragma once
 
+#include <optional>
+
 #include "framework/platform_services.h"
 #include "framework/wnd.h"
 
@@ -86,7 +88,12 @@ public:
     // The highest scroll position on each axis for the current client size.
     CSize MaxScroll() const;
 
+    // Where the pointer is while a zoom command it sent (Ctrl and the wheel)
+    // runs, nothing otherwise: the view keeps the point under it in place.
+    void SetPointerAnchor(std::optional<CPoint> point) { m_pointerAnchor = point; }
+
 protected:
+    std::optional<CPoint> m_pointerAnchor;
     CSize m_totalLog{};
     CSize m_pageDev{};
     CSize m_lineDev{};

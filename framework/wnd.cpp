@@ -67,6 +67,9 @@ void CWnd::OnSize(int, int) {}
 void CWnd::OnKeyDown(unsigned, unsigned, unsigned) {}
 void CWnd::OnLButtonDown(unsigned, CPoint) {}
 void CWnd::OnMouseMove(unsigned, CPoint) {}
+void CWnd::OnLButtonUp(unsigned, CPoint) {}
+void CWnd::OnRButtonDown(unsigned, CPoint) {}
+void CWnd::OnRButtonUp(unsigned, CPoint) {}
 void CWnd::OnHScroll(unsigned, unsigned) {}
 void CWnd::OnVScroll(unsigned, unsigned) {}
 

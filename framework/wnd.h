@@ -50,6 +50,9 @@ public:
     virtual void OnKeyDown(unsigned key, unsigned repeat, unsigned flags);
     virtual void OnLButtonDown(unsigned flags, CPoint point);
     virtual void OnMouseMove(unsigned flags, CPoint point);
+    virtual void OnLButtonUp(unsigned flags, CPoint point);
+    virtual void OnRButtonDown(unsigned flags, CPoint point);
+    virtual void OnRButtonUp(unsigned flags, CPoint point);
     virtual void OnHScroll(unsigned code, unsigned pos);
     virtual void OnVScroll(unsigned code, unsigned pos);
 

@@ -13,6 +13,7 @@ inline constexpr unsigned IDD_FILE_INFO = 130;
 inline constexpr unsigned IDD_RULES = 132;
 inline constexpr unsigned IDD_SAVE_STATS = 133;
 inline constexpr unsigned IDD_BOARD_SIZE = 134;
+inline constexpr unsigned IDD_FILL_RANDOM = 135;
 
 // Status strip controls.
 inline constexpr int IDC_STATUS_TEXT = 1008;
@@ -33,6 +34,9 @@ inline constexpr int IDC_RULES_LIST = 1040;
 // About controls.
 inline constexpr int IDC_ABOUT_HELP = 1020;
 inline constexpr int IDC_ABOUT_BOARDSIZE = 1045;
+
+// Fill Random controls.
+inline constexpr int IDC_FILL_PERCENT = 1047;
 
 // Board Size controls.
 inline constexpr int IDC_BOARD_DEFAULT = 1028;
@@ -80,6 +84,18 @@ inline constexpr unsigned ID_REVERSE_PALETTE = 32820;
 inline constexpr unsigned ID_BOARD_SIZE = 32821;
 inline constexpr unsigned ID_EXPORT_RLE = 32822;
 inline constexpr unsigned ID_COPY_RLE = 32823;
+// The Edit submenu; Undo, Cut, Copy and Paste are the framework's own ids.
+inline constexpr unsigned ID_EDIT_REDO = 32824;
+inline constexpr unsigned ID_EDIT_CLEAR = 32825;
+inline constexpr unsigned ID_EDIT_CLEAR_OUTSIDE = 32826;
+inline constexpr unsigned ID_EDIT_FILL_RANDOM = 32827;
+inline constexpr unsigned ID_EDIT_FLIP_HORIZONTAL = 32828;
+inline constexpr unsigned ID_EDIT_FLIP_VERTICAL = 32829;
+inline constexpr unsigned ID_EDIT_ROTATE_CLOCKWISE = 32830;
+inline constexpr unsigned ID_EDIT_ROTATE_ANTICLOCKWISE = 32831;
+inline constexpr unsigned ID_EDIT_SELECT_ALL = 32832;
+// Esc: drops a floating paste, else the selection.
+inline constexpr unsigned ID_EDIT_CANCEL = 32833;
 // Seeing what a run does.
 inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
 inline constexpr unsigned ID_IDENTIFY = 32881;

@@ -123,6 +123,24 @@ DialogTemplate Rules() {
     return d;
 }
 
+DialogTemplate FillRandom() {
+    DialogTemplate d;
+    d.id = IDD_FILL_RANDOM;
+    d.caption = "Fill Random";
+    d.cx = 134;
+    d.cy = 70;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_STATIC, ControlKind::Static, "Live cells in the selection, in percent:", 7, 7, 120,
+            18),
+        Ctl(IDC_FILL_PERCENT, ControlKind::Edit, "", 7, 28, 44, 12,
+            kTab | WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL),
+        Ctl(IDOK, ControlKind::DefPushButton, "OK", 7, 49, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 77, 49, 50, 14, kTab),
+    };
+    return d;
+}
+
 DialogTemplate BoardSize() {
     DialogTemplate d;
     d.id = IDD_BOARD_SIZE;
@@ -178,6 +196,16 @@ MenuTemplate MainMenu() {
                {Item(ID_CELLS_FIND_FIRST, "Find First"), Item(ID_CELLS_FIND_NEXT, "Find Next"),
                 Item(ID_CELLS_FIT, "Fit to Screen"), Separator(), Item(ID_CELLS_CENTER, "Center"),
                 Item(ID_CELLS_ROTATE_LEFT, "Rotate Left")}),
+         Popup("Edit",
+               {Item(ID_EDIT_UNDO, "Undo"), Item(ID_EDIT_REDO, "Redo"), Separator(),
+                Item(ID_EDIT_CUT, "Cut"), Item(ID_EDIT_COPY, "Copy"), Item(ID_EDIT_PASTE, "Paste"),
+                Item(ID_EDIT_CLEAR, "Clear"), Item(ID_EDIT_CLEAR_OUTSIDE, "Clear Outside"),
+                Item(ID_EDIT_FILL_RANDOM, "Fill Random..."), Separator(),
+                Item(ID_EDIT_FLIP_HORIZONTAL, "Flip Horizontal"),
+                Item(ID_EDIT_FLIP_VERTICAL, "Flip Vertical"),
+                Item(ID_EDIT_ROTATE_CLOCKWISE, "Rotate Clockwise"),
+                Item(ID_EDIT_ROTATE_ANTICLOCKWISE, "Rotate Anticlockwise"), Separator(),
+                Item(ID_EDIT_SELECT_ALL, "Select All")}),
          Popup("File",
                {Item(ID_FILE_SAVE_AS, "Save As..."), Item(ID_EXPORT_RLE, "Export as RLE..."),
                 Item(ID_COPY_RLE, "Copy as RLE"), Item(ID_FILE_EDIT_RULES, "Edit Rules..."),
@@ -199,16 +227,18 @@ MenuTemplate FileListMenu() {
 
 ResourceTable MakeResources() {
     ResourceTable r;
-    r.dialogs = {About(), StatusStrip(), FileInformation(), Rules(), SaveStatistics(), BoardSize()};
+    r.dialogs = {About(),          StatusStrip(), FileInformation(), Rules(),
+                 SaveStatistics(), BoardSize(),   FillRandom()};
     r.menus = {MainMenu(), FileListMenu()};
     r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
                                   16,
                                   16,
                                   {ID_TOOLS_STEP, ID_TOOLS_RUN, ID_TOOLS_PAUSE, ID_ZOOM_IN,
                                    ID_ZOOM_OUT, ID_CELLS_ROTATE_LEFT, ID_CELLS_FIT}}};
-    r.accelerators = {{'N', ID_FILE_NEW},  {'O', ID_FILE_OPEN}, {'S', ID_FILE_SAVE},
-                      {'Q', ID_APP_EXIT},  {'Z', ID_EDIT_UNDO}, {'X', ID_EDIT_CUT},
-                      {'C', ID_EDIT_COPY}, {'V', ID_EDIT_PASTE}};
+    r.accelerators = {{'N', ID_FILE_NEW},       {'O', ID_FILE_OPEN},  {'S', ID_FILE_SAVE},
+                      {'Q', ID_APP_EXIT},       {'Z', ID_EDIT_UNDO},  {'X', ID_EDIT_CUT},
+                      {'C', ID_EDIT_COPY},      {'V', ID_EDIT_PASTE}, {'Y', ID_EDIT_REDO},
+                      {'A', ID_EDIT_SELECT_ALL}};
     r.strings = {
         {IDR_MAINFRAME, kLifeDocString},
         {IDS_TOOLS, "Tools"},

@@ -9,7 +9,7 @@ CommandLook DesktopCommandLook() {
     look.commands = {
         {ID_TOOLS_STEP, ToolGlyph::Step, {"Ctrl+T", "S"}},
         {ID_TOOLS_RUN, ToolGlyph::Run, {"Ctrl+R"}},
-        {ID_TOOLS_PAUSE, ToolGlyph::Pause, {"Ctrl+P", "Esc"}},
+        {ID_TOOLS_PAUSE, ToolGlyph::Pause, {"Ctrl+P"}},
         {ID_ZOOM_IN, ToolGlyph::ZoomIn, {"+", "=", "Ctrl++", "Ctrl+="}},
         {ID_ZOOM_OUT, ToolGlyph::ZoomOut, {"-", "Ctrl+-"}},
         {ID_CELLS_ROTATE_LEFT, ToolGlyph::RotateLeft, {"Ctrl+L"}},
@@ -22,13 +22,23 @@ CommandLook DesktopCommandLook() {
         {ID_FILE_RELOAD, ToolGlyph::None, {"F5"}},
         {ID_HELP, ToolGlyph::None, {"F1"}},
         {ID_HELP_REQUEST, ToolGlyph::None, {"Shift+F1"}},
+        {ID_EDIT_UNDO, ToolGlyph::None, {"Ctrl+Z"}},
+        {ID_EDIT_REDO, ToolGlyph::None, {"Ctrl+Shift+Z", "Ctrl+Y"}},
+        {ID_EDIT_CUT, ToolGlyph::None, {"Ctrl+X"}},
+        {ID_EDIT_COPY, ToolGlyph::None, {"Ctrl+C"}},
+        {ID_EDIT_PASTE, ToolGlyph::None, {"Ctrl+V"}},
+        {ID_EDIT_CLEAR, ToolGlyph::None, {"Del"}},
+        {ID_EDIT_SELECT_ALL, ToolGlyph::None, {"Ctrl+A"}},
         {ID_IDENTIFY, ToolGlyph::None, {"Ctrl+I"}},
         {ID_POPULATION_GRAPH, ToolGlyph::None, {"Ctrl+Shift+P"}},
     };
     look.zoomIn = ID_ZOOM_IN;
     look.zoomOut = ID_ZOOM_OUT;
     // Space runs a paused pattern and pauses a running one.
-    look.toggles = {{"Space", {ID_TOOLS_RUN, ID_TOOLS_PAUSE}}};
+    look.toggles = {{"Space", {ID_TOOLS_RUN, ID_TOOLS_PAUSE}},
+                    // Esc drops a floating paste or the selection when there
+                    // is one, and pauses a run otherwise.
+                    {"Esc", {ID_EDIT_CANCEL, ID_TOOLS_PAUSE}}};
     return look;
 }
 

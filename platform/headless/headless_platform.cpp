@@ -216,9 +216,27 @@ void HeadlessPlatform::AdvanceTime(uint64_t ms) {
     now_ = std::max(now_, end);
 }
 
-void HeadlessPlatform::LButtonDown(CWnd& wnd, CPoint point) {
+void HeadlessPlatform::LButtonDown(CWnd& wnd, CPoint point, unsigned flags) {
     if (quit_) return;
-    wnd.OnLButtonDown(MK_LBUTTON, point);
+    wnd.OnLButtonDown(flags, point);
+    Pump();
+}
+
+void HeadlessPlatform::LButtonUp(CWnd& wnd, CPoint point, unsigned flags) {
+    if (quit_) return;
+    wnd.OnLButtonUp(flags, point);
+    Pump();
+}
+
+void HeadlessPlatform::RButtonDown(CWnd& wnd, CPoint point, unsigned flags) {
+    if (quit_) return;
+    wnd.OnRButtonDown(flags, point);
+    Pump();
+}
+
+void HeadlessPlatform::RButtonUp(CWnd& wnd, CPoint point, unsigned flags) {
+    if (quit_) return;
+    wnd.OnRButtonUp(flags, point);
     Pump();
 }
 

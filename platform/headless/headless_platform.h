@@ -114,8 +114,11 @@ public:
     void AdvanceTime(uint64_t ms);
     uint64_t Now() const { return now_; }
     // Stylus and keys on a window (the view), each followed by a Pump.
-    void LButtonDown(CWnd& wnd, CPoint point);
+    void LButtonDown(CWnd& wnd, CPoint point, unsigned flags = MK_LBUTTON);
     void MouseMove(CWnd& wnd, unsigned flags, CPoint point);
+    void LButtonUp(CWnd& wnd, CPoint point, unsigned flags = 0);
+    void RButtonDown(CWnd& wnd, CPoint point, unsigned flags = MK_RBUTTON);
+    void RButtonUp(CWnd& wnd, CPoint point, unsigned flags = 0);
     void KeyDown(CWnd& wnd, unsigned key);
     std::size_t ArmedTimers() const { return timers_.size(); }
     bool TimerArmed(const CWnd& wnd, unsigned id) const;

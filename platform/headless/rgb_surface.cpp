@@ -34,6 +34,7 @@ void RgbSurface::StretchImage(const IndexedImage& image, const CRect& src, const
 void RgbSurface::FillSolid(const CRect& rect, uint32_t rgb) {
     const int x0 = std::max(rect.left, 0), x1 = std::min(rect.right, width_);
     const int y0 = std::max(rect.top, 0), y1 = std::min(rect.bottom, height_);
+    if (x0 >= x1) return;
     for (int y = y0; y < y1; ++y)
         std::fill(pixels_.begin() +
                       std::ptrdiff_t(std::size_t(y) * std::size_t(width_) + std::size_t(x0)),

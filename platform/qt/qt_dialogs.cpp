@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QIcon>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <vector>
 
@@ -46,6 +48,9 @@ constexpr unsigned kIconInformation = 0x40;
 // How often an open dialog looks whether something other than the user's
 // input (a timer, a handler of another window) ended it.
 constexpr int kEndPollMs = 25;
+
+// How long a dialog waits for its owner to be placed on the screen.
+constexpr int kPlaceWaitMs = 1000;
 
 // The side of the program's icon in a dialog.
 constexpr int kIconSide = 32;
@@ -97,6 +102,25 @@ void ShowReadOnly(QWidget& field, bool readOnly) {
 QWidget* OwnerWidget(QtPlatform& platform) {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     return platform.MainQtWindow();
+}
+
+// A window just shown (the main window at start-up, with the first dialog of
+// a pattern named on the command line) is placed by the window manager a
+// moment later: a dialog centred on it before then would open elsewhere.
+void WaitUntilPlaced(QWidget* owner) {
+    QWindow* handle = owner != nullptr ? owner->windowHandle() : nullptr;
+    if (handle == nullptr || !owner->isVisible()) return;
+    QElapsedTimer waited;
+    waited.start();
+    while (!handle->isExposed() && waited.elapsed() < kPlaceWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+}
+
+// Centres a window over its owner's frame.
+void CentreOn(QWidget& window, const QWidget* owner) {
+    if (owner == nullptr || !owner->isVisible()) return;
+    const QRect frame = owner->frameGeometry();
+    window.move(frame.center() - QPoint(window.width() / 2, window.height() / 2));
 }
 
 }  // namespace
@@ -396,16 +420,23 @@ void QtDialogs::RunModalDialog(CDialog& dialog) {
     impl_->hosts[&dialog] = std::move(owned);
 
     Impl* impl = impl_.get();
-    auto window = std::make_unique<TemplateDialog>(OwnerWidget(impl->platform),
-                                                   [impl, view] { impl->Cancel(*view); });
+    QWidget* owner = OwnerWidget(impl->platform);
+    WaitUntilPlaced(owner);
+    auto window = std::make_unique<TemplateDialog>(owner, [impl, view] { impl->Cancel(*view); });
     view->top = window.get();
     const DialogTemplate& tmpl = *dialog.Template();
     window->setWindowTitle(ToQtText(tmpl.caption));
     window->setModal(true);
     impl->Build(*view, *window);
     window->setFixedSize(DialogBase::ForFont(window->font()).ToPixels(tmpl.cx, tmpl.cy));
+    // Every dialog opens centred on the window it belongs to.
+    CentreOn(*window, owner);
 
-    // Enter presses the default button: the template's, else OK.
+    // Enter presses the default button: the template's, else OK. It keeps
+    // that role while another button has the focus (after Help in About, or
+    // Default in Board Size): no button becomes the default by being
+    // clicked or focused.
+    for (QPushButton* button : window->findChildren<QPushButton*>()) button->setAutoDefault(false);
     QPushButton* defaultButton = nullptr;
     for (const ControlState& state : dialog.Controls())
         if (state.tmpl->kind == ControlKind::DefPushButton)

@@ -1,9 +1,8 @@
 // Other programs and the program's own end on the desktop.
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QMainWindow>
 #include <QProcess>
 #include <QThread>
-#include <QUrl>
 #include <cstdio>
 
 #include "platform/qt/qt_roles.h"
@@ -17,10 +16,9 @@ bool QtProcesses::StartProcess(const std::string& program, const std::string& co
 }
 
 bool QtProcesses::OpenHelp(const std::string& page, const std::string& anchor) {
-    // The desktop's browser is the help viewer.
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(page));
-    if (!anchor.empty()) url.setFragment(QString::fromStdString(anchor));
-    return QDesktopServices::openUrl(url);
+    // The program's own help window, whether or not a browser is installed.
+    return help_.Show(QString::fromStdString(page), QString::fromStdString(anchor),
+                      windows_.MainWindow());
 }
 
 void QtProcesses::EndProgram() {

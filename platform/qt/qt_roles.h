@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/platform_services.h"
+#include "platform/qt/qt_help.h"
 
 namespace cellarium {
 
@@ -48,9 +49,12 @@ public:
     void ShellFullScreen(CWnd& wnd, unsigned flags) override;
 
     bool EndRequested() const { return ended_; }
+    // The help window OpenHelp shows (its window is null until then).
+    QtHelpWindow& Help() { return help_; }
 
 private:
     QtWindows& windows_;
+    QtHelpWindow help_;
     bool ended_ = false;
 };
 

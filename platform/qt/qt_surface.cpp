@@ -51,8 +51,8 @@ void QtSurface::StretchImage(const IndexedImage& image, const CRect& src, const 
     // So the visible block is scaled here, once, straight into device pixels
     // through the palette (each device pixel takes the cell its position maps
     // to), and the result is one plain copy onto the surface.
-    const QPaintDevice* device = painter_.device();
-    const double ratio = device != nullptr ? device->devicePixelRatioF() : 1.0;
+    // In device units the client coordinates are device pixels already.
+    const double ratio = units_ == DeviceUnits ? 1.0 : DeviceRatio();
     const int width = std::max(1, int(d.Width() * ratio + 0.5));
     const int height = std::max(1, int(d.Height() * ratio + 0.5));
     QRgb palette[256];
@@ -89,14 +89,25 @@ void QtSurface::StretchImage(const IndexedImage& image, const CRect& src, const 
         for (int x = 0; x < width; ++x) out[x] = palette[cells[columns[std::size_t(x)]]];
         previous = row;
     }
+    painter_.save();
+    if (units_ == DeviceUnits) painter_.scale(1.0 / DeviceRatio(), 1.0 / DeviceRatio());
     painter_.drawImage(QRectF(d.left, d.top, d.Width(), d.Height()), buffer,
                        QRectF(0, 0, width, height));
+    painter_.restore();
 }
 
 void QtSurface::FillSolid(const CRect& rect, uint32_t rgb) {
     if (rect.IsEmpty()) return;
+    painter_.save();
+    if (units_ == DeviceUnits) painter_.scale(1.0 / DeviceRatio(), 1.0 / DeviceRatio());
     painter_.fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()),
                       QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF)));
+    painter_.restore();
+}
+
+double QtSurface::DeviceRatio() const {
+    const QPaintDevice* device = painter_.device();
+    return device != nullptr ? device->devicePixelRatioF() : 1.0;
 }
 
 }  // namespace cellarium

@@ -1,8 +1,8 @@
 // The drawing surface a view paints on in the desktop back end: a QPainter on
 // the view's viewport (or on any paint device, for benchmarks and tests).
-// Coordinates are the client area's logical pixels; the painter's own
-// device-pixel ratio makes one logical pixel as many device pixels as the
-// screen needs, each board cell a sharp block of them.
+// Coordinates are the client area's logical pixels, or with DeviceUnits the
+// paint device's own pixels, so that a view can give every board cell the
+// same whole number of them at any scale factor.
 #pragma once
 
 #include <QImage>
@@ -15,7 +15,9 @@ namespace cellarium {
 
 class QtSurface final : public DrawingSurface {
 public:
-    explicit QtSurface(QPainter& painter) : painter_(painter) {}
+    enum Units { LogicalUnits, DeviceUnits };
+    explicit QtSurface(QPainter& painter, Units units = LogicalUnits)
+        : painter_(painter), units_(units) {}
 
     // The visible block scaled nearest-neighbour through the image's colours
     // into device pixels, then drawn with one plain drawImage.
@@ -29,7 +31,11 @@ public:
                             CRect& srcOut, CRect& dstOut);
 
 private:
+    // The device-pixel ratio of the painter's device.
+    double DeviceRatio() const;
+
     QPainter& painter_;
+    Units units_;
 };
 
 }  // namespace cellarium

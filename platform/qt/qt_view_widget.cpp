@@ -7,6 +7,9 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <optional>
 
 #include "framework/frame_wnd.h"
 #include "framework/view.h"
@@ -75,6 +78,8 @@ QtViewWidget::QtViewWidget(QtWindows& windows, CScrollView& view, QWidget* paren
     // nothing needs clearing first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    // Moves without a button too: a floating paste follows the pointer.
+    viewport()->setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -87,18 +92,37 @@ QtViewWidget::QtViewWidget(QtWindows& windows, CScrollView& view, QWidget* paren
             [this](int value) { OnBarValue(false, value); });
 }
 
+double QtViewWidget::Ratio() const {
+    const double r = viewport()->devicePixelRatioF();
+    return r > 0 ? r : 1.0;
+}
+
 CRect QtViewWidget::ClientRect() const {
     const QSize s = viewport()->size();
-    return CRect{0, 0, s.width(), s.height()};
+    const double r = Ratio();
+    return CRect{0, 0, int(std::lround(s.width() * r)), int(std::lround(s.height() * r))};
+}
+
+CPoint QtViewWidget::ToClient(QPointF point) const {
+    const double r = Ratio();
+    auto clamp = [](double v) {
+        return int(std::clamp(std::floor(v), double(INT32_MIN), double(INT32_MAX)));
+    };
+    return CPoint{clamp(point.x() * r), clamp(point.y() * r)};
 }
 
 void QtViewWidget::InvalidateView(const CRect* rect, bool erase) {
     pending_ = true;
     erase_ = erase_ || erase;
-    if (rect == nullptr)
+    if (rect == nullptr) {
         viewport()->update();
-    else
-        viewport()->update(QRect(rect->left, rect->top, rect->Width(), rect->Height()));
+        return;
+    }
+    // Device pixels to the logical pixels that cover them.
+    const double r = Ratio();
+    const int left = int(std::floor(rect->left / r)), top = int(std::floor(rect->top / r));
+    const int right = int(std::ceil(rect->right / r)), bottom = int(std::ceil(rect->bottom / r));
+    viewport()->update(QRect(left, top, right - left, bottom - top));
 }
 
 void QtViewWidget::PaintNow() {
@@ -118,7 +142,7 @@ void QtViewWidget::paintEvent(QPaintEvent*) {
     }
     ++paints_;
     QPainter painter(viewport());
-    QtSurface surface(painter);
+    QtSurface surface(painter, QtSurface::DeviceUnits);
     CDC dc(surface);
     if (erase) view_->OnEraseBkgnd(dc);
     view_->OnPaint(dc);
@@ -127,8 +151,8 @@ void QtViewWidget::paintEvent(QPaintEvent*) {
 void QtViewWidget::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     if (view_ == nullptr) return;
-    const QSize s = viewport()->size();
-    view_->OnSize(s.width(), s.height());
+    const CRect client = ClientRect();
+    view_->OnSize(client.Width(), client.Height());
     SyncScrollBars();
 }
 
@@ -137,16 +161,16 @@ void QtViewWidget::SyncScrollBars() {
     const CSize max = view_->MaxScroll();
     const CPoint pos = view_->GetScrollPosition();
     const CSize line = view_->GetLineSize();
-    const QSize client = viewport()->size();
+    const CRect client = ClientRect();
     syncing_ = true;
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, max.cx);
-    h->setPageStep(std::max(client.width(), 1));
+    h->setPageStep(std::max(client.Width(), 1));
     h->setSingleStep(std::max(line.cx, 1));
     h->setValue(pos.x);
     QScrollBar* v = verticalScrollBar();
     v->setRange(0, max.cy);
-    v->setPageStep(std::max(client.height(), 1));
+    v->setPageStep(std::max(client.Height(), 1));
     v->setSingleStep(std::max(line.cy, 1));
     v->setValue(pos.y);
     syncing_ = false;
@@ -209,22 +233,53 @@ void QtViewWidget::scrollContentsBy(int, int) {
     // The view repaints itself when it scrolls.
 }
 
+namespace {
+
+// The framework's mouse flags for the buttons held and the Shift key.
+unsigned MouseFlags(const QMouseEvent& event) {
+    unsigned flags = 0;
+    if (event.buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
+    if (event.buttons() & Qt::RightButton) flags |= MK_RBUTTON;
+    if (event.modifiers() & Qt::ShiftModifier) flags |= MK_SHIFT;
+    return flags;
+}
+
+}  // namespace
+
 void QtViewWidget::mousePressEvent(QMouseEvent* event) {
-    if (view_ == nullptr || !windows_.Delivering() || event->button() != Qt::LeftButton) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const QPoint p = event->position().toPoint();
     windows_.NoteActivity();
-    view_->OnLButtonDown(MK_LBUTTON, CPoint{p.x(), p.y()});
+    if (left)
+        view_->OnLButtonDown(MouseFlags(*event), ToClient(event->position()));
+    else
+        view_->OnRButtonDown(MouseFlags(*event), ToClient(event->position()));
+}
+
+void QtViewWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (view_ == nullptr || !windows_.Delivering() ||
+        (!left && event->button() != Qt::RightButton)) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    windows_.NoteActivity();
+    if (left)
+        view_->OnLButtonUp(MouseFlags(*event), ToClient(event->position()));
+    else
+        view_->OnRButtonUp(MouseFlags(*event), ToClient(event->position()));
 }
 
 void QtViewWidget::mouseMoveEvent(QMouseEvent* event) {
     if (view_ == nullptr || !windows_.Delivering()) return;
-    const QPoint p = event->position().toPoint();
-    const unsigned flags = (event->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0u;
-    windows_.NoteActivity();
-    view_->OnMouseMove(flags, CPoint{p.x(), p.y()});
+    // A pointer passing over the view is no activity the command states
+    // need refreshing for.
+    if (event->buttons() != Qt::NoButton) windows_.NoteActivity();
+    view_->OnMouseMove(MouseFlags(*event), ToClient(event->position()));
 }
 
 void QtViewWidget::wheelEvent(QWheelEvent* event) {
@@ -232,27 +287,32 @@ void QtViewWidget::wheelEvent(QWheelEvent* event) {
     windows_.NoteActivity();
     const QPoint angle = event->angleDelta();
     if (event->modifiers() & Qt::ControlModifier) {
-        // One zoom step per notch of the wheel.
+        // One zoom step per notch of the wheel, about the point under the
+        // pointer.
         wheelRemainder_ += angle.y();
-        while (wheelRemainder_ >= 120) {
+        view_->SetPointerAnchor(ToClient(event->position()));
+        while (wheelRemainder_ >= 120 && view_ != nullptr) {
             wheelRemainder_ -= 120;
             windows_.ChooseCommand(windows_.ZoomCommands().first);
         }
-        while (wheelRemainder_ <= -120) {
+        while (wheelRemainder_ <= -120 && view_ != nullptr) {
             wheelRemainder_ += 120;
             windows_.ChooseCommand(windows_.ZoomCommands().second);
         }
+        if (view_ != nullptr) view_->SetPointerAnchor(std::nullopt);
         event->accept();
         return;
     }
-    // Three lines a notch, or the exact pixels a touchpad reports.
+    // Three lines a notch, or the exact pixels a touchpad reports (logical
+    // pixels, so as many device pixels as they cover).
     const CSize line = view_->GetLineSize();
     CSize by{};
     const QPoint pixels = event->pixelDelta();
     QPoint delta = angle;
     if (event->modifiers() & Qt::ShiftModifier) delta = QPoint(delta.y(), delta.x());
     if (!pixels.isNull() && !(event->modifiers() & Qt::ShiftModifier)) {
-        by = CSize{-pixels.x(), -pixels.y()};
+        by =
+            CSize{-int(std::lround(pixels.x() * Ratio())), -int(std::lround(pixels.y() * Ratio()))};
     } else {
         by = CSize{-delta.x() * 3 * std::max(line.cx, 1) / 120,
                    -delta.y() * 3 * std::max(line.cy, 1) / 120};

@@ -2,6 +2,10 @@
 // view's extent and position, whose viewport paints through the view's own
 // OnPaint, and which passes the mouse (as the stylus), the keys and the
 // wheel on to the view.
+//
+// The view's client coordinates are the viewport's device pixels: at any
+// scale factor a view can then draw each board cell as the same whole number
+// of pixels, and the pointer lands on the pixel it is over.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -29,6 +33,8 @@ public:
     // Brings the scroll bars to the view's extent and position.
     void SyncScrollBars();
     CRect ClientRect() const;
+    // The client point (device pixels) of a point of the viewport.
+    CPoint ToClient(QPointF point) const;
     int PaintCount() const { return paints_; }
 
 protected:
@@ -36,11 +42,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    double Ratio() const;
     void OnBarAction(bool horizontal, int action);
     void OnBarValue(bool horizontal, int value);
 

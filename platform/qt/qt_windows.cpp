@@ -48,9 +48,13 @@ namespace {
 // wants more: the loop must come to rest and wait for input.
 constexpr long kMaxIdleCalls = 1000;
 // The main window's first size, in logical pixels: the portrait screen the
-// program was made for, doubled.
+// program was made for, doubled; smaller on a screen that has less room,
+// leaving this much for the window manager's title bar.
 constexpr int kInitialWidth = 480;
 constexpr int kInitialHeight = 640;
+constexpr int kTitleBarAllowance = 40;
+// Where the main window's size and position are kept between runs.
+constexpr const char* kWindowSection = "Window";
 constexpr int kToolIconSize = 20;
 
 // Accepts a dropped pattern file anywhere on the window.
@@ -153,6 +157,32 @@ std::vector<std::pair<QString, QStringList>> ParseFilter(const std::string& filt
 constexpr int kNameRole = Qt::UserRole + 2;
 constexpr int kSuffixRole = Qt::UserRole + 3;
 static_assert(kPictureStateRole == Qt::UserRole + 1);
+
+// The main window's place from the last run, when it is still on a screen;
+// else the first size, within the screen's available area.
+void PlaceMainWindow(QMainWindow& main) {
+    CWinApp* app = TheApp();
+    if (app != nullptr) {
+        const QRect saved(app->GetProfileInt(kWindowSection, "X", 0),
+                          app->GetProfileInt(kWindowSection, "Y", 0),
+                          app->GetProfileInt(kWindowSection, "Width", 0),
+                          app->GetProfileInt(kWindowSection, "Height", 0));
+        if (saved.width() > 0 && saved.height() > 0)
+            if (QScreen* screen = QGuiApplication::screenAt(saved.center())) {
+                const QRect area = screen->availableGeometry();
+                main.resize(std::min(saved.width(), area.width()),
+                            std::min(saved.height(), area.height() - kTitleBarAllowance));
+                main.move(saved.topLeft());
+                return;
+            }
+    }
+    QSize size(kInitialWidth, kInitialHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        size = size.boundedTo(QSize(area.width(), area.height() - kTitleBarAllowance));
+    }
+    main.resize(size);
+}
 
 }  // namespace
 
@@ -480,7 +510,7 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
         if (!t.empty()) title = t;
     }
     main->setWindowTitle(QString::fromStdString(title));
-    main->resize(kInitialWidth, kInitialHeight);
+    PlaceMainWindow(*main);
 
     auto* central = new QWidget(main);
     d.centralLayout = new QVBoxLayout(central);
@@ -611,9 +641,24 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
     if (d.strip) d.centralLayout->addWidget(d.strip);
 }
 
+void QtWindows::SaveWindowPlace() {
+    Impl& d = *impl_;
+    CWinApp* app = TheApp();
+    if (!d.main || app == nullptr || !d.main->isVisible()) return;
+    // The size of the window and the position of its frame, as a restart
+    // puts them back (a maximised window keeps its normal place).
+    const QRect inner = d.main->normalGeometry();
+    const QPoint corner = d.main->isMaximized() ? inner.topLeft() : d.main->pos();
+    app->WriteProfileInt(kWindowSection, "X", corner.x());
+    app->WriteProfileInt(kWindowSection, "Y", corner.y());
+    app->WriteProfileInt(kWindowSection, "Width", inner.width());
+    app->WriteProfileInt(kWindowSection, "Height", inner.height());
+}
+
 void QtWindows::FrameDestroyed(CFrameWnd& frame) {
     Impl& d = *impl_;
     if (d.frame != &frame) return;
+    SaveWindowPlace();
     d.frame = nullptr;
     if (d.strip) {
         d.strip->setParent(nullptr);
@@ -682,6 +727,7 @@ void AddMenuItems(QtWindows& windows, QMenu* menu, const std::vector<MenuItem>& 
             a->setEnabled(ui.m_bEnabled);
             a->setCheckable(ui.m_nCheck != 0);
             a->setChecked(ui.m_nCheck != 0);
+            if (!ui.m_strText.empty()) a->setText(QString::fromStdString(ui.m_strText));
         }
     });
     QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
@@ -1022,6 +1068,7 @@ long QtWindows::IdleCalls() const {
 
 void QtWindows::StopDelivering() {
     Impl& d = *impl_;
+    if (d.delivering) SaveWindowPlace();
     d.delivering = false;
     for (Impl::Timer& t : d.timers) t.timer->stop();
 }

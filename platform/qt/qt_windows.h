@@ -139,6 +139,10 @@ public:
     // How many file pictures the worker has made so far.
     int FilePicturesMade() const;
 
+    // Keeps the main window's size and position in the settings for the
+    // next run (done when the frame goes and when the program ends at once).
+    void SaveWindowPlace();
+
 private:
     // Rebuilds the menu, toolbar and keys of the main window from a bar.
     void ApplyCommandBar(const CommandBarDesc& bar);

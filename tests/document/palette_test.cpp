@@ -111,54 +111,52 @@ TEST_F(Colours, EachPaletteCommandMakesItsBlockCurrentKeepsTheCellsAndMovesTheCh
     EXPECT_EQ(CheckedPaletteCommands(), std::vector<unsigned>{ID_COLORS_SUNSHINE});
 }
 
-TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginInTheDeadColour) {
+TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginApart) {
     SetBoardSize(150, 150);  // smaller than the 240 x 268 client area
     OpenRunningGlider(4);
     ASSERT_EQ(View()->GetScrollPosition(), (CPoint{0, 0}));
+    const int m = CLifeView::kBoardMargin;
     auto checkScreen = [&](PaletteId id) {
         SCOPED_TRACE(int(id));
         const RgbSurface& screen = platform.Surface();
-        // Board pixels at zoom 1: cell (x, y) at pixel (x, y).
-        for (int y = 0; y < 150; y += 7)
-            for (int x = 0; x < 150; x += 3)
-                ASSERT_EQ(screen.Pixel(x, y), Entry(id, Board().At(x, y))) << x << "," << y;
-        for (int y = 0; y < 150; ++y) {
-            for (int x = 0; x < 150; ++x) {
-                if (Board().At(x, y) != 0) {
-                    ASSERT_EQ(screen.Pixel(x, y), Entry(id, Board().At(x, y)));
-                }
-            }
-        }
-        // The margin to the right of the board and below it.
-        for (CPoint p : {CPoint{150, 0}, CPoint{239, 100}, CPoint{100, 150}, CPoint{0, 267},
-                         CPoint{239, 267}, CPoint{200, 200}})
-            EXPECT_EQ(screen.Pixel(p.x, p.y), Entry(id, 0)) << p.x << "," << p.y;
+        // Board pixels at zoom 1: cell (x, y) at pixel (m + x, m + y).
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 150; ++x)
+                ASSERT_EQ(screen.Pixel(m + x, m + y), Entry(id, Board().At(x, y))) << x << "," << y;
+        // The frame line around the board, and the margin beyond it.
+        const uint32_t dead = Entry(id, 0);
+        for (CPoint p : {CPoint{m + 150, m}, CPoint{m + 150, m + 150}, CPoint{m + 100, m + 150},
+                         CPoint{m - 1, m - 1}, CPoint{m - 1, m + 20}, CPoint{m + 20, m - 1}})
+            EXPECT_EQ(screen.Pixel(p.x, p.y), FrameColour(dead)) << p.x << "," << p.y;
+        for (CPoint p :
+             {CPoint{239, 100}, CPoint{m + 151, m}, CPoint{0, 267}, CPoint{239, 267},
+              CPoint{200, 200}, CPoint{m + 150, m + 151}, CPoint{0, 0}, CPoint{m - 2, m + 20}})
+            EXPECT_EQ(screen.Pixel(p.x, p.y), MarginColour(dead)) << p.x << "," << p.y;
     };
-    checkScreen(PaletteId::Rainbow);  // white margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(255, 255, 255));
+    checkScreen(PaletteId::Rainbow);  // white dead cells, grey margin
+    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(128, 128, 128));
     platform.Command(ID_COLORS_AUTUMN);
-    checkScreen(PaletteId::Autumn);  // black margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(0, 0, 0));
+    checkScreen(PaletteId::Autumn);
     platform.Command(ID_INVERT_COLORS);
-    checkScreen(PaletteId::Custom);  // inverted Autumn: white margin
-    EXPECT_EQ(platform.Surface().Pixel(200, 200), Rgb(255, 255, 255));
+    checkScreen(PaletteId::Custom);
 }
 
 TEST_F(Colours, APaletteChangeKeepsTheViewWhereTheUserScrolled) {
     SetBoardSize(400, 400);
     OpenRunningGlider(1);
-    // Opened in the middle: (200 - 120, 200 - 134).
-    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{80, 66}));
+    // Opened in the middle: (200 - 120, 200 - 134) past the margin.
+    const int m = CLifeView::kBoardMargin;
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 80, m + 66}));
     View()->OnScrollBy(CSize{30, 20});
     platform.Pump();
-    ASSERT_EQ(View()->GetScrollPosition(), (CPoint{110, 86}));
+    ASSERT_EQ(View()->GetScrollPosition(), (CPoint{m + 110, m + 86}));
     platform.Command(ID_COLORS_BLUE);
-    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{110, 86}));
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 110, m + 86}));
     // The margin-free view shows the board in the new colours at that scroll.
     EXPECT_EQ(platform.Surface().Pixel(0, 0), Entry(PaletteId::ShadesOfBlue, Board().At(110, 86)));
     // A whole-board command afterwards still goes back to the middle.
     platform.Command(ID_CELLS_CENTER);
-    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{80, 66}));
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 80, m + 66}));
 }
 
 TEST_F(Colours, LoadCustomColorsFromAPaletteFile) {

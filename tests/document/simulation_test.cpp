@@ -253,16 +253,17 @@ TEST_F(Simulation, LargeCountersArePrintedInFull) {
 
 TEST_F(Simulation, PaintCopiesTheVisibleBoardCentredOnTheMiddle) {
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
-    // 200 x 200 board, client 240 x 268: the board is smaller than the
-    // client area, so the view stays at the origin and cell (x, y) is pixel
-    // (x, y).
+    // 200 x 200 board, client 240 x 268: the board with its margin (m) is
+    // smaller than the client area, so the view stays at the origin and cell
+    // (x, y) is pixel (m + x, m + y).
     EXPECT_EQ(View()->GetScrollPosition(), (CPoint{0, 0}));
+    const int m = CLifeView::kBoardMargin;
     const RgbSurface& s = platform.Surface();
     const ColourEntry live = CurrentPalette()->entries[1];
     const ColourEntry dead = CurrentPalette()->entries[0];
-    EXPECT_EQ(s.Pixel(99, 99), live.Rgb());
-    EXPECT_EQ(s.Pixel(100, 100), live.Rgb());
-    EXPECT_EQ(s.Pixel(98, 99), dead.Rgb());
+    EXPECT_EQ(s.Pixel(m + 99, m + 99), live.Rgb());
+    EXPECT_EQ(s.Pixel(m + 100, m + 100), live.Rgb());
+    EXPECT_EQ(s.Pixel(m + 98, m + 99), dead.Rgb());
 
     // On an 800 x 800 board the view scrolls to the middle.
     SetBoardSize(800, 800);
@@ -270,7 +271,7 @@ TEST_F(Simulation, PaintCopiesTheVisibleBoardCentredOnTheMiddle) {
     View()->m_bLayoutPending = true;
     View()->Invalidate(false);
     platform.Pump();
-    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{400 - 120, 400 - 134}));
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 400 - 120, m + 400 - 134}));
     EXPECT_EQ(s.Pixel(399 - 280, 399 - 266), live.Rgb());
 }
 
@@ -362,7 +363,9 @@ TEST_F(Simulation, PaletteChangeKeepsTheCellsAndRedrawsThemInTheNewColours) {
     EXPECT_EQ(Board().liveCount, 5);
     View()->Invalidate(false);
     platform.Pump();
+    const int m = CLifeView::kBoardMargin;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x)
-            ASSERT_EQ(platform.Surface().Pixel(x, y), autumn.entries[Board().At(x, y)].Rgb());
+            ASSERT_EQ(platform.Surface().Pixel(m + x, m + y),
+                      autumn.entries[Board().At(x, y)].Rgb());
 }

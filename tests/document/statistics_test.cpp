@@ -97,13 +97,24 @@ TEST_F(Statistics, DialogOffersTheDefaultsAndTheFirstLineAfterTenStepsIsGenerati
         EXPECT_FALSE(d.Checked(IDC_STATS_DEATHS));
         d.Click(IDOK);
     });
+    auto enabled = [&](unsigned id) { return Frame()->QueryCommandState(id).m_bEnabled; };
+    EXPECT_TRUE(enabled(ID_STATS_START));
+    EXPECT_FALSE(enabled(ID_STATS_STOP));
     platform.Command(ID_STATS_START);
     EXPECT_EQ(platform.FreeSpaceQueries(), std::vector<std::string>{dir.string()});
     ASSERT_TRUE(View()->m_bRecording);
+    // While recording: Start off, Stop on, and the status line says REC.
+    EXPECT_FALSE(enabled(ID_STATS_START));
+    EXPECT_TRUE(enabled(ID_STATS_STOP));
+    EXPECT_EQ(Status(), "G:00010 C:00005 B:00002 D:00002 Z:x1 REC");
     Steps(2);
+    EXPECT_EQ(Status(), "G:00012 C:00005 B:00002 D:00002 Z:x1 REC");
     // Each line is in the file as soon as its step ends.
     EXPECT_EQ(Slurp(pattern + ".csv.txt"), "Generation,Total Cells\r\n11,5\r\n12,5\r\n");
     platform.Command(ID_STATS_STOP);
+    EXPECT_TRUE(enabled(ID_STATS_START));
+    EXPECT_FALSE(enabled(ID_STATS_STOP));
+    EXPECT_EQ(Status(), "G:00012 C:00005 B:00002 D:00002 Z:x1");
     Steps(1);
     EXPECT_EQ(Slurp(pattern + ".csv.txt"), "Generation,Total Cells\r\n11,5\r\n12,5\r\n");
     EXPECT_FALSE(OpenInProcess(pattern + ".csv.txt"));
@@ -187,7 +198,14 @@ TEST_F(Statistics, StartingAgainWhileRecordingClosesTheFirstFile) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     Start(Path("first.csv"));
     Steps(2);
-    Start(Path("second.csv"));
+    // Start is disabled while recording; reached all the same (a stale
+    // menu), it ends the first recording before the second begins.
+    EXPECT_FALSE(platform.Command(ID_STATS_START));
+    platform.ExpectDialog(IDD_SAVE_STATS, [&](DialogDriver& d) {
+        d.Type(IDC_STATS_FILENAME, Path("second.csv"));
+        d.Click(IDOK);
+    });
+    View()->OnStatsStart();
     EXPECT_FALSE(OpenInProcess(Path("first.csv")));
     EXPECT_TRUE(OpenInProcess(Path("second.csv")));
     Steps(2);
@@ -196,7 +214,7 @@ TEST_F(Statistics, StartingAgainWhileRecordingClosesTheFirstFile) {
 
     // Cancelling a second Start leaves the running recording alone.
     platform.ExpectDialog(IDD_SAVE_STATS, [](DialogDriver& d) { d.Click(IDCANCEL); });
-    platform.Command(ID_STATS_START);
+    View()->OnStatsStart();
     Steps(1);
     EXPECT_EQ(Slurp(Path("second.csv")), "Generation,Total Cells\r\n3,5\r\n4,5\r\n5,5\r\n");
 }
@@ -220,7 +238,9 @@ TEST_F(Statistics, ALineThatCannotBeWrittenStopsRecordingAndSaysSoOnce) {
 
 TEST_F(Statistics, StopWhenNotRecordingDoesNothingAndStopThenStartTruncates) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
-    EXPECT_TRUE(platform.Command(ID_STATS_STOP));
+    EXPECT_FALSE(platform.Command(ID_STATS_STOP));  // disabled
+    View()->OnStatsStop();
+    EXPECT_FALSE(View()->m_bRecording);
     Start(Path("s.csv"));
     Steps(3);
     platform.Command(ID_STATS_STOP);

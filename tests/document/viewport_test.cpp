@@ -9,6 +9,7 @@
 #include <climits>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "life_session.h"
@@ -69,28 +70,54 @@ protected:
             for (int x = 0; x < platform.Surface().Width(); ++x) n += LivePixel(x, y) ? 1 : 0;
         return n;
     }
-    // At zoom 1 the client pixel (x, y) shows cell (sx + x, sy + y), and the
-    // background colour beyond the board.
+    // Every cell is z x z pixels: client pixel (x, y) shows cell ((bx + x)
+    // div z, (by + y) div z), b the board pixel at the client's corner; around
+    // the board a frame line, then the margin.
     void ExpectPlainCopy() const {
-        const CPoint s = View()->GetScrollPosition();
+        const CPoint b = View()->BoardScroll();
+        const int z = int(View()->m_nZoom), W = Board().width * z, H = Board().height * z;
+        const uint32_t dead = Colour(0);
         for (int y = 0; y < platform.Surface().Height(); ++y)
             for (int x = 0; x < platform.Surface().Width(); ++x) {
-                const int cx = s.x + x, cy = s.y + y;
-                const int value =
-                    cx < Board().width && cy < Board().height ? Board().At(cx, cy) : 0;
-                ASSERT_EQ(Pixel(x, y), Colour(value)) << "pixel " << x << "," << y;
+                const int px = b.x + x, py = b.y + y;
+                const uint32_t expected =
+                    px >= 0 && py >= 0 && px < W && py < H ? Colour(Board().At(px / z, py / z))
+                    : px >= -1 && py >= -1 && px <= W && py <= H ? FrameColour(dead)
+                                                                 : MarginColour(dead);
+                ASSERT_EQ(Pixel(x, y), expected) << "pixel " << x << "," << y;
             }
     }
 
-    CPoint Scroll() const { return View()->GetScrollPosition(); }
-    // Drags a scroll bar's thumb to a position.
+    // The board pixel at the client area's top-left corner (the scroll
+    // position less the margin around the board).
+    CPoint Scroll() const { return View()->BoardScroll(); }
+    static constexpr int M = CLifeView::kBoardMargin;
+    // Drags the scroll bars' thumbs so that board pixel (x, y) is at the
+    // client area's top-left corner.
     void ScrollTo(int x, int y) {
-        View()->OnHScroll(SB_THUMBTRACK, unsigned(x));
-        View()->OnVScroll(SB_THUMBTRACK, unsigned(y));
+        View()->OnHScroll(SB_THUMBTRACK, unsigned(x + M));
+        View()->OnVScroll(SB_THUMBTRACK, unsigned(y + M));
         platform.Pump();
         ASSERT_EQ(Scroll(), (CPoint{x, y}));
     }
     void Key(unsigned key) { platform.KeyDown(*View(), key); }
+    // The stylus and the screen at board pixel (x, y), wherever the view is.
+    CPoint ClientAt(long long x, long long y) const {
+        auto narrow = [](long long v) { return int(std::clamp<long long>(v, INT_MIN, INT_MAX)); };
+        return CPoint{narrow(x - Scroll().x), narrow(y - Scroll().y)};
+    }
+    void TapAt(long long x, long long y) {
+        const CPoint c = ClientAt(x, y);
+        Tap(c.x, c.y);
+    }
+    void DragAt(long long x, long long y, unsigned flags = MK_LBUTTON) {
+        const CPoint c = ClientAt(x, y);
+        Drag(c.x, c.y, flags);
+    }
+    uint32_t PixelAt(int x, int y) const {
+        const CPoint c = ClientAt(x, y);
+        return Pixel(c.x, c.y);
+    }
     void Tap(int x, int y) { platform.LButtonDown(*View(), CPoint{x, y}); }
     void Drag(int x, int y, unsigned flags = MK_LBUTTON) {
         platform.MouseMove(*View(), flags, CPoint{x, y});
@@ -199,54 +226,61 @@ TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     EXPECT_EQ(Board().At(100, 99), 1);
 }
 
-TEST_F(Viewport, ZoomKeepsTheCellAtTheMiddleOfTheViewThere) {
+TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactly) {
     ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
     // A freshly opened 800 x 800 board shows its middle.
     EXPECT_EQ(Scroll(), (CPoint{400 - 120, 400 - 134}));
     EXPECT_TRUE(LivePixel(120, 134));
-    EXPECT_EQ(LivePixels(), 1);
-
-    // Zoom 2: cell (400, 400), at the middle pixel, has its top-left corner
-    // at the middle of the client area.
+    // Zoom 2: the canvas point at the middle, (400, 400), doubles.
     platform.Command(ID_ZOOM_IN);
     EXPECT_EQ(Scroll(), (CPoint{800 - 120, 800 - 134}));
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{1600, 1600}));
-    for (CPoint p : {CPoint{120, 134}, CPoint{121, 134}, CPoint{120, 135}, CPoint{121, 135}})
-        EXPECT_TRUE(LivePixel(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{1600 + 2 * M, 1600 + 2 * M}));
+    ExpectPlainCopy();
     EXPECT_EQ(LivePixels(), 4);
 
-    // Zoom 4: the middle pixel (120, 134) is the top-left pixel of cell
-    // (400, 400); taking half a cell off gives cell (399, 399), whose corner
-    // comes to the middle: the view is scrolled to (4 * 399 - 120, 4 * 399 -
-    // 134). The block drawn starts at the whole cell (369, 365) (the half
-    // cell of 1462 / 4 is not shown), so cell (400, 400) covers pixels 124 to
-    // 127 across and 140 to 143 down.
-    platform.Command(ID_ZOOM_IN);
-    EXPECT_EQ(Scroll(), (CPoint{1476, 1462}));
-    EXPECT_TRUE(LivePixel(124, 140));
-    EXPECT_TRUE(LivePixel(127, 143));
-    EXPECT_FALSE(LivePixel(123, 140));
-    EXPECT_FALSE(LivePixel(128, 140));
-    EXPECT_FALSE(LivePixel(124, 139));
-    EXPECT_FALSE(LivePixel(124, 144));
-    EXPECT_EQ(LivePixels(), 16);
-
-    // Back to zoom 2 around cell ((1476 + 120 - 2) / 4, (1462 + 134 - 2) / 4).
+    // From odd positions at every zoom: in then out, and out then in, leave
+    // the view exactly where it was.
+    for (unsigned zoom : {1u, 2u, 8u, 32u}) {
+        while (View()->m_nZoom != zoom)
+            platform.Command(View()->m_nZoom < zoom ? ID_ZOOM_IN : ID_ZOOM_OUT);
+        for (CPoint at : {CPoint{301, 277}, CPoint{555, 433}}) {
+            ScrollTo(at.x, at.y);
+            for (auto [first, second] :
+                 {std::pair{ID_ZOOM_IN, ID_ZOOM_OUT}, std::pair{ID_ZOOM_OUT, ID_ZOOM_IN}}) {
+                if (!platform.Command(first)) continue;
+                EXPECT_TRUE(platform.Command(second));
+                EXPECT_EQ(View()->m_nZoom, zoom);
+                EXPECT_EQ(Scroll(), at) << "zoom " << zoom;
+            }
+        }
+    }
+    ExpectPlainCopy();
+    // Two zooms before the view is drawn again (two notches of the wheel at
+    // once) land where two drawn ones do.
+    ScrollTo(555, 433);
     platform.Command(ID_ZOOM_OUT);
-    EXPECT_EQ(Scroll(), (CPoint{2 * 398 - 120, 2 * 398 - 134}));
-    EXPECT_EQ(LivePixels(), 4);
+    platform.Command(ID_ZOOM_OUT);
+    const CPoint drawn = Scroll();
+    platform.Command(ID_ZOOM_IN);
+    platform.Command(ID_ZOOM_IN);
+    ASSERT_EQ(Scroll(), (CPoint{555, 433}));
+    View()->OnZoomOut();
+    View()->OnZoomOut();
+    platform.Pump();
+    EXPECT_EQ(Scroll(), drawn);
 }
 
 TEST_F(Viewport, ZoomingOutLeavesNothingOfTheLargerImageInTheMargin) {
-    ASSERT_NE(OpenCells(200, 200, {{170, 100}}), nullptr);
+    ASSERT_NE(OpenCells(200, 200, {{160, 100}}), nullptr);
     platform.Command(ID_ZOOM_IN);
-    // At zoom 2, scrolled to (120, 132), the block drawn starts at cell
-    // (60, 66): cell (170, 100) covers pixels 220..221 across, 68..69 down.
-    EXPECT_EQ(Scroll(), (CPoint{120, 132}));
-    EXPECT_TRUE(LivePixel(220, 68));
+    // At zoom 1 board pixel (104, 118) was at the middle of the client area
+    // (the board and its margin fit at the origin); at zoom 2 it is there
+    // doubled: cell (160, 100) covers pixels 232..233 across, 98..99 down.
+    EXPECT_EQ(Scroll(), (CPoint{2 * 104 - 120, 2 * 118 - 134}));
+    EXPECT_TRUE(LivePixel(232, 98));
     platform.Command(ID_ZOOM_OUT);
     // At zoom 1 the 200 x 200 board leaves a margin where that was.
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     ExpectPlainCopy();
 }
 
@@ -257,13 +291,12 @@ TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddl
     ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
     EXPECT_EQ(View()->m_nZoom, 4u);
     EXPECT_EQ(ZoomPart(), "Z:x4");
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{3200, 3200}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{3200 + 2 * M, 3200 + 2 * M}));
     EXPECT_EQ(Scroll(), (CPoint{1600 - 120, 1600 - 134}));
-    // The block drawn starts at cell (370, 366): the cell covers pixels 120
-    // to 123 across and 136 to 139 down.
-    EXPECT_TRUE(LivePixel(120, 136));
-    EXPECT_TRUE(LivePixel(123, 139));
-    EXPECT_FALSE(LivePixel(120, 135));
+    // Cell (400, 400) covers canvas 1600..1603: client 120..123, 134..137.
+    EXPECT_TRUE(LivePixel(120, 134));
+    EXPECT_TRUE(LivePixel(123, 137));
+    EXPECT_FALSE(LivePixel(120, 133));
     EXPECT_EQ(LivePixels(), 16);
 }
 
@@ -279,8 +312,8 @@ TEST_F(Viewport, AReloadOntoASmallerBoardLeavesNothingOfTheOldImageInTheMargin) 
     SetBoardSize(200, 200);
     ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
     ASSERT_EQ(Board().width, 200);
-    EXPECT_EQ(View()->GetTotalSize(), (CSize{200, 200}));
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(View()->GetTotalSize(), (CSize{200 + 2 * M, 200 + 2 * M}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     ExpectPlainCopy();
 }
 
@@ -312,21 +345,21 @@ TEST_F(Viewport, AtZoomOneEachPixelShowsItsCellInThePaletteColourAndTheArrowsScr
     Key(0x21);  // page up
     EXPECT_EQ(Scroll(), (CPoint{272, 266}));
 
-    // The arrows stop at the ends of the scrollable range, (0, 0) to
-    // (800 - 240, 800 - 268).
-    ScrollTo(4, 528);
+    // The arrows stop at the ends of the scrollable range, which shows the
+    // margin around the board: (-M, -M) to (800 + M - 240, 800 + M - 268).
+    ScrollTo(-12, 544);
     Key(VK_LEFT);
-    EXPECT_EQ(Scroll(), (CPoint{0, 528}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, 544}));
     Key(VK_LEFT);
     Key(VK_DOWN);
     Key(VK_DOWN);
-    EXPECT_EQ(Scroll(), (CPoint{0, 532}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, 800 + M - 268}));
     ExpectPlainCopy();
-    ScrollTo(556, 4);
+    ScrollTo(572, -12);
     Key(VK_RIGHT);
     Key(VK_RIGHT);
     Key(VK_UP);
-    EXPECT_EQ(Scroll(), (CPoint{560, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{800 + M - 240, -M}));
     ExpectPlainCopy();
 }
 
@@ -344,46 +377,76 @@ TEST_F(Viewport, AScrollIsDrawnBeforeTheNextInput) {
 
 TEST_F(Viewport, AtZoomEightEachCellCoversItsBlockOfPixelsAlsoAfterScrolling) {
     // Fit to Screen on two cells twenty columns apart gives zoom 8 around
-    // cell (100, 100): scrolled to (680, 666), the block drawn starts at cell
-    // (85, 83) and holds 30 x 33 cells. 240 / 30 is 8 pixels a column; 268 /
-    // 33 makes rows of 8 or 9 pixels (row k from pixel ceil(k * 268 / 33)).
+    // cell (100, 100): scrolled to (680, 666), which is not a whole cell down.
     ASSERT_NE(OpenCells(200, 200, {{90, 95}, {110, 105}}), nullptr);
     platform.Command(ID_CELLS_FIT);
     ASSERT_EQ(View()->m_nZoom, 8u);
     ASSERT_EQ(Scroll(), (CPoint{680, 666}));
-    // Cell (90, 95): column 5, row 12 of the block: pixels 40..47, 98..105.
-    EXPECT_TRUE(LivePixel(40, 98));
-    EXPECT_TRUE(LivePixel(47, 105));
-    EXPECT_FALSE(LivePixel(39, 98));
-    EXPECT_FALSE(LivePixel(48, 98));
-    EXPECT_FALSE(LivePixel(40, 97));
-    EXPECT_FALSE(LivePixel(40, 106));
-    // Cell (110, 105): column 25, row 22: pixels 200..207, 179..186.
-    EXPECT_TRUE(LivePixel(200, 179));
-    EXPECT_TRUE(LivePixel(207, 186));
-    EXPECT_FALSE(LivePixel(199, 179));
-    EXPECT_FALSE(LivePixel(208, 186));
-    EXPECT_FALSE(LivePixel(200, 178));
-    EXPECT_FALSE(LivePixel(207, 187));
+    // Cell (90, 95) covers canvas 720..727, 760..767: client 40..47, 94..101.
+    EXPECT_TRUE(LivePixel(40, 94));
+    EXPECT_TRUE(LivePixel(47, 101));
+    EXPECT_FALSE(LivePixel(39, 94));
+    EXPECT_FALSE(LivePixel(40, 102));
     EXPECT_EQ(LivePixels(), 2 * 64);
-    EXPECT_EQ(Pixel(0, 0), Colour(0));
-
+    ExpectPlainCopy();
     // A line is 1600 / 100 = 16 pixels, two cells.
     Key(VK_RIGHT);
     EXPECT_EQ(Scroll(), (CPoint{696, 666}));
-    EXPECT_TRUE(LivePixel(24, 98));
-    EXPECT_TRUE(LivePixel(31, 105));
-    EXPECT_FALSE(LivePixel(32, 98));
-    EXPECT_FALSE(LivePixel(40, 98));
-    // 682 / 8 leaves the block starting at row 85: cell row 95 is row 10 of
-    // the block, pixels 82..89.
     Key(VK_DOWN);
     EXPECT_EQ(Scroll(), (CPoint{696, 682}));
-    EXPECT_TRUE(LivePixel(24, 82));
-    EXPECT_TRUE(LivePixel(31, 89));
-    EXPECT_FALSE(LivePixel(24, 81));
-    EXPECT_FALSE(LivePixel(24, 90));
+    EXPECT_TRUE(LivePixel(24, 78));
     EXPECT_EQ(LivePixels(), 2 * 64);
+    ExpectPlainCopy();
+    // At the far corner, the board's edge with its frame line and margin.
+    platform.Command(ID_ZOOM_OUT);
+    platform.Command(ID_ZOOM_OUT);
+    View()->OnHScroll(SB_BOTTOM, 0);
+    View()->OnVScroll(SB_BOTTOM, 0);
+    platform.Pump();
+    ExpectPlainCopy();
+}
+
+TEST_F(Viewport, TheMarginAndTheFrameLineDifferFromTheDeadCellsInEveryPalette) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);  // 200 x 200 at zoom 1
+    for (unsigned id : {ID_COLORS_AUTUMN, ID_COLORS_BLUE, ID_COLORS_RAINBOW, ID_COLORS_SUNSHINE,
+                        ID_COLORS_BW, ID_INVERT_COLORS}) {
+        platform.Command(id);
+        // The frame line right of the board, and the margin below it.
+        EXPECT_NE(Pixel(M + 200, 40), Colour(0)) << id;
+        EXPECT_NE(Pixel(230, 250), Colour(0)) << id;
+        EXPECT_NE(Pixel(M + 200, 40), Pixel(230, 250)) << id;
+        ExpectPlainCopy();
+    }
+    // A grey dead-cell colour of its own gets a margin clearly unlike it.
+    for (uint32_t dead : {0x808080u, 0x707070u, 0x909090u, 0u, 0xFFFFFFu}) {
+        EXPECT_NE(MarginColour(dead), dead);
+        EXPECT_NE(FrameColour(dead), dead);
+    }
+}
+
+TEST_F(Viewport, AFaintGridFromZoomEightWhenTheSettingAsksForIt) {
+    for (bool grid : {false, true}) {
+        app.WriteProfileInt("View", "Grid", grid ? 1 : 0);
+        ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
+        while (View()->m_nZoom > 1) platform.Command(ID_ZOOM_OUT);
+        for (unsigned z = 1; z <= 16; z *= 2) {
+            while (View()->m_nZoom < z) platform.Command(ID_ZOOM_IN);
+            ScrollTo(z * 400 - 37, z * 400 - 41);  // not a whole cell
+            const CPoint b = Scroll();
+            const bool shown = grid && z >= 8;
+            // Cell (401, 401) is dead; its first pixel row and column are the
+            // grid's, the rest dead. The live cell (400, 400) keeps its inside.
+            const CPoint corner{int(z) * 401 - b.x, int(z) * 401 - b.y};
+            const uint32_t line = shown ? GridColour(Colour(0)) : Colour(0);
+            EXPECT_EQ(Pixel(corner.x, corner.y + 1), line) << z;
+            EXPECT_EQ(Pixel(corner.x + 1, corner.y), line) << z;
+            EXPECT_EQ(Pixel(corner.x + 1, corner.y + 1), Colour(0)) << z;
+            EXPECT_TRUE(LivePixel(corner.x - 1, corner.y - 1)) << z;
+        }
+        if (!grid) ExpectPlainCopy();
+    }
+    EXPECT_NE(GridColour(0), 0u);
+    EXPECT_NE(GridColour(0x808080), 0x808080u);
 }
 
 // --- Fit to Screen ------------------------------------------------------------------------
@@ -414,10 +477,9 @@ TEST_F(Viewport, FitToScreenPicksTheLargestZoomThatKeepsTheBoxInsideTheClientAre
         EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(c.zoom));
         // Centred on the middle of the box, brought into the scroll range.
         const int z = int(c.zoom);
-        const CSize max{200 * z - 240 > 0 ? 200 * z - 240 : 0,
-                        200 * z - 268 > 0 ? 200 * z - 268 : 0};
+        const CSize max{std::max(200 * z + M - 240, -M), std::max(200 * z + M - 268, -M)};
         const int cx = z * ((c.a.x + c.b.x) / 2) - 120, cy = z * ((c.a.y + c.b.y) / 2) - 134;
-        EXPECT_EQ(Scroll(), (CPoint{std::clamp(cx, 0, max.cx), std::clamp(cy, 0, max.cy)}));
+        EXPECT_EQ(Scroll(), (CPoint{std::clamp(cx, -M, max.cx), std::clamp(cy, -M, max.cy)}));
     }
 }
 
@@ -510,10 +572,10 @@ TEST_F(Viewport, FindBeginsAfterTheFirstCellAndReachesTheLastOne) {
     ASSERT_NE(OpenCells(800, 800, {{0, 0}, {1, 0}, {799, 799}}), nullptr);
     platform.ClearLog();
     platform.Command(ID_CELLS_FIND_FIRST);
-    EXPECT_EQ(Scroll(), (CPoint{0, 0}));
+    EXPECT_EQ(Scroll(), (CPoint{-M, -M}));
     EXPECT_TRUE(platform.MessageTexts().empty());
     platform.Command(ID_CELLS_FIND_NEXT);
-    EXPECT_EQ(Scroll(), (CPoint{800 - 240, 800 - 268}));
+    EXPECT_EQ(Scroll(), (CPoint{800 + M - 240, 800 + M - 268}));
     EXPECT_TRUE(platform.MessageTexts().empty());
     platform.Command(ID_CELLS_FIND_NEXT);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
@@ -606,63 +668,62 @@ TEST_F(Viewport, ATapDrawsTheCellUnderItWithValueOneAndErasesItWhileEraseIsTicke
     ASSERT_EQ(Board().At(100, 100), 1);
     // Not in edit mode, the stylus changes nothing.
     const std::vector<uint8_t> before = Cells();
-    Tap(50, 50);
-    Drag(51, 50);
+    TapAt(50, 50);
+    DragAt(51, 50);
     EXPECT_EQ(Cells(), before);
 
     EditModeOn();
     // At zoom 1 with the view at the origin, pixel (x, y) is cell (x, y).
-    Tap(50, 60);
+    TapAt(50, 60);
     EXPECT_EQ(Board().At(50, 60), 1);
     EXPECT_EQ(Board().liveCount, 4);
     EXPECT_EQ(Board().bounds, Board().WholeBox());
-    EXPECT_EQ(Pixel(50, 60), Colour(1));
+    EXPECT_EQ(PixelAt(50, 60), Colour(1));
     // A live cell of another value becomes 1; the count stays.
-    Tap(99, 100);
+    TapAt(99, 100);
     EXPECT_EQ(Board().At(99, 100), 1);
     EXPECT_EQ(Board().liveCount, 4);
     EXPECT_EQ(CountLive(), 4);
 
     TickErase(true);
-    Tap(100, 100);
+    TapAt(100, 100);
     EXPECT_EQ(Board().At(100, 100), 0);
     EXPECT_EQ(Board().liveCount, 3);
-    EXPECT_EQ(Pixel(100, 100), Colour(0));
-    Tap(10, 10);  // already dead
+    EXPECT_EQ(PixelAt(100, 100), Colour(0));
+    TapAt(10, 10);  // already dead
     EXPECT_EQ(Board().liveCount, 3);
     EXPECT_EQ(CountLive(), 3);
 
     // The drawn cell takes part in the next step.
     TickErase(false);
-    Tap(100, 100);
+    TapAt(100, 100);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Board().At(50, 60), 0);  // alone, it died
     EXPECT_EQ(Board().liveCount, CountLive());
 }
 
-TEST_F(Viewport, ATapEditsTheCellHalfACellLeftAndAboveItsPoint) {
+TEST_F(Viewport, ATapEditsTheCellDrawnUnderItsPoint) {
     NewBoard(800, 800);
     EditModeOn();
     // Zoom 1, scrolled to (100, 200): pixel (10, 20) is cell (110, 220).
     ScrollTo(100, 200);
     Tap(10, 20);
     EXPECT_EQ(Board().At(110, 220), 1);
-    EXPECT_EQ(CountLive(), 1);
-
-    // Zoom 4 at the same position: (100 + 10 - 2) / 4, (200 + 20 - 2) / 4.
+    // At zoom 4 from (101, 203) every pixel of cell (27, 54), canvas 108..111
+    // across and 216..219 down, edits that cell and the pixels beside it the
+    // cells beside it.
     platform.Command(ID_ZOOM_IN);
     platform.Command(ID_ZOOM_IN);
-    ScrollTo(100, 200);
-    Tap(10, 20);
+    ScrollTo(101, 203);
+    for (CPoint p : {CPoint{7, 13}, CPoint{10, 13}, CPoint{7, 16}, CPoint{10, 16}}) {
+        Tap(p.x, p.y);
+        EXPECT_EQ(CountLive(), 2) << p.x << "," << p.y;
+    }
     EXPECT_EQ(Board().At(27, 54), 1);
-    EXPECT_EQ(CountLive(), 2);
-    // One pixel to the left, (107 / 4, 218 / 4): cell (26, 54). Two pixels
-    // down, (108 / 4, 220 / 4): cell (27, 55). One down is still row 54.
-    Tap(9, 20);
+    Tap(6, 13);
     EXPECT_EQ(Board().At(26, 54), 1);
-    Tap(10, 22);
-    EXPECT_EQ(Board().At(27, 55), 1);
-    Tap(10, 21);
+    Tap(11, 17);
+    EXPECT_EQ(Board().At(28, 55), 1);
     EXPECT_EQ(CountLive(), 4);
     EXPECT_EQ(Board().liveCount, 4);
 }
@@ -670,45 +731,82 @@ TEST_F(Viewport, ATapEditsTheCellHalfACellLeftAndAboveItsPoint) {
 TEST_F(Viewport, DraggingTheStylusDrawsOrErasesEachCellItCrossesOnce) {
     NewBoard(200, 200);
     EditModeOn();
-    Tap(20, 40);
-    for (int x = 21; x <= 30; ++x) Drag(x, 40);
+    TapAt(20, 40);
+    for (int x = 21; x <= 30; ++x) DragAt(x, 40);
     for (int x = 20; x <= 30; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
     EXPECT_EQ(Board().liveCount, 11);
     // Over the same cells again: nothing more to count.
-    for (int x = 30; x >= 20; --x) Drag(x, 40);
+    for (int x = 30; x >= 20; --x) DragAt(x, 40);
     EXPECT_EQ(Board().liveCount, 11);
     // A move without the stylus down draws nothing.
-    Drag(25, 80, 0);
+    DragAt(25, 80, 0);
     EXPECT_EQ(Board().At(25, 80), 0);
     EXPECT_EQ(Board().liveCount, 11);
 
     TickErase(true);
-    for (int x = 20; x <= 30; ++x) Drag(x, 60);  // dead cells
+    for (int x = 20; x <= 30; ++x) DragAt(x, 60);  // dead cells
     EXPECT_EQ(Board().liveCount, 11);
-    for (int x = 25; x <= 30; ++x) Drag(x, 40);
+    for (int x = 25; x <= 30; ++x) DragAt(x, 40);
     EXPECT_EQ(Board().liveCount, 5);
     EXPECT_EQ(CountLive(), 5);
     for (int x = 20; x <= 24; ++x) EXPECT_EQ(Board().At(x, 40), 1) << x;
 }
 
+TEST_F(Viewport, AFastDragDrawsAnUnbrokenLineOfCells) {
+    NewBoard(200, 150);
+    EditModeOn();
+    platform.Command(ID_ZOOM_IN);  // zoom 2 at the origin: cell = pixel / 2
+    ScrollTo(0, 0);
+    // One move from cell (5, 10) to cell (45, 30), then back up to (25, 2):
+    // every column of each leg holds a cell of the line, and each cell
+    // touches the one before (a Bresenham line).
+    Tap(10, 20);
+    Drag(90, 60);
+    Drag(50, 4);
+    EXPECT_EQ(CountLive(), 41 + 28);  // the second leg: one cell a row
+    auto expectLine = [&](CPoint a, CPoint b) {
+        int lastRow = a.y;
+        for (int x = std::min(a.x, b.x); x <= std::max(a.x, b.x); ++x) {
+            int rows = 0, row = 0;
+            for (int y = std::min(a.y, b.y); y <= std::max(a.y, b.y); ++y)
+                if (Board().At(x, y) != 0) ++rows, row = y;
+            EXPECT_GE(rows, 1) << x;
+            EXPECT_LE(std::abs(row - lastRow), 1) << x;
+            lastRow = row;
+        }
+    };
+    expectLine(CPoint{5, 10}, CPoint{45, 30});
+    // A drag that leaves the board draws up to its edge; a new stroke starts
+    // at its own press, off the board it starts where the line comes on.
+    Tap(300, 100);  // cell (150, 50)
+    Drag(600, 100);
+    for (int x = 150; x < 200; ++x) EXPECT_EQ(Board().At(x, 50), 1) << x;
+    Tap(100, -40);
+    Drag(100, 10);
+    for (int y = 0; y <= 5; ++y) EXPECT_EQ(Board().At(50, y), 1) << y;
+    EXPECT_EQ(Board().liveCount, CountLive());
+}
+
 TEST_F(Viewport, ACellDrawnOnTheBorderStaysThroughTheSteps) {
     // The step computes the interior only; a border cell keeps its state
-    // from one generation to the next, drawn or erased.
-    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    // from one generation to the next, drawn or erased. The board is wider
+    // than high, so its last column and row lie apart.
+    NewBoard(220, 160);
     EditModeOn();
-    Tap(0, 50);
-    Tap(199, 0);
+    const std::vector<CPoint> border = {{0, 50}, {219, 0}, {100, 159}, {219, 80}};
+    for (CPoint c : border) TapAt(c.x, c.y);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
-        EXPECT_EQ(Board().At(0, 50), 1) << "step " << i;
-        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+        for (CPoint c : border) EXPECT_EQ(Board().At(c.x, c.y), 1) << c.x << "," << c.y;
     }
     TickErase(true);
-    Tap(0, 50);
+    TapAt(0, 50);
+    TapAt(100, 159);
     for (int i = 1; i <= 3; ++i) {
         platform.Command(ID_TOOLS_STEP);
         EXPECT_EQ(Board().At(0, 50), 0) << "step " << i;
-        EXPECT_EQ(Board().At(199, 0), 1) << "step " << i;
+        EXPECT_EQ(Board().At(100, 159), 0) << "step " << i;
+        EXPECT_EQ(Board().At(219, 0), 1) << "step " << i;
     }
 }
 
@@ -727,8 +825,8 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
     for (bool erase : {false, true}) {
         TickErase(erase);
         for (CPoint p : outside) {
-            Tap(p.x, p.y);
-            Drag(p.x, p.y);
+            TapAt(p.x, p.y);
+            DragAt(p.x, p.y);
         }
         EXPECT_EQ(Cells(), cells);
         EXPECT_EQ(Board().liveCount, 5);
@@ -737,8 +835,8 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomOne) {
     // The board's last column and row, and its first cell, are taps like
     // any other.
     TickErase(false);
-    Tap(199, 199);
-    Tap(0, 0);
+    TapAt(199, 199);
+    TapAt(0, 0);
     EXPECT_EQ(Board().At(199, 199), 1);
     EXPECT_EQ(Board().At(0, 0), 1);
     EXPECT_EQ(Board().liveCount, 7);
@@ -750,38 +848,39 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
     for (int i = 0; i < 3; ++i) platform.Command(ID_ZOOM_IN);
     ASSERT_EQ(View()->m_nZoom, 8u);
     const std::vector<uint8_t> empty = Cells();
-
-    // At the origin, a point less than half a cell (4 pixels) from the left
-    // or top edge has no cell.
-    ScrollTo(0, 0);
-    for (CPoint p : {CPoint{3, 3}, CPoint{3, 50}, CPoint{50, 3}, CPoint{0, 0}, CPoint{-20, 40}}) {
+    auto tapAndDrag = [&](CPoint p) {
         Tap(p.x, p.y);
         Drag(p.x, p.y);
-    }
+    };
+
+    // At the origin, points left of or above the client area have no cell;
+    // the client area's first pixel is cell (0, 0).
+    ScrollTo(0, 0);
+    for (CPoint p : {CPoint{-1, 3}, CPoint{3, -1}, CPoint{-20, 40}, CPoint{INT_MIN, INT_MIN}})
+        tapAndDrag(p);
     EXPECT_EQ(Cells(), empty);
-    Tap(4, 4);
+    Tap(0, 0);
     EXPECT_EQ(Board().At(0, 0), 1);
     EXPECT_EQ(CountLive(), 1);
 
-    // Scrolled to the far corner, the stylus dragged past the client area's
-    // right or bottom edge leaves the board at (1360 + 244 - 4) / 8 = 200.
+    // Scrolled to the far corner, past the board's right and bottom edges
+    // (board pixel 1600) lies the margin.
     View()->OnHScroll(SB_BOTTOM, 0);
     View()->OnVScroll(SB_BOTTOM, 0);
     platform.Pump();
-    ASSERT_EQ(Scroll(), (CPoint{1360, 1332}));
+    ASSERT_EQ(Scroll(), (CPoint{1600 + M - 240, 1600 + M - 268}));
     const std::vector<uint8_t> before = Cells();
-    for (CPoint p : {CPoint{244, 50}, CPoint{50, 272}, CPoint{244, 272}, CPoint{400, 400}}) {
-        Drag(p.x, p.y);
-        TickErase(true);
-        Drag(p.x, p.y);
-        TickErase(false);
+    for (bool erase : {true, false}) {
+        TickErase(erase);
+        for (CPoint p : {CPoint{224, 50}, CPoint{50, 252}, CPoint{239, 267}, CPoint{400, 400}})
+            tapAndDrag(p);
     }
     EXPECT_EQ(Cells(), before);
     // One pixel less is the board's last column or row.
-    Drag(243, 50);
-    EXPECT_EQ(Board().At(199, 172), 1);
-    Drag(50, 271);
-    EXPECT_EQ(Board().At(175, 199), 1);
+    Tap(223, 50);
+    EXPECT_EQ(Board().At(199, (1348 + 50) / 8), 1);
+    Tap(50, 251);
+    EXPECT_EQ(Board().At((1376 + 50) / 8, 199), 1);
     EXPECT_EQ(CountLive(), 3);
     EXPECT_EQ(Board().liveCount, 3);
 }

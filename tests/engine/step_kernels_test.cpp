@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -17,6 +19,7 @@
 #include <utility>
 
 #include "engine/cell_board.h"
+#include "engine/live_hash.h"
 #include "engine/step.h"
 
 namespace cellarium {
@@ -123,14 +126,20 @@ Rect RandomBounds(const CellBoard& b, std::mt19937_64& rng) {
 }
 
 // Steps the kernel's pair and the reference's pair `steps` times and checks
-// that they agree after every step.
-void RunSideBySide(StepKernel kernel, Pair& fast, Pair& ref, const Rule& rule, int steps,
-                   std::mt19937_64& rng, const std::string& what) {
+// that they agree after every step; every other step asks the kernel for the
+// live hash too, which must be that of the whole target.
+void RunSideBySide(const StepKernelInfo& kernel, Pair& fast, Pair& ref, const Rule& rule, int steps,
+                   std::mt19937_64& rng, const std::string& what,
+                   std::optional<int> newbornGiven = std::nullopt) {
     const StepRule stepRule{rule.survive, rule.born};
     for (int g = 0; g < steps; ++g) {
-        const int newborn = int(rng() % 2048) - 1024;
+        const int newborn = newbornGiven ? *newbornGiven : int(rng() % 2048) - 1024;
         const StepCounts want = StepReference(*ref.cur, *ref.scratch, newborn, stepRule);
-        const StepCounts got = kernel(*fast.cur, *fast.scratch, newborn, stepRule);
+        uint64_t hash = 0;
+        const bool withHash = g % 2 == 1;
+        const StepCounts got =
+            withHash ? kernel.hashed(*fast.cur, *fast.scratch, newborn, stepRule, &hash)
+                     : kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule);
         const std::string where = what + " step " + std::to_string(g) + " rule " + Describe(rule) +
                                   " newborn " + std::to_string(newborn);
         ASSERT_EQ(got.births, want.births) << where;
@@ -138,6 +147,9 @@ void RunSideBySide(StepKernel kernel, Pair& fast, Pair& ref, const Rule& rule, i
         ASSERT_EQ(fast.cur->liveCount, ref.cur->liveCount) << where;
         ASSERT_EQ(fast.scratch->liveCount, ref.scratch->liveCount) << where;
         ASSERT_EQ(fast.scratch->bounds, ref.scratch->bounds) << where;
+        if (withHash) {
+            ASSERT_EQ(hash, LiveCellHash(*fast.scratch)) << where << " live hash";
+        }
         for (const auto& [a, b] : {std::pair{fast.cur.get(), ref.cur.get()},
                                    std::pair{fast.scratch.get(), ref.scratch.get()}}) {
             if (std::memcmp(a->cells, b->cells, a->CellCount()) == 0) continue;
@@ -152,7 +164,7 @@ void RunSideBySide(StepKernel kernel, Pair& fast, Pair& ref, const Rule& rule, i
 }
 
 // One random case: board, stale scratch, live border cells, bounds, rule.
-void RandomCase(StepKernel kernel, int w, int h, int steps, std::mt19937_64& rng,
+void RandomCase(const StepKernelInfo& kernel, int w, int h, int steps, std::mt19937_64& rng,
                 const std::string& what) {
     Pair fast = MakePair(w, h), ref = MakePair(w, h);
     CellBoard& b = *ref.cur;
@@ -188,14 +200,14 @@ protected:
         if (!GetParam().supported) GTEST_SKIP() << GetParam().name << " not supported by this CPU";
     }
     void TearDown() override { g_stepStreamingCells = kStreamingCells; }
-    StepKernel Kernel() const { return GetParam().kernel; }
+    const StepKernelInfo& Info() const { return GetParam(); }
 };
 
 TEST_P(StepKernelTest, SmallBoardsAnyWindowRuleAndNewbornValue) {
     std::mt19937_64 rng(0x5eed0001);
     for (int i = 0; i < 400; ++i) {
         const int w = 3 + int(rng() % 140), h = 3 + int(rng() % 40);
-        RandomCase(Kernel(), w, h, 1 + int(rng() % 8), rng, "case " + std::to_string(i));
+        RandomCase(Info(), w, h, 1 + int(rng() % 8), rng, "case " + std::to_string(i));
         if (HasFatalFailure()) return;
     }
 }
@@ -207,7 +219,7 @@ TEST_P(StepKernelTest, OddWidthsUpToTheLargestBoard) {
     const int widths[] = {150, 151,  157,  199,  255,   257,  509,   799,
                           800, 1023, 1025, 4093, 10000, 9999, 16411, 39999};
     for (int w : widths) {
-        RandomCase(Kernel(), w, 3 + int(rng() % 9), 3, rng, "width");
+        RandomCase(Info(), w, 3 + int(rng() % 9), 3, rng, "width");
         if (HasFatalFailure()) return;
     }
 }
@@ -227,7 +239,7 @@ TEST_P(StepKernelTest, WindowsOfEveryWidthAtEveryAlignment) {
             ref.cur->bounds = Rect{start + 2, 3, start + cols - 3, 3};
             CopyBoard(*ref.cur, *fast.cur);
             CopyBoard(*ref.scratch, *fast.scratch);
-            RunSideBySide(Kernel(), fast, ref, rng() % 2 ? conway : RandomRule(rng), 1, rng,
+            RunSideBySide(Info(), fast, ref, rng() % 2 ? conway : RandomRule(rng), 1, rng,
                           "cols " + std::to_string(cols) + " start " + std::to_string(start));
             if (HasFatalFailure()) return;
         }
@@ -240,7 +252,7 @@ TEST_P(StepKernelTest, StreamingStoresGiveTheSameBoards) {
     std::mt19937_64 rng(0x5eed0004);
     for (int i = 0; i < 120; ++i) {
         const int w = 3 + int(rng() % 300), h = 3 + int(rng() % 12);
-        RandomCase(Kernel(), w, h, 1 + int(rng() % 4), rng, "streaming " + std::to_string(i));
+        RandomCase(Info(), w, h, 1 + int(rng() % 4), rng, "streaming " + std::to_string(i));
         if (HasFatalFailure()) return;
     }
 }
@@ -259,7 +271,24 @@ TEST_P(StepKernelTest, SoupRunsLongUnderConwayAndBornZero) {
         ref.cur->bounds = Rect{60, 20, 150, 70};
         CopyBoard(*ref.cur, *fast.cur);
         CopyBoard(*ref.scratch, *fast.scratch);
-        RunSideBySide(Kernel(), fast, ref, rule, 120, rng, born0 ? "born 0" : "conway");
+        RunSideBySide(Info(), fast, ref, rule, 120, rng, born0 ? "born 0" : "conway");
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_P(StepKernelTest, EveryNewbornValue) {
+    // Births under a born-0 rule and Conway's, the low byte of the caller's
+    // integer taking every value (0 standing for 1).
+    std::mt19937_64 rng(0x5eed0009);
+    const Rule born0{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    for (int newborn = -260; newborn < 520; ++newborn) {
+        Pair fast = MakePair(70, 6), ref = MakePair(70, 6);
+        Sprinkle(*ref.cur, rng, Rect{0, 0, 69, 5}, 100);
+        ref.cur->bounds = ref.cur->WholeBox();
+        CopyBoard(*ref.cur, *fast.cur);
+        CopyBoard(*ref.scratch, *fast.scratch);
+        RunSideBySide(Info(), fast, ref, newborn % 2 ? born0 : conway, 2, rng, "newborn", newborn);
         if (HasFatalFailure()) return;
     }
 }
@@ -296,7 +325,6 @@ protected:
     }
     const StepKernelInfo& Info() const { return std::get<0>(GetParam()); }
     int Threads() const { return std::get<1>(GetParam()); }
-    StepKernel Kernel() const { return Info().kernel; }
 };
 
 TEST_P(ThreadedStepTest, WindowsFewerEqualAndMoreRowsThanBands) {
@@ -305,9 +333,11 @@ TEST_P(ThreadedStepTest, WindowsFewerEqualAndMoreRowsThanBands) {
     const Rule conwayBorn0{{0, 0, 1, 1, 0, 0, 0, 0, 1}, {1, 0, 0, 1, 0, 0, 0, 0, 0}};
     for (int rows : {1, 2, t - 1, t, t + 1, 2 * t - 1, 2 * t + 1, 3 * t + 2}) {
         if (rows < 1) continue;
-        for (int w : {5, 40, 97, 150, 333}) {
-            // The window is the whole interior: `rows` rows, and live border
-            // cells around it.
+        for (int cols : {1, 5, 63, 64, 65, 97, 511, 512, 513}) {
+            // The window is the whole interior: `rows` rows of `cols` cells
+            // (around the word and vector widths), and live border cells
+            // around it.
+            const int w = cols + 2;
             Pair fast = MakePair(w, rows + 2), ref = MakePair(w, rows + 2);
             Sprinkle(*ref.cur, rng, Rect{0, 0, w - 1, rows + 1}, unsigned(rng() % 257));
             ref.cur->bounds = ref.cur->WholeBox();
@@ -316,8 +346,8 @@ TEST_P(ThreadedStepTest, WindowsFewerEqualAndMoreRowsThanBands) {
             CopyBoard(*ref.cur, *fast.cur);
             CopyBoard(*ref.scratch, *fast.scratch);
             g_stepStreamingCells = rng() % 2 ? 0 : kStreamingCells;
-            RunSideBySide(Kernel(), fast, ref, rng() % 2 ? conwayBorn0 : RandomRule(rng), 3, rng,
-                          std::to_string(rows) + " rows, width " + std::to_string(w));
+            RunSideBySide(Info(), fast, ref, rng() % 2 ? conwayBorn0 : RandomRule(rng), 3, rng,
+                          std::to_string(rows) + " rows, " + std::to_string(cols) + " columns");
             if (HasFatalFailure()) return;
         }
     }
@@ -328,7 +358,7 @@ TEST_P(ThreadedStepTest, AnyBoardWindowRuleAndNewbornValue) {
     for (int i = 0; i < 150; ++i) {
         const int w = 3 + int(rng() % 300), h = 3 + int(rng() % 30);
         g_stepStreamingCells = rng() % 4 == 0 ? 0 : kStreamingCells;
-        RandomCase(Kernel(), w, h, 1 + int(rng() % 6), rng, "case " + std::to_string(i));
+        RandomCase(Info(), w, h, 1 + int(rng() % 6), rng, "case " + std::to_string(i));
         if (HasFatalFailure()) return;
     }
 }
@@ -344,7 +374,7 @@ TEST_P(ThreadedStepTest, LongSoupRunOnAWideBoard) {
     ref.cur->bounds = Rect{300, 5, 900, 35};
     CopyBoard(*ref.cur, *fast.cur);
     CopyBoard(*ref.scratch, *fast.scratch);
-    RunSideBySide(Kernel(), fast, ref, conway, 60, rng, "soup");
+    RunSideBySide(Info(), fast, ref, conway, 60, rng, "soup");
 }
 
 std::string KernelAndThreads(
@@ -367,6 +397,56 @@ TEST(StepThreads, AtLeastOneAndTheMachinesCoresByDefault) {
     SetStepThreads(3);
     EXPECT_EQ(StepThreads(), 3);
     SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+TEST(StepThreads, HandOffWhileSpinningAndAfterSleeping) {
+    // Steps back to back (the workers still spinning) and after pauses long
+    // enough for them to sleep, on a window split into bands.
+    SetStepThreads(2);
+    g_stepThreadedCells = 0;
+    std::mt19937_64 rng(0x5eed000a);
+    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    Pair fast = MakePair(90, 40), ref = MakePair(90, 40);
+    Sprinkle(*ref.cur, rng, Rect{0, 0, 89, 39}, 128);
+    ref.cur->bounds = ref.cur->WholeBox();
+    CopyBoard(*ref.cur, *fast.cur);
+    for (int round = 0; round < 12 && !HasFatalFailure(); ++round) {
+        RunSideBySide(StepKernels().front(), fast, ref, conway, 1 + round % 3, rng, "hand-off");
+        if (round % 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    g_stepThreadedCells = kThreadedCells;
+    SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+uint64_t SplitMix(uint64_t z) {
+    z += 0x9e3779b97f4a7c15;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+    return z ^ (z >> 31);
+}
+
+TEST(LiveCellHash, TheSumOverRowWordsOfTheirMixedBits) {
+    std::mt19937_64 rng(0x5eed000b);
+    for (int w : {3, 63, 64, 65, 130, 200}) {
+        const int h = 3 + int(rng() % 5);
+        auto board = CellBoard::Create(w, h);
+        ASSERT_TRUE(board);
+        EXPECT_EQ(LiveCellHash(*board), 0u);
+        Sprinkle(*board, rng, Rect{0, 0, w - 1, h - 1}, unsigned(rng() % 257));
+        uint64_t want = 0;
+        for (int y = 0; y < h; ++y)
+            for (int k = 0; 64 * k < w; ++k) {
+                uint64_t word = 0;
+                for (int b = 0; b < 64 && 64 * k + b < w; ++b)
+                    if (board->At(64 * k + b, y) != 0) word |= uint64_t(1) << b;
+                if (word != 0) want += SplitMix(word ^ (uint64_t(y) << 32 | uint64_t(k)));
+            }
+        EXPECT_EQ(LiveCellHash(*board), want) << w << "x" << h;
+        // Which live value a cell holds does not count.
+        for (std::size_t i = 0; i < board->CellCount(); ++i)
+            if (board->cells[i] != 0) board->cells[i] = uint8_t(1 + rng() % 255);
+        EXPECT_EQ(LiveCellHash(*board), want) << w << "x" << h;
+    }
 }
 
 TEST(StepKernels, PortableAlwaysThereAndTheSelectedOneIsSupported) {

@@ -9,14 +9,17 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QWheelEvent>
 #include <functional>
@@ -28,7 +31,9 @@
 #include "engine/rules.h"
 #include "framework/frame_wnd.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_help.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_roles.h"
 #include "platform/qt/qt_view_widget.h"
 #include "platform/qt/qt_windows.h"
 #include "qt_test_support.h"
@@ -97,43 +102,61 @@ protected:
         return frame_->OnCmdMsg(probe);
     }
 
-    // Repaints the view and compares every pixel of the viewport with the
-    // board cell the view's draw maps it to. Pixels on the edge between two
-    // cells (where rounding of an uneven stretch may pick either) are left
-    // out. Returns the number of pixels compared.
+    // Repaints the view and compares every pixel of the viewport with what
+    // the view's draw puts there: cell ((sx + x) div z, (sy + y) div z), every
+    // cell z x z pixels, and beyond the board the frame line and the margin.
+    // Returns the number of pixels compared.
     int CheckViewPixels() {
         view_->Invalidate(true);
         const QImage shot =
             widget_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const CellBoard& board = Board();
         const int z = int(view_->m_nZoom);
-        const CPoint s = view_->GetScrollPosition();
-        const int w = widget_->viewport()->width(), h = widget_->viewport()->height();
-        EXPECT_EQ(shot.width(), w);
-        EXPECT_EQ(shot.height(), h);
-        const int cw = z == 1 ? w : w / z, ch = z == 1 ? h : h / z;
-        const int bx = z == 1 ? s.x : s.x / z, by = z == 1 ? s.y : s.y / z;
-        const QRgb dead = CellColour(board, 0, 0) | 0xFF000000u;
+        const CPoint s = view_->BoardScroll();
+        CRect client;
+        view_->GetClientRect(&client);
+        EXPECT_EQ(shot.width(), client.Width());
+        EXPECT_EQ(shot.height(), client.Height());
+        const uint32_t dead = board.colours[0].Rgb();
+        auto qrgb = [](uint32_t c) {
+            return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int(c >> 16));
+        };
+        const int W = board.width * z, H = board.height * z;
         int compared = 0, wrong = 0;
-        for (int y = 0; y < shot.height(); ++y) {
-            const long long r0 = (long long)y * ch / h,
-                            r1 = ((long long)y * 2 + 1) * ch / (2LL * h);
-            if (r0 != r1) continue;
+        for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x) {
-                const long long c0 = (long long)x * cw / w,
-                                c1 = ((long long)x * 2 + 1) * cw / (2LL * w);
-                if (c0 != c1) continue;
-                const int cx = bx + int(c0), cy = by + int(r0);
-                QRgb expected = dead;
-                if (cx < board.width && cy < board.height) expected = CellColour(board, cx, cy);
+                const int px = s.x + x, py = s.y + y;
+                const QRgb expected = px < W && py < H ? CellColour(board, px / z, py / z)
+                                      : (px == W && py <= H) || (py == H && px < W)
+                                          ? qrgb(FrameColour(dead))
+                                          : qrgb(MarginColour(dead));
                 ++compared;
                 if ((shot.pixel(x, y) | 0xFF000000u) != (expected | 0xFF000000u) && ++wrong <= 5)
-                    ADD_FAILURE() << "pixel (" << x << ", " << y << ") shows cell (" << cx << ", "
-                                  << cy << ") wrongly at zoom " << z;
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << ") wrong at zoom " << z;
             }
-        }
         EXPECT_EQ(wrong, 0);
         return compared;
+    }
+
+    // Gives the viewport exactly this size (no scroll bars).
+    void SetClientSize(int w, int h) {
+        widget_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        widget_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        widget_->setFixedSize(w, h);
+        ASSERT_TRUE(RunUntil([&] { return widget_->viewport()->size() == QSize(w, h); }, 2000));
+    }
+    // A paint carries out the layout a zoom left pending.
+    void Paint() { widget_->viewport()->repaint(); }
+    void ScrollTo(CPoint at) {
+        Paint();
+        view_->OnHScroll(SB_THUMBTRACK, unsigned(at.x));
+        view_->OnVScroll(SB_THUMBTRACK, unsigned(at.y));
+        ASSERT_EQ(view_->GetScrollPosition(), at);
+    }
+    void Wheel(QPointF at, QPoint pixels, QPoint angle, Qt::KeyboardModifiers mods) {
+        QWheelEvent wheel(at, widget_->viewport()->mapToGlobal(at), pixels, angle, Qt::NoButton,
+                          mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget_->viewport(), &wheel);
     }
 
     std::unique_ptr<QtPlatform> platform_;
@@ -159,6 +182,30 @@ TEST_F(Desktop, WindowHasPortraitViewWithStatusStripBelow) {
     view_->GetClientRect(&client);
     EXPECT_EQ(client.Width(), widget_->viewport()->width());
     EXPECT_EQ(client.Height(), widget_->viewport()->height());
+}
+
+TEST_F(Desktop, TheWindowFitsTheScreenAndOpensAgainWhereItWasLeft) {
+    QMainWindow* main = platform_->MainQtWindow();
+    const QRect area = main->screen()->availableGeometry();
+    EXPECT_EQ(main->width(), std::min(480, area.width()));
+    EXPECT_EQ(main->height(), std::min(640, area.height() - 40));
+    // The status strip is inside the window, below the view.
+    QWidget* bar = platform_->DialogRole().HostWidget(*frame_->GetControlBar(kDialogBarId));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->mapTo(main, QPoint(0, bar->height())).y(), main->height());
+
+    // Resized and moved, it comes back so at the next start.
+    main->resize(400, 350);
+    main->move(30, 20);
+    const QPoint corner = main->pos();
+    TearDown();
+    SetUp();
+    main = platform_->MainQtWindow();
+    EXPECT_EQ(main->size(), QSize(400, 350));
+    EXPECT_EQ(main->pos(), corner);
+    // The next tests start at the first size again.
+    main->resize(std::min(480, area.width()), std::min(640, area.height() - 40));
 }
 
 TEST_F(Desktop, RunTicksOnTheTimerAndPauseStopsIt) {
@@ -321,6 +368,139 @@ TEST_F(Desktop, ZoomCommandsFromToolbarAndCtrlWheel) {
     QApplication::sendEvent(widget_->viewport(), &wheel);
     EXPECT_EQ(view_->m_nZoom, 4u);
     CheckViewPixels();
+
+    // About the pointer: the canvas point under it doubles with the zoom, so
+    // the same point of the board stays under the pointer.
+    ScrollTo(CPoint{1001, 1203});
+    const CPoint b = view_->BoardScroll();
+    const QPoint pointer(37, 81);
+    Wheel(pointer, QPoint(), QPoint(0, 120), Qt::ControlModifier);
+    Paint();
+    EXPECT_EQ(view_->m_nZoom, 8u);
+    EXPECT_EQ(view_->BoardScroll(), (CPoint{2 * (b.x + 37) - 37, 2 * (b.y + 81) - 81}));
+    Wheel(pointer, QPoint(), QPoint(0, -120), Qt::ControlModifier);
+    Paint();
+    EXPECT_EQ(view_->m_nZoom, 4u);
+    EXPECT_EQ(view_->GetScrollPosition(), (CPoint{1001, 1203}));
+}
+
+TEST_F(Desktop, HelpOpensItsOwnWindowAtTheContentsWithWorkingLinksAndEscCloses) {
+    QtHelpWindow& help = dynamic_cast<QtProcesses&>(platform_->Processes()).Help();
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_HELP));
+    QWidget* window = help.Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTextBrowser* browser = help.Browser();
+    EXPECT_TRUE(browser->source().path().endsWith(QStringLiteral("/life.htm")));
+    EXPECT_EQ(browser->source().fragment(), QStringLiteral("Main_Contents"));
+    EXPECT_GT(browser->document()->characterCount(), 1000);
+    // The first link of the page, taken with Tab and followed with Enter,
+    // leads to its anchor within the page, further down.
+    const int top = browser->verticalScrollBar()->value();
+    window->activateWindow();
+    browser->setFocus();
+    QTest::keyClick(browser, Qt::Key_Tab);
+    QTest::keyClick(browser, Qt::Key_Return);
+    EXPECT_EQ(browser->source().fragment(), QStringLiteral("Opening"));
+    EXPECT_GT(browser->verticalScrollBar()->value(), top);
+    // Esc closes it; About's Help shows it again, over the dialog.
+    QTest::keyClick(browser, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    bool pressed = false;
+    QTimer::singleShot(50, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        ASSERT_NE(about, nullptr);
+        // Centred on the main window.
+        const QPoint offset =
+            about->frameGeometry().center() - platform_->MainQtWindow()->frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 4);  // rounding of odd sizes
+        for (QPushButton* b : about->findChildren<QPushButton*>())
+            if (b->text().contains(QStringLiteral("Help"))) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                pressed = true;
+            }
+        // Shown over the dialog, and its own so that the dialog does not
+        // block it; Enter then still presses OK.
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->parentWidget(), about);
+        QTest::keyClick(about->focusWidget(), Qt::Key_Return);
+    });
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_APP_ABOUT));
+    EXPECT_TRUE(pressed);
+    // With the dialog gone the window stays.
+    EXPECT_TRUE(help.Window()->isVisible());
+}
+
+TEST_F(Desktop, ATouchpadScrollMovesTheViewWithTheFingersOnBothAxes) {
+    ScrollTo(CPoint{300, 200});
+    // Fingers moving up and to the left report negative pixel deltas: the
+    // view moves on down and to the right by as many pixels.
+    Wheel(QPointF(40, 40), QPoint(-20, -30), QPoint(-40, -60), Qt::NoModifier);
+    EXPECT_EQ(view_->GetScrollPosition(), (CPoint{320, 230}));
+    Wheel(QPointF(40, 40), QPoint(7, 11), QPoint(14, 22), Qt::NoModifier);
+    EXPECT_EQ(view_->GetScrollPosition(), (CPoint{313, 219}));
+    EXPECT_EQ(widget_->horizontalScrollBar()->value(), 313);
+    EXPECT_EQ(widget_->verticalScrollBar()->value(), 219);
+}
+
+TEST_F(Desktop, EveryPixelOfADrawnCellEditsThatCellAtEveryZoom) {
+    // In device pixels, so that the same holds under a scale factor (the
+    // test runs again with QT_SCALE_FACTOR=1.5).
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_TOOLS_EDIT));
+    CellBoard& board = *view_->GetDocument()->CurrentBoard();
+    board.MakeEmpty();
+    const double ratio = widget_->viewport()->devicePixelRatioF();
+    auto press = [&](QPoint device) {
+        const QPointF at((device.x() + 0.5) / ratio, (device.y() + 0.5) / ratio);
+        QMouseEvent down(QEvent::MouseButtonPress, at, widget_->viewport()->mapToGlobal(at),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget_->viewport(), &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, at, widget_->viewport()->mapToGlobal(at),
+                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget_->viewport(), &up);
+    };
+    for (QSize size : {QSize(256, 384), QSize(250, 373)}) {
+        SetClientSize(size.width(), size.height());
+        CRect client;
+        view_->GetClientRect(&client);
+        EXPECT_EQ(client.Width(), int(std::lround(size.width() * ratio)));
+        for (int z = 1; z <= 32; z *= 2) {
+            while (view_->m_nZoom != unsigned(z))
+                view_->m_nZoom < unsigned(z) ? view_->OnZoomIn() : view_->OnZoomOut();
+            for (CPoint at :
+                 {CPoint{z * 100, z * 105}, CPoint{z * 150 + 1 + z / 3, z * 160 + 2 + z / 2}}) {
+                ScrollTo(at);
+                // The cell drawn at the middle of the client area, and its
+                // corner pixels.
+                const CPoint bs = view_->BoardScroll();
+                const CPoint cell{(bs.x + client.Width() / 2) / z,
+                                  (bs.y + client.Height() / 2) / z};
+                const int x0 = cell.x * z - bs.x, y0 = cell.y * z - bs.y;
+                for (QPoint corner : {QPoint(x0, y0), QPoint(x0 + z - 1, y0),
+                                      QPoint(x0, y0 + z - 1), QPoint(x0 + z - 1, y0 + z - 1)}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << "zoom " << z << " client " << client.Width() << "x"
+                                 << client.Height() << " at " << at.x << "," << at.y << " pixel "
+                                 << corner.x() << "," << corner.y());
+                    press(corner);
+                    EXPECT_EQ(board.At(cell.x, cell.y), 1);
+                    EXPECT_EQ(board.liveCount, 1);
+                    // The pixel pressed shows that cell, and so does the whole
+                    // z x z block (every cell the same whole number of pixels).
+                    view_->Invalidate(false);
+                    const QImage shot = widget_->viewport()->grab().toImage();
+                    const QRgb live = CellColour(board, cell.x, cell.y) | 0xFF000000u;
+                    EXPECT_EQ(shot.pixel(corner) | 0xFF000000u, live);
+                    int block = 0;
+                    for (int y = y0 - 1; y <= y0 + z; ++y)
+                        for (int x = x0 - 1; x <= x0 + z; ++x)
+                            block += (shot.pixel(x, y) | 0xFF000000u) == live ? 1 : 0;
+                    EXPECT_EQ(block, z * z);
+                    board.MakeEmpty();
+                }
+            }
+        }
+    }
 }
 
 TEST_F(Desktop, StylusDrawsAndErasesInEditMode) {
@@ -514,6 +694,66 @@ TEST_F(Desktop, PopulationGraphDocksBelowTheViewDrawsItsAxesAndIsRemembered) {
     dock->close();
     EXPECT_EQ(app_->GetProfileInt("Population Graph", "Shown", 1), 0);
     EXPECT_FALSE(view_->GraphShown());
+}
+
+}  // namespace
+}  // namespace cellarium
+
+namespace cellarium {
+namespace {
+
+// A mouse event on the view's viewport, as the window system delivers it.
+void SendMouse(QWidget* to, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+               QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, QPointF(at), QPointF(to->mapToGlobal(at)), button, held, modifiers);
+    QApplication::sendEvent(to, &event);
+}
+
+TEST_F(Desktop, StrokeUndoesWithCtrlZAndRightDragSelectsForCopyAndPaste) {
+    ASSERT_TRUE(platform_->WindowRole().ChooseCommand(ID_TOOLS_EDIT));
+    QWidget* vp = widget_->viewport();
+    auto cellAt = [this](QPoint p) { return view_->ClientToCell(CPoint{p.x(), p.y()}); };
+    auto live = [this](CPoint c, int dx = 0, int dy = 0) {
+        return Board().At(c.x + dx, c.y + dy) != 0;
+    };
+    // Three cells drawn in one stroke: "oo." over "..o".
+    const QPoint a(20, 20), b(21, 20), c(22, 21);
+    const CPoint first = cellAt(a);
+    for (int dy = -1; dy <= 2; ++dy)
+        for (int dx = -1; dx <= 3; ++dx) ASSERT_FALSE(live(first, dx, dy));
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, a);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, b);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, c);
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, c);
+    ASSERT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
+    QTest::keyClick(widget_, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(live(first) || live(first, 1) || live(first, 2, 1));
+    QTest::keyClick(widget_, Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
+
+    // A right drag from above-left of the cells to below-right selects them.
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(17, 17));
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, QPoint(26, 24));
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(26, 24));
+    ASSERT_TRUE(view_->m_bHasSelection);
+    QTest::keyClick(widget_, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
+
+    // Ctrl+V floats the cells under the pointer; a click drops them there.
+    const QPoint there(60, 120);
+    const CPoint at = cellAt(there);
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) ASSERT_FALSE(live(at, dx, dy));
+    QTest::keyClick(widget_, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(view_->m_bFloating);
+    SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, there);
+    SendMouse(vp, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, there);
+    SendMouse(vp, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, there);
+    EXPECT_FALSE(view_->m_bFloating);
+    EXPECT_TRUE(live(at, -1, -1) && live(at, 0, -1) && live(at, 1, 0));
+    EXPECT_FALSE(live(at, 1, -1) || live(at, -1, 0) || live(at, 0, 0));
+    EXPECT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 
 #include "framework/dialog.h"
 #include "framework/frame_wnd.h"
@@ -330,6 +331,21 @@ TEST_F(QtDialogsTest, EnterPressesTheDefaultButtonAndEscapeCancels) {
         QTest::keyClick(&window, Qt::Key_Enter);
     });
     EXPECT_EQ(info.DoModal(), IDOK);
+
+    // After another button was clicked (Help in About, Default in Board
+    // Size), Enter still presses OK.
+    for (auto [tmpl, other] :
+         {std::pair{IDD_ABOUTBOX, IDC_ABOUT_HELP}, std::pair{IDD_BOARD_SIZE, IDC_BOARD_DEFAULT}}) {
+        AnyDialog dialog(tmpl);
+        WhenOpen<QDialog>([&, other = other](QDialog&) {
+            QWidget* button = Widget(dialog, other);
+            ASSERT_NE(button, nullptr);
+            QTest::mouseClick(button, Qt::LeftButton);
+            ASSERT_EQ(QApplication::focusWidget(), button);
+            QTest::keyClick(button, Qt::Key_Return);
+        });
+        EXPECT_EQ(dialog.DoModal(), IDOK) << tmpl;
+    }
 }
 
 TEST_F(QtDialogsTest, TheCloseBoxIsCancelAndReachesTheDialogsHandler) {

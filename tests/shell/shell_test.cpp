@@ -245,6 +245,19 @@ TEST_F(Shell, HelpPageIsFoundInTheInstallLayoutFirst) {
     EXPECT_EQ(platform.HelpShown().back(), installed + "#Main_Contents");
 }
 
+TEST_F(Shell, AMissingHelpPageSaysWhereItWasLookedFor) {
+    app.m_strProgramFolder = (dir / "bin").string();
+    const std::vector<std::string> places = HelpPageCandidates(app.m_strProgramFolder);
+    ASSERT_GE(places.size(), 2u);
+    for (const std::string& place : places) platform.RefuseOpen(place, FileError::FileNotFound);
+    platform.ExpectMessageBox(IDOK, HelpMissingMessage(places));
+    EXPECT_TRUE(platform.Command(ID_HELP));
+    EXPECT_TRUE(platform.HelpShown().empty());
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+    const std::string text = HelpMissingMessage(places);
+    for (const std::string& place : places) EXPECT_NE(text.find("\n" + place), std::string::npos);
+}
+
 // --- Leaving ----------------------------------------------------------------------
 
 TEST_F(Shell, ExitAndCtrlQLeaveTheProgramRunning) {

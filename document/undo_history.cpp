@@ -1,0 +1,231 @@
+#include "document/undo_history.h"
+
+#include <cstring>
+#include <utility>
+
+#include "engine/cell_pack.h"
+#include "engine/region_edit.h"
+
+namespace cellarium {
+
+const char* UndoKindName(UndoKind kind) {
+    switch (kind) {
+        case UndoKind::Draw:
+            return "Draw";
+        case UndoKind::Erase:
+            return "Erase";
+        case UndoKind::Paste:
+            return "Paste";
+        case UndoKind::Cut:
+            return "Cut";
+        case UndoKind::Clear:
+            return "Clear";
+        case UndoKind::ClearOutside:
+            return "Clear Outside";
+        case UndoKind::FillRandom:
+            return "Fill Random";
+        case UndoKind::FlipHorizontal:
+            return "Flip Horizontal";
+        case UndoKind::FlipVertical:
+            return "Flip Vertical";
+        case UndoKind::RotateClockwise:
+            return "Rotate Clockwise";
+        case UndoKind::RotateAnticlockwise:
+            return "Rotate Anticlockwise";
+        case UndoKind::RotateLeft:
+            return "Rotate Left";
+        case UndoKind::Center:
+            return "Center";
+        case UndoKind::Rules:
+            return "Rules";
+        case UndoKind::Description:
+            return "Description";
+        case UndoKind::Run:
+            return "Run";
+    }
+    return "";
+}
+
+SavedRules SavedRules::Current() {
+    SavedRules t;
+    std::memcpy(t.survive, g_survive, sizeof t.survive);
+    std::memcpy(t.born, g_born, sizeof t.born);
+    return t;
+}
+
+void SavedRules::MakeCurrent() const {
+    std::memcpy(g_survive, survive, sizeof survive);
+    std::memcpy(g_born, born, sizeof born);
+}
+
+std::size_t UndoHistory::Step::Cost() const {
+    return sizeof(Step) + cells.capacity() * sizeof(CellChange) + packed.capacity() +
+           (description ? description->capacity() : 0);
+}
+
+void UndoHistory::Clear() {
+    steps_.clear();
+    done_ = 0;
+    bytes_ = 0;
+    runOpen_ = false;
+    strokeOpen_ = false;
+    stroke_ = Step{};
+    strokeSeen_.clear();
+}
+
+void UndoHistory::EndOpen() {
+    runOpen_ = false;
+    EndStroke();
+}
+
+void UndoHistory::Push(Step step) {
+    if (!enabled_) return;
+    // A new step after an undo: the undone steps can no longer be redone.
+    while (steps_.size() > done_) {
+        bytes_ -= steps_.back().Cost();
+        steps_.pop_back();
+    }
+    bytes_ += step.Cost();
+    steps_.push_back(std::move(step));
+    done_ = steps_.size();
+    Trim();
+}
+
+void UndoHistory::Trim() {
+    // The newest step stays whatever it costs.
+    while (steps_.size() > 1 && (steps_.size() > kMaxSteps || bytes_ > kMaxBytes)) {
+        bytes_ -= steps_.front().Cost();
+        steps_.pop_front();
+        if (done_ > 0) --done_;
+    }
+}
+
+void UndoHistory::NoteStrokeCell(const CellBoard& board, int x, int y, uint8_t value, bool erase) {
+    if (!enabled_ || x < 0 || y < 0 || x >= board.width || y >= board.height) return;
+    const uint32_t index = uint32_t(y) * uint32_t(board.width) + uint32_t(x);
+    const uint8_t old = board.cells[index];
+    if (old == value) return;
+    if (!strokeOpen_) {
+        runOpen_ = false;
+        strokeOpen_ = true;
+        stroke_ = Step{};
+        stroke_.kind = erase ? UndoKind::Erase : UndoKind::Draw;
+        stroke_.hasBoardState = true;
+        stroke_.bounds = board.bounds;
+        stroke_.liveCount = board.liveCount;
+    }
+    if (strokeSeen_.insert(index).second) stroke_.cells.push_back(CellChange{index, old});
+}
+
+void UndoHistory::EndStroke() {
+    if (!strokeOpen_) return;
+    strokeOpen_ = false;
+    strokeSeen_ = std::unordered_set<uint32_t>();
+    stroke_.cells.shrink_to_fit();
+    Push(std::move(stroke_));
+    stroke_ = Step{};
+}
+
+void UndoHistory::BeginRun(const CellBoard& board, const RunCounters& counters) {
+    if (runOpen_ || !enabled_) return;
+    EndStroke();
+    Step step;
+    step.kind = UndoKind::Run;
+    step.hasArea = true;
+    step.area = Rect{0, 0, board.width - 1, board.height - 1};
+    step.packed = PackRect(board, step.area);
+    step.hasBoardState = true;
+    step.bounds = board.bounds;
+    step.liveCount = board.liveCount;
+    step.counters = counters;
+    Push(std::move(step));
+    runOpen_ = true;
+}
+
+void UndoHistory::RecordArea(UndoKind kind, const CellBoard& board, Rect area) {
+    EndOpen();
+    if (!enabled_) return;
+    Step step;
+    step.kind = kind;
+    step.hasArea = true;
+    step.area = area;
+    step.packed = PackRect(board, area);
+    step.hasBoardState = true;
+    step.bounds = board.bounds;
+    step.liveCount = board.liveCount;
+    Push(std::move(step));
+}
+
+void UndoHistory::RecordRules(const SavedRules& before) {
+    EndOpen();
+    Step step;
+    step.kind = UndoKind::Rules;
+    step.rules = before;
+    Push(std::move(step));
+}
+
+void UndoHistory::RecordDescription(const std::string& before) {
+    EndOpen();
+    Step step;
+    step.kind = UndoKind::Description;
+    step.description = before;
+    Push(std::move(step));
+}
+
+bool UndoHistory::Undo(Target target) {
+    EndOpen();
+    if (!CanUndo()) return false;
+    --done_;
+    Exchange(steps_[done_], target);
+    return true;
+}
+
+bool UndoHistory::Redo(Target target) {
+    EndOpen();
+    if (!CanRedo()) return false;
+    Exchange(steps_[done_], target);
+    ++done_;
+    return true;
+}
+
+void UndoHistory::Exchange(Step& step, Target t) {
+    CellBoard& board = t.current;
+    bool wholeBoard = false;
+    for (CellChange& c : step.cells) std::swap(board.cells[c.index], c.value);
+    if (step.hasArea) {
+        const std::size_t before = step.packed.capacity();
+        std::vector<uint8_t> shown = PackRect(board, step.area);
+        UnpackRect(step.packed, board, step.area);
+        step.packed = std::move(shown);
+        bytes_ = bytes_ - before + step.packed.capacity();
+        wholeBoard = step.area == Rect{0, 0, board.width - 1, board.height - 1};
+    }
+    if (step.hasBoardState) {
+        std::swap(board.bounds, step.bounds);
+        std::swap(board.liveCount, step.liveCount);
+    }
+    if (step.counters) std::swap(t.counters, *step.counters);
+    if (step.rules) {
+        const SavedRules shown = SavedRules::Current();
+        step.rules->MakeCurrent();
+        *step.rules = shown;
+    }
+    if (step.description) {
+        std::string shown = board.description;
+        board.description = *step.description;
+        t.scratch.description = board.description;
+        const std::size_t before = step.description->capacity();
+        *step.description = std::move(shown);
+        bytes_ = bytes_ - before + step.description->capacity();
+    }
+    if (!step.hasBoardState) return;
+    // The scratch board must hold no live cell outside the window of the
+    // bounds put back. After a step over the whole board it may hold any
+    // generation, so it is emptied; after a smaller one it holds what it
+    // held when the step was first made, which suited those bounds.
+    if (wholeBoard) t.scratch.Clear();
+    // Both boards keep the same border: a step never writes it.
+    CopyBorder(board, t.scratch);
+}
+
+}  // namespace cellarium

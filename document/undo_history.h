@@ -1,0 +1,156 @@
+// The document's undo history. A step keeps only what it changed, in the
+// form that is not on the board at the moment: before an undo the old
+// state, after it the new one. Undo and redo therefore are the same
+// exchange, and a step costs one copy, never two.
+//
+// What a step holds:
+//  - a stroke: each cell it changed (board index and value), the live count
+//    and bounds;
+//  - a selection edit, Center, Rotate Left and a run: a rectangle of cells
+//    packed (engine/cell_pack.h): the selection's area, or the whole board;
+//    a run also holds the generation counter, births and deaths;
+//  - a change of rules or description: the other rules or text.
+//
+// The history holds at most kMaxSteps steps and kMaxBytes bytes; the oldest
+// steps go first.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/cell_board.h"
+#include "engine/rules.h"
+
+namespace cellarium {
+
+enum class UndoKind {
+    Draw,
+    Erase,
+    Paste,
+    Cut,
+    Clear,
+    ClearOutside,
+    FillRandom,
+    FlipHorizontal,
+    FlipVertical,
+    RotateClockwise,
+    RotateAnticlockwise,
+    RotateLeft,
+    Center,
+    Rules,
+    Description,
+    Run,
+};
+// The action as the Edit menu names it: "Draw", "Run", "Paste", ...
+const char* UndoKindName(UndoKind kind);
+
+// The view's counters a run changes.
+struct RunCounters {
+    int32_t generation = 0;
+    int32_t births = 0;
+    int32_t deaths = 0;
+    friend bool operator==(const RunCounters&, const RunCounters&) = default;
+};
+
+struct SavedRules {
+    uint8_t survive[kRuleEntries];
+    uint8_t born[kRuleEntries];
+    static SavedRules Current();
+    void MakeCurrent() const;
+    friend bool operator==(const SavedRules&, const SavedRules&) = default;
+};
+
+class UndoHistory {
+public:
+    static constexpr std::size_t kMaxSteps = 1000;
+    static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
+
+    // What a step changes, handed to Exchange: the document's two boards and
+    // the view's counters.
+    struct Target {
+        CellBoard& current;
+        CellBoard& scratch;
+        RunCounters& counters;
+    };
+
+    // Forgets every step (a new pattern).
+    void Clear();
+    // A history switched off records nothing (the command-line runner, which
+    // has no user to undo, keeps neither the time nor the memory it costs).
+    void SetEnabled(bool on) {
+        enabled_ = on;
+        if (!on) Clear();
+    }
+    bool Enabled() const { return enabled_; }
+    bool CanUndo() const { return done_ > 0; }
+    bool CanRedo() const { return done_ < steps_.size(); }
+    UndoKind UndoKindNext() const { return steps_[done_ - 1].kind; }
+    UndoKind RedoKindNext() const { return steps_[done_].kind; }
+    bool Undo(Target target);
+    bool Redo(Target target);
+
+    // A stroke: Note is called for each cell before the stylus gives it
+    // value; the first change opens the stroke, EndStroke closes it (a stroke
+    // that changed nothing leaves no step).
+    void NoteStrokeCell(const CellBoard& board, int x, int y, uint8_t value, bool erase);
+    void EndStroke();
+
+    // A run: BeginRun before each generation keeps the board and counters as
+    // they were at its first one; EndRun at the pause. Any other step ends an
+    // open run.
+    void BeginRun(const CellBoard& board, const RunCounters& counters);
+    void EndRun() { runOpen_ = false; }
+    bool RunOpen() const { return runOpen_; }
+
+    // A step over the cells of area (inclusive, on the board), recorded
+    // before the change is made.
+    void RecordArea(UndoKind kind, const CellBoard& board, Rect area);
+    void RecordRules(const SavedRules& before);
+    void RecordDescription(const std::string& before);
+
+    std::size_t StepCount() const { return steps_.size(); }
+    std::size_t Bytes() const { return bytes_; }
+    // What the newest step costs, in bytes.
+    std::size_t NewestStepBytes() const { return steps_.empty() ? 0 : steps_.back().Cost(); }
+
+private:
+    struct CellChange {
+        uint32_t index;
+        uint8_t value;
+    };
+    struct Step {
+        UndoKind kind = UndoKind::Draw;
+        std::vector<CellChange> cells;
+        bool hasArea = false;
+        Rect area{};
+        std::vector<uint8_t> packed;
+        bool hasBoardState = false;
+        Rect bounds{};
+        int32_t liveCount = 0;
+        std::optional<RunCounters> counters;
+        std::optional<SavedRules> rules;
+        std::optional<std::string> description;
+        std::size_t Cost() const;
+    };
+
+    void Push(Step step);
+    void Exchange(Step& step, Target target);
+    void Trim();
+    void EndOpen();
+
+    std::deque<Step> steps_;
+    std::size_t done_ = 0;  // steps_[0 .. done_) are done, the rest undone
+    std::size_t bytes_ = 0;
+    bool enabled_ = true;
+    bool runOpen_ = false;
+    bool strokeOpen_ = false;
+    Step stroke_;
+    std::unordered_set<uint32_t> strokeSeen_;
+};
+
+}  // namespace cellarium

@@ -1,0 +1,271 @@
+// The bit-sliced step, written once over a set of word operations (Ops) that
+// each kernel's file supplies: 64-bit words for any CPU, AVX2 and AVX-512
+// vectors of them. Included by exactly one file per instruction set, which
+// first defines CELLARIUM_BITS_FN (the attributes of every helper: its target
+// and always_inline) and CELLARIUM_BITS_TOP (those of the band function);
+// everything here is a template over that file's own Ops, so nothing compiled
+// for one instruction set is shared with another.
+//
+// A row of the window becomes bit planes: bit p of a row's words stands for
+// column firstCol + p (word -1's top bit for column firstCol - 1, bit n for
+// lastCol + 1, where n is the window's width). Each step row converts the
+// source row below it into such a plane, adds the three planes up and down
+// into two planes of column sums (0..3), adds those left, centre and right
+// with full adders into four planes of the 3 x 3 block's count s (0..9, the
+// cell included) and looks the rule up as a tree of selections on those
+// planes, the cell's own liveness last. Only then are the bytes touched: a
+// live result keeps the old byte or, where the cell was dead, takes the
+// newborn value, a dead result writes 0. The tallies are population counts
+// of the planes.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/live_hash.h"
+#include "engine/step_kernels.h"
+
+#if !defined(CELLARIUM_BITS_FN) || !defined(CELLARIUM_BITS_TOP)
+#error "define CELLARIUM_BITS_FN and CELLARIUM_BITS_TOP before including step_bitsliced.h"
+#endif
+
+namespace cellarium::bitsliced {
+
+// Words kept before index 0 of every plane in the step thread's row buffers.
+inline constexpr int kPadWords = 16;
+
+// A row buffer holds a plane of the widest row, and the last one a second
+// from its middle.
+static_assert(kStepRowBuffer / 16 >= kPadWords + (kStepRowCapacity + 1) / 64 + 2 * 8 + 2);
+
+// Bits p..p+63 of a plane.
+template <class Ops>
+CELLARIUM_BITS_FN uint64_t BitsAt(const uint64_t* plane, int p) {
+    const int j = p >> 6, o = p & 63;
+    return o == 0 ? plane[j] : (plane[j] >> o) | (plane[j + 1] << (64 - o));
+}
+
+// The rule as selections: for a cell's liveness a (0, 1), the 10 results by s
+// in pairs (s = 2i, 2i + 1): even[a][i] the result for 2i, diff[a][i] the
+// results' difference, each all ones or all zeros.
+// Kept as words, broadcast where used, so they need no registers of their own.
+struct RulePlanes {
+    uint64_t even[2][5], diff[2][5];
+    bool conway;  // born 3, survive 2 and 3: a shorter selection
+};
+
+static inline RulePlanes MakeRulePlanes(const StepLookup& lut) {
+    RulePlanes r;
+    for (int a = 0; a < 2; ++a)
+        for (int i = 0; i < 5; ++i) {
+            const uint8_t* table = a != 0 ? lut.survives : lut.born;
+            const uint64_t e = table[2 * i] != 0 ? ~uint64_t(0) : 0;
+            const uint64_t o = table[2 * i + 1] != 0 ? ~uint64_t(0) : 0;
+            r.even[a][i] = e;
+            r.diff[a][i] = e ^ o;
+        }
+    StepLookup conway{};
+    conway.born[3] = conway.survives[3] = conway.survives[4] = 0xFF;
+    r.conway = std::equal(lut.born, lut.born + 16, conway.born) &&
+               std::equal(lut.survives, lut.survives + 16, conway.survives);
+    return r;
+}
+
+// The result for a cell of liveness a from the count planes t0..t3.
+template <class Ops>
+CELLARIUM_BITS_FN typename Ops::V RuleOf(const RulePlanes& r, int a, typename Ops::V t0,
+                                         typename Ops::V t1, typename Ops::V t2,
+                                         typename Ops::V t3) {
+    using V = typename Ops::V;
+    V pair[5];
+    for (int i = 0; i < 5; ++i)
+        pair[i] = Ops::Xor(Ops::Splat(r.even[a][i]), Ops::And(Ops::Splat(r.diff[a][i]), t0));
+    const V low = Ops::Mux(t1, pair[1], pair[0]);   // s 0..3
+    const V high = Ops::Mux(t1, pair[3], pair[2]);  // s 4..7
+    return Ops::Mux(t3, pair[4], Ops::Mux(t2, high, low));
+}
+
+// Converts source row bytes (at firstCol) into a plane of positions -1..n;
+// words past the plane up to `words` are zeroed.
+template <class Ops>
+CELLARIUM_BITS_FN void ToPlane(const uint8_t* row, int n, int words, uint64_t* plane) {
+    plane[-1] = uint64_t(row[-1] != 0) << 63;
+    Ops::ToBits(row, n + 1, plane);
+    for (int k = (n + 1 + 63) / 64; k < words; ++k) plane[k] = 0;
+}
+
+// Writes window cells 0..n-1 of a row from the planes of its next state and
+// old liveness.
+template <class Ops>
+CELLARIUM_BITS_FN void WriteRow(uint8_t* out, const uint8_t* old, const uint64_t* next,
+                                const uint64_t* alive, int n, uint8_t newborn, bool stream) {
+    if (n < 64) return Ops::WriteNarrow(out, old, next[0], alive[0], n, newborn);
+    int p = 0;
+    if (stream) {
+        // One plain chunk up to the first 64-byte boundary, then whole lines
+        // streamed past the caches.
+        const int head = int((0 - reinterpret_cast<uintptr_t>(out)) & 63);
+        if (head != 0) {
+            Ops::template WriteChunk<false>(out, old, next[0], alive[0], newborn);
+            p = head;
+        }
+        for (; p + 64 <= n; p += 64)
+            Ops::template WriteChunk<true>(out + p, old + p, BitsAt<Ops>(next, p),
+                                           BitsAt<Ops>(alive, p), newborn);
+    } else {
+        for (; p + 64 <= n; p += 64)
+            Ops::template WriteChunk<false>(out + p, old + p, next[p >> 6], alive[p >> 6], newborn);
+    }
+    // The last chunk ends at the window's edge, overlapping the one before.
+    if (p < n)
+        Ops::template WriteChunk<false>(out + n - 64, old + n - 64, BitsAt<Ops>(next, n - 64),
+                                        BitsAt<Ops>(alive, n - 64), newborn);
+}
+
+// What the planes of a band add up to, per vector lane.
+template <class Ops>
+struct Counts {
+    typename Ops::V births, deaths, live;
+};
+
+// Next-state planes of one row: from the column sums and the row's liveness,
+// words 0..vectors-1, each ANDed with `valid` (the window's columns), with
+// the counts added.
+template <class Ops, bool kConway>
+CELLARIUM_BITS_FN void NextRow(const RulePlanes& rule, const uint64_t* sum0, const uint64_t* sum1,
+                               const uint64_t* mid, const uint64_t* valid, uint64_t* next,
+                               int vectors, Counts<Ops>& counts) {
+    using V = typename Ops::V;
+    for (int k = 0; k < vectors; k += Ops::kWords) {
+        const V c0 = Ops::Load(sum0 + k), c1 = Ops::Load(sum1 + k);
+        const V l0 = Ops::ShiftInLeft(c0, Ops::Load(sum0 + k - 1));
+        const V r0 = Ops::ShiftInRight(c0, Ops::Load(sum0 + k + 1));
+        const V l1 = Ops::ShiftInLeft(c1, Ops::Load(sum1 + k - 1));
+        const V r1 = Ops::ShiftInRight(c1, Ops::Load(sum1 + k + 1));
+        // s = t0 + 2 t1 + 4 t2 + 8 t3
+        const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
+        const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
+        const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
+        const V t2 = Ops::Xor(fours, carry1);
+        const V in = Ops::Load(valid + k);
+        const V alive = Ops::And(Ops::Load(mid + k), in);
+        V nx;
+        if (kConway) {
+            // s == 3 (t3 is set only with t1 clear), or a live cell with s == 4.
+            const V three = Ops::AndAndNot(t0, t1, t2);
+            const V four = Ops::AndNotNotAnd(t0, t1, t2);
+            nx = Ops::And(Ops::Or(three, Ops::And(alive, four)), in);
+        } else {
+            const V t3 = Ops::And(fours, carry1);
+            nx = Ops::And(Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
+                                   RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
+                          in);
+        }
+        Ops::Store(next + k, nx);
+        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
+        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
+        counts.live = Ops::Add(counts.live, Ops::Count(nx));
+    }
+}
+
+// Window rows y0..y1.
+template <class Ops>
+CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                             StepTally& tally) {
+    using V = typename Ops::V;
+    constexpr int kW = Ops::kWords;
+    const CellBoard& s = *job.source;
+    CellBoard& t = *job.target;
+    const StepWindow& win = job.win;
+    const int n = win.Columns();
+    const int cellWords = (n + 63) / 64;                  // positions 0..n-1
+    const int planeWords = (n + 1 + 63) / 64;             // positions 0..n
+    const int vectors = (planeWords + kW - 1) / kW * kW;  // rounded up to whole vectors
+    const int words = vectors + kW;  // what the planes hold, zeros past planeWords
+    auto plane = [&scratch](int i, int at) {
+        return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords + at;
+    };
+    uint64_t* rows[3] = {plane(0, 0), plane(1, 0), plane(2, 0)};
+    uint64_t* sum0 = plane(3, 0);
+    uint64_t* sum1 = plane(4, 0);
+    uint64_t* next = plane(5, 0);
+    // The window's columns, as a plane; in the last buffer behind `next`.
+    uint64_t* valid = plane(5, kStepRowBuffer / 16);
+    for (int k = 0; k < words; ++k)
+        valid[k] = k < cellWords - 1    ? ~uint64_t(0)
+                   : k == cellWords - 1 ? ~uint64_t(0) >> (64 * cellWords - n)
+                                        : 0;
+    next[-1] = 0;
+    for (int k = vectors; k < words; ++k) next[k] = 0;
+    const RulePlanes rule = MakeRulePlanes(job.lut);
+    Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
+
+    const std::size_t w = std::size_t(s.width);
+    const uint8_t* src = s.cells + std::size_t(win.firstCol);
+    uint8_t* dst = t.cells + std::size_t(win.firstCol);
+    ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
+    ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
+
+    typename Ops::HashSum hash = Ops::HashStart();
+    const int hashFrom = win.firstCol >> 6, hashTo = win.lastCol >> 6;
+    const int shift = win.firstCol & 63;
+    for (int y = y0; y <= y1; ++y) {
+        uint64_t* up = rows[(y - y0) % 3];
+        uint64_t* mid = rows[(y - y0 + 1) % 3];
+        uint64_t* down = rows[(y - y0 + 2) % 3];
+        ToPlane<Ops>(src + std::size_t(y + 1) * w, n, words, down);
+
+        sum0[-1] = up[-1] ^ mid[-1] ^ down[-1];
+        sum1[-1] = (up[-1] & mid[-1]) | (down[-1] & (up[-1] | mid[-1]));
+        for (int k = 0; k < words; k += kW) {
+            const V u = Ops::Load(up + k), m = Ops::Load(mid + k), d = Ops::Load(down + k);
+            Ops::Store(sum0 + k, Ops::Xor3(u, m, d));
+            Ops::Store(sum1 + k, Ops::Maj(u, m, d));
+        }
+        if (rule.conway)
+            NextRow<Ops, true>(rule, sum0, sum1, mid, valid, next, vectors, counts);
+        else
+            NextRow<Ops, false>(rule, sum0, sum1, mid, valid, next, vectors, counts);
+
+        // The row's bounds: its first and last word with a cell live in
+        // either generation.
+        int first = 0, last = cellWords - 1;
+        while (first < cellWords && ((mid[first] & valid[first]) | next[first]) == 0) ++first;
+        if (first < cellWords) {
+            while (((mid[last] & valid[last]) | next[last]) == 0) --last;
+            tally.IncludeRow(y);
+            tally.IncludeColumns(win.firstCol + 64 * first +
+                                     __builtin_ctzll((mid[first] & valid[first]) | next[first]),
+                                 win.firstCol + 64 * last + 63 -
+                                     __builtin_clzll((mid[last] & valid[last]) | next[last]));
+        }
+
+        uint8_t* out = dst + std::size_t(y) * w;
+        const uint8_t* old = src + std::size_t(y) * w;
+        if (job.hash) {
+            // The row's words as LiveCellHash cuts them, in the buffer of the
+            // column sums (done with for this row); the cells of the first
+            // and last word outside the window keep the target's bytes.
+            const uint8_t* targetRow = t.cells + std::size_t(y) * w;
+            uint64_t* cut = sum0;
+            const int count = hashTo - hashFrom + 1;
+            for (int j = 0; j < count; ++j)
+                cut[j] = shift == 0 ? next[j] : (next[j] << shift) | (next[j - 1] >> (64 - shift));
+            cut[0] |= LiveBits(targetRow + 64 * hashFrom, shift);
+            const int from = win.lastCol + 1 - 64 * hashTo;
+            const int after = std::min(64, t.width - 64 * hashTo) - from;
+            if (after > 0) cut[count - 1] |= LiveBits(targetRow + win.lastCol + 1, after) << from;
+            Ops::HashWords(cut, count, y, hashFrom, hash);
+        }
+        WriteRow<Ops>(out, old, next, mid, n, job.newborn, job.stream);
+    }
+    if (job.stream) Ops::Fence();
+    tally.births += Ops::Sum(counts.births);
+    tally.deaths += Ops::Sum(counts.deaths);
+    tally.live += Ops::Sum(counts.live);
+    tally.hash += Ops::HashTotal(hash);
+}
+
+}  // namespace cellarium::bitsliced

@@ -1,0 +1,352 @@
+// Undo, redo and the selection as the user works them: strokes, runs, the
+// Edit commands, paste and the Rules and Edit Description dialogs, checked
+// against a model that keeps a full copy of everything after every step.
+#include <cstdio>
+#include <random>
+
+#include "engine/cell_pack.h"
+#include "engine/region_edit.h"
+#include "engine/step.h"
+#include "life_session.h"
+
+namespace cellarium {
+namespace {
+
+// Everything an undo step must put back.
+struct Snapshot {
+    std::vector<uint8_t> cells;
+    int32_t live = 0;
+    Rect bounds{};
+    SavedRules rules{};
+    std::string description;
+    RunCounters counters;
+    bool operator==(const Snapshot&) const = default;
+};
+
+class Undo : public LifeSession {
+protected:
+    void SetUp() override {
+        // A 20 x 20 soup in the middle, so that runs change something.
+        std::mt19937 rng(7);
+        std::string file = "#Life 1.05\r\n#P -10 -10\r\n";
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) file += rng() % 3 == 0 ? '*' : '.';
+            file += "\r\n";
+        }
+        ASSERT_NE(OpenText("soup.lif", file), nullptr);
+        platform.Command(ID_TOOLS_EDIT);
+    }
+
+    Snapshot Take() const {
+        const CellBoard& b = Board();
+        return Snapshot{std::vector<uint8_t>(b.cells, b.cells + b.CellCount()),
+                        b.liveCount,
+                        b.bounds,
+                        SavedRules::Current(),
+                        b.description,
+                        View()->Counters()};
+    }
+    // At zoom 1 with the board smaller than the client area, a client point
+    // is its cell.
+    void Stroke(const std::vector<CPoint>& cells, bool erase) {
+        CDialogBar& strip = *platform.Bar(IDD_STATUS_STRIP);
+        if ((strip.IsDlgButtonChecked(IDC_ERASE) != 0) != erase) strip.UserClicks(IDC_ERASE);
+        platform.LButtonDown(*View(), cells.front());
+        for (const CPoint& c : cells) platform.MouseMove(*View(), MK_LBUTTON, c);
+        platform.LButtonUp(*View(), cells.back());
+    }
+    void Select(CPoint from, CPoint to) {
+        platform.RButtonDown(*View(), from);
+        platform.MouseMove(*View(), MK_RBUTTON, to);
+        platform.RButtonUp(*View(), to);
+    }
+    void PasteAt(const std::string& text, CPoint at) {
+        platform.SetClipboardText(text);
+        platform.Command(ID_EDIT_PASTE);
+        platform.MouseMove(*View(), 0, at);
+        platform.LButtonDown(*View(), at);
+        platform.LButtonUp(*View(), at);
+    }
+    std::string MenuText(unsigned id) const { return Frame()->QueryCommandState(id).m_strText; }
+    // The live cells of a block of the board, as rows of '.' and 'o'.
+    std::string Picture(Rect r) const {
+        std::string out;
+        for (int y = r.top; y <= r.bottom; ++y) {
+            for (int x = r.left; x <= r.right; ++x) out += Board().At(x, y) ? 'o' : '.';
+            out += '\n';
+        }
+        return out;
+    }
+    void ExpectBordersAgree() const {
+        const CellBoard& a = Board();
+        const CellBoard& b = *Doc()->ScratchBoard();
+        for (int x = 0; x < a.width; ++x)
+            ASSERT_TRUE(a.At(x, 0) == b.At(x, 0) && a.At(x, a.height - 1) == b.At(x, a.height - 1));
+        for (int y = 0; y < a.height; ++y)
+            ASSERT_TRUE(a.At(0, y) == b.At(0, y) && a.At(a.width - 1, y) == b.At(a.width - 1, y));
+    }
+};
+
+// The generations from `from` to the counters of `to`, made on boards of
+// the model's own, must give `to`'s cells: no cell left in the document's
+// scratch board comes back after an undo.
+void ExpectRunMatches(const Snapshot& from, const Snapshot& to, int width, int height) {
+    std::unique_ptr<CellBoard> cur = CellBoard::Create(width, height);
+    std::unique_ptr<CellBoard> scratch = CellBoard::Create(width, height);
+    std::copy(from.cells.begin(), from.cells.end(), cur->cells);
+    CopyBorder(*cur, *scratch);
+    cur->bounds = from.bounds;
+    cur->liveCount = from.live;
+    const SavedRules shown = SavedRules::Current();
+    from.rules.MakeCurrent();
+    int32_t births = 0, deaths = 0;
+    for (int32_t g = from.counters.generation; g < to.counters.generation; ++g) {
+        cur->ComputeNext(*scratch, int(uint32_t(g) & 0xFF) + 1, births, deaths);
+        std::swap(cur, scratch);
+    }
+    shown.MakeCurrent();
+    EXPECT_TRUE(std::equal(to.cells.begin(), to.cells.end(), cur->cells));
+    EXPECT_EQ(to.live, cur->liveCount);
+    EXPECT_EQ(to.counters, (RunCounters{to.counters.generation, births, deaths}));
+}
+
+TEST_F(Undo, RandomEditsRunsUndosAndRedosMatchAModelOfFullCopies) {
+    std::mt19937 rng(20);
+    auto pick = [&rng](int n) { return int(rng() % unsigned(n)); };
+    const int w = Board().width, h = Board().height;
+    // A cell anywhere, the border included now and then.
+    auto cell = [&] { return CPoint{pick(w), pick(h)}; };
+    std::vector<Snapshot> done{Take()}, undone;
+    const unsigned selectionCommands[] = {
+        ID_EDIT_CLEAR,         ID_EDIT_CLEAR_OUTSIDE,    ID_EDIT_FLIP_HORIZONTAL,
+        ID_EDIT_FLIP_VERTICAL, ID_EDIT_ROTATE_CLOCKWISE, ID_EDIT_ROTATE_ANTICLOCKWISE,
+        ID_EDIT_CUT,           ID_EDIT_FILL_RANDOM};
+    for (int op = 0; op < 200; ++op) {
+        const int kind = pick(12);
+        bool step = true;
+        bool run = false;
+        if (kind <= 1) {
+            std::vector<CPoint> cells;
+            for (int i = 0, n = 1 + pick(6); i < n; ++i) cells.push_back(cell());
+            Stroke(cells, pick(3) == 0);
+            step = Take().cells != done.back().cells;
+        } else if (kind == 2) {
+            platform.Command(ID_TOOLS_STEP);
+            run = true;
+        } else if (kind == 3) {
+            platform.Command(ID_TOOLS_RUN);
+            Tick(1 + pick(4));
+            platform.Command(ID_TOOLS_PAUSE);
+            run = true;
+        } else if (kind == 4) {
+            Select(cell(), cell());
+            platform.Command(selectionCommands[pick(8)]);
+            platform.Command(ID_EDIT_CANCEL);
+        } else if (kind == 5) {
+            PasteAt("x = 3, y = 2, rule = B36/S23\nobo$b2o!\n", cell());
+            platform.Command(ID_EDIT_CANCEL);
+        } else if (kind == 6) {
+            const int box = pick(2) ? IDC_BORN_0 + pick(9) : IDC_SURVIVE_0 + pick(9);
+            platform.ExpectDialog(IDD_RULES, [box](DialogDriver& d) {
+                d.Click(box);
+                d.Click(IDOK);
+            });
+            platform.Command(ID_FILE_EDIT_RULES);
+        } else if (kind == 7) {
+            const std::string text = "Text " + std::to_string(op);
+            platform.ExpectDialog(IDD_FILE_INFO, [text](DialogDriver& d) {
+                d.Type(IDC_FI_DESCRIPTION, text);
+                d.Click(IDOK);
+            });
+            platform.Command(ID_FILE_EDIT_DESCRIPTION);
+        } else if (kind == 8) {
+            platform.Command(pick(2) ? ID_CELLS_CENTER : ID_CELLS_ROTATE_LEFT);
+        } else if (kind <= 10) {
+            EXPECT_EQ(platform.Command(ID_EDIT_UNDO), done.size() > 1) << "op " << op;
+            if (done.size() > 1) {
+                undone.push_back(done.back());
+                done.pop_back();
+            }
+            step = false;
+        } else {
+            EXPECT_EQ(platform.Command(ID_EDIT_REDO), !undone.empty()) << "op " << op;
+            if (!undone.empty()) {
+                done.push_back(undone.back());
+                undone.pop_back();
+            }
+            step = false;
+        }
+        platform.ClearScript();
+        const Snapshot now = Take();
+        if (run) ExpectRunMatches(done.back(), now, w, h);
+        if (step) {
+            done.push_back(now);
+            undone.clear();
+        }
+        ASSERT_TRUE(now == done.back()) << "op " << op << " kind " << kind;
+        ExpectBordersAgree();
+    }
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+}
+
+TEST_F(Undo, MenuNamesTheStepAndNewFileOrReloadClearTheHistory) {
+    EXPECT_FALSE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo");
+    Stroke({CPoint{5, 5}, CPoint{6, 5}, CPoint{7, 5}}, false);
+    EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo Draw");
+    EXPECT_TRUE(Doc()->IsModified());
+    platform.Command(ID_TOOLS_RUN);
+    Tick(5);
+    platform.Command(ID_TOOLS_PAUSE);
+    EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo Run");
+    EXPECT_TRUE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(MenuText(ID_EDIT_REDO), "Redo Run");
+    PasteAt("x = 1, y = 1\no!\n", CPoint{50, 50});
+    EXPECT_EQ(MenuText(ID_EDIT_REDO), "Redo");  // a new step drops what was undone
+    platform.Command(ID_EDIT_UNDO);
+    EXPECT_EQ(MenuText(ID_EDIT_REDO), "Redo Paste");
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_FALSE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_FALSE(platform.Command(ID_EDIT_REDO));
+}
+
+// Each command on a selection that runs off the board's top-left corner,
+// over live border cells: nothing lands on the border, the border agrees on
+// both boards and the live count is the board's.
+TEST_F(Undo, SelectionCommandsAtTheEdgeKeepTheBorderDead) {
+    struct Case {
+        unsigned command;
+        const char* picture;  // cells (0, 0) .. (4, 3) afterwards
+    } const cases[] = {
+        {ID_EDIT_CLEAR, ".....\n.....\n.....\n.....\n"},
+        {ID_EDIT_CLEAR_OUTSIDE, "oo...\n.oo..\n.o...\n.....\n"},
+        {ID_EDIT_FLIP_HORIZONTAL, ".....\n.o...\n.o...\n.....\n"},
+        {ID_EDIT_FLIP_VERTICAL, ".....\n.oo..\n.o...\n.....\n"},
+        {ID_EDIT_ROTATE_CLOCKWISE, ".....\n.oo..\n.o...\n.....\n"},
+        {ID_EDIT_ROTATE_ANTICLOCKWISE, ".....\n.oo..\n.....\n.....\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        platform.Command(ID_FILE_RELOAD);
+        platform.Command(ID_EDIT_CANCEL);
+        // Border cells (0, 0) and (1, 0) and an L of three at (1, 1).
+        Stroke({CPoint{0, 0}, CPoint{1, 0}, CPoint{1, 1}, CPoint{2, 1}, CPoint{1, 2}}, false);
+        Select(CPoint{0, 0}, CPoint{2, 2});
+        platform.Command(c.command);
+        EXPECT_EQ(Picture(Rect{0, 0, 4, 3}), c.picture);
+        ExpectBordersAgree();
+        int32_t live = 0;
+        for (std::size_t i = 0; i < Board().CellCount(); ++i) live += Board().cells[i] != 0;
+        EXPECT_EQ(Board().liveCount, live);
+        // The next step recomputes the whole interior.
+        EXPECT_EQ(Board().bounds, Board().WholeBox());
+    }
+}
+
+TEST_F(Undo, RotationReportsTheCellsItDrops) {
+    platform.Command(ID_FILE_RELOAD);
+    Stroke({CPoint{1, 1}, CPoint{2, 1}, CPoint{3, 1}, CPoint{4, 1}}, false);
+    Select(CPoint{1, 1}, CPoint{4, 1});
+    platform.ExpectMessageBox(IDOK, DroppedCellsMessage(2));
+    platform.Command(ID_EDIT_ROTATE_CLOCKWISE);
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+    EXPECT_EQ(Picture(Rect{2, 0, 2, 3}), ".\no\no\n.\n");
+}
+
+TEST_F(Undo, FillRandomFillsTheSelectionAtTheDensityGivenAndRemembersIt) {
+    Select(CPoint{10, 10}, CPoint{109, 109});
+    platform.Command(ID_EDIT_CLEAR);
+    platform.ExpectDialog(IDD_FILL_RANDOM, [](DialogDriver& d) {
+        EXPECT_EQ(d.Text(IDC_FILL_PERCENT), "50");
+        d.Type(IDC_FILL_PERCENT, "20");
+        d.Click(IDOK);
+    });
+    platform.Command(ID_EDIT_FILL_RANDOM);
+    int live = 0;
+    for (int y = 0; y < Board().height; ++y)
+        for (int x = 0; x < Board().width; ++x)
+            if (Board().At(x, y) != 0) {
+                EXPECT_TRUE(x >= 10 && x <= 109 && y >= 10 && y <= 109);
+                ++live;
+            }
+    EXPECT_NEAR(live, 2000, 200);
+    platform.ExpectDialog(IDD_FILL_RANDOM, [](DialogDriver& d) {
+        EXPECT_EQ(d.Text(IDC_FILL_PERCENT), "20");
+        d.Click(IDCANCEL);
+    });
+    platform.Command(ID_EDIT_FILL_RANDOM);
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+}
+
+// A glider in every format the reader knows pastes as a glider under the
+// pointer, and the rule in force stays.
+TEST_F(Undo, PasteTakesEveryFormatAndDropsItAtTheClick) {
+    const char* const texts[] = {
+        "x = 3, y = 3, rule = B36/S23\nbo$2bo$3o!\n",
+        "#Life 1.05\r\n#R 23/36\r\n#P 0 0\r\n.*.\r\n..*\r\n***\r\n",
+        "#Life 1.06\r\n1 0\r\n2 1\r\n0 2\r\n1 2\r\n2 2\r\n",
+        "!Name: glider\r\n.O.\r\n..O\r\nOOO\r\n",
+        ".*.\r\n..*\r\n***\r\n",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        platform.Command(ID_FILE_RELOAD);
+        Select(CPoint{0, 0}, CPoint{199, 199});
+        platform.Command(ID_EDIT_CLEAR);
+        platform.Command(ID_EDIT_CANCEL);
+        PasteAt(text, CPoint{41, 61});
+        EXPECT_EQ(Picture(Rect{40, 60, 42, 62}), ".o.\n..o\nooo\n");
+        EXPECT_EQ(Board().liveCount, 5);
+        EXPECT_EQ(Board().At(42, 62), 1);
+        EXPECT_EQ(int(g_born[6]), 0);
+    }
+    // Larger than the board: said so, nothing pasted.
+    platform.ExpectMessageBox(IDOK, PasteTooLargeMessage(200, 200));
+    platform.SetClipboardText("x = 250, y = 1\n250o!\n");
+    platform.Command(ID_EDIT_PASTE);
+    EXPECT_FALSE(View()->m_bFloating);
+    EXPECT_TRUE(platform.ScriptErrors().empty());
+}
+
+TEST_F(Undo, CopyPutsTheSelectionAsRleWithLineFeedsAndCutClearsIt) {
+    platform.Command(ID_FILE_RELOAD);
+    Select(CPoint{0, 0}, CPoint{199, 199});
+    platform.Command(ID_EDIT_CLEAR);
+    Stroke({CPoint{30, 30}, CPoint{31, 30}, CPoint{32, 31}}, false);
+    Select(CPoint{29, 29}, CPoint{33, 32});
+    // The outline: a dark line outside the selected cells, a light one on
+    // their edge.
+    EXPECT_EQ(platform.Surface().Pixel(28, 30), 0x000000u);
+    EXPECT_EQ(platform.Surface().Pixel(29, 30), 0xFFFFFFu);
+    EXPECT_EQ(platform.Surface().Pixel(34, 32), 0x000000u);
+    platform.CtrlKey('X');
+    EXPECT_EQ(platform.ClipboardText(), "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
+    EXPECT_EQ(Board().liveCount, 0);
+    EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo Cut");
+    platform.CtrlKey('Z');
+    EXPECT_EQ(Board().liveCount, 3);
+}
+
+// The history's cost: a stroke keeps the cells it changed, and a run on the
+// largest board keeps its start board packed.
+TEST_F(Undo, StepsOnTheLargestBoardStaySmall) {
+    // The cap: 1000 steps, the oldest dropped.
+    for (int i = 0; i < 1001; ++i) platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(Doc()->History().StepCount(), UndoHistory::kMaxSteps);
+    SetBoardSize(kMaxBoardSide, kMaxBoardSide);
+    platform.Command(ID_FILE_RELOAD);
+    std::vector<CPoint> cells;
+    for (int i = 0; i < 100; ++i) cells.push_back(CPoint{10 + i, 20 + i % 7});
+    Stroke(cells, false);
+    const std::size_t stroke = Doc()->History().NewestStepBytes();
+    EXPECT_LT(stroke, 4096u);
+    platform.Command(ID_TOOLS_STEP);
+    const std::size_t run = Doc()->History().NewestStepBytes();
+    EXPECT_LT(run, 1u << 20);
+    std::printf("[ undo   ] 100-cell stroke: %zu bytes; a step's start board: %zu bytes\n", stroke,
+                run);
+}
+
+}  // namespace
+}  // namespace cellarium
