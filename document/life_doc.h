@@ -32,9 +32,11 @@ PatternFileFormat PatternFormatForPath(const std::string& path);
 // What Paste says when the clipboard's text holds no live cell.
 extern const char* const kNoPatternOnClipboardMessage;
 
+class RepeatWatch;
+
 class CLifeDoc : public CDocument {
 public:
-    CLifeDoc() = default;
+    CLifeDoc();
     ~CLifeDoc() override;
 
     bool OnNewDocument() override;
@@ -80,6 +82,24 @@ public:
     // The step: computes the next generation into the scratch board and makes
     // it current.
     void NextGeneration(int newborn, int32_t& births, int32_t& deaths);
+    // The same for the run of the view whose counter says generation before
+    // the step: while repeats are watched, the step also takes the new
+    // board's live hash and LastRepeat() tells whether its live cells equal
+    // an earlier generation's of this run. Any change to the board other
+    // than a step, or a counter that does not follow on, starts the watch
+    // again from the board as it is.
+    void NextGeneration(int newborn, int32_t& births, int32_t& deaths, int32_t generation);
+    void WatchRepeats(bool on);
+    void RestartRepeatWatch();
+    // Whether the last step's live cells equal an earlier generation's of
+    // this run: the period and that generation (the counter's number).
+    bool LastRepeat(int64_t& period, int64_t& start) const;
+    // Every change to the pattern other than a step marks it modified; each
+    // is counted, so that the watch knows the board was changed.
+    void SetModifiedFlag(bool modified = true) {
+        if (modified) ++edits_;
+        CDocument::SetModifiedFlag(modified);
+    }
     void Center();
     void RotateLeft();
     void ChangePalette(PaletteBlock& palette);
@@ -145,6 +165,9 @@ private:
     bool openingPaste_ = false;
     UndoHistory history_;
     PopulationHistory counts_;
+    std::unique_ptr<RepeatWatch> repeats_;
+    bool watchRepeats_ = false;
+    uint64_t edits_ = 0;
 };
 
 }  // namespace cellarium

@@ -268,8 +268,12 @@ public:
     void OnGraphSaveCsv();
     void OnGraphSavePng();
     bool GraphShown() const;
-    // Shows the graph when the settings say it was shown last.
-    void ShowGraphIfKept();
+    // Stop when the pattern repeats, and the graph when it was shown last,
+    // as the settings say.
+    void ApplyAnalysisSettings();
+    void OnStopWhenRepeats();
+    void OnUpdateStopWhenRepeats(CCmdUI* pCmdUI);
+    bool m_bStopWhenRepeats = false;
     // Hands the panel a new picture: now, or when a thirtieth of a second has
     // passed since the last.
     void UpdateGraph(bool now);
@@ -296,6 +300,10 @@ private:
 
 // The texts the view shows.
 extern const char* const kStagnationMessage;
+// "Repeats with period P from generation S."
+std::string RepeatsMessage(int64_t period, int64_t start);
+// The settings section of the population graph.
+extern const char* const kGraphSection;
 extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;

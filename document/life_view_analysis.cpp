@@ -12,6 +12,7 @@ namespace cellarium {
 
 const char* const kIdentifySection = "Analysis";
 const char* const kIdentifyLimitKey = "IdentifyLimit";
+const char* const kStopWhenRepeatsKey = "StopWhenRepeats";
 
 bool CLifeView::OnAnalysisCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CLifeView> map =
@@ -22,7 +23,9 @@ bool CLifeView::OnAnalysisCmdMsg(const CmdMsg& msg) {
             .OnUpdate(ID_POPULATION_GRAPH, &CLifeView::OnUpdatePopulationGraph)
             .On(ID_GRAPH_BIRTHS_DEATHS, &CLifeView::OnGraphBirthsDeaths)
             .On(ID_GRAPH_SAVE_CSV, &CLifeView::OnGraphSaveCsv)
-            .On(ID_GRAPH_SAVE_PNG, &CLifeView::OnGraphSavePng);
+            .On(ID_GRAPH_SAVE_PNG, &CLifeView::OnGraphSavePng)
+            .On(ID_STOP_WHEN_REPEATS, &CLifeView::OnStopWhenRepeats)
+            .OnUpdate(ID_STOP_WHEN_REPEATS, &CLifeView::OnUpdateStopWhenRepeats);
     return map.Dispatch(*this, msg);
 }
 
@@ -41,6 +44,29 @@ void CLifeView::OnIdentify() {
 void CLifeView::OnUpdateIdentify(CCmdUI* pCmdUI) {
     CLifeDoc* doc = GetDocument();
     pCmdUI->Enable(doc != nullptr && doc->HasBoards() && m_nRunInterval == 0);
+}
+
+std::string RepeatsMessage(int64_t period, int64_t start) {
+    return "Repeats with period " + std::to_string(period) + " from generation " +
+           std::to_string(start) + ".";
+}
+
+void CLifeView::ApplyAnalysisSettings() {
+    CWinApp* app = TheApp();
+    if (app == nullptr) return;
+    m_bStopWhenRepeats = app->GetProfileInt(kIdentifySection, kStopWhenRepeatsKey, 0) != 0;
+    if (app->GetProfileInt(kGraphSection, "Shown", 0) != 0 && !GraphShown()) OnPopulationGraph();
+}
+
+void CLifeView::OnStopWhenRepeats() {
+    m_bStopWhenRepeats = !m_bStopWhenRepeats;
+    if (CWinApp* app = TheApp())
+        app->WriteProfileInt(kIdentifySection, kStopWhenRepeatsKey, m_bStopWhenRepeats ? 1 : 0);
+}
+
+void CLifeView::OnUpdateStopWhenRepeats(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(true);
+    pCmdUI->SetCheck(m_bStopWhenRepeats ? 1 : 0);
 }
 
 }  // namespace cellarium

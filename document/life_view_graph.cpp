@@ -57,10 +57,6 @@ bool CLifeView::GraphShown() const {
     return m_bGraphShown;
 }
 
-void CLifeView::ShowGraphIfKept() {
-    if (GraphSetting("Shown", 0) != 0 && !m_bGraphShown) OnPopulationGraph();
-}
-
 void CLifeView::OnPopulationGraph() {
     CFrameWnd* frame = MainWindow();
     if (frame == nullptr) return;

@@ -23,6 +23,8 @@ void SetIdleCountdown(int32_t value) {
 }  // namespace
 
 void CLifeView::OnRun() {
+    // A run watches for repeats from where it starts.
+    if (CLifeDoc* doc = GetDocument()) doc->RestartRepeatWatch();
     m_nRunInterval = kRunInterval;
     m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(kRunInterval));
     SetIdleCountdown(kIdleAllowance);
@@ -56,11 +58,19 @@ void CLifeView::OnStep() {
     // Undo.
     doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
     // Newborn cells carry the low byte of the generation counter plus one.
-    doc->NextGeneration(int(uint32_t(m_nGeneration) & 0xFFu) + 1, m_nBirths, m_nDeaths);
+    doc->WatchRepeats(m_bStopWhenRepeats);
+    doc->NextGeneration(int(uint32_t(m_nGeneration) & 0xFFu) + 1, m_nBirths, m_nDeaths,
+                        m_nGeneration);
     Invalidate(false);
     if (m_nBirths == 0 && m_nDeaths == 0) {
         m_nRunInterval = 0;
         MessageBox(kStagnationMessage, std::string(), MB_OK);
+        SetIdleCountdown(-1);
+    } else if (int64_t period = 0, start = 0;
+               m_nRunInterval != 0 && doc->LastRepeat(period, start)) {
+        // Period 1 is stagnation, caught above with its own message.
+        m_nRunInterval = 0;
+        MessageBox(RepeatsMessage(period, start), std::string(), MB_OK);
         SetIdleCountdown(-1);
     }
     m_nGeneration = int32_t(uint32_t(m_nGeneration) + 1u);

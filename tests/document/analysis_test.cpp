@@ -9,7 +9,10 @@
 namespace cellarium {
 namespace {
 
-class Analysis : public LifeSession {};
+class Analysis : public LifeSession {
+protected:
+    bool Checked(unsigned id) const { return Frame()->QueryCommandState(id).m_nCheck != 0; }
+};
 
 TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
     struct Case {
@@ -121,6 +124,45 @@ TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile)
     platform.Command(ID_POPULATION_GRAPH);
     EXPECT_FALSE(platform.GraphShown());
     EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 1), 0);
+}
+
+TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
+    // Off: a blinker runs on, as it always did.
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EXPECT_FALSE(Checked(ID_STOP_WHEN_REPEATS));
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_TRUE(View()->IsRunning());
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    platform.Command(ID_TOOLS_PAUSE);
+
+    // On (and kept): the run stops where the live cells first repeat.
+    platform.Command(ID_STOP_WHEN_REPEATS);
+    EXPECT_TRUE(Checked(ID_STOP_WHEN_REPEATS));
+    EXPECT_EQ(app.GetProfileInt("Analysis", "StopWhenRepeats", 0), 1);
+    platform.Command(ID_FILE_RELOAD);
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 0."});
+    EXPECT_EQ(View()->m_nGeneration, 2);
+    // Run again: watched afresh from where it stands.
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 2."});
+    EXPECT_EQ(View()->m_nGeneration, 4);
+
+    // Period 1 is stagnation, message and all.
+    ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
+    EXPECT_EQ(View()->m_nGeneration, 1);
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+#include "document/repeat_watch.h"
+
+namespace cellarium {
+
+void RepeatWatch::Begin(const CellBoard& board, int32_t generation, uint64_t liveHash,
+                        const StepRule& rule, uint64_t edits) {
+    detector_.emplace(rule);
+    base_ = generation;
+    last_ = generation;
+    edits_ = edits;
+    found_ = detector_->Add(board, liveHash);
+}
+
+std::optional<Cycle> RepeatWatch::Next(const CellBoard& board, uint64_t liveHash) {
+    found_.reset();
+    if (!detector_) return found_;
+    last_ = int32_t(uint32_t(last_) + 1u);
+    found_ = detector_->Add(board, liveHash);
+    if (found_) found_->start += base_;
+    return found_;
+}
+
+}  // namespace cellarium
