@@ -13,11 +13,14 @@ inline constexpr unsigned IDD_FILE_INFO = 130;
 inline constexpr unsigned IDD_RULES = 132;
 inline constexpr unsigned IDD_SAVE_STATS = 133;
 inline constexpr unsigned IDD_BOARD_SIZE = 134;
+inline constexpr unsigned IDD_GO_TO_GENERATION = 140;
 
 // Status strip controls.
 inline constexpr int IDC_STATUS_TEXT = 1008;
 inline constexpr int IDC_ERASE = 1009;
 inline constexpr int IDC_EDIT_MODE_LABEL = 1019;
+// The speed and, while running, the generations a second.
+inline constexpr int IDC_SPEED_TEXT = 1061;
 
 // File Information controls.
 inline constexpr int IDC_FI_DESCRIPTION = 1003;
@@ -47,6 +50,9 @@ inline constexpr int IDC_STATS_GENERATION = 1035;
 inline constexpr int IDC_STATS_BROWSE = 1037;
 inline constexpr int IDC_STATS_FILENAME = 1038;
 inline constexpr int IDC_STATS_SPACE = 1039;
+
+// Go to Generation controls.
+inline constexpr int IDC_GOTO_GENERATION = 1060;
 
 // Commands.
 inline constexpr unsigned ID_TOOLS_RUN = 32771;
@@ -80,5 +86,11 @@ inline constexpr unsigned ID_REVERSE_PALETTE = 32820;
 inline constexpr unsigned ID_BOARD_SIZE = 32821;
 inline constexpr unsigned ID_EXPORT_RLE = 32822;
 inline constexpr unsigned ID_COPY_RLE = 32823;
+inline constexpr unsigned ID_GO_TO_GENERATION = 32840;
+inline constexpr unsigned ID_SPEED_FASTER = 32841;
+inline constexpr unsigned ID_SPEED_SLOWER = 32842;
+// The speed steps, slowest first: ID_SPEED_FIRST + step.
+inline constexpr unsigned ID_SPEED_FIRST = 32850;
+inline constexpr unsigned ID_SPEED_LAST = 32872;
 
 }  // namespace cellarium

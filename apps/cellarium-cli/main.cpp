@@ -5,7 +5,9 @@
 // times or Run until stagnation, stop statistics, save, Save As Image, and
 // print the status strip's line. The runner and the desktop program thus
 // never disagree on a status line or a statistics file.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -226,14 +228,22 @@ void Runner::RunGenerations(CLifeView& view) {
     Progress progress(options_.progress, options_.generations);
     long long done = 0;
     if (options_.untilStagnation) {
-        // Run, and let the clock tick until the run stops by itself.
-        if (options_.generations > 0 && platform_.Command(ID_TOOLS_RUN)) {
-            while (done < options_.generations && view.IsRunning() && !platform_.QuitRequested()) {
-                const int32_t before = view.m_nGeneration;
-                platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
-                if (view.m_nGeneration != before) progress.Update(++done);
+        // Go to Generation N, and let the clock tick until the run stops by
+        // itself there or at stagnation.
+        const int32_t target =
+            int32_t(std::min<long long>(options_.generations, std::numeric_limits<int32_t>::max()));
+        if (target > 0) {
+            platform_.ExpectDialog(IDD_GO_TO_GENERATION, [target](DialogDriver& d) {
+                d.Type(IDC_GOTO_GENERATION, std::to_string(target));
+                d.Click(IDOK);
+            });
+            const bool started = platform_.Command(ID_GO_TO_GENERATION);
+            platform_.ClearScript();
+            while (started && view.IsRunning() && !platform_.QuitRequested()) {
+                platform_.AdvanceTime(1);
+                done = view.m_nGeneration;
+                progress.Update(done);
             }
-            if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
         }
     } else {
         for (; done < options_.generations && !platform_.QuitRequested();) {

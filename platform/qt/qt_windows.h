@@ -17,6 +17,7 @@
 #include "framework/platform_services.h"
 
 class QAction;
+class QComboBox;
 class QIcon;
 class QMainWindow;
 class QMenuBar;
@@ -101,6 +102,8 @@ public:
     // toolbar's.
     std::vector<QAction*> MenuActions() const;
     std::vector<QAction*> ToolbarActions() const;
+    // The toolbar's lists (ToolbarChoice), in order.
+    std::vector<QComboBox*> ToolbarChoices() const;
     bool FileListShown() const;
     QWidget* FileListPage() const;
     int ArmedTimers() const;
