@@ -115,8 +115,8 @@ public:
     void OnUpdateZoomIn(CCmdUI* pCmdUI);
     void OnUpdateZoomOut(CCmdUI* pCmdUI);
 
-    // The wait before the next tick while running (the speed's interval),
-    // 0 while paused.
+    // While running the speed's wait before the next tick, at least 1 (the
+    // timer itself may be armed with 0 at Maximum); 0 while paused.
     int32_t m_nRunInterval = 0;
     TimerHandle m_hTimer = 0;
     int32_t m_nGeneration = 0;
@@ -188,6 +188,9 @@ private:
     void GenerationDone(const GenerationRecord& record) override;
     // Starts the timer for a run; target is Go to Generation's (0: none).
     void StartRun(int32_t target);
+    // Arms the next tick after the speed's wait; false when the platform
+    // refused.
+    bool ArmTick();
     // The run has paused or stopped: tells the document, shows the speed.
     void EndRun();
     // The speed the next tick runs at: the chosen one, or the fastest while

@@ -3,6 +3,7 @@
 // waits), single steps, Go to Generation, pause, the stagnation stop, reload,
 // the status line and the idle countdown. The generations themselves come
 // from the document's run loop.
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -59,10 +60,9 @@ void CLifeView::OnRun() {
 
 void CLifeView::StartRun(int32_t target) {
     m_nTargetGeneration = target;
-    m_nRunInterval = int32_t(TickSpeed().intervalMs);
-    m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
+    const bool armed = ArmTick();
     SetIdleCountdown(kIdleAllowance);
-    if (m_hTimer == 0) {
+    if (!armed) {
         TimerRefused();
         return;
     }
@@ -100,10 +100,14 @@ void CLifeView::OnTimer(unsigned id) {
     }
     // Armed again only after the generations were computed, counted and
     // shown, so ticks never pile up behind a slow step.
-    if (m_nRunInterval > 0) {
-        m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
-        if (m_hTimer == 0) TimerRefused();
-    }
+    if (m_nRunInterval > 0 && !ArmTick()) TimerRefused();
+}
+
+bool CLifeView::ArmTick() {
+    const unsigned wait = TickSpeed().intervalMs;
+    m_nRunInterval = int32_t(std::max(wait, 1u));
+    m_hTimer = SetTimer(SIMULATION_TIMER_ID, wait);
+    return m_hTimer != 0;
 }
 
 void CLifeView::OnStep() {
@@ -185,9 +189,7 @@ void CLifeView::SetSpeedStep(int step) {
     // old one (Go to Generation keeps going as fast as it can).
     if (m_nRunInterval != 0 && m_nTargetGeneration == 0) {
         KillTimer(m_hTimer);
-        m_nRunInterval = int32_t(TickSpeed().intervalMs);
-        m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
-        if (m_hTimer == 0) TimerRefused();
+        if (!ArmTick()) TimerRefused();
         m_rate.Restart(RunClock::now());
     }
     UpdateSpeedText();

@@ -6,10 +6,10 @@ namespace cellarium {
 namespace {
 
 constexpr unsigned kSlowIntervals[kDefaultSpeedStep + 1] = {1000, 500, 250, 100, 50, 10};
-// The tick of the faster steps is the default one; Maximum waits only long
-// enough for the window to draw and take input.
+// The tick of the faster steps is the default one; Maximum does not wait
+// beyond letting the window draw and take the input that came.
 constexpr unsigned kFastInterval = 10;
-constexpr unsigned kMaximumInterval = 1;
+constexpr unsigned kMaximumInterval = 0;
 
 int Clamp(int step) {
     return std::clamp(step, 0, kMaximumSpeedStep);

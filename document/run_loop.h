@@ -63,7 +63,8 @@ inline constexpr int kDefaultSpeedStep = 5;
 inline constexpr int kMaximumSpeedStep = kSpeedSteps - 1;
 
 struct RunSpeed {
-    // The wait between the end of one tick and the next.
+    // The wait between the end of one tick and the next (0: only for the
+    // events already waiting).
     unsigned intervalMs = 10;
     // Generations one tick makes at most; 0 for as many as fit in a frame.
     int64_t perFrame = 1;

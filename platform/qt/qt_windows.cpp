@@ -292,8 +292,9 @@ void QtWindows::WindowDestroyed(CWnd& wnd) {
 TimerHandle QtWindows::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
     Impl& d = *impl_;
     if (id == 0 || !d.delivering) return 0;
-    // A zero interval would fire on every pass of the event loop.
-    const int interval = int(std::clamp(ms, 1u, unsigned(INT32_MAX)));
+    // A zero interval fires as soon as the events waiting (input, paints)
+    // have been handled.
+    const int interval = int(std::min(ms, unsigned(INT32_MAX)));
     for (Impl::Timer& t : d.timers)
         if (t.wnd == &wnd && t.id == id) {
             t.timer->start(interval);
@@ -327,6 +328,11 @@ bool QtWindows::KillTimer(CWnd& wnd, TimerHandle handle) {
 
 int QtWindows::ArmedTimers() const {
     return int(impl_->timers.size());
+}
+
+int QtWindows::PaintCount(const CWnd& view) const {
+    const QtViewWidget* w = ViewWidget(view);
+    return w ? w->PaintCount() : 0;
 }
 
 void QtWindows::Invalidate(CWnd& wnd, const CRect* rect, bool erase) {

@@ -107,6 +107,8 @@ public:
     bool FileListShown() const;
     QWidget* FileListPage() const;
     int ArmedTimers() const;
+    // How often the widget showing a view has painted (0: no such widget).
+    int PaintCount(const CWnd& view) const;
     // Called by the view widget and the event filter: user input or a timer
     // tick happened, so idle processing starts again from count 0.
     void NoteActivity();
