@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "platform/qt/qt_surface.h"
 
@@ -39,6 +40,12 @@ QtOffscreenDesktop::~QtOffscreenDesktop() = default;
 
 void QtOffscreenDesktop::RunUntil(const std::function<bool()>& done) {
     while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void QtOffscreenDesktop::RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 struct QtOffscreenTarget::Impl {

@@ -34,6 +34,8 @@ public:
     // events, so timers, paints and the idle hook all take part) until done
     // holds; done is asked after every pass.
     void RunUntil(const std::function<bool()>& done);
+    // Runs the event loop in the same way for ms milliseconds.
+    void RunFor(int ms);
 
 private:
     struct Impl;

@@ -320,6 +320,17 @@ TEST_F(Desktop, SpeedListFasterAndSlowerChangeTheSpeedShownAndKept) {
     EXPECT_EQ(shown(), "Speed: 1 gen / 10 ms");
     EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "1 gen / 10 ms"; }, 2000));
     EXPECT_EQ(app_->GetProfileInt("Simulation", "Speed", 0), -10);
+
+    // Running at Maximum the toolbar still follows and keys still work.
+    platform_->WindowRole().ChooseCommand(ID_SPEED_LAST);
+    ToolbarAction(ID_TOOLS_RUN)->trigger();
+    QAction* pause = ToolbarAction(ID_TOOLS_PAUSE);
+    EXPECT_TRUE(RunUntil([&] { return pause->isEnabled() && view_->m_nGeneration > 100; }, 5000));
+    QTest::keyClick(platform_->MainQtWindow(), Qt::Key_BracketLeft);
+    EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "x65536 / frame"; }, 2000));
+    pause->trigger();
+    EXPECT_FALSE(view_->IsRunning());
+    platform_->WindowRole().ChooseCommand(ID_SPEED_FIRST + kDefaultSpeedStep);
 }
 
 TEST_F(Desktop, MenuCommandReachesTheView) {
