@@ -139,8 +139,9 @@ public:
     virtual void WindowCreated(CWnd& wnd) = 0;
     virtual void WindowDestroyed(CWnd& wnd) = 0;
     // Arms a timer that delivers OnTimer(id) to wnd every ms milliseconds
-    // until killed; arming the same id again replaces it. Returns 0 when the
-    // platform refuses.
+    // until killed; arming the same id again replaces it. With 0 ms it fires
+    // as soon as the events already waiting (input, paints) are handled.
+    // Returns 0 when the platform refuses.
     virtual TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) = 0;
     virtual bool KillTimer(CWnd& wnd, TimerHandle handle) = 0;
     // Marks all (rect null) or part of the client area for repainting.

@@ -5,7 +5,9 @@
 // times, Run until stagnation or step until the live cells repeat, stop statistics, save, Save As
 // Image, and print the status strip's line. The runner and the desktop program thus never disagree
 // on a status line or a statistics file.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <random>
@@ -245,8 +247,9 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         return cycle_.has_value();
     };
     repeated();
-    if (options_.untilStagnation) {
-        // Run, and let the clock tick until the run stops by itself.
+    if (options_.untilStagnation && cycles) {
+        // Run at the default speed, one generation a tick, so that every
+        // generation's live cells are checked, until the run stops by itself.
         if (more() && platform_.Command(ID_TOOLS_RUN)) {
             while (more() && view.IsRunning()) {
                 const int32_t before = view.m_nGeneration;
@@ -256,6 +259,24 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 if (repeated()) break;
             }
             if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
+        }
+    } else if (options_.untilStagnation) {
+        // Go to Generation N, and let the clock tick until the run stops by
+        // itself there or at stagnation.
+        const int32_t target =
+            int32_t(std::min<long long>(options_.generations, std::numeric_limits<int32_t>::max()));
+        if (target > 0) {
+            platform_.ExpectDialog(IDD_GO_TO_GENERATION, [target](DialogDriver& d) {
+                d.Type(IDC_GOTO_GENERATION, std::to_string(target));
+                d.Click(IDOK);
+            });
+            const bool started = platform_.Command(ID_GO_TO_GENERATION);
+            platform_.ClearScript();
+            while (started && view.IsRunning() && !platform_.QuitRequested()) {
+                platform_.AdvanceTime(1);
+                done = view.m_nGeneration;
+                progress.Update(done);
+            }
         }
     } else {
         while (more()) {
