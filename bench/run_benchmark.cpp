@@ -30,6 +30,7 @@
 #include "document/life_view.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
+#include "engine/soup.h"
 #include "engine/step.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
@@ -37,7 +38,6 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_windows.h"
 #include "shell/life_app.h"
-#include "soup.h"
 
 using namespace cellarium;
 using Clock = std::chrono::steady_clock;
