@@ -48,6 +48,8 @@ public:
     uint64_t BytesWritten() const { return written_; }
     // The platform's file, for what only it can do; null when closed.
     PlatformFile* Handle() { return file_.get(); }
+    // Hands the platform's file over, still open; this object is closed.
+    std::unique_ptr<PlatformFile> Detach() { return std::move(file_); }
     // Keeps the cause of a failure of an operation made through Handle().
     void SetLastError(FileError cause) { lastError_ = cause; }
 

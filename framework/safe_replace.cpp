@@ -103,21 +103,32 @@ bool ReplacingFile::Commit() {
         ok = false;
     }
     ok = ok && file_.Flush();
-    if (way_ == Way::Beside) {
-        if (ok && !file->SetMode(mode_, cause)) {
-            // A file system that keeps modes of its own may refuse the change
-            // and still give the file the mode asked for.
-            FileFacts now;
-            FileError ignored = FileError::None;
-            ok = file->Describe(now, ignored) && now.mode == (mode_ & 07777);
-        }
-        if (ok && !file->ReplaceTarget(cause)) ok = false;
-        if (!ok) {
-            if (cause != FileError::None) file_.SetLastError(cause);
-            file->Discard();
-        }
+    if (ok && way_ == Way::Beside && !file->SetMode(mode_, cause)) {
+        // A file system that keeps modes of its own may refuse the change
+        // and still give the file the mode asked for.
+        FileFacts now;
+        FileError ignored = FileError::None;
+        ok = file->Describe(now, ignored) && now.mode == (mode_ & 07777);
+        if (!ok) file_.SetLastError(cause);
     }
-    ok = file_.Close() && ok;
+    // The file is closed (where a disk may report what went wrong with the
+    // data) before it takes the target's place; the platform file stays,
+    // knowing the file, until the rename.
+    std::unique_ptr<PlatformFile> made = way_ == Way::Beside ? file_.Detach() : nullptr;
+    FileError closing = FileError::None;
+    if (made) {
+        if (!made->Close(closing)) {
+            file_.SetLastError(closing == FileError::None ? FileError::Generic : closing);
+            ok = false;
+        }
+        if (ok && !made->ReplaceTarget(cause)) {
+            file_.SetLastError(cause);
+            ok = false;
+        }
+        if (!ok) made->Discard();
+    } else {
+        ok = file_.Close() && ok;
+    }
     if (!ok) {
         cause_ = file_.LastError() == FileError::None ? FileError::Generic : file_.LastError();
         if (way_ == Way::InPlace) damaged_ = true;

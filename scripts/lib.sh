@@ -23,12 +23,13 @@ BUILD_PACKAGES=(
 # What only the tests and benchmarks need on top (./scripts/test): GoogleTest
 # (whose CMake package wants GoogleMock beside it), Google Benchmark, and
 # giflib, the independent GIF decoder of the tests and the encoder the GIF
-# benchmark compares against.
+# benchmark compares against; strace, which shows the system calls of a save.
 TEST_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   libgif-dev
+  strace
 )
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
 # headers, which qt6-base-dev brings along) and a font for its text.

@@ -32,6 +32,7 @@ public:
 
     // Writes what the budget allows, then fails as a full disk would.
     bool Write(const void* data, std::size_t count, FileError& cause) override {
+        wrote_ = true;
         if (!writes_ || writes_->remaining >= count) {
             if (writes_) writes_->remaining -= count;
             return file_->Write(data, count, cause);
@@ -52,7 +53,8 @@ public:
     }
     bool Close(FileError& cause) override {
         const bool closed = file_->Close(cause);
-        if (closes_ && closes_->remaining-- == 0) {
+        // Only a file written to reports what a disk found at the end.
+        if (closes_ && wrote_ && closes_->remaining-- == 0) {
             cause = closes_->cause;
             return false;
         }
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<PlatformFile> file_;
     Fault writes_;
     Fault reads_;
+    bool wrote_ = false;
 };
 
 Fault Find(const std::map<std::string, Fault>& faults, const std::string& path) {

@@ -79,11 +79,14 @@ Identity IdentityAt(int folder, const std::string& name) {
 }
 
 // For a file made beside a target: the folder (held open, so that the names
-// below stay names in that very folder whatever happens to its path), the
-// file's own name and the target's, and what the target's name named when
-// the file was made.
+// below stay names in that very folder whatever happens to its path), a
+// second descriptor of the file itself (which outlives Close, so the file is
+// still known, and its inode not reused, when it is renamed), the file's own
+// name and the target's, and what the target's name named when the file was
+// made.
 struct Beside {
     int folder = -1;
+    int self = -1;
     std::string name;
     std::string target;
     Identity targetWas;
@@ -96,6 +99,7 @@ public:
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
         if (beside_.folder >= 0) ::close(beside_.folder);
+        if (beside_.self >= 0) ::close(beside_.self);
     }
 
     bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
@@ -177,7 +181,7 @@ public:
     }
 
     bool ReplaceTarget(FileError& cause) override {
-        if (beside_.folder < 0 || beside_.name.empty() || fd_ < 0) return Fail(EBADF, cause);
+        if (beside_.folder < 0 || beside_.name.empty()) return Fail(EBADF, cause);
         const Identity self = Self();
         // A name swapped since the file was made: the rename would put
         // another file in place, or replace another file than the one meant.
@@ -204,7 +208,8 @@ public:
 private:
     Identity Self() const {
         struct stat st {};
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0) return Identity{};
+        const int fd = beside_.self >= 0 ? beside_.self : fd_;
+        if (fd < 0 || ::fstat(fd, &st) != 0) return Identity{};
         return IdentityOf(st);
     }
 
@@ -412,6 +417,7 @@ std::unique_ptr<PlatformFile> PosixFiles::CreateFileBeside(const std::string& ta
         if (fd >= 0) {
             path = slash == std::string::npos ? name : target.substr(0, slash + 1) + name;
             beside.name = name;
+            beside.self = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
             cause = FileError::None;
             return std::make_unique<PosixFile>(fd, std::move(beside));
         }
