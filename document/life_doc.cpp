@@ -90,6 +90,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         incoming = std::move(scratch_);
         incoming->MakeEmpty();
         incoming->description.clear();
+        incoming->name.clear();
     } else {
         incoming = CellBoard::Create(settings);
         if (!incoming) return LoadResult::OutOfMemory;
@@ -102,6 +103,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         }
         incoming->MakeEmpty();
         incoming->description = current_->description;
+        incoming->name = current_->name;
         scratch_ = std::move(incoming);
     };
 
@@ -141,6 +143,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
         }
     }
     scratch->description = incoming->description;
+    scratch->name = incoming->name;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
     return true;

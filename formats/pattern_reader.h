@@ -6,6 +6,7 @@
 // description from what the pattern says.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,16 @@ inline constexpr int64_t kMaxPatternCellLine = [] {
 }();
 inline constexpr int64_t kMaxPatternBytes =
     kMaxPatternCellLine * kMaxBoardSide * kMaxBoardSide + 20'000'000;
+
+// The longest description the reader keeps, in bytes. The wordiest file of
+// the pattern collections we know (the oscillator catalogue of golly's, with
+// a 68,822-byte description) fits with room to spare; a longer description
+// is cut, with DescriptionCutNote() at its end, so that a file with a huge
+// comment neither fills the memory nor is written back whole.
+inline constexpr std::size_t kMaxDescriptionBytes = 128 * 1024;
+std::string DescriptionCutNote();
+// The longest pattern name kept ("#N", "!Name:").
+inline constexpr std::size_t kMaxNameBytes = 1024;
 
 // The message for a source longer than `maxBytes`.
 std::string PatternTooLongMessage(int64_t maxBytes = kMaxPatternBytes);
