@@ -166,6 +166,19 @@ TEST_F(SafeReplace, ANameSwappedForALinkChangesNothingButTheNewFile) {
     ASSERT_EQ(::stat(Path("moved").c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0666u);
+
+    // The target's own name swapped for a link: the file resolved is not the
+    // one there now, and nothing is renamed over the link.
+    platform.onFileMadeBeside = [&](const std::string&) {
+        fs::rename(target, Path("theirs.old"));
+        fs::create_symlink(victim, target);
+    };
+    ASSERT_TRUE(out.Open(target));
+    EXPECT_TRUE(out.File().Write("new", 3));
+    EXPECT_FALSE(out.Commit());
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_EQ(Slurp(victim), "root's");
+    EXPECT_EQ(Slurp(Path("theirs.old")), "old");
 }
 
 TEST_F(SafeReplace, TheNewFileIsPrivateUntilWholeAndTakenNamesNeverStopASave) {
