@@ -103,11 +103,16 @@ enum class ReaderState : uint8_t {
 inline constexpr int kReaderStateCount = 33;
 
 // Reads the whole source onto `board` (whose cells exist), replacing its
-// cells, live count, bounds and description, and sets the rule tables.
+// cells, live count, bounds, description and name, and sets the rule tables.
 //
-// Returns true when the whole source was read with every position on the
-// board. Returns false after handing one message to `reporter`: "too big"
-// when a position fell off the board, "too long" when the source held more
+// Every live cell is placed by its column and its row, and must land in the
+// interior (columns 1 to width - 2, rows 1 to height - 2): a row never runs
+// on into the next one, and no cell lands in the border. A position that
+// places no live cell is no failure.
+//
+// Returns true when the whole source was read with every live cell in the
+// interior. Returns false after handing one message to `reporter`: "too big"
+// when a live cell fell outside it, "too long" when the source held more
 // than `maxBytes` bytes (the reader pulls one byte past the limit, then
 // stops). Then the board holds what was placed before the failure (its
 // bounds still enclose every live cell and its live count is exact), its
