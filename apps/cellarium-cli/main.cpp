@@ -28,6 +28,7 @@
 #include "formats/rle_writer.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
+#include "platform/headless/forwarding_files.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
 
@@ -60,11 +61,11 @@ public:
 
 // The headless back end's files, where PATTERN "-" opens standard input
 // under the name the program's messages use for it.
-class RunnerFiles final : public FileServices {
+class RunnerFiles final : public ForwardingFiles {
 public:
     static constexpr const char* kStandardInputName = "standard input";
 
-    explicit RunnerFiles(FileServices& files) : files_(files) {}
+    explicit RunnerFiles(FileServices& files) : ForwardingFiles(files) {}
 
     std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                            FileError& cause) override {
@@ -73,37 +74,10 @@ public:
             cause = FileError::None;
             return std::make_unique<StandardInputFile>();
         }
-        return files_.OpenFile(path, flags, cause);
+        return Inner().OpenFile(path, flags, cause);
     }
-    bool RemoveFile(const std::string& path) override { return files_.RemoveFile(path); }
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override {
-        return files_.RenameFile(from, to, cause);
-    }
-    std::string FinalPath(const std::string& path) override { return files_.FinalPath(path); }
-    FileFacts QueryFile(const std::string& path) override { return files_.QueryFile(path); }
-    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
-                                                   FileError& cause) override {
-        return files_.CreateFileBeside(target, path, cause);
-    }
-    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override {
-        return files_.SetFileMode(path, mode, cause);
-    }
-    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                      FileError& cause) override {
-        return files_.SetFileOwner(path, owner, group, cause);
-    }
-    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override {
-        return files_.GetFreeSpace(folder, bytes);
-    }
-    std::optional<std::string> MakePrivateTempFolder() override {
-        return files_.MakePrivateTempFolder();
-    }
-    bool RemoveFolder(const std::string& path) override { return files_.RemoveFolder(path); }
 
     bool servesStandardInput = false;
-
-private:
-    FileServices& files_;
 };
 
 // A byte sink over a C stream; errors show in the stream's error flag.
