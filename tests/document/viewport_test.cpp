@@ -310,6 +310,7 @@ TEST_F(Viewport, AReloadOntoASmallerBoardLeavesNothingOfTheOldImageInTheMargin) 
     // The board size changed in the settings meanwhile: the reload makes a
     // 200 x 200 board, with a margin where that cell was drawn.
     SetBoardSize(200, 200);
+    platform.ExpectMessageBox(IDNO, "Save changes to glider.lif?");
     ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
     ASSERT_EQ(Board().width, 200);
     EXPECT_EQ(View()->GetTotalSize(), (CSize{200 + 2 * M, 200 + 2 * M}));
