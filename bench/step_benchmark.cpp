@@ -21,9 +21,9 @@
 
 #include "engine/cell_board.h"
 #include "engine/rules.h"
+#include "engine/soup.h"
 #include "engine/step.h"
 #include "engine/step_kernels.h"
-#include "soup.h"
 
 using namespace cellarium;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "document/file_info_dlg.h"
 #include "document/life_app_base.h"
@@ -126,6 +127,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         incoming = std::move(scratch_);
         incoming->MakeEmpty();
         incoming->description.clear();
+        incoming->name.clear();
     } else {
         incoming = CellBoard::Create(settings);
         if (!incoming) return LoadResult::OutOfMemory;
@@ -138,6 +140,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         }
         incoming->MakeEmpty();
         incoming->description = current_->description;
+        incoming->name = current_->name;
         scratch_ = std::move(incoming);
     };
 
@@ -179,6 +182,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
         }
     }
     scratch->description = incoming->description;
+    scratch->name = incoming->name;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
     counts_.Restart(0, current_->liveCount);
@@ -343,9 +347,26 @@ bool CLifeDoc::WritePatternFile(const std::string& path,
         return false;
     }
     BeginWaitCursor();
-    CFileByteSink sink(out.File());
-    write(*current_, sink);
-    bool ok = sink.Finish();
+    bool ok = false;
+    try {
+        if (out.InPlace()) {
+            // A file written in place has no old copy to fall back on: the
+            // whole content is made first, so that running out of memory
+            // leaves the file as it was.
+            MemoryByteSink whole;
+            write(*current_, whole);
+            ok = out.File().Write(whole.bytes().data(), whole.bytes().size());
+        } else {
+            CFileByteSink sink(out.File());
+            write(*current_, sink);
+            ok = sink.Finish();
+        }
+    } catch (const std::bad_alloc&) {
+        out.Abandon();
+        EndWaitCursor();
+        ReportSaveLoadException(path, FileError::OutOfMemory, true, kPromptFailedToSave);
+        return false;
+    }
     if (ok)
         ok = out.Commit();
     else

@@ -15,6 +15,7 @@
 
 #include "colour/palette.h"
 #include "document/population_history.h"
+#include "document/run_loop.h"
 #include "document/undo_history.h"
 #include "engine/cell_board.h"
 #include "engine/rules.h"
@@ -100,6 +101,26 @@ public:
         if (modified) ++edits_;
         CDocument::SetModifiedFlag(modified);
     }
+
+    // The run loop, the one place that makes generations for the view's
+    // timer at every speed, for Step and Go to Generation (and so for the
+    // runner): each generation is the step with the newborn value (low byte
+    // of the counter) + 1, the counter incremented, the observer told (the
+    // statistics line), then the checks that may end the run: stagnation
+    // first, then the target, the count and the deadline of limits. The
+    // counters are the caller's and hold the last generation made.
+    RunStop Advance(int32_t& generation, int32_t& births, int32_t& deaths, const RunLimits& limits,
+                    GenerationObserver* observer);
+    // A run, from Run, Step or Go to Generation until it pauses or stops, is
+    // one change to the pattern: the view says where it begins and ends, so
+    // that what keeps the history of changes can keep the board where a run
+    // began as one step.
+    void RunStarted() { m_bInRun = true; }
+    void RunEnded() {
+        m_bInRun = false;
+        EndRun();
+    }
+    bool InRun() const { return m_bInRun; }
     void Center();
     void RotateLeft();
     void ChangePalette(PaletteBlock& palette);
@@ -168,6 +189,7 @@ private:
     std::unique_ptr<RepeatWatch> repeats_;
     bool watchRepeats_ = false;
     uint64_t edits_ = 0;
+    bool m_bInRun = false;
 };
 
 }  // namespace cellarium

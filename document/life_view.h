@@ -2,8 +2,8 @@
 // files: life_view.cpp (construction, the command map, Edit Description and
 // Exit Completely), life_view_viewport.cpp (drawing, scrolling, zoom, Fit to
 // Screen, Find, Rotate Left and Center, stylus editing and the arrow keys),
-// life_view_simulation.cpp (run, step, pause, reload, status line, idle
-// kicks), life_view_statistics.cpp (statistics recording),
+// life_view_simulation.cpp (run, step, pause, reload, the speed, Go to
+// Generation, status line, idle kicks), life_view_statistics.cpp (statistics recording),
 // life_view_palette.cpp (the colour commands and the background erase) and
 // life_view_image.cpp (Save As Image).
 #pragma once
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "colour/palette.h"
+#include "document/run_loop.h"
 #include "document/stats_format.h"
 #include "document/undo_history.h"
 #include "engine/region_edit.h"
@@ -24,7 +25,7 @@ namespace cellarium {
 
 class CLifeDoc;
 
-class CLifeView : public CScrollView {
+class CLifeView : public CScrollView, private GenerationObserver {
 public:
     static constexpr unsigned SIMULATION_TIMER_ID = 23;
     static constexpr int32_t kRunInterval = 10;    // milliseconds
@@ -34,7 +35,8 @@ public:
     // Pixels of margin around the board in the scroll extent.
     static constexpr int kBoardMargin = 16;
 
-    CLifeView() = default;
+    // Starts at the speed kept in the settings.
+    CLifeView();
     ~CLifeView() override;
 
     CLifeDoc* GetDocument() const;
@@ -96,7 +98,23 @@ public:
     // 0 with no births or deaths, whatever ran before it; a running
     // simulation is paused first.
     void StartCountingAfresh();
+    // Each tick makes the generations the speed gives it (one, up to 65536,
+    // or as many as fit in a frame), shows the last and arms the next tick.
     void OnTimer(unsigned id) override;
+    // Go to Generation...: asks for a generation number and runs to it as
+    // fast as the program goes, stopping earlier at stagnation; Pause
+    // cancels it where it stands.
+    void OnGoToGeneration();
+    // The speed: a step of the toolbar's list (ID_SPEED_FIRST + step),
+    // Faster and Slower. Kept in the settings; a run goes on at the new
+    // speed from its next tick.
+    void OnSpeed(unsigned id);
+    void OnFaster();
+    void OnSlower();
+    void SetSpeedStep(int step);
+    // The speed strip's text: the speed in words, while running with the
+    // generations a second achieved; while going to a generation, how far.
+    std::string SpeedText() const;
     // Writes the status line into the frame's status strip.
     void UpdateStatusLine();
     // "G:%05d C:%05d B:%05d D:%05d Z:x%d" for the current state.
@@ -107,14 +125,24 @@ public:
     void OnUpdateRun(CCmdUI* pCmdUI);
     void OnUpdateStep(CCmdUI* pCmdUI);
     void OnUpdatePause(CCmdUI* pCmdUI);
+    void OnUpdateSpeed(CCmdUI* pCmdUI);
+    void OnUpdateFaster(CCmdUI* pCmdUI);
+    void OnUpdateSlower(CCmdUI* pCmdUI);
     void OnUpdateZoomIn(CCmdUI* pCmdUI);
     void OnUpdateZoomOut(CCmdUI* pCmdUI);
 
+    // While running the speed's wait before the next tick, at least 1 (the
+    // timer itself may be armed with 0 at Maximum); 0 while paused.
     int32_t m_nRunInterval = 0;
     TimerHandle m_hTimer = 0;
     int32_t m_nGeneration = 0;
     int32_t m_nBirths = 0;
     int32_t m_nDeaths = 0;
+    int m_nSpeedStep = kDefaultSpeedStep;
+    // While Go to Generation runs: the generation it started from and the
+    // one it stops at (0 otherwise).
+    int32_t m_nGoFrom = 0;
+    int32_t m_nTargetGeneration = 0;
 
     // --- Viewport -------------------------------------------------------------
     uint32_t m_nZoom = 1;  // screen pixels per cell: 1, 2, 4, 8, 16 or 32
@@ -169,8 +197,8 @@ public:
     // Start is enabled while not recording, Stop while recording.
     void OnUpdateStatsStart(CCmdUI* pCmdUI);
     void OnUpdateStatsStop(CCmdUI* pCmdUI);
-    // Appends the data line of the step just made (called by OnStep).
-    void WriteStatsLine();
+    // Appends the data line of a generation (called by the run loop).
+    void WriteStatsLine(const GenerationRecord& record);
     StatsColumns RecordedColumns() const {
         return StatsColumns{m_bRecGeneration, m_bRecTotal, m_bRecBirths, m_bRecDeaths};
     }
@@ -291,11 +319,32 @@ private:
     void CenterOnCell(CPoint cell);
     // Draws or erases one cell of the board (on the board).
     void EditCell(CPoint cell, bool erase);
+    // The run loop's report of each generation: its statistics line.
+    void GenerationDone(const GenerationRecord& record) override;
+    // Starts the timer for a run; target is Go to Generation's (0: none).
+    void StartRun(int32_t target);
+    // Arms the next tick after the speed's wait; false when the platform
+    // refused.
+    bool ArmTick();
+    // The run has paused or stopped: tells the document, shows the speed.
+    void EndRun();
+    // The speed the next tick runs at: the chosen one, or the fastest while
+    // going to a generation.
+    RunSpeed TickSpeed() const;
+    // Has the document make generations within limits, then shows the last
+    // one; stops the run with the message at stagnation.
+    RunStop Advance(const RunLimits& limits);
+    void UpdateSpeedText();
     // The platform would not arm the simulation timer: back to paused.
     void TimerRefused();
-    // A write to the statistics file failed: recording stops and the user is
-    // told once.
+    // A write to the statistics file failed: recording stops, and the user
+    // is told once (ReportStatsWriteFailure) when the generations in hand
+    // are done.
     void StatsWriteFailed();
+    void ReportStatsWriteFailure();
+
+    RateMeter m_rate;
+    std::string m_strStatsFailure;
 };
 
 // The texts the view shows.
@@ -304,6 +353,8 @@ extern const char* const kStagnationMessage;
 std::string RepeatsMessage(int64_t period, int64_t start);
 // The settings section of the population graph.
 extern const char* const kGraphSection;
+// Go to Generation asked for a generation the pattern has reached already.
+std::string NotAheadMessage(int32_t current);
 extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;

@@ -299,7 +299,7 @@ void CLifeView::OnRButtonUp(unsigned flags, CPoint point) {
 void CLifeView::OnEditSelectAll() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr || !doc->HasBoards()) return;
-    const Rect box = LiveBox(*doc->CurrentBoard());
+    const Rect box = LiveCellBox(*doc->CurrentBoard());
     if (IsEmptyRect(box))
         DropSelection();
     else
@@ -482,7 +482,7 @@ void CLifeView::OnEditPaste() {
     MemoryByteSource source(*text);
     const bool read = ReadPattern(*scratch, source, reporter);
     rules.MakeCurrent();
-    const Rect box = LiveBox(*scratch);
+    const Rect box = LiveCellBox(*scratch);
     if (!read) {
         // A pattern wider or taller than the board, or one whose own
         // position lies off it.

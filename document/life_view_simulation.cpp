@@ -1,8 +1,13 @@
-// The view's simulation control: a one-shot timer re-armed after every
-// generation, single steps, pause, the stagnation stop, reload, the status
-// line and the idle countdown.
+// The view's simulation control: a one-shot timer re-armed after every tick,
+// the speed (how many generations a tick makes and how long the next one
+// waits), single steps, Go to Generation, pause, the stagnation stop, reload,
+// the status line and the idle countdown. The generations themselves come
+// from the document's run loop.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
+#include "document/go_to_generation_dlg.h"
 #include "document/life_app_base.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
@@ -14,78 +19,164 @@ namespace cellarium {
 
 const char* const kStagnationMessage = "Stagnation has been reached: no births or deaths.";
 
+static_assert(ID_SPEED_LAST - ID_SPEED_FIRST + 1 == unsigned(kSpeedSteps));
+
+std::string NotAheadMessage(int32_t current) {
+    return "The pattern is at generation " + std::to_string(current) +
+           " already: Go to Generation runs forward only.";
+}
+
 namespace {
+
+constexpr const char* kSpeedSection = "Simulation";
+constexpr const char* kSpeedKey = "Speed";
 
 void SetIdleCountdown(int32_t value) {
     if (CLifeAppBase* app = LifeApp()) app->m_nIdleCountdown = value;
 }
 
+CDialogBar* StatusStrip() {
+    CFrameWnd* frame = MainWindow();
+    return frame ? frame->GetControlBar(kDialogBarId) : nullptr;
+}
+
 }  // namespace
 
+CLifeView::CLifeView() {
+    if (CWinApp* app = TheApp())
+        m_nSpeedStep = SpeedStepFromSetting(
+            app->GetProfileInt(kSpeedSection, kSpeedKey, SpeedSettingValue(kDefaultSpeedStep)));
+}
+
+// --- Running -----------------------------------------------------------------------
+
+RunSpeed CLifeView::TickSpeed() const {
+    return SpeedOf(m_nTargetGeneration != 0 ? kMaximumSpeedStep : m_nSpeedStep);
+}
+
 void CLifeView::OnRun() {
-    // A run watches for repeats from where it starts.
-    if (CLifeDoc* doc = GetDocument()) doc->RestartRepeatWatch();
-    m_nRunInterval = kRunInterval;
-    m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(kRunInterval));
+    StartRun(0);
+}
+
+void CLifeView::StartRun(int32_t target) {
+    m_nTargetGeneration = target;
+    const bool armed = ArmTick();
     SetIdleCountdown(kIdleAllowance);
-    if (m_hTimer == 0) TimerRefused();
+    if (!armed) {
+        TimerRefused();
+        return;
+    }
+    if (CLifeDoc* doc = GetDocument()) {
+        doc->RunStarted();
+        // A run watches for repeats from where it starts.
+        doc->RestartRepeatWatch();
+    }
+    m_rate.Restart(RunClock::now());
+    UpdateSpeedText();
+}
+
+void CLifeView::EndRun() {
+    m_nRunInterval = 0;
+    m_nTargetGeneration = 0;
+    if (CLifeDoc* doc = GetDocument()) doc->RunEnded();
+    UpdateSpeedText();
 }
 
 void CLifeView::TimerRefused() {
     // Without a timer no tick would ever come: rather than showing a run that
     // never advances, the view stays paused (Run can be chosen again).
-    m_nRunInterval = 0;
+    EndRun();
     SetIdleCountdown(-1);
-    if (CLifeDoc* doc = GetDocument()) doc->EndRun();
 }
 
 void CLifeView::OnTimer(unsigned id) {
     CScrollView::OnTimer(id);
     KillTimer(m_hTimer);
-    OnStep();
-    // Armed again only after the generation was computed and counted, so
-    // ticks never pile up behind a slow step.
-    if (m_nRunInterval > 0) {
-        m_hTimer = SetTimer(SIMULATION_TIMER_ID, unsigned(m_nRunInterval));
-        if (m_hTimer == 0) TimerRefused();
+    const RunSpeed speed = TickSpeed();
+    RunLimits limits;
+    limits.generations = speed.perFrame != 0 ? speed.perFrame : std::numeric_limits<int64_t>::max();
+    limits.target = m_nTargetGeneration;
+    if (limits.generations > 1) limits.deadline = RunClock::now() + kFrameBudget;
+    if (Advance(limits) == RunStop::Target) {
+        // Go to Generation arrived: paused there, without a message.
+        EndRun();
+        SetIdleCountdown(-1);
     }
+    // Armed again only after the generations were computed, counted and
+    // shown, so ticks never pile up behind a slow step.
+    if (m_nRunInterval > 0 && !ArmTick()) TimerRefused();
+}
+
+bool CLifeView::ArmTick() {
+    const unsigned wait = TickSpeed().intervalMs;
+    m_nRunInterval = int32_t(std::max(wait, 1u));
+    m_hTimer = SetTimer(SIMULATION_TIMER_ID, wait);
+    return m_hTimer != 0;
 }
 
 void CLifeView::OnStep() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr || !doc->HasBoards()) return;
+    doc->RunStarted();
+    Advance(RunLimits{});
+    doc->RunEnded();
+}
+
+RunStop CLifeView::Advance(const RunLimits& limits) {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return RunStop::NoBoards;
     // The first generation of a run (or a single step) keeps the board for
-    // Undo.
+    // Undo; the run ends as one undo step when the document hears it ended.
     doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
-    // Newborn cells carry the low byte of the generation counter plus one.
+    const int32_t before = m_nGeneration;
     doc->WatchRepeats(m_bStopWhenRepeats);
-    doc->NextGeneration(int(uint32_t(m_nGeneration) & 0xFFu) + 1, m_nBirths, m_nDeaths,
-                        m_nGeneration);
+    const RunStop stop = doc->Advance(m_nGeneration, m_nBirths, m_nDeaths, limits, this);
+    if (m_nRunInterval != 0)
+        m_rate.Add(int64_t(uint32_t(m_nGeneration) - uint32_t(before)), RunClock::now());
     Invalidate(false);
-    if (m_nBirths == 0 && m_nDeaths == 0) {
-        m_nRunInterval = 0;
+    UpdateStatusLine();
+    ReportStatsWriteFailure();
+    if (stop == RunStop::Stagnation) {
+        // The generation that found it is counted, shown and recorded; then
+        // the run stops and no tick follows.
+        if (m_nRunInterval != 0) EndRun();
         MessageBox(kStagnationMessage, std::string(), MB_OK);
         SetIdleCountdown(-1);
     } else if (int64_t period = 0, start = 0;
-               m_nRunInterval != 0 && doc->LastRepeat(period, start)) {
-        // Period 1 is stagnation, caught above with its own message.
-        m_nRunInterval = 0;
+               stop == RunStop::Repeat && m_nRunInterval != 0 && doc->LastRepeat(period, start)) {
+        // Stop when the pattern repeats: a run stops there; a single step
+        // just makes its generation.
+        EndRun();
         MessageBox(RepeatsMessage(period, start), std::string(), MB_OK);
         SetIdleCountdown(-1);
     }
-    m_nGeneration = int32_t(uint32_t(m_nGeneration) + 1u);
-    doc->Counts().Add(m_nGeneration, doc->CurrentBoard()->liveCount, m_nBirths, m_nDeaths);
-    UpdateStatusLine();
-    if (m_bRecording) WriteStatsLine();
-    // A single step, or a run that stopped by itself, is one undo step.
-    if (m_nRunInterval == 0) doc->EndRun();
+    return stop;
+}
+
+void CLifeView::GenerationDone(const GenerationRecord& record) {
+    if (m_bRecording) WriteStatsLine(record);
 }
 
 void CLifeView::OnPause() {
-    if (CLifeDoc* doc = GetDocument()) doc->EndRun();
     KillTimer(m_hTimer);
-    m_nRunInterval = 0;
+    EndRun();
     SetIdleCountdown(-1);
+}
+
+void CLifeView::OnGoToGeneration() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    CGoToGenerationDlg dlg(this);
+    const int32_t current = m_nGeneration;
+    dlg.m_nGeneration =
+        current < std::numeric_limits<int32_t>::max() - 1000 ? std::max(current, 0) + 1000 : 1;
+    if (dlg.DoModal() != IDOK) return;
+    if (dlg.m_nGeneration <= current) {
+        MessageBox(NotAheadMessage(current), std::string(), MB_OK);
+        return;
+    }
+    m_nGoFrom = current;
+    StartRun(dlg.m_nGeneration);
 }
 
 void CLifeView::OnReload() {
@@ -118,6 +209,76 @@ void CLifeView::StartCountingAfresh() {
     m_nDeaths = 0;
 }
 
+// --- Speed ---------------------------------------------------------------------------
+
+void CLifeView::SetSpeedStep(int step) {
+    if (step < 0 || step >= kSpeedSteps) return;
+    m_nSpeedStep = step;
+    if (CWinApp* app = TheApp())
+        app->WriteProfileInt(kSpeedSection, kSpeedKey, SpeedSettingValue(step));
+    // A run goes on at the new speed at once, not after a long wait of the
+    // old one (Go to Generation keeps going as fast as it can).
+    if (m_nRunInterval != 0 && m_nTargetGeneration == 0) {
+        KillTimer(m_hTimer);
+        if (!ArmTick()) TimerRefused();
+        m_rate.Restart(RunClock::now());
+    }
+    UpdateSpeedText();
+    // The toolbar shows the new step.
+    KickIdle();
+}
+
+void CLifeView::OnSpeed(unsigned id) {
+    SetSpeedStep(int(id - ID_SPEED_FIRST));
+}
+
+void CLifeView::OnFaster() {
+    SetSpeedStep(m_nSpeedStep + 1);
+}
+
+void CLifeView::OnSlower() {
+    SetSpeedStep(m_nSpeedStep - 1);
+}
+
+std::string CLifeView::SpeedText() const {
+    std::string text;
+    if (m_nTargetGeneration != 0) {
+        const double done = double(m_nGeneration) - double(m_nGoFrom);
+        const double all = double(m_nTargetGeneration) - double(m_nGoFrom);
+        text = "Going to " + std::to_string(m_nTargetGeneration) + ": " +
+               std::to_string(int(done * 100 / all)) + "%";
+    } else {
+        text = "Speed: " + SpeedWords(m_nSpeedStep);
+    }
+    if (m_nRunInterval != 0 && m_rate.Rate()) {
+        char rate[48];
+        std::snprintf(rate, sizeof rate, ", %.0f gen/s", *m_rate.Rate());
+        text += rate;
+    }
+    return text;
+}
+
+void CLifeView::UpdateSpeedText() {
+    CDialogBar* strip = StatusStrip();
+    if (strip == nullptr || !strip->HasControl(IDC_SPEED_TEXT)) return;
+    const std::string text = SpeedText();
+    if (strip->GetDlgItemText(IDC_SPEED_TEXT) != text) strip->SetDlgItemText(IDC_SPEED_TEXT, text);
+}
+
+void CLifeView::OnUpdateSpeed(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(int(pCmdUI->m_nID - ID_SPEED_FIRST) == m_nSpeedStep ? 1 : 0);
+}
+
+void CLifeView::OnUpdateFaster(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nSpeedStep < kMaximumSpeedStep);
+}
+
+void CLifeView::OnUpdateSlower(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(m_nSpeedStep > 0);
+}
+
+// --- Status line and idle ------------------------------------------------------------
+
 std::string CLifeView::StatusLine() const {
     CLifeDoc* doc = GetDocument();
     const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
@@ -129,9 +290,8 @@ std::string CLifeView::StatusLine() const {
 }
 
 void CLifeView::UpdateStatusLine() {
-    CFrameWnd* frame = MainWindow();
-    CDialogBar* strip = frame ? frame->GetControlBar(kDialogBarId) : nullptr;
-    if (strip != nullptr) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
+    if (CDialogBar* strip = StatusStrip()) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
+    UpdateSpeedText();
     // The graph follows the status line: at most about 30 times a second
     // while running, at once otherwise.
     UpdateGraph(m_nRunInterval == 0);

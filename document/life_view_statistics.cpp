@@ -37,7 +37,10 @@ void CLifeView::OnStatsStart() {
         if (m_fileStats.Open(dlg.m_strFileName, kModeCreate | kModeWrite | kShareExclusive)) {
             m_bRecording = true;
             const std::string header = StatsHeader(RecordedColumns());
-            if (!m_fileStats.Write(header.data(), header.size())) StatsWriteFailed();
+            if (!m_fileStats.Write(header.data(), header.size())) {
+                StatsWriteFailed();
+                ReportStatsWriteFailure();
+            }
             UpdateStatusLine();
             KickIdle();
             return;
@@ -63,22 +66,25 @@ void CLifeView::OnUpdateStatsStop(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_bRecording);
 }
 
-void CLifeView::WriteStatsLine() {
-    CLifeDoc* doc = GetDocument();
-    const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
+void CLifeView::WriteStatsLine(const GenerationRecord& record) {
     char line[kStatsLineBuffer];
-    const std::size_t n =
-        FormatStatsLine(line, RecordedColumns(), m_nGeneration, live, m_nBirths, m_nDeaths);
+    const std::size_t n = FormatStatsLine(line, RecordedColumns(), record.generation, record.live,
+                                          record.births, record.deaths);
     if (!m_fileStats.Write(line, n)) StatsWriteFailed();
 }
 
 void CLifeView::StatsWriteFailed() {
-    const std::string path = m_fileStats.GetFilePath();
-    const FileError cause = m_fileStats.LastError();
+    m_strStatsFailure = StatsWriteFailedMessage(m_fileStats.GetFilePath(), m_fileStats.LastError());
     m_bRecording = false;
     m_fileStats.Abort();
     UpdateStatusLine();
-    MessageBox(StatsWriteFailedMessage(path, cause), std::string(), MB_OK);
+}
+
+void CLifeView::ReportStatsWriteFailure() {
+    if (m_strStatsFailure.empty()) return;
+    const std::string text = std::move(m_strStatsFailure);
+    m_strStatsFailure.clear();
+    MessageBox(text, std::string(), MB_OK);
 }
 
 }  // namespace cellarium

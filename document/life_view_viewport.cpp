@@ -253,9 +253,7 @@ void CLifeView::OnFitToScreen() {
     // own bounds: they also cover the cells that died in the last step, which
     // are still live in the scratch board, and the next step must overwrite
     // those; narrowed to the live cells they would come back as ghosts.
-    const Rect kept = board.bounds;
-    const Rect box = board.ScanBounds();
-    board.bounds = kept;
+    const Rect box = LiveCellBox(board);
 
     CenterOnCell(CPoint{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
     CRect client;

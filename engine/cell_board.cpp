@@ -127,12 +127,27 @@ void CellBoard::IncludeCell(Point p) {
     if (p.x > bounds.right) bounds.right = p.x;
 }
 
+Rect LiveCellBox(const CellBoard& board) {
+    Rect box{board.width, board.height, -1, -1};
+    for (int y = 0; y < board.height; ++y) {
+        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        for (int x = 0; x < board.width; ++x) {
+            if (row[x] == 0) continue;
+            box.left = std::min(box.left, x);
+            box.right = std::max(box.right, x);
+            box.top = std::min(box.top, y);
+            box.bottom = std::max(box.bottom, y);
+        }
+    }
+    return box.left > box.right ? board.EmptyBox() : box;
+}
+
 Rect CellBoard::ScanBounds() {
     ResetBounds();
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = cells + std::size_t(y) * std::size_t(width);
-        for (int x = 0; x < width; ++x)
-            if (row[x] != 0) IncludeCell(Point{x, y});
+    const Rect box = LiveCellBox(*this);
+    if (box.left <= box.right) {
+        IncludeCell(Point{box.left, box.top});
+        IncludeCell(Point{box.right, box.bottom});
     }
     return bounds;
 }

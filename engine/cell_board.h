@@ -69,6 +69,10 @@ public:
     void ResetBounds();
     void SetWholeBounds();
     void IncludeCell(Point p);
+    // Sets the bounds to the empty box taking in every live cell (see
+    // LiveCellBox) and returns them: exact for interior cells; a live border
+    // cell widens the box to the border without moving the opposite edge
+    // past the interior's inner edge.
     Rect ScanBounds();
 
     // The empty box (inverted, at the interior's far edges) and the whole box
@@ -106,6 +110,9 @@ public:
     const int32_t width;
     const int32_t height;
     std::string description;  // bytes, 0x00..0xFF kept as they are
+    // The pattern's name as its file gave it ("#N" of RLE, "!Name:" of
+    // plaintext); empty when it gave none.
+    std::string name;
     Rect bounds;
     int32_t liveCount = 0;
     uint8_t* cells = nullptr;  // width * height bytes
@@ -115,5 +122,10 @@ public:
 private:
     CellBoard(int w, int h);
 };
+
+// The smallest rectangle around every live cell of the board, border cells
+// included, found by visiting every cell; the empty box (inverted) when no
+// cell lives. Changes nothing: the board's own bounds are the step's.
+Rect LiveCellBox(const CellBoard& board);
 
 }  // namespace cellarium

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace cellarium {
 
@@ -39,6 +40,11 @@ public:
     virtual ~ByteSink() = default;
     virtual void Write(const void* bytes, std::size_t count) = 0;
 };
+
+// Writes the bytes of text.
+inline void Put(ByteSink& sink, std::string_view text) {
+    sink.Write(text.data(), text.size());
+}
 
 class MemoryByteSink final : public ByteSink {
 public:

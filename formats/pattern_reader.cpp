@@ -48,6 +48,12 @@ int64_t Half(int64_t v) {
     return v / 2;
 }
 
+// Positions stay within twice the number cap, so that sums of capped numbers
+// never overflow and a position far off the board stays far off.
+int64_t Clamp(int64_t v) {
+    return std::clamp(v, -2 * kNumberCap, 2 * kNumberCap);
+}
+
 int64_t AppendDigit(int64_t n, uint8_t ch) {
     return std::min(n * 10 + (ch - '0'), kNumberCap);
 }
@@ -114,13 +120,6 @@ public:
     bool Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes);
 
 private:
-    bool OffBoard() const { return p_ < 0 || p_ >= size_; }
-    // A picture whose last row reaches the board's bottom row (a saved board
-    // with a live cell there, say) moves the position past the end of the
-    // storage with its last cell or its line end, although nothing more is
-    // placed. Line ends that follow are not a failure; any other byte is.
-    bool OnlyTrailingLineEnds() const { return pictureMoveOnly_ && state_ == S::Picture; }
-
     // One byte in the current state. The states fall into families, one
     // handler each; the first bytes of a line (LineStart) choose the family.
     void Handle(uint8_t ch);
@@ -130,42 +129,42 @@ private:
     void HandleRle(uint8_t ch);      // run-length header, data and trailing text
     void HandleBang(uint8_t ch);     // "!" comments and their pictures
     void Centre();
-    void IncludeBorderCells();
 
-    // Shared actions.
-    void RowFeed() {
-        y_ += 1;
-        p_ = y_ * width_ + left_;
-        pictureMoveOnly_ = true;
-    }
+    // Shared actions. Positions move by the column and the row; only a live
+    // cell is checked, and one outside the interior fails the read.
+    void RowFeed() { SetPosition(y_ + 1, left_); }
     void PutCell() {
-        Place(p_, 1);
-        p_ += 1;
-        pictureMoveOnly_ = true;
+        Place(1);
+        x_ = Clamp(x_ + 1);
     }
-    void SkipCell() {
-        p_ += 1;
-        pictureMoveOnly_ = true;
-    }
+    void SkipCell() { x_ = Clamp(x_ + 1); }
     int64_t Count() const { return n_ == 0 ? 1 : n_; }
     void DeadRun() {
-        p_ += Count();
+        x_ = Clamp(x_ + Count());
         n_ = 0;
     }
     void LiveRun() {
         const int64_t k = Count();
-        // A run that would reach the last cell of the storage writes nothing;
-        // the read then fails at the next position check.
-        if (p_ + k < size_) Place(p_, k);
-        p_ += k;
+        Place(k);
+        x_ = Clamp(x_ + k);
         n_ = 0;
     }
     void Digit(uint8_t ch) { n_ = AppendDigit(n_, ch); }
+    // A comment line ("#C", "#D", "!") starts: its text goes to the
+    // description.
+    void StartComment() {
+        inComment_ = true;
+        positionComment_ = false;
+        lineStart_ = description_.size();
+        lineText_.clear();
+    }
     void Describe(uint8_t ch, S onLineEnd, S otherwise);
+    void AppendDescription(const char* text, std::size_t length);
+    void EndCommentLine();
     void SetPosition(int64_t row, int64_t column) {
-        y_ = row;
-        left_ = column;
-        p_ = y_ * width_ + left_;
+        y_ = Clamp(row);
+        left_ = Clamp(column);
+        x_ = left_;
     }
     void Life106Cell();
     void PlaceRowsAtPosition();
@@ -187,10 +186,11 @@ private:
         return hasRlePos_ ? rlePosY_ + halfHeight_ : Half(height_ - patternHeight);
     }
 
-    // Sets the k cells from storage index `start` on, counting only those that
-    // were dead, and widens the bounds to enclose them where they really are in
-    // storage (a run past the right edge continues on the next row).
-    void Place(int64_t start, int64_t k);
+    // Sets the k cells from the current column on, in the current row,
+    // counting only those that were dead, and widens the bounds to enclose
+    // them; when any of them lies outside the interior, sets nothing and
+    // marks the read as failed.
+    void Place(int64_t k);
 
     CellBoard& board_;
     uint8_t* const survive_;  // the rule tables the pattern's rule goes to
@@ -203,89 +203,137 @@ private:
     RuleTextParser parser_;
 
     S state_ = S::LineStart;
-    int64_t p_ = 0;     // storage index where the next cell goes
+    int64_t x_ = 1;     // current column
     int64_t y_ = 1;     // current row
     int64_t left_ = 1;  // column where a row starts after a line end
     int64_t n_ = 0;     // number being accumulated
     CoordText xText_;
     CoordText yText_;
     std::string description_;
+    bool descriptionCut_ = false;  // text past kMaxDescriptionBytes was left out
+    std::string name_;
     int pendingBreaks_ = 0;  // line ends still to become CR LF in the description
+    // In a comment line: where its text starts in the description, and its
+    // first bytes (kept even when the description is full, for "XRLE Pos="
+    // and "Name:").
+    bool inComment_ = false;
+    bool positionComment_ = false;  // a "#C" line, which may be "#CXRLE"
+    std::size_t lineStart_ = 0;
+    std::string lineText_;
+    // Where the space that joined the last comment line to the next stands
+    // in the description, or npos.
+    std::size_t joinAt_ = std::string::npos;
+    bool tooBig_ = false;    // a live cell fell outside the interior
     bool explicit_ = false;  // the pattern gave its position itself
-    // Where the text of the current "#C" line starts in the description, or
-    // npos outside such a line.
-    std::size_t commentStart_ = std::string::npos;
     // A "#CXRLE Pos=x,y" line: where the next RLE pattern's top-left cell
     // goes, relative to the board's centre as "#P" gives it.
     bool hasRlePos_ = false;
     int64_t rlePosX_ = 0;
     int64_t rlePosY_ = 0;
-    // Since the last byte other than a line end, the position moved only by
-    // the picture actions (row feed, put cell, skip cell).
-    bool pictureMoveOnly_ = false;
 };
 
-void Reader::Place(int64_t start, int64_t k) {
-    if (k <= 0 || start < 0 || start + k > size_) return;
-    uint8_t* cell = board_.cells + start;
+constexpr std::size_t kCommentHead = 64;
+
+void Reader::Place(int64_t k) {
+    if (k <= 0) return;
+    const int64_t last = x_ + k - 1;
+    if (x_ < 1 || y_ < 1 || y_ > height_ - 2 || last > width_ - 2) {
+        tooBig_ = true;
+        return;
+    }
+    uint8_t* cell = board_.cells + y_ * width_ + x_;
     int64_t newlyLive = 0;
     for (int64_t i = 0; i < k; ++i) newlyLive += cell[i] == 0;
     std::memset(cell, 1, std::size_t(k));
     board_.liveCount += int32_t(newlyLive);
+    board_.IncludeCell(Point{int32_t(x_), int32_t(y_)});
+    board_.IncludeCell(Point{int32_t(last), int32_t(y_)});
+}
 
-    const int64_t last = start + k - 1;
-    const int32_t firstRow = int32_t(start / width_), lastRow = int32_t(last / width_);
-    board_.IncludeCell(Point{int32_t(start % width_), firstRow});
-    board_.IncludeCell(Point{int32_t(last % width_), lastRow});
-    if (firstRow != lastRow) {
-        board_.IncludeCell(Point{int32_t(width_ - 1), firstRow});
-        board_.IncludeCell(Point{0, lastRow});
+void Reader::AppendDescription(const char* text, std::size_t length) {
+    if (description_.size() + length > kMaxDescriptionBytes) {
+        descriptionCut_ = true;
+        return;
     }
+    description_.append(text, length);
 }
 
 void Reader::Describe(uint8_t ch, S onLineEnd, S otherwise) {
     if (ch == kCR || ch == kLF) {
-        if (pendingBreaks_ > 0) {
-            description_ += "\r\n";
+        if (inComment_) {
+            EndCommentLine();
+        } else if (pendingBreaks_ > 0) {
+            AppendDescription("\r\n", 2);
             --pendingBreaks_;
         } else {
-            description_ += ' ';
+            AppendDescription(" ", 1);
         }
         n_ = 0;
         state_ = onLineEnd;
     } else {
-        description_ += char(ch);
+        const char byte = char(ch);
+        if (inComment_ && lineText_.size() < kCommentHead) lineText_ += byte;
+        AppendDescription(&byte, 1);
         state_ = otherwise;
     }
 }
 
-// A "#C" line whose text starts with "XRLE" is no description: it may carry
-// "Pos=x,y", the place of the RLE pattern that follows, and is taken out of
-// the description again.
-void Reader::TakePositionComment() {
-    const std::size_t start = commentStart_;
-    commentStart_ = std::string::npos;
-    if (description_.compare(start, 4, "XRLE") != 0) return;
-    const std::size_t pos = description_.find("Pos=", start + 4);
-    if (pos != std::string::npos) {
-        CoordText x, y;
-        std::size_t i = pos + 4;
-        for (; i < description_.size() && description_[i] != ','; ++i)
-            x.Append(uint8_t(description_[i]));
-        for (++i; i < description_.size() && description_[i] != ' '; ++i)
-            y.Append(uint8_t(description_[i]));
-        hasRlePos_ = true;
-        rlePosX_ = x.Value();
-        rlePosY_ = y.Value();
+// The end of a comment line. Consecutive lines are joined with one space; an
+// empty line stands for a line break (so a description the writers lay out
+// as lines comes back as it was). A "!Name:" line gives the pattern's name,
+// and a "#CXRLE" line may give the place of the RLE pattern that follows;
+// neither is description.
+void Reader::EndCommentLine() {
+    inComment_ = false;
+    const bool bang = state_ >= S::BangFirst;
+    const bool xrle = positionComment_ && !bang && lineText_.compare(0, 4, "XRLE") == 0;
+    if (xrle || (bang && lineText_.compare(0, 5, "Name:") == 0)) {
+        if (xrle) {
+            TakePositionComment();
+        } else {
+            const std::size_t from = lineText_.find_first_not_of(' ', 5);
+            name_ = from == std::string::npos ? std::string() : lineText_.substr(from);
+        }
+        if (lineStart_ < description_.size()) description_.erase(lineStart_);
+        return;
     }
-    description_.erase(start);
+    if (description_.size() == lineStart_) {
+        // An empty line: a line break, in place of the space that joined the
+        // line before (none at the start of the description).
+        if (joinAt_ != std::string::npos && joinAt_ + 1 == description_.size())
+            description_.erase(joinAt_);
+        if (!description_.empty()) AppendDescription("\r\n", 2);
+        joinAt_ = std::string::npos;
+        return;
+    }
+    if (pendingBreaks_ > 0) {
+        AppendDescription("\r\n", 2);
+        --pendingBreaks_;
+        joinAt_ = std::string::npos;
+        return;
+    }
+    AppendDescription(" ", 1);
+    joinAt_ = description_.size() - 1;
+}
+
+// A "#C" line whose text starts with "XRLE" may carry "Pos=x,y", the place
+// of the RLE pattern that follows.
+void Reader::TakePositionComment() {
+    const std::size_t pos = lineText_.find("Pos=", 4);
+    if (pos == std::string::npos) return;
+    CoordText x, y;
+    std::size_t i = pos + 4;
+    for (; i < lineText_.size() && lineText_[i] != ','; ++i) x.Append(uint8_t(lineText_[i]));
+    for (++i; i < lineText_.size() && lineText_[i] != ' '; ++i) y.Append(uint8_t(lineText_[i]));
+    hasRlePos_ = true;
+    rlePosX_ = x.Value();
+    rlePosY_ = y.Value();
 }
 
 void Reader::Life106Cell() {
     explicit_ = true;
     SetPosition(yText_.Value() + halfHeight_, xText_.Value() + halfWidth_);
-    // Off the board nothing is written; the next position check fails the read.
-    if (!OffBoard()) Place(p_, 1);
+    Place(1);
     xText_.Clear();
     yText_.Clear();
 }
@@ -297,7 +345,6 @@ void Reader::PlaceRowsAtPosition() {
 }
 
 void Reader::Handle(uint8_t ch) {
-    if (ch != kCR && ch != kLF) pictureMoveOnly_ = false;
     // The enumeration lists each family's states together, in this order.
     if (state_ == S::LineStart)
         HandleLineStart(ch);
@@ -316,6 +363,7 @@ void Reader::HandleLineStart(uint8_t ch) {
         RowFeed();
         state_ = S::Picture;
     } else if (ch == '!') {
+        StartComment();
         state_ = S::BangFirst;
     } else if (ch == '#') {
         state_ = S::Hash;
@@ -354,16 +402,16 @@ void Reader::HandleLife105(uint8_t ch) {
                     state_ = S::Picture;
                     break;
                 case 'C':
-                    commentStart_ = description_.size();
-                    state_ = S::DescSpaces;
-                    break;
                 case 'D':
+                    StartComment();
+                    positionComment_ = ch == 'C';
                     state_ = S::DescSpaces;
                     break;
                 case 'L':
                     state_ = S::SkipLine;
                     break;
                 case 'N':
+                    name_.clear();
                     state_ = S::NormalRules;
                     break;
                 case 'P':
@@ -383,16 +431,20 @@ void Reader::HandleLife105(uint8_t ch) {
             break;
         case S::DescSpaces:
             if (ch != ' ') Describe(ch, S::LineStart, S::Desc);
-            if (state_ == S::LineStart && commentStart_ != std::string::npos) TakePositionComment();
             break;
         case S::Desc:
             Describe(ch, S::LineStart, S::Desc);
-            if (state_ == S::LineStart && commentStart_ != std::string::npos) TakePositionComment();
             break;
+        // "#N" alone is Conway's rules (Life 1.05); text after it is the
+        // pattern's name (RLE), and the rules follow in the header.
         case S::NormalRules:
             if (ch == kCR) {
                 ResetRules();
+                const auto last = name_.find_last_not_of(' ');
+                name_.erase(last == std::string::npos ? 0 : last + 1);
                 state_ = S::LineStart;
+            } else if ((ch != ' ' || !name_.empty()) && name_.size() < kMaxNameBytes) {
+                name_ += char(ch);
             }
             break;
         case S::RuleLine:
@@ -577,6 +629,7 @@ void Reader::HandleBang(uint8_t ch) {
                 n_ = 0;
                 state_ = S::BangPicture;
             } else if (ch == '!') {
+                StartComment();
                 state_ = S::BangNext;
             } else if (ch == '.' || ch == 'O' || ch == 'o' || ch == '*') {
                 // A row that starts with a cell is picture data at once, so the
@@ -644,28 +697,12 @@ void Reader::Centre() {
     }
 }
 
-// The whole box covers the interior only. A row that ran past the right edge
-// leaves cells in the border columns, and centring keeps them there; the
-// bounds must still enclose them.
-void Reader::IncludeBorderCells() {
-    const int32_t w = board_.width, h = board_.height;
-    for (int32_t x = 0; x < w; ++x) {
-        if (board_.At(x, 0)) board_.IncludeCell(Point{x, 0});
-        if (board_.At(x, h - 1)) board_.IncludeCell(Point{x, h - 1});
-    }
-    for (int32_t y = 0; y < h; ++y) {
-        if (board_.At(0, y)) board_.IncludeCell(Point{0, y});
-        if (board_.At(w - 1, y)) board_.IncludeCell(Point{w - 1, y});
-    }
-}
-
 bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes) {
     ResetRules();
     board_.Clear();
     board_.ResetBounds();
     board_.liveCount = 0;
     parser_.Reset();
-    p_ = width_ + 1;
 
     auto fail = [&](const std::string& message) {
         reporter.ShowMessage(message);
@@ -673,11 +710,9 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes
     };
     auto tooBig = [&] { return fail(PatternTooBigMessage(board_.width, board_.height)); };
 
-    // The position check comes before every byte is handled.
     auto step = [&](uint8_t ch) {
-        if (OffBoard() && !(OnlyTrailingLineEnds() && (ch == kCR || ch == kLF))) return false;
         Handle(ch);
-        return true;
+        return !tooBig_;
     };
 
     // Line ends. CR LF, a lone LF, LF CR and a lone CR are one line end each,
@@ -709,14 +744,20 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes
         }
     }
 
-    if (OffBoard() && !OnlyTrailingLineEnds()) return tooBig();
+    // A comment line that the data ends in ends there.
+    if (inComment_) EndCommentLine();
     const auto last = description_.find_last_not_of(" \t\r\n");
     description_.erase(last == std::string::npos ? 0 : last + 1);
+    if (descriptionCut_) {
+        const std::string note = DescriptionCutNote();
+        description_.resize(std::min(description_.size(), kMaxDescriptionBytes - note.size()));
+        description_ += note;
+    }
     board_.description = std::move(description_);
+    board_.name = std::move(name_);
     if (!explicit_) {
         Centre();
         board_.SetWholeBounds();
-        IncludeBorderCells();
     }
     return true;
 }
@@ -734,6 +775,14 @@ std::string PatternTooLongMessage(int64_t maxBytes) {
                   "That file is too long to be a pattern.  Reading stopped after %s, more than "
                   "a pattern for the largest board size (%dx%d) can take.",
                   size, kMaxBoardSide, kMaxBoardSide);
+    return text;
+}
+
+std::string DescriptionCutNote() {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "\r\n[The description was longer than %zu KB: the rest is left out.]",
+                  kMaxDescriptionBytes / 1024);
     return text;
 }
 

@@ -6,6 +6,7 @@
 // description from what the pattern says.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -43,6 +44,16 @@ inline constexpr int64_t kMaxPatternCellLine = [] {
 }();
 inline constexpr int64_t kMaxPatternBytes =
     kMaxPatternCellLine * kMaxBoardSide * kMaxBoardSide + 20'000'000;
+
+// The longest description the reader keeps, in bytes. The wordiest file of
+// the pattern collections we know (the oscillator catalogue of golly's, with
+// a 68,822-byte description) fits with room to spare; a longer description
+// is cut, with DescriptionCutNote() at its end, so that a file with a huge
+// comment neither fills the memory nor is written back whole.
+inline constexpr std::size_t kMaxDescriptionBytes = 128 * 1024;
+std::string DescriptionCutNote();
+// The longest pattern name kept ("#N", "!Name:").
+inline constexpr std::size_t kMaxNameBytes = 1024;
 
 // The message for a source longer than `maxBytes`.
 std::string PatternTooLongMessage(int64_t maxBytes = kMaxPatternBytes);
@@ -93,11 +104,16 @@ enum class ReaderState : uint8_t {
 inline constexpr int kReaderStateCount = 33;
 
 // Reads the whole source onto `board` (whose cells exist), replacing its
-// cells, live count, bounds and description, and sets the rule tables.
+// cells, live count, bounds, description and name, and sets the rule tables.
 //
-// Returns true when the whole source was read with every position on the
-// board. Returns false after handing one message to `reporter`: "too big"
-// when a position fell off the board, "too long" when the source held more
+// Every live cell is placed by its column and its row, and must land in the
+// interior (columns 1 to width - 2, rows 1 to height - 2): a row never runs
+// on into the next one, and no cell lands in the border. A position that
+// places no live cell is no failure.
+//
+// Returns true when the whole source was read with every live cell in the
+// interior. Returns false after handing one message to `reporter`: "too big"
+// when a live cell fell outside it, "too long" when the source held more
 // than `maxBytes` bytes (the reader pulls one byte past the limit, then
 // stops). Then the board holds what was placed before the failure (its
 // bounds still enclose every live cell and its live count is exact), its

@@ -2,100 +2,46 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "engine/rules.h"
+#include "formats/comment_lines.h"
+#include "formats/rule_notation.h"
 
 namespace cellarium {
 namespace {
 
-constexpr std::size_t kLineLimit = 80;
-const std::string kDescPrefix = "#D ";
-
-void Put(ByteSink& sink, const std::string& text) {
-    sink.Write(text.data(), text.size());
-}
-
-bool IsBreakCharacter(char ch) {
-    return ch == ' ' || ch == '!' || ch == ')' || ch == ',' || ch == '.' || ch == ';';
-}
-
-// The description as "#D" lines. The last line goes out without its line end:
-// the rule line that follows begins with one.
-void WriteDescription(const std::string& text, ByteSink& sink) {
-    std::string line = kDescPrefix;
-    std::string word;
-    for (char ch : text) {
-        if (ch == '\n') {
-            line += word;
-            line += "\r\n";
-            Put(sink, line);
-            line = kDescPrefix;
-            word.clear();
-        } else if (ch == '\r') {
-            // Dropped: only LF ends a line of the description.
-        } else if (IsBreakCharacter(ch)) {
-            if (word.size() + line.size() > kLineLimit) {
-                line += "\r\n";
-                Put(sink, line);
-                line = kDescPrefix + word + ch;
-            } else {
-                line += word;
-                line += ch;
-            }
-            word.clear();
-        } else {
-            word += ch;
-        }
-    }
-    line += word;
-    if (line.size() > kDescPrefix.size()) Put(sink, line);
-}
-
-void WriteRules(ByteSink& sink) {
-    std::string line = "\r\n#R ";
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (g_survive[n]) line += char('0' + n);
-    line += '/';
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (g_born[n]) line += char('0' + n);
-    Put(sink, line);
-}
+// "#D " and at most 77 characters: 80 in all.
+constexpr std::size_t kDescriptionWidth = 77;
 
 }  // namespace
 
 void WritePattern(const CellBoard& board, ByteSink& sink) {
     Put(sink, "#Life 1.05\r\n");
-    WriteDescription(board.description, sink);
-    WriteRules(sink);
+    const std::vector<std::string> lines = CommentLines(board.description, kDescriptionWidth);
+    for (const std::string& line : lines) Put(sink, (line.empty() ? "#D" : "#D " + line) + "\r\n");
+    // Without a description, an empty line (as files of the program have
+    // always had it).
+    if (lines.empty()) Put(sink, "\r\n");
+    Put(sink, "#R " + FileRuleText(RuleForm::SurviveSlashBorn));
 
-    const int w = board.width, h = board.height;
-    int minCol = w, minRow = h, maxCol = 0, maxRow = 0;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(w);
-        for (int x = 0; x < w; ++x) {
-            if (row[x] == 0) continue;
-            if (x < minCol) minCol = x;
-            if (x > maxCol) maxCol = x;
-            if (y < minRow) minRow = y;
-            if (y > maxRow) maxRow = y;
-        }
-    }
-
-    if (minRow > maxRow) {
+    const Rect box = LiveCellBox(board);
+    if (box.left > box.right) {
         // No live cell: a position at the centre, which reads back as an empty
-        // pattern (a position past the last row would fail to load).
+        // pattern.
         Put(sink, "\r\n#P 0 0\r\n");
         return;
     }
     char position[64];
-    std::snprintf(position, sizeof position, "\r\n#P %d %d\r\n", minCol - w / 2, minRow - h / 2);
+    std::snprintf(position, sizeof position, "\r\n#P %d %d\r\n", box.left - board.width / 2,
+                  box.top - board.height / 2);
     Put(sink, position);
 
-    std::string line(std::size_t(maxCol - minCol + 1), '.');
+    std::string line(std::size_t(box.right - box.left + 1), '.');
     line += "\r\n";
-    for (int y = minRow; y <= maxRow; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(w);
-        for (int x = minCol; x <= maxCol; ++x) line[std::size_t(x - minCol)] = row[x] ? '*' : '.';
+    for (int y = box.top; y <= box.bottom; ++y) {
+        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        for (int x = box.left; x <= box.right; ++x)
+            line[std::size_t(x - box.left)] = row[x] ? '*' : '.';
         Put(sink, line);
     }
 }

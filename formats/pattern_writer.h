@@ -9,8 +9,9 @@
 namespace cellarium {
 
 // Writes, in order: the "#Life 1.05" header; the description as "#D" lines
-// wrapped before 80 characters at a space or one of ! ) , . ; (each LF of the
-// description ends a line, CRs are dropped); "#R" with the survive digits, "/"
+// of at most 80 characters (see CommentLines: the reader gives the same
+// description back), or an empty line when there is none; "#R" with the
+// survive digits, "/"
 // and the born digits of the program-wide tables; "#P" with the top-left
 // corner of the smallest rectangle around all live cells, relative to the
 // board centre (column width/2, row height/2); then that rectangle's rows,

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/rules.h"
+#include "formats/comment_lines.h"
+#include "formats/rule_notation.h"
 
 namespace cellarium {
 namespace {
@@ -11,29 +12,9 @@ namespace {
 constexpr std::size_t kRleLineLimit = 70;
 const char* const kLineEnd = "\r\n";
 
-void Put(ByteSink& sink, const std::string& text) {
-    sink.Write(text.data(), text.size());
-}
-
-// The description's lines: CR LF, LF and a lone CR each end one. Trailing
-// empty lines are dropped.
-std::vector<std::string> DescriptionLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        if (ch == '\r' || ch == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += ch;
-        }
-    }
-    lines.push_back(line);
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines;
-}
+// "#C " and at most 67 characters, "!" and at most 69: 70 in all.
+constexpr std::size_t kRleCommentWidth = 67;
+constexpr std::size_t kPlaintextCommentWidth = 69;
 
 // Collects run items into lines of at most kRleLineLimit characters.
 class RunLines {
@@ -60,36 +41,13 @@ private:
 
 }  // namespace
 
-Rect LiveBox(const CellBoard& board) {
-    Rect box{board.width, board.height, -1, -1};
-    for (int y = 0; y < board.height; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
-        for (int x = 0; x < board.width; ++x) {
-            if (row[x] == 0) continue;
-            if (x < box.left) box.left = x;
-            if (x > box.right) box.right = x;
-            if (y < box.top) box.top = y;
-            if (y > box.bottom) box.bottom = y;
-        }
-    }
-    return box;
-}
-
-std::string RleRuleText() {
-    std::string text = "B";
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (g_born[n]) text += char('0' + n);
-    text += "/S";
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (g_survive[n]) text += char('0' + n);
-    return text;
-}
-
 void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
-    for (const std::string& line : DescriptionLines(board.description))
+    if (const std::string name = PrintableName(board.name); !name.empty())
+        Put(sink, "#N " + name + kLineEnd);
+    for (const std::string& line : CommentLines(board.description, kRleCommentWidth))
         Put(sink, (line.empty() ? "#C" : "#C " + line) + kLineEnd);
 
-    const Rect box = LiveBox(board);
+    const Rect box = LiveCellBox(board);
     const bool empty = box.left > box.right;
     char text[160];
     if (!empty) {
@@ -104,7 +62,7 @@ void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
     }
     std::snprintf(text, sizeof text, "x = %d, y = %d, rule = %s%s\r\n",
                   empty ? 0 : box.right - box.left + 1, empty ? 0 : box.bottom - box.top + 1,
-                  RleRuleText().c_str(), suffix.c_str());
+                  FileRuleText(RuleForm::Lettered).c_str(), suffix.c_str());
     Put(sink, text);
 
     RunLines out(sink);
@@ -132,10 +90,10 @@ void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
 }
 
 void WritePlaintextPattern(const CellBoard& board, const std::string& title, ByteSink& sink) {
-    Put(sink, "!Name: " + title + kLineEnd);
-    for (const std::string& line : DescriptionLines(board.description))
+    Put(sink, "!Name: " + PrintableName(board.name.empty() ? title : board.name) + kLineEnd);
+    for (const std::string& line : CommentLines(board.description, kPlaintextCommentWidth))
         Put(sink, "!" + line + kLineEnd);
-    const Rect box = LiveBox(board);
+    const Rect box = LiveCellBox(board);
     if (box.left > box.right) return;
     std::string line(std::size_t(box.right - box.left + 1), '.');
     line += kLineEnd;

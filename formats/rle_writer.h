@@ -12,10 +12,6 @@
 
 namespace cellarium {
 
-// The smallest rectangle around every live cell of the board, border cells
-// included; empty (left > right) when no cell lives.
-Rect LiveBox(const CellBoard& board);
-
 // How the rule line of an RLE header ends.
 enum class RleGrid {
     // ":P<w-2>,<h-2>": a bounded plane the size of the board's interior,
@@ -25,12 +21,9 @@ enum class RleGrid {
     Plain,
 };
 
-// "B3/S23": the born digits, then the survive digits, of the program-wide
-// rule tables.
-std::string RleRuleText();
-
-// Writes, in order: each line of the description as one "#C" line (CR LF,
-// LF and a lone CR each end a line; trailing empty lines are left out); when
+// Writes, in order: the board's name as "#N" (control characters left out)
+// when it has one; the description as "#C" lines of at most 70 characters
+// (see CommentLines: the reader gives the same description back); when
 // a cell lives, "#CXRLE Pos=x,y" with the top-left cell of the live box
 // relative to the board's centre (column - width/2, row - height/2, as a
 // Life 1.05 "#P" line); the header "x = W, y = H, rule = B.../S..." of the
@@ -41,7 +34,9 @@ std::string RleRuleText();
 // most 70 characters; a run's count is never split from its letter.
 void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid = RleGrid::Bounded);
 
-// Writes "!Name: <title>", each line of the description as a "!" line, then
+// Writes "!Name:" with the board's name (or title when it has none; control
+// characters left out), the description as "!" lines of at most 70
+// characters (see CommentLines), then
 // the rows of the live box, "O" for a live cell and "." for a dead one. An
 // empty board writes the comment lines only. The format has no rule line.
 void WritePlaintextPattern(const CellBoard& board, const std::string& title, ByteSink& sink);

@@ -60,14 +60,24 @@ bool RuleTextParser::Feed(uint8_t ch) {
     return false;
 }
 
+namespace {
+
+std::string Digits(const uint8_t* table) {
+    std::string digits;
+    for (int n = 0; n < kRuleEntries; ++n)
+        if (table[n]) digits += char('0' + n);
+    return digits;
+}
+
+}  // namespace
+
 std::string FormatRuleText(const uint8_t* survive, const uint8_t* born) {
-    std::string text = "s";
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (survive[n]) text += char('0' + n);
-    text += "/b";
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (born[n]) text += char('0' + n);
-    return text;
+    return "s" + Digits(survive) + "/b" + Digits(born);
+}
+
+std::string FileRuleText(RuleForm form) {
+    if (form == RuleForm::Lettered) return "B" + Digits(g_born) + "/S" + Digits(g_survive);
+    return Digits(g_survive) + "/" + Digits(g_born);
 }
 
 std::string FormatRuleText() {

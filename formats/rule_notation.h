@@ -39,6 +39,12 @@ private:
     bool inSuffix_ = false;
 };
 
+// The program-wide rule tables as pattern files give them: survive digits,
+// "/", born digits ("23/3", Life 1.05's "#R" line), or "B3/S23" (run-length
+// headers).
+enum class RuleForm { SurviveSlashBorn, Lettered };
+std::string FileRuleText(RuleForm form);
+
 // "s" survive digits "/b" born digits, from the program-wide tables.
 std::string FormatRuleText();
 std::string FormatRuleText(const uint8_t* survive, const uint8_t* born);

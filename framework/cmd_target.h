@@ -87,6 +87,9 @@ public:
     CommandMap& OnUpdate(unsigned id, UpdateHandler fn) {
         return Add(Entry{id, id, CN_UPDATE_COMMAND_UI, nullptr, nullptr, fn});
     }
+    CommandMap& OnUpdateRange(unsigned first, unsigned last, UpdateHandler fn) {
+        return Add(Entry{first, last, CN_UPDATE_COMMAND_UI, nullptr, nullptr, fn});
+    }
 
     bool Dispatch(T& target, const CmdMsg& msg) const {
         for (const Entry& e : entries_) {

@@ -47,6 +47,9 @@ std::string SaveLoadFailureText(const std::string& path, FileError cause, bool s
             return Fill("%1 ended unexpectedly.", path);
         case FileError::AlreadyExists:
             return Fill("%1 already exists.", path);
+        case FileError::OutOfMemory:
+            return saving ? Fill("There is not enough memory to save %1.", path)
+                          : Fill("There is not enough memory to open %1.", path);
         case FileError::None:
         case FileError::Generic:
             break;

@@ -4,6 +4,35 @@
 
 namespace cellarium {
 
+namespace {
+
+bool Refused(FileError& cause) {
+    cause = FileError::AccessDenied;
+    return false;
+}
+
+}  // namespace
+
+bool PlatformFile::Describe(FileFacts&, FileError& cause) {
+    return Refused(cause);
+}
+
+bool PlatformFile::SetMode(unsigned, FileError& cause) {
+    return Refused(cause);
+}
+
+bool PlatformFile::SetOwner(uint32_t, uint32_t, FileError& cause) {
+    return Refused(cause);
+}
+
+bool PlatformFile::EndHere(FileError& cause) {
+    return Refused(cause);
+}
+
+bool PlatformFile::ReplaceTarget(FileError& cause) {
+    return Refused(cause);
+}
+
 CFile::~CFile() {
     Abort();
 }
@@ -19,6 +48,7 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     }
     path_ = path;
     lastError_ = FileError::None;
+    written_ = 0;
     if (error != nullptr) error->m_cause = FileError::None;
     return true;
 }
@@ -28,6 +58,7 @@ void CFile::Attach(std::unique_ptr<PlatformFile> file, const std::string& path) 
     file_ = std::move(file);
     path_ = path;
     lastError_ = FileError::None;
+    written_ = 0;
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count) {
@@ -50,6 +81,8 @@ bool CFile::Write(const void* data, std::size_t count) {
         return false;
     }
     FileError cause = FileError::None;
+    // A failed write may have written part: it counts as written.
+    written_ += count;
     if (!file_->Write(data, count, cause)) {
         lastError_ = cause == FileError::None ? FileError::Generic : cause;
         return false;

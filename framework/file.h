@@ -44,11 +44,20 @@ public:
     void Abort();
 
     FileError LastError() const { return lastError_; }
+    // Bytes handed to Write since the file was opened or attached.
+    uint64_t BytesWritten() const { return written_; }
+    // The platform's file, for what only it can do; null when closed.
+    PlatformFile* Handle() { return file_.get(); }
+    // Hands the platform's file over, still open; this object is closed.
+    std::unique_ptr<PlatformFile> Detach() { return std::move(file_); }
+    // Keeps the cause of a failure of an operation made through Handle().
+    void SetLastError(FileError cause) { lastError_ = cause; }
 
 private:
     std::unique_ptr<PlatformFile> file_;
     std::string path_;
     FileError lastError_ = FileError::None;
+    uint64_t written_ = 0;
 };
 
 // The file-name part of a path (after the last "/" or "\").

@@ -108,9 +108,12 @@ CDialogBar* CFrameWnd::GetControlBar(unsigned id) const {
 void CFrameWnd::SetCommandBar(const CommandBarDesc& desc) {
     commandBar_ = desc;
     toolbarStates_.clear();
-    if (desc.toolbar != nullptr)
+    if (desc.toolbar != nullptr) {
         for (unsigned id : desc.toolbar->buttons)
             toolbarStates_.push_back(ButtonState{id, true, 0});
+        for (const ToolbarChoice& choice : desc.toolbar->choices)
+            for (unsigned id : choice.commands) toolbarStates_.push_back(ButtonState{id, true, 0});
+    }
     Platform().Frames().InstallCommandBar(*this, commandBar_);
 }
 

@@ -65,7 +65,8 @@ public:
     CCmdUI QueryCommandState(unsigned id);
     // The idle-time refresh of the toolbar buttons' state.
     void OnUpdateCmdUI();
-    // Command ids of the toolbar with their last refreshed state.
+    // Command ids of the toolbar (its buttons, then the items of its lists)
+    // with their last refreshed state.
     struct ButtonState {
         unsigned id;
         bool enabled;

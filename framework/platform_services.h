@@ -42,6 +42,7 @@ enum class FileError {
     HardIO,
     EndOfFile,
     AlreadyExists,
+    OutOfMemory,
 };
 
 // File open flags (combinable).
@@ -53,9 +54,16 @@ inline constexpr unsigned kShareDenyWrite = 0x0020;
 inline constexpr unsigned kModeCreate = 0x1000;  // create; truncates unless kModeNoTruncate
 inline constexpr unsigned kModeNoTruncate = 0x2000;
 inline constexpr unsigned kModeCreateNew = 0x4000;  // with kModeCreate: fails if the file exists
+inline constexpr unsigned kModeNoFollow = 0x8000;   // fails if the path's last part is a link
+
+struct FileFacts;
 
 // An open file of the platform. Every operation reports failure with a cause;
-// the object closes the file when destroyed if Close was not called.
+// the object closes the file when destroyed if Close was not called. The
+// operations past Close act on the open file itself, never on its name, so
+// that another user who swaps names meanwhile changes nothing they do; a file
+// that is no file of the system's (a stream of the program's own) refuses
+// them.
 class PlatformFile {
 public:
     virtual ~PlatformFile() = default;
@@ -66,6 +74,25 @@ public:
     // Pushes what was written to stable storage.
     virtual bool Flush(FileError& cause) = 0;
     virtual bool Close(FileError& cause) = 0;
+
+    // What the open file is (FileFacts::replaceable stays false).
+    virtual bool Describe(FileFacts& facts, FileError& cause);
+    // The permission bits (FileFacts::mode), and the owner and group.
+    virtual bool SetMode(unsigned mode, FileError& cause);
+    virtual bool SetOwner(uint32_t owner, uint32_t group, FileError& cause);
+    // Cuts the file off where the writing stands (a file written in place
+    // that the new content does not fill).
+    virtual bool EndHere(FileError& cause);
+    // A file made by FileServices::CreateFileBeside only: renames it over
+    // the target it was made for, in one step. Refused, with nothing renamed,
+    // when its own name no longer names it or the target's name no longer
+    // names the file that was there when it was made (another user swapped
+    // one); false also when, after the rename, the target's name does not
+    // name this file. True only when the target now is this file.
+    virtual bool ReplaceTarget(FileError& cause);
+    // A file made by CreateFileBeside only: removes its name, if that still
+    // names it (whatever another user put there instead stays).
+    virtual void Discard() {}
 };
 
 struct MessageBoxRequest {
@@ -141,8 +168,9 @@ public:
     virtual void WindowCreated(CWnd& wnd) = 0;
     virtual void WindowDestroyed(CWnd& wnd) = 0;
     // Arms a timer that delivers OnTimer(id) to wnd every ms milliseconds
-    // until killed; arming the same id again replaces it. Returns 0 when the
-    // platform refuses.
+    // until killed; arming the same id again replaces it. With 0 ms it fires
+    // as soon as the events already waiting (input, paints) are handled.
+    // Returns 0 when the platform refuses.
     virtual TimerHandle SetTimer(CWnd& wnd, unsigned id, unsigned ms) = 0;
     virtual bool KillTimer(CWnd& wnd, TimerHandle handle) = 0;
     // Marks all (rect null) or part of the client area for repainting.
@@ -297,24 +325,22 @@ public:
     virtual std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                                    FileError& cause) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
-    // Replaces to with from in one step.
-    virtual bool RenameFile(const std::string& from, const std::string& to, FileError& cause) = 0;
-    // The path a file at path finally has once symbolic links are followed,
-    // also when the last link points at a name with no file yet (the name a
-    // save through the link makes). path itself when it is no link, or the
-    // links cannot be followed.
+    // The path a file at path finally has once symbolic links are followed
+    // by the system, also when the last link points at a name with no file
+    // yet (the name a save through the link makes). path itself when it is
+    // no link, or the system cannot follow the links.
     virtual std::string FinalPath(const std::string& path) = 0;
     // What path names, links followed.
     virtual FileFacts QueryFile(const std::string& path) = 0;
-    // Makes a new, empty file for writing in the folder of target, under a
-    // name no file had (returned in path), as any new file is made there.
+    // Makes a new, empty file for writing in the folder of target, under an
+    // unpredictable name no file had (returned in path), that only this user
+    // may read or write (it gets its mode with PlatformFile::SetMode once it
+    // is whole) and that PlatformFile::ReplaceTarget renames over target.
     virtual std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target,
                                                            std::string& path, FileError& cause) = 0;
-    // The permission bits (FileFacts::mode) of a file.
-    virtual bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) = 0;
-    // The owner and group of a file (FileFacts::owner and group).
-    virtual bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                              FileError& cause) = 0;
+    // The permission bits a new file of this user gets where nothing else
+    // decides them (the platform's default less what the user masks out).
+    virtual unsigned NewFileMode() = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -72,11 +72,20 @@ struct MenuTemplate {
     std::vector<MenuItem> items;  // the drop-downs of the menu bar
 };
 
+// A drop-down list after a toolbar's buttons: each item chooses its command,
+// and the list shows the item whose command is checked.
+struct ToolbarChoice {
+    std::vector<unsigned> commands;
+    std::vector<std::string> captions;  // one per command
+    std::string tooltip;
+};
+
 struct ToolbarTemplate {
     unsigned id = 0;
     int buttonWidth = 16;
     int buttonHeight = 16;
     std::vector<unsigned> buttons;  // command ids, left to right
+    std::vector<ToolbarChoice> choices{};
 };
 
 struct AcceleratorEntry {

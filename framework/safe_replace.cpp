@@ -37,10 +37,11 @@ bool ReplacingFile::Open(const std::string& path) {
     {
         CFile probe;
         CFileException error;
-        if (!probe.Open(target_, kModeWrite | kShareExclusive, &error))
+        if (!probe.Open(target_, kModeWrite | kShareExclusive | kModeNoFollow, &error))
             return Refuse(error.m_cause);
     }
-    const unsigned inPlace = kModeWrite | kModeCreate | kShareExclusive;
+    const unsigned inPlace =
+        kModeWrite | kModeCreate | kModeNoTruncate | kShareExclusive | kModeNoFollow;
     if (facts.links > 1 || !facts.replaceable) return OpenInPlace(inPlace, Way::InPlace);
     switch (MakeBeside(&facts)) {
         case Made::Yes:
@@ -62,18 +63,20 @@ ReplacingFile::Made ReplacingFile::MakeBeside(const FileFacts* like) {
         Refuse(cause);
         return Made::Failed;
     }
+    mode_ = files.NewFileMode();
     if (like != nullptr) {
-        // Owner and group first: a change of owner may clear set-id bits.
-        const FileFacts now = files.QueryFile(name);
+        // The owner and group now; the mode once the content is whole, so
+        // that nobody else can read a private file's content meanwhile.
+        FileFacts now;
         FileError ignored = FileError::None;
-        const bool alike = ((now.owner == like->owner && now.group == like->group) ||
-                            files.SetFileOwner(name, like->owner, like->group, ignored)) &&
-                           files.SetFileMode(name, like->mode, ignored);
+        const bool alike = made->Describe(now, ignored) &&
+                           ((now.owner == like->owner && now.group == like->group) ||
+                            made->SetOwner(like->owner, like->group, ignored));
         if (!alike) {
-            made.reset();
-            files.RemoveFile(name);
+            made->Discard();
             return Made::Unlike;
         }
+        mode_ = like->mode;
     }
     file_.Attach(std::move(made), name);
     temporary_ = name;
@@ -91,18 +94,43 @@ bool ReplacingFile::OpenInPlace(unsigned flags, Way way) {
 
 bool ReplacingFile::Commit() {
     if (way_ == Way::None) return Refuse(cause_);
-    bool ok = file_.Flush();
-    ok = file_.Close() && ok;
-    if (!ok) cause_ = file_.LastError();
-    if (ok && way_ == Way::Beside) {
-        FileError cause = FileError::None;
-        if (!Platform().Files().RenameFile(temporary_, target_, cause)) {
+    PlatformFile* file = file_.Handle();
+    FileError cause = FileError::None;
+    bool ok = file != nullptr;
+    // Content written in place may be shorter than what was there.
+    if (ok && way_ == Way::InPlace && !file->EndHere(cause)) {
+        file_.SetLastError(cause);
+        ok = false;
+    }
+    ok = ok && file_.Flush();
+    if (ok && way_ == Way::Beside && !file->SetMode(mode_, cause)) {
+        // A file system that keeps modes of its own may refuse the change
+        // and still give the file the mode asked for.
+        FileFacts now;
+        FileError ignored = FileError::None;
+        ok = file->Describe(now, ignored) && now.mode == (mode_ & 07777);
+        if (!ok) file_.SetLastError(cause);
+    }
+    // The file is closed (where a disk may report what went wrong with the
+    // data) before it takes the target's place; the platform file stays,
+    // knowing the file, until the rename.
+    std::unique_ptr<PlatformFile> made = way_ == Way::Beside ? file_.Detach() : nullptr;
+    FileError closing = FileError::None;
+    if (made) {
+        if (!made->Close(closing)) {
+            file_.SetLastError(closing == FileError::None ? FileError::Generic : closing);
             ok = false;
-            Refuse(cause);
         }
+        if (ok && !made->ReplaceTarget(cause)) {
+            file_.SetLastError(cause);
+            ok = false;
+        }
+        if (!ok) made->Discard();
+    } else {
+        ok = file_.Close() && ok;
     }
     if (!ok) {
-        if (way_ == Way::Beside) Platform().Files().RemoveFile(temporary_);
+        cause_ = file_.LastError() == FileError::None ? FileError::Generic : file_.LastError();
         if (way_ == Way::InPlace) damaged_ = true;
     }
     way_ = Way::None;
@@ -112,9 +140,11 @@ bool ReplacingFile::Commit() {
 
 void ReplacingFile::Abandon() {
     if (way_ == Way::None) return;
+    if (PlatformFile* file = file_.Handle(); file != nullptr && way_ == Way::Beside)
+        file->Discard();
+    // In place, the old content stays whole until the first byte is written.
+    if (way_ == Way::InPlace && file_.BytesWritten() > 0) damaged_ = true;
     file_.Abort();
-    if (way_ == Way::Beside) Platform().Files().RemoveFile(temporary_);
-    if (way_ == Way::InPlace) damaged_ = true;
     way_ = Way::None;
     temporary_.clear();
 }

@@ -14,15 +14,23 @@
 // - A file the user may not write is never replaced, even where its folder
 //   would let a new file take its name: Open fails as opening it for
 //   writing fails.
-// - Normally a new file is made beside the target, given the target's mode,
-//   owner and group, written, flushed, and only then renamed over the target.
-//   A failure leaves the target as it was and no new file behind.
+// - Normally a new file is made beside the target, under a name nobody can
+//   guess, readable by this user alone; it is given the target's owner and
+//   group, written, flushed, given the target's mode (or a new file's) and
+//   only then renamed over the target. Owner and mode go to the open file,
+//   never to a name: another user who owns the folder may swap names at any
+//   moment, and a save whose names were swapped fails rather than replace
+//   anything but the target it resolved. A failure leaves the target as it
+//   was and no new file behind.
 // - Where a new file cannot stand for the target, the target itself is
 //   emptied and written: a device, pipe or stream; a file with several names
 //   (hard links), which must stay one file; a file in a folder that takes no
 //   new name; a file whose owner or group the user cannot give a new file.
-//   A failure then can leave a regular file damaged, and MayBeDamaged() says
-//   so: the caller must tell the user.
+//   Such a file is opened without emptying it and cut to the new length at
+//   Commit, so a caller that builds the content before writing it (InPlace()
+//   says when to) loses nothing when memory runs out. A failure after the
+//   first byte was written can leave a regular file damaged, and
+//   MayBeDamaged() says so: the caller must tell the user.
 #pragma once
 
 #include <string>
@@ -76,6 +84,7 @@ private:
 
     CFile file_;
     Way way_ = Way::None;
+    unsigned mode_ = 0;  // the mode a new file beside gets before the rename
     std::string target_;
     std::string temporary_;
     FileError cause_ = FileError::None;

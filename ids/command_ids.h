@@ -14,11 +14,14 @@ inline constexpr unsigned IDD_RULES = 132;
 inline constexpr unsigned IDD_SAVE_STATS = 133;
 inline constexpr unsigned IDD_BOARD_SIZE = 134;
 inline constexpr unsigned IDD_FILL_RANDOM = 135;
+inline constexpr unsigned IDD_GO_TO_GENERATION = 140;
 
 // Status strip controls.
 inline constexpr int IDC_STATUS_TEXT = 1008;
 inline constexpr int IDC_ERASE = 1009;
 inline constexpr int IDC_EDIT_MODE_LABEL = 1019;
+// The speed and, while running, the generations a second.
+inline constexpr int IDC_SPEED_TEXT = 1061;
 
 // File Information controls.
 inline constexpr int IDC_FI_DESCRIPTION = 1003;
@@ -51,6 +54,9 @@ inline constexpr int IDC_STATS_GENERATION = 1035;
 inline constexpr int IDC_STATS_BROWSE = 1037;
 inline constexpr int IDC_STATS_FILENAME = 1038;
 inline constexpr int IDC_STATS_SPACE = 1039;
+
+// Go to Generation controls.
+inline constexpr int IDC_GOTO_GENERATION = 1060;
 
 // Commands.
 inline constexpr unsigned ID_TOOLS_RUN = 32771;
@@ -96,6 +102,12 @@ inline constexpr unsigned ID_EDIT_ROTATE_ANTICLOCKWISE = 32831;
 inline constexpr unsigned ID_EDIT_SELECT_ALL = 32832;
 // Esc: drops a floating paste, else the selection.
 inline constexpr unsigned ID_EDIT_CANCEL = 32833;
+inline constexpr unsigned ID_GO_TO_GENERATION = 32840;
+inline constexpr unsigned ID_SPEED_FASTER = 32841;
+inline constexpr unsigned ID_SPEED_SLOWER = 32842;
+// The speed steps, slowest first: ID_SPEED_FIRST + step.
+inline constexpr unsigned ID_SPEED_FIRST = 32850;
+inline constexpr unsigned ID_SPEED_LAST = 32872;
 // Seeing what a run does.
 inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
 inline constexpr unsigned ID_IDENTIFY = 32881;

@@ -243,7 +243,7 @@ public:
 };
 
 std::string RuleTextOfProgram() {
-    return RleRuleText();
+    return FileRuleText(RuleForm::Lettered);
 }
 
 py::tuple Read(const py::bytes& data, long long width, long long height) {

@@ -23,12 +23,13 @@ BUILD_PACKAGES=(
 # What only the tests and benchmarks need on top (./scripts/test): GoogleTest
 # (whose CMake package wants GoogleMock beside it), Google Benchmark, and
 # giflib, the independent GIF decoder of the tests and the encoder the GIF
-# benchmark compares against.
+# benchmark compares against; strace, which shows the system calls of a save.
 TEST_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   libgif-dev
+  strace
 )
 # The Python module and its tests: pybind11 and the headers of Debian's python3,
 # numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest.

@@ -1,5 +1,6 @@
 #include "shell/resources.h"
 
+#include "document/run_loop.h"
 #include "framework/types.h"
 #include "shell/resource.h"
 
@@ -19,11 +20,13 @@ DialogTemplate StatusStrip() {
     DialogTemplate d;
     d.id = IDD_STATUS_STRIP;
     d.cx = 196;
-    d.cy = 11;
+    d.cy = 20;
     d.controls = {
         Ctl(IDC_STATUS_TEXT, ControlKind::Static, "Generations: 0", 0, 1, 192, 8),
         Ctl(IDC_ERASE, ControlKind::CheckBox, "Erase", 47, 1, 73, 10, WS_TABSTOP),
         Ctl(IDC_EDIT_MODE_LABEL, ControlKind::Static, "Edit Mode", 6, 1, 43, 8, 0),
+        // A second line, below the status line and the stylus controls.
+        Ctl(IDC_SPEED_TEXT, ControlKind::Static, "", 0, 11, 192, 8),
     };
     return d;
 }
@@ -166,6 +169,23 @@ DialogTemplate BoardSize() {
     return d;
 }
 
+DialogTemplate GoToGeneration() {
+    DialogTemplate d;
+    d.id = IDD_GO_TO_GENERATION;
+    d.caption = "Go to Generation";
+    d.cx = 134;
+    d.cy = 62;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_STATIC, ControlKind::Static, "Run forward to generation:", 7, 7, 120, 8),
+        Ctl(IDC_GOTO_GENERATION, ControlKind::Edit, "", 7, 19, 120, 12,
+            kTab | WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL),
+        Ctl(IDOK, ControlKind::DefPushButton, "OK", 7, 41, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 77, 41, 50, 14, kTab),
+    };
+    return d;
+}
+
 MenuItem Item(unsigned id, const char* caption) {
     return MenuItem{id, caption, {}, false};
 }
@@ -195,6 +215,9 @@ MenuTemplate MainMenu() {
          Item(ID_TOOLS_RUN, "Run"),
          Item(ID_TOOLS_STEP, "Step"),
          Item(ID_TOOLS_PAUSE, "Pause"),
+         Item(ID_GO_TO_GENERATION, "Go to Generation..."),
+         Item(ID_SPEED_FASTER, "Faster"),
+         Item(ID_SPEED_SLOWER, "Slower"),
          Item(ID_TOOLS_EDIT, "Edit"),
          Separator(),
          Popup("Statistics", {Item(ID_STATS_START, "Start"), Item(ID_STATS_STOP, "Stop")}),
@@ -234,20 +257,32 @@ MenuTemplate FileListMenu() {
     return m;
 }
 
+// The speed steps, slowest first, as the toolbar's list.
+ToolbarChoice SpeedChoice() {
+    ToolbarChoice c;
+    for (int step = 0; step < kSpeedSteps; ++step) {
+        c.commands.push_back(ID_SPEED_FIRST + unsigned(step));
+        c.captions.push_back(SpeedWords(step));
+    }
+    c.tooltip = "Speed: generations per frame";
+    return c;
+}
+
 ResourceTable MakeResources() {
     ResourceTable r;
     r.dialogs = {About(),          StatusStrip(), FileInformation(), Rules(),
-                 SaveStatistics(), BoardSize(),   FillRandom()};
+                 SaveStatistics(), BoardSize(),   FillRandom(),      GoToGeneration()};
     r.menus = {MainMenu(), FileListMenu()};
     r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
                                   16,
                                   16,
                                   {ID_TOOLS_STEP, ID_TOOLS_RUN, ID_TOOLS_PAUSE, ID_ZOOM_IN,
-                                   ID_ZOOM_OUT, ID_CELLS_ROTATE_LEFT, ID_CELLS_FIT}}};
-    r.accelerators = {{'N', ID_FILE_NEW},       {'O', ID_FILE_OPEN},  {'S', ID_FILE_SAVE},
-                      {'Q', ID_APP_EXIT},       {'Z', ID_EDIT_UNDO},  {'X', ID_EDIT_CUT},
-                      {'C', ID_EDIT_COPY},      {'V', ID_EDIT_PASTE}, {'Y', ID_EDIT_REDO},
-                      {'A', ID_EDIT_SELECT_ALL}};
+                                   ID_ZOOM_OUT, ID_CELLS_ROTATE_LEFT, ID_CELLS_FIT},
+                                  {SpeedChoice()}}};
+    r.accelerators = {{'N', ID_FILE_NEW},        {'O', ID_FILE_OPEN},       {'S', ID_FILE_SAVE},
+                      {'Q', ID_APP_EXIT},        {'Z', ID_EDIT_UNDO},       {'X', ID_EDIT_CUT},
+                      {'C', ID_EDIT_COPY},       {'V', ID_EDIT_PASTE},      {'Y', ID_EDIT_REDO},
+                      {'A', ID_EDIT_SELECT_ALL}, {'G', ID_GO_TO_GENERATION}};
     r.strings = {
         {IDR_MAINFRAME, kLifeDocString},
         {IDS_TOOLS, "Tools"},

@@ -5,7 +5,9 @@
 // times, Run until stagnation or step until the live cells repeat, stop statistics, save, Save As
 // Image, and print the status strip's line. The runner and the desktop program thus never disagree
 // on a status line or a statistics file.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <random>
@@ -26,6 +28,7 @@
 #include "formats/rle_writer.h"
 #include "framework/frame_wnd.h"
 #include "ids/command_ids.h"
+#include "platform/headless/forwarding_files.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
 
@@ -58,11 +61,11 @@ public:
 
 // The headless back end's files, where PATTERN "-" opens standard input
 // under the name the program's messages use for it.
-class RunnerFiles final : public FileServices {
+class RunnerFiles final : public ForwardingFiles {
 public:
     static constexpr const char* kStandardInputName = "standard input";
 
-    explicit RunnerFiles(FileServices& files) : files_(files) {}
+    explicit RunnerFiles(FileServices& files) : ForwardingFiles(files) {}
 
     std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                            FileError& cause) override {
@@ -71,37 +74,10 @@ public:
             cause = FileError::None;
             return std::make_unique<StandardInputFile>();
         }
-        return files_.OpenFile(path, flags, cause);
+        return Inner().OpenFile(path, flags, cause);
     }
-    bool RemoveFile(const std::string& path) override { return files_.RemoveFile(path); }
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override {
-        return files_.RenameFile(from, to, cause);
-    }
-    std::string FinalPath(const std::string& path) override { return files_.FinalPath(path); }
-    FileFacts QueryFile(const std::string& path) override { return files_.QueryFile(path); }
-    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
-                                                   FileError& cause) override {
-        return files_.CreateFileBeside(target, path, cause);
-    }
-    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override {
-        return files_.SetFileMode(path, mode, cause);
-    }
-    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                      FileError& cause) override {
-        return files_.SetFileOwner(path, owner, group, cause);
-    }
-    bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override {
-        return files_.GetFreeSpace(folder, bytes);
-    }
-    std::optional<std::string> MakePrivateTempFolder() override {
-        return files_.MakePrivateTempFolder();
-    }
-    bool RemoveFolder(const std::string& path) override { return files_.RemoveFolder(path); }
 
     bool servesStandardInput = false;
-
-private:
-    FileServices& files_;
 };
 
 // A byte sink over a C stream; errors show in the stream's error flag.
@@ -245,8 +221,9 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         return cycle_.has_value();
     };
     repeated();
-    if (options_.untilStagnation) {
-        // Run, and let the clock tick until the run stops by itself.
+    if (options_.untilStagnation && cycles) {
+        // Run at the default speed, one generation a tick, so that every
+        // generation's live cells are checked, until the run stops by itself.
         if (more() && platform_.Command(ID_TOOLS_RUN)) {
             while (more() && view.IsRunning()) {
                 const int32_t before = view.m_nGeneration;
@@ -256,6 +233,24 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 if (repeated()) break;
             }
             if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
+        }
+    } else if (options_.untilStagnation) {
+        // Go to Generation N, and let the clock tick until the run stops by
+        // itself there or at stagnation.
+        const int32_t target =
+            int32_t(std::min<long long>(options_.generations, std::numeric_limits<int32_t>::max()));
+        if (target > 0) {
+            platform_.ExpectDialog(IDD_GO_TO_GENERATION, [target](DialogDriver& d) {
+                d.Type(IDC_GOTO_GENERATION, std::to_string(target));
+                d.Click(IDOK);
+            });
+            const bool started = platform_.Command(ID_GO_TO_GENERATION);
+            platform_.ClearScript();
+            while (started && view.IsRunning() && !platform_.QuitRequested()) {
+                platform_.AdvanceTime(1);
+                done = view.m_nGeneration;
+                progress.Update(done);
+            }
         }
     } else {
         while (more()) {

@@ -32,6 +32,7 @@ public:
 
     // Writes what the budget allows, then fails as a full disk would.
     bool Write(const void* data, std::size_t count, FileError& cause) override {
+        wrote_ = true;
         if (!writes_ || writes_->remaining >= count) {
             if (writes_) writes_->remaining -= count;
             return file_->Write(data, count, cause);
@@ -43,13 +44,41 @@ public:
         return false;
     }
 
-    bool Flush(FileError& cause) override { return file_->Flush(cause); }
-    bool Close(FileError& cause) override { return file_->Close(cause); }
+    bool Flush(FileError& cause) override {
+        if (flushes_ && flushes_->remaining-- == 0) {
+            cause = flushes_->cause;
+            return false;
+        }
+        return file_->Flush(cause);
+    }
+    bool Close(FileError& cause) override {
+        const bool closed = file_->Close(cause);
+        // Only a file written to reports what a disk found at the end.
+        if (closes_ && wrote_ && closes_->remaining-- == 0) {
+            cause = closes_->cause;
+            return false;
+        }
+        return closed;
+    }
+    bool Describe(FileFacts& facts, FileError& cause) override {
+        return file_->Describe(facts, cause);
+    }
+    bool SetMode(unsigned mode, FileError& cause) override { return file_->SetMode(mode, cause); }
+    bool SetOwner(uint32_t owner, uint32_t group, FileError& cause) override {
+        return file_->SetOwner(owner, group, cause);
+    }
+    bool EndHere(FileError& cause) override { return file_->EndHere(cause); }
+    bool ReplaceTarget(FileError& cause) override { return file_->ReplaceTarget(cause); }
+    void Discard() override { file_->Discard(); }
+
+    Fault flushes_;
+    Fault closes_;
 
 private:
     std::unique_ptr<PlatformFile> file_;
     Fault writes_;
     Fault reads_;
+    bool wrote_ = false;
 };
 
 Fault Find(const std::map<std::string, Fault>& faults, const std::string& path) {
@@ -67,6 +96,14 @@ void HeadlessPlatform::FailReadsAfter(const std::string& path, uint64_t limit, F
     readFaults_[path] = std::make_shared<WriteFault>(WriteFault{limit, cause});
 }
 
+void HeadlessPlatform::FailFlush(const std::string& path, FileError cause) {
+    flushFaults_[path] = std::make_shared<WriteFault>(WriteFault{0, cause});
+}
+
+void HeadlessPlatform::FailClose(const std::string& path, FileError cause) {
+    closeFaults_[path] = std::make_shared<WriteFault>(WriteFault{0, cause});
+}
+
 void HeadlessPlatform::RefuseOpen(const std::string& path, FileError cause) {
     refusals_[path] = cause;
 }
@@ -82,8 +119,14 @@ std::unique_ptr<PlatformFile> HeadlessFiles::Wrap(std::unique_ptr<PlatformFile> 
     Fault writes = Find(p_.faults_, path);
     if (!writes) writes = Find(p_.faults_, target);
     Fault reads = Find(p_.readFaults_, path);
-    if (!writes && !reads) return file;
-    return std::make_unique<FaultyFile>(std::move(file), std::move(writes), std::move(reads));
+    Fault flushes = Find(p_.flushFaults_, target);
+    Fault closes = Find(p_.closeFaults_, target);
+    if (!writes && !reads && !flushes && !closes) return file;
+    auto faulty =
+        std::make_unique<FaultyFile>(std::move(file), std::move(writes), std::move(reads));
+    faulty->flushes_ = std::move(flushes);
+    faulty->closes_ = std::move(closes);
+    return faulty;
 }
 
 std::unique_ptr<PlatformFile> HeadlessFiles::OpenFile(const std::string& path, unsigned flags,
@@ -103,32 +146,8 @@ std::unique_ptr<PlatformFile> HeadlessFiles::CreateFileBeside(const std::string&
         return nullptr;
     }
     std::unique_ptr<PlatformFile> file = real_.CreateFileBeside(target, path, cause);
+    if (file && p_.onFileMadeBeside) p_.onFileMadeBeside(path);
     return Wrap(std::move(file), path, target);
-}
-
-bool HeadlessFiles::RemoveFile(const std::string& path) {
-    return real_.RemoveFile(path);
-}
-
-bool HeadlessFiles::RenameFile(const std::string& from, const std::string& to, FileError& cause) {
-    return real_.RenameFile(from, to, cause);
-}
-
-std::string HeadlessFiles::FinalPath(const std::string& path) {
-    return real_.FinalPath(path);
-}
-
-FileFacts HeadlessFiles::QueryFile(const std::string& path) {
-    return real_.QueryFile(path);
-}
-
-bool HeadlessFiles::SetFileMode(const std::string& path, unsigned mode, FileError& cause) {
-    return real_.SetFileMode(path, mode, cause);
-}
-
-bool HeadlessFiles::SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                                 FileError& cause) {
-    return real_.SetFileOwner(path, owner, group, cause);
 }
 
 bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {
@@ -146,10 +165,6 @@ std::optional<std::string> HeadlessFiles::MakePrivateTempFolder() {
     std::optional<std::string> folder = real_.MakePrivateTempFolder();
     if (folder) p_.privateFolders_.push_back(*folder);
     return folder;
-}
-
-bool HeadlessFiles::RemoveFolder(const std::string& path) {
-    return real_.RemoveFolder(path);
 }
 
 }  // namespace cellarium

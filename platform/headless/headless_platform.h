@@ -206,6 +206,13 @@ public:
     // cause (a disk going bad in the middle of a pattern).
     void FailReadsAfter(const std::string& path, uint64_t limit,
                         FileError cause = FileError::HardIO);
+    // The next flush, or close, of a file written to path (or of the new
+    // file made beside it) fails with cause, as a disk may report at the end.
+    void FailFlush(const std::string& path, FileError cause = FileError::HardIO);
+    void FailClose(const std::string& path, FileError cause = FileError::HardIO);
+    // Called with the name of each new file made beside a target, as soon as
+    // it is made: a test plays another user there, who swaps names.
+    std::function<void(const std::string& madePath)> onFileMadeBeside;
     // Opening path, or making a file to replace it, fails with cause, as
     // for a file the user may not read or write (tests run as root, whom
     // file permissions do not stop).
@@ -312,6 +319,8 @@ private:
     bool clipboardOpen_ = false;
     std::map<std::string, std::shared_ptr<WriteFault>> faults_;
     std::map<std::string, std::shared_ptr<WriteFault>> readFaults_;
+    std::map<std::string, std::shared_ptr<WriteFault>> flushFaults_;
+    std::map<std::string, std::shared_ptr<WriteFault>> closeFaults_;
     std::map<std::string, FileError> refusals_;
     std::vector<std::string> freeQueries_;
     std::map<std::string, std::optional<uint64_t>> freeOverrides_;

@@ -3,6 +3,7 @@
 // each is implemented in a file of its own.
 #pragma once
 
+#include "platform/headless/forwarding_files.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/posix/posix_files.h"
 
@@ -63,23 +64,16 @@ private:
     HeadlessPlatform& p_;
 };
 
-class HeadlessFiles final : public FileServices {
+// The real files with the faults a test sets (headless_files.cpp).
+class HeadlessFiles final : public ForwardingFiles {
 public:
-    explicit HeadlessFiles(HeadlessPlatform& p) : p_(p) {}
+    explicit HeadlessFiles(HeadlessPlatform& p) : ForwardingFiles(real_), p_(p) {}
     std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                            FileError& cause) override;
-    bool RemoveFile(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
-    std::string FinalPath(const std::string& path) override;
-    FileFacts QueryFile(const std::string& path) override;
     std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
                                                    FileError& cause) override;
-    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override;
-    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                      FileError& cause) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     std::optional<std::string> MakePrivateTempFolder() override;
-    bool RemoveFolder(const std::string& path) override;
 
 private:
     // The file with the faults set for path (writes: or for target, the file

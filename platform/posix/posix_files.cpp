@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace cellarium {
@@ -41,6 +45,11 @@ FileError FromErrno(int e) {
             return FileError::DiskFull;
         case EIO:
             return FileError::HardIO;
+        case ENXIO:
+            // A pipe with nobody reading it, or a device that is not there.
+            return FileError::SharingViolation;
+        case ENOMEM:
+            return FileError::OutOfMemory;
         default:
             return FileError::Generic;
     }
@@ -51,11 +60,46 @@ bool Fail(int e, FileError& cause) {
     return false;
 }
 
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool exists = false;
+    bool operator==(const Identity&) const = default;
+};
+
+Identity IdentityOf(const struct stat& st) {
+    return Identity{st.st_dev, st.st_ino, true};
+}
+
+// What a name in a folder names now, links not followed.
+Identity IdentityAt(int folder, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Identity{};
+    return IdentityOf(st);
+}
+
+// For a file made beside a target: the folder (held open, so that the names
+// below stay names in that very folder whatever happens to its path), a
+// second descriptor of the file itself (which outlives Close, so the file is
+// still known, and its inode not reused, when it is renamed), the file's own
+// name and the target's, and what the target's name named when the file was
+// made.
+struct Beside {
+    int folder = -1;
+    int self = -1;
+    std::string name;
+    std::string target;
+    Identity targetWas;
+};
+
 class PosixFile final : public PlatformFile {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
+    PosixFile(int fd, Beside beside) : fd_(fd), beside_(std::move(beside)) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
+        if (beside_.folder >= 0) ::close(beside_.folder);
+        if (beside_.self >= 0) ::close(beside_.self);
     }
 
     bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) override {
@@ -102,8 +146,75 @@ public:
         return true;
     }
 
+    bool Describe(FileFacts& facts, FileError& cause) override {
+        struct stat st {};
+        if (fd_ < 0) return Fail(EBADF, cause);
+        if (::fstat(fd_, &st) != 0) return Fail(errno, cause);
+        facts.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+                     : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                           : FileKind::Device;
+        facts.mode = unsigned(st.st_mode & 07777);
+        facts.owner = uint32_t(st.st_uid);
+        facts.group = uint32_t(st.st_gid);
+        facts.links = uint64_t(st.st_nlink);
+        facts.replaceable = false;
+        return true;
+    }
+
+    bool SetMode(unsigned mode, FileError& cause) override {
+        if (fd_ < 0) return Fail(EBADF, cause);
+        if (::fchmod(fd_, mode_t(mode & 07777)) != 0) return Fail(errno, cause);
+        return true;
+    }
+
+    bool SetOwner(uint32_t owner, uint32_t group, FileError& cause) override {
+        if (fd_ < 0) return Fail(EBADF, cause);
+        if (::fchown(fd_, uid_t(owner), gid_t(group)) != 0) return Fail(errno, cause);
+        return true;
+    }
+
+    bool EndHere(FileError& cause) override {
+        if (fd_ < 0) return Fail(EBADF, cause);
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        if (at < 0 || ::ftruncate(fd_, at) != 0) return Fail(errno, cause);
+        return true;
+    }
+
+    bool ReplaceTarget(FileError& cause) override {
+        if (beside_.folder < 0 || beside_.name.empty()) return Fail(EBADF, cause);
+        const Identity self = Self();
+        // A name swapped since the file was made: the rename would put
+        // another file in place, or replace another file than the one meant.
+        if (!self.exists || IdentityAt(beside_.folder, beside_.name) != self ||
+            IdentityAt(beside_.folder, beside_.target) != beside_.targetWas)
+            return Fail(EACCES, cause);
+        if (::renameat(beside_.folder, beside_.name.c_str(), beside_.folder,
+                       beside_.target.c_str()) != 0)
+            return Fail(errno, cause);
+        beside_.name.clear();
+        // Swapped in the instant between the check and the rename.
+        if (IdentityAt(beside_.folder, beside_.target) != self) return Fail(EACCES, cause);
+        return true;
+    }
+
+    void Discard() override {
+        if (beside_.folder < 0 || beside_.name.empty()) return;
+        const Identity self = Self();
+        if (self.exists && IdentityAt(beside_.folder, beside_.name) == self)
+            ::unlinkat(beside_.folder, beside_.name.c_str(), 0);
+        beside_.name.clear();
+    }
+
 private:
+    Identity Self() const {
+        struct stat st {};
+        const int fd = beside_.self >= 0 ? beside_.self : fd_;
+        if (fd < 0 || ::fstat(fd, &st) != 0) return Identity{};
+        return IdentityOf(st);
+    }
+
     int fd_;
+    Beside beside_;
 };
 
 // The descriptor a name of one of the process's own streams stands for, or
@@ -148,6 +259,12 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+PosixFiles::PosixFiles() {
+    // A write past the user's file-size limit fails with an error like any
+    // other, rather than ending the program in the middle of a save.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 std::unique_ptr<PlatformFile> PosixFiles::OpenFile(const std::string& path, unsigned flags,
                                                    FileError& cause) {
     if (path.empty()) {
@@ -172,6 +289,11 @@ std::unique_ptr<PlatformFile> PosixFiles::OpenFile(const std::string& path, unsi
         else if (!(flags & kModeNoTruncate))
             oflags |= O_TRUNC;
     }
+    if (flags & kModeNoFollow) oflags |= O_NOFOLLOW;
+    // Opening a pipe for writing waits for a reader, for ever if none comes:
+    // opened without waiting, a pipe that nobody reads is refused at once.
+    const bool writing = (flags & (kModeWrite | kModeReadWrite)) != 0;
+    if (writing) oflags |= O_NONBLOCK;
     const int fd = ::open(path.c_str(), oflags, 0666);
     if (fd < 0) {
         cause = FromErrno(errno);
@@ -183,6 +305,8 @@ std::unique_ptr<PlatformFile> PosixFiles::OpenFile(const std::string& path, unsi
         cause = FileError::AccessDenied;
         return nullptr;
     }
+    // Writes then wait as usual, for a reader that is there.
+    if (writing) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     cause = FileError::None;
     return std::make_unique<PosixFile>(fd);
 }
@@ -191,26 +315,21 @@ bool PosixFiles::RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool PosixFiles::RenameFile(const std::string& from, const std::string& to, FileError& cause) {
-    if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    return Fail(errno, cause);
-}
-
 std::string PosixFiles::FinalPath(const std::string& path) {
     if (StreamDescriptor(path) >= 0) return path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    if (::stat(path.c_str(), &st) == 0) {
-        // The links end at something. (A link of /proc to a pipe ends at no
-        // path at all: then the name given is the one to use.)
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (real == nullptr) return path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
         std::string result(real);
         std::free(real);
         return result;
     }
-    // The links end at a name with nothing there yet: follow them one by one
-    // to that name. The system's own limit on links in a row bounds the walk.
+    // Only links that end at a name with nothing there yet are followed
+    // further (the system makes that name when the link is opened to
+    // create): one by one, as far as the system's own limit on links in a
+    // row. Any other refusal (a loop, a folder this user may not search)
+    // leaves the path as given, and opening it then fails as it should.
+    if (errno != ENOENT) return path;
     std::string current = path;
     for (int hop = 0; hop < 40; ++hop) {
         char target[PATH_MAX];
@@ -218,7 +337,8 @@ std::string PosixFiles::FinalPath(const std::string& path) {
         if (n <= 0 || std::size_t(n) >= sizeof target) return path;
         std::string next(target, std::size_t(n));
         if (next[0] != '/') next = FolderOf(current) + "/" + next;
-        if (::lstat(next.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return next;
+        if (::lstat(next.c_str(), &st) != 0) return errno == ENOENT ? next : path;
+        if (!S_ISLNK(st.st_mode)) return path;  // there after all: not ours to guess
         current = next;
     }
     return path;
@@ -263,34 +383,73 @@ FileFacts PosixFiles::QueryFile(const std::string& path) {
 std::unique_ptr<PlatformFile> PosixFiles::CreateFileBeside(const std::string& target,
                                                            std::string& path, FileError& cause) {
     const std::size_t slash = target.find_last_of('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::string stem = target;
-    // Room for ".tmp-100" within the longest name a folder takes.
-    constexpr std::size_t kLongestName = NAME_MAX - 8;
-    if (target.size() - nameStart > kLongestName) stem = target.substr(0, nameStart + kLongestName);
-    for (int n = 1; n <= 100; ++n) {
-        const std::string name = stem + ".tmp-" + std::to_string(n);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            path = name;
-            cause = FileError::None;
-            return std::make_unique<PosixFile>(fd);
-        }
-        if (errno != EEXIST) break;
+    const std::string folderPath = FolderOf(target);
+    Beside beside;
+    beside.target = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (beside.target.empty()) {
+        cause = FileError::BadPath;
+        return nullptr;
     }
-    cause = FromErrno(errno);
+    beside.folder = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (beside.folder < 0) {
+        cause = FromErrno(errno);
+        return nullptr;
+    }
+    beside.targetWas = IdentityAt(beside.folder, beside.target);
+    // The target's name (shortened to leave room within the longest name a
+    // folder takes), ".tmp-" and twelve random letters and digits: a name
+    // nobody can make beforehand, tried again in the rare case it is taken.
+    constexpr std::size_t kRandom = 12;
+    constexpr std::size_t kLongestStem = NAME_MAX - 5 - kRandom;
+    const std::string stem = beside.target.substr(0, kLongestStem) + ".tmp-";
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        unsigned char bytes[kRandom];
+        if (::getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) {
+            error = EIO;
+            break;
+        }
+        std::string name = stem;
+        for (unsigned char b : bytes) name += kLetters[b % (sizeof kLetters - 1)];
+        const int fd = ::openat(beside.folder, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            path = slash == std::string::npos ? name : target.substr(0, slash + 1) + name;
+            beside.name = name;
+            beside.self = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            cause = FileError::None;
+            return std::make_unique<PosixFile>(fd, std::move(beside));
+        }
+        error = errno;
+    }
+    ::close(beside.folder);
+    cause = FromErrno(error);
     return nullptr;
 }
 
-bool PosixFiles::SetFileMode(const std::string& path, unsigned mode, FileError& cause) {
-    if (::chmod(path.c_str(), mode_t(mode & 07777)) == 0) return true;
-    return Fail(errno, cause);
-}
-
-bool PosixFiles::SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                              FileError& cause) {
-    if (::chown(path.c_str(), uid_t(owner), gid_t(group)) == 0) return true;
-    return Fail(errno, cause);
+unsigned PosixFiles::NewFileMode() {
+    // The mask as the system reports it, without changing it even for an
+    // instant; where the system does not report it, read by setting it back.
+    unsigned mask = 022;
+    bool known = false;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                mask = unsigned(std::strtoul(line + 6, nullptr, 8));
+                known = true;
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    if (!known) {
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        mask = unsigned(old);
+    }
+    return 0666u & ~mask & 07777u;
 }
 
 bool PosixFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {

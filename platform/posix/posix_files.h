@@ -15,19 +15,21 @@ namespace cellarium {
 
 class PosixFiles final : public FileServices {
 public:
+    // Makes the program ignore SIGXFSZ: a write past a file-size limit is
+    // then a write error, reported as a full disk.
+    PosixFiles();
     std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                            FileError& cause) override;
     bool RemoveFile(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to, FileError& cause) override;
     std::string FinalPath(const std::string& path) override;
     FileFacts QueryFile(const std::string& path) override;
-    // Names the new file "TARGET.tmp-N" for the first N from 1 that is free
-    // (the target's name shortened when that would make the name too long).
+    // Names the new file "TARGET.tmp-" and twelve random letters and digits
+    // (the target's name shortened when that would make the name too long),
+    // made with mode 0600 in the target's folder held open, never through a
+    // link.
     std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
                                                    FileError& cause) override;
-    bool SetFileMode(const std::string& path, unsigned mode, FileError& cause) override;
-    bool SetFileOwner(const std::string& path, uint32_t owner, uint32_t group,
-                      FileError& cause) override;
+    unsigned NewFileMode() override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     std::optional<std::string> MakePrivateTempFolder() override;
     bool RemoveFolder(const std::string& path) override;

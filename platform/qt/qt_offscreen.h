@@ -22,6 +22,26 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Starts Qt's widgets for the whole desktop program without a screen (the
+// offscreen platform unless QT_QPA_PLATFORM names another), with settings in
+// a temporary folder of its own, so that measuring the program never changes
+// the user's settings; one per program, made before the QtPlatform.
+class QtOffscreenDesktop {
+public:
+    QtOffscreenDesktop(int& argc, char** argv);
+    ~QtOffscreenDesktop();
+    // Runs the event loop as the program's main loop does (waiting for
+    // events, so timers, paints and the idle hook all take part) until done
+    // holds; done is asked after every pass.
+    void RunUntil(const std::function<bool()>& done);
+    // Runs the event loop in the same way for ms milliseconds.
+    void RunFor(int ms);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 class QtOffscreenTarget {
 public:
     QtOffscreenTarget(int width, int height);

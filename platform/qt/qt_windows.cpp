@@ -212,6 +212,7 @@ struct QtWindows::Impl {
     QToolBar* toolbar = nullptr;
     std::vector<QAction*> menuActions;
     std::vector<QAction*> toolbarActions;
+    std::vector<QComboBox*> toolbarChoices;
     std::vector<QAction*> keyActions;
 
     QWidget* listPage = nullptr;
@@ -365,6 +366,10 @@ std::vector<QAction*> QtWindows::ToolbarActions() const {
     return impl_->toolbarActions;
 }
 
+std::vector<QComboBox*> QtWindows::ToolbarChoices() const {
+    return impl_->toolbarChoices;
+}
+
 QtViewWidget* QtWindows::ViewWidget(const CWnd& wnd) const {
     auto it = impl_->views.find(&wnd);
     return it == impl_->views.end() ? nullptr : it->second;
@@ -412,8 +417,9 @@ void QtWindows::WindowDestroyed(CWnd& wnd) {
 TimerHandle QtWindows::SetTimer(CWnd& wnd, unsigned id, unsigned ms) {
     Impl& d = *impl_;
     if (id == 0 || !d.delivering) return 0;
-    // A zero interval would fire on every pass of the event loop.
-    const int interval = int(std::clamp(ms, 1u, unsigned(INT32_MAX)));
+    // A zero interval fires as soon as the events waiting (input, paints)
+    // have been handled.
+    const int interval = int(std::min(ms, unsigned(INT32_MAX)));
     for (Impl::Timer& t : d.timers)
         if (t.wnd == &wnd && t.id == id) {
             t.timer->start(interval);
@@ -447,6 +453,11 @@ bool QtWindows::KillTimer(CWnd& wnd, TimerHandle handle) {
 
 int QtWindows::ArmedTimers() const {
     return int(impl_->timers.size());
+}
+
+int QtWindows::PaintCount(const CWnd& view) const {
+    const QtViewWidget* w = ViewWidget(view);
+    return w ? w->PaintCount() : 0;
 }
 
 void QtWindows::Invalidate(CWnd& wnd, const CRect* rect, bool erase) {
@@ -666,6 +677,7 @@ void QtWindows::FrameDestroyed(CFrameWnd& frame) {
     }
     d.menuActions.clear();
     d.toolbarActions.clear();
+    d.toolbarChoices.clear();
     d.keyActions.clear();
     d.toolbar = nullptr;
     d.pages = nullptr;
@@ -786,6 +798,7 @@ void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
         d.toolbar = nullptr;
     }
     d.toolbarActions.clear();
+    d.toolbarChoices.clear();
 
     std::vector<QList<QKeySequence>> taken;
     auto prepare = [this, &taken](QAction* action, unsigned id) {
@@ -828,6 +841,29 @@ void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
             if (i < bar.tooltips.size()) a->setToolTip(QString::fromStdString(bar.tooltips[i]));
             QObject::connect(a, &QAction::triggered, &d.context, [this, id] { ChooseCommand(id); });
             d.toolbarActions.push_back(a);
+        }
+        for (const ToolbarChoice& choice : bar.toolbar->choices) {
+            auto* combo = new QComboBox(d.toolbar);
+            combo->setFocusPolicy(Qt::NoFocus);
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            for (std::size_t i = 0; i < choice.commands.size(); ++i)
+                combo->addItem(i < choice.captions.size()
+                                   ? QString::fromStdString(choice.captions[i])
+                                   : QString(),
+                               choice.commands[i]);
+            combo->setToolTip(QString::fromStdString(choice.tooltip));
+            // Only the user's choice sends a command; the list follows the
+            // checked command at the idle-time refresh.
+            QObject::connect(combo, &QComboBox::activated, &d.context, [this, combo](int index) {
+                if (index >= 0) ChooseCommand(combo->itemData(index).toUInt());
+                // Shows what the program took (a refused choice goes back).
+                if (CFrameWnd* f = impl_->frame) {
+                    f->OnUpdateCmdUI();
+                    CommandStatesChanged(*f);
+                }
+            });
+            d.toolbar->addWidget(combo);
+            d.toolbarChoices.push_back(combo);
         }
         main->addToolBar(Qt::TopToolBarArea, d.toolbar);
     }
@@ -895,6 +931,15 @@ void QtWindows::CommandStatesChanged(CFrameWnd& frame) {
                 break;
             }
     }
+    for (QComboBox* combo : d.toolbarChoices)
+        for (int i = 0; i < combo->count(); ++i) {
+            const unsigned id = combo->itemData(i).toUInt();
+            const auto s =
+                std::find_if(states.begin(), states.end(),
+                             [id](const CFrameWnd::ButtonState& b) { return b.id == id; });
+            if (s != states.end() && s->check != 0 && combo->currentIndex() != i)
+                combo->setCurrentIndex(i);
+        }
 }
 
 bool QtWindows::ChooseCommand(unsigned id) {

@@ -17,6 +17,7 @@
 #include "framework/platform_services.h"
 
 class QAction;
+class QComboBox;
 class QDockWidget;
 class QIcon;
 class QMainWindow;
@@ -112,9 +113,13 @@ public:
     // toolbar's.
     std::vector<QAction*> MenuActions() const;
     std::vector<QAction*> ToolbarActions() const;
+    // The toolbar's lists (ToolbarChoice), in order.
+    std::vector<QComboBox*> ToolbarChoices() const;
     bool FileListShown() const;
     QWidget* FileListPage() const;
     int ArmedTimers() const;
+    // How often the widget showing a view has painted (0: no such widget).
+    int PaintCount(const CWnd& view) const;
     // Called by the view widget and the event filter: user input or a timer
     // tick happened, so idle processing starts again from count 0.
     void NoteActivity();

@@ -375,3 +375,57 @@ TEST_F(CliReliability, StandardOutputIsWrittenWhereItStandsThroughAPipeOrIntoAFi
     EXPECT_EQ(redirected.out, pattern + file.out);
     EXPECT_TRUE(NoLeftovers("stdout.txt"));
 }
+
+// A file-size limit the program does not ignore beforehand: the signal is
+// ignored by the program itself, and the write error reported as usual.
+TEST_F(CliReliability, AFileSizeLimitIsAWriteErrorNotTheEndOfTheProgram) {
+    const std::string single = Write("single.lif", kBlockFile);
+    const std::string linked = Write("linked.lif", kBlockFile);
+    std::filesystem::create_hard_link(linked, Path("alias.lif"));
+    const std::string soup = "--size 300x300 --soup 0.5:3 -g 1 --save ";
+    CliResult beside = Cli("exec prlimit --fsize=4096", soup + single);
+    EXPECT_EQ(beside.status, 1);
+    EXPECT_EQ(beside.err, "There is not enough space on the disk to save " + single + ".\n");
+    EXPECT_EQ(Slurp(single), kBlockFile);
+    EXPECT_TRUE(NoLeftovers("single.lif"));
+    CliResult inPlace = Cli("exec prlimit --fsize=4096", soup + linked);
+    EXPECT_EQ(inPlace.status, 1);
+    EXPECT_EQ(inPlace.err, "There is not enough space on the disk to save " + linked + ". " +
+                               Damaged(linked) + "\n");
+}
+
+// A file with two names is written in place: its content is made in memory
+// first, so too little memory leaves the file as it was.
+TEST_F(CliReliability, TooLittleMemoryToSaveInPlaceLeavesTheFileAsItWas) {
+    if (kSanitized) GTEST_SKIP() << "AddressSanitizer cannot run under a small address-space limit";
+    const std::string linked = Write("linked.lif", kBlockFile);
+    std::filesystem::create_hard_link(linked, Path("alias.lif"));
+    // Two boards of 100 MB fit under the limit; their 100 MB file does not.
+    CliResult r = Cli("exec prlimit --as=300000000",
+                      "--size 10000x10000 --soup 0.3:1 --threads 1 --save " + linked);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "There is not enough memory to save " + linked + ".\n");
+    EXPECT_EQ(Slurp(linked), kBlockFile);
+    EXPECT_EQ(Slurp(Path("alias.lif")), kBlockFile);
+}
+
+// Owner and mode go to the open file: no system call names a file for them.
+TEST_F(CliReliability, OwnerAndModeAreNeverSetThroughAName) {
+    if (::access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "strace not installed";
+    const passwd* pw = ::getpwnam("nobody");
+    if (::geteuid() != 0 || pw == nullptr) GTEST_SKIP() << "needs root, to save another's file";
+    const std::string pattern = Write("theirs.lif", kBlockFile);
+    Own(pattern, true, 0640);
+    const std::string trace = Path("trace.txt");
+    CliResult r = Cli("exec /usr/bin/strace -f -o " + trace +
+                          " -e trace=chmod,fchmod,fchmodat,chown,fchown,lchown,fchownat",
+                      "--size 150x150 --soup 0.3:1 --save " + pattern);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string calls = Slurp(trace);
+    EXPECT_NE(calls.find("fchown("), std::string::npos) << calls;
+    EXPECT_NE(calls.find("fchmod("), std::string::npos) << calls;
+    for (const char* byName : {" chmod(", " chown(", " lchown(", "fchmodat(", "fchownat("})
+        EXPECT_EQ(calls.find(byName), std::string::npos) << byName << "\n" << calls;
+    EXPECT_EQ(Stat(pattern).st_uid, pw->pw_uid);
+    EXPECT_EQ(Stat(pattern).st_mode & 07777, 0640u);
+}

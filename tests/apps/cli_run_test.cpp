@@ -414,3 +414,33 @@ TEST_F(CliRun, BgollyContinuesASavedRunToTheSamePopulation) {
         EXPECT_EQ(std::stoi(digits), ourPopulation);
     }
 }
+
+// A long description goes out as comment lines of at most 70 characters:
+// bgolly reads a 30,000-character one as comments, not as cells.
+TEST_F(CliRun, BgollyReadsALongDescriptionAsComments) {
+    const std::string bgolly = CELLARIUM_BGOLLY;
+    if (bgolly.empty() || !std::filesystem::exists(bgolly))
+        GTEST_SKIP() << "bgolly not found (Debian package golly): no peer to compare with";
+    std::string words;
+    while (words.size() < 30000) words += "ooo bbb oo$ ";
+    words.resize(30000);
+    const std::string in = Write(
+        "described.lif", "#Life 1.05\r\n#D " + words + "\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
+    const RunResult saved = Cli("--size 200x200 " + in + " --save " + Path("out.rle"));
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const std::string rle = Slurp(Path("out.rle"));
+    for (std::size_t start = 0, end; start < rle.size(); start = end + 2) {
+        end = rle.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - start, 70u);
+    }
+    FILE* pipe = ::popen((bgolly + " -m 4 -a QuickLife " + Path("out.rle")).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    std::array<char, 4096> buffer;
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        out.append(buffer.data(), n);
+    ASSERT_EQ(::pclose(pipe), 0) << out;
+    // A glider keeps its five cells.
+    EXPECT_NE(out.find("\n4: 5"), std::string::npos) << out;
+}

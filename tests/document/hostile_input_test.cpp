@@ -104,13 +104,25 @@ TEST_F(HostileInput, FiftyMegabyteLines) {
     ExpectGliderKept();
     std::filesystem::remove(Path("cells.lif"));
 
-    // A description line of 50 MB is a description of 50 MB.
+    // A description line of 50 MB is cut, with a note, to the longest
+    // description kept; the pattern loads, and a save writes the cut one.
     std::string text = "#Life 1.05\r\n#D ";
     text.append(size, 'd');
     text += "\r\n#P -1 -1\r\n**\r\n**\r\n";
     ASSERT_NE(OpenText("long.lif", text), nullptr);
-    EXPECT_EQ(Doc()->GetDescription().size(), size);
+    const std::string description = Doc()->GetDescription();
+    EXPECT_EQ(description.size(), kMaxDescriptionBytes);
+    EXPECT_TRUE(description.compare(description.size() - DescriptionCutNote().size(),
+                                    std::string::npos, DescriptionCutNote()) == 0);
     EXPECT_EQ(Board().liveCount, 4);
+    platform.Command(ID_FILE_SAVE);
+    EXPECT_LT(Slurp(Path("long.lif")).size(), 2 * kMaxDescriptionBytes);
+    ASSERT_NE(OpenText("long.lif", Slurp(Path("long.lif"))), nullptr);
+    const std::string again = Doc()->GetDescription();
+    EXPECT_LE(again.size(), kMaxDescriptionBytes);
+    EXPECT_TRUE(again.size() > DescriptionCutNote().size() &&
+                again.compare(again.size() - DescriptionCutNote().size(), std::string::npos,
+                              DescriptionCutNote()) == 0);
 }
 
 TEST_F(HostileInput, TwentyDigitCountsAndCoordinatesAreTooBigNotWrappedAround) {
@@ -146,6 +158,13 @@ TEST_F(HostileInput, PositionsFarOffTheBoardAndHeadersLargerThanTheBoard) {
         "#Life 1.06\r\n-2147483648 -2147483648\r\n",
         "x = 300, y = 300, rule = B3/S23\r\nbo$2bo$3o!\r\n",
         "x = 200, y = 210\r\no!\r\n",
+        // As wide as the board: no longer runs on into the next rows.
+        "x = 300, y = 3\r\n300o!\r\n",
+        // Into the border, on each side of the 200 x 200 board.
+        "#Life 1.05\r\n#P -100 0\r\n*\r\n",
+        "#Life 1.05\r\n#P 99 0\r\n*\r\n",
+        "#Life 1.05\r\n#P 0 -100\r\n*\r\n",
+        "#Life 1.05\r\n#P 0 99\r\n*\r\n",
     };
     for (const std::string& file : files) {
         OpenGlider();
@@ -155,9 +174,9 @@ TEST_F(HostileInput, PositionsFarOffTheBoardAndHeadersLargerThanTheBoard) {
         // The file's rule did not stay behind either.
         EXPECT_EQ(FormatRuleText(), "s23/b3");
     }
-    // As wide as the board but not taller: runs on into the next rows.
-    ASSERT_NE(OpenText("wide.rle", "x = 300, y = 3\r\n300o!\r\n"), nullptr);
-    EXPECT_EQ(Board().liveCount, 300);
+    // The whole interior, from edge to edge, fits.
+    ASSERT_NE(OpenText("wide.rle", "x = 198, y = 3\r\n198o!\r\n"), nullptr);
+    EXPECT_EQ(Board().liveCount, 198);
     ExpectSoundBoard();
 }
 

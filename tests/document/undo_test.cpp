@@ -46,26 +46,30 @@ protected:
                         b.description,
                         View()->Counters()};
     }
-    // At zoom 1 with the board smaller than the client area, a client point
-    // is its cell.
+    // The client point at the top-left pixel of a cell.
+    CPoint On(CPoint cell) const {
+        const CPoint b = View()->BoardScroll();
+        const int z = int(View()->m_nZoom);
+        return CPoint{cell.x * z - b.x, cell.y * z - b.y};
+    }
     void Stroke(const std::vector<CPoint>& cells, bool erase) {
         CDialogBar& strip = *platform.Bar(IDD_STATUS_STRIP);
         if ((strip.IsDlgButtonChecked(IDC_ERASE) != 0) != erase) strip.UserClicks(IDC_ERASE);
-        platform.LButtonDown(*View(), cells.front());
-        for (const CPoint& c : cells) platform.MouseMove(*View(), MK_LBUTTON, c);
-        platform.LButtonUp(*View(), cells.back());
+        platform.LButtonDown(*View(), On(cells.front()));
+        for (const CPoint& c : cells) platform.MouseMove(*View(), MK_LBUTTON, On(c));
+        platform.LButtonUp(*View(), On(cells.back()));
     }
     void Select(CPoint from, CPoint to) {
-        platform.RButtonDown(*View(), from);
-        platform.MouseMove(*View(), MK_RBUTTON, to);
-        platform.RButtonUp(*View(), to);
+        platform.RButtonDown(*View(), On(from));
+        platform.MouseMove(*View(), MK_RBUTTON, On(to));
+        platform.RButtonUp(*View(), On(to));
     }
     void PasteAt(const std::string& text, CPoint at) {
         platform.SetClipboardText(text);
         platform.Command(ID_EDIT_PASTE);
-        platform.MouseMove(*View(), 0, at);
-        platform.LButtonDown(*View(), at);
-        platform.LButtonUp(*View(), at);
+        platform.MouseMove(*View(), 0, On(at));
+        platform.LButtonDown(*View(), On(at));
+        platform.LButtonUp(*View(), On(at));
     }
     std::string MenuText(unsigned id) const { return Frame()->QueryCommandState(id).m_strText; }
     // The live cells of a block of the board, as rows of '.' and 'o'.

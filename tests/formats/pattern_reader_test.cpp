@@ -214,7 +214,8 @@ TEST(Reader, BangFormatRowsCommentsAndCounts) {
     ReadResult named = Read(Fixture("bang_name_then_rows.txt"));
     ASSERT_TRUE(named.ok);
     EXPECT_EQ(named.cells(), (Cells{{400, 399}, {400, 400}, {400, 401}}));  // all three rows
-    EXPECT_EQ(named.board().description, "Name: Blinker");
+    EXPECT_EQ(named.board().description, "");
+    EXPECT_EQ(named.board().name, "Blinker");
 
     // Rows after comments, with or without a leading space, are all read.
     ReadResult spaced = Read(Fixture("bang_rows_starting_with_space.txt"));
@@ -291,7 +292,8 @@ TEST(Reader, LfCrLineEndsCountOnce) {
     ASSERT_TRUE(bang.ok);
     EXPECT_EQ(bang.cells(),
               (Cells{{399, 399}, {400, 399}, {398, 400}, {401, 400}, {399, 401}, {400, 401}}));
-    EXPECT_EQ(bang.board().description, "Name: Beehive Written with LF CR line ends");
+    EXPECT_EQ(bang.board().description, "Written with LF CR line ends");
+    EXPECT_EQ(bang.board().name, "Beehive");
 
     // LF CR and LF CR CR are one line end each; LF CR LF CR is two.
     EXPECT_EQ(Shape(Read("*\n\r*\n\r").cells()), (Cells{{0, 0}, {0, 1}}));
@@ -342,29 +344,57 @@ TEST(Reader, CellWrittenTwiceIsCountedOnce) {
     EXPECT_EQ(Read("x = 3, y = 1\r\n3o!\r\nx = 3, y = 1\r\n3o!\r\n").board().liveCount, 3);
 }
 
-TEST(Reader, RowPastTheRightEdgeContinuesOnTheNextRowInsideTheBounds) {
-    // The guarded read already checks that the bounds enclose every live cell.
-    ReadResult r = Read(Fixture("row_past_right_edge.lif"));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.cells(), (Cells{{795, 400},
-                                {796, 400},
-                                {797, 400},
-                                {798, 400},
-                                {799, 400},
-                                {0, 401},
-                                {1, 401},
-                                {2, 401},
-                                {3, 401},
-                                {4, 401}}));
-    // A run-length row wider than the board runs on without a message.
-    ReadResult wide = Read("x = 1000, y = 3\r\n1000o!\r\n");
-    EXPECT_TRUE(wide.ok);
-    EXPECT_EQ(wide.board().liveCount, 1000);
+// Every live cell is checked by its column and its row: one past any edge
+// of the interior, or in the border, fails the read; nothing wraps into the
+// next row. A position that places no live cell is no failure.
+TEST(Reader, ALiveCellOutsideTheInteriorIsTooBigWhateverGaveItsPlace) {
+    struct Case {
+        std::string text;
+        bool fits;
+    };
+    std::vector<Case> cases;
+    // On 150 x 150 the interior runs from -74 to 73 around the centre.
+    for (auto [x, y, fits] : {std::tuple{-74, 0, true},
+                              {-75, 0, false},
+                              {-76, 0, false},
+                              {73, 0, true},
+                              {74, 0, false},
+                              {0, -74, true},
+                              {0, -75, false},
+                              {0, 73, true},
+                              {0, 74, false},
+                              {0, 75, false}}) {
+        const std::string at = std::to_string(x) + " " + std::to_string(y);
+        const std::string pos = std::to_string(x) + "," + std::to_string(y);
+        cases.push_back({at + "\r\n", fits});                                         // Life 1.06
+        cases.push_back({"#P " + at + "\r\n*\r\n", fits});                            // "#P"
+        cases.push_back({"#CXRLE Pos=" + pos + "\r\nx = 1, y = 1\r\no!\r\n", fits});  // RLE
+    }
+    // Runs and rows past the right and bottom edges, sizes larger than the
+    // interior, and pictures wider than it.
+    cases.push_back({"#P 72 0\r\n**\r\n", true});
+    cases.push_back({"#P 72 0\r\n***\r\n", false});
+    cases.push_back({"#CXRLE Pos=72,0\r\nx = 3, y = 1\r\n3o!\r\n", false});
+    cases.push_back({"#P 0 72\r\n*\r\n*\r\n", true});
+    cases.push_back({"#P 0 72\r\n*\r\n*\r\n*\r\n", false});
+    cases.push_back({"x = 148, y = 1\r\n148o!\r\n", true});
+    cases.push_back({"x = 149, y = 1\r\n149o!\r\n", false});
+    cases.push_back({"x = 1, y = 149\r\n149$o!\r\n", false});
+    cases.push_back({std::string(148, '*') + "\r\n", true});
+    cases.push_back({std::string(149, '*') + "\r\n", false});
+    cases.push_back({"!\"n\" 1 1 150\r\n" + std::string(150, 'O') + "\r\n", false});
+    cases.push_back({"#P 0 5000\r\n", true});
+    for (const Case& c : cases) {
+        ReadResult r = Read(c.text, 150, 150);  // the guarded read checks message and bounds
+        EXPECT_EQ(r.ok, c.fits) << c.text;
+        EXPECT_LE(r.board().liveCount, 148) << c.text;
+    }
+    // The fixture whose row runs past the right edge.
+    EXPECT_FALSE(Read(Fixture("row_past_right_edge.lif")).ok);
 }
 
 TEST(Reader, PositionOffTheStorageFailsWithTheBoardSizeInTheMessage) {
-    for (const char* name :
-         {"life106_off_board.lif", "rle_taller_than_board.rle", "position_past_last_row.lif"}) {
+    for (const char* name : {"life106_off_board.lif", "rle_taller_than_board.rle"}) {
         ReadResult r = Read(Fixture(name));  // the guarded read checks message and description
         EXPECT_FALSE(r.ok) << name;
     }
@@ -429,14 +459,14 @@ TEST(Reader, LengthLimitHoldsEveryCellOfTheLargestBoardInItsWordiestFormat) {
     std::unique_ptr<CellBoard> largest = CellBoard::Create(kMaxBoardSide, kMaxBoardSide);
     ASSERT_NE(largest, nullptr);
     KeptMessages reporter;
-    const std::string corners = corner + "4999 4999\r\n";
+    const std::string corners = "-4999 -4999\r\n4998 4998\r\n";
     MemoryByteSource cornerSource(corners);
     ASSERT_TRUE(ReadPattern(*largest, cornerSource, reporter));
-    EXPECT_EQ(largest->At(0, 0), 1);
-    EXPECT_EQ(largest->At(kMaxBoardSide - 1, kMaxBoardSide - 1), 1);
+    EXPECT_EQ(largest->At(1, 1), 1);
+    EXPECT_EQ(largest->At(kMaxBoardSide - 2, kMaxBoardSide - 2), 1);
     EXPECT_EQ(largest->liveCount, 2);
-    // A coordinate one wider is off the board.
-    const std::string past = "-5000 -5001\r\n";
+    // The corner of the border is off the interior.
+    const std::string past = corner;
     MemoryByteSource pastSource(past);
     EXPECT_FALSE(ReadPattern(*largest, pastSource, reporter));
 }
@@ -470,30 +500,8 @@ TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {
         EXPECT_FALSE(r.ok) << text;
         EXPECT_EQ(r.board().liveCount, 0) << text;
     }
-    // A column left of the board's first column is the end of the row above:
-    // exact arithmetic keeps that placement.
-    EXPECT_EQ(Read("#P -1200 1\r\n*\r\n").cells(), (Cells{{0, 400}}));
-}
-
-TEST(Reader, PictureReachingTheBottomRowIsCentredInsideTheStorage) {
-    // Rows 1 to 3 of a board 4 rows high, the file ending after the last cell.
-    ReadResult r = Read("*\r\n\r\n.*", 8, 4);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.cells(), (Cells{{3, 1}, {4, 3}}));
-    EXPECT_EQ(r.board().liveCount, 2);
-}
-
-TEST(Reader, LineEndsAfterABottomRowPictureAreNotAFailure) {
-    ReadResult last = Read("#P 0 399\r\n*\r\n\r\n");
-    EXPECT_TRUE(last.ok);
-    EXPECT_EQ(last.cells(), (Cells{{400, 799}}));
-    // The very last cell of the storage, then a line end.
-    ReadResult corner = Read("#P 399 399\r\n*\r\n");
-    EXPECT_TRUE(corner.ok);
-    EXPECT_EQ(corner.cells(), (Cells{{799, 799}}));
-    // But nothing else may follow there.
-    EXPECT_FALSE(Read("#P 399 399\r\n*\r\n.").ok);
-    EXPECT_FALSE(Read("#P 399 399\r\n*\r\n#D late").ok);
+    // A column left of the board's first column is no place on the board.
+    EXPECT_FALSE(Read("#P -1200 1\r\n*\r\n").ok);
 }
 
 TEST(Reader, FuzzFindingsKeepTheBoardPromises) {

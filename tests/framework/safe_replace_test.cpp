@@ -134,3 +134,118 @@ TEST_F(SafeReplace, DevicesAndFilesWithSeveralNamesAreWrittenWhereTheyAre) {
     EXPECT_FALSE(out.MayBeDamaged());
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
+
+// Another user who owns the folder swaps the new file's name for a link to a
+// file of root's between its making and the owner and mode calls: those act
+// on the open file, and the save fails rather than rename the link over the
+// target.
+TEST_F(SafeReplace, ANameSwappedForALinkChangesNothingButTheNewFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give the new file another owner";
+    const std::string victim = Write("victim.txt", "root's");
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    const std::string target = Write("theirs.txt", "old");
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+    platform.onFileMadeBeside = [&](const std::string& made) {
+        fs::rename(made, Path("moved"));
+        fs::create_symlink(victim, made);
+    };
+    ReplacingFile out;
+    ASSERT_TRUE(out.Open(target));
+    EXPECT_TRUE(out.File().Write("new", 3));
+    EXPECT_FALSE(out.Commit());
+    EXPECT_EQ(out.Cause(), FileError::AccessDenied);
+    struct stat st {};
+    ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(Slurp(victim), "root's");
+    EXPECT_EQ(Slurp(target), "old");
+    EXPECT_FALSE(fs::is_symlink(target));
+    // What the other user moved away got the owner and mode.
+    ASSERT_EQ(::stat(Path("moved").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+
+    // The target's own name swapped for a link: the file resolved is not the
+    // one there now, and nothing is renamed over the link.
+    platform.onFileMadeBeside = [&](const std::string&) {
+        fs::rename(target, Path("theirs.old"));
+        fs::create_symlink(victim, target);
+    };
+    ASSERT_TRUE(out.Open(target));
+    EXPECT_TRUE(out.File().Write("new", 3));
+    EXPECT_FALSE(out.Commit());
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_EQ(Slurp(victim), "root's");
+    EXPECT_EQ(Slurp(Path("theirs.old")), "old");
+}
+
+TEST_F(SafeReplace, TheNewFileIsPrivateUntilWholeAndTakenNamesNeverStopASave) {
+    const std::string target = Write("keep.txt", "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+    // Names a killed save or another user may have left or made.
+    for (int n = 1; n <= 100; ++n)
+        Write(("keep.txt.tmp-" + std::to_string(n)).c_str(), "someone's");
+    unsigned madeMode = 0;
+    platform.onFileMadeBeside = [&](const std::string& made) {
+        struct stat st {};
+        ASSERT_EQ(::stat(made.c_str(), &st), 0);
+        madeMode = st.st_mode & 07777;
+    };
+    ReplacingFile out;
+    ASSERT_TRUE(out.Open(target));
+    EXPECT_FALSE(out.InPlace());
+    EXPECT_EQ(madeMode, 0600u);
+    EXPECT_TRUE(out.File().Write("new", 3));
+    EXPECT_TRUE(out.Commit());
+    EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(Names().size(), 101u);
+    EXPECT_EQ(Slurp(Path("keep.txt.tmp-7")), "someone's");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// A file whose group alone differs from the user's keeps it; a flush or close
+// that fails in place says the file may be damaged, and beside it leaves the
+// target whole.
+TEST_F(SafeReplace, GroupKeptAndFailuresAtTheEndReportedWhereverTheFileIsWritten) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give a file another group";
+    const std::string grouped = Write("grouped.txt", "old");
+    ASSERT_EQ(::chown(grouped.c_str(), 0, 65534), 0);
+    ReplacingFile out;
+    ASSERT_TRUE(out.Open(grouped));
+    EXPECT_TRUE(out.File().Write("new", 3));
+    ASSERT_TRUE(out.Commit());
+    struct stat st {};
+    ASSERT_EQ(::stat(grouped.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, 65534u);
+
+    const std::string single = Write("single.txt", "old");
+    const std::string linked = Write("linked.txt", "old");
+    fs::create_hard_link(linked, Path("alias.txt"));
+    for (bool close : {false, true}) {
+        for (const std::string& path : {single, linked}) {
+            if (close)
+                platform.FailClose(path);
+            else
+                platform.FailFlush(path);
+            ASSERT_TRUE(out.Open(path));
+            EXPECT_TRUE(out.File().Write("newer", 5));
+            EXPECT_FALSE(out.Commit()) << path;
+            EXPECT_EQ(out.Cause(), FileError::HardIO) << path;
+            EXPECT_EQ(out.MayBeDamaged(), path == linked) << path;
+            EXPECT_EQ(Slurp(path), path == single ? "old" : "newer") << path;
+        }
+    }
+}
+
+TEST_F(SafeReplace, APipeNobodyReadsIsRefusedAtOnce) {
+    const std::string fifo = Path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ReplacingFile out;
+    EXPECT_FALSE(out.Open(fifo));
+    EXPECT_EQ(out.Cause(), FileError::SharingViolation);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}

@@ -36,8 +36,9 @@ public:
     // Reads `bytes` and returns the first broken promise, or "" when all hold:
     // nothing written outside the cells; every cell 0 or 1; the bounds enclose
     // every live cell; the live count is the number of live cells; the rule
-    // tables hold 0 and 1; on success no message and a trimmed description, on
-    // failure the "too big" message and the old description.
+    // tables hold 0 and 1; on success no message, no live border cell and a
+    // trimmed description within the bound, on failure the "too big" message
+    // and the old description.
     std::string ReadAndCheck(const uint8_t* bytes, std::size_t size, bool* result = nullptr) {
         CellBoard& b = *board_;
         b.description = kOldDescription;
@@ -54,6 +55,11 @@ public:
             const std::string& d = b.description;
             if (!d.empty() && std::string(" \t\r\n").find(d.back()) != std::string::npos)
                 return "description keeps trailing white space";
+            if (d.size() > kMaxDescriptionBytes) return "description longer than the bound";
+            for (int x = 0; x < b.width; ++x)
+                if (b.At(x, 0) || b.At(x, b.height - 1)) return "live cell in the border";
+            for (int y = 0; y < b.height; ++y)
+                if (b.At(0, y) || b.At(b.width - 1, y)) return "live cell in the border";
         } else {
             if (reporter.messages.size() != 1 ||
                 reporter.messages[0] != PatternTooBigMessage(b.width, b.height))

@@ -5,11 +5,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
-#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -339,6 +340,49 @@ TEST_F(Desktop, MenuItemsCarryTheResourceIdsCaptionsAndStates) {
     }
     EXPECT_GE(disabled, 2);  // Run and Step while running
     view_->OnPause();
+}
+
+TEST_F(Desktop, SpeedListFasterAndSlowerChangeTheSpeedShownAndKept) {
+    const std::vector<QComboBox*> lists = platform_->WindowRole().ToolbarChoices();
+    ASSERT_EQ(lists.size(), 1u);
+    QComboBox* speed = lists[0];
+    EXPECT_EQ(speed->toolTip(), QStringLiteral("Speed: generations per frame"));
+    ASSERT_EQ(speed->count(), kSpeedSteps);
+    EXPECT_EQ(speed->currentText(), QStringLiteral("1 gen / 10 ms"));
+    CDialogBar* strip = frame_->GetControlBar(kDialogBarId);
+    QWidget* label = platform_->DialogRole().ControlWidget(*strip, IDC_SPEED_TEXT);
+    ASSERT_NE(label, nullptr);
+    auto shown = [&] { return label->property("text").toString().toStdString(); };
+    EXPECT_EQ(shown(), "Speed: 1 gen / 10 ms");
+
+    // The next item of the list, as the arrow key picks it.
+    QTest::keyClick(speed, Qt::Key_Down);
+    EXPECT_EQ(shown(), "Speed: x2 / frame");
+    EXPECT_EQ(app_->GetProfileInt("Simulation", "Speed", 0), 2);
+    // "]" is Faster.
+    QTest::keyClick(platform_->MainQtWindow(), Qt::Key_BracketRight);
+    EXPECT_EQ(shown(), "Speed: x4 / frame");
+    EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "x4 / frame"; }, 2000));
+    // Slower from the Tools menu, twice.
+    for (QAction* a : platform_->WindowRole().MenuActions())
+        if (a->data().toUInt() == ID_SPEED_SLOWER) {
+            a->trigger();
+            a->trigger();
+        }
+    EXPECT_EQ(shown(), "Speed: 1 gen / 10 ms");
+    EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "1 gen / 10 ms"; }, 2000));
+    EXPECT_EQ(app_->GetProfileInt("Simulation", "Speed", 0), -10);
+
+    // Running at Maximum the toolbar still follows and keys still work.
+    platform_->WindowRole().ChooseCommand(ID_SPEED_LAST);
+    ToolbarAction(ID_TOOLS_RUN)->trigger();
+    QAction* pause = ToolbarAction(ID_TOOLS_PAUSE);
+    EXPECT_TRUE(RunUntil([&] { return pause->isEnabled() && view_->m_nGeneration > 100; }, 5000));
+    QTest::keyClick(platform_->MainQtWindow(), Qt::Key_BracketLeft);
+    EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "x65536 / frame"; }, 2000));
+    pause->trigger();
+    EXPECT_FALSE(view_->IsRunning());
+    platform_->WindowRole().ChooseCommand(ID_SPEED_FIRST + kDefaultSpeedStep);
 }
 
 TEST_F(Desktop, MenuCommandReachesTheView) {

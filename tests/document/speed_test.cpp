@@ -1,0 +1,216 @@
+// The speed setting, Faster and Slower, and Go to Generation: every speed
+// makes exactly the generations, counters and statistics lines of the
+// default one, and a run stops where it must.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "life_session.h"
+
+using namespace cellarium;
+
+namespace {
+
+// Three gliders that run into the dead border of a 250 x 250 board and
+// settle there as blocks: the pattern stagnates at generation 582.
+const char* const kGlidersFile =
+    "#Life 1.05\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n#P 20 -30\r\n.*.\r\n*..\r\n***\r\n"
+    "#P -40 10\r\n***\r\n*..\r\n.*.\r\n";
+constexpr int32_t kGlidersStagnate = 582;
+
+class Speed : public LifeSession {
+protected:
+    std::vector<uint8_t> Cells() const {
+        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+    }
+    std::string SpeedStrip() const {
+        return platform.Bar(IDD_STATUS_STRIP)->GetDlgItemText(IDC_SPEED_TEXT);
+    }
+    bool Enabled(unsigned id) { return Frame()->QueryCommandState(id).m_bEnabled; }
+    // The speed step the toolbar's list shows.
+    int ToolbarStep() {
+        for (const auto& b : Frame()->ToolbarStates())
+            if (b.id >= ID_SPEED_FIRST && b.id <= ID_SPEED_LAST && b.check != 0)
+                return int(b.id - ID_SPEED_FIRST);
+        return -1;
+    }
+    void StartRecording(const std::string& path) {
+        platform.ExpectDialog(IDD_SAVE_STATS, [path](DialogDriver& d) {
+            d.Type(IDC_STATS_FILENAME, path);
+            for (int id :
+                 {IDC_STATS_GENERATION, IDC_STATS_TOTAL, IDC_STATS_BIRTHS, IDC_STATS_DEATHS})
+                d.SetCheck(id, true);
+            d.Click(IDOK);
+        });
+        platform.Command(ID_STATS_START);
+        platform.ClearScript();
+    }
+    // Go to Generation with the number typed in.
+    bool GoTo(const std::string& number) {
+        platform.ExpectDialog(IDD_GO_TO_GENERATION, [number](DialogDriver& d) {
+            d.Type(IDC_GOTO_GENERATION, number);
+            d.Click(IDOK);
+        });
+        const bool chosen = platform.CtrlKey('G');
+        platform.ClearScript();
+        return chosen;
+    }
+    // Lets the clock run until the run stops by itself (or has gone far
+    // past where it should have).
+    void TickUntilStopped() {
+        while (View()->IsRunning() && View()->m_nGeneration < 100000) platform.AdvanceTime(50);
+    }
+};
+
+}  // namespace
+
+TEST_F(Speed, EveryStepMakesTheDefaultSpeedsGenerationsCountersAndStatistics) {
+    SetBoardSize(250, 250);
+    ASSERT_NE(OpenText("gliders.lif", kGlidersFile), nullptr);
+
+    struct Result {
+        std::vector<uint8_t> cells;
+        std::string status;
+        std::string stats;
+        std::vector<std::string> messages;
+    };
+    auto runAt = [&](int step) {
+        platform.Command(ID_FILE_RELOAD);
+        EXPECT_TRUE(platform.Command(ID_SPEED_FIRST + unsigned(step)));
+        EXPECT_EQ(View()->m_nSpeedStep, step);
+        const std::string path = Path("speed" + std::to_string(step) + ".csv");
+        StartRecording(path);
+        platform.ClearLog();
+        platform.Command(ID_TOOLS_RUN);
+        TickUntilStopped();
+        platform.Command(ID_STATS_STOP);
+        EXPECT_EQ(platform.ArmedTimers(), 0u) << step;
+        return Result{Cells(), Status(), Slurp(path), platform.MessageTexts()};
+    };
+
+    const Result reference = runAt(kDefaultSpeedStep);
+    EXPECT_EQ(reference.status.substr(0, 8), "G:00582 ");
+    EXPECT_EQ(reference.messages, std::vector<std::string>{kStagnationMessage});
+    // A header and one line for every generation.
+    EXPECT_EQ(std::count(reference.stats.begin(), reference.stats.end(), '\n'),
+              kGlidersStagnate + 1);
+    for (int step = 0; step < kSpeedSteps; ++step) {
+        if (step == kDefaultSpeedStep) continue;
+        const Result r = runAt(step);
+        EXPECT_EQ(r.status, reference.status) << SpeedWords(step);
+        EXPECT_TRUE(r.stats == reference.stats) << SpeedWords(step);
+        EXPECT_TRUE(r.cells == reference.cells) << SpeedWords(step);
+        EXPECT_EQ(r.messages, reference.messages) << SpeedWords(step);
+    }
+}
+
+TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EXPECT_EQ(View()->m_nSpeedStep, kDefaultSpeedStep);
+    EXPECT_EQ(SpeedStrip(), "Speed: 1 gen / 10 ms");
+    EXPECT_EQ(ToolbarStep(), kDefaultSpeedStep);
+
+    ASSERT_TRUE(platform.Command(ID_SPEED_FASTER));
+    EXPECT_EQ(SpeedStrip(), "Speed: x2 / frame");
+    EXPECT_EQ(ToolbarStep(), kDefaultSpeedStep + 1);
+    const std::string key = std::string(kCompanyKey) + "\\Life\\Simulation\\Speed";
+    EXPECT_EQ(platform.Setting(key), 2);
+
+    // A run takes a new speed at once: the slow tick is armed from now.
+    platform.Command(ID_TOOLS_RUN);
+    Tick();
+    EXPECT_EQ(View()->m_nGeneration, 2);
+    platform.Command(ID_SPEED_FIRST);
+    EXPECT_EQ(SpeedStrip().substr(0, 21), "Speed: 1 gen / 1000 m");
+    EXPECT_EQ(platform.TimerDue(*View(), CLifeView::SIMULATION_TIMER_ID), platform.Now() + 1000);
+    platform.AdvanceTime(999);
+    EXPECT_EQ(View()->m_nGeneration, 2);
+    platform.AdvanceTime(1);
+    EXPECT_EQ(View()->m_nGeneration, 3);
+    platform.Command(ID_TOOLS_PAUSE);
+    EXPECT_EQ(platform.Setting(key), -1000);
+    EXPECT_FALSE(Enabled(ID_SPEED_SLOWER));
+    EXPECT_FALSE(platform.Command(ID_SPEED_SLOWER));
+
+    platform.Command(ID_SPEED_LAST);
+    EXPECT_EQ(SpeedStrip(), "Speed: max");
+    EXPECT_FALSE(Enabled(ID_SPEED_FASTER));
+    ASSERT_TRUE(platform.Command(ID_SPEED_SLOWER));
+    EXPECT_EQ(SpeedStrip(), "Speed: x65536 / frame");
+    EXPECT_EQ(platform.Setting(key), 65536);
+
+    // The next view starts at the speed kept; a value of no step is the
+    // default.
+    CLifeView kept;
+    EXPECT_EQ(kept.m_nSpeedStep, kMaximumSpeedStep - 1);
+    platform.SetSetting(key, 3);
+    CLifeView unknown;
+    EXPECT_EQ(unknown.m_nSpeedStep, kDefaultSpeedStep);
+}
+
+TEST_F(Speed, GoToGenerationStopsAtTheNumberOrAtStagnation) {
+    SetBoardSize(250, 250);
+    ASSERT_NE(OpenText("gliders.lif", kGlidersFile), nullptr);
+    platform.Command(ID_SPEED_FIRST);  // the slowest: Go to runs as fast as it can anyway
+    platform.ClearLog();
+    ASSERT_TRUE(GoTo("123"));
+    EXPECT_TRUE(View()->IsRunning());
+    EXPECT_FALSE(Enabled(ID_TOOLS_STEP));
+    EXPECT_FALSE(Enabled(ID_GO_TO_GENERATION));
+    TickUntilStopped();
+    EXPECT_EQ(View()->m_nGeneration, 123);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_EQ(IdleCountdown(), -1);
+    EXPECT_EQ(SpeedStrip(), "Speed: 1 gen / 1000 ms");
+    const std::vector<uint8_t> arrived = Cells();
+    const std::string status = Status();
+    platform.Command(ID_FILE_RELOAD);
+    for (int i = 0; i < 123; ++i) platform.Command(ID_TOOLS_STEP);
+    EXPECT_TRUE(Cells() == arrived);
+    EXPECT_EQ(Status(), status);
+
+    // At or before the current generation: says so and does nothing.
+    platform.ClearLog();
+    ASSERT_TRUE(GoTo("123"));
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{NotAheadMessage(123)});
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_EQ(View()->m_nGeneration, 123);
+
+    // Stagnation comes first: the run stops there, with its message.
+    platform.ClearLog();
+    ASSERT_TRUE(GoTo("100000"));
+    TickUntilStopped();
+    EXPECT_EQ(View()->m_nGeneration, kGlidersStagnate);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
+}
+
+TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGeneration) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    const std::vector<uint8_t> start = Cells();
+    StartRecording(Path("blinker.csv"));
+    ASSERT_TRUE(GoTo("2000000000"));
+    platform.AdvanceTime(1);
+    const int32_t g = View()->m_nGeneration;
+    ASSERT_GT(g, 0);
+    EXPECT_EQ(SpeedStrip().substr(0, 22), "Going to 2000000000: 0");
+    EXPECT_TRUE(Doc()->InRun());
+    ASSERT_TRUE(platform.Command(ID_TOOLS_PAUSE));
+    platform.AdvanceTime(100);
+    platform.Command(ID_STATS_STOP);
+
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_FALSE(Doc()->InRun());
+    EXPECT_EQ(View()->m_nGeneration, g);
+    char line[64];
+    std::snprintf(line, sizeof line, "G:%05d C:00003 B:00002 D:00002 Z:x1", g);
+    EXPECT_EQ(Status(), line);
+    // The blinker is back in its first phase every second generation.
+    auto live = [](std::vector<uint8_t> cells) {
+        for (uint8_t& c : cells) c = c != 0;
+        return cells;
+    };
+    EXPECT_EQ(live(Cells()) == live(start), g % 2 == 0);
+    const std::string stats = Slurp(Path("blinker.csv"));
+    EXPECT_EQ(std::count(stats.begin(), stats.end(), '\n'), g + 1);
+    EXPECT_TRUE(stats.ends_with("\n" + std::to_string(g) + ",3,2,2\r\n"));
+}
