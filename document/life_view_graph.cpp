@@ -103,7 +103,7 @@ GraphPicture CLifeView::MakeGraphPicture(int columns) const {
         GraphSeries series;
         series.name = name;
         series.rgb = rgb;
-        for (const ColumnSpan& span : DecimateColumns(history.Counts(), columns, field)) {
+        for (const ColumnSpan& span : history.Columns(columns, field)) {
             series.columns.emplace_back(span.low, span.high);
             picture.maxY = std::max(picture.maxY, span.high);
         }

@@ -19,6 +19,14 @@ struct GenerationCounts {
 };
 static_assert(sizeof(GenerationCounts) == 12);
 
+// One pixel column of the graph: the least and greatest value of the
+// generations it covers.
+struct ColumnSpan {
+    int32_t low = 0;
+    int32_t high = 0;
+    friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+};
+
 class PopulationHistory {
 public:
     // Starts again from a board at generation with live cells (no births or
@@ -34,21 +42,28 @@ public:
     bool Empty() const { return counts_.empty(); }
     const std::vector<GenerationCounts>& Counts() const { return counts_; }
 
+    // The history over columns pixel columns as DecimateColumns gives it, at
+    // a cost that hardly grows with the run's length: the spans of whole
+    // blocks of 16, 256, 4096 ... generations are kept as the run goes.
+    std::vector<ColumnSpan> Columns(int columns, int32_t GenerationCounts::*field) const;
+
     // The whole history as a statistics file has it: the header of the
     // chosen columns, then one line a generation.
     std::string StatsText(const StatsColumns& columns) const;
 
 private:
+    static constexpr std::size_t kFan = 16;
+    struct Block {
+        GenerationCounts low, high;  // each field's least and greatest value
+    };
+    // The least and greatest value of field over counts [begin, end).
+    ColumnSpan Span(std::size_t begin, std::size_t end, int32_t GenerationCounts::*field) const;
+    void AddToBlocks();
+
     int32_t first_ = 0;
     std::vector<GenerationCounts> counts_;
-};
-
-// One pixel column of the graph: the least and greatest value of the
-// generations it covers.
-struct ColumnSpan {
-    int32_t low = 0;
-    int32_t high = 0;
-    friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+    // blocks_[k][i]: counts [i 16^(k+1), (i+1) 16^(k+1)), whole blocks only.
+    std::vector<std::vector<Block>> blocks_;
 };
 
 // Splits n values into `columns` pixel columns, column c covering values

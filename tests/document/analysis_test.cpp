@@ -2,6 +2,8 @@
 // driven as the user drives them.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "document/identity_words.h"
 #include "document/population_history.h"
 #include "life_session.h"
@@ -89,6 +91,22 @@ TEST(PopulationGraph, EachColumnSpansTheLeastAndGreatestValueItCovers) {
     for (std::size_t c = 1; c < seven.size(); ++c) EXPECT_EQ(seven[c].low, seven[c - 1].high + 1);
     EXPECT_EQ(DecimateColumns(counts, 1, &GenerationCounts::deaths),
               (std::vector<ColumnSpan>{{-99, 0}}));
+    // The history's kept blocks give the same spans as a plain pass, for
+    // any run length and column count.
+    std::mt19937 random(5);
+    PopulationHistory history;
+    history.Restart(10, 3);
+    std::vector<GenerationCounts> plain{{3, 0, 0}};
+    for (int g = 11; g < 70000; ++g) {
+        const GenerationCounts c{int32_t(random() % 1000), int32_t(random() % 50), -int32_t(g)};
+        history.Add(g, c.live, c.births, c.deaths);
+        plain.push_back(c);
+        if (g % 9973 != 0 && g != 69999) continue;
+        for (int columns : {1, 7, 333, 800})
+            for (auto field : {&GenerationCounts::live, &GenerationCounts::deaths})
+                ASSERT_EQ(history.Columns(columns, field), DecimateColumns(plain, columns, field))
+                    << g << " generations, " << columns << " columns";
+    }
     // More columns than values: one value a column.
     counts.resize(3);
     EXPECT_EQ(DecimateColumns(counts, 400, &GenerationCounts::live),
