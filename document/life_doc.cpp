@@ -441,7 +441,7 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int
     const StepRule rule{g_survive, g_born};
     // A run's first board, or one changed since the last step, starts the
     // watch again.
-    if (!repeats_->Follows(generation, edits_))
+    if (!repeats_->Follows(generation, edits_, rule))
         repeats_->Begin(*current_, generation, LiveCellHash(*current_), rule, edits_);
     uint64_t hash = 0;
     current_->ComputeNext(*scratch_, newborn, births, deaths, &hash);

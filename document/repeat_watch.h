@@ -17,10 +17,8 @@ public:
         found_.reset();
     }
     // Whether the last board taken was the counter's generation, with no
-    // change since (edits as then).
-    bool Follows(int32_t generation, uint64_t edits) const {
-        return detector_.has_value() && last_ == generation && edits_ == edits;
-    }
+    // change since (edits as then) and the run's rule still in force.
+    bool Follows(int32_t generation, uint64_t edits, const StepRule& rule) const;
     // Starts a run from board, the counter's generation, with its live hash;
     // edits: the document's count of changes now.
     void Begin(const CellBoard& board, int32_t generation, uint64_t liveHash, const StepRule& rule,
@@ -37,6 +35,8 @@ private:
     int64_t base_ = 0;  // the counter's value for the run's first board
     int64_t last_ = 0;  // and for the last board taken
     uint64_t edits_ = 0;
+    uint8_t survive_[kRuleEntries] = {};
+    uint8_t born_[kRuleEntries] = {};
     std::optional<Cycle> found_;
 };
 

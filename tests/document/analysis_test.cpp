@@ -174,6 +174,24 @@ TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
               std::vector<std::string>{"Repeats with period 2 from generation 2."});
     EXPECT_EQ(View()->m_nGeneration, 4);
 
+    // A change of rule within the run starts the watch again from there
+    // (the blinker blinks the same under Highlife).
+    platform.Command(ID_FILE_RELOAD);
+    platform.Command(ID_TOOLS_RUN);
+    Tick();
+    platform.ExpectDialog(IDD_RULES, [](DialogDriver& d) {
+        ASSERT_TRUE(d.Select(IDC_RULES_LIST, "Highlife"));
+        d.Click(IDOK);
+    });
+    platform.Command(ID_FILE_EDIT_RULES);
+    platform.ClearScript();
+    platform.ClearLog();
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 1."});
+    EXPECT_EQ(View()->m_nGeneration, 3);
+    ResetRules();
+
     // Period 1 is stagnation, message and all.
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
     platform.ClearLog();
