@@ -523,7 +523,8 @@ bool CLifeDoc::Undo(RunCounters& counters) {
     if (!HasBoards() || !history_.CanUndo()) return false;
     const UndoKind kind = history_.UndoKindNext();
     if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
-    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
+    // Running is no change to the pattern, and neither is undoing a run.
+    if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;
 }
 
@@ -532,7 +533,8 @@ bool CLifeDoc::Redo(RunCounters& counters) {
     if (!HasBoards() || !history_.CanRedo()) return false;
     const UndoKind kind = history_.RedoKindNext();
     if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
-    if (kind != UndoKind::Rules && kind != UndoKind::Description) SetModifiedFlag(true);
+    // Running is no change to the pattern, and neither is undoing a run.
+    if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;
 }
 

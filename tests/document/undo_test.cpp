@@ -193,6 +193,22 @@ TEST_F(Undo, RandomEditsRunsUndosAndRedosMatchAModelOfFullCopies) {
     EXPECT_TRUE(platform.ScriptErrors().empty());
 }
 
+TEST_F(Undo, RunsAndTheirUndoAreNoChangeToSaveButRulesAndTheirUndoAre) {
+    platform.Command(ID_TOOLS_RUN);
+    Tick(5);
+    platform.Command(ID_TOOLS_PAUSE);
+    ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+    ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+    EXPECT_FALSE(Doc()->IsModified());
+    const SavedRules conway = SavedRules::Current();
+    uint8_t survive[kRuleEntries] = {0, 0, 1, 1}, born[kRuleEntries] = {0, 0, 0, 1, 0, 0, 1};
+    Doc()->SetRules(survive, born);
+    Doc()->SetModifiedFlag(false);
+    ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_TRUE(SavedRules::Current() == conway);
+    EXPECT_TRUE(Doc()->IsModified());
+}
+
 TEST_F(Undo, MenuNamesTheStepAndNewFileOrReloadClearTheHistory) {
     EXPECT_FALSE(platform.Command(ID_EDIT_UNDO));
     EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo");
