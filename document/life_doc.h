@@ -154,6 +154,9 @@ public:
 
     // The counts of every generation since the last New, Open or Reload
     // (which start it again from generation 0); the run adds to it.
+    // The runner keeps none (KeepCounts(false)): its runs may be long and
+    // nobody sees a graph.
+    void KeepCounts(bool keep) { keepCounts_ = keep; }
     PopulationHistory& Counts() { return counts_; }
     const PopulationHistory& Counts() const { return counts_; }
 
@@ -186,6 +189,7 @@ private:
     bool openingPaste_ = false;
     UndoHistory history_;
     PopulationHistory counts_;
+    bool keepCounts_ = true;
     std::unique_ptr<RepeatWatch> repeats_;
     bool watchRepeats_ = false;
     uint64_t edits_ = 0;

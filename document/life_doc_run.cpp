@@ -13,7 +13,7 @@ RunStop CLifeDoc::Advance(int32_t& generation, int32_t& births, int32_t& deaths,
         NextGeneration(int(uint32_t(generation) & 0xFFu) + 1, births, deaths, generation);
         generation = int32_t(uint32_t(generation) + 1u);
         const GenerationRecord record{generation, current_->liveCount, births, deaths};
-        counts_.Add(generation, record.live, births, deaths);
+        if (keepCounts_) counts_.Add(generation, record.live, births, deaths);
         // Everything that keeps or checks each generation goes here, in
         // generation order: the statistics line, a history of the counts,
         // a cycle check (which, like stagnation, would end the run below).

@@ -1,6 +1,7 @@
 #include "document/population_history.h"
 
 #include <algorithm>
+#include <new>
 
 namespace cellarium {
 
@@ -17,8 +18,18 @@ void PopulationHistory::Add(int32_t generation, int32_t live, int32_t births, in
         counts_.clear();
         blocks_.clear();
     }
-    counts_.push_back(GenerationCounts{live, births, deaths});
-    AddToBlocks();
+    try {
+        counts_.push_back(GenerationCounts{live, births, deaths});
+        AddToBlocks();
+    } catch (const std::bad_alloc&) {
+        // Out of memory for the counts: rather than end the program, the
+        // history starts again from this generation.
+        first_ = generation;
+        counts_.clear();
+        counts_.shrink_to_fit();
+        blocks_.clear();
+        counts_.push_back(GenerationCounts{live, births, deaths});
+    }
 }
 
 namespace {

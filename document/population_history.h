@@ -34,7 +34,7 @@ public:
     void Restart(int32_t generation, int32_t live);
     // The counts of the next generation. A generation that does not follow
     // the last one kept (the counter was set anew) starts the history again
-    // from it.
+    // from it, as does running out of memory for the counts.
     void Add(int32_t generation, int32_t live, int32_t births, int32_t deaths);
 
     int32_t FirstGeneration() const { return first_; }
