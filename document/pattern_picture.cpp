@@ -7,6 +7,7 @@
 #include "document/pattern_io.h"
 #include "formats/pattern_reader.h"
 #include "framework/file.h"
+#include "framework/win_app.h"
 
 namespace cellarium {
 
@@ -40,6 +41,10 @@ FilePicture MakePatternPicture(const std::string& path, BoardSize size,
                                const std::array<ColourEntry, kPaletteEntries>& colours, int side) {
     FilePicture picture;
     picture.side = side;
+    // Only plain files: a pipe or device in the list would hold the worker
+    // (the cache leaves a worker that hangs in a read behind, should a pipe
+    // take the name after this check).
+    if (Platform().Files().QueryFile(path).kind != FileKind::Regular) return picture;
     CFile file;
     if (!file.Open(path, kModeRead | kShareDenyWrite)) return picture;
     std::unique_ptr<CellBoard> board = CellBoard::CreateDetached(size.width, size.height, colours);

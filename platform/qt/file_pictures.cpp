@@ -3,21 +3,32 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <chrono>
 #include <utility>
 
 namespace cellarium {
 
 FilePictureCache::FilePictureCache(std::function<void(const QString&)> ready)
-    : ready_(std::move(ready)) {}
+    : ready_(std::move(ready)), shared_(std::make_shared<Shared>()) {
+    shared_->deliver = [this](Job job, FilePicture picture) {
+        QMetaObject::invokeMethod(
+            &receiver_,
+            [this, job = std::move(job), picture = std::move(picture)]() mutable {
+                Store(job, std::move(picture));
+            },
+            Qt::QueuedConnection);
+    };
+}
 
 FilePictureCache::~FilePictureCache() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-    }
-    wake_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    std::unique_lock lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->queue.clear();
+    shared_->deliver = nullptr;
+    shared_->wake.notify_all();
+    // A picture being made is waited for a moment; a worker stuck reading
+    // is left behind holding its own share of the state.
+    shared_->idle.wait_for(lock, std::chrono::seconds(1), [this] { return !shared_->working; });
 }
 
 void FilePictureCache::SetMaker(Maker maker, const std::string& key) {
@@ -27,8 +38,8 @@ void FilePictureCache::SetMaker(Maker maker, const std::string& key) {
     }
     key_ = key;
     maker_ = std::move(maker);
-    std::lock_guard lock(mutex_);
-    workerMaker_ = maker_;
+    std::lock_guard lock(shared_->mutex);
+    shared_->maker = maker_;
 }
 
 FilePictureCache::Stamp FilePictureCache::StampOf(const QString& path) {
@@ -44,40 +55,40 @@ const FilePicture* FilePictureCache::Find(const QString& path) {
     if (asked_.contains(path)) return nullptr;
     asked_.insert(path);
     {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(Job{path, stamp, key_});
-        if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
+        std::lock_guard lock(shared_->mutex);
+        shared_->queue.push_back(Job{path, stamp, key_});
+        if (!started_) {
+            std::thread(Work, shared_).detach();
+            started_ = true;
+        }
     }
-    wake_.notify_one();
+    shared_->wake.notify_one();
     return nullptr;
 }
 
 void FilePictureCache::CancelWaiting() {
-    std::lock_guard lock(mutex_);
-    for (const Job& job : queue_) asked_.remove(job.path);
-    queue_.clear();
+    std::lock_guard lock(shared_->mutex);
+    for (const Job& job : shared_->queue) asked_.remove(job.path);
+    shared_->queue.clear();
 }
 
-void FilePictureCache::Work() {
-    std::unique_lock lock(mutex_);
+void FilePictureCache::Work(std::shared_ptr<Shared> shared) {
+    std::unique_lock lock(shared->mutex);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
-        Maker maker = workerMaker_;
+        shared->wake.wait(lock, [&] { return shared->stopping || !shared->queue.empty(); });
+        if (shared->stopping) return;
+        Job job = std::move(shared->queue.front());
+        shared->queue.pop_front();
+        Maker maker = shared->maker;
+        shared->working = true;
         lock.unlock();
         FilePicture picture = maker ? maker(job.path.toStdString()) : FilePicture{};
         lock.lock();
-        if (stopping_) return;
-        // Delivered on the UI thread; dropped with receiver_ if the cache
-        // goes first.
-        QMetaObject::invokeMethod(
-            &receiver_,
-            [this, job = std::move(job), picture = std::move(picture)]() mutable {
-                Store(job, std::move(picture));
-            },
-            Qt::QueuedConnection);
+        shared->working = false;
+        shared->idle.notify_all();
+        if (shared->stopping) return;
+        // Delivered on the UI thread through the cache's receiver.
+        shared->deliver(std::move(job), std::move(picture));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,8 +54,23 @@ private:
         Stamp stamp;
         FilePicture picture;
     };
+    // What the worker shares with the cache. The worker holds it too, so a
+    // worker still reading a file (a pipe put in a pattern's place, say) when
+    // the cache goes can be left to finish by itself: it then posts nothing.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::condition_variable idle;
+        std::deque<Job> queue;
+        Maker maker;  // the maker the queued jobs use
+        bool stopping = false;
+        bool working = false;  // a job is being made
+        // Hands a finished picture to the UI thread (under mutex, while not
+        // stopping).
+        std::function<void(Job, FilePicture)> deliver;
+    };
     static Stamp StampOf(const QString& path);
-    void Work();
+    static void Work(std::shared_ptr<Shared> shared);
     void Store(const Job& job, FilePicture picture);
 
     std::function<void(const QString&)> ready_;
@@ -64,13 +80,9 @@ private:
     QSet<QString> asked_;  // queued or being made
     int made_ = 0;
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Job> queue_;
-    Maker workerMaker_;  // the maker the queued jobs use (under mutex_)
-    bool stopping_ = false;
     QObject receiver_;  // results are delivered through its event queue
-    std::thread worker_;
+    std::shared_ptr<Shared> shared_;
+    bool started_ = false;
 };
 
 }  // namespace cellarium
