@@ -3,12 +3,17 @@
 #include <algorithm>
 
 #include "document/help_page.h"
+#include "document/pattern_picture.h"
 
 namespace cellarium {
 
 const char* const kCellMemoryMessage =
     "Unable to allocate memory for the cells.  You could close some programs, or use the Tools "
     "menu at the file selection screen to choose a smaller board size.";
+
+std::function<FilePicture(const std::string&)> CLifeAppBase::FilePictureMaker(std::string& key) {
+    return CurrentPatternPictureMaker(key);
+}
 
 bool CLifeAppBase::OnIdle(long count) {
     if (m_nIdleCountdown > 0) {

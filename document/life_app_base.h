@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
 
     // The framework's idle processing while the countdown allows it.
     bool OnIdle(long count) override;
+    // The file list's pictures: the current palette, the settings' board size.
+    std::function<FilePicture(const std::string&)> FilePictureMaker(std::string& key) override;
 
     // Ends the program at once, without the framework's normal closing.
     void EndProgramAtOnce();

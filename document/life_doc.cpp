@@ -7,6 +7,8 @@
 #include "document/file_info_dlg.h"
 #include "document/life_app_base.h"
 #include "document/pattern_io.h"
+#include "document/repeat_watch.h"
+#include "engine/live_hash.h"
 #include "engine/region_edit.h"
 #include "engine/rules.h"
 #include "formats/pattern_reader.h"
@@ -74,6 +76,8 @@ void ReportCellMemory() {
 
 }  // namespace
 
+CLifeDoc::CLifeDoc() = default;
+
 CLifeDoc::~CLifeDoc() {
     ReleaseBoards();
 }
@@ -92,6 +96,7 @@ bool CLifeDoc::MakeBoards() {
         ReportCellMemory();
         return false;
     }
+    counts_.Restart(0, current_->liveCount);
     return true;
 }
 
@@ -180,6 +185,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
     scratch->name = incoming->name;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
+    counts_.Restart(0, current_->liveCount);
     return true;
 }
 
@@ -407,6 +413,40 @@ void CLifeDoc::SetDescription(const std::string& text) {
     }
     if (current_) current_->description = text;
     if (scratch_) scratch_->description = text;
+}
+
+void CLifeDoc::RestartRepeatWatch() {
+    if (repeats_) repeats_->Restart();
+}
+
+bool CLifeDoc::LastRepeat(int64_t& period, int64_t& start) const {
+    if (!repeats_ || !repeats_->Found()) return false;
+    period = repeats_->Found()->period;
+    start = repeats_->Found()->start;
+    return true;
+}
+
+void CLifeDoc::WatchRepeats(bool on) {
+    if (on && !repeats_) repeats_ = std::make_unique<RepeatWatch>();
+    if (on != watchRepeats_) RestartRepeatWatch();
+    watchRepeats_ = on;
+}
+
+void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int32_t generation) {
+    if (!watchRepeats_ || !repeats_ || !HasBoards()) {
+        RestartRepeatWatch();
+        NextGeneration(newborn, births, deaths);
+        return;
+    }
+    const StepRule rule{g_survive, g_born};
+    // A run's first board, or one changed since the last step, starts the
+    // watch again.
+    if (!repeats_->Follows(generation, edits_, rule))
+        repeats_->Begin(*current_, generation, LiveCellHash(*current_), rule, edits_);
+    uint64_t hash = 0;
+    current_->ComputeNext(*scratch_, newborn, births, deaths, &hash);
+    std::swap(current_, scratch_);
+    repeats_->Next(*current_, hash);
 }
 
 void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {

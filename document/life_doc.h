@@ -14,6 +14,7 @@
 #include <string>
 
 #include "colour/palette.h"
+#include "document/population_history.h"
 #include "document/run_loop.h"
 #include "document/undo_history.h"
 #include "engine/cell_board.h"
@@ -32,9 +33,11 @@ PatternFileFormat PatternFormatForPath(const std::string& path);
 // What Paste says when the clipboard's text holds no live cell.
 extern const char* const kNoPatternOnClipboardMessage;
 
+class RepeatWatch;
+
 class CLifeDoc : public CDocument {
 public:
-    CLifeDoc() = default;
+    CLifeDoc();
     ~CLifeDoc() override;
 
     bool OnNewDocument() override;
@@ -80,6 +83,24 @@ public:
     // The step: computes the next generation into the scratch board and makes
     // it current.
     void NextGeneration(int newborn, int32_t& births, int32_t& deaths);
+    // The same for the run of the view whose counter says generation before
+    // the step: while repeats are watched, the step also takes the new
+    // board's live hash and LastRepeat() tells whether its live cells equal
+    // an earlier generation's of this run. Any change to the board other
+    // than a step, or a counter that does not follow on, starts the watch
+    // again from the board as it is.
+    void NextGeneration(int newborn, int32_t& births, int32_t& deaths, int32_t generation);
+    void WatchRepeats(bool on);
+    void RestartRepeatWatch();
+    // Whether the last step's live cells equal an earlier generation's of
+    // this run: the period and that generation (the counter's number).
+    bool LastRepeat(int64_t& period, int64_t& start) const;
+    // Every change to the pattern other than a step marks it modified; each
+    // is counted, so that the watch knows the board was changed.
+    void SetModifiedFlag(bool modified = true) {
+        if (modified) ++edits_;
+        CDocument::SetModifiedFlag(modified);
+    }
 
     // The run loop, the one place that makes generations for the view's
     // timer at every speed, for Step and Go to Generation (and so for the
@@ -131,6 +152,14 @@ public:
     // scratch board takes the border edit makes.
     void EditArea(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
 
+    // The counts of every generation since the last New, Open or Reload
+    // (which start it again from generation 0); the run adds to it.
+    // The runner keeps none (KeepCounts(false)): its runs may be long and
+    // nobody sees a graph.
+    void KeepCounts(bool keep) { keepCounts_ = keep; }
+    PopulationHistory& Counts() { return counts_; }
+    const PopulationHistory& Counts() const { return counts_; }
+
     // Both boards exist (from the first New or Open until Close, unless a
     // board could not be allocated and the program is ending).
     bool HasBoards() const { return current_ && scratch_; }
@@ -159,6 +188,11 @@ private:
     std::unique_ptr<CellBoard> scratch_;
     bool openingPaste_ = false;
     UndoHistory history_;
+    PopulationHistory counts_;
+    bool keepCounts_ = true;
+    std::unique_ptr<RepeatWatch> repeats_;
+    bool watchRepeats_ = false;
+    uint64_t edits_ = 0;
     bool m_bInRun = false;
 };
 

@@ -52,7 +52,7 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_EXPORT_RLE, &CLifeView::OnExportRle)
             .On(ID_COPY_RLE, &CLifeView::OnCopyRle);
     return map.Dispatch(*this, msg) || OnViewportCmdMsg(msg) || OnColourCmdMsg(msg) ||
-           OnSelectionCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
+           OnSelectionCmdMsg(msg) || OnAnalysisCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
 }
 
 void CLifeView::OnEditDescription() {

@@ -8,6 +8,7 @@
 // life_view_image.cpp (Save As Image).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -279,6 +280,37 @@ private:
     bool OnViewportCmdMsg(const CmdMsg& msg);
     // The colour and image commands' part of the command map.
     bool OnColourCmdMsg(const CmdMsg& msg);
+    // Identify, Stop when the pattern repeats and the population graph
+    // (life_view_analysis.cpp).
+    bool OnAnalysisCmdMsg(const CmdMsg& msg);
+    void OnIdentify();
+    void OnUpdateIdentify(CCmdUI* pCmdUI);
+
+public:
+    // --- Population graph (life_view_graph.cpp) ----------------------------
+    // Shows or hides the graph panel; kept in the settings, as is whether it
+    // is docked or a window of its own.
+    void OnPopulationGraph();
+    void OnUpdatePopulationGraph(CCmdUI* pCmdUI);
+    void OnGraphBirthsDeaths();
+    void OnGraphSaveCsv();
+    void OnGraphSavePng();
+    bool GraphShown() const;
+    // Stop when the pattern repeats, and the graph when it was shown last,
+    // as the settings say.
+    void ApplyAnalysisSettings();
+    void OnStopWhenRepeats();
+    void OnUpdateStopWhenRepeats(CCmdUI* pCmdUI);
+    bool m_bStopWhenRepeats = false;
+    // Hands the panel a new picture: now, or when a thirtieth of a second has
+    // passed since the last.
+    void UpdateGraph(bool now);
+    // The picture of the document's counts over columns pixel columns.
+    GraphPicture MakeGraphPicture(int columns) const;
+
+private:
+    bool m_bGraphShown = false;
+    std::chrono::steady_clock::time_point m_graphShownAt{};
     // Sets the scroll extent for the zoom and scrolls to the remembered centre
     // (or the middle of the board) when a layout is pending.
     void LayoutIfPending();
@@ -317,6 +349,10 @@ private:
 
 // The texts the view shows.
 extern const char* const kStagnationMessage;
+// "Repeats with period P from generation S."
+std::string RepeatsMessage(int64_t period, int64_t start);
+// The settings section of the population graph.
+extern const char* const kGraphSection;
 // Go to Generation asked for a generation the pattern has reached already.
 std::string NotAheadMessage(int32_t current);
 extern const char* const kNoMoreFoundMessage;

@@ -66,7 +66,11 @@ void CLifeView::StartRun(int32_t target) {
         TimerRefused();
         return;
     }
-    if (CLifeDoc* doc = GetDocument()) doc->RunStarted();
+    if (CLifeDoc* doc = GetDocument()) {
+        doc->RunStarted();
+        // A run watches for repeats from where it starts.
+        doc->RestartRepeatWatch();
+    }
     m_rate.Restart(RunClock::now());
     UpdateSpeedText();
 }
@@ -125,6 +129,7 @@ RunStop CLifeView::Advance(const RunLimits& limits) {
     // Undo; the run ends as one undo step when the document hears it ended.
     doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
     const int32_t before = m_nGeneration;
+    doc->WatchRepeats(m_bStopWhenRepeats);
     const RunStop stop = doc->Advance(m_nGeneration, m_nBirths, m_nDeaths, limits, this);
     if (m_nRunInterval != 0)
         m_rate.Add(int64_t(uint32_t(m_nGeneration) - uint32_t(before)), RunClock::now());
@@ -136,6 +141,13 @@ RunStop CLifeView::Advance(const RunLimits& limits) {
         // the run stops and no tick follows.
         if (m_nRunInterval != 0) EndRun();
         MessageBox(kStagnationMessage, std::string(), MB_OK);
+        SetIdleCountdown(-1);
+    } else if (int64_t period = 0, start = 0;
+               stop == RunStop::Repeat && m_nRunInterval != 0 && doc->LastRepeat(period, start)) {
+        // Stop when the pattern repeats: a run stops there; a single step
+        // just makes its generation.
+        EndRun();
+        MessageBox(RepeatsMessage(period, start), std::string(), MB_OK);
         SetIdleCountdown(-1);
     }
     return stop;
@@ -280,6 +292,9 @@ std::string CLifeView::StatusLine() const {
 void CLifeView::UpdateStatusLine() {
     if (CDialogBar* strip = StatusStrip()) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
     UpdateSpeedText();
+    // The graph follows the status line: at most about 30 times a second
+    // while running, at once otherwise.
+    UpdateGraph(m_nRunInterval == 0);
 }
 
 void CLifeView::KickIdle() {

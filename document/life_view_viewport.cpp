@@ -77,6 +77,7 @@ void CLifeView::OnInitialUpdate() {
         m_bLayoutPending = true;
     }
     if (CWinApp* app = TheApp()) m_bGrid = app->GetProfileInt("View", "Grid", 0) != 0;
+    ApplyAnalysisSettings();
     StartCountingAfresh();
     UpdateStatusLine();
     if (CFrameWnd* frame = MainWindow()) Platform().Processes().ShellFullScreen(*frame, 8);

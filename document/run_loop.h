@@ -34,6 +34,7 @@ enum class RunStop {
     Target,      // the generation counter reached the target
     Deadline,    // the frame's time is used up
     Stagnation,  // a generation with neither births nor deaths
+    Repeat,      // live cells equal to an earlier generation's of the run (watched)
     NoBoards,    // nothing to run
 };
 

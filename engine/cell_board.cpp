@@ -59,6 +59,18 @@ std::unique_ptr<CellBoard> CellBoard::Create(int width, int height) {
     return board;
 }
 
+std::unique_ptr<CellBoard> CellBoard::CreateDetached(
+    int width, int height, const std::array<ColourEntry, kPaletteEntries>& colours) {
+    if (width < 3 || height < 3 || width > kMaxBoardSide * 4 || height > kMaxBoardSide * 4)
+        return nullptr;
+    std::unique_ptr<CellBoard> board(new (std::nothrow) CellBoard(width, height));
+    if (!board) return nullptr;
+    board->colours = colours;
+    board->cells = static_cast<uint8_t*>(std::calloc(board->CellCount(), 1));
+    if (board->cells == nullptr) return nullptr;
+    return board;
+}
+
 bool CellBoard::CreateCellBitmap() {
     ReleaseCellBitmap();
     PaletteBlock* palette = CurrentPalette();

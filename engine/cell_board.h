@@ -49,6 +49,11 @@ public:
     // ever made makes Rainbow the current palette.
     static std::unique_ptr<CellBoard> Create(SettingsSource& settings);
     static std::unique_ptr<CellBoard> Create(int width, int height);
+    // A board that takes the given colour table and leaves the program-wide
+    // palettes alone (neither the current palette nor its header is
+    // touched), so it may be made on another thread. Null as for Create.
+    static std::unique_ptr<CellBoard> CreateDetached(
+        int width, int height, const std::array<ColourEntry, kPaletteEntries>& colours);
 
     virtual ~CellBoard();
     CellBoard(const CellBoard&) = delete;

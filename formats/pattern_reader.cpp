@@ -106,14 +106,16 @@ static_assert(S::LineStart < S::Picture && S::PosY < S::ListX && S::ListY < S::R
 
 class Reader {
 public:
-    explicit Reader(CellBoard& board)
+    Reader(CellBoard& board, uint8_t* survive, uint8_t* born)
         : board_(board),
+          survive_(survive),
+          born_(born),
           width_(board.width),
           height_(board.height),
           size_(int64_t(board.width) * board.height),
           halfWidth_(Half(board.width)),
           halfHeight_(Half(board.height)),
-          parser_(g_survive, g_born) {}
+          parser_(survive, born) {}
 
     bool Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes);
 
@@ -166,8 +168,14 @@ private:
     }
     void Life106Cell();
     void PlaceRowsAtPosition();
+    void ResetRules() {
+        for (int n = 0; n < kRuleEntries; ++n) {
+            survive_[n] = (n == 2 || n == 3) ? 1 : 0;
+            born_[n] = (n == 3) ? 1 : 0;
+        }
+    }
     void StartRuleText() {
-        ClearRules();
+        for (int n = 0; n < kRuleEntries; ++n) survive_[n] = born_[n] = 0;
         parser_.Reset();
     }
     void TakePositionComment();
@@ -185,6 +193,8 @@ private:
     void Place(int64_t k);
 
     CellBoard& board_;
+    uint8_t* const survive_;  // the rule tables the pattern's rule goes to
+    uint8_t* const born_;
     const int64_t width_;
     const int64_t height_;
     const int64_t size_;
@@ -788,7 +798,13 @@ std::string PatternTooBigMessage(int width, int height) {
 
 bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
                  int64_t maxBytes) {
-    Reader reader(board);
+    Reader reader(board, g_survive, g_born);
+    return reader.Run(source, reporter, maxBytes);
+}
+
+bool ReadPatternCells(CellBoard& board, ByteSource& source, PatternReporter& reporter,
+                      RuleTables& rules, int64_t maxBytes) {
+    Reader reader(board, rules.survive, rules.born);
     return reader.Run(source, reporter, maxBytes);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/cell_board.h"
+#include "engine/rules.h"
 #include "formats/byte_stream.h"
 
 namespace cellarium {
@@ -122,5 +123,17 @@ inline constexpr int kReaderStateCount = 33;
 // are each one line end (CR CR LF and LF CR CR too).
 bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
                  int64_t maxBytes = kMaxPatternBytes);
+
+// A pair of rule tables of one's own (see engine/rules.h).
+struct RuleTables {
+    uint8_t survive[kRuleEntries] = {};
+    uint8_t born[kRuleEntries] = {};
+};
+
+// As ReadPattern, but the pattern's rule goes to `rules` and the
+// program-wide tables are left alone, so a read may run on another thread
+// (with a board of its own) while the program steps.
+bool ReadPatternCells(CellBoard& board, ByteSource& source, PatternReporter& reporter,
+                      RuleTables& rules, int64_t maxBytes = kMaxPatternBytes);
 
 }  // namespace cellarium

@@ -298,6 +298,7 @@ bool CSingleDocTemplate::ShowFileList() {
         request.samplesFolder = app->m_strSamplesFolder;
         request.recent = app->RecentFiles();
         request.canCancel = opened_;
+        request.makePicture = app->FilePictureMaker(request.pictureKey);
         Platform().Frames().ShowFileList(*frame_, request);
     }
     return true;

@@ -11,9 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/resources.h"
@@ -195,6 +197,15 @@ public:
 // samples (marked as such), and offers "Open Other..." and, when canCancel,
 // "Cancel". The user's choices go to the frame: OnFileListChoose,
 // OnFileListOpenOther, OnFileListCancel.
+// A pattern file's picture for the file list.
+struct FilePicture {
+    bool readable = false;  // false: the file could not be read as a pattern
+    int cellsWide = 0;      // the pattern's box in cells (0 x 0 when empty)
+    int cellsHigh = 0;
+    int side = 0;                  // pixels a side
+    std::vector<uint32_t> pixels;  // side x side, rows top first, red + 256 green + 65536 blue
+};
+
 struct FileListRequest {
     std::string filter;  // "Name|*.a;*.b|Name|*.c||"
     // The folder listed; when it names no folder, documentsFolder (made
@@ -204,6 +215,41 @@ struct FileListRequest {
     std::string samplesFolder;        // "" when there are none
     std::vector<std::string> recent;  // full paths, the most recent first
     bool canCancel = false;           // a pattern is open to return to
+    // Makes a file's picture. The back end calls it on a worker thread, so it
+    // touches nothing another thread uses; empty: no pictures. Pictures are
+    // kept by path and modification time while pictureKey (what else they
+    // depend on: the palette, the board size) stays the same.
+    std::function<FilePicture(const std::string& path)> makePicture;
+    std::string pictureKey;
+};
+
+// A graph beside the view (the population graph), drawn by the back end from
+// a finished picture: the program has reduced its data to one span (least
+// and greatest value) per pixel column already.
+struct GraphSeries {
+    std::string name;
+    uint32_t rgb = 0;                                  // red + 256 green + 65536 blue
+    std::vector<std::pair<int32_t, int32_t>> columns;  // low, high; left to right
+};
+
+struct GraphPicture {
+    int64_t firstX = 0;  // the x axis: the first and last value of the columns
+    int64_t lastX = 0;
+    int32_t minY = 0;  // the y axis
+    int32_t maxY = 0;
+    std::vector<GraphSeries> series;
+    std::string caption;  // the current values, shown above the plot
+};
+
+struct GraphPanelRequest {
+    std::string title;
+    bool floating = false;  // a window of its own rather than a dock
+    // The right-click menu: commands sent to the frame as the menu's are.
+    std::vector<MenuItem> menu;
+    // The user docked the panel (false) or made it a window of its own
+    // (true); the user closed it.
+    std::function<void(bool floating)> placed;
+    std::function<void()> closed;
 };
 
 // The frame's command bar and title, and the file selection screen shown in
@@ -223,6 +269,15 @@ public:
     // The command bar of the file selection screen's own window: a menu and
     // the tooltips that go with it (no toolbar).
     virtual void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) = 0;
+
+    // The graph panel: shown (or brought up to date with request), hidden,
+    // the pixel columns its plot has across (0 while hidden), its picture,
+    // and the panel as it is drawn now as PNG bytes (empty while hidden).
+    virtual void ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) = 0;
+    virtual void HideGraphPanel(CFrameWnd& frame) = 0;
+    virtual int GraphColumns(CFrameWnd& frame) = 0;
+    virtual void SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) = 0;
+    virtual std::string GraphImagePng(CFrameWnd& frame) = 0;
 };
 
 // Modal dialogs and their controls, the dialog bar, message boxes and the

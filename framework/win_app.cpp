@@ -43,6 +43,11 @@ int CWinApp::ExitInstance() {
     return 0;
 }
 
+std::function<FilePicture(const std::string&)> CWinApp::FilePictureMaker(std::string& key) {
+    key.clear();
+    return {};
+}
+
 bool CWinApp::OnIdle(long count) {
     ++idleCalls_;
     if (count <= 0) {

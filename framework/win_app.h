@@ -3,6 +3,7 @@
 // the main window, handles the idle hook and routes commands nobody else took.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ public:
     // run empty, until it returns false. The base refreshes the command state
     // of the main window's toolbar at count 0 and wants no more after count 1.
     virtual bool OnIdle(long count);
+    // What the file list shows as a file's picture (see FileListRequest):
+    // the maker and the key its pictures depend on. None by default.
+    virtual std::function<FilePicture(const std::string&)> FilePictureMaker(std::string& key);
     // How often the base idle processing ran, and how often it refreshed
     // command states.
     long IdleProcessingCount() const { return idleCalls_; }

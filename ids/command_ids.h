@@ -108,5 +108,12 @@ inline constexpr unsigned ID_SPEED_SLOWER = 32842;
 // The speed steps, slowest first: ID_SPEED_FIRST + step.
 inline constexpr unsigned ID_SPEED_FIRST = 32850;
 inline constexpr unsigned ID_SPEED_LAST = 32872;
+// Seeing what a run does.
+inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
+inline constexpr unsigned ID_IDENTIFY = 32881;
+inline constexpr unsigned ID_POPULATION_GRAPH = 32882;
+inline constexpr unsigned ID_GRAPH_BIRTHS_DEATHS = 32883;
+inline constexpr unsigned ID_GRAPH_SAVE_CSV = 32884;
+inline constexpr unsigned ID_GRAPH_SAVE_PNG = 32885;
 
 }  // namespace cellarium

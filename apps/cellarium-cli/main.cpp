@@ -206,7 +206,11 @@ bool Runner::ChoosePalette(const std::string& nameOrFile) {
 void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     const bool unlimited = options_.generations == kUnlimitedGenerations;
     // Nobody undoes a scripted run: the steps keep no copies of the board.
-    if (CLifeDoc* d = view.GetDocument()) d->KeepHistory(false);
+    // Nor does anybody see a graph of its counts.
+    if (CLifeDoc* d = view.GetDocument()) {
+        d->KeepHistory(false);
+        d->KeepCounts(false);
+    }
     Progress progress(options_.progress && !unlimited, options_.generations);
     long long done = 0;
     auto more = [&] {

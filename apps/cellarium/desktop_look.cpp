@@ -32,6 +32,8 @@ CommandLook DesktopCommandLook() {
         {ID_EDIT_PASTE, ToolGlyph::None, {"Ctrl+V"}},
         {ID_EDIT_CLEAR, ToolGlyph::None, {"Del"}},
         {ID_EDIT_SELECT_ALL, ToolGlyph::None, {"Ctrl+A"}},
+        {ID_IDENTIFY, ToolGlyph::None, {"Ctrl+I"}},
+        {ID_POPULATION_GRAPH, ToolGlyph::None, {"Ctrl+Shift+P"}},
     };
     look.zoomIn = ID_ZOOM_IN;
     look.zoomOut = ID_ZOOM_OUT;

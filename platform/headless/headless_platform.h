@@ -159,6 +159,13 @@ public:
     bool FileListShown() const { return fileListShown_; }
     // What the file selection screen was last asked to list.
     const FileListRequest& FileList() const { return fileList_; }
+    // The graph panel: whether shown, how it was asked for, the last picture
+    // and how many pictures were handed over.
+    static constexpr int kGraphColumns = 400;
+    bool GraphShown() const { return graphShown_; }
+    const GraphPanelRequest& GraphRequest() const { return graphRequest_; }
+    const GraphPicture& Graph() const { return graphPicture_; }
+    int GraphPictures() const { return graphPictures_; }
     // The main window's title.
     const std::string& FrameTitle() const { return frameTitle_; }
     // What the frame installed on the file selection screen's command bar.
@@ -291,6 +298,10 @@ private:
     bool fileListShown_ = false;
     CommandBarDesc fileListBar_;
     FileListRequest fileList_;
+    bool graphShown_ = false;
+    GraphPanelRequest graphRequest_;
+    GraphPicture graphPicture_;
+    int graphPictures_ = 0;
     std::string frameTitle_;
     std::vector<std::string> help_;
     std::vector<std::string> privateFolders_;

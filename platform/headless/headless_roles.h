@@ -39,6 +39,11 @@ public:
     void ShowFileList(CFrameWnd& frame, const FileListRequest& request) override;
     void CloseFileList(CFrameWnd& frame) override;
     void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) override;
+    void HideGraphPanel(CFrameWnd& frame) override;
+    int GraphColumns(CFrameWnd& frame) override;
+    void SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) override;
+    std::string GraphImagePng(CFrameWnd& frame) override;
 
 private:
     HeadlessPlatform& p_;

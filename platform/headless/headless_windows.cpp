@@ -116,4 +116,30 @@ void HeadlessFrames::InstallFileListCommandBar(CFrameWnd&, const CommandBarDesc&
     p_.fileListBar_ = bar;
 }
 
+// The graph panel: kept for tests, a plot of kHeadlessGraphColumns columns;
+// its "image" is a text listing of the picture (the headless back end draws
+// no pixels for it).
+void HeadlessFrames::ShowGraphPanel(CFrameWnd&, const GraphPanelRequest& request) {
+    p_.graphRequest_ = request;
+    p_.graphShown_ = true;
+}
+
+void HeadlessFrames::HideGraphPanel(CFrameWnd&) {
+    p_.graphShown_ = false;
+}
+
+int HeadlessFrames::GraphColumns(CFrameWnd&) {
+    return p_.graphShown_ ? HeadlessPlatform::kGraphColumns : 0;
+}
+
+void HeadlessFrames::SetGraphPicture(CFrameWnd&, const GraphPicture& picture) {
+    p_.graphPicture_ = picture;
+    ++p_.graphPictures_;
+}
+
+std::string HeadlessFrames::GraphImagePng(CFrameWnd&) {
+    if (!p_.graphShown_) return std::string();
+    return "graph " + p_.graphPicture_.caption;
+}
+
 }  // namespace cellarium

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -34,6 +36,8 @@
 #include "framework/frame_wnd.h"
 #include "framework/view.h"
 #include "framework/win_app.h"
+#include "platform/qt/file_pictures.h"
+#include "platform/qt/graph_panel.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_view_widget.h"
 
@@ -149,6 +153,11 @@ std::vector<std::pair<QString, QStringList>> ParseFilter(const std::string& filt
     return out;
 }
 
+// The file list's item data: the name, and what follows the size in cells.
+constexpr int kNameRole = Qt::UserRole + 2;
+constexpr int kSuffixRole = Qt::UserRole + 3;
+static_assert(kPictureStateRole == Qt::UserRole + 1);
+
 // The main window's place from the last run, when it is still on a screen;
 // else the first size, within the screen's available area.
 void PlaceMainWindow(QMainWindow& main) {
@@ -220,6 +229,62 @@ struct QtWindows::Impl {
 
     std::map<const CWnd*, QtViewWidget*> views;
     std::vector<Timer> timers;
+    std::unique_ptr<FilePictureCache> pictures;
+    QPointer<GraphDock> graph;
+    GraphPanelRequest graphRequest;
+
+    // A listed file's picture (or the plain mark of a file that cannot be
+    // read, or a blank square while the picture is being made) and its size
+    // in cells between its name and the rest of its text.
+    void Decorate(QListWidgetItem* item) {
+        const QString path = item->data(Qt::UserRole).toString();
+        if (path.isEmpty()) return;
+        const QString text = item->data(kNameRole).toString();
+        if (!pictures->HasMaker()) {
+            item->setText(text + item->data(kSuffixRole).toString());
+            return;
+        }
+        const FilePicture* picture = pictures->Find(path);
+        const int side = kFilePictureSide;
+        QString size;
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        int state = kPictureWaiting;
+        if (picture != nullptr && picture->readable && picture->side > 0 &&
+            picture->pixels.size() == std::size_t(picture->side) * std::size_t(picture->side)) {
+            QImage image(picture->side, picture->side, QImage::Format_RGB32);
+            for (int y = 0; y < picture->side; ++y)
+                for (int x = 0; x < picture->side; ++x) {
+                    const uint32_t c = picture->pixels[std::size_t(y * picture->side + x)];
+                    image.setPixel(x, y, qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+                }
+            pixmap = QPixmap::fromImage(image.scaled(side, side));
+            if (picture->cellsWide > 0)
+                size = QStringLiteral("  %1 \u00d7 %2")
+                           .arg(picture->cellsWide)
+                           .arg(picture->cellsHigh);
+            state = kPictureShown;
+        } else if (picture != nullptr) {
+            // The plain mark: an empty frame crossed out.
+            QPainter painter(&pixmap);
+            painter.setPen(QPen(list->palette().color(QPalette::Mid), 2));
+            const QRect box(side / 4, side / 4, side / 2, side / 2);
+            painter.drawRect(box);
+            painter.drawLine(box.topLeft(), box.bottomRight());
+            state = kPictureUnreadable;
+        }
+        item->setIcon(QIcon(pixmap));
+        item->setData(kPictureStateRole, state);
+        item->setText(text + size + item->data(kSuffixRole).toString());
+    }
+    // A picture was made: the rows showing that file get it.
+    void PictureReady(const QString& path) {
+        if (list == nullptr || !listShown) return;
+        for (int row = 0; row < list->count(); ++row)
+            if (QListWidgetItem* item = list->item(row);
+                item->data(Qt::UserRole).toString() == path)
+                Decorate(item);
+    }
 
     long idleCount = 0;
     bool idleWanted = true;
@@ -236,6 +301,8 @@ struct QtWindows::Impl {
 };
 
 QtWindows::QtWindows(QtPlatform& platform) : impl_(std::make_unique<Impl>(platform)) {
+    impl_->pictures = std::make_unique<FilePictureCache>(
+        [this](const QString& path) { impl_->PictureReady(path); });
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
         QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &impl_->context,
                          [this] {
@@ -541,8 +608,9 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
             heading(QStringLiteral("Recent"));
             for (const std::string& recent : i.listRequest.recent) {
                 const QFileInfo info(QString::fromStdString(recent));
-                auto* item = new QListWidgetItem(
-                    info.fileName() + QStringLiteral("  \u2014 ") + info.absolutePath(), i.list);
+                auto* item = new QListWidgetItem(i.list);
+                item->setData(kNameRole, info.fileName());
+                item->setData(kSuffixRole, QStringLiteral("  \u2014 ") + info.absolutePath());
                 item->setData(Qt::UserRole, info.absoluteFilePath());
                 item->setToolTip(info.absoluteFilePath());
             }
@@ -553,7 +621,8 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
             dir.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
         if (!mine.isEmpty() && !i.listRequest.recent.empty()) heading(dir.dirName());
         for (const QString& name : mine) {
-            auto* item = new QListWidgetItem(name, i.list);
+            auto* item = new QListWidgetItem(i.list);
+            item->setData(kNameRole, name);
             item->setData(Qt::UserRole, dir.absoluteFilePath(name));
         }
         // The bundled samples, always, after the user's own, marked as such.
@@ -564,10 +633,14 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
                 samples.entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
             if (!names.isEmpty()) heading(QStringLiteral("Samples"));
             for (const QString& name : names) {
-                auto* item = new QListWidgetItem(name + QStringLiteral("  (sample)"), i.list);
+                auto* item = new QListWidgetItem(i.list);
+                item->setData(kNameRole, name);
+                item->setData(kSuffixRole, QStringLiteral("  (sample)"));
                 item->setData(Qt::UserRole, samples.absoluteFilePath(name));
             }
         }
+        i.pictures->CancelWaiting();
+        for (int row = 0; row < i.list->count(); ++row) i.Decorate(i.list->item(row));
         for (int row = 0; row < i.list->count(); ++row)
             if (i.list->item(row)->flags() & Qt::ItemIsEnabled) {
                 i.list->setCurrentRow(row);
@@ -884,6 +957,8 @@ void QtWindows::ShowFileList(CFrameWnd& frame, const FileListRequest& request) {
     Impl& d = *impl_;
     if (&frame != d.frame || d.listPage == nullptr) return;
     d.listRequest = request;
+    d.pictures->SetMaker(request.makePicture, request.pictureKey);
+    d.list->setIconSize(QSize(kFilePictureSide, kFilePictureSide));
     // The folder named; else the user's pattern folder (made when missing);
     // else the open document's, else the working folder.
     QString dir = QString::fromStdString(request.folder);
@@ -922,6 +997,7 @@ void QtWindows::CloseFileList(CFrameWnd& frame) {
     if (&frame != d.frame || d.pages == nullptr) return;
     const bool wasShown = d.listShown;
     d.listShown = false;
+    d.pictures->CancelWaiting();
     if (wasShown) ApplyCommandBar(d.mainBar);
     d.pages->setCurrentWidget(d.viewPage);
     if (d.strip) d.strip->show();
@@ -943,6 +1019,76 @@ QWidget* QtWindows::FileListOpenOtherButton() const {
 
 QWidget* QtWindows::FileListCancelButton() const {
     return impl_->listCancel;
+}
+
+int QtWindows::FilePicturesMade() const {
+    return impl_->pictures->Made();
+}
+
+// --- The graph panel ------------------------------------------------------------
+
+void QtWindows::ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.main) return;
+    d.graphRequest = request;
+    if (!d.graph) {
+        d.graph = new GraphDock(QString::fromStdString(request.title), d.main);
+        d.main->addDockWidget(Qt::BottomDockWidgetArea, d.graph);
+        QObject::connect(d.graph, &QDockWidget::topLevelChanged, &d.context, [this](bool floating) {
+            if (impl_->graphRequest.placed && impl_->delivering)
+                impl_->graphRequest.placed(floating);
+        });
+        d.graph->onClose = [this] {
+            if (impl_->graphRequest.closed && impl_->delivering) impl_->graphRequest.closed();
+        };
+    }
+    d.graph->setWindowTitle(QString::fromStdString(request.title));
+    d.graph->Graph()->SetMenu(request.menu, [this](unsigned id) {
+        if (impl_->frame != nullptr && impl_->delivering) {
+            NoteActivity();
+            impl_->frame->SendCommand(id);
+        }
+    });
+    // Placed as asked without telling the program back.
+    d.graph->blockSignals(true);
+    d.graph->setFloating(request.floating);
+    d.graph->blockSignals(false);
+    d.graph->show();
+}
+
+void QtWindows::HideGraphPanel(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph) return;
+    const auto onClose = std::move(d.graph->onClose);
+    d.graph->onClose = nullptr;
+    d.graph->close();
+    d.graph->onClose = onClose;
+}
+
+int QtWindows::GraphColumns(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph || !d.graph->isVisible()) return 0;
+    return d.graph->Graph()->PlotColumns();
+}
+
+void QtWindows::SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph) return;
+    d.graph->Graph()->SetPicture(picture);
+}
+
+std::string QtWindows::GraphImagePng(CFrameWnd& frame) {
+    Impl& d = *impl_;
+    if (&frame != d.frame || !d.graph || !d.graph->isVisible()) return std::string();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!d.graph->Graph()->grab().toImage().save(&buffer, "PNG")) return std::string();
+    return bytes.toStdString();
+}
+
+QDockWidget* QtWindows::GraphPanel() const {
+    return impl_->graph.data();
 }
 
 bool QtWindows::OpenPath(const std::string& path) {

@@ -18,6 +18,7 @@
 
 class QAction;
 class QComboBox;
+class QDockWidget;
 class QIcon;
 class QMainWindow;
 class QMenuBar;
@@ -58,6 +59,14 @@ struct CommandLook {
 // screen's device-pixel ratio.
 QIcon DrawToolIcon(ToolGlyph glyph, int size);
 
+// The file list's rows: the picture's side in pixels, and the item data
+// telling whether a row shows its file's picture.
+inline constexpr int kFilePictureSide = 48;
+inline constexpr int kPictureStateRole = 0x0100 + 1;  // Qt::UserRole + 1
+inline constexpr int kPictureWaiting = 0;
+inline constexpr int kPictureShown = 1;
+inline constexpr int kPictureUnreadable = 2;
+
 // The window role and the frame role (command bar, title, file list) share
 // the main window, so one object serves both.
 class QtWindows final : public WindowServices, public FrameServices {
@@ -83,6 +92,11 @@ public:
     void ShowFileList(CFrameWnd& frame, const FileListRequest& request) override;
     void CloseFileList(CFrameWnd& frame) override;
     void InstallFileListCommandBar(CFrameWnd& frame, const CommandBarDesc& bar) override;
+    void ShowGraphPanel(CFrameWnd& frame, const GraphPanelRequest& request) override;
+    void HideGraphPanel(CFrameWnd& frame) override;
+    int GraphColumns(CFrameWnd& frame) override;
+    void SetGraphPicture(CFrameWnd& frame, const GraphPicture& picture) override;
+    std::string GraphImagePng(CFrameWnd& frame) override;
     void EndMessageLoop(int exitCode) override;
 
     // Set before the frame exists; applied when the command bar is installed.
@@ -125,6 +139,10 @@ public:
     // frame exists).
     QWidget* FileListOpenOtherButton() const;
     QWidget* FileListCancelButton() const;
+    // The graph panel's dock (null until first shown).
+    QDockWidget* GraphPanel() const;
+    // How many file pictures the worker has made so far.
+    int FilePicturesMade() const;
 
     // Keeps the main window's size and position in the settings for the
     // next run (done when the frame goes and when the program ends at once).

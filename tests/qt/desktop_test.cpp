@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -643,6 +646,98 @@ TEST_F(Desktop, FileListOffersRecentSamplesOpenOtherAndEscapeAndEnterOpens) {
     EXPECT_FALSE(windows.FileListShown());
     EXPECT_EQ(view_->GetDocument()->GetPathName(),
               QFileInfo(CELLARIUM_SAMPLES "/spaceship.lif").absoluteFilePath().toStdString());
+}
+
+TEST_F(Desktop, FileListShowsPicturesMadeInTheBackgroundAndKeepsThem) {
+    QTemporaryDir mine;
+    auto write = [&mine](const char* name, const QByteArray& bytes) {
+        QFile f(mine.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("glider.lif", "#Life 1.06\n1 0\n2 1\n0 2\n1 2\n2 2\n");
+    write("offboard.lif", "#Life 1.06\n0 0\n900000 0\n");  // cannot be opened: too big
+    app_->m_strDocumentsFolder = mine.path().toStdString();
+    app_->m_strSamplesFolder.clear();
+    QtWindows& windows = platform_->WindowRole();
+    auto* list = [&] {
+        EXPECT_TRUE(windows.ChooseCommand(ID_FILE_OPEN));
+        return windows.FileListPage()->findChild<QListWidget*>();
+    }();
+    ASSERT_NE(list, nullptr);
+    auto item = [list](const QString& name) -> QListWidgetItem* {
+        for (int i = list->count() - 1; i >= 0; --i)
+            if (QFileInfo(list->item(i)->data(Qt::UserRole).toString()).fileName() == name)
+                return list->item(i);
+        return nullptr;
+    };
+    auto state = [&](const QString& name) { return item(name)->data(kPictureStateRole).toInt(); };
+    ASSERT_NE(item("glider.lif"), nullptr);
+    ASSERT_NE(item("offboard.lif"), nullptr);
+    // Shown at once; the pictures follow.
+    EXPECT_EQ(state("glider.lif"), kPictureWaiting);
+    QTRY_COMPARE_WITH_TIMEOUT(state("glider.lif"), kPictureShown, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state("offboard.lif"), kPictureUnreadable, 10000);
+    EXPECT_EQ(item("glider.lif")->text(), QStringLiteral("glider.lif  3 \u00d7 3"));
+    EXPECT_EQ(item("offboard.lif")->text(), "offboard.lif");
+    // The glider's cells in the palette's colours on its dead colour.
+    const QImage picture = item("glider.lif")->icon().pixmap(kFilePictureSide).toImage();
+    const QRgb dead = CellColour(Board(), 0, 0) | 0xFF000000u;
+    int live = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            live += (picture.pixel(x, y) | 0xFF000000u) != dead;
+    EXPECT_GT(live, 0);
+    EXPECT_LT(live, picture.width() * picture.height() / 2);
+
+    // Listed again: the kept pictures, nothing made anew, until a file changes.
+    QTRY_VERIFY_WITH_TIMEOUT(windows.FilePicturesMade() >= 3, 10000);  // the Recent one too
+    QTest::mouseClick(windows.FileListCancelButton(), Qt::LeftButton);
+    ASSERT_FALSE(windows.FileListShown());
+    const int made = windows.FilePicturesMade();
+    ASSERT_TRUE(windows.ChooseCommand(ID_FILE_OPEN));
+    EXPECT_EQ(state("glider.lif"), kPictureShown);
+    EXPECT_EQ(state("offboard.lif"), kPictureUnreadable);
+    write("offboard.lif", "#Life 1.06\n0 0\n1 0\n");
+    QFile touched(mine.filePath("offboard.lif"));
+    ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(touched.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                    QFileDevice::FileModificationTime));
+    touched.close();
+    QTest::mouseClick(windows.FileListCancelButton(), Qt::LeftButton);
+    ASSERT_FALSE(windows.FileListShown());
+    ASSERT_TRUE(windows.ChooseCommand(ID_FILE_OPEN));
+    QTRY_COMPARE_WITH_TIMEOUT(state("offboard.lif"), kPictureShown, 10000);
+    EXPECT_EQ(windows.FilePicturesMade(), made + 1);
+    EXPECT_EQ(item("offboard.lif")->text(), QStringLiteral("offboard.lif  2 \u00d7 1"));
+}
+
+TEST_F(Desktop, PopulationGraphDocksBelowTheViewDrawsItsAxesAndIsRemembered) {
+    QtWindows& windows = platform_->WindowRole();
+    ASSERT_TRUE(windows.ChooseCommand(ID_POPULATION_GRAPH));
+    QDockWidget* dock = windows.GraphPanel();
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_FALSE(dock->isFloating());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(windows.ChooseCommand(ID_TOOLS_STEP));
+    CFrameWnd& frame = *MainWindow();
+    EXPECT_GT(windows.GraphColumns(frame), 100);
+    const std::string png = windows.GraphImagePng(frame);
+    ASSERT_GT(png.size(), 8u);
+    const QImage image = QImage::fromData(QByteArray::fromStdString(png), "PNG");
+    EXPECT_EQ(image.size(), dock->widget()->size());
+    // The live count's colour is drawn somewhere in the plot.
+    bool green = false;
+    for (int y = 0; y < image.height() && !green; ++y)
+        for (int x = 0; x < image.width() && !green; ++x)
+            green = image.pixel(x, y) == qRgb(0x00, 0xA0, 0x00);
+    EXPECT_TRUE(green);
+    // Made a window of its own by the user: kept so.
+    dock->setFloating(true);
+    EXPECT_EQ(app_->GetProfileInt("Population Graph", "Floating", 0), 1);
+    dock->close();
+    EXPECT_EQ(app_->GetProfileInt("Population Graph", "Shown", 1), 0);
+    EXPECT_FALSE(view_->GraphShown());
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+// The population graph: the document's counts of every generation since the
+// last Open or Reload, reduced to one span a pixel column and handed to the
+// back end's graph panel at most about 30 times a second; its right-click
+// menu saves the counts as a statistics file or the panel as a PNG image.
+#include <algorithm>
+#include <cstdio>
+
+#include "document/life_doc.h"
+#include "document/life_view.h"
+#include "framework/frame_wnd.h"
+#include "framework/safe_replace.h"
+#include "framework/win_app.h"
+#include "ids/command_ids.h"
+
+namespace cellarium {
+
+const char* const kGraphSection = "Population Graph";
+const char* const kCsvFilter = "CSV Files (*.csv)|*.csv||";
+const char* const kPngFilter = "PNG Images (*.png)|*.png||";
+
+namespace {
+
+constexpr auto kGraphInterval = std::chrono::milliseconds(33);
+constexpr uint32_t kLiveColour = 0x00A000;   // green (red + 256 green + 65536 blue)
+constexpr uint32_t kBirthColour = 0xD07000;  // blue
+constexpr uint32_t kDeathColour = 0x0000D0;  // red
+
+int GraphSetting(const char* key, int fallback) {
+    CWinApp* app = TheApp();
+    return app ? app->GetProfileInt(kGraphSection, key, fallback) : fallback;
+}
+
+void SetGraphSetting(const char* key, int value) {
+    if (CWinApp* app = TheApp()) app->WriteProfileInt(kGraphSection, key, value);
+}
+
+// Writes bytes over the file at path as Save does; false after telling the
+// user.
+bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes) {
+    ReplacingFile out;
+    bool ok = out.Open(path) && out.File().Write(bytes.data(), bytes.size());
+    if (ok)
+        ok = out.Commit();
+    else
+        out.Abandon();
+    if (!ok) {
+        std::string text = "Unable to save " + path + ".";
+        if (out.MayBeDamaged()) text += " " + MayBeDamagedText(path);
+        owner.MessageBox(text, std::string(), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool CLifeView::GraphShown() const {
+    return m_bGraphShown;
+}
+
+void CLifeView::OnPopulationGraph() {
+    CFrameWnd* frame = MainWindow();
+    if (frame == nullptr) return;
+    m_bGraphShown = !m_bGraphShown;
+    SetGraphSetting("Shown", m_bGraphShown ? 1 : 0);
+    if (!m_bGraphShown) {
+        Platform().Frames().HideGraphPanel(*frame);
+        return;
+    }
+    GraphPanelRequest request;
+    request.title = "Population Graph";
+    request.floating = GraphSetting("Floating", 0) != 0;
+    request.menu = {MenuItem{ID_GRAPH_BIRTHS_DEATHS, "Births and Deaths", {}, false},
+                    MenuItem{0, std::string(), {}, true},
+                    MenuItem{ID_GRAPH_SAVE_CSV, "Save as CSV...", {}, false},
+                    MenuItem{ID_GRAPH_SAVE_PNG, "Save as PNG...", {}, false}};
+    request.placed = [](bool floating) { SetGraphSetting("Floating", floating ? 1 : 0); };
+    request.closed = [this] {
+        m_bGraphShown = false;
+        SetGraphSetting("Shown", 0);
+    };
+    Platform().Frames().ShowGraphPanel(*frame, request);
+    UpdateGraph(true);
+}
+
+void CLifeView::OnUpdatePopulationGraph(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(GetDocument() != nullptr);
+    pCmdUI->SetCheck(m_bGraphShown ? 1 : 0);
+}
+
+void CLifeView::OnGraphBirthsDeaths() {
+    SetGraphSetting("Births and Deaths", GraphSetting("Births and Deaths", 0) != 0 ? 0 : 1);
+    UpdateGraph(true);
+}
+
+GraphPicture CLifeView::MakeGraphPicture(int columns) const {
+    GraphPicture picture;
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || doc->Counts().Empty() || columns <= 0) return picture;
+    const PopulationHistory& history = doc->Counts();
+    picture.firstX = history.FirstGeneration();
+    picture.lastX = history.LastGeneration();
+    auto add = [&](const char* name, uint32_t rgb, int32_t GenerationCounts::*field) {
+        GraphSeries series;
+        series.name = name;
+        series.rgb = rgb;
+        for (const ColumnSpan& span : history.Columns(columns, field)) {
+            series.columns.emplace_back(span.low, span.high);
+            picture.maxY = std::max(picture.maxY, span.high);
+        }
+        picture.series.push_back(std::move(series));
+    };
+    add("Live", kLiveColour, &GenerationCounts::live);
+    const bool flows = GraphSetting("Births and Deaths", 0) != 0;
+    if (flows) {
+        add("Births", kBirthColour, &GenerationCounts::births);
+        add("Deaths", kDeathColour, &GenerationCounts::deaths);
+    }
+    const GenerationCounts& last = history.Counts().back();
+    char text[160];
+    if (flows)
+        std::snprintf(text, sizeof text, "Generation %d: live %d, births %d, deaths %d",
+                      int(history.LastGeneration()), int(last.live), int(last.births),
+                      int(last.deaths));
+    else
+        std::snprintf(text, sizeof text, "Generation %d: live %d", int(history.LastGeneration()),
+                      int(last.live));
+    picture.caption = text;
+    return picture;
+}
+
+void CLifeView::UpdateGraph(bool now) {
+    CFrameWnd* frame = MainWindow();
+    if (!m_bGraphShown || frame == nullptr) return;
+    const auto t = std::chrono::steady_clock::now();
+    if (!now && t - m_graphShownAt < kGraphInterval) return;
+    m_graphShownAt = t;
+    FrameServices& frames = Platform().Frames();
+    frames.SetGraphPicture(*frame, MakeGraphPicture(frames.GraphColumns(*frame)));
+}
+
+void CLifeView::OnGraphSaveCsv() {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr) return;
+    CFileDialog dlg(false, "csv", doc->ProposedExportName(".csv"),
+                    OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kCsvFilter);
+    if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
+    ReplaceWith(*this, dlg.GetPathName(), doc->Counts().StatsText(RecordedColumns()));
+}
+
+void CLifeView::OnGraphSavePng() {
+    CLifeDoc* doc = GetDocument();
+    CFrameWnd* frame = MainWindow();
+    if (doc == nullptr || frame == nullptr || !m_bGraphShown) return;
+    CFileDialog dlg(false, "png", doc->ProposedExportName(".png"),
+                    OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kPngFilter);
+    if (dlg.DoModal() != IDOK) return;
+    UpdateGraph(true);
+    const std::string png = Platform().Frames().GraphImagePng(*frame);
+    if (png.empty()) {
+        MessageBox("Unable to save " + dlg.GetPathName() + ".", std::string(),
+                   MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    ReplaceWith(*this, dlg.GetPathName(), png);
+}
+
+}  // namespace cellarium

@@ -1,0 +1,205 @@
+// Identify, Stop when the pattern repeats and the population graph's counts,
+// driven as the user drives them.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "document/identity_words.h"
+#include "document/population_history.h"
+#include "life_session.h"
+
+namespace cellarium {
+namespace {
+
+class Analysis : public LifeSession {
+protected:
+    bool Checked(unsigned id) const { return Frame()->QueryCommandState(id).m_nCheck != 0; }
+};
+
+TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"glider.lif", kGliderFile,
+         "Spaceship, period 4, moving 1 cell diagonally every 4 generations (c/4), population 5, "
+         "3 x 3 cells."},
+        {"block.lif", kBlockFile, "Still life, population 4, 2 x 2 cells."},
+        {"blinker.lif", kBlinkerFile, "Oscillator, period 2, population 3, 3 x 3 cells."},
+        {"empty.lif", "#Life 1.05\r\n", "The board is empty."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(OpenText(c.name, c.bytes), nullptr);
+        const std::string status = Status();
+        platform.ClearLog();
+        platform.Command(ID_IDENTIFY);
+        EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{c.words});
+        EXPECT_EQ(Status(), status);
+    }
+    ASSERT_NE(Open(CELLARIUM_SAMPLES "/spaceship.lif"), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_IDENTIFY);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Spaceship, period 4, moving 2 cells left every 4 "
+                                       "generations (c/2), population 9 to 12, 5 x 4 cells."});
+
+    // No repeat within the limit the settings give.
+    app.WriteProfileInt("Analysis", "IdentifyLimit", 3);
+    ASSERT_NE(OpenText("glider2.lif", kGliderFile), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_IDENTIFY);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No repeat within 3 generations."});
+}
+
+TEST(IdentityWords, ObliqueAndFastSpeeds) {
+    Identity id;
+    id.kind = Identity::Kind::Spaceship;
+    id.period = 6;
+    id.dx = -2;
+    id.dy = 1;
+    id.minPopulation = id.maxPopulation = 10;
+    id.width = id.height = 4;
+    EXPECT_EQ(IdentityWords(id),
+              "Spaceship, period 6, moving 1 cell down and 2 cells left every 6 generations "
+              "((2,1)c/6), population 10, 4 x 4 cells.");
+    id.period = 5;
+    id.dx = 0;
+    id.dy = -2;
+    EXPECT_EQ(IdentityWords(id).substr(0, 65),
+              "Spaceship, period 5, moving 2 cells up every 5 generations (2c/5)");
+}
+
+TEST(PopulationGraph, EachColumnSpansTheLeastAndGreatestValueItCovers) {
+    // A saw tooth 0..9 repeated: ten values a column give 0..9 in each; five
+    // values a column give the two halves of a tooth.
+    std::vector<GenerationCounts> counts;
+    for (int i = 0; i < 100; ++i) counts.push_back(GenerationCounts{i % 10, i, -i});
+    const auto ten = DecimateColumns(counts, 10, &GenerationCounts::live);
+    EXPECT_EQ(ten, std::vector<ColumnSpan>(10, ColumnSpan{0, 9}));
+    const auto twenty = DecimateColumns(counts, 20, &GenerationCounts::live);
+    ASSERT_EQ(twenty.size(), 20u);
+    EXPECT_EQ(twenty[0], (ColumnSpan{0, 4}));
+    EXPECT_EQ(twenty[1], (ColumnSpan{5, 9}));
+    // Uneven shares: 100 values over 7 columns, every value in one column.
+    const auto seven = DecimateColumns(counts, 7, &GenerationCounts::births);
+    ASSERT_EQ(seven.size(), 7u);
+    EXPECT_EQ(seven.front().low, 0);
+    EXPECT_EQ(seven.back().high, 99);
+    for (std::size_t c = 1; c < seven.size(); ++c) EXPECT_EQ(seven[c].low, seven[c - 1].high + 1);
+    EXPECT_EQ(DecimateColumns(counts, 1, &GenerationCounts::deaths),
+              (std::vector<ColumnSpan>{{-99, 0}}));
+    // The history's kept blocks give the same spans as a plain pass, for
+    // any run length and column count.
+    std::mt19937 random(5);
+    PopulationHistory history;
+    history.Restart(10, 3);
+    std::vector<GenerationCounts> plain{{3, 0, 0}};
+    for (int g = 11; g < 70000; ++g) {
+        const GenerationCounts c{int32_t(random() % 1000), int32_t(random() % 50), -int32_t(g)};
+        history.Add(g, c.live, c.births, c.deaths);
+        plain.push_back(c);
+        if (g % 9973 != 0 && g != 69999) continue;
+        for (int columns : {1, 7, 333, 800})
+            for (auto field : {&GenerationCounts::live, &GenerationCounts::deaths})
+                ASSERT_EQ(history.Columns(columns, field), DecimateColumns(plain, columns, field))
+                    << g << " generations, " << columns << " columns";
+    }
+    // More columns than values: one value a column.
+    counts.resize(3);
+    EXPECT_EQ(DecimateColumns(counts, 400, &GenerationCounts::live),
+              (std::vector<ColumnSpan>{{0, 0}, {1, 1}, {2, 2}}));
+}
+
+TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    platform.Command(ID_POPULATION_GRAPH);
+    ASSERT_TRUE(platform.GraphShown());
+    EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 0), 1);
+    for (int i = 0; i < 4; ++i) platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(platform.Graph().caption, "Generation 4: live 5");
+    EXPECT_EQ(platform.Graph().firstX, 0);
+    EXPECT_EQ(platform.Graph().lastX, 4);
+    ASSERT_EQ(platform.Graph().series.size(), 1u);
+    EXPECT_EQ(platform.Graph().series[0].columns.size(), 5u);
+    EXPECT_EQ(platform.Graph().maxY, 5);
+
+    platform.Command(ID_GRAPH_BIRTHS_DEATHS);
+    EXPECT_EQ(platform.Graph().series.size(), 3u);
+    EXPECT_EQ(platform.Graph().caption, "Generation 4: live 5, births 2, deaths 2");
+
+    // The statistics file's columns as chosen there (generation and total).
+    platform.ExpectFileDialog(Path("counts.csv"));
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    EXPECT_EQ(Slurp(Path("counts.csv")),
+              "Generation,Total Cells\r\n0,5\r\n1,5\r\n2,5\r\n3,5\r\n4,5\r\n");
+
+    // Reload starts the counts again.
+    platform.Command(ID_FILE_RELOAD);
+    EXPECT_EQ(platform.Graph().caption, "Generation 0: live 5, births 0, deaths 0");
+    platform.Command(ID_POPULATION_GRAPH);
+    EXPECT_FALSE(platform.GraphShown());
+    EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 1), 0);
+}
+
+TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
+    // Off: a blinker runs on, as it always did.
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    EXPECT_FALSE(Checked(ID_STOP_WHEN_REPEATS));
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_TRUE(View()->IsRunning());
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    platform.Command(ID_TOOLS_PAUSE);
+
+    // On (and kept): the run stops where the live cells first repeat.
+    platform.Command(ID_STOP_WHEN_REPEATS);
+    EXPECT_TRUE(Checked(ID_STOP_WHEN_REPEATS));
+    EXPECT_EQ(app.GetProfileInt("Analysis", "StopWhenRepeats", 0), 1);
+    platform.Command(ID_FILE_RELOAD);
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_FALSE(View()->IsRunning());
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 0."});
+    EXPECT_EQ(View()->m_nGeneration, 2);
+    // Run again: watched afresh from where it stands.
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 2."});
+    EXPECT_EQ(View()->m_nGeneration, 4);
+
+    // A change of rule within the run starts the watch again from there
+    // (the blinker blinks the same under Highlife).
+    platform.Command(ID_FILE_RELOAD);
+    platform.Command(ID_TOOLS_RUN);
+    Tick();
+    platform.ExpectDialog(IDD_RULES, [](DialogDriver& d) {
+        ASSERT_TRUE(d.Select(IDC_RULES_LIST, "Highlife"));
+        d.Click(IDOK);
+    });
+    platform.Command(ID_FILE_EDIT_RULES);
+    platform.ClearScript();
+    platform.ClearLog();
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{"Repeats with period 2 from generation 1."});
+    EXPECT_EQ(View()->m_nGeneration, 3);
+    ResetRules();
+
+    // Period 1 is stagnation, message and all.
+    ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
+    platform.ClearLog();
+    platform.Command(ID_TOOLS_RUN);
+    Tick(10);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
+    EXPECT_EQ(View()->m_nGeneration, 1);
+}
+
+}  // namespace
+}  // namespace cellarium
