@@ -407,10 +407,17 @@ void CLifeView::OnEditClearOutside() {
 
 void CLifeView::OnEditFillRandom() {
     if (!m_bHasSelection) return;
+    // The density is kept in the settings, so the next fill (in this run of
+    // the program or a later one) offers the last one given.
+    CWinApp* app = TheApp();
+    if (app != nullptr)
+        m_nFillPercent =
+            std::clamp(app->GetProfileInt("Edit", "FillPercent", m_nFillPercent), 0, 100);
     CFillRandomDlg dlg(this);
     dlg.m_nPercent = m_nFillPercent;
     if (dlg.DoModal() != IDOK) return;
     m_nFillPercent = dlg.m_nPercent;
+    if (app != nullptr) app->WriteProfileInt("Edit", "FillPercent", m_nFillPercent);
     const uint64_t seed = m_nFillSeed++;
     const int percent = m_nFillPercent;
     const Rect s = m_rcSelection;

@@ -296,6 +296,7 @@ TEST_F(Undo, FillRandomFillsTheSelectionAtTheDensityGivenAndRemembersIt) {
         d.Click(IDCANCEL);
     });
     platform.Command(ID_EDIT_FILL_RANDOM);
+    EXPECT_EQ(TheApp()->GetProfileInt("Edit", "FillPercent", 0), 20);
     EXPECT_TRUE(platform.ScriptErrors().empty());
 }
 
