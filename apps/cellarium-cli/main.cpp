@@ -222,10 +222,17 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     };
     // With --until-cycle every generation's live cells are checked against
     // the earlier ones of this run, the starting board being generation 0.
+    // The steps hash the boards they make, so that the check does not go
+    // over each board again.
     std::optional<CycleDetector> cycles;
-    if (options_.untilCycle) cycles.emplace(StepRule{g_survive, g_born});
+    if (options_.untilCycle) {
+        cycles.emplace(StepRule{g_survive, g_born});
+        if (CLifeDoc* d = view.GetDocument()) d->HashEachStep(true);
+    }
     auto repeated = [&] {
-        if (cycles) cycle_ = cycles->Add(*doc.CurrentBoard());
+        if (!cycles) return false;
+        const std::optional<uint64_t> hash = doc.StepLiveHash();
+        cycle_ = hash ? cycles->Add(*doc.CurrentBoard(), *hash) : cycles->Add(*doc.CurrentBoard());
         return cycle_.has_value();
     };
     repeated();
@@ -262,7 +269,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         }
     } else if (cycles) {
         while (more()) {
-            if (!platform_.Command(ID_TOOLS_STEP)) break;
+            if (view.StepGenerations(1) == RunStop::NoBoards) break;
             progress.Update(++done);
             if (repeated()) break;
         }
