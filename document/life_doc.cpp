@@ -454,7 +454,14 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
         births = deaths = 0;
         return;
     }
-    current_->ComputeNext(*scratch_, newborn, births, deaths);
+    if (hashSteps_) {
+        uint64_t hash = 0;
+        current_->ComputeNext(*scratch_, newborn, births, deaths, &hash);
+        stepHash_ = hash;
+    } else {
+        current_->ComputeNext(*scratch_, newborn, births, deaths);
+        stepHash_.reset();
+    }
     std::swap(current_, scratch_);
 }
 

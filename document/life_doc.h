@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "colour/palette.h"
@@ -101,6 +102,13 @@ public:
         if (modified) ++edits_;
         CDocument::SetModifiedFlag(modified);
     }
+    // Has every step also give LiveCellHash (engine/live_hash.h) of the board
+    // it makes, at less cost than hashing the board afterwards; what checks
+    // each generation for a repeat asks for it.
+    void HashEachStep(bool on) { hashSteps_ = on; }
+    // The hash of the board the last step made, while steps hash; it holds
+    // until the board next changes.
+    std::optional<uint64_t> StepLiveHash() const { return stepHash_; }
 
     // The run loop, the one place that makes generations for the view's
     // timer at every speed, for Step and Go to Generation (and so for the
@@ -194,6 +202,8 @@ private:
     bool watchRepeats_ = false;
     uint64_t edits_ = 0;
     bool m_bInRun = false;
+    bool hashSteps_ = false;
+    std::optional<uint64_t> stepHash_;
 };
 
 }  // namespace cellarium

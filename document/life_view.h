@@ -90,6 +90,10 @@ public:
     // --- Simulation control -------------------------------------------------
     void OnRun();
     void OnStep();
+    // Step pressed count times in one go: the same generations, counters and
+    // statistics lines, with the view brought up to date once at the end.
+    // Ends early at stagnation, after its message; returns why it ended.
+    RunStop StepGenerations(int64_t count);
     void OnPause();
     void OnReload();
     // Reload needs a file: a new or pasted pattern has none.

@@ -115,11 +115,19 @@ bool CLifeView::ArmTick() {
 }
 
 void CLifeView::OnStep() {
+    StepGenerations(1);
+}
+
+RunStop CLifeView::StepGenerations(int64_t count) {
     CLifeDoc* doc = GetDocument();
-    if (doc == nullptr || !doc->HasBoards()) return;
+    if (doc == nullptr || !doc->HasBoards()) return RunStop::NoBoards;
+    if (count < 1) return RunStop::Count;
     doc->RunStarted();
-    Advance(RunLimits{});
+    RunLimits limits;
+    limits.generations = count;
+    const RunStop stop = Advance(limits);
     doc->RunEnded();
+    return stop;
 }
 
 RunStop CLifeView::Advance(const RunLimits& limits) {

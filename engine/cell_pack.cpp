@@ -4,18 +4,13 @@
 // ones costs a byte, not a token.
 #include "engine/cell_pack.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "engine/live_hash.h"
 
 namespace cellarium {
 namespace {
-
-void PutLength(std::vector<uint8_t>& out, std::size_t n) {
-    while (n >= 0x80) {
-        out.push_back(uint8_t(n | 0x80));
-        n >>= 7;
-    }
-    out.push_back(uint8_t(n));
-}
 
 bool GetLength(const uint8_t*& p, const uint8_t* end, std::size_t& n) {
     n = 0;
@@ -27,39 +22,85 @@ bool GetLength(const uint8_t*& p, const uint8_t* end, std::size_t& n) {
     return false;
 }
 
-// The first index at or after i (below end) whose byte is not zero.
-std::size_t SkipDead(const uint8_t* cells, std::size_t i, std::size_t end) {
-    while (i < end && (i & 7) != 0 && cells[i] == 0) ++i;
-    if (i < end && cells[i] != 0) return i;
-    while (i + 8 <= end) {
-        uint64_t word;
-        std::memcpy(&word, cells + i, sizeof word);
-        if (word != 0) break;
-        i += 8;
+// The live cells of a block of cells as masks of 64, each made once: the
+// scans for runs go a mask at a time, so a soup's many short runs cost
+// neither a mispredicted branch a cell nor a mask a run.
+class LiveScan {
+public:
+    LiveScan(const uint8_t* cells, std::size_t count) : cells_(cells), count_(count) {}
+
+    // The first index at or after i whose cell is live; count when none is.
+    std::size_t NextLive(std::size_t i) {
+        for (std::size_t k = i / 64; 64 * k < count_; ++k) {
+            uint64_t live = Mask(k);
+            if (k == i / 64) live &= ~uint64_t(0) << (i % 64);
+            if (live != 0) return 64 * k + std::size_t(__builtin_ctzll(live));
+        }
+        return count_;
     }
-    while (i < end && cells[i] == 0) ++i;
-    return i;
+    // The first index at or after i of two dead cells in a row (the cell
+    // past the end counting as dead); count when none is before it.
+    std::size_t NextDeadPair(std::size_t i) {
+        for (std::size_t k = i / 64; 64 * k < count_; ++k) {
+            const uint64_t live = Mask(k);
+            const uint64_t after = 64 * (k + 1) < count_ ? Mask(k + 1) & 1 : 0;
+            uint64_t pairs = ~live & ~((live >> 1) | (after << 63));
+            if (k == i / 64) pairs &= ~uint64_t(0) << (i % 64);
+            if (pairs != 0) return std::min(count_, 64 * k + std::size_t(__builtin_ctzll(pairs)));
+        }
+        return count_;
+    }
+
+private:
+    uint64_t Mask(std::size_t k) {
+        Slot& slot = slots_[k & 1];
+        if (slot.block != k) {
+            slot.block = k;
+            slot.live = LiveBits(cells_ + 64 * k, int(std::min<std::size_t>(64, count_ - 64 * k)));
+        }
+        return slot.live;
+    }
+
+    struct Slot {
+        std::size_t block = ~std::size_t(0);
+        uint64_t live = 0;
+    };
+    const uint8_t* cells_;
+    std::size_t count_;
+    Slot slots_[2];
+};
+
+// A length as seven bits a byte, low bits first, at p; returns the end.
+uint8_t* WriteLength(uint8_t* p, std::size_t n) {
+    while (n >= 0x80) {
+        *p++ = uint8_t(n | 0x80);
+        n >>= 7;
+    }
+    *p++ = uint8_t(n);
+    return p;
 }
 
-// The end of a literal starting at i: the first pair of dead cells, or end.
-std::size_t LiteralEnd(const uint8_t* cells, std::size_t i, std::size_t end) {
-    while (i < end) {
-        if (cells[i] == 0 && (i + 1 == end || cells[i + 1] == 0)) return i;
-        ++i;
-    }
-    return end;
-}
-
+// Tokens are written straight into the vector's bytes, grown ahead of need
+// (two lengths take at most 20 bytes), and cut to what was written at the
+// end: a board of many short literals is packed at memory speed, not a
+// checked push a byte.
 void PackInto(std::vector<uint8_t>& out, const uint8_t* cells, std::size_t count) {
+    std::size_t used = out.size();
+    LiveScan scan(cells, count);
     std::size_t i = 0;
     while (i < count) {
-        const std::size_t live = SkipDead(cells, i, count);
-        const std::size_t stop = LiteralEnd(cells, live, count);
-        PutLength(out, live - i);
-        PutLength(out, stop - live);
-        out.insert(out.end(), cells + live, cells + stop);
+        const std::size_t live = scan.NextLive(i);
+        const std::size_t stop = scan.NextDeadPair(live);
+        const std::size_t need = 20 + (stop - live);
+        if (out.size() - used < need)
+            out.resize(used + std::max(need, std::min<std::size_t>(used + 4096, count + 64)));
+        uint8_t* p = WriteLength(out.data() + used, live - i);
+        p = WriteLength(p, stop - live);
+        std::memcpy(p, cells + live, stop - live);
+        used = std::size_t(p - out.data()) + (stop - live);
         i = stop;
     }
+    out.resize(used);
 }
 
 bool UnpackFrom(const uint8_t*& p, const uint8_t* end, uint8_t* cells, std::size_t count) {

@@ -46,7 +46,7 @@ struct StepKernelInfo {
     StepKernel kernel;
     bool supported;
     StepHashKernel hashed;  // the same kernel, giving the live hash on request
-    bool hashInStep;        // `hashed` computes the hash within the step
+    bool hashInStep;        // `hashed` hashes within the step where that costs less
 };
 const std::vector<StepKernelInfo>& StepKernels();
 

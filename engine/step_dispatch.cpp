@@ -47,6 +47,20 @@ StepCounts StepAvx512ThenBits(CellBoard& s, CellBoard& t, int newborn, const Ste
         return StepBitsAvx512(s, t, newborn, rule, nullptr);
     return StepAvx512(s, t, newborn, rule);
 }
+
+// The same with the live hash: while the window fits the caches the byte
+// kernel and a pass over its target (in the caches still) cost less than the
+// bit-sliced kernel's own hash (800 x 800: 43 against 50 us); a streaming
+// step hashes within the bit-sliced kernel, where it is almost free (10000 x
+// 10000: 9.6 ms with or without it, against 21 ms for step and pass).
+StepCounts StepAvx512ThenBitsHashed(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                                    uint64_t* liveHash) {
+    const StepWindow win = WindowOf(s);
+    if (!win.Empty() &&
+        std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells)
+        return StepBitsAvx512(s, t, newborn, rule, liveHash);
+    return ThenHash<&StepAvx512>(s, t, newborn, rule, liveHash);
+}
 #endif
 
 std::vector<StepKernelInfo> DetectKernels() {
@@ -59,7 +73,7 @@ std::vector<StepKernelInfo> DetectKernels() {
     const bool avx2 = __builtin_cpu_supports("avx2") != 0;
     const bool avx512dq = __builtin_cpu_supports("avx512dq") != 0;
     kernels.push_back({"avx512bw_bits", &StepAvx512ThenBits, avx512 && avx512dq,
-                       &ThenHash<&StepAvx512ThenBits>, false});
+                       &StepAvx512ThenBitsHashed, true});
     kernels.push_back({"avx512bw", &StepAvx512, avx512, &ThenHash<&StepAvx512>, false});
     kernels.push_back(
         {"bits_avx512", &WithoutHash<&StepBitsAvx512>, avx512 && avx512dq, &StepBitsAvx512, true});

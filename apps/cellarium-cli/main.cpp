@@ -116,6 +116,14 @@ public:
         if (done == total_) std::fputc('\n', stderr);
         std::fflush(stderr);
     }
+    // The number of generations done at which the bar next moves, at most
+    // total (all of them when there is no bar).
+    long long NextMove(long long done, long long total) const {
+        if (!on_) return total;
+        const long long pct = done * 100 / total;
+        // The least d with d * 100 / total > pct.
+        return std::min(total, ((pct + 1) * total + 99) / 100);
+    }
     void Finish(long long done) {
         if (on_ && last_ != 100 && done > 0) std::fputc('\n', stderr);
     }
@@ -218,10 +226,17 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     };
     // With --until-cycle every generation's live cells are checked against
     // the earlier ones of this run, the starting board being generation 0.
+    // The steps hash the boards they make, so that the check does not go
+    // over each board again.
     std::optional<CycleDetector> cycles;
-    if (options_.untilCycle) cycles.emplace(StepRule{g_survive, g_born});
+    if (options_.untilCycle) {
+        cycles.emplace(StepRule{g_survive, g_born});
+        if (CLifeDoc* d = view.GetDocument()) d->HashEachStep(true);
+    }
     auto repeated = [&] {
-        if (cycles) cycle_ = cycles->Add(*doc.CurrentBoard());
+        if (!cycles) return false;
+        const std::optional<uint64_t> hash = doc.StepLiveHash();
+        cycle_ = hash ? cycles->Add(*doc.CurrentBoard(), *hash) : cycles->Add(*doc.CurrentBoard());
         return cycle_.has_value();
     };
     repeated();
@@ -256,11 +271,26 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 progress.Update(done);
             }
         }
-    } else {
+    } else if (cycles) {
         while (more()) {
-            if (!platform_.Command(ID_TOOLS_STEP)) break;
+            if (view.StepGenerations(1) == RunStop::NoBoards) break;
             progress.Update(++done);
             if (repeated()) break;
+        }
+    } else {
+        // Step pressed N times, in batches that end where the progress bar
+        // moves: the generations, counters and statistics lines are those of
+        // single steps, without the window's work between them. A step that
+        // stagnates ends its batch; the next batch goes on from there.
+        while (more()) {
+            const long long batch = std::min<long long>(
+                std::numeric_limits<int32_t>::max(),
+                unlimited ? std::numeric_limits<long long>::max()
+                          : progress.NextMove(done, options_.generations) - done);
+            const int32_t before = view.m_nGeneration;
+            if (view.StepGenerations(batch) == RunStop::NoBoards) break;
+            done += (uint32_t(view.m_nGeneration) - uint32_t(before));
+            progress.Update(done);
         }
     }
     progress.Finish(done);

@@ -3,8 +3,10 @@
 // default one, and a run stops where it must.
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "engine/live_hash.h"
 #include "life_session.h"
 
 using namespace cellarium;
@@ -102,6 +104,36 @@ TEST_F(Speed, EveryStepMakesTheDefaultSpeedsGenerationsCountersAndStatistics) {
         EXPECT_TRUE(r.cells == reference.cells) << SpeedWords(step);
         EXPECT_EQ(r.messages, reference.messages) << SpeedWords(step);
     }
+}
+
+// What the runner does for -g N: Step pressed N times in batches, each of
+// which ends early at stagnation; and the steps' own live-cell hash.
+TEST_F(Speed, StepsInBatchesMakeWhatSingleStepsMake) {
+    SetBoardSize(250, 250);
+    ASSERT_NE(OpenText("gliders.lif", kGlidersFile), nullptr);
+    constexpr int32_t kSteps = kGlidersStagnate + 20;
+    auto run = [&](bool batches) {
+        platform.Command(ID_FILE_RELOAD);
+        const std::string path = Path(batches ? "batches.csv" : "steps.csv");
+        StartRecording(path);
+        platform.ClearLog();
+        Doc()->HashEachStep(batches);
+        while (View()->m_nGeneration < kSteps) {
+            if (batches) {
+                View()->StepGenerations(kSteps - View()->m_nGeneration);
+                EXPECT_EQ(Doc()->StepLiveHash(), LiveCellHash(Board()));
+            } else {
+                EXPECT_TRUE(platform.Command(ID_TOOLS_STEP));
+                EXPECT_EQ(Doc()->StepLiveHash(), std::nullopt);
+            }
+        }
+        platform.Command(ID_STATS_STOP);
+        return std::make_tuple(Cells(), Status(), Slurp(path), platform.MessageTexts());
+    };
+    const auto steps = run(false);
+    EXPECT_EQ(std::get<1>(steps).substr(0, 8), "G:00602 ");
+    EXPECT_EQ(std::get<3>(steps).size(), 21u);  // one message for every stagnant step
+    EXPECT_TRUE(run(true) == steps);
 }
 
 TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {

@@ -19,11 +19,13 @@ TEST(CellPack, EveryMixOfDeadAndLiveComesBackAsItWas) {
                                                 {0, 1, 0, 0, 255, 0},
                                                 std::vector<uint8_t>(1000, 0),
                                                 std::vector<uint8_t>(300, 9)};
-    for (int density : {1, 30, 90}) {
-        std::vector<uint8_t> b(5000);
-        for (uint8_t& v : b) v = int(rng() % 100) < density ? uint8_t(1 + rng() % 255) : 0;
-        blocks.push_back(b);
-    }
+    // Runs are found 64 cells at a time: blocks end on either side of that.
+    for (int density : {1, 30, 90})
+        for (std::size_t size : {63, 64, 65, 128, 5000}) {
+            std::vector<uint8_t> b(size);
+            for (uint8_t& v : b) v = int(rng() % 100) < density ? uint8_t(1 + rng() % 255) : 0;
+            blocks.push_back(b);
+        }
     for (const std::vector<uint8_t>& b : blocks) {
         const std::vector<uint8_t> packed = PackCells(b.data(), b.size());
         std::vector<uint8_t> back(b.size(), 0xAA);

@@ -427,7 +427,7 @@ uint64_t SplitMix(uint64_t z) {
 
 TEST(LiveCellHash, TheSumOverRowWordsOfTheirMixedBits) {
     std::mt19937_64 rng(0x5eed000b);
-    for (int w : {3, 63, 64, 65, 130, 200}) {
+    for (int w : {3, 63, 64, 65, 130, 200, 513, 1100}) {
         const int h = 3 + int(rng() % 5);
         auto board = CellBoard::Create(w, h);
         ASSERT_TRUE(board);
