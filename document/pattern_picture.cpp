@@ -54,7 +54,9 @@ FilePicture MakePatternPicture(const std::string& path, BoardSize size,
     RuleTables rules;
     if (!ReadPatternCells(*board, source, reporter, rules) || source.Failed()) return picture;
     picture.readable = true;
-    const Rect box = board->liveCount > 0 ? board->bounds : board->EmptyBox();
+    // The live cells' own box: a reader may leave the bounds wider (a
+    // picture file's whole rows), and the box is what the list shows.
+    const Rect box = board->liveCount > 0 ? LiveCellBox(*board) : board->EmptyBox();
     if (board->liveCount > 0) {
         picture.cellsWide = box.right - box.left + 1;
         picture.cellsHigh = box.bottom - box.top + 1;
@@ -67,7 +69,10 @@ std::function<FilePicture(const std::string&)> CurrentPatternPictureMaker(std::s
     ProfileSettings settings;
     const BoardSize size = ReadBoardSize(settings);
     std::array<ColourEntry, kPaletteEntries> colours{};
-    if (const PaletteBlock* palette = CurrentPalette()) colours = palette->entries;
+    // Before the first board is made there is no current palette yet: the
+    // pictures take the one that board will make current.
+    const PaletteBlock* palette = CurrentPalette();
+    colours = (palette != nullptr ? *palette : Palette(PaletteId::Rainbow)).entries;
     uint64_t hash = 14695981039346656037ull;  // FNV-1a over the colours
     for (const ColourEntry& c : colours) hash = (hash ^ c.Rgb()) * 1099511628211ull;
     char text[64];

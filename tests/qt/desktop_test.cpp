@@ -657,6 +657,8 @@ TEST_F(Desktop, FileListShowsPicturesMadeInTheBackgroundAndKeepsThem) {
     };
     write("glider.lif", "#Life 1.06\n1 0\n2 1\n0 2\n1 2\n2 2\n");
     write("offboard.lif", "#Life 1.06\n0 0\n900000 0\n");  // cannot be opened: too big
+    // A picture file whose reading leaves the board's bounds wider than its cells.
+    write("acorn.lif", ".*.....\n...*...\n**..***\n");
     app_->m_strDocumentsFolder = mine.path().toStdString();
     app_->m_strSamplesFolder.clear();
     QtWindows& windows = platform_->WindowRole();
@@ -680,6 +682,8 @@ TEST_F(Desktop, FileListShowsPicturesMadeInTheBackgroundAndKeepsThem) {
     QTRY_COMPARE_WITH_TIMEOUT(state("offboard.lif"), kPictureUnreadable, 10000);
     EXPECT_EQ(item("glider.lif")->text(), QStringLiteral("glider.lif  3 \u00d7 3"));
     EXPECT_EQ(item("offboard.lif")->text(), "offboard.lif");
+    QTRY_COMPARE_WITH_TIMEOUT(state("acorn.lif"), kPictureShown, 10000);
+    EXPECT_EQ(item("acorn.lif")->text(), QStringLiteral("acorn.lif  7 \u00d7 3"));
     // The glider's cells in the palette's colours on its dead colour.
     const QImage picture = item("glider.lif")->icon().pixmap(kFilePictureSide).toImage();
     const QRgb dead = CellColour(Board(), 0, 0) | 0xFF000000u;
