@@ -113,10 +113,15 @@ public:
 
     // One generation as the document computes it: the newborn value is the
     // low byte of the generation counter plus one.
-    StepCounts Step(const StepRule& rule) {
+    // With liveHash, the step also gives LiveCellHash of the board it makes,
+    // at less cost than a separate pass (what watches for a repeat asks).
+    StepCounts Step(const StepRule& rule, uint64_t* liveHash = nullptr) {
         static const StepKernel kernel = SelectedStepKernel();
-        const StepCounts counts =
-            kernel(*current, *scratch, int(uint32_t(generation) & 0xFFu) + 1, rule);
+        static const StepHashKernel hashed = SelectedStepHashKernel();
+        const int newborn = int(uint32_t(generation) & 0xFFu) + 1;
+        const StepCounts counts = liveHash != nullptr
+                                      ? hashed(*current, *scratch, newborn, rule, liveHash)
+                                      : kernel(*current, *scratch, newborn, rule);
         std::swap(current, scratch);
         ++generation;
         return counts;
@@ -199,8 +204,9 @@ RunResult Run(Board& board, long long generations, const std::string& ruleText,
             cycles.emplace(rule.Step());
             cycles->Add(*board.current);
         }
+        uint64_t hash = 0;
         while (result.generations < generations) {
-            const StepCounts c = board.Step(rule.Step());
+            const StepCounts c = board.Step(rule.Step(), cycles ? &hash : nullptr);
             ++result.generations;
             result.births = c.births;
             result.deaths = c.deaths;
@@ -212,7 +218,7 @@ RunResult Run(Board& board, long long generations, const std::string& ruleText,
                 break;
             }
             if (cycles) {
-                if (const std::optional<Cycle> found = cycles->Add(*board.current)) {
+                if (const std::optional<Cycle> found = cycles->Add(*board.current, hash)) {
                     result.stopped = "cycle";
                     result.start = found->start;
                     result.period = found->period;
