@@ -470,7 +470,12 @@ std::optional<std::string> PosixFiles::MakePrivateTempFolder() {
     // mkdtemp makes the folder with mode 0700 under a name nobody had.
     if (::mkdtemp(buffer.data()) == nullptr) return std::nullopt;
     std::string folder(buffer.data());
-    if (::chmod(folder.c_str(), S_IRWXU) != 0) {
+    // The umask may have taken the owner's own bits: they are put back
+    // through the folder opened without following a link, never its name.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const bool owned = fd >= 0 && ::fchmod(fd, S_IRWXU) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!owned) {
         ::rmdir(folder.c_str());
         return std::nullopt;
     }

@@ -104,8 +104,10 @@ def _replace(path, data):
     try:
         with os.fdopen(fd, "wb") as f:
             f.write(data)
-        if os.path.exists(path):
-            os.chmod(temp, os.stat(path).st_mode & 0o7777)
+            # The target's mode, set through the open file: another user who
+            # can write the folder may have swapped the temporary name.
+            if os.path.exists(path):
+                os.fchmod(f.fileno(), os.stat(path).st_mode & 0o7777)
         os.replace(temp, path)
     except BaseException:
         with contextlib.suppress(OSError):
