@@ -235,6 +235,10 @@ public:
     void OnEditFlipVertical();
     void OnEditRotateClockwise();
     void OnEditRotateAnticlockwise();
+    // A flip (sense: horizontal) or a quarter turn (sense: clockwise) of the
+    // selected cells in place, as one undo step; cells that would leave the
+    // board are dropped and counted.
+    void MoveSelectedCells(UndoKind kind, bool turn, bool sense);
     // Selects the box around the live cells.
     void OnEditSelectAll();
     // Drops a floating paste, else the selection.

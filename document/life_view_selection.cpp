@@ -426,40 +426,32 @@ void CLifeView::OnEditFillRandom() {
 }
 
 void CLifeView::OnEditFlipHorizontal() {
-    const Rect s = m_rcSelection;
-    int64_t dropped = 0;
-    EditSelection(UndoKind::FlipHorizontal, s,
-                  [&](CellBoard& board) { dropped = FlipRect(board, s, true); });
-    if (dropped > 0) ReportDropped(dropped);
+    MoveSelectedCells(UndoKind::FlipHorizontal, false, true);
 }
 
 void CLifeView::OnEditFlipVertical() {
-    const Rect s = m_rcSelection;
-    int64_t dropped = 0;
-    EditSelection(UndoKind::FlipVertical, s,
-                  [&](CellBoard& board) { dropped = FlipRect(board, s, false); });
-    if (dropped > 0) ReportDropped(dropped);
+    MoveSelectedCells(UndoKind::FlipVertical, false, false);
 }
 
 void CLifeView::OnEditRotateClockwise() {
-    if (!m_bHasSelection) return;
-    const Rect s = m_rcSelection;
-    const Rect to = RotatedRect(s);
-    int64_t dropped = 0;
-    EditSelection(UndoKind::RotateClockwise, UnionRect(s, to),
-                  [&](CellBoard& board) { dropped = RotateRect(board, s, true); });
-    SetSelection(to);
-    if (dropped > 0) ReportDropped(dropped);
+    MoveSelectedCells(UndoKind::RotateClockwise, true, true);
 }
 
 void CLifeView::OnEditRotateAnticlockwise() {
+    MoveSelectedCells(UndoKind::RotateAnticlockwise, true, false);
+}
+
+void CLifeView::MoveSelectedCells(UndoKind kind, bool turn, bool sense) {
     if (!m_bHasSelection) return;
     const Rect s = m_rcSelection;
-    const Rect to = RotatedRect(s);
+    // A turn about the centre of a selection that is not square covers the
+    // turned rectangle too; a flip stays within the selection.
+    const Rect to = turn ? RotatedRect(s) : s;
     int64_t dropped = 0;
-    EditSelection(UndoKind::RotateAnticlockwise, UnionRect(s, to),
-                  [&](CellBoard& board) { dropped = RotateRect(board, s, false); });
-    SetSelection(to);
+    EditSelection(kind, UnionRect(s, to), [&](CellBoard& board) {
+        dropped = turn ? RotateRect(board, s, sense) : FlipRect(board, s, sense);
+    });
+    if (turn) SetSelection(to);
     if (dropped > 0) ReportDropped(dropped);
 }
 

@@ -51,4 +51,22 @@ void FillSoup(CellBoard& board, double density, uint64_t seed) {
     board.SetWholeBounds();
 }
 
+void FillSoupPerCell(CellBoard& board, double density, uint64_t state) {
+    board.Clear();
+    int32_t live = 0;
+    for (int y = 1; y < board.height - 1; ++y)
+        for (int x = 1; x < board.width - 1; ++x) {
+            uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            z ^= z >> 31;
+            if (double(z >> 11) * (1.0 / 9007199254740992.0) < density) {
+                board.At(x, y) = 1;
+                ++live;
+            }
+        }
+    board.liveCount = live;
+    board.SetWholeBounds();
+}
+
 }  // namespace cellarium

@@ -12,4 +12,9 @@ class CellBoard;
 // whole box and the live count. The same seed and size give the same soup.
 void FillSoup(CellBoard& board, double density, uint64_t seed);
 
+// The plain reading of the same fill: one draw of the generator per interior
+// cell, row by row, compared as a double. Slow; kept as the definition
+// FillSoup is tested and measured against.
+void FillSoupPerCell(CellBoard& board, double density, uint64_t seed);
+
 }  // namespace cellarium

@@ -15,24 +15,6 @@ using namespace cellarium;
 
 namespace {
 
-void PerCellSoup(CellBoard& board, double density, uint64_t state) {
-    board.Clear();
-    int32_t live = 0;
-    for (int y = 1; y < board.height - 1; ++y)
-        for (int x = 1; x < board.width - 1; ++x) {
-            uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-            z ^= z >> 31;
-            if (double(z >> 11) * (1.0 / 9007199254740992.0) < density) {
-                board.At(x, y) = 1;
-                ++live;
-            }
-        }
-    board.liveCount = live;
-    board.SetWholeBounds();
-}
-
 TEST(Soup, SameBoardAsThePerCellFillForEveryDensityAndSeed) {
     const double third = 1.0 / 3.0;
     const double densities[] = {0.0,
@@ -56,7 +38,7 @@ TEST(Soup, SameBoardAsThePerCellFillForEveryDensityAndSeed) {
             for (uint64_t seed : {uint64_t(0), uint64_t(1), ~uint64_t(0), uint64_t(0x5eed)}) {
                 std::memset(fast->cells, 7, fast->CellCount());  // a stale board
                 FillSoup(*fast, density, seed);
-                PerCellSoup(*want, density, seed);
+                FillSoupPerCell(*want, density, seed);
                 SCOPED_TRACE(testing::Message()
                              << w << "x" << h << " density " << density << " seed " << seed);
                 ASSERT_EQ(std::memcmp(fast->cells, want->cells, want->CellCount()), 0);
@@ -66,14 +48,14 @@ TEST(Soup, SameBoardAsThePerCellFillForEveryDensityAndSeed) {
     }
     // Thresholds that fall exactly on, and next to, one of the numbers drawn.
     auto fast = CellBoard::Create(40, 40), want = CellBoard::Create(40, 40);
-    PerCellSoup(*want, 1.0, 9);
+    FillSoupPerCell(*want, 1.0, 9);
     uint64_t z = 9 + 0x9E3779B97F4A7C15ull * 5;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     const double drawn = double((z ^ (z >> 31)) >> 11) / 9007199254740992.0;
     for (double density : {drawn, std::nextafter(drawn, 0.0), std::nextafter(drawn, 1.0)}) {
         FillSoup(*fast, density, 9);
-        PerCellSoup(*want, density, 9);
+        FillSoupPerCell(*want, density, 9);
         EXPECT_EQ(std::memcmp(fast->cells, want->cells, want->CellCount()), 0) << density;
     }
 }
