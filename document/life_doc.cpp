@@ -540,7 +540,7 @@ bool CLifeDoc::Redo(RunCounters& counters) {
     if (!HasBoards() || !history_.CanRedo()) return false;
     const UndoKind kind = history_.RedoKindNext();
     if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
-    // Running is no change to the pattern, and neither is undoing a run.
+    // Running is no change to the pattern, and neither is redoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;
 }

@@ -219,6 +219,8 @@ public:
     // is paused first.
     void OnEditUndo();
     void OnEditRedo();
+    // Pauses a run, then takes a step back (or forward again) with its counters.
+    void UndoOrRedo(bool redo);
     void OnUpdateEditUndo(CCmdUI* pCmdUI);
     void OnUpdateEditRedo(CCmdUI* pCmdUI);
     // Copy puts the selected cells on the clipboard as RLE text with LF line

@@ -116,25 +116,19 @@ bool CLifeView::OnSelectionCmdMsg(const CmdMsg& msg) {
 // --- Undo and redo ----------------------------------------------------------------
 
 void CLifeView::OnEditUndo() {
-    CLifeDoc* doc = GetDocument();
-    if (doc == nullptr) return;
-    if (IsRunning()) OnPause();
-    RunCounters counters = Counters();
-    if (!doc->Undo(counters)) return;
-    m_nGeneration = counters.generation;
-    m_nBirths = counters.births;
-    m_nDeaths = counters.deaths;
-    Invalidate(false);
-    UpdateStatusLine();
-    KickIdle();
+    UndoOrRedo(false);
 }
 
 void CLifeView::OnEditRedo() {
+    UndoOrRedo(true);
+}
+
+void CLifeView::UndoOrRedo(bool redo) {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr) return;
     if (IsRunning()) OnPause();
     RunCounters counters = Counters();
-    if (!doc->Redo(counters)) return;
+    if (!(redo ? doc->Redo(counters) : doc->Undo(counters))) return;
     m_nGeneration = counters.generation;
     m_nBirths = counters.births;
     m_nDeaths = counters.deaths;
