@@ -159,9 +159,10 @@ void CopyThreaded(benchmark::State& state, Pair& p, int threads) {
 }
 
 // Every fast kernel on 1 and 2 step threads, against the memcpy on as many
-// threads.
+// threads; the smaller boards tell where two threads start to pay (the step
+// threads' threshold in engine/step_kernels.h).
 void RegisterThreaded() {
-    for (int side : {800, 4000, 10000}) {
+    for (int side : {200, 400, 800, 4000, 10000}) {
         const benchmark::TimeUnit unit =
             side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
         const std::string name = "ThreadedSoup" + std::to_string(side);
@@ -225,6 +226,29 @@ void RegisterAll() {
     }
 }
 
+// Every kernel on one thread on a 10000 x 26 soup, whose two boards fit the
+// second-level cache: the step's own cost at the width of the 10000 x 10000
+// board, with no wait for memory. Beside Soup10000 it tells how much of that
+// step is computing and how much is waiting for memory.
+void RegisterStrip() {
+    for (const StepKernelInfo& k : StepKernels()) {
+        if (!k.supported || k.kernel == &StepReference) continue;
+        benchmark::RegisterBenchmark(
+            (std::string("Strip10000x26/") + k.name).c_str(),
+            [&k](benchmark::State& s) {
+                static Pair strip = [] {
+                    Pair p{CellBoard::Create(10000, 26), CellBoard::Create(10000, 26)};
+                    Soup(*p.cur);
+                    std::memset(p.scratch->cells, 0, p.scratch->CellCount());
+                    return p;
+                }();
+                SetStepThreads(1);
+                Step(s, k, strip, false);
+            })
+            ->Unit(benchmark::kMicrosecond);
+    }
+}
+
 void RegisterSoupFill() {
     using Fill = void (*)(CellBoard&, double, uint64_t);
     for (auto [name, fill] : {std::pair<const char*, Fill>{"SoupFill800/runner", &FillSoup},
@@ -247,6 +271,7 @@ int main(int argc, char** argv) {
     benchmark::AddCustomContext("selected step kernel", SelectedStepKernelName());
     RegisterSoupFill();
     RegisterAll();
+    RegisterStrip();
     RegisterThreaded();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -89,8 +89,13 @@ CELLARIUM_BITS_FN typename Ops::V RuleOf(const RulePlanes& r, int a, typename Op
 
 // Converts source row bytes (at firstCol) into a plane of positions -1..n;
 // words past the plane up to `words` are zeroed.
+// With `fetch`, the same span of a row further down is fetched into the
+// caches on the way, for a later call.
 template <class Ops>
-CELLARIUM_BITS_FN void ToPlane(const uint8_t* row, int n, int words, uint64_t* plane) {
+CELLARIUM_BITS_FN void ToPlane(const uint8_t* row, int n, int words, uint64_t* plane,
+                               const uint8_t* fetch = nullptr) {
+    if (fetch != nullptr)
+        for (int i = -1; i <= n; i += 64) __builtin_prefetch(fetch + i);
     plane[-1] = uint64_t(row[-1] != 0) << 63;
     Ops::ToBits(row, n + 1, plane);
     for (int k = (n + 1 + 63) / 64; k < words; ++k) plane[k] = 0;
@@ -211,11 +216,17 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     typename Ops::HashSum hash = Ops::HashStart();
     const int hashFrom = win.firstCol >> 6, hashTo = win.lastCol >> 6;
     const int shift = win.firstCol & 63;
+    // On a board too large for the caches the rows to come are fetched
+    // kFetchRows ahead, so that reading them overlaps the work on this one
+    // instead of following it.
+    constexpr int kFetchRows = 2;
     for (int y = y0; y <= y1; ++y) {
         uint64_t* up = rows[(y - y0) % 3];
         uint64_t* mid = rows[(y - y0 + 1) % 3];
         uint64_t* down = rows[(y - y0 + 2) % 3];
-        ToPlane<Ops>(src + std::size_t(y + 1) * w, n, words, down);
+        const bool fetch = job.stream && y + 1 + kFetchRows < s.height;
+        ToPlane<Ops>(src + std::size_t(y + 1) * w, n, words, down,
+                     fetch ? src + std::size_t(y + 1 + kFetchRows) * w : nullptr);
 
         sum0[-1] = up[-1] ^ mid[-1] ^ down[-1];
         sum1[-1] = (up[-1] & mid[-1]) | (down[-1] & (up[-1] | mid[-1]));

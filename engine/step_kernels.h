@@ -145,14 +145,15 @@ inline void StepRowsScalar(const CellBoard& s, CellBoard& t, const StepWindow& w
 inline constexpr std::size_t kStreamingCells = std::size_t(8) << 20;
 extern std::size_t g_stepStreamingCells;
 
-// Windows of at least this many cells are split into bands of rows, one per
-// step thread; smaller ones are stepped whole on the calling thread, where
-// handing bands out costs more than it saves: bench/step_benchmark measured an
-// 800 x 800 soup at 30 us on one thread and 43 us on two (wall time; the
-// calling thread's own time halved, 28.6 against 17.7 us, the rest waiting for
-// a core on a machine loaded past its two), and 4000 x 4000 at 3.8 against
-// 2.8 ms. A variable so that tests can split small boards.
-inline constexpr std::size_t kThreadedCells = std::size_t(1) << 20;
+// Windows of at least this many cells are split into chunks of rows for the
+// step threads; smaller ones are stepped whole on the calling thread, where
+// handing chunks out costs more than it saves. bench/step_benchmark on a
+// 2-core machine (avx512bw_bits, a 50% soup, 1 against 2 threads, wall time):
+// 100 x 100 1.6 against 1.2-1.8 us, 200 x 200 4.1 against 2.5-4.1, 400 x 400
+// 10.8 against 6.1-9.9, 800 x 800 35 against 18-27; the higher figures when
+// the machine's host shares a core between the two. A variable so that tests
+// can split small boards.
+inline constexpr std::size_t kThreadedCells = std::size_t(64) << 10;
 extern std::size_t g_stepThreadedCells;
 
 // The row buffers of one step thread, made once with the thread. A kernel
@@ -208,6 +209,8 @@ StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const
                         uint64_t* liveHash);
 StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
                           uint64_t* liveHash);
+StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                            uint64_t* liveHash);
 #endif
 
 }  // namespace cellarium

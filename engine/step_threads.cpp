@@ -21,6 +21,10 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
+#if defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 namespace cellarium {
 
@@ -50,6 +54,33 @@ uint64_t OutsideWindowHash(const CellBoard& b, const StepWindow& win) {
            LiveCellHashOf(b, win.lastRow + 1, b.height - 1, 0, words - 1) +
            LiveCellHashOf(b, win.firstRow, win.lastRow, 0, from - 1) +
            LiveCellHashOf(b, win.firstRow, win.lastRow, to + 1, words - 1);
+}
+
+// Keeps worker `index` to one processor of those this process may use, the
+// index-th, so that no two workers share one while another stands idle (the
+// system's balancing, slow to part two threads that each wait by spinning,
+// measured up to twice the time of a split step). The calling thread is left
+// to the system, which moves it to a processor no worker holds.
+void KeepToOwnProcessor(int index) {
+#if defined(__linux__)
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+    const int count = CPU_COUNT(&allowed);
+    if (count < 2) return;
+    int wanted = index % count;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (!CPU_ISSET(cpu, &allowed)) continue;
+        if (wanted-- == 0) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(cpu, &one);
+            pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+            return;
+        }
+    }
+#else
+    (void)index;
+#endif
 }
 
 void Combine(StepTally& into, const StepTally& band) {
@@ -100,24 +131,29 @@ public:
         if (threads == 1 || cells < g_stepThreadedCells) {
             band(job, win.firstRow, win.lastRow, *scratch_[0], tally);
         } else {
-            const int bands = std::min(threads, win.Rows());
+            const int chunks = std::min(win.Rows(), int(tallies_.size()));
             job_ = &job;
             band_ = band;
-            bands_ = bands;
-            // Every worker reports back, those without a band too, so none
-            // is still reading this step's job when the next one is set.
-            pending_.store(threads - 1, std::memory_order_relaxed);
-            generation_.fetch_add(1, std::memory_order_seq_cst);
+            chunks_ = chunks;
+            chunksDone_.store(0, std::memory_order_relaxed);
+            const uint64_t generation = generation_.load(std::memory_order_relaxed) + 1;
+            // The claims first, then the new generation: a worker that sees
+            // the generation finds this step's chunks to claim.
+            for (int i = 0; i < threads; ++i)
+                claims_[std::size_t(i)].word.store(
+                    ClaimWord(generation, chunks * (i + 1) / threads, chunks * i / threads),
+                    std::memory_order_release);
+            generation_.store(generation, std::memory_order_seq_cst);
             if (sleepingWorkers_.load(std::memory_order_seq_cst) > 0) {
                 // A worker past its spin is asleep or about to be: taking the
                 // lock waits until it sleeps, so the wake cannot be missed.
                 { std::lock_guard<std::mutex> lock(mutex_); }
                 wake_.notify_all();
             }
-            RunBand(0);
-            WaitForBands();
+            RunChunks(0, generation);
+            WaitForChunks(chunks);
             job_ = nullptr;
-            for (int b = 0; b < bands; ++b) Combine(tally, tallies_[std::size_t(b)]);
+            for (int c = 0; c < chunks; ++c) Combine(tally, tallies_[std::size_t(c)]);
         }
         const StepCounts counts = FinishStep(s, t, tally);
         if (liveHash != nullptr) {
@@ -136,24 +172,28 @@ private:
         StopWorkers();
         try {
             while (int(scratch_.size()) > wanted_) scratch_.pop_back();
-            tallies_.resize(std::size_t(wanted_));
+            tallies_.resize(std::size_t(std::min(wanted_ * kChunksPerThread, kMaxChunks)));
             while (int(scratch_.size()) < wanted_)
                 scratch_.push_back(std::make_unique<StepScratch>());
         } catch (const std::bad_alloc&) {
         }
         if (scratch_.empty()) return false;
-        scratch_.resize(std::max<std::size_t>(1, std::min(scratch_.size(), tallies_.size())));
+        scratch_.resize(std::max<std::size_t>(1, scratch_.size()));
         stop_.store(false);
         try {
             workers_.reserve(scratch_.size() - 1);
             // A worker starts from the current generation: it runs the next
             // step's band even when it first waits after that step began.
             for (std::size_t i = 1; i < scratch_.size(); ++i)
-                workers_.emplace_back([this, i, from = generation_.load()] { Work(int(i), from); });
+                workers_.emplace_back([this, i, from = generation_.load()] {
+                    KeepToOwnProcessor(int(i));
+                    Work(int(i), from);
+                });
         } catch (const std::exception&) {
             // Threads the system would not make: run with those it did.
         }
         scratch_.resize(workers_.size() + 1);
+        claims_ = std::vector<Claims>(scratch_.size());
         // A later step tries again only when the wanted number changes.
         wanted_ = int(scratch_.size());
         return true;
@@ -169,37 +209,80 @@ private:
         workers_.clear();
     }
 
-    void RunBand(int b) {
-        const StepWindow& win = job_->win;
-        const int64_t rows = win.Rows();
-        const int y0 = win.firstRow + int(rows * b / bands_);
-        const int y1 = win.firstRow + int(rows * (b + 1) / bands_) - 1;
-        StepTally& tally = tallies_[std::size_t(b)];
-        tally = StepTally{};
-        band_(*job_, y0, y1, *scratch_[std::size_t(b)], tally);
+    static uint64_t ClaimWord(uint64_t generation, int end, int next) {
+        return (generation << 32) | (uint64_t(end) << 16) | uint64_t(next);
     }
 
-    // Spins (with the processor's pause) until `done` holds or kSpin has
-    // passed; whether it held.
-    template <class Done>
-    static bool Spin(Done done) {
-        const auto until = std::chrono::steady_clock::now() + kSpin;
-        for (int i = 1;; ++i) {
-            if (done()) return true;
-            CpuPause();
-            if (i % 64 == 0) {
-                if (std::chrono::steady_clock::now() >= until) return done();
-                // On a machine busier than its cores, let the thread being
-                // waited for run.
-                std::this_thread::yield();
+    // Steps chunks of the step of `generation` on thread `thread`'s buffers
+    // until none is left unclaimed: first its own, in order, then those
+    // another thread has not come to yet. A chunk claimed keeps the step
+    // from ending, so its job stays valid while it runs; a thread that comes
+    // late finds the claims of a later step, or none left, and touches
+    // nothing.
+    void RunChunks(int thread, uint64_t generation) {
+        const int threads = int(claims_.size());
+        for (int k = 0; k < threads; ++k) {
+            std::atomic<uint64_t>& word = claims_[std::size_t((thread + k) % threads)].word;
+            uint64_t claim = word.load(std::memory_order_acquire);
+            for (;;) {
+                if ((claim >> 32) != (generation & 0xFFFFFFFFu)) return;
+                const int end = int((claim >> 16) & 0xFFFF), next = int(claim & 0xFFFF);
+                if (next >= end) break;
+                if (!word.compare_exchange_weak(claim, claim + 1, std::memory_order_acq_rel,
+                                                std::memory_order_acquire))
+                    continue;
+                const int chunks = chunks_;  // read only with a chunk of this step claimed
+                RunChunk(next, *scratch_[std::size_t(thread)]);
+                if (chunksDone_.fetch_add(1, std::memory_order_seq_cst) + 1 == chunks &&
+                    thread != 0 && callerSleeping_.load(std::memory_order_seq_cst)) {
+                    { std::lock_guard<std::mutex> lock(mutex_); }
+                    done_.notify_one();
+                }
+                claim = word.load(std::memory_order_acquire);
             }
         }
     }
 
-    // The caller, its own band done, waits for the workers' bands: spinning
-    // while they are short, asleep once they take longer.
-    void WaitForBands() {
-        auto done = [this] { return pending_.load(std::memory_order_acquire) == 0; };
+    void RunChunk(int c, StepScratch& scratch) {
+        const int chunks = chunks_;
+        const StepWindow& win = job_->win;
+        const int64_t rows = win.Rows();
+        const int y0 = win.firstRow + int(rows * c / chunks);
+        const int y1 = win.firstRow + int(rows * (c + 1) / chunks) - 1;
+        // Counted on the stack: the tallies of chunks that other threads
+        // step share cache lines.
+        StepTally tally;
+        band_(*job_, y0, y1, scratch, tally);
+        tallies_[std::size_t(c)] = tally;
+    }
+
+    // Spins (with the processor's pause) until `done` holds or kSpin has
+    // passed; whether it held. For the first kBusySpin it only spins: a
+    // yield is a system call, and one under way when the step is handed out
+    // would delay it by more than a small board's chunk takes.
+    template <class Done>
+    static bool Spin(Done done) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 1;; ++i) {
+            if (done()) return true;
+            CpuPause();
+            if (i % 64 == 0) {
+                const auto spun = std::chrono::steady_clock::now() - start;
+                if (spun >= kSpin) return done();
+                // On a machine busier than its cores, let the thread being
+                // waited for run.
+                if (spun >= kBusySpin) std::this_thread::yield();
+            }
+        }
+    }
+
+    // The caller, with no chunk left to claim, waits for those the workers
+    // are still stepping: spinning while they are short, asleep once they
+    // take longer.
+    void WaitForChunks(int chunks) {
+        auto done = [this, chunks] {
+            return chunksDone_.load(std::memory_order_seq_cst) == chunks;
+        };
         if (Spin(done)) return;
         std::unique_lock<std::mutex> lock(mutex_);
         callerSleeping_.store(true, std::memory_order_seq_cst);
@@ -221,39 +304,50 @@ private:
             }
             if (stop_.load(std::memory_order_acquire)) return;
             seen = generation_.load(std::memory_order_acquire);
-            if (index < bands_) RunBand(index);
-            if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1 &&
-                callerSleeping_.load(std::memory_order_seq_cst)) {
-                { std::lock_guard<std::mutex> lock(mutex_); }
-                done_.notify_one();
-            }
+            RunChunks(index, seen);
         }
     }
 
     // How long a waiting thread spins before it sleeps: longer than a band of
     // a board where threads pay, far shorter than a frame of the window.
     static constexpr std::chrono::microseconds kSpin{200};
+    static constexpr std::chrono::microseconds kBusySpin{20};
 
     std::mutex stepMutex_;  // one step at a time; held for the whole step
     int wanted_ = DefaultThreads();
     std::vector<std::unique_ptr<StepScratch>> scratch_;  // one per thread, the caller's first
-    std::vector<StepTally> tallies_;                     // one per band
-    std::vector<std::thread> workers_;                   // thread i runs band i, from 1
+    std::vector<StepTally> tallies_;                     // one per chunk
+    std::vector<std::thread> workers_;                   // threads 1.., the caller is 0
 
-    // A step is handed out by publishing job_, band_ and bands_ and then
-    // advancing generation_; a worker reads them after it sees the new
-    // generation, and the caller clears them after pending_ reaches 0.
-    // mutex_ only guards going to sleep and waking.
+    // A step is handed out by publishing job_ and band_, then the claims,
+    // then advancing generation_. The window is cut into chunks of rows,
+    // several per thread, which the caller and the workers claim one at a
+    // time: a worker that wakes late, or a core taken by another program,
+    // leaves its share to the threads that are running instead of holding
+    // the step up. The caller clears job_ once every chunk is done. mutex_
+    // only guards going to sleep and waking.
+    static constexpr int kChunksPerThread = 2;
+    static constexpr int kMaxChunks = 0xFFFF;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
-    std::atomic<uint64_t> generation_{0};
-    std::atomic<bool> stop_{false};
+    // On lines of their own: the workers wait on the generation, claims and
+    // completions pass between the threads.
+    alignas(64) std::atomic<uint64_t> generation_{0};
+    // Each thread's share of the chunks, on a line of its own: the step's
+    // generation (low 32 bits), the end of the share and the next chunk to
+    // claim, in one word so a claim is one exchange. A thread keeps the rows
+    // of its share from step to step, so their cells stay in its own caches.
+    struct alignas(64) Claims {
+        std::atomic<uint64_t> word{0};
+    };
+    std::vector<Claims> claims_;
+    int chunks_ = 0;
+    alignas(64) std::atomic<int> chunksDone_{0};
+    alignas(64) std::atomic<bool> stop_{false};
     std::atomic<int> sleepingWorkers_{0};
     std::atomic<bool> callerSleeping_{false};
     const StepJob* job_ = nullptr;
     StepBand band_ = nullptr;
-    int bands_ = 0;
-    std::atomic<int> pending_{0};
 };
 
 StepPool& Pool() {
