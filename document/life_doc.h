@@ -142,6 +142,7 @@ public:
     // history; opening a pattern, New and Reload clear it. Every recorded
     // change of cells (and every undo and redo) marks the document modified.
     const UndoHistory& History() const { return history_; }
+    UndoHistory& History() { return history_; }
     void KeepHistory(bool keep) { history_.SetEnabled(keep); }
     // The stylus is about to give the cell (x, y) value; a stroke ends at
     // EndStroke (the stylus lifted).

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -114,9 +115,11 @@ public:
     void RecordDescription(const std::string& before);
 
     std::size_t StepCount() const { return steps_.size(); }
-    std::size_t Bytes() const { return bytes_; }
-    // What the newest step costs, in bytes.
-    std::size_t NewestStepBytes() const { return steps_.empty() ? 0 : steps_.back().Cost(); }
+    // What the steps cost, in bytes, and what the newest one costs, once the
+    // cells still being packed in the background are packed (waiting for
+    // them).
+    std::size_t Bytes();
+    std::size_t NewestStepBytes();
 
 private:
     struct CellChange {
@@ -129,6 +132,10 @@ private:
         bool hasArea = false;
         Rect area{};
         std::vector<uint8_t> packed;
+        // Cells of the area being packed on a thread of their own, and what
+        // the copy they are packed from costs until then.
+        std::future<std::vector<uint8_t>> packing;
+        std::size_t packingBytes = 0;
         bool hasBoardState = false;
         Rect bounds{};
         int32_t liveCount = 0;
@@ -139,6 +146,11 @@ private:
     };
 
     void Push(Step step);
+    void PackArea(Step& step, const CellBoard& board, Rect area);
+    // Takes in the packed cells of a step packed in the background, waiting
+    // for them; SettleFinished takes in those already done, without waiting.
+    void Settle(Step& step);
+    void SettleFinished();
     void Exchange(Step& step, Target target);
     void Trim();
     void EndOpen();

@@ -41,6 +41,10 @@ struct BoardSize {
 };
 BoardSize ReadBoardSize(SettingsSource& settings);
 
+// Memory for `count` cells (all 0 when `zeroed`), as a board's cells are
+// kept; freed with std::free. Null when there is none.
+uint8_t* AllocateCells(std::size_t count, bool zeroed);
+
 class CellBoard {
 public:
     // Makes a board of the size in the settings (or the given size, which is

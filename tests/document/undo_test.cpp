@@ -1,6 +1,7 @@
 // Undo, redo and the selection as the user works them: strokes, runs, the
 // Edit commands, paste and the Rules and Edit Description dialogs, checked
 // against a model that keeps a full copy of everything after every step.
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -362,9 +363,13 @@ TEST_F(Undo, StepsOnTheLargestBoardStaySmall) {
     Stroke(cells, false);
     const std::size_t stroke = Doc()->History().NewestStepBytes();
     EXPECT_LT(stroke, 4096u);
+    const std::vector<uint8_t> drawn(Board().cells, Board().cells + Board().CellCount());
     platform.Command(ID_TOOLS_STEP);
     const std::size_t run = Doc()->History().NewestStepBytes();
     EXPECT_LT(run, 1u << 20);
+    // The start board, packed away from the window, comes back whole.
+    platform.CtrlKey('Z');
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), Board().cells));
     std::printf("[ undo   ] 100-cell stroke: %zu bytes; a step's start board: %zu bytes\n", stroke,
                 run);
 }
