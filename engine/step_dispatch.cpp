@@ -35,12 +35,15 @@ StepCounts WithoutHash(CellBoard& s, CellBoard& t, int newborn, const StepRule& 
 // against 29.8 ms on 10000 x 10000). The bit-sliced kernels are the ones whose
 // live hash costs least.
 #if defined(CELLARIUM_STEP_X86)
-// Where AVX-512 runs, the byte kernel is the faster while the window fits the
-// caches, and the bit-sliced one once the step streams a window too large for
-// them (10000 x 10000: bits_avx512 8.8 ms, avx512bw 10.5, avx2 11.9; earlier
-// runs 9.2 against 9.4 and 9.8). All give identical results, so which one a
-// step takes is only a matter of speed.
-//
+// Where AVX-512 runs, the byte kernel is the faster up to the largest boards,
+// and the bit-sliced one there (2-core AVX-512 machine, boards on huge pages,
+// three runs: 4000 x 4000 avx512bw 1.23-1.37 ms against 1.68-1.76 for
+// bits_avx512vp on one thread, 0.58-0.78 against 0.92-1.08 on two; 10000 x
+// 10000 10.8-11.7 against 10.5-12.0 on one, 5.5-5.9 against 5.4 on two). All
+// give identical results, so which one a step takes is only a matter of
+// speed.
+constexpr std::size_t kBitSlicedCells = std::size_t(64) << 20;
+
 // The bit-sliced kernel that counts bits and shifts across words in single
 // instructions, where the CPU has them: on a 2-core AVX-512 machine 9.4-10.6
 // against 10.4-11.4 ms on 10000 x 10000, and 8.2 against 9.7 us on a
@@ -55,8 +58,7 @@ StepHashKernel StreamingBits() {
 
 StepCounts StepAvx512ThenBits(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
     const StepWindow win = WindowOf(s);
-    if (!win.Empty() &&
-        std::size_t(win.Rows()) * std::size_t(win.Columns()) >= g_stepStreamingCells)
+    if (!win.Empty() && std::size_t(win.Rows()) * std::size_t(win.Columns()) >= kBitSlicedCells)
         return StreamingBits()(s, t, newborn, rule, nullptr);
     return StepAvx512(s, t, newborn, rule);
 }
