@@ -178,7 +178,7 @@ private:
             while (int(scratch_.size()) > wanted_) scratch_.pop_back();
             tallies_.resize(std::size_t(std::min(wanted_ * kChunksPerThread, kMaxChunks)));
             while (int(scratch_.size()) < wanted_)
-                scratch_.push_back(std::make_unique<StepScratch>());
+                scratch_.push_back(std::make_unique_for_overwrite<StepScratch>());
         } catch (const std::bad_alloc&) {
         }
         if (scratch_.empty()) return false;

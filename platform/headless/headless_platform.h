@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,9 +36,14 @@ public:
     void FillSolid(const CRect& rect, uint32_t rgb) override;
 
 private:
+    struct Free {
+        void operator()(uint32_t* p) const { std::free(p); }
+    };
     int width_ = 0;
     int height_ = 0;
-    std::vector<uint32_t> pixels_;
+    // Zeroed pages from calloc, so that a surface nothing draws on (the
+    // command-line runner's) costs no time.
+    std::unique_ptr<uint32_t[], Free> pixels_;
 };
 
 // What a script can do with an open modal dialog, as a user would.

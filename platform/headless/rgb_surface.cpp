@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 #include "platform/headless/headless_platform.h"
 
@@ -7,7 +9,9 @@ namespace cellarium {
 void RgbSurface::Resize(int width, int height) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
-    pixels_.assign(std::size_t(width_) * std::size_t(height_), 0);
+    const std::size_t count = std::size_t(width_) * std::size_t(height_);
+    pixels_.reset(static_cast<uint32_t*>(std::calloc(std::max<std::size_t>(count, 1), 4)));
+    if (!pixels_) throw std::bad_alloc();
 }
 
 void RgbSurface::StretchImage(const IndexedImage& image, const CRect& src, const CRect& dst) {
@@ -21,7 +25,7 @@ void RgbSurface::StretchImage(const IndexedImage& image, const CRect& src, const
         const long long sy = src.top + (y - dst.top) * sh / dh;
         if (sy < 0 || sy >= image.height) continue;
         const uint8_t* row = image.pixels + sy * image.stride;
-        uint32_t* out = pixels_.data() + std::size_t(y) * std::size_t(width_);
+        uint32_t* out = pixels_.get() + std::size_t(y) * std::size_t(width_);
         for (int x = x0; x < x1; ++x) {
             const long long sx = src.left + (x - dst.left) * sw / dw;
             if (sx < 0 || sx >= image.width) continue;
@@ -36,11 +40,8 @@ void RgbSurface::FillSolid(const CRect& rect, uint32_t rgb) {
     const int y0 = std::max(rect.top, 0), y1 = std::min(rect.bottom, height_);
     if (x0 >= x1) return;
     for (int y = y0; y < y1; ++y)
-        std::fill(pixels_.begin() +
-                      std::ptrdiff_t(std::size_t(y) * std::size_t(width_) + std::size_t(x0)),
-                  pixels_.begin() +
-                      std::ptrdiff_t(std::size_t(y) * std::size_t(width_) + std::size_t(x1)),
-                  rgb);
+        std::fill(pixels_.get() + std::size_t(y) * std::size_t(width_) + std::size_t(x0),
+                  pixels_.get() + std::size_t(y) * std::size_t(width_) + std::size_t(x1), rgb);
 }
 
 }  // namespace cellarium
