@@ -31,7 +31,7 @@ if [ -d "$build/python/cellarium" ]; then
   need bin/cellarium-survey
   rows="$(cd "$prefix" && bin/cellarium-survey --seeds 0:1 --size 150x150 --limit 10 --serial \
           --no-progress 2>/dev/null)"
-  [ "$(echo "$rows" | head -1)" = "rule,seed,size,density,first_repeat,period,population" ] &&
+  [ "$(echo "$rows" | head -1)" = "rule,seed,size,density,first_repeat,period,population,limit" ] &&
     [ "$(echo "$rows" | wc -l)" = 2 ] || { echo "unexpected survey: $rows" >&2; exit 1; }
 fi
 echo "install layout complete under a fresh prefix"
