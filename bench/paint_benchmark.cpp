@@ -113,7 +113,7 @@ void Step(benchmark::State& state, int side) {
     int newborn = 1;
     for (auto _ : state) {
         // Always the same generation, so the soup stays a soup.
-        StepCounts c = kernel(*b.cur, *b.scratch, newborn, rule);
+        StepCounts c = kernel(*b.cur, *b.scratch, newborn, rule, nullptr);
         benchmark::DoNotOptimize(c);
         benchmark::ClobberMemory();
         newborn = newborn % 255 + 1;
@@ -129,7 +129,7 @@ void Tick(benchmark::State& state, int side, int z) {
     QtOffscreenTarget target(kClientWidth, kClientHeight);
     const ProcessCpu cpu;
     for (auto _ : state) {
-        StepCounts c = kernel(*b.cur, *b.scratch, 1, rule);
+        StepCounts c = kernel(*b.cur, *b.scratch, 1, rule, nullptr);
         benchmark::DoNotOptimize(c);
         PaintClient(target, *b.scratch, b.colours.data(), z);
         benchmark::ClobberMemory();

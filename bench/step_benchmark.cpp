@@ -23,7 +23,7 @@
 #include "engine/rules.h"
 #include "engine/soup.h"
 #include "engine/step.h"
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 using namespace cellarium;
 
@@ -96,8 +96,8 @@ void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash) 
     int newborn = 1;
     uint64_t liveHash = 0;
     for (auto _ : state) {
-        StepCounts c = hash ? k.hashed(*p.cur, *p.scratch, newborn, rule, &liveHash)
-                            : k.kernel(*p.cur, *p.scratch, newborn, rule);
+        StepCounts c = hash ? k.kernel(*p.cur, *p.scratch, newborn, rule, &liveHash)
+                            : k.kernel(*p.cur, *p.scratch, newborn, rule, nullptr);
         benchmark::DoNotOptimize(c);
         benchmark::DoNotOptimize(liveHash);
         benchmark::ClobberMemory();
@@ -160,7 +160,7 @@ void CopyThreaded(benchmark::State& state, Pair& p, int threads) {
 
 // Every fast kernel on 1 and 2 step threads, against the memcpy on as many
 // threads; the smaller boards tell where two threads start to pay (the step
-// threads' threshold in engine/step_kernels.h).
+// threads' threshold in engine/step/kernels.h).
 void RegisterThreaded() {
     for (int side : {200, 400, 800, 4000, 10000}) {
         const benchmark::TimeUnit unit =

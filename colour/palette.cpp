@@ -143,6 +143,42 @@ void SetCurrentPalette(PaletteBlock* block) {
     TheBlocks().current = block;
 }
 
+namespace {
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+}  // namespace
+
+void WriteBitmapHeader(PaletteBlock& block, int width, int height) {
+    uint8_t* h = block.header.data();
+    PutLe32(h + 0, 40);
+    PutLe32(h + 4, uint32_t(width));
+    PutLe32(h + 8, uint32_t(-height));
+    PutLe16(h + 12, 1);
+    PutLe16(h + 14, 8);
+    PutLe32(h + 16, 0);
+    PutLe32(h + 20, 0);
+    PutLe32(h + 24, 100);
+    PutLe32(h + 28, 100);
+    PutLe32(h + 32, 256);
+    PutLe32(h + 36, 256);
+}
+
+PaletteBlock& CurrentPaletteOrRainbow() {
+    if (CurrentPalette() == nullptr) SetCurrentPalette(&Palette(PaletteId::Rainbow));
+    return *CurrentPalette();
+}
+
 void ResetPalettesForStart() {
     TheBlocks().Reset();
 }

@@ -53,6 +53,14 @@ PaletteId IdOf(const PaletteBlock* block);
 PaletteBlock* CurrentPalette();
 void SetCurrentPalette(PaletteBlock* block);
 
+// Writes the 40-byte bitmap information header of a width x height board of
+// one-byte cells, top row first, into the block's header area.
+void WriteBitmapHeader(PaletteBlock& block, int width, int height);
+
+// The current palette, making Rainbow current first when there is none yet:
+// what the maker of the program's first board calls.
+PaletteBlock& CurrentPaletteOrRainbow();
+
 // Puts every block back to its start-up contents and clears the current
 // palette, as at program start. Meant for tests and for a fresh runner.
 void ResetPalettesForStart();

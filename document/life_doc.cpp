@@ -87,10 +87,18 @@ void CLifeDoc::ReleaseBoards() {
     scratch_.reset();
 }
 
+std::unique_ptr<CellBoard> CLifeDoc::MakeBoard(int width, int height) {
+    // The program's first board makes Rainbow the current palette; every
+    // board of the document writes its bitmap's header there.
+    WriteBitmapHeader(CurrentPaletteOrRainbow(), width, height);
+    return CellBoard::Create(width, height);
+}
+
 bool CLifeDoc::MakeBoards() {
     ProfileSettings settings;
-    current_ = CellBoard::Create(settings);
-    if (current_) scratch_ = CellBoard::Create(settings);
+    const BoardSize size = ReadBoardSize(settings);
+    current_ = MakeBoard(size.width, size.height);
+    if (current_) scratch_ = MakeBoard(size.width, size.height);
     if (!current_ || !scratch_) {
         ReleaseBoards();
         ReportCellMemory();
@@ -129,7 +137,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         incoming->description.clear();
         incoming->name.clear();
     } else {
-        incoming = CellBoard::Create(settings);
+        incoming = MakeBoard(size.width, size.height);
         if (!incoming) return LoadResult::OutOfMemory;
     }
     // Gives a borrowed scratch board back, all dead, before any message.
@@ -175,7 +183,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
         scratch_.reset();
     } else {
         ReleaseBoards();
-        scratch = CellBoard::Create(incoming->width, incoming->height);
+        scratch = MakeBoard(incoming->width, incoming->height);
         if (!scratch) {
             ReportCellMemory();
             return false;
@@ -491,12 +499,9 @@ void CLifeDoc::RotateLeft() {
 
 void CLifeDoc::ChangePalette(PaletteBlock& palette) {
     if (!HasBoards()) return;
-    if (!current_->RepaletteInto(*scratch_, palette)) {
-        // A board is left without cells: nothing may touch the pair again.
-        ReleaseBoards();
-        ReportCellMemory();
-        return;
-    }
+    SetCurrentPalette(&palette);
+    WriteBitmapHeader(palette, current_->width, current_->height);
+    current_->RepaletteInto(*scratch_, palette);
     std::swap(current_, scratch_);
 }
 

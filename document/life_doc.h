@@ -185,6 +185,8 @@ private:
     // Makes incoming current with a fresh scratch board beside it.
     bool Adopt(std::unique_ptr<CellBoard> incoming);
     void ReleaseBoards();
+    // A board of the document: null when memory runs out.
+    static std::unique_ptr<CellBoard> MakeBoard(int width, int height);
     bool MakeBoards();
     // The whole current board as a rectangle.
     Rect WholeArea() const;

@@ -48,14 +48,15 @@ uint8_t* AllocateCells(std::size_t count, bool zeroed);
 class CellBoard {
 public:
     // Makes a board of the size in the settings (or the given size, which is
-    // taken as is). Returns null when the cells cannot be allocated; no
-    // exception escapes and no half-made board is left behind. The first board
-    // ever made makes Rainbow the current palette.
+    // taken as is) with the current palette's colour table (Rainbow's while
+    // there is none). Returns null when the cells cannot be allocated; no
+    // exception escapes and no half-made board is left behind. A board never
+    // writes the program-wide palettes: making the current one and its header
+    // is the business of whoever makes the program's boards.
     static std::unique_ptr<CellBoard> Create(SettingsSource& settings);
     static std::unique_ptr<CellBoard> Create(int width, int height);
-    // A board that takes the given colour table and leaves the program-wide
-    // palettes alone (neither the current palette nor its header is
-    // touched), so it may be made on another thread. Null as for Create.
+    // A board that takes the given colour table, so it may be made on another
+    // thread. Null as for Create.
     static std::unique_ptr<CellBoard> CreateDetached(
         int width, int height, const std::array<ColourEntry, kPaletteEntries>& colours);
 
@@ -63,11 +64,7 @@ public:
     CellBoard(const CellBoard&) = delete;
     CellBoard& operator=(const CellBoard&) = delete;
 
-    // Writes the 40-byte bitmap header into the current palette block, takes
-    // the board's colour table from it and allocates fresh, all-dead cells.
-    // Any cells held before are released first. Returns false (and leaves the
-    // board without cells) when memory runs out.
-    bool CreateCellBitmap();
+    // Frees the cells, leaving the board without any.
     void ReleaseCellBitmap();
 
     void ResetBounds();
@@ -109,7 +106,9 @@ public:
     // Whole-board transforms: read this board, write target (same size).
     void CenterInto(CellBoard& target);
     void RotateLeftInto(CellBoard& target);
-    bool RepaletteInto(CellBoard& target, PaletteBlock& palette);
+    // The cells move to target unchanged, with the palette's colour table;
+    // this board takes the table too and is left all dead.
+    void RepaletteInto(CellBoard& target, const PaletteBlock& palette);
 
     const int32_t width;
     const int32_t height;

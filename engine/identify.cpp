@@ -136,7 +136,7 @@ Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit) {
         if (g >= limit) return none;
         history.Add(*source);
         shapes.emplace(p.shape, g);
-        kernel(*source, *target, 1, rule);
+        kernel(*source, *target, 1, rule, nullptr);
         std::swap(source, target);
     }
 }

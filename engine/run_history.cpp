@@ -116,7 +116,7 @@ bool RunHistory::LiveCellsAt(int64_t g, LiveCells& out) {
     const StepKernel kernel = SelectedStepKernel();
     const StepRule rule = rule_.Rule();
     for (; replayed_ < g; ++replayed_) {
-        kernel(*replay_[0], *replay_[1], 1, rule);
+        kernel(*replay_[0], *replay_[1], 1, rule, nullptr);
         std::swap(replay_[0], replay_[1]);
     }
     CellBoard* source = replay_[0].get();

@@ -25,28 +25,27 @@ struct StepCounts {
     int32_t deaths = 0;
 };
 
+// Every kernel has this one signature. When liveHash is not null the kernel
+// also stores there LiveCellHash (engine/live_hash.h) of the target after the
+// step: computed within the step where the kernel has the cells' liveness at
+// hand, by a pass over the target otherwise.
 using StepKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newborn,
-                                  const StepRule& rule);
+                                  const StepRule& rule, uint64_t* liveHash);
 
 // The plain reading of the step: visit the window, count eight neighbours,
 // apply the tables. Kept as the oracle the fast kernels are held to.
-StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
-
-// A step that, when liveHash is not null, also stores there LiveCellHash
-// (engine/live_hash.h) of the target after the step: computed within the step
-// where the kernel has the cells' liveness at hand, by a pass over the target
-// otherwise.
-using StepHashKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newborn,
-                                      const StepRule& rule, uint64_t* liveHash);
+StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                         uint64_t* liveHash = nullptr);
 
 // Every kernel built into the program, fastest first and the reference last;
 // `supported` tells whether this CPU can run it. All give identical results.
 struct StepKernelInfo {
-    const char* name;  // "bits_avx512", "avx512bw", "avx2", "portable", "reference", ...
+    // "bytes_*" kernels step the cells' bytes, "bits_*" ones bit planes made
+    // from them; the part after the underscore is the instruction set.
+    const char* name;  // "bits_avx512", "bytes_avx512", "bytes_portable", "reference", ...
     StepKernel kernel;
     bool supported;
-    StepHashKernel hashed;  // the same kernel, giving the live hash on request
-    bool hashInStep;        // `hashed` hashes within the step where that costs less
+    bool hashInStep;  // the kernel hashes within the step, where that costs less
 };
 const std::vector<StepKernelInfo>& StepKernels();
 
@@ -57,7 +56,7 @@ StepKernel SelectedStepKernel();
 // The kernel ComputeNext uses when asked for the live hash: the fastest
 // supported one computing it within the step (or the one
 // CELLARIUM_STEP_KERNEL names).
-StepHashKernel SelectedStepHashKernel();
+StepKernel SelectedStepHashKernel();
 const char* SelectedStepKernelName();
 
 // Threads a step may use on large windows, the calling thread included: at

@@ -63,15 +63,13 @@ void CellBoard::RotateLeftInto(CellBoard& t) {
     Clear();
 }
 
-bool CellBoard::RepaletteInto(CellBoard& t, PaletteBlock& palette) {
-    t.ReleaseCellBitmap();
-    SetCurrentPalette(&palette);
-    if (!t.CreateCellBitmap()) return false;
+void CellBoard::RepaletteInto(CellBoard& t, const PaletteBlock& palette) {
     std::memcpy(t.cells, cells, CellCount());
+    t.colours = palette.entries;
     t.SetWholeBounds();
     t.liveCount = liveCount;
-    if (!CreateCellBitmap()) return false;
-    return true;
+    colours = palette.entries;
+    MakeEmpty();
 }
 
 }  // namespace cellarium

@@ -117,11 +117,11 @@ public:
     // at less cost than a separate pass (what watches for a repeat asks).
     StepCounts Step(const StepRule& rule, uint64_t* liveHash = nullptr) {
         static const StepKernel kernel = SelectedStepKernel();
-        static const StepHashKernel hashed = SelectedStepHashKernel();
+        static const StepKernel hashed = SelectedStepHashKernel();
         const int newborn = int(uint32_t(generation) & 0xFFu) + 1;
         const StepCounts counts = liveHash != nullptr
                                       ? hashed(*current, *scratch, newborn, rule, liveHash)
-                                      : kernel(*current, *scratch, newborn, rule);
+                                      : kernel(*current, *scratch, newborn, rule, nullptr);
         std::swap(current, scratch);
         ++generation;
         return counts;

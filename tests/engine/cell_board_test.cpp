@@ -17,13 +17,20 @@ int32_t Le32(const uint8_t* p) {
 
 }  // namespace
 
-TEST(CellBoard, FirstBoardMakesRainbowCurrentAndWritesTheHeader) {
+TEST(CellBoard, BoardsTakeTheCurrentColoursAndWriteNoPalette) {
     ResetPalettesForStart();
     ASSERT_EQ(CurrentPalette(), nullptr);
     auto board = CellBoard::Create(300, 200);
     ASSERT_TRUE(board);
-    ASSERT_EQ(CurrentPalette(), &Palette(PaletteId::Rainbow));
-    const uint8_t* h = CurrentPalette()->header.data();
+    EXPECT_EQ(CurrentPalette(), nullptr);
+    EXPECT_EQ(board->colours, Palette(PaletteId::Rainbow).entries);
+    EXPECT_EQ(Palette(PaletteId::Rainbow).header, PaletteBlock{}.header);
+
+    // The first board's maker makes Rainbow current and writes the header.
+    PaletteBlock& first = CurrentPaletteOrRainbow();
+    ASSERT_EQ(&first, &Palette(PaletteId::Rainbow));
+    WriteBitmapHeader(first, 300, 200);
+    const uint8_t* h = first.header.data();
     EXPECT_EQ(Le32(h + 0), 40);
     EXPECT_EQ(Le32(h + 4), 300);
     EXPECT_EQ(Le32(h + 8), -200);
@@ -35,10 +42,10 @@ TEST(CellBoard, FirstBoardMakesRainbowCurrentAndWritesTheHeader) {
     EXPECT_EQ(Le32(h + 28), 100);
     EXPECT_EQ(Le32(h + 32), 256);
     EXPECT_EQ(Le32(h + 36), 256);
-    EXPECT_EQ(board->colours, Palette(PaletteId::Rainbow).entries);
 
     // A later board keeps whatever palette is current.
     SetCurrentPalette(&Palette(PaletteId::Autumn));
+    EXPECT_EQ(&CurrentPaletteOrRainbow(), &Palette(PaletteId::Autumn));
     auto second = CellBoard::Create(300, 200);
     EXPECT_EQ(CurrentPalette(), &Palette(PaletteId::Autumn));
     EXPECT_EQ(second->colours[1], MakeColour(252, 192, 0));

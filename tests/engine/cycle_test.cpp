@@ -69,7 +69,7 @@ struct Pair {
         std::memcpy(scratch->cells, cur->cells, cur->CellCount());
     }
     void Step() {
-        SelectedStepKernel()(*cur, *scratch, 1, kConway);
+        SelectedStepKernel()(*cur, *scratch, 1, kConway, nullptr);
         std::swap(cur, scratch);
     }
 };

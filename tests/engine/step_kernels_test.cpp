@@ -3,12 +3,13 @@
 // included) are stepped and swapped side by side, and after every step the
 // whole of both boards, the counters, the live counts and the bounds must be
 // identical. Comparing whole boards also catches a write outside the window.
-#include "engine/step_kernels.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -17,10 +18,12 @@
 #include <thread>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "engine/cell_board.h"
 #include "engine/live_hash.h"
 #include "engine/step.h"
+#include "engine/step/kernels.h"
 
 namespace cellarium {
 // Names the kernel in the messages of a failing test.
@@ -138,8 +141,8 @@ void RunSideBySide(const StepKernelInfo& kernel, Pair& fast, Pair& ref, const Ru
         uint64_t hash = 0;
         const bool withHash = g % 2 == 1;
         const StepCounts got =
-            withHash ? kernel.hashed(*fast.cur, *fast.scratch, newborn, stepRule, &hash)
-                     : kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule);
+            withHash ? kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule, &hash)
+                     : kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule, nullptr);
         const std::string where = what + " step " + std::to_string(g) + " rule " + Describe(rule) +
                                   " newborn " + std::to_string(newborn);
         ASSERT_EQ(got.births, want.births) << where;
@@ -418,6 +421,55 @@ TEST(StepThreads, HandOffWhileSpinningAndAfterSleeping) {
     SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
 }
 
+// How often each row was stepped by CountingBand, and which threads stepped.
+std::vector<std::atomic<int>> g_rowVisits(200);
+
+void CountingBand(const StepJob&, int y0, int y1, StepScratch&, StepTally&) {
+    for (int y = y0; y <= y1; ++y) g_rowVisits[std::size_t(y)].fetch_add(1);
+}
+
+TEST(StepThreads, EveryRowOfTheWindowIsSteppedExactlyOnce) {
+    // A band that only counts: a chunk handed out twice, or not at all,
+    // shows as a row stepped twice or never. A hand-out that loses count of
+    // its chunks leaves the step waiting for ever: the steps run on a thread
+    // of their own and a step that has not ended within seconds fails the
+    // test at once, rather than holding the suite until its time limit.
+    g_stepThreadedCells = 0;
+    const uint8_t survive[9] = {0, 0, 1, 1}, born[9] = {0, 0, 0, 1};
+    const StepRule rule{survive, born};
+    auto s = CellBoard::Create(150, 190);
+    auto t = CellBoard::Create(150, 190);
+    for (int threads : {2, 3, 7}) {
+        SetStepThreads(threads);
+        for (int top : {1, 2, 50, 180}) {
+            for (auto& v : g_rowVisits) v.store(0);
+            s->bounds = Rect{10, top, 20, std::min(top + 70, 187)};
+            std::atomic<bool> done{false};
+            std::thread steps([&] {
+                for (int step = 0; step < 25; ++step) StepInBands(*s, *t, 1, rule, &CountingBand);
+                done.store(true);
+            });
+            const auto start = std::chrono::steady_clock::now();
+            while (!done.load() &&
+                   std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!done.load()) {
+                std::fprintf(stderr, "a step on %d threads never ended\n", threads);
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+            steps.join();
+            const StepWindow win = WindowOf(*s);
+            for (int y = 0; y < 190; ++y)
+                ASSERT_EQ(g_rowVisits[std::size_t(y)].load(),
+                          y >= win.firstRow && y <= win.lastRow ? 25 : 0)
+                    << "row " << y << ", " << threads << " threads, window from " << top;
+        }
+    }
+    g_stepThreadedCells = kThreadedCells;
+    SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
+}
+
 uint64_t SplitMix(uint64_t z) {
     z += 0x9e3779b97f4a7c15;
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
@@ -452,7 +504,7 @@ TEST(LiveCellHash, TheSumOverRowWordsOfTheirMixedBits) {
 TEST(StepKernels, PortableAlwaysThereAndTheSelectedOneIsSupported) {
     bool portable = false, selected = false;
     for (const StepKernelInfo& k : StepKernels()) {
-        if (std::string(k.name) == "portable") portable = k.supported;
+        if (std::string(k.name) == "bytes_portable") portable = k.supported;
         if (k.kernel == SelectedStepKernel()) {
             selected = k.supported;
             EXPECT_STREQ(k.name, SelectedStepKernelName());

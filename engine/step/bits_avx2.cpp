@@ -1,7 +1,7 @@
 // The bit-sliced step with AVX2: planes in 256-bit vectors. Compiled for AVX2
-// through function attributes only (see engine/step_bitsliced.h); the
+// through function attributes only (see engine/step/bitsliced.h); the
 // dispatcher calls it only on CPUs that have it.
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #if defined(CELLARIUM_STEP_X86)
 
@@ -11,7 +11,7 @@
 
 #define CELLARIUM_BITS_FN __attribute__((target("avx2,popcnt"), always_inline)) inline
 #define CELLARIUM_BITS_TOP __attribute__((target("avx2,popcnt")))
-#include "engine/step_bitsliced.h"
+#include "engine/step/bitsliced.h"
 
 namespace cellarium {
 namespace {

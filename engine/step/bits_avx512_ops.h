@@ -1,5 +1,5 @@
 // The word operations of the bit-sliced step on AVX-512 vectors, shared by the
-// files that compile it for AVX-512 (see engine/step_bitsliced.h). Included
+// files that compile it for AVX-512 (see engine/step/bitsliced.h). Included
 // inside an unnamed namespace after CELLARIUM_BITS_FN is defined, so each
 // file has its own copy compiled for its own instruction set.
 #pragma once

@@ -2,8 +2,8 @@
 // words in one instruction (VPOPCNTDQ and VBMI2): the population counts of
 // the planes and the shifts that bring in a neighbouring column each become
 // a single instruction instead of four to eight. Otherwise the same as
-// engine/step_bits_avx512.cpp.
-#include "engine/step_kernels.h"
+// engine/step/bits_avx512.cpp.
+#include "engine/step/kernels.h"
 
 #if defined(CELLARIUM_STEP_X86)
 
@@ -14,12 +14,12 @@
                    always_inline)) inline
 #define CELLARIUM_BITS_TOP \
     __attribute__((target("avx512f,avx512bw,avx512dq,avx512vpopcntdq,avx512vbmi2,popcnt")))
-#include "engine/step_bitsliced.h"
+#include "engine/step/bitsliced.h"
 
 namespace cellarium {
 namespace {
 
-#include "engine/step_bits_avx512_ops.h"
+#include "engine/step/bits_avx512_ops.h"
 
 struct OpsAvx512Vp : OpsAvx512 {
     CELLARIUM_BITS_FN static V Count(V v) { return _mm512_popcnt_epi64(v); }

@@ -1,11 +1,13 @@
 #include <algorithm>
 
 #include "engine/cell_board.h"
+#include "engine/live_hash.h"
 #include "engine/step.h"
 
 namespace cellarium {
 
-StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
+StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                         uint64_t* liveHash) {
     StepCounts counts;
     const uint8_t value = NewbornValue(newborn);
     s.liveCount = 0;
@@ -43,6 +45,7 @@ StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule
         }
     }
     t.liveCount = s.liveCount;
+    if (liveHash != nullptr) *liveHash = LiveCellHash(t);
     return counts;
 }
 

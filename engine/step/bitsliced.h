@@ -25,10 +25,10 @@
 #include <cstdint>
 
 #include "engine/live_hash.h"
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #if !defined(CELLARIUM_BITS_FN) || !defined(CELLARIUM_BITS_TOP)
-#error "define CELLARIUM_BITS_FN and CELLARIUM_BITS_TOP before including step_bitsliced.h"
+#error "define CELLARIUM_BITS_FN and CELLARIUM_BITS_TOP before including engine/step/bitsliced.h"
 #endif
 
 namespace cellarium::bitsliced {

@@ -10,7 +10,7 @@
 // through function attributes only, so no inline function of a shared header
 // is ever emitted with AVX2 code; the dispatcher calls it only on CPUs that
 // have it.
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #if defined(CELLARIUM_STEP_X86)
 
@@ -298,9 +298,10 @@ CELLARIUM_TARGET_AVX2 void Avx2Band(const StepJob& job, int y0, int y1, StepScra
 
 }  // namespace
 
-StepCounts StepAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
-    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    return StepInBands(s, t, newborn, rule, &Avx2Band);
+StepCounts StepBytesAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                         uint64_t* liveHash) {
+    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
+    return StepInBands(s, t, newborn, rule, &Avx2Band, liveHash);
 }
 
 }  // namespace cellarium

@@ -6,7 +6,7 @@
 // and rows narrower than a vector go through the scalar cell loop.
 #include <cstring>
 
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 namespace cellarium {
 namespace {
@@ -175,9 +175,10 @@ void PortableBand(const StepJob& job, int y0, int y1, StepScratch& scratch, Step
 
 }  // namespace
 
-StepCounts StepPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
-    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    return StepInBands(s, t, newborn, rule, &PortableBand);
+StepCounts StepBytesPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                             uint64_t* liveHash) {
+    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
+    return StepInBands(s, t, newborn, rule, &PortableBand, liveHash);
 }
 
 }  // namespace cellarium

@@ -1,9 +1,9 @@
 // The bit-sliced step with AVX-512: planes in 512-bit vectors, three-input
 // logic in one instruction, and byte masks that blend the result into the
 // bytes and end each row exactly at the window's edge. Compiled for AVX-512
-// through function attributes only (see engine/step_bitsliced.h); the
+// through function attributes only (see engine/step/bitsliced.h); the
 // dispatcher calls it only on CPUs that have it.
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #if defined(CELLARIUM_STEP_X86)
 
@@ -12,12 +12,12 @@
 #define CELLARIUM_BITS_FN \
     __attribute__((target("avx512f,avx512bw,avx512dq,popcnt"), always_inline)) inline
 #define CELLARIUM_BITS_TOP __attribute__((target("avx512f,avx512bw,avx512dq,popcnt")))
-#include "engine/step_bitsliced.h"
+#include "engine/step/bitsliced.h"
 
 namespace cellarium {
 namespace {
 
-#include "engine/step_bits_avx512_ops.h"
+#include "engine/step/bits_avx512_ops.h"
 
 }  // namespace
 

@@ -11,7 +11,7 @@
 // source rows and one row of sums) stays in the first-level cache even on the
 // widest boards, which is what keeps a 10000-wide step close to the speed of
 // the memory.
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #if defined(CELLARIUM_STEP_X86)
 
@@ -227,9 +227,10 @@ CELLARIUM_TARGET_AVX512 void Avx512Band(const StepJob& job, int y0, int y1, Step
 
 }  // namespace
 
-StepCounts StepAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule) {
-    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule);
-    return StepInBands(s, t, newborn, rule, &Avx512Band);
+StepCounts StepBytesAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                           uint64_t* liveHash) {
+    if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
+    return StepInBands(s, t, newborn, rule, &Avx512Band, liveHash);
 }
 
 }  // namespace cellarium

@@ -147,12 +147,9 @@ extern std::size_t g_stepStreamingCells;
 
 // Windows of at least this many cells are split into chunks of rows for the
 // step threads; smaller ones are stepped whole on the calling thread, where
-// handing chunks out costs more than it saves. bench/step_benchmark on a
-// 2-core machine (avx512bw_bits, a 50% soup, 1 against 2 threads, wall time):
-// 100 x 100 1.6 against 1.2-1.8 us, 200 x 200 4.1 against 2.5-4.1, 400 x 400
-// 10.8 against 6.1-9.9, 800 x 800 35 against 18-27; the higher figures when
-// the machine's host shares a core between the two. A variable so that tests
-// can split small boards.
+// handing chunks out costs more than it saves (ThreadedSoup* in
+// bench/step_benchmark: 1 against 2 threads from 200 x 200 up). A variable
+// so that tests can split small boards.
 inline constexpr std::size_t kThreadedCells = std::size_t(64) << 10;
 extern std::size_t g_stepThreadedCells;
 
@@ -194,23 +191,28 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
                        StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false);
 
-StepCounts StepPortable(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
-
-// The bit-sliced kernels (engine/step_bitsliced.h), with the live hash at
-// hand: 64-bit words for any CPU, and AVX2 and AVX-512 vectors of them.
+// The kernels, one file each in engine/step/, all of the one StepKernel
+// signature and named after what they step and the instructions they use:
+// StepBytes* step the cells' bytes and hash by a pass over the target,
+// StepBits* step bit planes of the cells' liveness (engine/step/bitsliced.h)
+// and have the live hash at hand.
+StepCounts StepBytesPortable(CellBoard& source, CellBoard& target, int newborn,
+                             const StepRule& rule, uint64_t* liveHash = nullptr);
 StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                      uint64_t* liveHash);
+                      uint64_t* liveHash = nullptr);
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
-StepCounts StepAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
-StepCounts StepAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule);
+StepCounts StepBytesAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                         uint64_t* liveHash = nullptr);
+StepCounts StepBytesAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+                           uint64_t* liveHash = nullptr);
 StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                        uint64_t* liveHash);
+                        uint64_t* liveHash = nullptr);
 StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                          uint64_t* liveHash);
+                          uint64_t* liveHash = nullptr);
 StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
-                            uint64_t* liveHash);
+                            uint64_t* liveHash = nullptr);
 #endif
 
 }  // namespace cellarium

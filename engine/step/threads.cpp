@@ -16,14 +16,11 @@
 
 #include "engine/live_hash.h"
 #include "engine/step.h"
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
+#include "engine/system.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#endif
-#if defined(__linux__)
-#include <pthread.h>
-#include <sched.h>
 #endif
 
 namespace cellarium {
@@ -54,36 +51,6 @@ uint64_t OutsideWindowHash(const CellBoard& b, const StepWindow& win) {
            LiveCellHashOf(b, win.lastRow + 1, b.height - 1, 0, words - 1) +
            LiveCellHashOf(b, win.firstRow, win.lastRow, 0, from - 1) +
            LiveCellHashOf(b, win.firstRow, win.lastRow, to + 1, words - 1);
-}
-
-// Keeps worker `index` of `threads` to one processor of those this process
-// may use, the index-th, so that no two step threads share one while another
-// stands idle: the system's balancing is slow to part two threads that each
-// wait by spinning (two threads on an 800 x 800 soup measured 18-21 us a step
-// kept apart, 27-41 us when left to the system). The calling thread is left
-// to the system, which moves it to a processor no worker holds. With more
-// threads than processors nothing is kept.
-void KeepToOwnProcessor(int index, int threads) {
-#if defined(__linux__)
-    cpu_set_t allowed;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-    const int count = CPU_COUNT(&allowed);
-    if (count < 2 || threads > count) return;
-    int wanted = index % count;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &allowed)) continue;
-        if (wanted-- == 0) {
-            cpu_set_t one;
-            CPU_ZERO(&one);
-            CPU_SET(cpu, &one);
-            pthread_setaffinity_np(pthread_self(), sizeof one, &one);
-            return;
-        }
-    }
-#else
-    (void)index;
-    (void)threads;
-#endif
 }
 
 void Combine(StepTally& into, const StepTally& band) {
@@ -188,10 +155,16 @@ private:
             workers_.reserve(scratch_.size() - 1);
             // A worker starts from the current generation: it runs the next
             // step's band even when it first waits after that step began.
+            // Worker i is kept to the i-th processor, so that no two step
+            // threads share one while another stands idle: the system is slow
+            // to part two threads that each wait by spinning (800 x 800 on two
+            // threads: ThreadedSoup800 in bench/step_benchmark). The calling thread
+            // is left to the system, which moves it to a processor no worker
+            // holds.
             for (std::size_t i = 1; i < scratch_.size(); ++i)
                 workers_.emplace_back(
                     [this, i, n = int(scratch_.size()), from = generation_.load()] {
-                        KeepToOwnProcessor(int(i), n);
+                        KeepThreadToProcessor(int(i), n);
                         Work(int(i), from);
                     });
         } catch (const std::exception&) {

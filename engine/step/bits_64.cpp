@@ -2,11 +2,11 @@
 #include <array>
 #include <cstring>
 
-#include "engine/step_kernels.h"
+#include "engine/step/kernels.h"
 
 #define CELLARIUM_BITS_FN inline
 #define CELLARIUM_BITS_TOP
-#include "engine/step_bitsliced.h"
+#include "engine/step/bitsliced.h"
 
 namespace cellarium {
 namespace {

@@ -1,0 +1,118 @@
+// Chooses the step kernel once, for the CPU the program runs on.
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/live_hash.h"
+#include "engine/step.h"
+#include "engine/step/kernels.h"
+
+namespace cellarium {
+
+std::size_t g_stepStreamingCells = kStreamingCells;
+
+namespace {
+
+// The order is by speed as bench/step_benchmark shows it (Soup800,
+// Soup10000 and Strip10000x26: every kernel beside a memcpy of the board
+// in one run): on 800 x 800 the byte kernels ahead of the bit-sliced ones of
+// the same instruction set, the bit-sliced one ahead of the portable byte
+// kernel. The bit-sliced kernels are the ones whose live hash costs least.
+// All give identical results, so which one a step takes is only a matter of
+// speed.
+#if defined(CELLARIUM_STEP_X86)
+// Where AVX-512 runs, the byte kernel is the faster up to the largest boards
+// and the two draw level there (ThreadedSoup4000 and ThreadedSoup10000 on one and two
+// threads).
+constexpr std::size_t kBitSlicedCells = std::size_t(64) << 20;
+
+// The bit-sliced kernel that counts bits and shifts across words in single
+// instructions, where the CPU has them (bits_avx512vp against bits_avx512 in
+// Soup10000 and Strip10000x26).
+bool CountsAndShiftsWords() {
+    return __builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vbmi2");
+}
+
+StepKernel StreamingBits() {
+    static const StepKernel kernel = CountsAndShiftsWords() ? &StepBitsAvx512Vp : &StepBitsAvx512;
+    return kernel;
+}
+
+// Without the live hash, the byte kernel up to kBitSlicedCells. With it,
+// while the window fits the caches the byte kernel and a pass over its target
+// (in the caches still) cost less than the bit-sliced kernel's own hash; a
+// streaming step hashes within the bit-sliced kernel, where it is almost
+// free (the /hash rows of Soup800 and Soup10000).
+StepCounts StepBytesThenBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+                                   uint64_t* liveHash) {
+    const StepWindow win = WindowOf(s);
+    const std::size_t cells =
+        win.Empty() ? 0 : std::size_t(win.Rows()) * std::size_t(win.Columns());
+    if (cells >= (liveHash != nullptr ? g_stepStreamingCells : kBitSlicedCells))
+        return StreamingBits()(s, t, newborn, rule, liveHash);
+    return StepBytesAvx512(s, t, newborn, rule, liveHash);
+}
+#endif
+
+std::vector<StepKernelInfo> DetectKernels() {
+    std::vector<StepKernelInfo> kernels;
+#if defined(CELLARIUM_STEP_X86)
+    // The checks include the operating system's support for the wider
+    // registers, not just the instructions.
+    __builtin_cpu_init();
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+    const bool avx512dq = __builtin_cpu_supports("avx512dq") != 0;
+    kernels.push_back({"bytes_bits_avx512", &StepBytesThenBitsAvx512, avx512 && avx512dq, true});
+    kernels.push_back({"bytes_avx512", &StepBytesAvx512, avx512, false});
+    const bool avx512vp = avx512 && avx512dq && CountsAndShiftsWords();
+    kernels.push_back({"bits_avx512vp", &StepBitsAvx512Vp, avx512vp, true});
+    kernels.push_back({"bits_avx512", &StepBitsAvx512, avx512 && avx512dq, true});
+    kernels.push_back({"bytes_avx2", &StepBytesAvx2, avx2, false});
+    kernels.push_back({"bits_avx2", &StepBitsAvx2, avx2, true});
+#endif
+    kernels.push_back({"bits_64", &StepBits64, true, true});
+    kernels.push_back({"bytes_portable", &StepBytesPortable, true, false});
+    kernels.push_back({"reference", &StepReference, true, false});
+    return kernels;
+}
+
+const StepKernelInfo& Selected() {
+    static const StepKernelInfo chosen = [] {
+        const std::vector<StepKernelInfo>& kernels = StepKernels();
+        if (const char* wanted = std::getenv("CELLARIUM_STEP_KERNEL")) {
+            for (const StepKernelInfo& k : kernels)
+                if (k.supported && std::strcmp(k.name, wanted) == 0) return k;
+        }
+        for (const StepKernelInfo& k : kernels)
+            if (k.supported) return k;
+        return kernels.back();
+    }();
+    return chosen;
+}
+
+}  // namespace
+
+const std::vector<StepKernelInfo>& StepKernels() {
+    static const std::vector<StepKernelInfo> kernels = DetectKernels();
+    return kernels;
+}
+
+StepKernel SelectedStepKernel() {
+    return Selected().kernel;
+}
+
+StepKernel SelectedStepHashKernel() {
+    static const StepKernel chosen = [] {
+        if (std::getenv("CELLARIUM_STEP_KERNEL") != nullptr) return Selected().kernel;
+        for (const StepKernelInfo& k : StepKernels())
+            if (k.supported && k.hashInStep) return k.kernel;
+        return Selected().kernel;
+    }();
+    return chosen;
+}
+
+const char* SelectedStepKernelName() {
+    return Selected().name;
+}
+
+}  // namespace cellarium
