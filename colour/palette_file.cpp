@@ -79,6 +79,17 @@ bool MapFileSource::ScanInt(int& value) {
 
 bool MapFileSource::Next(int& red, int& green, int& blue) {
     if (in_ == nullptr) return false;
+    // Lines whose first mark is "#" are comments.
+    for (;;) {
+        int c = Get();
+        while (IsScanSpace(c)) c = Get();
+        if (c != '#') {
+            Unget(c);
+            break;
+        }
+        while (c != '\n' && c != kEnd) c = Get();
+        if (c == kEnd) break;
+    }
     // The scan: up to three numbers; each one converted is stored at once, the
     // others leave the caller's variables alone.
     int* out[3] = {&red, &green, &blue};
@@ -162,14 +173,21 @@ bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest) {
     if (i > 1)
         for (int j = i; j < kPaletteEntries; ++j)
             custom[std::size_t(j)] = custom[std::size_t(j - (i - 1))];
-    if (source.Failed()) return false;
+    // A list that broke off, or gave no colour at all, is no palette.
+    if (source.Failed() || i == 0) return false;
     Palette(PaletteId::Custom).entries = custom;
     return true;
 }
 
-bool LoadPaletteFile(std::istream* in, const NearestColour& nearest) {
+PaletteFileProblem ReadPaletteFile(std::istream* in, const NearestColour& nearest) {
+    if (in == nullptr) return PaletteFileProblem::NotOpened;
     MapFileSource source(in);
-    return BuildCustomPalette(source, nearest);
+    if (BuildCustomPalette(source, nearest)) return PaletteFileProblem::None;
+    return source.Failed() ? PaletteFileProblem::TooLong : PaletteFileProblem::NoColour;
+}
+
+bool LoadPaletteFile(std::istream* in, const NearestColour& nearest) {
+    return ReadPaletteFile(in, nearest) == PaletteFileProblem::None;
 }
 
 void InvertPalette(const PaletteBlock& block) {

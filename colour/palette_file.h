@@ -1,9 +1,9 @@
 // The palette builder that fills the Custom palette, its two colour sources
 // (".map" palette files and the reversed current palette) and Invert.
 //
-// Nothing here shows a message: a palette file that cannot be read simply
-// leaves the palettes as they were. Nothing here opens a path it did not get
-// from its caller.
+// Nothing here shows a message: a palette file that cannot be read, or gives
+// no colour, leaves the palettes as they were, and the caller is told why.
+// Nothing here opens a path it did not get from its caller.
 #pragma once
 
 #include <array>
@@ -49,7 +49,8 @@ public:
 inline constexpr std::size_t kMaxPaletteFileBytes = 256 * 1024;
 
 // Colours read from a ".map" palette file: one "red green blue" record per
-// line. Each record is scanned like "%d %d %d" (white space, line breaks
+// line; a line whose first mark (after white space) is "#" is a comment,
+// skipped whole. Each record is scanned like "%d %d %d" (white space, line breaks
 // included, may precede each number; an optional sign), then everything up to
 // and including the next line feed is skipped. A record that yields no number
 // ends the list; one that yields one or two numbers still delivers a colour,
@@ -108,16 +109,24 @@ private:
 //   comes);
 // - at most 256 colours are read; if fewer come, the entries after them repeat
 //   entries 1, 2, ... in turn (with a single colour, entries 1..255 stay).
-// Returns false, with Custom unchanged, when the source cannot be opened or
-// its list broke off (Failed() after reading). A source that opens but
-// delivers nothing leaves Custom unchanged and still returns true. Components
-// a first colour leaves out are 0.
+// Returns false, with Custom unchanged, when the source cannot be opened, its
+// list broke off (Failed() after reading) or it delivered no colour at all.
+// Components a first colour leaves out are 0.
 bool BuildCustomPalette(ColorSource& source, const NearestColour& nearest = TrueColour);
 
+// Why a palette file was not loaded.
+enum class PaletteFileProblem {
+    None,       // loaded
+    NotOpened,  // no stream: the file could not be opened
+    NoColour,   // it gives no colour
+    TooLong,    // longer than kMaxPaletteFileBytes, its list not ended by then
+};
+
 // BuildCustomPalette over a palette file read from the stream, which the caller
-// opened (null: the file could not be opened). False, with Custom unchanged,
-// for no stream or a file longer than kMaxPaletteFileBytes whose list had not
-// ended by then.
+// opened (null: the file could not be opened); Custom is unchanged unless it
+// returns None.
+PaletteFileProblem ReadPaletteFile(std::istream* in, const NearestColour& nearest = TrueColour);
+// The same, true when the file was loaded.
 bool LoadPaletteFile(std::istream* in, const NearestColour& nearest = TrueColour);
 
 // Custom entry k = the complement of entry k of the block, for all 256 entries,

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "colour/palette.h"
+#include "colour/palette_file.h"
 #include "document/run_loop.h"
 #include "document/stats_format.h"
 #include "document/undo_history.h"
@@ -350,7 +351,9 @@ private:
     // A write to the statistics file failed: recording stops, and the user
     // is told once (ReportStatsWriteFailure) when the generations in hand
     // are done.
-    void StatsWriteFailed();
+    // A line could not be written whole: the file is cut back to the
+    // whole bytes before it, and recording stops.
+    void StatsWriteFailed(uint64_t whole);
     void ReportStatsWriteFailure();
 
     RateMeter m_rate;
@@ -371,6 +374,8 @@ extern const char* const kStatsOpenFailedMessage;
 // Ends the status line while statistics are being recorded.
 extern const char* const kRecordingMarker;
 std::string StatsWriteFailedMessage(const std::string& path, FileError cause);
+// What Load Custom Colors says of a file that opened but is no palette.
+std::string PaletteFileRefusedMessage(const std::string& path, PaletteFileProblem problem);
 // Save As Image: the file dialog's filter, and what a failed export tells the
 // user (code is the image writer's result; damaged: the file was being
 // written in place and may be damaged).

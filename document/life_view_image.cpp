@@ -65,9 +65,15 @@ void CLifeView::OnSaveAsImage() {
     }
     // The user is told when no image was saved, rather than left to find a
     // missing or broken file later.
-    if (result != kGifOk)
-        MessageBox(ImageExportFailedMessage(dlg.GetPathName(), result, out.MayBeDamaged()),
-                   std::string(), MB_OK | MB_ICONEXCLAMATION);
+    if (result != kGifOk) {
+        std::string text = ImageExportFailedMessage(dlg.GetPathName(), result, out.MayBeDamaged());
+        // A link refused, or a name another program swapped: why, too.
+        const FileError cause = out.Cause();
+        if (cause == FileError::ForeignLink || cause == FileError::BrokenLink ||
+            cause == FileError::ChangedMeanwhile)
+            text += " " + SaveLoadFailureText(dlg.GetPathName(), cause, true, 0);
+        MessageBox(text, std::string(), MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void CLifeView::OnExportRle() {

@@ -118,25 +118,40 @@ void CLifeView::OnLoadCustomColors() {
     CFileDialog dlg(true, std::string(), std::string(), 0, kPaletteFilter);
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
-    // A file that cannot be opened leaves both the Custom palette and the
-    // current palette as they were, without a message.
+    // A file that cannot be read or gives no colour leaves both the Custom
+    // palette and the current palette as they were, and the user is told.
+    const std::string& path = dlg.GetPathName();
     CFile file;
-    if (!file.Open(dlg.GetPathName(), kModeRead | kShareDenyWrite)) return;
+    if (!file.Open(path, kModeRead | kShareDenyWrite)) {
+        ShowMessage(SaveLoadFailureText(path, file.LastError(), false, kPromptFailedToOpen),
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     const auto before = Palette(PaletteId::Custom).entries;
     CFileStreamBuf buffer(file);
     std::istream in(&buffer);
-    const bool loaded = LoadPaletteFile(&in, DisplayColour);
+    const PaletteFileProblem problem = ReadPaletteFile(&in, DisplayColour);
     file.Close();
     if (file.LastError() != FileError::None) {
         // The disk failed part-way: the colours read so far are not the
         // file's, so the palettes stay as they were, and the user is told.
         Palette(PaletteId::Custom).entries = before;
-        ShowMessage(
-            SaveLoadFailureText(dlg.GetPathName(), file.LastError(), false, kPromptFailedToOpen),
-            MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(SaveLoadFailureText(path, file.LastError(), false, kPromptFailedToOpen),
+                    MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (loaded) ApplyPalette(Palette(PaletteId::Custom));
+    if (problem != PaletteFileProblem::None) {
+        ShowMessage(PaletteFileRefusedMessage(path, problem), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    ApplyPalette(Palette(PaletteId::Custom));
+}
+
+std::string PaletteFileRefusedMessage(const std::string& path, PaletteFileProblem problem) {
+    if (problem == PaletteFileProblem::TooLong)
+        return path + " is not a palette file: its colours still run on after " +
+               std::to_string(kMaxPaletteFileBytes / 1024) + " KiB.";
+    return path + " is not a palette file: it gives no colour.";
 }
 
 void CLifeView::OnInvertColors() {

@@ -38,7 +38,7 @@ void CLifeView::OnStatsStart() {
             m_bRecording = true;
             const std::string header = StatsHeader(RecordedColumns());
             if (!m_fileStats.Write(header.data(), header.size())) {
-                StatsWriteFailed();
+                StatsWriteFailed(0);
                 ReportStatsWriteFailure();
             }
             UpdateStatusLine();
@@ -70,11 +70,18 @@ void CLifeView::WriteStatsLine(const GenerationRecord& record) {
     char line[kStatsLineBuffer];
     const std::size_t n = FormatStatsLine(line, RecordedColumns(), record.generation, record.live,
                                           record.births, record.deaths);
-    if (!m_fileStats.Write(line, n)) StatsWriteFailed();
+    const uint64_t whole = m_fileStats.BytesWritten();
+    if (!m_fileStats.Write(line, n)) StatsWriteFailed(whole);
 }
 
-void CLifeView::StatsWriteFailed() {
+void CLifeView::StatsWriteFailed(uint64_t whole) {
     m_strStatsFailure = StatsWriteFailedMessage(m_fileStats.GetFilePath(), m_fileStats.LastError());
+    // Part of the line may have gone in: the file ends with the last whole
+    // line instead (a pipe or device keeps what it took).
+    if (PlatformFile* file = m_fileStats.Handle()) {
+        FileError ignored = FileError::None;
+        file->CutBackTo(whole, ignored);
+    }
     m_bRecording = false;
     m_fileStats.Abort();
     UpdateStatusLine();

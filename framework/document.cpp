@@ -50,6 +50,20 @@ std::string SaveLoadFailureText(const std::string& path, FileError cause, bool s
         case FileError::OutOfMemory:
             return saving ? Fill("There is not enough memory to save %1.", path)
                           : Fill("There is not enough memory to open %1.", path);
+        case FileError::ForeignLink:
+            return Fill("%1 is a link owned by another user; not followed.", path);
+        case FileError::BrokenLink:
+            return Fill("%1 is a link that leads nowhere usable; not followed.", path);
+        case FileError::ChangedMeanwhile:
+            return saving ? Fill(
+                                "Another program changed %1 while it was being saved; it was not "
+                                "saved.",
+                                path)
+                          : Fill("Another program changed %1 while it was being opened.", path);
+        case FileError::IsPipe:
+            return Fill("%1 is a pipe, not a file.", path);
+        case FileError::IsDevice:
+            return Fill("%1 is a device, not a file.", path);
         case FileError::None:
         case FileError::Generic:
             break;

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/file_role.h"
 #include "framework/resources.h"
 #include "framework/types.h"
 
@@ -28,72 +29,6 @@ class CDialog;
 class ControlHost;
 class CDialogBar;
 class CFrameWnd;
-
-// Why a file operation failed, as the framework reports it.
-enum class FileError {
-    None,
-    Generic,
-    FileNotFound,
-    BadPath,
-    TooManyOpenFiles,
-    AccessDenied,
-    SharingViolation,
-    DiskFull,
-    HardIO,
-    EndOfFile,
-    AlreadyExists,
-    OutOfMemory,
-};
-
-// File open flags (combinable).
-inline constexpr unsigned kModeRead = 0x0000;
-inline constexpr unsigned kModeWrite = 0x0001;
-inline constexpr unsigned kModeReadWrite = 0x0002;
-inline constexpr unsigned kShareExclusive = 0x0010;
-inline constexpr unsigned kShareDenyWrite = 0x0020;
-inline constexpr unsigned kModeCreate = 0x1000;  // create; truncates unless kModeNoTruncate
-inline constexpr unsigned kModeNoTruncate = 0x2000;
-inline constexpr unsigned kModeCreateNew = 0x4000;  // with kModeCreate: fails if the file exists
-inline constexpr unsigned kModeNoFollow = 0x8000;   // fails if the path's last part is a link
-
-struct FileFacts;
-
-// An open file of the platform. Every operation reports failure with a cause;
-// the object closes the file when destroyed if Close was not called. The
-// operations past Close act on the open file itself, never on its name, so
-// that another user who swaps names meanwhile changes nothing they do; a file
-// that is no file of the system's (a stream of the program's own) refuses
-// them.
-class PlatformFile {
-public:
-    virtual ~PlatformFile() = default;
-    // Reads up to count bytes; got is 0 at the end of the data.
-    virtual bool Read(void* buffer, std::size_t count, std::size_t& got, FileError& cause) = 0;
-    // Writes all count bytes or fails.
-    virtual bool Write(const void* data, std::size_t count, FileError& cause) = 0;
-    // Pushes what was written to stable storage.
-    virtual bool Flush(FileError& cause) = 0;
-    virtual bool Close(FileError& cause) = 0;
-
-    // What the open file is (FileFacts::replaceable stays false).
-    virtual bool Describe(FileFacts& facts, FileError& cause);
-    // The permission bits (FileFacts::mode), and the owner and group.
-    virtual bool SetMode(unsigned mode, FileError& cause);
-    virtual bool SetOwner(uint32_t owner, uint32_t group, FileError& cause);
-    // Cuts the file off where the writing stands (a file written in place
-    // that the new content does not fill).
-    virtual bool EndHere(FileError& cause);
-    // A file made by FileServices::CreateFileBeside only: renames it over
-    // the target it was made for, in one step. Refused, with nothing renamed,
-    // when its own name no longer names it or the target's name no longer
-    // names the file that was there when it was made (another user swapped
-    // one); false also when, after the rename, the target's name does not
-    // name this file. True only when the target now is this file.
-    virtual bool ReplaceTarget(FileError& cause);
-    // A file made by CreateFileBeside only: removes its name, if that still
-    // names it (whatever another user put there instead stays).
-    virtual void Discard() {}
-};
 
 struct MessageBoxRequest {
     std::string text;
@@ -299,48 +234,22 @@ public:
     virtual std::optional<std::string> RunFileDialog(const FileDialogRequest& request) = 0;
 };
 
-// What a path names once symbolic links are followed.
-enum class FileKind {
-    Missing,  // nothing (or nothing this user may see)
-    Regular,
-    Folder,
-    Device,  // a device, pipe, socket or open stream: written where it is
-};
-
-struct FileFacts {
-    FileKind kind = FileKind::Missing;
-    unsigned mode = 0;   // permission bits with the set-id and sticky bits (07777)
-    uint32_t owner = 0;  // the platform's numbers for the owner and the group
-    uint32_t group = 0;
-    uint64_t links = 1;  // how many names the file has
-    // A new file made beside this one may be renamed over it: its folder
-    // takes new names, and lets this user replace this one.
-    bool replaceable = false;
-};
-
-// Files and folders.
-class FileServices {
+// Files and folders. A save's target is found, and its new file made,
+// through the FileRole part (files/file_role.h), the one safe replace's.
+class FileServices : public FileRole {
 public:
-    virtual ~FileServices() = default;
+    ~FileServices() override = default;
+    // Opens path as flags say, following a last link only where the system
+    // itself would and never a link another user may have put in a shared
+    // folder. A file opened for reading never blocks the program and must be
+    // a file: a pipe, socket or device is refused at once (IsPipe,
+    // IsDevice).
     virtual std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                                    FileError& cause) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
-    // The path a file at path finally has once symbolic links are followed
-    // by the system, also when the last link points at a name with no file
-    // yet (the name a save through the link makes). path itself when it is
-    // no link, or the system cannot follow the links.
-    virtual std::string FinalPath(const std::string& path) = 0;
-    // What path names, links followed.
+    // What path names, links followed (for what is shown, never for what is
+    // written).
     virtual FileFacts QueryFile(const std::string& path) = 0;
-    // Makes a new, empty file for writing in the folder of target, under an
-    // unpredictable name no file had (returned in path), that only this user
-    // may read or write (it gets its mode with PlatformFile::SetMode once it
-    // is whole) and that PlatformFile::ReplaceTarget renames over target.
-    virtual std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target,
-                                                           std::string& path, FileError& cause) = 0;
-    // The permission bits a new file of this user gets where nothing else
-    // decides them (the platform's default less what the user masks out).
-    virtual unsigned NewFileMode() = 0;
     // Bytes available to the user on the volume holding folder ("" is the
     // platform's choice of volume).
     virtual bool GetFreeSpace(const std::string& folder, uint64_t& bytes) = 0;

@@ -23,11 +23,13 @@
 #include "engine/rules.h"
 #include "engine/soup.h"
 #include "engine/step.h"
+#include "files/safe_replace.h"
 #include "formats/byte_stream.h"
 #include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
 #include "formats/rle_writer.h"
 #include "formats/rule_notation.h"
+#include "platform/posix/posix_file_role.h"
 
 namespace py = pybind11;
 using namespace cellarium;
@@ -312,6 +314,89 @@ py::bytes Gif(const Board& board, const std::string& palette) {
                           "sunshine or bw");
 }
 
+// The module's own file role: the real files, found and replaced as the
+// runner finds and replaces them, with no framework under it.
+FileRole& ModuleFiles() {
+    static PosixFileRole files;
+    return files;
+}
+
+// Why a save failed, in the words the runner uses, as the matching OSError.
+[[noreturn]] void RaiseSaveError(const std::string& path, FileError cause, bool damaged) {
+    PyObject* type = PyExc_OSError;
+    std::string text;
+    switch (cause) {
+        case FileError::FileNotFound:
+        case FileError::BadPath:
+            type = PyExc_FileNotFoundError;
+            text = path + " contains an invalid path.";
+            break;
+        case FileError::AccessDenied:
+            type = PyExc_PermissionError;
+            text = path + " is read-only or cannot be written.";
+            break;
+        case FileError::ForeignLink:
+            type = PyExc_PermissionError;
+            text = path + " is a link owned by another user; not followed.";
+            break;
+        case FileError::BrokenLink:
+            text = path + " is a link that leads nowhere usable; not followed.";
+            break;
+        case FileError::ChangedMeanwhile:
+            text =
+                "Another program changed " + path + " while it was being saved; it was not saved.";
+            break;
+        case FileError::SharingViolation:
+            text = path + " is in use by another program.";
+            break;
+        case FileError::DiskFull:
+            text = "There is not enough space on the disk to save " + path + ".";
+            break;
+        case FileError::HardIO:
+            text = "A disk error occurred while accessing " + path + ".";
+            break;
+        case FileError::OutOfMemory:
+            type = PyExc_MemoryError;
+            text = "There is not enough memory to save " + path + ".";
+            break;
+        default:
+            text = "Failed to save " + path + ".";
+            break;
+    }
+    if (damaged)
+        text += " " + path +
+                " was being rewritten in place and may be damaged; save it again, or save it "
+                "under another name.";
+    PyErr_SetString(type, text.c_str());
+    throw py::error_already_set();
+}
+
+// Replaces the file at path with data through the one safe replace, as the
+// runner's --save and --gif do.
+void ReplaceFile(const std::string& path, const py::bytes& data) {
+    char* bytes = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(data.ptr(), &bytes, &size) != 0) throw py::error_already_set();
+    bool ok = false;
+    FileError cause = FileError::None;
+    bool damaged = false;
+    {
+        py::gil_scoped_release release;
+        SafeReplace out(ModuleFiles());
+        ok = out.Open(path);
+        if (ok) {
+            ok = out.Write(bytes, std::size_t(size));
+            if (ok)
+                ok = out.Commit();
+            else
+                out.Abandon();
+        }
+        cause = out.Cause();
+        damaged = out.MayBeDamaged();
+    }
+    if (!ok) RaiseSaveError(path, cause, damaged);
+}
+
 py::dict IdentifyBoard(Board& board, const std::string& ruleText, long long limit) {
     if (limit < 0) throw py::value_error("limit must not be negative");
     const Rule rule = ParseRule(ruleText);
@@ -460,6 +545,7 @@ cellarium-cli --identify.)")
         .def("_gif", &Gif);
 
     m.def("_soup", &Soup, py::arg("width"), py::arg("height"), py::arg("density"), py::arg("seed"));
+    m.def("_replace_file", &ReplaceFile, py::arg("path"), py::arg("data"));
     m.def("_read", &Read, py::arg("data"), py::arg("width"), py::arg("height"));
     m.def(
         "_parse_rule",

@@ -197,12 +197,14 @@ bool Runner::ChoosePalette(const std::string& nameOrFile) {
         platform_.Command(command);
     } else {
         // "Load Custom Colors..." with the file dialog answered by the path.
-        // The program says nothing when the file cannot be opened; the
-        // palette then stays as it was, so Custom is not current.
+        // A file that cannot be read or gives no colour is reported by the
+        // program, and the palette stays as it was; the runner adds which
+        // palettes it knows by name.
+        const std::size_t before = messages_.size();
         platform_.ExpectFileDialog(nameOrFile);
         platform_.Command(ID_LOAD_CUSTOM_COLORS);
         platform_.ClearScript();
-        if (!IsCurrentPalette(PaletteId::Custom)) {
+        if (messages_.size() != before || !IsCurrentPalette(PaletteId::Custom)) {
             messages_.push_back(PaletteFileFailedMessage(nameOrFile));
             return false;
         }

@@ -17,11 +17,9 @@ public:
         return inner_.OpenFile(path, flags, cause);
     }
     bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
-    std::string FinalPath(const std::string& path) override { return inner_.FinalPath(path); }
     FileFacts QueryFile(const std::string& path) override { return inner_.QueryFile(path); }
-    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
-                                                   FileError& cause) override {
-        return inner_.CreateFileBeside(target, path, cause);
+    std::unique_ptr<SaveTarget> FindSaveTarget(const std::string& path, FileError& cause) override {
+        return inner_.FindSaveTarget(path, cause);
     }
     unsigned NewFileMode() override { return inner_.NewFileMode(); }
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override {

@@ -68,6 +68,9 @@ public:
         return file_->SetOwner(owner, group, cause);
     }
     bool EndHere(FileError& cause) override { return file_->EndHere(cause); }
+    bool CutBackTo(uint64_t length, FileError& cause) override {
+        return file_->CutBackTo(length, cause);
+    }
     bool ReplaceTarget(FileError& cause) override { return file_->ReplaceTarget(cause); }
     void Discard() override { file_->Discard(); }
 
@@ -138,16 +141,53 @@ std::unique_ptr<PlatformFile> HeadlessFiles::OpenFile(const std::string& path, u
     return Wrap(real_.OpenFile(path, flags, cause), path, path);
 }
 
-std::unique_ptr<PlatformFile> HeadlessFiles::CreateFileBeside(const std::string& target,
-                                                              std::string& path, FileError& cause) {
-    // A refused target can no more be made than opened.
-    if (auto refused = p_.refusals_.find(target); refused != p_.refusals_.end()) {
-        cause = refused->second;
-        return nullptr;
+namespace {
+
+// A save's target with the test's faults: a refused target can no more be
+// made or opened than anything else at its path, and the files made for it
+// carry the faults set for it.
+class FaultyTarget final : public SaveTarget {
+public:
+    FaultyTarget(HeadlessFiles& files, std::unique_ptr<SaveTarget> target, std::string path)
+        : files_(files), target_(std::move(target)), path_(std::move(path)) {}
+    const FileFacts& Facts() const override { return target_->Facts(); }
+    std::unique_ptr<PlatformFile> OpenInPlace(FileError& cause) override {
+        if (Refused(cause)) return nullptr;
+        return files_.Wrap(target_->OpenInPlace(cause), path_, path_);
     }
-    std::unique_ptr<PlatformFile> file = real_.CreateFileBeside(target, path, cause);
-    if (file && p_.onFileMadeBeside) p_.onFileMadeBeside(path);
-    return Wrap(std::move(file), path, target);
+    std::unique_ptr<PlatformFile> CreateBeside(std::string& path, FileError& cause) override {
+        if (Refused(cause)) return nullptr;
+        std::unique_ptr<PlatformFile> file = target_->CreateBeside(path, cause);
+        if (file) files_.MadeBeside(path);
+        return files_.Wrap(std::move(file), path, path_);
+    }
+
+private:
+    bool Refused(FileError& cause) const { return files_.Refused(path_, cause); }
+
+    HeadlessFiles& files_;
+    std::unique_ptr<SaveTarget> target_;
+    std::string path_;
+};
+
+}  // namespace
+
+bool HeadlessFiles::Refused(const std::string& path, FileError& cause) const {
+    auto refused = p_.refusals_.find(path);
+    if (refused == p_.refusals_.end()) return false;
+    cause = refused->second;
+    return true;
+}
+
+void HeadlessFiles::MadeBeside(const std::string& path) {
+    if (p_.onFileMadeBeside) p_.onFileMadeBeside(path);
+}
+
+std::unique_ptr<SaveTarget> HeadlessFiles::FindSaveTarget(const std::string& path,
+                                                          FileError& cause) {
+    std::unique_ptr<SaveTarget> target = real_.FindSaveTarget(path, cause);
+    if (!target) return nullptr;
+    return std::make_unique<FaultyTarget>(*this, std::move(target), path);
 }
 
 bool HeadlessFiles::GetFreeSpace(const std::string& folder, uint64_t& bytes) {

@@ -70,17 +70,20 @@ public:
     explicit HeadlessFiles(HeadlessPlatform& p) : ForwardingFiles(real_), p_(p) {}
     std::unique_ptr<PlatformFile> OpenFile(const std::string& path, unsigned flags,
                                            FileError& cause) override;
-    std::unique_ptr<PlatformFile> CreateFileBeside(const std::string& target, std::string& path,
-                                                   FileError& cause) override;
+    std::unique_ptr<SaveTarget> FindSaveTarget(const std::string& path, FileError& cause) override;
     bool GetFreeSpace(const std::string& folder, uint64_t& bytes) override;
     std::optional<std::string> MakePrivateTempFolder() override;
 
-private:
     // The file with the faults set for path (writes: or for target, the file
     // it was made to replace).
     std::unique_ptr<PlatformFile> Wrap(std::unique_ptr<PlatformFile> file, const std::string& path,
                                        const std::string& target);
+    // The refusal a test set for path (false: none), and the test's look at
+    // a file made for a save.
+    bool Refused(const std::string& path, FileError& cause) const;
+    void MadeBeside(const std::string& path);
 
+private:
     HeadlessPlatform& p_;
     PosixFiles real_;
 };

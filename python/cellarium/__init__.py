@@ -29,10 +29,9 @@ Soup surveys spread over Dask are run by ``cellarium-survey`` (also
 
 import contextlib
 import os
-import tempfile
 
 from ._cellarium import Board, RunResult, step_kernel
-from ._cellarium import _parse_rule, _read, _soup
+from ._cellarium import _parse_rule, _read, _replace_file, _soup
 
 __all__ = ["Board", "RunResult", "read", "soup", "parse_rule", "step_kernel"]
 
@@ -97,22 +96,12 @@ def _format_for(path):
 
 
 def _replace(path, data):
-    # A new file beside the target, renamed over it once complete.
-    path = os.fspath(path)
-    folder = os.path.dirname(os.path.abspath(path))
-    fd, temp = tempfile.mkstemp(dir=folder, prefix=".cellarium-")
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-            # The target's mode, set through the open file: another user who
-            # can write the folder may have swapped the temporary name.
-            if os.path.exists(path):
-                os.fchmod(f.fileno(), os.stat(path).st_mode & 0o7777)
-        os.replace(temp, path)
-    except BaseException:
-        with contextlib.suppress(OSError):
-            os.unlink(temp)
-        raise
+    # The runner's own safe replace: links followed as the system follows
+    # them, a new file beside the target with its owner, group and mode,
+    # flushed and renamed over it, or the target written in place where no
+    # new file can stand for it. A failure raises OSError with the runner's
+    # message and leaves the target as it was (unless written in place).
+    _replace_file(os.fsencode(path), data)
 
 
 def _save(self, path, rule="B3/S23"):

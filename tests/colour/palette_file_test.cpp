@@ -197,10 +197,22 @@ TEST_F(PaletteFile, NothingToReadLeavesCustomAsItWas) {
     EXPECT_FALSE(Load("no_such_file.map"));
     EXPECT_FALSE(LoadPaletteFile(nullptr));
     EXPECT_EQ(Custom().entries, before.entries);
-    // Files that open but hold no colour: loaded, nothing changed.
-    EXPECT_TRUE(Load("empty.map"));
-    EXPECT_TRUE(Load("first_record_not_a_number.map"));
+    // Files that open but give no colour are no palette either, and say so.
+    EXPECT_FALSE(Load("empty.map"));
+    EXPECT_FALSE(Load("first_record_not_a_number.map"));
+    for (const char* text : {"", "# only a comment\n",
+                             "\x7f"
+                             "ELF\x02\x01\n"}) {
+        std::istringstream in(text);
+        EXPECT_EQ(ReadPaletteFile(&in), PaletteFileProblem::NoColour) << text;
+    }
+    EXPECT_EQ(ReadPaletteFile(nullptr), PaletteFileProblem::NotOpened);
     EXPECT_EQ(Custom().entries, before.entries);
+    // Comment lines anywhere are skipped, a first one included.
+    std::istringstream commented("# made by hand\n1 2 3\n  # dead above, live below\n4 5 6\n");
+    EXPECT_EQ(ReadPaletteFile(&commented), PaletteFileProblem::None);
+    ExpectEntry(Custom(), 0, {1, 2, 3});
+    ExpectEntry(Custom(), 1, {4, 5, 6});
 }
 
 // A source that never ends (a device such as /dev/zero named as the palette
@@ -277,8 +289,8 @@ TEST_F(PaletteFile, ColourTheDisplayShowsAsTheDeadColourIsUnusable) {
     ExpectEntry(Custom(), 2, {0, 0, 0});
 }
 
-// Whatever bytes a palette file holds, loading it neither fails nor lets the
-// dead-cell colour stand for a live cell.
+// Whatever bytes a palette file holds, it loads exactly when it gives a
+// colour, and never lets the dead-cell colour stand for a live cell.
 TEST_F(PaletteFile, ArbitraryBytesNeverBreakTheDeadColourRule) {
     std::mt19937 rng(5);
     const std::string alphabet = "0123456789 \t\r\n-+,x";
@@ -292,7 +304,7 @@ TEST_F(PaletteFile, ArbitraryBytesNeverBreakTheDeadColourRule) {
         int n = 0, r = 0, g = 0, b = 0;
         while (n < 256 && counter.Next(r, g, b)) ++n;
         std::istringstream again(text);
-        ASSERT_TRUE(LoadPaletteFile(&again));
+        ASSERT_EQ(LoadPaletteFile(&again), n > 0) << "round " << round;
         if (n >= 2) {
             const uint32_t dead = Custom().entries[0].Rgb();
             for (int k = 1; k < 256; ++k)

@@ -1,6 +1,7 @@
 // Hostile pattern files opened and reloaded as a user would: each gives a
 // clear message or its defined result, the program keeps running, and a
 // failed open or reload leaves the pattern that was there untouched.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -310,7 +311,7 @@ TEST_F(FailingDisk, SavingThroughALinkReplacesTheFileItPointsAt) {
     // A failed save through the link leaves the file it points at whole.
     const std::string saved = Slurp(real);
     platform.Command(ID_TOOLS_STEP);
-    platform.FailWritesAfter(real, 10);
+    platform.FailWritesAfter(Path("link.lif"), 10);
     platform.ClearLog();
     platform.Command(ID_FILE_SAVE);
     EXPECT_EQ(platform.MessageTexts(),
@@ -319,4 +320,62 @@ TEST_F(FailingDisk, SavingThroughALinkReplacesTheFileItPointsAt) {
     EXPECT_EQ(Slurp(real), saved);
     EXPECT_TRUE(std::filesystem::is_symlink(Path("link.lif")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+}
+
+// What stands in the way of an open or a save, as another user or a slip
+// may leave it: a pipe or a device is no pattern and is refused at once (no
+// wait for a writer that never comes); a link loop is refused for opening and
+// saving alike; another user's link in a shared sticky folder is never
+// followed, whatever the system's own protection says, while the user's own
+// link there still leads to its file.
+TEST_F(HostileInput, PipesDevicesLoopsAndOtherUsersLinksAreRefusedWithAMessage) {
+    OpenGlider();
+    const std::string fifo = Path("pipe.lif");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string loop = Path("loop.lif");
+    std::filesystem::create_symlink("loop.lif", loop);
+    const std::string nowhere = loop + " is a link that leads nowhere usable; not followed.";
+    const std::pair<std::string, std::string> opens[] = {
+        {fifo, fifo + " is a pipe, not a file."},
+        {"/dev/zero", "/dev/zero is a device, not a file."},
+        {loop, nowhere},
+    };
+    for (const auto& [path, message] : opens) {
+        platform.ClearLog();
+        EXPECT_EQ(Open(path), nullptr) << path;
+        EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{message});
+        ExpectGliderKept();
+    }
+    platform.ClearLog();
+    platform.ExpectFileDialog(loop);
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{nowhere});
+    EXPECT_TRUE(std::filesystem::is_symlink(loop));
+
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to make a link another user owns";
+    const std::string shared = Path("shared");
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string victim = Write("victim", "root's");
+    const std::string bait = shared + "/out.lif";
+    std::filesystem::create_symlink(victim, bait);
+    ASSERT_EQ(::lchown(bait.c_str(), 65534, 65534), 0);
+    platform.ClearLog();
+    platform.ExpectFileDialog(bait);
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{bait + " is a link owned by another user; not followed."});
+    platform.ExpectFileDialog(bait);
+    platform.Command(ID_SAVE_AS_IMAGE);
+    EXPECT_EQ(Slurp(victim), "root's");
+    EXPECT_TRUE(std::filesystem::is_symlink(bait));
+    // The saving user's own link in the same folder is followed.
+    const std::string mine = shared + "/mine.lif";
+    std::filesystem::create_symlink(victim, mine);
+    platform.ClearLog();
+    platform.ExpectFileDialog(mine);
+    platform.Command(ID_FILE_SAVE_AS);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_NE(Slurp(victim).find("#D A glider"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(mine));
 }

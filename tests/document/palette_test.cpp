@@ -3,6 +3,7 @@
 // the margin around the board, and images checked with giflib.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -194,45 +195,42 @@ TEST_F(Colours, LoadCustomColorsFromAPaletteFile) {
     EXPECT_EQ(Board().colours, Palette(PaletteId::Custom).entries);
 }
 
-TEST_F(Colours, ACancelledOrUnreadablePaletteFileChangesNothingAndSaysNothing) {
+TEST_F(Colours, APaletteFileThatCannotBeReadOrGivesNoColourChangesNothingAndSaysWhy) {
     OpenRunningGlider(2);
     platform.Command(ID_COLORS_SUNSHINE);
     const PaletteBlock customBefore = Palette(PaletteId::Custom);
     platform.ClearLog();
 
-    platform.ExpectFileDialog(std::nullopt);  // Cancel
+    platform.ExpectFileDialog(std::nullopt);  // Cancel: nothing said
     platform.Command(ID_LOAD_CUSTOM_COLORS);
-    Load(Path("missing.map"));
-    Load(dir.string());  // a folder is no palette file
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    const std::string fifo = Path("colours.map");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opened without waiting for a writer
+    std::string text;
+    for (int k = 0; k < 200; ++k) text += std::to_string(k) + " 0 " + std::to_string(k) + "\n";
+    const std::string refused = Map("refused.map", text);
+    platform.RefuseOpen(refused);  // as for a file the user may not read
+    const std::string comment = Map("comment.map", "# only words here\n");
+    const std::string failing = Map("failing.map", text);
+    platform.FailReadsAfter(failing, 40);  // the disk gives up after a few colours
+    const std::pair<std::string, std::string> cases[] = {
+        {Path("missing.map"), Path("missing.map") + " was not found."},
+        {dir.string(), dir.string() + " cannot be accessed."},
+        {fifo, fifo + " is a pipe, not a file."},
+        {"/dev/null", "/dev/null is a device, not a file."},
+        {refused, refused + " cannot be accessed."},
+        {comment, comment + " is not a palette file: it gives no colour."},
+        {failing, "A disk error occurred while accessing " + failing + "."},
+    };
+    for (const auto& [path, message] : cases) {
+        platform.ClearLog();
+        Load(path);
+        EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{message}) << path;
+    }
     EXPECT_EQ(CurrentPalette(), &Palette(PaletteId::Sunshine));
     EXPECT_EQ(CheckedPaletteCommands(), std::vector<unsigned>{ID_COLORS_SUNSHINE});
     EXPECT_EQ(Palette(PaletteId::Custom).entries, customBefore.entries);
-    EXPECT_TRUE(platform.MessageTexts().empty());
     EXPECT_TRUE(platform.ScriptErrors().empty());
-    EXPECT_FALSE(platform.WaitCursorShown());
-}
-
-TEST_F(Colours, APaletteFileTheDiskFailsPartWayChangesNothingAndIsReported) {
-    OpenRunningGlider(2);
-    platform.Command(ID_COLORS_SUNSHINE);
-    const PaletteBlock customBefore = Palette(PaletteId::Custom);
-    std::string text;
-    for (int k = 0; k < 200; ++k) text += std::to_string(k) + " 0 " + std::to_string(k) + "\n";
-    const std::string path = Map("failing.map", text);
-    // The back end refuses it, as for a file the user may not read: nothing
-    // happens, as for a missing file.
-    platform.RefuseOpen(path);
-    platform.ClearLog();
-    Load(path);
-    EXPECT_TRUE(platform.MessageTexts().empty());
-    // The disk gives up after a few colours: none of them is taken.
-    const std::string other = Map("failing2.map", text);
-    platform.FailReadsAfter(other, 40);
-    Load(other);
-    EXPECT_EQ(platform.MessageTexts(),
-              std::vector<std::string>{"A disk error occurred while accessing " + other + "."});
-    EXPECT_EQ(CurrentPalette(), &Palette(PaletteId::Sunshine));
-    EXPECT_EQ(Palette(PaletteId::Custom).entries, customBefore.entries);
     EXPECT_FALSE(platform.WaitCursorShown());
 }
 

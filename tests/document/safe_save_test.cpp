@@ -366,12 +366,13 @@ TEST_F(SafeSave, ALinkToAFileNotThereYetMakesTheFileAndStaysALink) {
     EXPECT_TRUE(std::filesystem::is_symlink(Path("link2.lif")));
     EXPECT_NE(Slurp(Path("sub/new.lif")), first);
 
-    // A link into a folder that does not exist: the save fails as for the
-    // folder itself, and the link is left as it was.
+    // A link into a folder that does not exist leads nowhere usable: the
+    // save says so, and the link is left as it was.
     std::filesystem::create_symlink("nowhere/x.lif", Path("dangling.lif"));
     SaveAs(Path("dangling.lif"));
     EXPECT_EQ(platform.MessageTexts(),
-              std::vector<std::string>{Path("dangling.lif") + " contains an invalid path."});
+              std::vector<std::string>{Path("dangling.lif") +
+                                       " is a link that leads nowhere usable; not followed."});
     EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling.lif")));
     EXPECT_EQ(std::filesystem::read_symlink(Path("dangling.lif")), "nowhere/x.lif");
 }

@@ -19,16 +19,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SafeReplace : public ::testing::Test {
+class Replacing : public ::testing::Test {
 protected:
-    SafeReplace() : app(platform, "Test") {
+    Replacing() : app(platform, "Test") {
         dir = fs::temp_directory_path() /
               ("cellarium-replace-" +
                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    ~SafeReplace() override { fs::remove_all(dir); }
+    ~Replacing() override { fs::remove_all(dir); }
     std::string Path(const char* name) const { return (dir / name).string(); }
     std::string Write(const char* name, const std::string& bytes) const {
         std::ofstream(Path(name), std::ios::binary) << bytes;
@@ -58,7 +58,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SafeReplace, AReplaceGivenUpOrFailedLeavesTheTargetAndNothingBesideIt) {
+TEST_F(Replacing, AReplaceGivenUpOrFailedLeavesTheTargetAndNothingBesideIt) {
     const std::string target = Write("keep.txt", "old");
     {
         ReplacingFile out;
@@ -88,7 +88,7 @@ TEST_F(SafeReplace, AReplaceGivenUpOrFailedLeavesTheTargetAndNothingBesideIt) {
     EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
 }
 
-TEST_F(SafeReplace, OpenRefusesWhatCannotBeWrittenAndTouchesNothing) {
+TEST_F(Replacing, OpenRefusesWhatCannotBeWrittenAndTouchesNothing) {
     ReplacingFile out;
     EXPECT_FALSE(out.Open(dir.string()));  // a folder
     EXPECT_EQ(out.Cause(), FileError::AccessDenied);
@@ -107,7 +107,7 @@ TEST_F(SafeReplace, OpenRefusesWhatCannotBeWrittenAndTouchesNothing) {
     EXPECT_EQ(Names(), std::vector<std::string>{"there.txt"});
 }
 
-TEST_F(SafeReplace, DevicesAndFilesWithSeveralNamesAreWrittenWhereTheyAre) {
+TEST_F(Replacing, DevicesAndFilesWithSeveralNamesAreWrittenWhereTheyAre) {
     const std::string a = Write("a.txt", "old");
     fs::create_hard_link(a, Path("b.txt"));
     ReplacingFile out;
@@ -139,7 +139,7 @@ TEST_F(SafeReplace, DevicesAndFilesWithSeveralNamesAreWrittenWhereTheyAre) {
 // file of root's between its making and the owner and mode calls: those act
 // on the open file, and the save fails rather than rename the link over the
 // target.
-TEST_F(SafeReplace, ANameSwappedForALinkChangesNothingButTheNewFile) {
+TEST_F(Replacing, ANameSwappedForALinkChangesNothingButTheNewFile) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give the new file another owner";
     const std::string victim = Write("victim.txt", "root's");
     ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
@@ -154,7 +154,7 @@ TEST_F(SafeReplace, ANameSwappedForALinkChangesNothingButTheNewFile) {
     ASSERT_TRUE(out.Open(target));
     EXPECT_TRUE(out.File().Write("new", 3));
     EXPECT_FALSE(out.Commit());
-    EXPECT_EQ(out.Cause(), FileError::AccessDenied);
+    EXPECT_EQ(out.Cause(), FileError::ChangedMeanwhile);
     struct stat st {};
     ASSERT_EQ(::stat(victim.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 0u);
@@ -176,12 +176,13 @@ TEST_F(SafeReplace, ANameSwappedForALinkChangesNothingButTheNewFile) {
     ASSERT_TRUE(out.Open(target));
     EXPECT_TRUE(out.File().Write("new", 3));
     EXPECT_FALSE(out.Commit());
+    EXPECT_EQ(out.Cause(), FileError::ChangedMeanwhile);
     EXPECT_TRUE(fs::is_symlink(target));
     EXPECT_EQ(Slurp(victim), "root's");
     EXPECT_EQ(Slurp(Path("theirs.old")), "old");
 }
 
-TEST_F(SafeReplace, TheNewFileIsPrivateUntilWholeAndTakenNamesNeverStopASave) {
+TEST_F(Replacing, TheNewFileIsPrivateUntilWholeAndTakenNamesNeverStopASave) {
     const std::string target = Write("keep.txt", "old");
     ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
     // Names a killed save or another user may have left or made.
@@ -210,7 +211,7 @@ TEST_F(SafeReplace, TheNewFileIsPrivateUntilWholeAndTakenNamesNeverStopASave) {
 // A file whose group alone differs from the user's keeps it; a flush or close
 // that fails in place says the file may be damaged, and beside it leaves the
 // target whole.
-TEST_F(SafeReplace, GroupKeptAndFailuresAtTheEndReportedWhereverTheFileIsWritten) {
+TEST_F(Replacing, GroupKeptAndFailuresAtTheEndReportedWhereverTheFileIsWritten) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give a file another group";
     const std::string grouped = Write("grouped.txt", "old");
     ASSERT_EQ(::chown(grouped.c_str(), 0, 65534), 0);
@@ -241,7 +242,7 @@ TEST_F(SafeReplace, GroupKeptAndFailuresAtTheEndReportedWhereverTheFileIsWritten
     }
 }
 
-TEST_F(SafeReplace, APipeNobodyReadsIsRefusedAtOnce) {
+TEST_F(Replacing, APipeNobodyReadsIsRefusedAtOnce) {
     const std::string fifo = Path("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     ReplacingFile out;

@@ -36,7 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     ResetPalettesForStart();
     std::istringstream in(text);
-    if (!LoadPaletteFile(&in) && size <= kMaxPaletteFileBytes) Fail("an open stream was refused");
+    const bool loaded = LoadPaletteFile(&in);
+    if (!loaded && colours > 0 && size <= kMaxPaletteFileBytes)
+        Fail("an open stream with colours was refused");
+    if (loaded && colours == 0) Fail("a file with no colour loaded");
     const PaletteBlock& custom = Palette(PaletteId::Custom);
     if (colours >= 2) {
         for (int k = 1; k < kPaletteEntries; ++k)
