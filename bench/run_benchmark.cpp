@@ -124,7 +124,7 @@ public:
         view.Invalidate(false);
         session_.RunUntil([&] { return platform_.WindowRole().PaintCount(view) > 0; });
         Choose(ID_SPEED_LAST);
-        const int32_t first = view.m_nGeneration;
+        const int32_t first = view.Simulation().Generation();
         const int paints = platform_.WindowRole().PaintCount(view);
         const Clock::time_point start = Clock::now();
         Choose(ID_TOOLS_RUN);
@@ -134,10 +134,10 @@ public:
             const Clock::time_point now = Clock::now();
             longest = std::max(longest, Seconds(last, now));
             last = now;
-            return int64_t(view.m_nGeneration) - first >= n;
+            return int64_t(view.Simulation().Generation()) - first >= n;
         });
         const Clock::time_point end = Clock::now();
-        const int64_t made = int64_t(view.m_nGeneration) - first;
+        const int64_t made = int64_t(view.Simulation().Generation()) - first;
         Choose(ID_TOOLS_PAUSE);
         return Run{double(made) / Seconds(start, end),
                    platform_.WindowRole().PaintCount(view) - paints, longest * 1000};

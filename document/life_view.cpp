@@ -1,11 +1,14 @@
 #include "document/life_view.h"
 
+#include <initializer_list>
+
 #include "document/file_info_dlg.h"
 #include "document/help_page.h"
 #include "document/life_app_base.h"
 #include "document/life_doc.h"
 #include "document/rules_dlg.h"
 #include "formats/rule_notation.h"
+#include "framework/document.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
 #include "ids/command_ids.h"
@@ -14,6 +17,16 @@ namespace cellarium {
 
 const char* const kExitQuestion = "Are you sure you want to quit completely?";
 
+CLifeDoc* ViewControl::Document() const {
+    return view_.GetDocument();
+}
+
+CLifeDoc* ViewControl::DocumentWithBoards() const {
+    CLifeDoc* doc = view_.GetDocument();
+    return doc != nullptr && doc->HasBoards() ? doc : nullptr;
+}
+
+CLifeView::CLifeView() = default;
 CLifeView::~CLifeView() = default;
 
 CLifeDoc* CLifeView::GetDocument() const {
@@ -23,37 +36,90 @@ CLifeDoc* CLifeView::GetDocument() const {
 bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
     static const CommandMap<CLifeView> map =
         CommandMap<CLifeView>()
-            .On(ID_TOOLS_RUN, &CLifeView::OnRun)
-            .On(ID_TOOLS_STEP, &CLifeView::OnStep)
-            .On(ID_TOOLS_PAUSE, &CLifeView::OnPause)
-            .On(ID_FILE_RELOAD, &CLifeView::OnReload)
-            .On(ID_GO_TO_GENERATION, &CLifeView::OnGoToGeneration)
-            .OnRange(ID_SPEED_FIRST, ID_SPEED_LAST, CN_COMMAND, &CLifeView::OnSpeed)
-            .On(ID_SPEED_FASTER, &CLifeView::OnFaster)
-            .On(ID_SPEED_SLOWER, &CLifeView::OnSlower)
-            .OnUpdate(ID_TOOLS_RUN, &CLifeView::OnUpdateRun)
-            .OnUpdate(ID_TOOLS_STEP, &CLifeView::OnUpdateStep)
-            .OnUpdate(ID_TOOLS_PAUSE, &CLifeView::OnUpdatePause)
-            .OnUpdate(ID_FILE_RELOAD, &CLifeView::OnUpdateReload)
-            .OnUpdate(ID_GO_TO_GENERATION, &CLifeView::OnUpdateStep)
-            .OnUpdateRange(ID_SPEED_FIRST, ID_SPEED_LAST, &CLifeView::OnUpdateSpeed)
-            .OnUpdate(ID_SPEED_FASTER, &CLifeView::OnUpdateFaster)
-            .OnUpdate(ID_SPEED_SLOWER, &CLifeView::OnUpdateSlower)
-            .OnUpdate(ID_ZOOM_IN, &CLifeView::OnUpdateZoomIn)
-            .OnUpdate(ID_ZOOM_OUT, &CLifeView::OnUpdateZoomOut)
             .On(ID_FILE_EDIT_DESCRIPTION, &CLifeView::OnEditDescription)
             .On(ID_FILE_EDIT_RULES, &CLifeView::OnEditRules)
             .On(ID_HELP, &CLifeView::OnHelpContents)
-            .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely)
-            .On(ID_STATS_START, &CLifeView::OnStatsStart)
-            .On(ID_STATS_STOP, &CLifeView::OnStatsStop)
-            .OnUpdate(ID_STATS_START, &CLifeView::OnUpdateStatsStart)
-            .OnUpdate(ID_STATS_STOP, &CLifeView::OnUpdateStatsStop)
-            .On(ID_EXPORT_RLE, &CLifeView::OnExportRle)
-            .On(ID_COPY_RLE, &CLifeView::OnCopyRle);
-    return map.Dispatch(*this, msg) || OnViewportCmdMsg(msg) || OnColourCmdMsg(msg) ||
-           OnSelectionCmdMsg(msg) || OnAnalysisCmdMsg(msg) || CScrollView::OnCmdMsg(msg);
+            .On(ID_EXIT_COMPLETELY, &CLifeView::OnExitCompletely);
+    if (map.Dispatch(*this, msg)) return true;
+    for (ViewControl* control :
+         std::initializer_list<ViewControl*>{&m_viewport, &m_editing, &m_simulation, &m_statistics,
+                                             &m_graph, &m_analysis, &m_colours, &m_export})
+        if (control->OnCmdMsg(msg)) return true;
+    return CScrollView::OnCmdMsg(msg);
 }
+
+// --- The window's messages ----------------------------------------------------------
+
+void CLifeView::OnInitialUpdate() {
+    CScrollView::OnInitialUpdate();
+    m_viewport.InitialUpdate();
+    m_analysis.ApplySettings();
+    m_graph.ApplySettings();
+    m_simulation.StartCountingAfresh();
+    UpdateStatusLine();
+    if (CFrameWnd* frame = MainWindow()) Platform().Processes().ShellFullScreen(*frame, 8);
+}
+
+void CLifeView::OnDraw(CDC* pDC) {
+    CLifeDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    m_viewport.DrawBoard(*pDC);
+    m_viewport.PaintMargin(*pDC);
+    m_editing.DrawSelection(*pDC);
+}
+
+bool CLifeView::OnScrollBy(CSize sizeScroll, bool doScroll) {
+    const bool scrolled = CScrollView::OnScrollBy(sizeScroll, doScroll);
+    // The strips the scroll exposed are drawn before further input.
+    if (scrolled && doScroll) UpdateWindow();
+    return scrolled;
+}
+
+bool CLifeView::OnEraseBkgnd(CDC& dc) {
+    CLifeDoc* doc = GetDocument();
+    if (CurrentPalette() == nullptr || doc == nullptr || !doc->HasBoards())
+        return CScrollView::OnEraseBkgnd(dc);
+    m_viewport.PaintMargin(dc);
+    return true;
+}
+
+void CLifeView::OnTimer(unsigned id) {
+    CScrollView::OnTimer(id);
+    m_simulation.OnTimer();
+}
+
+void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {
+    CScrollView::OnLButtonDown(flags, point);
+    m_editing.LButtonDown(flags, point);
+}
+
+void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
+    CScrollView::OnMouseMove(flags, point);
+    m_editing.MouseMove(flags, point);
+}
+
+void CLifeView::OnLButtonUp(unsigned flags, CPoint point) {
+    CScrollView::OnLButtonUp(flags, point);
+    m_editing.LButtonUp();
+}
+
+void CLifeView::OnRButtonDown(unsigned flags, CPoint point) {
+    CScrollView::OnRButtonDown(flags, point);
+    m_editing.RButtonDown(flags, point);
+}
+
+void CLifeView::OnRButtonUp(unsigned flags, CPoint point) {
+    CScrollView::OnRButtonUp(flags, point);
+    m_editing.RButtonUp();
+}
+
+void CLifeView::OnKeyDown(unsigned key, unsigned repeat, unsigned flags) {
+    if (m_editing.KeyDown(key)) return;
+    m_viewport.KeyDown(key);
+    CScrollView::OnKeyDown(key, repeat, flags);
+}
+
+// --- Commands of the view itself ----------------------------------------------------
 
 void CLifeView::OnEditDescription() {
     CLifeDoc* doc = GetDocument();

@@ -1,5 +1,6 @@
-// The view's analysis commands: Identify, which tells what the board's
-// pattern is without changing it.
+// The view's analysis commands (life_view_analysis.h).
+#include "document/life_view_analysis.h"
+
 #include "document/identity_words.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
@@ -14,23 +15,18 @@ const char* const kIdentifySection = "Analysis";
 const char* const kIdentifyLimitKey = "IdentifyLimit";
 const char* const kStopWhenRepeatsKey = "StopWhenRepeats";
 
-bool CLifeView::OnAnalysisCmdMsg(const CmdMsg& msg) {
-    static const CommandMap<CLifeView> map =
-        CommandMap<CLifeView>()
-            .On(ID_IDENTIFY, &CLifeView::OnIdentify)
-            .OnUpdate(ID_IDENTIFY, &CLifeView::OnUpdateIdentify)
-            .On(ID_POPULATION_GRAPH, &CLifeView::OnPopulationGraph)
-            .OnUpdate(ID_POPULATION_GRAPH, &CLifeView::OnUpdatePopulationGraph)
-            .On(ID_GRAPH_BIRTHS_DEATHS, &CLifeView::OnGraphBirthsDeaths)
-            .On(ID_GRAPH_SAVE_CSV, &CLifeView::OnGraphSaveCsv)
-            .On(ID_GRAPH_SAVE_PNG, &CLifeView::OnGraphSavePng)
-            .On(ID_STOP_WHEN_REPEATS, &CLifeView::OnStopWhenRepeats)
-            .OnUpdate(ID_STOP_WHEN_REPEATS, &CLifeView::OnUpdateStopWhenRepeats);
+bool AnalysisControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<AnalysisControl> map =
+        CommandMap<AnalysisControl>()
+            .On(ID_IDENTIFY, &AnalysisControl::OnIdentify)
+            .OnUpdate(ID_IDENTIFY, &AnalysisControl::OnUpdateIdentify)
+            .On(ID_STOP_WHEN_REPEATS, &AnalysisControl::OnStopWhenRepeats)
+            .OnUpdate(ID_STOP_WHEN_REPEATS, &AnalysisControl::OnUpdateStopWhenRepeats);
     return map.Dispatch(*this, msg);
 }
 
-void CLifeView::OnIdentify() {
-    CLifeDoc* doc = GetDocument();
+void AnalysisControl::OnIdentify() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     int64_t limit = kIdentifyLimit;
     if (CWinApp* app = TheApp())
@@ -38,12 +34,12 @@ void CLifeView::OnIdentify() {
     if (limit < 1) limit = 1;
     CWaitCursor wait;
     const Identity identity = Identify(*doc->CurrentBoard(), StepRule{g_survive, g_born}, limit);
-    MessageBox(IdentityWords(identity), "Identify", MB_OK);
+    view_.MessageBox(IdentityWords(identity), "Identify", MB_OK);
 }
 
-void CLifeView::OnUpdateIdentify(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
-    pCmdUI->Enable(doc != nullptr && doc->HasBoards() && m_nRunInterval == 0);
+void AnalysisControl::OnUpdateIdentify(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
+    pCmdUI->Enable(doc != nullptr && doc->HasBoards() && !view_.Simulation().IsRunning());
 }
 
 std::string RepeatsMessage(int64_t period, int64_t start) {
@@ -51,20 +47,18 @@ std::string RepeatsMessage(int64_t period, int64_t start) {
            std::to_string(start) + ".";
 }
 
-void CLifeView::ApplyAnalysisSettings() {
-    CWinApp* app = TheApp();
-    if (app == nullptr) return;
-    m_bStopWhenRepeats = app->GetProfileInt(kIdentifySection, kStopWhenRepeatsKey, 0) != 0;
-    if (app->GetProfileInt(kGraphSection, "Shown", 0) != 0 && !GraphShown()) OnPopulationGraph();
+void AnalysisControl::ApplySettings() {
+    if (CWinApp* app = TheApp())
+        m_bStopWhenRepeats = app->GetProfileInt(kIdentifySection, kStopWhenRepeatsKey, 0) != 0;
 }
 
-void CLifeView::OnStopWhenRepeats() {
+void AnalysisControl::OnStopWhenRepeats() {
     m_bStopWhenRepeats = !m_bStopWhenRepeats;
     if (CWinApp* app = TheApp())
         app->WriteProfileInt(kIdentifySection, kStopWhenRepeatsKey, m_bStopWhenRepeats ? 1 : 0);
 }
 
-void CLifeView::OnUpdateStopWhenRepeats(CCmdUI* pCmdUI) {
+void AnalysisControl::OnUpdateStopWhenRepeats(CCmdUI* pCmdUI) {
     pCmdUI->Enable(true);
     pCmdUI->SetCheck(m_bStopWhenRepeats ? 1 : 0);
 }

@@ -1,7 +1,6 @@
-// The population graph: the document's counts of every generation since the
-// last Open or Reload, reduced to one span a pixel column and handed to the
-// back end's graph panel at most about 30 times a second; its right-click
-// menu saves the counts as a statistics file or the panel as a PNG image.
+// The population graph (life_view_graph.h).
+#include "document/life_view_graph.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -53,11 +52,22 @@ bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes)
 
 }  // namespace
 
-bool CLifeView::GraphShown() const {
-    return m_bGraphShown;
+bool GraphControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<GraphControl> map =
+        CommandMap<GraphControl>()
+            .On(ID_POPULATION_GRAPH, &GraphControl::OnPopulationGraph)
+            .OnUpdate(ID_POPULATION_GRAPH, &GraphControl::OnUpdatePopulationGraph)
+            .On(ID_GRAPH_BIRTHS_DEATHS, &GraphControl::OnGraphBirthsDeaths)
+            .On(ID_GRAPH_SAVE_CSV, &GraphControl::OnGraphSaveCsv)
+            .On(ID_GRAPH_SAVE_PNG, &GraphControl::OnGraphSavePng);
+    return map.Dispatch(*this, msg);
 }
 
-void CLifeView::OnPopulationGraph() {
+void GraphControl::ApplySettings() {
+    if (GraphSetting("Shown", 0) != 0 && !m_bGraphShown) OnPopulationGraph();
+}
+
+void GraphControl::OnPopulationGraph() {
     CFrameWnd* frame = MainWindow();
     if (frame == nullptr) return;
     m_bGraphShown = !m_bGraphShown;
@@ -79,22 +89,22 @@ void CLifeView::OnPopulationGraph() {
         SetGraphSetting("Shown", 0);
     };
     Platform().Frames().ShowGraphPanel(*frame, request);
-    UpdateGraph(true);
+    Update(true);
 }
 
-void CLifeView::OnUpdatePopulationGraph(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(GetDocument() != nullptr);
+void GraphControl::OnUpdatePopulationGraph(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(Document() != nullptr);
     pCmdUI->SetCheck(m_bGraphShown ? 1 : 0);
 }
 
-void CLifeView::OnGraphBirthsDeaths() {
+void GraphControl::OnGraphBirthsDeaths() {
     SetGraphSetting("Births and Deaths", GraphSetting("Births and Deaths", 0) != 0 ? 0 : 1);
-    UpdateGraph(true);
+    Update(true);
 }
 
-GraphPicture CLifeView::MakeGraphPicture(int columns) const {
+GraphPicture GraphControl::MakeGraphPicture(int columns) const {
     GraphPicture picture;
-    CLifeDoc* doc = GetDocument();
+    CLifeDoc* doc = Document();
     if (doc == nullptr || doc->Counts().Empty() || columns <= 0) return picture;
     const PopulationHistory& history = doc->Counts();
     picture.firstX = history.FirstGeneration();
@@ -128,7 +138,7 @@ GraphPicture CLifeView::MakeGraphPicture(int columns) const {
     return picture;
 }
 
-void CLifeView::UpdateGraph(bool now) {
+void GraphControl::Update(bool now) {
     CFrameWnd* frame = MainWindow();
     if (!m_bGraphShown || frame == nullptr) return;
     const auto t = std::chrono::steady_clock::now();
@@ -138,31 +148,32 @@ void CLifeView::UpdateGraph(bool now) {
     frames.SetGraphPicture(*frame, MakeGraphPicture(frames.GraphColumns(*frame)));
 }
 
-void CLifeView::OnGraphSaveCsv() {
-    CLifeDoc* doc = GetDocument();
+void GraphControl::OnGraphSaveCsv() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr) return;
     CFileDialog dlg(false, "csv", doc->ProposedExportName(".csv"),
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kCsvFilter);
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
-    ReplaceWith(*this, dlg.GetPathName(), doc->Counts().StatsText(RecordedColumns()));
+    ReplaceWith(view_, dlg.GetPathName(),
+                doc->Counts().StatsText(view_.Statistics().RecordedColumns()));
 }
 
-void CLifeView::OnGraphSavePng() {
-    CLifeDoc* doc = GetDocument();
+void GraphControl::OnGraphSavePng() {
+    CLifeDoc* doc = Document();
     CFrameWnd* frame = MainWindow();
     if (doc == nullptr || frame == nullptr || !m_bGraphShown) return;
     CFileDialog dlg(false, "png", doc->ProposedExportName(".png"),
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kPngFilter);
     if (dlg.DoModal() != IDOK) return;
-    UpdateGraph(true);
+    Update(true);
     const std::string png = Platform().Frames().GraphImagePng(*frame);
     if (png.empty()) {
-        MessageBox("Unable to save " + dlg.GetPathName() + ".", std::string(),
-                   MB_OK | MB_ICONEXCLAMATION);
+        view_.MessageBox("Unable to save " + dlg.GetPathName() + ".", std::string(),
+                         MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    ReplaceWith(*this, dlg.GetPathName(), png);
+    ReplaceWith(view_, dlg.GetPathName(), png);
 }
 
 }  // namespace cellarium

@@ -1,12 +1,13 @@
-// Save As Image: the whole current board, border included, as a GIF image
-// whose colour table is the current palette. Export as RLE and Copy as RLE:
-// the pattern in the form other Life programs read.
+// Save As Image, Export as RLE and Copy as RLE (life_view_image.h).
+#include "document/life_view_image.h"
+
 #include "colour/gif_writer.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "document/pattern_io.h"
 #include "framework/safe_replace.h"
 #include "framework/win_app.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
@@ -38,8 +39,17 @@ std::string ImageExportFailedMessage(const std::string& path, int code, bool dam
     return "Unable to save the image " + path + ". " + why + " " + MayBeDamagedText(path);
 }
 
-void CLifeView::OnSaveAsImage() {
-    CLifeDoc* doc = GetDocument();
+bool ExportControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<ExportControl> map =
+        CommandMap<ExportControl>()
+            .On(ID_SAVE_AS_IMAGE, &ExportControl::OnSaveAsImage)
+            .On(ID_EXPORT_RLE, &ExportControl::OnExportRle)
+            .On(ID_COPY_RLE, &ExportControl::OnCopyRle);
+    return map.Dispatch(*this, msg);
+}
+
+void ExportControl::OnSaveAsImage() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr) return;
     CFileDialog dlg(false, "gif", doc->GetPathName() + ".gif",
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kImageFilter);
@@ -72,12 +82,12 @@ void CLifeView::OnSaveAsImage() {
         if (cause == FileError::ForeignLink || cause == FileError::BrokenLink ||
             cause == FileError::ChangedMeanwhile)
             text += " " + SaveLoadFailureText(dlg.GetPathName(), cause, true, 0);
-        MessageBox(text, std::string(), MB_OK | MB_ICONEXCLAMATION);
+        view_.MessageBox(text, std::string(), MB_OK | MB_ICONEXCLAMATION);
     }
 }
 
-void CLifeView::OnExportRle() {
-    CLifeDoc* doc = GetDocument();
+void ExportControl::OnExportRle() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr) return;
     CFileDialog dlg(false, "rle", doc->ProposedExportName(".rle"),
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kRleFilter);
@@ -86,8 +96,8 @@ void CLifeView::OnExportRle() {
     doc->ExportPattern(dlg.GetPathName(), CLifeDoc::ExportFormat::Rle);
 }
 
-void CLifeView::OnCopyRle() {
-    CLifeDoc* doc = GetDocument();
+void ExportControl::OnCopyRle() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     const std::string text = doc->RleClipboardText();
     ClipboardServices& clipboard = Platform().Clipboard();

@@ -1,6 +1,7 @@
-// The colour commands: the six palette commands with their check marks, Load
-// Custom Colors (a ".map" palette file), Invert Colors, Reverse Palette Order,
-// ApplyPalette, and the margin beyond the board's edge.
+// The colour commands (life_view_palette.h), and the colours beyond the
+// board's edge.
+#include "document/life_view_palette.h"
+
 #include <algorithm>
 #include <istream>
 #include <optional>
@@ -69,52 +70,54 @@ private:
 
 }  // namespace
 
-bool CLifeView::OnColourCmdMsg(const CmdMsg& msg) {
-    static const CommandMap<CLifeView> map =
-        CommandMap<CLifeView>()
-            .OnRange(ID_COLORS_AUTUMN, ID_COLORS_AUTUMN, CN_COMMAND, &CLifeView::OnPaletteCommand)
-            .OnRange(ID_COLORS_BLUE, ID_COLORS_BLUE, CN_COMMAND, &CLifeView::OnPaletteCommand)
-            .OnRange(ID_COLORS_RAINBOW, ID_COLORS_RAINBOW, CN_COMMAND, &CLifeView::OnPaletteCommand)
+bool ColourControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<ColourControl> map =
+        CommandMap<ColourControl>()
+            .OnRange(ID_COLORS_AUTUMN, ID_COLORS_AUTUMN, CN_COMMAND,
+                     &ColourControl::OnPaletteCommand)
+            .OnRange(ID_COLORS_BLUE, ID_COLORS_BLUE, CN_COMMAND, &ColourControl::OnPaletteCommand)
+            .OnRange(ID_COLORS_RAINBOW, ID_COLORS_RAINBOW, CN_COMMAND,
+                     &ColourControl::OnPaletteCommand)
             .OnRange(ID_COLORS_SUNSHINE, ID_COLORS_SUNSHINE, CN_COMMAND,
-                     &CLifeView::OnPaletteCommand)
-            .OnRange(ID_COLORS_BW, ID_COLORS_BW, CN_COMMAND, &CLifeView::OnPaletteCommand)
-            .OnRange(ID_COLORS_CUSTOM, ID_COLORS_CUSTOM, CN_COMMAND, &CLifeView::OnPaletteCommand)
-            .OnUpdate(ID_COLORS_AUTUMN, &CLifeView::OnUpdatePaletteCommand)
-            .OnUpdate(ID_COLORS_BLUE, &CLifeView::OnUpdatePaletteCommand)
-            .OnUpdate(ID_COLORS_RAINBOW, &CLifeView::OnUpdatePaletteCommand)
-            .OnUpdate(ID_COLORS_SUNSHINE, &CLifeView::OnUpdatePaletteCommand)
-            .OnUpdate(ID_COLORS_BW, &CLifeView::OnUpdatePaletteCommand)
-            .OnUpdate(ID_COLORS_CUSTOM, &CLifeView::OnUpdatePaletteCommand)
-            .On(ID_LOAD_CUSTOM_COLORS, &CLifeView::OnLoadCustomColors)
-            .On(ID_INVERT_COLORS, &CLifeView::OnInvertColors)
-            .On(ID_REVERSE_PALETTE, &CLifeView::OnReversePalette)
-            .On(ID_SAVE_AS_IMAGE, &CLifeView::OnSaveAsImage);
+                     &ColourControl::OnPaletteCommand)
+            .OnRange(ID_COLORS_BW, ID_COLORS_BW, CN_COMMAND, &ColourControl::OnPaletteCommand)
+            .OnRange(ID_COLORS_CUSTOM, ID_COLORS_CUSTOM, CN_COMMAND,
+                     &ColourControl::OnPaletteCommand)
+            .OnUpdate(ID_COLORS_AUTUMN, &ColourControl::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_BLUE, &ColourControl::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_RAINBOW, &ColourControl::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_SUNSHINE, &ColourControl::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_BW, &ColourControl::OnUpdatePaletteCommand)
+            .OnUpdate(ID_COLORS_CUSTOM, &ColourControl::OnUpdatePaletteCommand)
+            .On(ID_LOAD_CUSTOM_COLORS, &ColourControl::OnLoadCustomColors)
+            .On(ID_INVERT_COLORS, &ColourControl::OnInvertColors)
+            .On(ID_REVERSE_PALETTE, &ColourControl::OnReversePalette);
     return map.Dispatch(*this, msg);
 }
 
-void CLifeView::ApplyPalette(PaletteBlock& palette) {
-    RememberCenter();
-    if (CLifeDoc* doc = GetDocument()) doc->ChangePalette(palette);
-    m_bLayoutPending = true;
+void ColourControl::ApplyPalette(PaletteBlock& palette) {
+    view_.Viewport().RememberCenter();
+    if (CLifeDoc* doc = Document()) doc->ChangePalette(palette);
+    view_.Viewport().MarkLayoutPending();
     // The background is erased too: the margin around the board takes the
     // new dead-cell colour now rather than at the next exposure. The erase
     // paints only outside the board, so the board itself does not flicker.
-    Invalidate(true);
-    KickIdle();
+    view_.Invalidate(true);
+    view_.KickIdle();
 }
 
-void CLifeView::OnPaletteCommand(unsigned id) {
+void ColourControl::OnPaletteCommand(unsigned id) {
     if (const std::optional<PaletteId> which = PaletteOfCommand(id)) ApplyPalette(Palette(*which));
 }
 
-void CLifeView::OnUpdatePaletteCommand(CCmdUI* pCmdUI) {
+void ColourControl::OnUpdatePaletteCommand(CCmdUI* pCmdUI) {
     // Only the very block that is current is checked: a Custom palette that
     // holds Rainbow's colours does not check Rainbow.
     const std::optional<PaletteId> which = PaletteOfCommand(pCmdUI->m_nID);
     pCmdUI->SetCheck(which && IsCurrentPalette(*which) ? 1 : 0);
 }
 
-void CLifeView::OnLoadCustomColors() {
+void ColourControl::OnLoadCustomColors() {
     CFileDialog dlg(true, std::string(), std::string(), 0, kPaletteFilter);
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
@@ -154,12 +157,12 @@ std::string PaletteFileRefusedMessage(const std::string& path, PaletteFileProble
     return path + " is not a palette file: it gives no colour.";
 }
 
-void CLifeView::OnInvertColors() {
+void ColourControl::OnInvertColors() {
     if (const PaletteBlock* current = CurrentPalette()) InvertPalette(*current);
     ApplyPalette(Palette(PaletteId::Custom));
 }
 
-void CLifeView::OnReversePalette() {
+void ColourControl::OnReversePalette() {
     if (const PaletteBlock* current = CurrentPalette()) ReversePalette(*current, DisplayColour);
     ApplyPalette(Palette(PaletteId::Custom));
 }
@@ -200,52 +203,6 @@ uint32_t GridColour(uint32_t dead) {
         out |= uint32_t(g) << shift;
     }
     return out;
-}
-
-bool CLifeView::OnEraseBkgnd(CDC& dc) {
-    CLifeDoc* doc = GetDocument();
-    if (CurrentPalette() == nullptr || doc == nullptr || !doc->HasBoards())
-        return CScrollView::OnEraseBkgnd(dc);
-    PaintMargin(dc);
-    return true;
-}
-
-void CLifeView::PaintMargin(CDC& dc) {
-    const PaletteBlock* palette = CurrentPalette();
-    CLifeDoc* doc = GetDocument();
-    if (palette == nullptr || doc == nullptr || !doc->HasBoards()) return;
-    // The extent and position the draw that follows will use.
-    LayoutIfPending();
-    CRect client;
-    GetClientRect(&client);
-    const CellBoard& board = *doc->CurrentBoard();
-    const int z = int(m_nZoom);
-    const CPoint s = BoardScroll();
-    // The board covers this part of the client area; around it, a frame line
-    // one pixel wide and the margin beyond.
-    const CRect onBoard{-s.x, -s.y, z * board.width - s.x, z * board.height - s.y};
-    const CRect framed{onBoard.left - 1, onBoard.top - 1, onBoard.right + 1, onBoard.bottom + 1};
-    const uint32_t dead = palette->entries[0].Rgb();
-    auto fill = [&dc](const CRect& r, uint32_t colour) {
-        if (!r.IsEmpty()) dc.FillSolidRect(r, colour);
-    };
-    // Fills what lies within `within` but outside `inner`: above, below, and
-    // left and right between them.
-    auto fillOutside = [&](const CRect& inner, uint32_t colour, const CRect& within) {
-        const int top = std::max(inner.top, within.top);
-        const int bottom = std::min(inner.bottom, within.bottom);
-        fill(CRect{within.left, within.top, within.right, std::min(inner.top, within.bottom)},
-             colour);
-        fill(CRect{within.left, std::max(inner.bottom, within.top), within.right, within.bottom},
-             colour);
-        fill(CRect{within.left, top, std::min(inner.left, within.right), bottom}, colour);
-        fill(CRect{std::max(inner.right, within.left), top, within.right, bottom}, colour);
-    };
-    fillOutside(framed, MarginColour(dead), client);
-    const CRect inFrame{std::max(framed.left, client.left), std::max(framed.top, client.top),
-                        std::min(framed.right, client.right),
-                        std::min(framed.bottom, client.bottom)};
-    if (!inFrame.IsEmpty()) fillOutside(onBoard, FrameColour(dead), inFrame);
 }
 
 }  // namespace cellarium

@@ -1,12 +1,9 @@
-// Undo and redo, the rectangular selection and what is done with it (copy,
-// cut, clear, clear outside, fill, flips and quarter turns), and paste as a
-// pattern floating under the pointer until a click drops it.
-//
-// The selection and the floating paste are the view's, like the stylus;
-// every change they make to the board goes through the document as one undo
-// step.
+// Editing the board by hand (life_view_selection.h).
+#include "document/life_view_selection.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -41,7 +38,7 @@ namespace {
 constexpr uint32_t kOutlineDark = 0x000000;
 constexpr uint32_t kOutlineLight = 0xFFFFFF;
 
-CDialogBar* Strip() {
+CDialogBar* StatusStrip() {
     CFrameWnd* frame = MainWindow();
     return frame != nullptr ? frame->GetControlBar(kDialogBarId) : nullptr;
 }
@@ -79,74 +76,180 @@ int64_t LiveCells(const CellBlock& block) {
 
 }  // namespace
 
-bool CLifeView::OnSelectionCmdMsg(const CmdMsg& msg) {
-    static const CommandMap<CLifeView> map =
-        CommandMap<CLifeView>()
-            .On(ID_EDIT_UNDO, &CLifeView::OnEditUndo)
-            .On(ID_EDIT_REDO, &CLifeView::OnEditRedo)
-            .OnUpdate(ID_EDIT_UNDO, &CLifeView::OnUpdateEditUndo)
-            .OnUpdate(ID_EDIT_REDO, &CLifeView::OnUpdateEditRedo)
-            .On(ID_EDIT_COPY, &CLifeView::OnEditCopy)
-            .On(ID_EDIT_CUT, &CLifeView::OnEditCut)
-            .On(ID_EDIT_PASTE, &CLifeView::OnEditPaste)
-            .On(ID_EDIT_CLEAR, &CLifeView::OnEditClear)
-            .On(ID_EDIT_CLEAR_OUTSIDE, &CLifeView::OnEditClearOutside)
-            .On(ID_EDIT_FILL_RANDOM, &CLifeView::OnEditFillRandom)
-            .On(ID_EDIT_FLIP_HORIZONTAL, &CLifeView::OnEditFlipHorizontal)
-            .On(ID_EDIT_FLIP_VERTICAL, &CLifeView::OnEditFlipVertical)
-            .On(ID_EDIT_ROTATE_CLOCKWISE, &CLifeView::OnEditRotateClockwise)
-            .On(ID_EDIT_ROTATE_ANTICLOCKWISE, &CLifeView::OnEditRotateAnticlockwise)
-            .On(ID_EDIT_SELECT_ALL, &CLifeView::OnEditSelectAll)
-            .On(ID_EDIT_CANCEL, &CLifeView::OnEditCancel)
-            .OnUpdate(ID_EDIT_COPY, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_CUT, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_CLEAR, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_CLEAR_OUTSIDE, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_FILL_RANDOM, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_FLIP_HORIZONTAL, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_FLIP_VERTICAL, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_ROTATE_CLOCKWISE, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_ROTATE_ANTICLOCKWISE, &CLifeView::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_PASTE, &CLifeView::OnUpdateEditPaste)
-            .OnUpdate(ID_EDIT_SELECT_ALL, &CLifeView::OnUpdateEditPaste)
-            .OnUpdate(ID_EDIT_CANCEL, &CLifeView::OnUpdateEditCancel);
+bool EditingControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<EditingControl> map =
+        CommandMap<EditingControl>()
+            .On(ID_TOOLS_EDIT, &EditingControl::OnEditMode)
+            .OnUpdate(ID_TOOLS_EDIT, &EditingControl::OnUpdateEditMode)
+            .On(ID_EDIT_UNDO, &EditingControl::OnEditUndo)
+            .On(ID_EDIT_REDO, &EditingControl::OnEditRedo)
+            .OnUpdate(ID_EDIT_UNDO, &EditingControl::OnUpdateEditUndo)
+            .OnUpdate(ID_EDIT_REDO, &EditingControl::OnUpdateEditRedo)
+            .On(ID_EDIT_COPY, &EditingControl::OnEditCopy)
+            .On(ID_EDIT_CUT, &EditingControl::OnEditCut)
+            .On(ID_EDIT_PASTE, &EditingControl::OnEditPaste)
+            .On(ID_EDIT_CLEAR, &EditingControl::OnEditClear)
+            .On(ID_EDIT_CLEAR_OUTSIDE, &EditingControl::OnEditClearOutside)
+            .On(ID_EDIT_FILL_RANDOM, &EditingControl::OnEditFillRandom)
+            .On(ID_EDIT_FLIP_HORIZONTAL, &EditingControl::OnEditFlipHorizontal)
+            .On(ID_EDIT_FLIP_VERTICAL, &EditingControl::OnEditFlipVertical)
+            .On(ID_EDIT_ROTATE_CLOCKWISE, &EditingControl::OnEditRotateClockwise)
+            .On(ID_EDIT_ROTATE_ANTICLOCKWISE, &EditingControl::OnEditRotateAnticlockwise)
+            .On(ID_EDIT_SELECT_ALL, &EditingControl::OnEditSelectAll)
+            .On(ID_EDIT_CANCEL, &EditingControl::OnEditCancel)
+            .OnUpdate(ID_EDIT_COPY, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_CUT, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_CLEAR, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_CLEAR_OUTSIDE, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_FILL_RANDOM, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_FLIP_HORIZONTAL, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_FLIP_VERTICAL, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_ROTATE_CLOCKWISE, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_ROTATE_ANTICLOCKWISE, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_PASTE, &EditingControl::OnUpdateEditPaste)
+            .OnUpdate(ID_EDIT_SELECT_ALL, &EditingControl::OnUpdateEditPaste)
+            .OnUpdate(ID_EDIT_CANCEL, &EditingControl::OnUpdateEditCancel);
     return map.Dispatch(*this, msg);
+}
+
+// --- Edit mode and the stylus -------------------------------------------------------
+
+void EditingControl::OnEditMode() {
+    m_bEditMode = !m_bEditMode;
+    // The Erase box and the Edit Mode label take the place of the status
+    // text, which keeps receiving the updates while hidden.
+    if (CDialogBar* strip = StatusStrip()) {
+        strip->ShowControl(IDC_ERASE, m_bEditMode);
+        strip->ShowControl(IDC_EDIT_MODE_LABEL, m_bEditMode);
+        strip->ShowControl(IDC_STATUS_TEXT, !m_bEditMode);
+    }
+}
+
+void EditingControl::OnUpdateEditMode(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(true);
+    pCmdUI->SetCheck(m_bEditMode ? 1 : 0);
+}
+
+void EditingControl::EditCell(CPoint cell, bool erase) {
+    CLifeDoc* doc = Document();
+    CellBoard& board = *doc->CurrentBoard();
+    uint8_t& value = board.At(cell.x, cell.y);
+    const uint8_t before = value;
+    doc->NoteStrokeCell(cell.x, cell.y, erase ? 0 : 1, erase);
+    if (erase) {
+        if (value != 0) --board.liveCount;
+        value = 0;
+    } else {
+        if (value == 0) ++board.liveCount;
+        // A drawn cell has the value of a loaded one, whatever it held.
+        value = 1;
+        // The next step computes the whole interior.
+        board.SetWholeBounds();
+    }
+    // A step never writes the border: it reads one board and writes the
+    // other, so a border cell changed on the current board alone would come
+    // and go with every step. The scratch board takes the same edit there.
+    const bool onBorder =
+        cell.x == 0 || cell.y == 0 || cell.x == board.width - 1 || cell.y == board.height - 1;
+    if (CellBoard* scratch = doc->ScratchBoard(); onBorder && scratch != nullptr)
+        scratch->At(cell.x, cell.y) = value;
+    if (value != before) doc->SetModifiedFlag();
+}
+
+void EditingControl::EditCellAt(CPoint point, bool continueStroke) {
+    CLifeDoc* doc = Document();
+    if (doc == nullptr || !doc->HasBoards()) return;
+    CDialogBar* strip = StatusStrip();
+    const bool erase = strip != nullptr && strip->IsDlgButtonChecked(IDC_ERASE) != 0;
+    const CPoint cell = view_.Viewport().ClientToCell(point);
+    const CPoint from = continueStroke && m_bStroke ? m_ptStroke : cell;
+    m_ptStroke = cell;
+    m_bStroke = true;
+    // The line of cells from the stroke's last cell to this one (Bresenham),
+    // however far the pointer moved between two events. Cells with no board
+    // under them (past the edges, off the client area while dragging) are
+    // ignored: nothing outside the board is read or written. The walk starts
+    // at an end on the board and stops where the line leaves it, so it never
+    // takes more steps than the board has cells across.
+    CPoint a = from, b = cell;
+    if (!view_.Viewport().IsOnBoard(a)) std::swap(a, b);
+    if (!view_.Viewport().IsOnBoard(a)) return;
+    const long long dx = std::llabs(int64_t(b.x) - a.x), dy = -std::llabs(int64_t(b.y) - a.y);
+    const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+    long long err = dx + dy;
+    CPoint c = a;
+    CPoint lo = a, hi = a;
+    for (;;) {
+        if (!view_.Viewport().IsOnBoard(c)) break;
+        EditCell(c, erase);
+        lo = CPoint{std::min(lo.x, c.x), std::min(lo.y, c.y)};
+        hi = CPoint{std::max(hi.x, c.x), std::max(hi.y, c.y)};
+        if (c == b) break;
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            c.x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            c.y += sy;
+        }
+    }
+    // The cells edited, and a cell more on every side.
+    const CRect first = view_.Viewport().CellToClient(CPoint{lo.x - 1, lo.y - 1});
+    const CRect last = view_.Viewport().CellToClient(CPoint{hi.x + 1, hi.y + 1});
+    const CRect around{first.left, first.top, last.right, last.bottom};
+    view_.InvalidateRect(&around, true);
+}
+
+void EditingControl::LButtonDown(unsigned flags, CPoint point) {
+    if (SelectionButtonDown(flags, point)) return;
+    if (m_bEditMode) EditCellAt(point);
+}
+
+void EditingControl::MouseMove(unsigned flags, CPoint point) {
+    if (SelectionMouseMove(flags, point)) return;
+    // Only a drag with the stylus down draws.
+    if ((flags & MK_LBUTTON) == 0) {
+        m_bStroke = false;
+        return;
+    }
+    if (m_bEditMode) EditCellAt(point, true);
 }
 
 // --- Undo and redo ----------------------------------------------------------------
 
-void CLifeView::OnEditUndo() {
+void EditingControl::OnEditUndo() {
     UndoOrRedo(false);
 }
 
-void CLifeView::OnEditRedo() {
+void EditingControl::OnEditRedo() {
     UndoOrRedo(true);
 }
 
-void CLifeView::UndoOrRedo(bool redo) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::UndoOrRedo(bool redo) {
+    CLifeDoc* doc = Document();
     if (doc == nullptr) return;
-    if (IsRunning()) OnPause();
-    RunCounters counters = Counters();
+    SimulationControl& simulation = view_.Simulation();
+    if (simulation.IsRunning()) simulation.OnPause();
+    RunCounters counters = simulation.Counters();
     if (!(redo ? doc->Redo(counters) : doc->Undo(counters))) return;
-    m_nGeneration = counters.generation;
-    m_nBirths = counters.births;
-    m_nDeaths = counters.deaths;
-    Invalidate(false);
-    UpdateStatusLine();
-    KickIdle();
+    simulation.SetCounters(counters);
+    view_.Invalidate(false);
+    view_.UpdateStatusLine();
+    view_.KickIdle();
 }
 
-void CLifeView::OnUpdateEditUndo(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnUpdateEditUndo(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
     const bool can = doc != nullptr && doc->History().CanUndo();
     pCmdUI->Enable(can);
     pCmdUI->SetText(can ? std::string("Undo ") + UndoKindName(doc->History().UndoKindNext())
                         : std::string("Undo"));
 }
 
-void CLifeView::OnUpdateEditRedo(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnUpdateEditRedo(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
     const bool can = doc != nullptr && doc->History().CanRedo();
     pCmdUI->Enable(can);
     pCmdUI->SetText(can ? std::string("Redo ") + UndoKindName(doc->History().RedoKindNext())
@@ -155,36 +258,36 @@ void CLifeView::OnUpdateEditRedo(CCmdUI* pCmdUI) {
 
 // --- The selection ------------------------------------------------------------------
 
-CPoint CLifeView::ClampedCell(CPoint point) const {
-    CLifeDoc* doc = GetDocument();
-    const CPoint cell = ClientToCell(point);
+CPoint EditingControl::ClampedCell(CPoint point) const {
+    CLifeDoc* doc = Document();
+    const CPoint cell = view_.Viewport().ClientToCell(point);
     if (doc == nullptr || !doc->HasBoards()) return cell;
     const CellBoard& board = *doc->CurrentBoard();
     return CPoint{std::clamp(cell.x, 0, board.width - 1), std::clamp(cell.y, 0, board.height - 1)};
 }
 
-void CLifeView::SetSelection(Rect cells) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::SetSelection(Rect cells) {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     cells = ClipToBoard(*doc->CurrentBoard(), cells);
     m_bHasSelection = !IsEmptyRect(cells);
     m_rcSelection = cells;
     UpdateSelectionLabel();
-    Invalidate(false);
-    KickIdle();
+    view_.Invalidate(false);
+    view_.KickIdle();
 }
 
-void CLifeView::DropSelection() {
+void EditingControl::DropSelection() {
     if (!m_bHasSelection && !m_bSelecting) return;
     m_bHasSelection = false;
     m_bSelecting = false;
     UpdateSelectionLabel();
-    Invalidate(false);
-    KickIdle();
+    view_.Invalidate(false);
+    view_.KickIdle();
 }
 
-void CLifeView::UpdateSelectionLabel() {
-    CDialogBar* strip = Strip();
+void EditingControl::UpdateSelectionLabel() {
+    CDialogBar* strip = StatusStrip();
     if (strip == nullptr) return;
     if (!m_bHasSelection) {
         strip->SetDlgItemText(IDC_EDIT_MODE_LABEL, "Edit Mode");
@@ -195,15 +298,15 @@ void CLifeView::UpdateSelectionLabel() {
                               std::to_string(m_rcSelection.bottom - m_rcSelection.top + 1));
 }
 
-bool CLifeView::SelectionButtonDown(unsigned flags, CPoint point) {
-    CLifeDoc* doc = GetDocument();
+bool EditingControl::SelectionButtonDown(unsigned flags, CPoint point) {
+    CLifeDoc* doc = Document();
     // A press whose release was never seen ends its stroke here.
     if (doc != nullptr) doc->EndStroke();
     m_bIgnoreDrag = false;
     if (doc == nullptr || !doc->HasBoards()) return false;
     if (m_bFloating) {
         // The click drops the floating pattern where it is shown.
-        const CPoint cell = ClientToCell(point);
+        const CPoint cell = view_.Viewport().ClientToCell(point);
         m_ptFloat = CPoint{cell.x - m_floating.width / 2, cell.y - m_floating.height / 2};
         const Rect area{m_ptFloat.x, m_ptFloat.y, m_ptFloat.x + m_floating.width - 1,
                         m_ptFloat.y + m_floating.height - 1};
@@ -214,16 +317,16 @@ bool CLifeView::SelectionButtonDown(unsigned flags, CPoint point) {
         m_bFloating = false;
         m_floating = CellBlock{};
         SetSelection(area);
-        UpdateStatusLine();
+        view_.UpdateStatusLine();
         if (dropped > 0) ReportDropped(dropped);
         return true;
     }
     if (m_bEditMode && (flags & MK_SHIFT) != 0) {
-        OnRButtonDown(flags, point);
+        RButtonDown(flags, point);
         return true;
     }
     if (m_bHasSelection) {
-        const CPoint cell = ClientToCell(point);
+        const CPoint cell = view_.Viewport().ClientToCell(point);
         const Rect& s = m_rcSelection;
         if (cell.x < s.left || cell.x > s.right || cell.y < s.top || cell.y > s.bottom) {
             // A click outside the selection only removes it: the drag that
@@ -236,13 +339,13 @@ bool CLifeView::SelectionButtonDown(unsigned flags, CPoint point) {
     return false;
 }
 
-bool CLifeView::SelectionMouseMove(unsigned flags, CPoint point) {
+bool EditingControl::SelectionMouseMove(unsigned flags, CPoint point) {
     if (m_bFloating) {
-        const CPoint cell = ClientToCell(point);
+        const CPoint cell = view_.Viewport().ClientToCell(point);
         const CPoint at{cell.x - m_floating.width / 2, cell.y - m_floating.height / 2};
         if (at.x != m_ptFloat.x || at.y != m_ptFloat.y) {
             m_ptFloat = at;
-            Invalidate(false);
+            view_.Invalidate(false);
         }
         return true;
     }
@@ -256,7 +359,7 @@ bool CLifeView::SelectionMouseMove(unsigned flags, CPoint point) {
     return true;
 }
 
-bool CLifeView::SelectionKeyDown(unsigned key) {
+bool EditingControl::KeyDown(unsigned key) {
     if (key == VK_ESCAPE && (m_bFloating || m_bHasSelection)) {
         OnEditCancel();
         return true;
@@ -268,16 +371,15 @@ bool CLifeView::SelectionKeyDown(unsigned key) {
     return false;
 }
 
-void CLifeView::OnLButtonUp(unsigned flags, CPoint point) {
-    CScrollView::OnLButtonUp(flags, point);
-    if (CLifeDoc* doc = GetDocument()) doc->EndStroke();
+void EditingControl::LButtonUp() {
+    if (CLifeDoc* doc = Document()) doc->EndStroke();
     m_bSelecting = false;
     m_bIgnoreDrag = false;
 }
 
-void CLifeView::OnRButtonDown(unsigned flags, CPoint point) {
-    CScrollView::OnRButtonDown(flags, point);
-    CLifeDoc* doc = GetDocument();
+void EditingControl::RButtonDown(unsigned flags, CPoint point) {
+    (void)flags;
+    CLifeDoc* doc = Document();
     if (!m_bEditMode || m_bFloating || doc == nullptr || !doc->HasBoards()) return;
     doc->EndStroke();
     m_ptAnchor = ClampedCell(point);
@@ -285,13 +387,12 @@ void CLifeView::OnRButtonDown(unsigned flags, CPoint point) {
     SetSelection(Normalised(m_ptAnchor, m_ptAnchor));
 }
 
-void CLifeView::OnRButtonUp(unsigned flags, CPoint point) {
-    CScrollView::OnRButtonUp(flags, point);
+void EditingControl::RButtonUp() {
     m_bSelecting = false;
 }
 
-void CLifeView::OnEditSelectAll() {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnEditSelectAll() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     const Rect box = LiveCellBox(*doc->CurrentBoard());
     if (IsEmptyRect(box))
@@ -300,49 +401,49 @@ void CLifeView::OnEditSelectAll() {
         SetSelection(box);
 }
 
-void CLifeView::OnEditCancel() {
+void EditingControl::OnEditCancel() {
     if (m_bFloating) {
         m_bFloating = false;
         m_floating = CellBlock{};
-        Invalidate(false);
-        KickIdle();
+        view_.Invalidate(false);
+        view_.KickIdle();
         return;
     }
     DropSelection();
 }
 
-void CLifeView::OnUpdateNeedsSelection(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnUpdateNeedsSelection(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
     pCmdUI->Enable(m_bHasSelection && !m_bFloating && doc != nullptr && doc->HasBoards());
 }
 
-void CLifeView::OnUpdateEditPaste(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnUpdateEditPaste(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
     pCmdUI->Enable(!m_bFloating && doc != nullptr && doc->HasBoards());
 }
 
-void CLifeView::OnUpdateEditCancel(CCmdUI* pCmdUI) {
+void EditingControl::OnUpdateEditCancel(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_bFloating || m_bHasSelection);
 }
 
 // --- Commands on the selection ----------------------------------------------------
 
-void CLifeView::EditSelection(UndoKind kind, Rect area,
-                              const std::function<void(CellBoard&)>& edit) {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::EditSelection(UndoKind kind, Rect area,
+                                   const std::function<void(CellBoard&)>& edit) {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards() || !m_bHasSelection) return;
     doc->EditArea(kind, area, edit);
-    Invalidate(false);
-    UpdateStatusLine();
-    KickIdle();
+    view_.Invalidate(false);
+    view_.UpdateStatusLine();
+    view_.KickIdle();
 }
 
-void CLifeView::ReportDropped(int64_t dropped) {
-    MessageBox(DroppedCellsMessage(dropped), std::string(), MB_OK);
+void EditingControl::ReportDropped(int64_t dropped) {
+    view_.MessageBox(DroppedCellsMessage(dropped), std::string(), MB_OK);
 }
 
-void CLifeView::OnEditCopy() {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnEditCopy() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards() || !m_bHasSelection) return;
     const CellBlock block = CopyRect(*doc->CurrentBoard(), m_rcSelection);
     // The selected cells on a board of their own, inside a dead border, so
@@ -378,20 +479,20 @@ void CLifeView::OnEditCopy() {
     clipboard.CloseClipboard();
 }
 
-void CLifeView::OnEditCut() {
+void EditingControl::OnEditCut() {
     if (!m_bHasSelection) return;
     OnEditCopy();
     const Rect s = m_rcSelection;
     EditSelection(UndoKind::Cut, s, [s](CellBoard& board) { ClearRect(board, s); });
 }
 
-void CLifeView::OnEditClear() {
+void EditingControl::OnEditClear() {
     const Rect s = m_rcSelection;
     EditSelection(UndoKind::Clear, s, [s](CellBoard& board) { ClearRect(board, s); });
 }
 
-void CLifeView::OnEditClearOutside() {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnEditClearOutside() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     const CellBoard& current = *doc->CurrentBoard();
     const Rect s = m_rcSelection;
@@ -399,7 +500,7 @@ void CLifeView::OnEditClearOutside() {
                   [s](CellBoard& board) { ClearOutsideRect(board, s); });
 }
 
-void CLifeView::OnEditFillRandom() {
+void EditingControl::OnEditFillRandom() {
     if (!m_bHasSelection) return;
     // The density is kept in the settings, so the next fill (in this run of
     // the program or a later one) offers the last one given.
@@ -407,7 +508,7 @@ void CLifeView::OnEditFillRandom() {
     if (app != nullptr)
         m_nFillPercent =
             std::clamp(app->GetProfileInt("Edit", "FillPercent", m_nFillPercent), 0, 100);
-    CFillRandomDlg dlg(this);
+    CFillRandomDlg dlg(&view_);
     dlg.m_nPercent = m_nFillPercent;
     if (dlg.DoModal() != IDOK) return;
     m_nFillPercent = dlg.m_nPercent;
@@ -419,23 +520,23 @@ void CLifeView::OnEditFillRandom() {
                   [=](CellBoard& board) { FillRandomRect(board, s, percent, seed); });
 }
 
-void CLifeView::OnEditFlipHorizontal() {
+void EditingControl::OnEditFlipHorizontal() {
     MoveSelectedCells(UndoKind::FlipHorizontal, false, true);
 }
 
-void CLifeView::OnEditFlipVertical() {
+void EditingControl::OnEditFlipVertical() {
     MoveSelectedCells(UndoKind::FlipVertical, false, false);
 }
 
-void CLifeView::OnEditRotateClockwise() {
+void EditingControl::OnEditRotateClockwise() {
     MoveSelectedCells(UndoKind::RotateClockwise, true, true);
 }
 
-void CLifeView::OnEditRotateAnticlockwise() {
+void EditingControl::OnEditRotateAnticlockwise() {
     MoveSelectedCells(UndoKind::RotateAnticlockwise, true, false);
 }
 
-void CLifeView::MoveSelectedCells(UndoKind kind, bool turn, bool sense) {
+void EditingControl::MoveSelectedCells(UndoKind kind, bool turn, bool sense) {
     if (!m_bHasSelection) return;
     const Rect s = m_rcSelection;
     // A turn about the centre of a selection that is not square covers the
@@ -451,12 +552,12 @@ void CLifeView::MoveSelectedCells(UndoKind kind, bool turn, bool sense) {
 
 // --- Paste ---------------------------------------------------------------------------
 
-void CLifeView::OnEditPaste() {
-    CLifeDoc* doc = GetDocument();
+void EditingControl::OnEditPaste() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     const std::optional<std::string> text = ClipboardText();
     if (!text) {
-        MessageBox(kNothingToPasteMessage, std::string(), MB_OK);
+        view_.MessageBox(kNothingToPasteMessage, std::string(), MB_OK);
         return;
     }
     const CellBoard& current = *doc->CurrentBoard();
@@ -479,56 +580,59 @@ void CLifeView::OnEditPaste() {
     if (!read) {
         // A pattern wider or taller than the board, or one whose own
         // position lies off it.
-        MessageBox(reporter.message == PatternTooBigMessage(current.width, current.height)
-                       ? PasteTooLargeMessage(current.width, current.height)
-                       : reporter.message,
-                   std::string(), MB_OK);
+        view_.MessageBox(reporter.message == PatternTooBigMessage(current.width, current.height)
+                             ? PasteTooLargeMessage(current.width, current.height)
+                             : reporter.message,
+                         std::string(), MB_OK);
         return;
     }
     if (IsEmptyRect(box)) {
-        MessageBox(kNothingToPasteMessage, std::string(), MB_OK);
+        view_.MessageBox(kNothingToPasteMessage, std::string(), MB_OK);
         return;
     }
     if (box.right - box.left + 1 > current.width - 2 ||
         box.bottom - box.top + 1 > current.height - 2) {
-        MessageBox(PasteTooLargeMessage(current.width, current.height), std::string(), MB_OK);
+        view_.MessageBox(PasteTooLargeMessage(current.width, current.height), std::string(), MB_OK);
         return;
     }
     m_floating = CopyRect(*scratch, box);
     m_bFloating = true;
     // Under the middle of the view until the pointer moves.
     CRect client;
-    GetClientRect(&client);
-    const CPoint middle = ClientToCell(CPoint{client.Width() / 2, client.Height() / 2});
+    view_.GetClientRect(&client);
+    const CPoint middle =
+        view_.Viewport().ClientToCell(CPoint{client.Width() / 2, client.Height() / 2});
     m_ptFloat = CPoint{middle.x - m_floating.width / 2, middle.y - m_floating.height / 2};
-    Invalidate(false);
-    KickIdle();
+    view_.Invalidate(false);
+    view_.KickIdle();
 }
 
 // --- Drawing -------------------------------------------------------------------------
 
-void CLifeView::DrawSelection(CDC* pDC) {
+void EditingControl::DrawSelection(CDC& dc) {
     if (!m_bHasSelection && !m_bFloating) return;
-    const int z = int(m_nZoom);
+    const ViewportControl& viewport = view_.Viewport();
     CRect client;
-    GetClientRect(&client);
+    view_.GetClientRect(&client);
     const int w = client.Width(), h = client.Height();
-    const CPoint s = GetScrollPosition();
-    // As OnDraw stretches the board: the block of w / z cells from the whole
-    // cell at s / z fills the client area.
-    const int cellsX = std::max(w / z, 1), cellsY = std::max(h / z, 1);
-    auto toX = [&](long long cx) { return int((cx - s.x / z) * w / cellsX); };
-    auto toY = [&](long long cy) { return int((cy - s.y / z) * h / cellsY); };
+    // A block of cells covers the client area from its first cell's top-left
+    // pixel to its last cell's bottom-right one, as the board is drawn.
+    auto onScreen = [&](const Rect& r) {
+        const CRect first = viewport.CellToClient(CPoint{r.left, r.top});
+        const CRect last = viewport.CellToClient(CPoint{r.right, r.bottom});
+        return CRect{first.left, first.top, last.right, last.bottom};
+    };
     auto outline = [&](const Rect& r) {
-        const int l = toX(r.left), t = toY(r.top), rr = toX(r.right + 1), b = toY(r.bottom + 1);
+        const CRect c = onScreen(r);
+        const int l = c.left, t = c.top, rr = c.right, b = c.bottom;
         if (rr < -2 || b < -2 || l > w + 2 || t > h + 2) return;
         const uint32_t colours[2] = {kOutlineDark, kOutlineLight};
         for (int i = 0; i < 2; ++i) {
             const int o = i == 0 ? -1 : 0;  // the dark line outside, the light one inside
-            pDC->FillSolidRect(CRect{l + o, t + o, rr - o, t + o + 1}, colours[i]);
-            pDC->FillSolidRect(CRect{l + o, b - o - 1, rr - o, b - o}, colours[i]);
-            pDC->FillSolidRect(CRect{l + o, t + o, l + o + 1, b - o}, colours[i]);
-            pDC->FillSolidRect(CRect{rr - o - 1, t + o, rr - o, b - o}, colours[i]);
+            dc.FillSolidRect(CRect{l + o, t + o, rr - o, t + o + 1}, colours[i]);
+            dc.FillSolidRect(CRect{l + o, b - o - 1, rr - o, b - o}, colours[i]);
+            dc.FillSolidRect(CRect{l + o, t + o, l + o + 1, b - o}, colours[i]);
+            dc.FillSolidRect(CRect{rr - o - 1, t + o, rr - o, b - o}, colours[i]);
         }
     };
     if (m_bHasSelection) outline(m_rcSelection);
@@ -536,16 +640,18 @@ void CLifeView::DrawSelection(CDC* pDC) {
     const Rect f{m_ptFloat.x, m_ptFloat.y, m_ptFloat.x + m_floating.width - 1,
                  m_ptFloat.y + m_floating.height - 1};
     // The floating cells that are in view, in the light outline colour.
-    const int firstX = std::max(0, s.x / z - f.left),
-              lastX = std::min(m_floating.width - 1, s.x / z + cellsX - f.left);
-    const int firstY = std::max(0, s.y / z - f.top),
-              lastY = std::min(m_floating.height - 1, s.y / z + cellsY - f.top);
+    const CPoint topLeft = viewport.ClientToCell(CPoint{0, 0});
+    const CPoint bottomRight =
+        viewport.ClientToCell(CPoint{std::max(w - 1, 0), std::max(h - 1, 0)});
+    const int firstX = std::max(0, topLeft.x - f.left),
+              lastX = std::min(m_floating.width - 1, bottomRight.x - f.left);
+    const int firstY = std::max(0, topLeft.y - f.top),
+              lastY = std::min(m_floating.height - 1, bottomRight.y - f.top);
     for (int y = firstY; y <= lastY; ++y)
         for (int x = firstX; x <= lastX; ++x)
             if (m_floating.cells[std::size_t(y) * std::size_t(m_floating.width) + std::size_t(x)])
-                pDC->FillSolidRect(
-                    CRect{toX(f.left + x), toY(f.top + y), toX(f.left + x + 1), toY(f.top + y + 1)},
-                    kOutlineLight);
+                dc.FillSolidRect(viewport.CellToClient(CPoint{f.left + x, f.top + y}),
+                                 kOutlineLight);
     outline(f);
 }
 

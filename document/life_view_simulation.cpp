@@ -1,8 +1,6 @@
-// The view's simulation control: a one-shot timer re-armed after every tick,
-// the speed (how many generations a tick makes and how long the next one
-// waits), single steps, Go to Generation, pause, the stagnation stop, reload,
-// the status line and the idle countdown. The generations themselves come
-// from the document's run loop.
+// The view's simulation control (life_view_simulation.h).
+#include "document/life_view_simulation.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -42,23 +40,51 @@ CDialogBar* StatusStrip() {
 
 }  // namespace
 
-CLifeView::CLifeView() {
+SimulationControl::SimulationControl(CLifeView& view) : ViewControl(view) {
     if (CWinApp* app = TheApp())
         m_nSpeedStep = SpeedStepFromSetting(
             app->GetProfileInt(kSpeedSection, kSpeedKey, SpeedSettingValue(kDefaultSpeedStep)));
 }
 
+bool SimulationControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<SimulationControl> map =
+        CommandMap<SimulationControl>()
+            .On(ID_TOOLS_RUN, &SimulationControl::OnRun)
+            .On(ID_TOOLS_STEP, &SimulationControl::OnStep)
+            .On(ID_TOOLS_PAUSE, &SimulationControl::OnPause)
+            .On(ID_FILE_RELOAD, &SimulationControl::OnReload)
+            .On(ID_GO_TO_GENERATION, &SimulationControl::OnGoToGeneration)
+            .OnRange(ID_SPEED_FIRST, ID_SPEED_LAST, CN_COMMAND, &SimulationControl::OnSpeed)
+            .On(ID_SPEED_FASTER, &SimulationControl::OnFaster)
+            .On(ID_SPEED_SLOWER, &SimulationControl::OnSlower)
+            .OnUpdate(ID_TOOLS_RUN, &SimulationControl::OnUpdateRun)
+            .OnUpdate(ID_TOOLS_STEP, &SimulationControl::OnUpdateStep)
+            .OnUpdate(ID_TOOLS_PAUSE, &SimulationControl::OnUpdatePause)
+            .OnUpdate(ID_FILE_RELOAD, &SimulationControl::OnUpdateReload)
+            .OnUpdate(ID_GO_TO_GENERATION, &SimulationControl::OnUpdateStep)
+            .OnUpdateRange(ID_SPEED_FIRST, ID_SPEED_LAST, &SimulationControl::OnUpdateSpeed)
+            .OnUpdate(ID_SPEED_FASTER, &SimulationControl::OnUpdateFaster)
+            .OnUpdate(ID_SPEED_SLOWER, &SimulationControl::OnUpdateSlower);
+    return map.Dispatch(*this, msg);
+}
+
+void SimulationControl::SetCounters(const RunCounters& counters) {
+    m_nGeneration = counters.generation;
+    m_nBirths = counters.births;
+    m_nDeaths = counters.deaths;
+}
+
 // --- Running -----------------------------------------------------------------------
 
-RunSpeed CLifeView::TickSpeed() const {
+RunSpeed SimulationControl::TickSpeed() const {
     return SpeedOf(m_nTargetGeneration != 0 ? kMaximumSpeedStep : m_nSpeedStep);
 }
 
-void CLifeView::OnRun() {
+void SimulationControl::OnRun() {
     StartRun(0);
 }
 
-void CLifeView::StartRun(int32_t target) {
+void SimulationControl::StartRun(int32_t target) {
     m_nTargetGeneration = target;
     const bool armed = ArmTick();
     SetIdleCountdown(kIdleAllowance);
@@ -66,7 +92,7 @@ void CLifeView::StartRun(int32_t target) {
         TimerRefused();
         return;
     }
-    if (CLifeDoc* doc = GetDocument()) {
+    if (CLifeDoc* doc = Document()) {
         doc->RunStarted();
         // A run watches for repeats from where it starts.
         doc->RestartRepeatWatch();
@@ -75,23 +101,22 @@ void CLifeView::StartRun(int32_t target) {
     UpdateSpeedText();
 }
 
-void CLifeView::EndRun() {
+void SimulationControl::EndRun() {
     m_nRunInterval = 0;
     m_nTargetGeneration = 0;
-    if (CLifeDoc* doc = GetDocument()) doc->RunEnded();
+    if (CLifeDoc* doc = Document()) doc->RunEnded();
     UpdateSpeedText();
 }
 
-void CLifeView::TimerRefused() {
+void SimulationControl::TimerRefused() {
     // Without a timer no tick would ever come: rather than showing a run that
     // never advances, the view stays paused (Run can be chosen again).
     EndRun();
     SetIdleCountdown(-1);
 }
 
-void CLifeView::OnTimer(unsigned id) {
-    CScrollView::OnTimer(id);
-    KillTimer(m_hTimer);
+void SimulationControl::OnTimer() {
+    view_.KillTimer(m_hTimer);
     const RunSpeed speed = TickSpeed();
     RunLimits limits;
     limits.generations = speed.perFrame != 0 ? speed.perFrame : std::numeric_limits<int64_t>::max();
@@ -107,19 +132,19 @@ void CLifeView::OnTimer(unsigned id) {
     if (m_nRunInterval > 0 && !ArmTick()) TimerRefused();
 }
 
-bool CLifeView::ArmTick() {
+bool SimulationControl::ArmTick() {
     const unsigned wait = TickSpeed().intervalMs;
     m_nRunInterval = int32_t(std::max(wait, 1u));
-    m_hTimer = SetTimer(SIMULATION_TIMER_ID, wait);
+    m_hTimer = view_.SetTimer(SIMULATION_TIMER_ID, wait);
     return m_hTimer != 0;
 }
 
-void CLifeView::OnStep() {
+void SimulationControl::OnStep() {
     StepGenerations(1);
 }
 
-RunStop CLifeView::StepGenerations(int64_t count) {
-    CLifeDoc* doc = GetDocument();
+RunStop SimulationControl::StepGenerations(int64_t count) {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return RunStop::NoBoards;
     if (count < 1) return RunStop::Count;
     doc->RunStarted();
@@ -130,87 +155,87 @@ RunStop CLifeView::StepGenerations(int64_t count) {
     return stop;
 }
 
-RunStop CLifeView::Advance(const RunLimits& limits) {
-    CLifeDoc* doc = GetDocument();
+RunStop SimulationControl::Advance(const RunLimits& limits) {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return RunStop::NoBoards;
     // The first generation of a run (or a single step) keeps the board for
     // Undo; the run ends as one undo step when the document hears it ended.
     doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
     const int32_t before = m_nGeneration;
-    doc->WatchRepeats(m_bStopWhenRepeats);
+    doc->WatchRepeats(view_.Analysis().StopWhenRepeats());
     const RunStop stop = doc->Advance(m_nGeneration, m_nBirths, m_nDeaths, limits, this);
     if (m_nRunInterval != 0)
         m_rate.Add(int64_t(uint32_t(m_nGeneration) - uint32_t(before)), RunClock::now());
-    Invalidate(false);
+    view_.Invalidate(false);
     UpdateStatusLine();
-    ReportStatsWriteFailure();
+    view_.Statistics().ReportWriteFailure();
     if (stop == RunStop::Stagnation) {
         // The generation that found it is counted, shown and recorded; then
         // the run stops and no tick follows.
         if (m_nRunInterval != 0) EndRun();
-        MessageBox(kStagnationMessage, std::string(), MB_OK);
+        view_.MessageBox(kStagnationMessage, std::string(), MB_OK);
         SetIdleCountdown(-1);
     } else if (int64_t period = 0, start = 0;
                stop == RunStop::Repeat && m_nRunInterval != 0 && doc->LastRepeat(period, start)) {
         // Stop when the pattern repeats: a run stops there; a single step
         // just makes its generation.
         EndRun();
-        MessageBox(RepeatsMessage(period, start), std::string(), MB_OK);
+        view_.MessageBox(RepeatsMessage(period, start), std::string(), MB_OK);
         SetIdleCountdown(-1);
     }
     return stop;
 }
 
-void CLifeView::GenerationDone(const GenerationRecord& record) {
-    if (m_bRecording) WriteStatsLine(record);
+void SimulationControl::GenerationDone(const GenerationRecord& record) {
+    view_.Statistics().GenerationDone(record);
 }
 
-void CLifeView::OnPause() {
-    KillTimer(m_hTimer);
+void SimulationControl::OnPause() {
+    view_.KillTimer(m_hTimer);
     EndRun();
     SetIdleCountdown(-1);
 }
 
-void CLifeView::OnGoToGeneration() {
-    CLifeDoc* doc = GetDocument();
+void SimulationControl::OnGoToGeneration() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
-    CGoToGenerationDlg dlg(this);
+    CGoToGenerationDlg dlg(&view_);
     const int32_t current = m_nGeneration;
     dlg.m_nGeneration =
         current < std::numeric_limits<int32_t>::max() - 1000 ? std::max(current, 0) + 1000 : 1;
     if (dlg.DoModal() != IDOK) return;
     if (dlg.m_nGeneration <= current) {
-        MessageBox(NotAheadMessage(current), std::string(), MB_OK);
+        view_.MessageBox(NotAheadMessage(current), std::string(), MB_OK);
         return;
     }
     m_nGoFrom = current;
     StartRun(dlg.m_nGeneration);
 }
 
-void CLifeView::OnReload() {
-    CLifeDoc* doc = GetDocument();
+void SimulationControl::OnReload() {
+    CLifeDoc* doc = Document();
     if (doc == nullptr || doc->GetPathName().empty()) return;
     if (m_nRunInterval != 0) OnPause();
     // Unsaved changes would be lost to the file's content: ask first.
     if (!doc->SaveModified()) return;
     m_nGeneration = 0;
     doc->Reload();
-    m_bLayoutPending = true;
+    view_.Viewport().MarkLayoutPending();
     // With the background: a reload may bring a board of another size (the
     // size settings are read again), and the margin around a smaller one
     // must not keep pixels of the old image. The erase paints only that
     // margin.
-    Invalidate(true);
+    view_.Invalidate(true);
     UpdateStatusLine();
     KickIdle();
 }
 
-void CLifeView::OnUpdateReload(CCmdUI* pCmdUI) {
-    CLifeDoc* doc = GetDocument();
+void SimulationControl::OnUpdateReload(CCmdUI* pCmdUI) {
+    CLifeDoc* doc = Document();
     pCmdUI->Enable(doc != nullptr && !doc->GetPathName().empty());
 }
 
-void CLifeView::StartCountingAfresh() {
+void SimulationControl::StartCountingAfresh() {
     if (m_nRunInterval != 0) OnPause();
     m_nGeneration = 0;
     m_nBirths = 0;
@@ -219,7 +244,7 @@ void CLifeView::StartCountingAfresh() {
 
 // --- Speed ---------------------------------------------------------------------------
 
-void CLifeView::SetSpeedStep(int step) {
+void SimulationControl::SetSpeedStep(int step) {
     if (step < 0 || step >= kSpeedSteps) return;
     m_nSpeedStep = step;
     if (CWinApp* app = TheApp())
@@ -227,7 +252,7 @@ void CLifeView::SetSpeedStep(int step) {
     // A run goes on at the new speed at once, not after a long wait of the
     // old one (Go to Generation keeps going as fast as it can).
     if (m_nRunInterval != 0 && m_nTargetGeneration == 0) {
-        KillTimer(m_hTimer);
+        view_.KillTimer(m_hTimer);
         if (!ArmTick()) TimerRefused();
         m_rate.Restart(RunClock::now());
     }
@@ -236,19 +261,19 @@ void CLifeView::SetSpeedStep(int step) {
     KickIdle();
 }
 
-void CLifeView::OnSpeed(unsigned id) {
+void SimulationControl::OnSpeed(unsigned id) {
     SetSpeedStep(int(id - ID_SPEED_FIRST));
 }
 
-void CLifeView::OnFaster() {
+void SimulationControl::OnFaster() {
     SetSpeedStep(m_nSpeedStep + 1);
 }
 
-void CLifeView::OnSlower() {
+void SimulationControl::OnSlower() {
     SetSpeedStep(m_nSpeedStep - 1);
 }
 
-std::string CLifeView::SpeedText() const {
+std::string SimulationControl::SpeedText() const {
     std::string text;
     if (m_nTargetGeneration != 0) {
         const double done = double(m_nGeneration) - double(m_nGoFrom);
@@ -266,68 +291,61 @@ std::string CLifeView::SpeedText() const {
     return text;
 }
 
-void CLifeView::UpdateSpeedText() {
+void SimulationControl::UpdateSpeedText() {
     CDialogBar* strip = StatusStrip();
     if (strip == nullptr || !strip->HasControl(IDC_SPEED_TEXT)) return;
     const std::string text = SpeedText();
     if (strip->GetDlgItemText(IDC_SPEED_TEXT) != text) strip->SetDlgItemText(IDC_SPEED_TEXT, text);
 }
 
-void CLifeView::OnUpdateSpeed(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdateSpeed(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(int(pCmdUI->m_nID - ID_SPEED_FIRST) == m_nSpeedStep ? 1 : 0);
 }
 
-void CLifeView::OnUpdateFaster(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdateFaster(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nSpeedStep < kMaximumSpeedStep);
 }
 
-void CLifeView::OnUpdateSlower(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdateSlower(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nSpeedStep > 0);
 }
 
 // --- Status line and idle ------------------------------------------------------------
 
-std::string CLifeView::StatusLine() const {
-    CLifeDoc* doc = GetDocument();
+std::string SimulationControl::StatusLine() const {
+    CLifeDoc* doc = Document();
     const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
     char text[96];
     std::snprintf(text, sizeof text, "G:%05d C:%05d B:%05d D:%05d Z:x%u", m_nGeneration, live,
-                  m_nBirths, m_nDeaths, m_nZoom);
+                  m_nBirths, m_nDeaths, view_.Viewport().Zoom());
     // While statistics are being recorded the line says so.
-    return m_bRecording ? std::string(text) + " " + kRecordingMarker : std::string(text);
+    return view_.Statistics().Recording() ? std::string(text) + " " + kRecordingMarker
+                                          : std::string(text);
 }
 
-void CLifeView::UpdateStatusLine() {
+void SimulationControl::UpdateStatusLine() {
     if (CDialogBar* strip = StatusStrip()) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
     UpdateSpeedText();
     // The graph follows the status line: at most about 30 times a second
     // while running, at once otherwise.
-    UpdateGraph(m_nRunInterval == 0);
+    view_.Graph().Update(m_nRunInterval == 0);
 }
 
-void CLifeView::KickIdle() {
+void SimulationControl::KickIdle() {
     CLifeAppBase* app = LifeApp();
     if (app != nullptr && app->m_nIdleCountdown == 0) app->m_nIdleCountdown = kIdleAllowance;
 }
 
-void CLifeView::OnUpdateRun(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdateRun(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nRunInterval == 0);
 }
 
-void CLifeView::OnUpdateStep(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdateStep(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nRunInterval == 0);
 }
 
-void CLifeView::OnUpdatePause(CCmdUI* pCmdUI) {
+void SimulationControl::OnUpdatePause(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nRunInterval != 0);
-}
-
-void CLifeView::OnUpdateZoomIn(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_nZoom < kMaxZoom);
-}
-
-void CLifeView::OnUpdateZoomOut(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_nZoom > kMinZoom);
 }
 
 }  // namespace cellarium

@@ -1,9 +1,11 @@
-// Statistics recording: the Save Statistics dialog starts a recording, each
-// step appends one line, Stop closes the file.
+// Statistics recording (life_view_statistics.h).
+#include "document/life_view_statistics.h"
+
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "document/save_stats_dlg.h"
 #include "framework/win_app.h"
+#include "ids/command_ids.h"
 
 namespace cellarium {
 
@@ -16,13 +18,27 @@ std::string StatsWriteFailedMessage(const std::string& path, FileError cause) {
     return text + ". Recording has stopped.";
 }
 
-void CLifeView::OnStatsStart() {
+bool StatisticsControl::OnCmdMsg(const CmdMsg& msg) {
+    static const CommandMap<StatisticsControl> map =
+        CommandMap<StatisticsControl>()
+            .On(ID_STATS_START, &StatisticsControl::OnStatsStart)
+            .On(ID_STATS_STOP, &StatisticsControl::OnStatsStop)
+            .OnUpdate(ID_STATS_START, &StatisticsControl::OnUpdateStatsStart)
+            .OnUpdate(ID_STATS_STOP, &StatisticsControl::OnUpdateStatsStop);
+    return map.Dispatch(*this, msg);
+}
+
+void StatisticsControl::GenerationDone(const GenerationRecord& record) {
+    if (m_bRecording) WriteStatsLine(record);
+}
+
+void StatisticsControl::OnStatsStart() {
     CSaveStatsDlg dlg;
     dlg.m_bGeneration = m_bRecGeneration;
     dlg.m_bTotal = m_bRecTotal;
     dlg.m_bBirths = m_bRecBirths;
     dlg.m_bDeaths = m_bRecDeaths;
-    CLifeDoc* doc = GetDocument();
+    CLifeDoc* doc = Document();
     dlg.m_strFileName = (doc ? doc->GetPathName() : std::string()) + ".csv.txt";
 
     // Shown again, with the user's last entries, until a file opens or the
@@ -39,34 +55,34 @@ void CLifeView::OnStatsStart() {
             const std::string header = StatsHeader(RecordedColumns());
             if (!m_fileStats.Write(header.data(), header.size())) {
                 StatsWriteFailed(0);
-                ReportStatsWriteFailure();
+                ReportWriteFailure();
             }
-            UpdateStatusLine();
-            KickIdle();
+            view_.UpdateStatusLine();
+            view_.KickIdle();
             return;
         }
-        MessageBox(dlg.m_strFileName, std::string(), MB_OK);
-        MessageBox(kStatsOpenFailedMessage, std::string(), MB_OK);
+        view_.MessageBox(dlg.m_strFileName, std::string(), MB_OK);
+        view_.MessageBox(kStatsOpenFailedMessage, std::string(), MB_OK);
     }
 }
 
-void CLifeView::OnStatsStop() {
+void StatisticsControl::OnStatsStop() {
     if (!m_bRecording) return;
     m_bRecording = false;
     m_fileStats.Close();
-    UpdateStatusLine();
-    KickIdle();
+    view_.UpdateStatusLine();
+    view_.KickIdle();
 }
 
-void CLifeView::OnUpdateStatsStart(CCmdUI* pCmdUI) {
+void StatisticsControl::OnUpdateStatsStart(CCmdUI* pCmdUI) {
     pCmdUI->Enable(!m_bRecording);
 }
 
-void CLifeView::OnUpdateStatsStop(CCmdUI* pCmdUI) {
+void StatisticsControl::OnUpdateStatsStop(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_bRecording);
 }
 
-void CLifeView::WriteStatsLine(const GenerationRecord& record) {
+void StatisticsControl::WriteStatsLine(const GenerationRecord& record) {
     char line[kStatsLineBuffer];
     const std::size_t n = FormatStatsLine(line, RecordedColumns(), record.generation, record.live,
                                           record.births, record.deaths);
@@ -74,7 +90,7 @@ void CLifeView::WriteStatsLine(const GenerationRecord& record) {
     if (!m_fileStats.Write(line, n)) StatsWriteFailed(whole);
 }
 
-void CLifeView::StatsWriteFailed(uint64_t whole) {
+void StatisticsControl::StatsWriteFailed(uint64_t whole) {
     m_strStatsFailure = StatsWriteFailedMessage(m_fileStats.GetFilePath(), m_fileStats.LastError());
     // Part of the line may have gone in: the file ends with the last whole
     // line instead (a pipe or device keeps what it took).
@@ -84,14 +100,14 @@ void CLifeView::StatsWriteFailed(uint64_t whole) {
     }
     m_bRecording = false;
     m_fileStats.Abort();
-    UpdateStatusLine();
+    view_.UpdateStatusLine();
 }
 
-void CLifeView::ReportStatsWriteFailure() {
+void StatisticsControl::ReportWriteFailure() {
     if (m_strStatsFailure.empty()) return;
     const std::string text = std::move(m_strStatsFailure);
     m_strStatsFailure.clear();
-    MessageBox(text, std::string(), MB_OK);
+    view_.MessageBox(text, std::string(), MB_OK);
 }
 
 }  // namespace cellarium

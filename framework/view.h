@@ -91,6 +91,7 @@ public:
     // Where the pointer is while a zoom command it sent (Ctrl and the wheel)
     // runs, nothing otherwise: the view keeps the point under it in place.
     void SetPointerAnchor(std::optional<CPoint> point) { m_pointerAnchor = point; }
+    std::optional<CPoint> PointerAnchor() const { return m_pointerAnchor; }
 
 protected:
     std::optional<CPoint> m_pointerAnchor;

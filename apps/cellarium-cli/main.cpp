@@ -189,7 +189,7 @@ bool Runner::StartStatistics() {
     platform_.Command(ID_STATS_START);
     platform_.ClearScript();
     CLifeView* view = View();
-    return view != nullptr && view->m_bRecording;
+    return view != nullptr && view->Statistics().Recording();
 }
 
 bool Runner::ChoosePalette(const std::string& nameOrFile) {
@@ -247,9 +247,9 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         // generation's live cells are checked, until the run stops by itself.
         if (more() && platform_.Command(ID_TOOLS_RUN)) {
             while (more() && view.IsRunning()) {
-                const int32_t before = view.m_nGeneration;
+                const int32_t before = view.Simulation().Generation();
                 platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
-                if (view.m_nGeneration == before) continue;
+                if (view.Simulation().Generation() == before) continue;
                 progress.Update(++done);
                 if (repeated()) break;
             }
@@ -269,7 +269,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
             platform_.ClearScript();
             while (started && view.IsRunning() && !platform_.QuitRequested()) {
                 platform_.AdvanceTime(1);
-                done = view.m_nGeneration;
+                done = view.Simulation().Generation();
                 progress.Update(done);
             }
         }
@@ -289,9 +289,9 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 std::numeric_limits<int32_t>::max(),
                 unlimited ? std::numeric_limits<long long>::max()
                           : progress.NextMove(done, options_.generations) - done);
-            const int32_t before = view.m_nGeneration;
+            const int32_t before = view.Simulation().Generation();
             if (view.StepGenerations(batch) == RunStop::NoBoards) break;
-            done += (uint32_t(view.m_nGeneration) - uint32_t(before));
+            done += (uint32_t(view.Simulation().Generation()) - uint32_t(before));
             progress.Update(done);
         }
     }

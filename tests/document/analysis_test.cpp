@@ -165,14 +165,14 @@ TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
     EXPECT_FALSE(View()->IsRunning());
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"Repeats with period 2 from generation 0."});
-    EXPECT_EQ(View()->m_nGeneration, 2);
+    EXPECT_EQ(View()->Simulation().Generation(), 2);
     // Run again: watched afresh from where it stands.
     platform.ClearLog();
     platform.Command(ID_TOOLS_RUN);
     Tick(10);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"Repeats with period 2 from generation 2."});
-    EXPECT_EQ(View()->m_nGeneration, 4);
+    EXPECT_EQ(View()->Simulation().Generation(), 4);
 
     // A change of rule within the run starts the watch again from there
     // (the blinker blinks the same under Highlife).
@@ -189,7 +189,7 @@ TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
     Tick(10);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"Repeats with period 2 from generation 1."});
-    EXPECT_EQ(View()->m_nGeneration, 3);
+    EXPECT_EQ(View()->Simulation().Generation(), 3);
     ResetRules();
 
     // Period 1 is stagnation, message and all.
@@ -198,7 +198,7 @@ TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
     platform.Command(ID_TOOLS_RUN);
     Tick(10);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
-    EXPECT_EQ(View()->m_nGeneration, 1);
+    EXPECT_EQ(View()->Simulation().Generation(), 1);
 }
 
 }  // namespace

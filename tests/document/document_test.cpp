@@ -318,7 +318,7 @@ TEST_F(Document, ReloadBringsBackGenerationZeroAndTheFilesRulesWithoutADialog) {
     EXPECT_EQ(Board().At(100, 99), 1);
     EXPECT_EQ(Board().At(101, 100), 1);
     EXPECT_EQ(Board().liveCount, 5);
-    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
 }
 
 TEST_F(Document, ReloadOfARemovedOrNoLongerFittingFileKeepsTheRunningPattern) {

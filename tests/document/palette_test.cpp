@@ -116,7 +116,7 @@ TEST_F(Colours, TheScreenShowsEachCellInItsEntryAndTheMarginApart) {
     SetBoardSize(150, 150);  // smaller than the 240 x 268 client area
     OpenRunningGlider(4);
     ASSERT_EQ(View()->GetScrollPosition(), (CPoint{0, 0}));
-    const int m = CLifeView::kBoardMargin;
+    const int m = ViewportControl::kBoardMargin;
     auto checkScreen = [&](PaletteId id) {
         SCOPED_TRACE(int(id));
         const RgbSurface& screen = platform.Surface();
@@ -146,7 +146,7 @@ TEST_F(Colours, APaletteChangeKeepsTheViewWhereTheUserScrolled) {
     SetBoardSize(400, 400);
     OpenRunningGlider(1);
     // Opened in the middle: (200 - 120, 200 - 134) past the margin.
-    const int m = CLifeView::kBoardMargin;
+    const int m = ViewportControl::kBoardMargin;
     EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 80, m + 66}));
     View()->OnScrollBy(CSize{30, 20});
     platform.Pump();

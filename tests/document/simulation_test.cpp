@@ -39,13 +39,13 @@ TEST_F(Simulation, RunStepsOnceEveryTenMillisecondsUntilPaused) {
     EXPECT_FALSE(ToolbarEnabled(ID_TOOLS_RUN));
     EXPECT_TRUE(ToolbarEnabled(ID_TOOLS_PAUSE));
     // No step at once: the first generation comes with the first tick.
-    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
     platform.AdvanceTime(9);
-    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
     platform.AdvanceTime(1);
-    EXPECT_EQ(View()->m_nGeneration, 1);
+    EXPECT_EQ(View()->Simulation().Generation(), 1);
     Tick(3);
-    EXPECT_EQ(View()->m_nGeneration, 4);
+    EXPECT_EQ(View()->Simulation().Generation(), 4);
     EXPECT_EQ(platform.ArmedTimers(), 1u);
     // A glider is itself again four generations on, one cell down and right.
     EXPECT_NE(Board().At(101, 100), 0);
@@ -58,12 +58,12 @@ TEST_F(Simulation, RunStepsOnceEveryTenMillisecondsUntilPaused) {
     ASSERT_TRUE(platform.Command(ID_TOOLS_PAUSE));
     EXPECT_EQ(platform.ArmedTimers(), 0u);
     Tick(10);
-    EXPECT_EQ(View()->m_nGeneration, 4);
+    EXPECT_EQ(View()->Simulation().Generation(), 4);
     EXPECT_TRUE(ToolbarEnabled(ID_TOOLS_RUN));
     EXPECT_FALSE(ToolbarEnabled(ID_TOOLS_PAUSE));
 
     ASSERT_TRUE(platform.Command(ID_TOOLS_STEP));
-    EXPECT_EQ(View()->m_nGeneration, 5);
+    EXPECT_EQ(View()->Simulation().Generation(), 5);
     EXPECT_EQ(Status().substr(0, 16), "G:00005 C:00005 ");
 }
 
@@ -75,7 +75,7 @@ TEST_F(Simulation, TheNextTickIsArmedOnlyAfterTheStep) {
     EXPECT_EQ(platform.TimerDue(*View(), CLifeView::SIMULATION_TIMER_ID), platform.Now() + 10);
     // Time passing in one go still gives one generation per 10 ms.
     platform.AdvanceTime(1000);
-    EXPECT_EQ(View()->m_nGeneration, 102);
+    EXPECT_EQ(View()->Simulation().Generation(), 102);
 }
 
 TEST_F(Simulation, ARefusedTimerLeavesTheViewPausedInsteadOfStuck) {
@@ -91,7 +91,7 @@ TEST_F(Simulation, ARefusedTimerLeavesTheViewPausedInsteadOfStuck) {
     platform.Command(ID_TOOLS_RUN);
     platform.SetRefuseTimers(true);
     Tick(5);
-    EXPECT_EQ(View()->m_nGeneration, 1);
+    EXPECT_EQ(View()->Simulation().Generation(), 1);
     EXPECT_FALSE(View()->IsRunning());
     EXPECT_TRUE(Enabled(ID_TOOLS_STEP));
 }
@@ -109,7 +109,7 @@ TEST_F(Simulation, StillLifeStopsTheRunAtGenerationOneWithTheMessage) {
     EXPECT_EQ(IdleCountdown(), -1);
     EXPECT_TRUE(Enabled(ID_TOOLS_RUN));
     Tick(10);
-    EXPECT_EQ(View()->m_nGeneration, 1);
+    EXPECT_EQ(View()->Simulation().Generation(), 1);
 
     // Each manual step on a stagnant board says so again.
     platform.Command(ID_TOOLS_STEP);
@@ -137,7 +137,7 @@ TEST_F(Simulation, AStepWithDeathsButNoBirthsIsNoStagnationAndTheRunGoesOn) {
     EXPECT_EQ(Status(), "G:00002 C:00004 B:00000 D:00000 Z:x1");
     EXPECT_FALSE(View()->IsRunning());
     Tick(10);
-    EXPECT_EQ(View()->m_nGeneration, 2);
+    EXPECT_EQ(View()->Simulation().Generation(), 2);
 }
 
 TEST_F(Simulation, AStepWithBirthsButNoDeathsIsNoStagnationEither) {
@@ -168,8 +168,8 @@ TEST_F(Simulation, BlinkerNeverStagnatesAndEveryStepHasTwoBirthsAndTwoDeaths) {
     platform.Command(ID_TOOLS_RUN);
     for (int i = 1; i <= 30; ++i) {
         Tick();
-        ASSERT_EQ(View()->m_nBirths, 2);
-        ASSERT_EQ(View()->m_nDeaths, 2);
+        ASSERT_EQ(View()->Simulation().Births(), 2);
+        ASSERT_EQ(View()->Simulation().Deaths(), 2);
     }
     EXPECT_TRUE(View()->IsRunning());
     EXPECT_TRUE(platform.MessageTexts().empty());
@@ -181,7 +181,7 @@ TEST_F(Simulation, ReloadWhileRunningStopsAndRestartsTheCountKeepingBirthsAndDea
     const std::vector<uint8_t> start = Cells();
     platform.Command(ID_TOOLS_RUN);
     Tick(5);
-    const int32_t births = View()->m_nBirths, deaths = View()->m_nDeaths;
+    const int32_t births = View()->Simulation().Births(), deaths = View()->Simulation().Deaths();
     platform.ClearLog();
     ASSERT_TRUE(platform.Command(ID_FILE_RELOAD));
     EXPECT_FALSE(View()->IsRunning());
@@ -192,7 +192,7 @@ TEST_F(Simulation, ReloadWhileRunningStopsAndRestartsTheCountKeepingBirthsAndDea
     EXPECT_EQ(Status(), expected);
     EXPECT_EQ(Cells(), start);
     Tick(10);
-    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
 }
 
 TEST_F(Simulation, IdleCountdownAllowsTenIdleCallsAfterRunThenStopsUntilPause) {
@@ -233,7 +233,7 @@ TEST_F(Simulation, IdleCountdownAllowsTenIdleCallsAfterRunThenStopsUntilPause) {
 
 TEST_F(Simulation, NewbornValueIsTheLowByteOfTheGenerationPlusOne) {
     ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
-    View()->m_nGeneration = 254;
+    View()->Simulation().SetGeneration(254);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Board().At(100, 99), 255);  // born in generation 255
     EXPECT_EQ(Board().At(100, 100), 1);   // the survivor keeps its value
@@ -241,12 +241,12 @@ TEST_F(Simulation, NewbornValueIsTheLowByteOfTheGenerationPlusOne) {
     EXPECT_EQ(Board().At(99, 100), 1);
     platform.Command(ID_TOOLS_STEP);  // generation 256: value 1 again
     EXPECT_EQ(Board().At(100, 99), 1);
-    EXPECT_EQ(View()->m_nGeneration, 257);
+    EXPECT_EQ(View()->Simulation().Generation(), 257);
 }
 
 TEST_F(Simulation, LargeCountersArePrintedInFull) {
     ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
-    View()->m_nGeneration = 123455;
+    View()->Simulation().SetGeneration(123455);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Status(), "G:123456 C:00003 B:00002 D:00002 Z:x1");
 }
@@ -257,7 +257,7 @@ TEST_F(Simulation, PaintCopiesTheVisibleBoardCentredOnTheMiddle) {
     // smaller than the client area, so the view stays at the origin and cell
     // (x, y) is pixel (m + x, m + y).
     EXPECT_EQ(View()->GetScrollPosition(), (CPoint{0, 0}));
-    const int m = CLifeView::kBoardMargin;
+    const int m = ViewportControl::kBoardMargin;
     const RgbSurface& s = platform.Surface();
     const ColourEntry live = CurrentPalette()->entries[1];
     const ColourEntry dead = CurrentPalette()->entries[0];
@@ -268,7 +268,7 @@ TEST_F(Simulation, PaintCopiesTheVisibleBoardCentredOnTheMiddle) {
     // On an 800 x 800 board the view scrolls to the middle.
     SetBoardSize(800, 800);
     ASSERT_NE(OpenText("block2.lif", kBlockFile), nullptr);
-    View()->m_bLayoutPending = true;
+    View()->Viewport().MarkLayoutPending();
     View()->Invalidate(false);
     platform.Pump();
     EXPECT_EQ(View()->GetScrollPosition(), (CPoint{m + 400 - 120, m + 400 - 134}));
@@ -363,7 +363,7 @@ TEST_F(Simulation, PaletteChangeKeepsTheCellsAndRedrawsThemInTheNewColours) {
     EXPECT_EQ(Board().liveCount, 5);
     View()->Invalidate(false);
     platform.Pump();
-    const int m = CLifeView::kBoardMargin;
+    const int m = ViewportControl::kBoardMargin;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x)
             ASSERT_EQ(platform.Surface().Pixel(m + x, m + y),

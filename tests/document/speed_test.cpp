@@ -60,7 +60,8 @@ protected:
     // Lets the clock run until the run stops by itself (or has gone far
     // past where it should have).
     void TickUntilStopped() {
-        while (View()->IsRunning() && View()->m_nGeneration < 100000) platform.AdvanceTime(50);
+        while (View()->IsRunning() && View()->Simulation().Generation() < 100000)
+            platform.AdvanceTime(50);
     }
 };
 
@@ -79,7 +80,7 @@ TEST_F(Speed, EveryStepMakesTheDefaultSpeedsGenerationsCountersAndStatistics) {
     auto runAt = [&](int step) {
         platform.Command(ID_FILE_RELOAD);
         EXPECT_TRUE(platform.Command(ID_SPEED_FIRST + unsigned(step)));
-        EXPECT_EQ(View()->m_nSpeedStep, step);
+        EXPECT_EQ(View()->Simulation().SpeedStep(), step);
         const std::string path = Path("speed" + std::to_string(step) + ".csv");
         StartRecording(path);
         platform.ClearLog();
@@ -118,9 +119,9 @@ TEST_F(Speed, StepsInBatchesMakeWhatSingleStepsMake) {
         StartRecording(path);
         platform.ClearLog();
         Doc()->HashEachStep(batches);
-        while (View()->m_nGeneration < kSteps) {
+        while (View()->Simulation().Generation() < kSteps) {
             if (batches) {
-                View()->StepGenerations(kSteps - View()->m_nGeneration);
+                View()->StepGenerations(kSteps - View()->Simulation().Generation());
                 EXPECT_EQ(Doc()->StepLiveHash(), LiveCellHash(Board()));
             } else {
                 EXPECT_TRUE(platform.Command(ID_TOOLS_STEP));
@@ -138,7 +139,7 @@ TEST_F(Speed, StepsInBatchesMakeWhatSingleStepsMake) {
 
 TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {
     ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
-    EXPECT_EQ(View()->m_nSpeedStep, kDefaultSpeedStep);
+    EXPECT_EQ(View()->Simulation().SpeedStep(), kDefaultSpeedStep);
     EXPECT_EQ(SpeedStrip(), "Speed: 1 gen / 10 ms");
     EXPECT_EQ(ToolbarStep(), kDefaultSpeedStep);
 
@@ -151,14 +152,14 @@ TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {
     // A run takes a new speed at once: the slow tick is armed from now.
     platform.Command(ID_TOOLS_RUN);
     Tick();
-    EXPECT_EQ(View()->m_nGeneration, 2);
+    EXPECT_EQ(View()->Simulation().Generation(), 2);
     platform.Command(ID_SPEED_FIRST);
     EXPECT_EQ(SpeedStrip().substr(0, 21), "Speed: 1 gen / 1000 m");
     EXPECT_EQ(platform.TimerDue(*View(), CLifeView::SIMULATION_TIMER_ID), platform.Now() + 1000);
     platform.AdvanceTime(999);
-    EXPECT_EQ(View()->m_nGeneration, 2);
+    EXPECT_EQ(View()->Simulation().Generation(), 2);
     platform.AdvanceTime(1);
-    EXPECT_EQ(View()->m_nGeneration, 3);
+    EXPECT_EQ(View()->Simulation().Generation(), 3);
     platform.Command(ID_TOOLS_PAUSE);
     EXPECT_EQ(platform.Setting(key), -1000);
     EXPECT_FALSE(Enabled(ID_SPEED_SLOWER));
@@ -174,10 +175,10 @@ TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {
     // The next view starts at the speed kept; a value of no step is the
     // default.
     CLifeView kept;
-    EXPECT_EQ(kept.m_nSpeedStep, kMaximumSpeedStep - 1);
+    EXPECT_EQ(kept.Simulation().SpeedStep(), kMaximumSpeedStep - 1);
     platform.SetSetting(key, 3);
     CLifeView unknown;
-    EXPECT_EQ(unknown.m_nSpeedStep, kDefaultSpeedStep);
+    EXPECT_EQ(unknown.Simulation().SpeedStep(), kDefaultSpeedStep);
 }
 
 TEST_F(Speed, GoToGenerationStopsAtTheNumberOrAtStagnation) {
@@ -190,7 +191,7 @@ TEST_F(Speed, GoToGenerationStopsAtTheNumberOrAtStagnation) {
     EXPECT_FALSE(Enabled(ID_TOOLS_STEP));
     EXPECT_FALSE(Enabled(ID_GO_TO_GENERATION));
     TickUntilStopped();
-    EXPECT_EQ(View()->m_nGeneration, 123);
+    EXPECT_EQ(View()->Simulation().Generation(), 123);
     EXPECT_TRUE(platform.MessageTexts().empty());
     EXPECT_EQ(IdleCountdown(), -1);
     EXPECT_EQ(SpeedStrip(), "Speed: 1 gen / 1000 ms");
@@ -206,13 +207,13 @@ TEST_F(Speed, GoToGenerationStopsAtTheNumberOrAtStagnation) {
     ASSERT_TRUE(GoTo("123"));
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{NotAheadMessage(123)});
     EXPECT_FALSE(View()->IsRunning());
-    EXPECT_EQ(View()->m_nGeneration, 123);
+    EXPECT_EQ(View()->Simulation().Generation(), 123);
 
     // Stagnation comes first: the run stops there, with its message.
     platform.ClearLog();
     ASSERT_TRUE(GoTo("100000"));
     TickUntilStopped();
-    EXPECT_EQ(View()->m_nGeneration, kGlidersStagnate);
+    EXPECT_EQ(View()->Simulation().Generation(), kGlidersStagnate);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{kStagnationMessage});
 }
 
@@ -222,7 +223,7 @@ TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGenera
     StartRecording(Path("blinker.csv"));
     ASSERT_TRUE(GoTo("2000000000"));
     platform.AdvanceTime(1);
-    const int32_t g = View()->m_nGeneration;
+    const int32_t g = View()->Simulation().Generation();
     ASSERT_GT(g, 0);
     EXPECT_EQ(SpeedStrip().substr(0, 22), "Going to 2000000000: 0");
     EXPECT_TRUE(Doc()->InRun());
@@ -232,7 +233,7 @@ TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGenera
 
     EXPECT_FALSE(View()->IsRunning());
     EXPECT_FALSE(Doc()->InRun());
-    EXPECT_EQ(View()->m_nGeneration, g);
+    EXPECT_EQ(View()->Simulation().Generation(), g);
     char line[64];
     std::snprintf(line, sizeof line, "G:%05d C:00003 B:00002 D:00002 Z:x1", g);
     EXPECT_EQ(Status(), line);

@@ -102,7 +102,7 @@ TEST_F(Statistics, DialogOffersTheDefaultsAndTheFirstLineAfterTenStepsIsGenerati
     EXPECT_FALSE(enabled(ID_STATS_STOP));
     platform.Command(ID_STATS_START);
     EXPECT_EQ(platform.FreeSpaceQueries(), std::vector<std::string>{dir.string()});
-    ASSERT_TRUE(View()->m_bRecording);
+    ASSERT_TRUE(View()->Statistics().Recording());
     // While recording: Start off, Stop on, and the status line says REC.
     EXPECT_FALSE(enabled(ID_STATS_START));
     EXPECT_TRUE(enabled(ID_STATS_STOP));
@@ -174,10 +174,10 @@ TEST_F(Statistics, UnopenableFileShowsTwoMessagesAndTheDialogAgainWithTheLastEnt
     EXPECT_TRUE(platform.ScriptErrors().empty());
     EXPECT_EQ(platform.PendingExpectations(), 0u);
     EXPECT_EQ(platform.DialogsShown(), (std::vector<unsigned>{IDD_SAVE_STATS, IDD_SAVE_STATS}));
-    EXPECT_FALSE(View()->m_bRecording);
+    EXPECT_FALSE(View()->Statistics().Recording());
     // The view keeps the choices as last entered.
-    EXPECT_TRUE(View()->m_bRecBirths);
-    EXPECT_FALSE(View()->m_bRecGeneration);
+    EXPECT_TRUE(View()->Statistics().RecordedColumns().births);
+    EXPECT_FALSE(View()->Statistics().RecordedColumns().generation);
 
     // Shown again, a good name goes on recording.
     platform.ExpectDialog(IDD_SAVE_STATS, [&](DialogDriver& d) {
@@ -189,7 +189,7 @@ TEST_F(Statistics, UnopenableFileShowsTwoMessagesAndTheDialogAgainWithTheLastEnt
         d.Click(IDOK);
     });
     platform.Command(ID_STATS_START);
-    EXPECT_TRUE(View()->m_bRecording);
+    EXPECT_TRUE(View()->Statistics().Recording());
     Steps(1);
     EXPECT_EQ(Slurp(Path("good.csv")), "Total Cells,Births\r\n5,2\r\n");
 }
@@ -205,7 +205,7 @@ TEST_F(Statistics, StartingAgainWhileRecordingClosesTheFirstFile) {
         d.Type(IDC_STATS_FILENAME, Path("second.csv"));
         d.Click(IDOK);
     });
-    View()->OnStatsStart();
+    View()->Statistics().OnStatsStart();
     EXPECT_FALSE(OpenInProcess(Path("first.csv")));
     EXPECT_TRUE(OpenInProcess(Path("second.csv")));
     Steps(2);
@@ -214,7 +214,7 @@ TEST_F(Statistics, StartingAgainWhileRecordingClosesTheFirstFile) {
 
     // Cancelling a second Start leaves the running recording alone.
     platform.ExpectDialog(IDD_SAVE_STATS, [](DialogDriver& d) { d.Click(IDCANCEL); });
-    View()->OnStatsStart();
+    View()->Statistics().OnStatsStart();
     Steps(1);
     EXPECT_EQ(Slurp(Path("second.csv")), "Generation,Total Cells\r\n3,5\r\n4,5\r\n5,5\r\n");
 }
@@ -232,17 +232,17 @@ TEST_F(Statistics, ALineThatCannotBeWrittenStopsRecordingAndSaysSoOnce) {
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"Unable to write statistics to " + path +
                                        ": the disk is full. Recording has stopped."});
-    EXPECT_FALSE(View()->m_bRecording);
+    EXPECT_FALSE(View()->Statistics().Recording());
     EXPECT_FALSE(OpenInProcess(path));
-    EXPECT_EQ(View()->m_nGeneration, 4);
+    EXPECT_EQ(View()->Simulation().Generation(), 4);
     EXPECT_EQ(Slurp(path), "Generation,Total Cells\r\n1,5\r\n");
 }
 
 TEST_F(Statistics, StopWhenNotRecordingDoesNothingAndStopThenStartTruncates) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     EXPECT_FALSE(platform.Command(ID_STATS_STOP));  // disabled
-    View()->OnStatsStop();
-    EXPECT_FALSE(View()->m_bRecording);
+    View()->Statistics().OnStatsStop();
+    EXPECT_FALSE(View()->Statistics().Recording());
     Start(Path("s.csv"));
     Steps(3);
     platform.Command(ID_STATS_STOP);
@@ -272,6 +272,6 @@ TEST_F(Statistics, BrowseTakesTheTypedNameAndUpdatesTheFreeSpaceOfTheChosenFolde
     for (const std::string& line : platform.Transcript())
         if (line == "file dialog save \"typed.csv\" -> " + Path("sub/b.txt")) sawDialog = true;
     EXPECT_TRUE(sawDialog);
-    EXPECT_TRUE(View()->m_bRecording);
+    EXPECT_TRUE(View()->Statistics().Recording());
     EXPECT_EQ(Slurp(Path("sub/b.txt")), "Generation,Total Cells\r\n");
 }

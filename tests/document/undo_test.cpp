@@ -50,7 +50,7 @@ protected:
     // The client point at the top-left pixel of a cell.
     CPoint On(CPoint cell) const {
         const CPoint b = View()->BoardScroll();
-        const int z = int(View()->m_nZoom);
+        const int z = int(View()->Viewport().Zoom());
         return CPoint{cell.x * z - b.x, cell.y * z - b.y};
     }
     void Stroke(const std::vector<CPoint>& cells, bool erase) {
@@ -221,7 +221,7 @@ TEST_F(Undo, MenuNamesTheStepAndNewFileOrReloadClearTheHistory) {
     platform.Command(ID_TOOLS_PAUSE);
     EXPECT_EQ(MenuText(ID_EDIT_UNDO), "Undo Run");
     EXPECT_TRUE(platform.Command(ID_EDIT_UNDO));
-    EXPECT_EQ(View()->m_nGeneration, 0);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
     EXPECT_EQ(MenuText(ID_EDIT_REDO), "Redo Run");
     PasteAt("x = 1, y = 1\no!\n", CPoint{50, 50});
     EXPECT_EQ(MenuText(ID_EDIT_REDO), "Redo");  // a new step drops what was undone
@@ -327,7 +327,7 @@ TEST_F(Undo, PasteTakesEveryFormatAndDropsItAtTheClick) {
     platform.ExpectMessageBox(IDOK, PasteTooLargeMessage(200, 200));
     platform.SetClipboardText("x = 250, y = 1\n250o!\n");
     platform.Command(ID_EDIT_PASTE);
-    EXPECT_FALSE(View()->m_bFloating);
+    EXPECT_FALSE(View()->Editing().Floating());
     EXPECT_TRUE(platform.ScriptErrors().empty());
 }
 
@@ -339,9 +339,11 @@ TEST_F(Undo, CopyPutsTheSelectionAsRleWithLineFeedsAndCutClearsIt) {
     Select(CPoint{29, 29}, CPoint{33, 32});
     // The outline: a dark line outside the selected cells, a light one on
     // their edge.
-    EXPECT_EQ(platform.Surface().Pixel(28, 30), 0x000000u);
-    EXPECT_EQ(platform.Surface().Pixel(29, 30), 0xFFFFFFu);
-    EXPECT_EQ(platform.Surface().Pixel(34, 32), 0x000000u);
+    const CPoint left = On(CPoint{29, 30}), right = On(CPoint{34, 32});
+    EXPECT_EQ(platform.Surface().Pixel(left.x - 1, left.y), 0x000000u);
+    EXPECT_EQ(platform.Surface().Pixel(left.x, left.y), 0xFFFFFFu);
+    EXPECT_EQ(platform.Surface().Pixel(right.x - 1, right.y), 0xFFFFFFu);
+    EXPECT_EQ(platform.Surface().Pixel(right.x, right.y), 0x000000u);
     platform.CtrlKey('X');
     EXPECT_EQ(platform.ClipboardText(), "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
     EXPECT_EQ(Board().liveCount, 0);

@@ -75,7 +75,7 @@ protected:
     // the board a frame line, then the margin.
     void ExpectPlainCopy() const {
         const CPoint b = View()->BoardScroll();
-        const int z = int(View()->m_nZoom), W = Board().width * z, H = Board().height * z;
+        const int z = int(View()->Viewport().Zoom()), W = Board().width * z, H = Board().height * z;
         const uint32_t dead = Colour(0);
         for (int y = 0; y < platform.Surface().Height(); ++y)
             for (int x = 0; x < platform.Surface().Width(); ++x) {
@@ -91,7 +91,7 @@ protected:
     // The board pixel at the client area's top-left corner (the scroll
     // position less the margin around the board).
     CPoint Scroll() const { return View()->BoardScroll(); }
-    static constexpr int M = CLifeView::kBoardMargin;
+    static constexpr int M = ViewportControl::kBoardMargin;
     // Drags the scroll bars' thumbs so that board pixel (x, y) is at the
     // client area's top-left corner.
     void ScrollTo(int x, int y) {
@@ -124,7 +124,7 @@ protected:
     }
     void EditModeOn() {
         ASSERT_TRUE(platform.Command(ID_TOOLS_EDIT));
-        ASSERT_TRUE(View()->m_bEditMode);
+        ASSERT_TRUE(View()->Editing().EditMode());
     }
     void TickErase(bool on) {
         if ((Strip().IsDlgButtonChecked(IDC_ERASE) != 0) != on) Strip().UserClicks(IDC_ERASE);
@@ -189,12 +189,12 @@ TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
     EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
     EXPECT_FALSE(platform.Command(ID_ZOOM_OUT));
-    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
 
     for (unsigned z : {2u, 4u, 8u, 16u, 32u}) {
         EXPECT_TRUE(Enabled(ID_ZOOM_IN));
         ASSERT_TRUE(platform.Command(ID_ZOOM_IN));
-        EXPECT_EQ(View()->m_nZoom, z);
+        EXPECT_EQ(View()->Viewport().Zoom(), z);
         EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(z));
         EXPECT_TRUE(Enabled(ID_ZOOM_OUT));
     }
@@ -206,20 +206,20 @@ TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     // Reached all the same (a stale toolbar), Zoom In at 32 changes nothing
     // but gives idle processing ten more calls.
     app.m_nIdleCountdown = 0;
-    View()->OnZoomIn();
-    EXPECT_EQ(View()->m_nZoom, 32u);
+    View()->Viewport().OnZoomIn();
+    EXPECT_EQ(View()->Viewport().Zoom(), 32u);
     EXPECT_EQ(ZoomPart(), "Z:x32");
     EXPECT_EQ(IdleCountdown(), 10);
 
     for (unsigned z : {16u, 8u, 4u, 2u, 1u}) {
         ASSERT_TRUE(platform.Command(ID_ZOOM_OUT));
-        EXPECT_EQ(View()->m_nZoom, z);
+        EXPECT_EQ(View()->Viewport().Zoom(), z);
         EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(z));
     }
     EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
     app.m_nIdleCountdown = 0;
-    View()->OnZoomOut();
-    EXPECT_EQ(View()->m_nZoom, 1u);
+    View()->Viewport().OnZoomOut();
+    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
     EXPECT_EQ(IdleCountdown(), 10);
     // The zoom commands leave the board alone.
     EXPECT_EQ(Board().liveCount, 5);
@@ -241,15 +241,15 @@ TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactl
     // From odd positions at every zoom: in then out, and out then in, leave
     // the view exactly where it was.
     for (unsigned zoom : {1u, 2u, 8u, 32u}) {
-        while (View()->m_nZoom != zoom)
-            platform.Command(View()->m_nZoom < zoom ? ID_ZOOM_IN : ID_ZOOM_OUT);
+        while (View()->Viewport().Zoom() != zoom)
+            platform.Command(View()->Viewport().Zoom() < zoom ? ID_ZOOM_IN : ID_ZOOM_OUT);
         for (CPoint at : {CPoint{301, 277}, CPoint{555, 433}}) {
             ScrollTo(at.x, at.y);
             for (auto [first, second] :
                  {std::pair{ID_ZOOM_IN, ID_ZOOM_OUT}, std::pair{ID_ZOOM_OUT, ID_ZOOM_IN}}) {
                 if (!platform.Command(first)) continue;
                 EXPECT_TRUE(platform.Command(second));
-                EXPECT_EQ(View()->m_nZoom, zoom);
+                EXPECT_EQ(View()->Viewport().Zoom(), zoom);
                 EXPECT_EQ(Scroll(), at) << "zoom " << zoom;
             }
         }
@@ -264,8 +264,8 @@ TEST_F(Viewport, ZoomKeepsThePointAtTheMiddleAndAZoomAndItsInverseComeBackExactl
     platform.Command(ID_ZOOM_IN);
     platform.Command(ID_ZOOM_IN);
     ASSERT_EQ(Scroll(), (CPoint{555, 433}));
-    View()->OnZoomOut();
-    View()->OnZoomOut();
+    View()->Viewport().OnZoomOut();
+    View()->Viewport().OnZoomOut();
     platform.Pump();
     EXPECT_EQ(Scroll(), drawn);
 }
@@ -289,7 +289,7 @@ TEST_F(Viewport, APatternOpenedAtAnotherZoomScrollsOverItsWholeBoardFromTheMiddl
     platform.Command(ID_ZOOM_IN);
     platform.Command(ID_ZOOM_IN);
     ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
-    EXPECT_EQ(View()->m_nZoom, 4u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 4u);
     EXPECT_EQ(ZoomPart(), "Z:x4");
     EXPECT_EQ(View()->GetTotalSize(), (CSize{3200 + 2 * M, 3200 + 2 * M}));
     EXPECT_EQ(Scroll(), (CPoint{1600 - 120, 1600 - 134}));
@@ -381,7 +381,7 @@ TEST_F(Viewport, AtZoomEightEachCellCoversItsBlockOfPixelsAlsoAfterScrolling) {
     // cell (100, 100): scrolled to (680, 666), which is not a whole cell down.
     ASSERT_NE(OpenCells(200, 200, {{90, 95}, {110, 105}}), nullptr);
     platform.Command(ID_CELLS_FIT);
-    ASSERT_EQ(View()->m_nZoom, 8u);
+    ASSERT_EQ(View()->Viewport().Zoom(), 8u);
     ASSERT_EQ(Scroll(), (CPoint{680, 666}));
     // Cell (90, 95) covers canvas 720..727, 760..767: client 40..47, 94..101.
     EXPECT_TRUE(LivePixel(40, 94));
@@ -429,9 +429,9 @@ TEST_F(Viewport, AFaintGridFromZoomEightWhenTheSettingAsksForIt) {
     for (bool grid : {false, true}) {
         app.WriteProfileInt("View", "Grid", grid ? 1 : 0);
         ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
-        while (View()->m_nZoom > 1) platform.Command(ID_ZOOM_OUT);
+        while (View()->Viewport().Zoom() > 1) platform.Command(ID_ZOOM_OUT);
         for (unsigned z = 1; z <= 16; z *= 2) {
-            while (View()->m_nZoom < z) platform.Command(ID_ZOOM_IN);
+            while (View()->Viewport().Zoom() < z) platform.Command(ID_ZOOM_IN);
             ScrollTo(z * 400 - 37, z * 400 - 41);  // not a whole cell
             const CPoint b = Scroll();
             const bool shown = grid && z >= 8;
@@ -474,7 +474,8 @@ TEST_F(Viewport, FitToScreenPicksTheLargestZoomThatKeepsTheBoxInsideTheClientAre
         // From a zoom other than the answer, so the command has to set it.
         if (c.zoom == 1) platform.Command(ID_ZOOM_IN);
         ASSERT_TRUE(platform.Command(ID_CELLS_FIT));
-        EXPECT_EQ(View()->m_nZoom, c.zoom) << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
+        EXPECT_EQ(View()->Viewport().Zoom(), c.zoom)
+            << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
         EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(c.zoom));
         // Centred on the middle of the box, brought into the scroll range.
         const int z = int(c.zoom);
@@ -488,7 +489,7 @@ TEST_F(Viewport, FitToScreenOnOneCellOrAGliderZoomsToThirtyTwoAndOnAnEmptyBoardT
     ASSERT_NE(OpenCells(200, 200, {{120, 77}}), nullptr);
     app.m_nIdleCountdown = 0;
     ASSERT_TRUE(platform.Command(ID_CELLS_FIT));
-    EXPECT_EQ(View()->m_nZoom, 32u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 32u);
     EXPECT_EQ(IdleCountdown(), 8);  // kicked to 10, then two idle calls
     EXPECT_EQ(Scroll(), (CPoint{32 * 120 - 120, 32 * 77 - 134}));
     EXPECT_EQ(Status(), "G:00000 C:00001 B:00000 D:00000 Z:x32");
@@ -496,7 +497,7 @@ TEST_F(Viewport, FitToScreenOnOneCellOrAGliderZoomsToThirtyTwoAndOnAnEmptyBoardT
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     platform.Command(ID_ZOOM_OUT);
     platform.Command(ID_CELLS_FIT);
-    EXPECT_EQ(View()->m_nZoom, 32u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 32u);
     // The glider's box is (99, 99) to (101, 101).
     EXPECT_EQ(Scroll(), (CPoint{32 * 100 - 120, 32 * 100 - 134}));
 
@@ -504,7 +505,7 @@ TEST_F(Viewport, FitToScreenOnOneCellOrAGliderZoomsToThirtyTwoAndOnAnEmptyBoardT
     // quite where a freshly opened board starts.
     NewBoard(800, 800);
     platform.Command(ID_CELLS_FIT);
-    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
     EXPECT_EQ(Scroll(), (CPoint{399 - 120, 399 - 134}));
     EXPECT_EQ(ZoomPart(), "Z:x1");
 }
@@ -517,7 +518,7 @@ TEST_F(Viewport, FitToScreenDoesNotLetCellsThatDiedInTheLastStepComeBack) {
     ASSERT_EQ(Board().At(150, 150), 0);
     ASSERT_EQ(Board().liveCount, 4);
     platform.Command(ID_CELLS_FIT);
-    EXPECT_EQ(View()->m_nZoom, 32u);  // the block alone
+    EXPECT_EQ(View()->Viewport().Zoom(), 32u);  // the block alone
     platform.ExpectMessageBox(IDOK, kStagnationMessage);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_TRUE(platform.ScriptErrors().empty());
@@ -554,7 +555,7 @@ TEST_F(Viewport, FindVisitsTheLiveCellsRowByRowThenSaysNoMoreFoundUntilFindFirst
     EXPECT_EQ(Scroll(), (CPoint{380, 126}));
 
     // Find changes neither the zoom nor the status line.
-    EXPECT_EQ(View()->m_nZoom, 1u);
+    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
     EXPECT_EQ(Status(), status);
 
     ASSERT_TRUE(platform.Command(ID_CELLS_FIND_FIRST));
@@ -593,14 +594,14 @@ TEST_F(Viewport, FindBeginsAfterTheFirstCellAndReachesTheLastOne) {
 TEST_F(Viewport, FindOnASmallerBoardThanTheLastOneScansOnlyItsCells) {
     ASSERT_NE(OpenCells(800, 800, {{500, 10}, {700, 700}}), nullptr);
     platform.Command(ID_CELLS_FIND_FIRST);
-    ASSERT_EQ(View()->m_ptFind, (CPoint{500, 10}));
+    ASSERT_EQ(View()->Viewport().FindCursor(), (CPoint{500, 10}));
 
     // The cursor's column is past the new board's width: the scan goes on
     // from the cell its index names, and finds the next live cell.
     ASSERT_NE(OpenCells(200, 200, {{150, 12}, {20, 13}}), nullptr);
     platform.ClearLog();
     platform.Command(ID_CELLS_FIND_NEXT);
-    EXPECT_EQ(View()->m_ptFind, (CPoint{150, 12}));
+    EXPECT_EQ(View()->Viewport().FindCursor(), (CPoint{150, 12}));
     EXPECT_TRUE(platform.MessageTexts().empty());
 
     // A cursor past the whole of the new board: nothing left to find.
@@ -611,7 +612,7 @@ TEST_F(Viewport, FindOnASmallerBoardThanTheLastOneScansOnlyItsCells) {
     platform.Command(ID_CELLS_FIND_NEXT);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No more found"});
     platform.Command(ID_CELLS_FIND_FIRST);
-    EXPECT_EQ(View()->m_ptFind, (CPoint{100, 100}));
+    EXPECT_EQ(View()->Viewport().FindCursor(), (CPoint{100, 100}));
 }
 
 // --- Rotate Left and Center -----------------------------------------------------------------
@@ -655,7 +656,7 @@ TEST_F(Viewport, EditModeShowsTheEraseBoxAndTheLabelInPlaceOfTheStatusText) {
 
     // Edit mode stays on for the next pattern, and while running.
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
-    EXPECT_TRUE(View()->m_bEditMode);
+    EXPECT_TRUE(View()->Editing().EditMode());
     EXPECT_TRUE(Strip().IsControlVisible(IDC_ERASE));
     platform.Command(ID_TOOLS_RUN);
     EXPECT_TRUE(Enabled(ID_TOOLS_EDIT));
@@ -855,7 +856,7 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
     NewBoard(200, 200);
     EditModeOn();
     for (int i = 0; i < 3; ++i) platform.Command(ID_ZOOM_IN);
-    ASSERT_EQ(View()->m_nZoom, 8u);
+    ASSERT_EQ(View()->Viewport().Zoom(), 8u);
     const std::vector<uint8_t> empty = Cells();
     auto tapAndDrag = [&](CPoint p) {
         Tap(p.x, p.y);

@@ -112,7 +112,7 @@ protected:
         const QImage shot =
             widget_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const CellBoard& board = Board();
-        const int z = int(view_->m_nZoom);
+        const int z = int(view_->Viewport().Zoom());
         const CPoint s = view_->BoardScroll();
         CRect client;
         view_->GetClientRect(&client);
@@ -216,12 +216,12 @@ TEST_F(Desktop, RunTicksOnTheTimerAndPauseStopsIt) {
     // The idle refresh has shown the paused state.
     EXPECT_TRUE(RunUntil([&] { return run->isEnabled() && !pause->isEnabled(); }, 2000));
     run->trigger();
-    ASSERT_TRUE(RunUntil([&] { return view_->m_nGeneration >= 10; }, 5000));
+    ASSERT_TRUE(RunUntil([&] { return view_->Simulation().Generation() >= 10; }, 5000));
     EXPECT_TRUE(RunUntil([&] { return !run->isEnabled() && pause->isEnabled(); }, 2000));
     pause->trigger();
-    const int32_t stopped = view_->m_nGeneration;
+    const int32_t stopped = view_->Simulation().Generation();
     RunFor(100);
-    EXPECT_EQ(view_->m_nGeneration, stopped);
+    EXPECT_EQ(view_->Simulation().Generation(), stopped);
     EXPECT_EQ(platform_->WindowRole().ArmedTimers(), 0);
     char expected[64];
     std::snprintf(expected, sizeof expected, "G:%05d C:%05d", stopped, Board().liveCount);
@@ -234,17 +234,16 @@ TEST_F(Desktop, SpaceKeyRunsAndPauses) {
     widget_->setFocus();
     QTest::keyClick(widget_, Qt::Key_Space);
     EXPECT_TRUE(view_->IsRunning());
-    ASSERT_TRUE(RunUntil([&] { return view_->m_nGeneration >= 2; }, 5000));
+    ASSERT_TRUE(RunUntil([&] { return view_->Simulation().Generation() >= 2; }, 5000));
     QTest::keyClick(widget_, Qt::Key_Space);
     EXPECT_FALSE(view_->IsRunning());
 }
 
 TEST_F(Desktop, ViewPixelsMatchTheBoardAtZoomOneAndEight) {
     // Some generations so that cells of several colours show.
-    for (int i = 0; i < 40; ++i) view_->OnStep();
+    for (int i = 0; i < 40; ++i) view_->Simulation().OnStep();
     EXPECT_GT(CheckViewPixels(), 200000);
-    view_->RememberCenter();
-    view_->m_nZoom = 8;
+    while (view_->Viewport().Zoom() < 8) view_->Viewport().OnZoomIn();
     EXPECT_GT(CheckViewPixels(), 100000);
     // The visible middle holds live cells at zoom 8 (the gun is centred).
     const QImage shot = widget_->viewport()->grab().toImage();
@@ -328,7 +327,7 @@ TEST_F(Desktop, MenuItemsCarryTheResourceIdsCaptionsAndStates) {
     EXPECT_EQ(tops[0]->text(), QStringLiteral("Tools"));
 
     // Opened while running, each item shows its update handler's state.
-    view_->OnRun();
+    view_->Simulation().OnRun();
     for (QMenu* m : platform_->MainQtWindow()->menuBar()->findChildren<QMenu*>())
         emit m->aboutToShow();
     int disabled = 0;
@@ -339,7 +338,7 @@ TEST_F(Desktop, MenuItemsCarryTheResourceIdsCaptionsAndStates) {
         if (!a->isEnabled()) ++disabled;
     }
     EXPECT_GE(disabled, 2);  // Run and Step while running
-    view_->OnPause();
+    view_->Simulation().OnPause();
 }
 
 TEST_F(Desktop, SpeedListFasterAndSlowerChangeTheSpeedShownAndKept) {
@@ -377,7 +376,8 @@ TEST_F(Desktop, SpeedListFasterAndSlowerChangeTheSpeedShownAndKept) {
     platform_->WindowRole().ChooseCommand(ID_SPEED_LAST);
     ToolbarAction(ID_TOOLS_RUN)->trigger();
     QAction* pause = ToolbarAction(ID_TOOLS_PAUSE);
-    EXPECT_TRUE(RunUntil([&] { return pause->isEnabled() && view_->m_nGeneration > 100; }, 5000));
+    EXPECT_TRUE(RunUntil(
+        [&] { return pause->isEnabled() && view_->Simulation().Generation() > 100; }, 5000));
     QTest::keyClick(platform_->MainQtWindow(), Qt::Key_BracketLeft);
     EXPECT_TRUE(RunUntil([&] { return speed->currentText() == "x65536 / frame"; }, 2000));
     pause->trigger();
@@ -391,26 +391,26 @@ TEST_F(Desktop, MenuCommandReachesTheView) {
         if (a->data().toUInt() == ID_TOOLS_STEP) step = a;
     ASSERT_NE(step, nullptr);
     step->trigger();
-    EXPECT_EQ(view_->m_nGeneration, 1);
+    EXPECT_EQ(view_->Simulation().Generation(), 1);
     EXPECT_TRUE(StatusText().startsWith(QStringLiteral("G:00001")));
     // Disabled commands are not sent, whatever the key.
-    view_->OnRun();
-    const int32_t running = view_->m_nGeneration;
+    view_->Simulation().OnRun();
+    const int32_t running = view_->Simulation().Generation();
     EXPECT_FALSE(platform_->WindowRole().ChooseCommand(ID_TOOLS_STEP));
-    EXPECT_EQ(view_->m_nGeneration, running);
-    view_->OnPause();
+    EXPECT_EQ(view_->Simulation().Generation(), running);
+    view_->Simulation().OnPause();
 }
 
 TEST_F(Desktop, ZoomCommandsFromToolbarAndCtrlWheel) {
     if (!Handled(ID_ZOOM_IN)) GTEST_SKIP() << "Zoom In has no handler in this build";
     ToolbarAction(ID_ZOOM_IN)->trigger();
-    EXPECT_EQ(view_->m_nZoom, 2u);
+    EXPECT_EQ(view_->Viewport().Zoom(), 2u);
     EXPECT_TRUE(StatusText().endsWith(QStringLiteral("Z:x2")));
     const QPointF at(50, 50);
     QWheelEvent wheel(at, widget_->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120),
                       Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget_->viewport(), &wheel);
-    EXPECT_EQ(view_->m_nZoom, 4u);
+    EXPECT_EQ(view_->Viewport().Zoom(), 4u);
     CheckViewPixels();
 
     // About the pointer: the canvas point under it doubles with the zoom, so
@@ -420,11 +420,11 @@ TEST_F(Desktop, ZoomCommandsFromToolbarAndCtrlWheel) {
     const QPoint pointer(37, 81);
     Wheel(pointer, QPoint(), QPoint(0, 120), Qt::ControlModifier);
     Paint();
-    EXPECT_EQ(view_->m_nZoom, 8u);
+    EXPECT_EQ(view_->Viewport().Zoom(), 8u);
     EXPECT_EQ(view_->BoardScroll(), (CPoint{2 * (b.x + 37) - 37, 2 * (b.y + 81) - 81}));
     Wheel(pointer, QPoint(), QPoint(0, -120), Qt::ControlModifier);
     Paint();
-    EXPECT_EQ(view_->m_nZoom, 4u);
+    EXPECT_EQ(view_->Viewport().Zoom(), 4u);
     EXPECT_EQ(view_->GetScrollPosition(), (CPoint{1001, 1203}));
 }
 
@@ -509,8 +509,9 @@ TEST_F(Desktop, EveryPixelOfADrawnCellEditsThatCellAtEveryZoom) {
         view_->GetClientRect(&client);
         EXPECT_EQ(client.Width(), int(std::lround(size.width() * ratio)));
         for (int z = 1; z <= 32; z *= 2) {
-            while (view_->m_nZoom != unsigned(z))
-                view_->m_nZoom < unsigned(z) ? view_->OnZoomIn() : view_->OnZoomOut();
+            while (view_->Viewport().Zoom() != unsigned(z))
+                view_->Viewport().Zoom() < unsigned(z) ? view_->Viewport().OnZoomIn()
+                                                       : view_->Viewport().OnZoomOut();
             for (CPoint at :
                  {CPoint{z * 100, z * 105}, CPoint{z * 150 + 1 + z / 3, z * 160 + 2 + z / 2}}) {
                 ScrollTo(at);
@@ -741,7 +742,7 @@ TEST_F(Desktop, PopulationGraphDocksBelowTheViewDrawsItsAxesAndIsRemembered) {
     EXPECT_EQ(app_->GetProfileInt("Population Graph", "Floating", 0), 1);
     dock->close();
     EXPECT_EQ(app_->GetProfileInt("Population Graph", "Shown", 1), 0);
-    EXPECT_FALSE(view_->GraphShown());
+    EXPECT_FALSE(view_->Graph().Shown());
 }
 
 }  // namespace
@@ -783,7 +784,7 @@ TEST_F(Desktop, StrokeUndoesWithCtrlZAndRightDragSelectsForCopyAndPaste) {
     SendMouse(vp, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(17, 17));
     SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, QPoint(26, 24));
     SendMouse(vp, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(26, 24));
-    ASSERT_TRUE(view_->m_bHasSelection);
+    ASSERT_TRUE(view_->Editing().HasSelection());
     QTest::keyClick(widget_, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
               "x = 3, y = 2, rule = B3/S23\n2o$2bo!\n");
@@ -794,11 +795,11 @@ TEST_F(Desktop, StrokeUndoesWithCtrlZAndRightDragSelectsForCopyAndPaste) {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx) ASSERT_FALSE(live(at, dx, dy));
     QTest::keyClick(widget_, Qt::Key_V, Qt::ControlModifier);
-    ASSERT_TRUE(view_->m_bFloating);
+    ASSERT_TRUE(view_->Editing().Floating());
     SendMouse(vp, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, there);
     SendMouse(vp, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, there);
     SendMouse(vp, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, there);
-    EXPECT_FALSE(view_->m_bFloating);
+    EXPECT_FALSE(view_->Editing().Floating());
     EXPECT_TRUE(live(at, -1, -1) && live(at, 0, -1) && live(at, 1, 0));
     EXPECT_FALSE(live(at, 1, -1) || live(at, -1, 0) || live(at, 0, 0));
     EXPECT_TRUE(live(first) && live(first, 1) && live(first, 2, 1));
