@@ -9,6 +9,7 @@
 #include <string>
 
 #include "document/run_loop.h"
+#include "document/undo_history.h"
 #include "document/view_control.h"
 #include "framework/types.h"
 
