@@ -29,6 +29,7 @@ void CFileInfoDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_FI_FILENAME, m_strFileName);
     DDX_Text(pDX, IDC_FI_RULES, m_strRules);
     DDX_Text(pDX, IDC_FI_BOARDSIZE, m_strBoardSize);
+    DDX_Text(pDX, IDC_FI_NOTE, m_strNote);
 }
 
 }  // namespace cellarium

@@ -23,6 +23,9 @@ public:
     std::string m_strFileName;
     std::string m_strRules;
     std::string m_strBoardSize;
+    // What the reader said of the pattern it opened (a move onto the board,
+    // a grid of another shape), one line each; empty otherwise.
+    std::string m_strNote;
     bool m_bEditable;
     CEdit m_editDescription;
 };

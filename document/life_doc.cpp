@@ -155,6 +155,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
     CFileByteSource source(file);
     MessageKeepingReporter reporter;
     const bool read = ReadPattern(*incoming, source, reporter);
+    readNotes_ = reporter.notes;
     file.Close();
     if (!read) {
         giveBack();
@@ -228,6 +229,7 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     SurviveMarks(survive);
     dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
     dlg.m_strDescription = incoming->description;
+    dlg.m_strNote = readNotes_;
     if (dlg.DoModal() != IDOK) {
         rules.Restore();
         return false;

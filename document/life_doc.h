@@ -198,6 +198,7 @@ private:
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
     bool openingPaste_ = false;
+    std::string readNotes_;  // the last read's notes, for File Information
     UndoHistory history_;
     PopulationHistory counts_;
     bool keepCounts_ = true;

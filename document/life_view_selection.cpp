@@ -580,10 +580,11 @@ void EditingControl::OnEditPaste() {
     if (!read) {
         // A pattern wider or taller than the board, or one whose own
         // position lies off it.
-        view_.MessageBox(reporter.message == PatternTooBigMessage(current.width, current.height)
-                             ? PasteTooLargeMessage(current.width, current.height)
-                             : reporter.message,
-                         std::string(), MB_OK);
+        view_.MessageBox(
+            reporter.message.rfind(PatternTooBigMessage(current.width, current.height), 0) == 0
+                ? PasteTooLargeMessage(current.width, current.height)
+                : reporter.message,
+            std::string(), MB_OK);
         return;
     }
     if (IsEmptyRect(box)) {

@@ -50,7 +50,12 @@ private:
 class MessageKeepingReporter final : public PatternReporter {
 public:
     void ShowMessage(const std::string& text) override { message = text; }
+    void ShowNote(const std::string& line) override {
+        if (!notes.empty()) notes += "\r\n";
+        notes += line;
+    }
     std::string message;
+    std::string notes;  // the read's notes, one a line
 };
 
 }  // namespace cellarium

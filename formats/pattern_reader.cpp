@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "engine/rules.h"
+#include "formats/gzip_source.h"
+#include "formats/macrocell.h"
+#include "formats/pattern_rule.h"
 #include "formats/rule_notation.h"
 
 namespace cellarium {
@@ -25,11 +28,27 @@ bool IsDigit(uint8_t ch) {
     return ch >= '0' && ch <= '9';
 }
 
-// Run-length data marks live cells with o; x, y and z (either case) stand for
-// the live states of multi-state patterns and are taken as live too.
-bool IsRleLiveCell(uint8_t ch) {
+// What a byte of run-length data is.
+enum class RleCell : uint8_t { NotACell, Dead, Live, OtherState };
+
+// Two-state data marks dead cells with b and live ones with o; the
+// multi-state notation's "." and "A" (states 0 and 1) mean the same, and x, y
+// and z (either case) have always been taken as live. The other letters of
+// that notation, B to W and the prefixes p to w, are states past the first
+// two. Under LifeHistory the states A, C and E are live cells and B, D and F
+// dead ones (history, marks and boundaries, which this program does not
+// keep); any other state letter or prefix is a state it has none of.
+RleCell RleCellOf(uint8_t ch, bool history) {
+    if (ch == 'b' || ch == '.' || ch == 'o' || ch == 'A')
+        return ch == 'b' || ch == '.' ? RleCell::Dead : RleCell::Live;
+    if (history) {
+        if (ch == 'B' || ch == 'D' || ch == 'F') return RleCell::Dead;
+        if (ch == 'C' || ch == 'E') return RleCell::Live;
+        if ((ch >= 'G' && ch <= 'X') || (ch >= 'p' && ch <= 'y')) return RleCell::OtherState;
+        return RleCell::NotACell;
+    }
+    if (ch == 'B') return RleCell::Dead;
     switch (ch) {
-        case 'o':
         case 'O':
         case 'x':
         case 'X':
@@ -37,10 +56,18 @@ bool IsRleLiveCell(uint8_t ch) {
         case 'Y':
         case 'z':
         case 'Z':
-            return true;
+            return RleCell::Live;
         default:
-            return false;
+            break;
     }
+    if ((ch >= 'C' && ch <= 'W') || (ch >= 'p' && ch <= 'w')) return RleCell::OtherState;
+    return RleCell::NotACell;
+}
+
+// x mod m for m > 0, in 0 .. m - 1.
+int64_t Mod(int64_t x, int64_t m) {
+    const int64_t r = x % m;
+    return r < 0 ? r + m : r;
 }
 
 // Division truncating toward zero, as the placement formulas want it.
@@ -115,6 +142,8 @@ public:
           size_(int64_t(board.width) * board.height),
           halfWidth_(Half(board.width)),
           halfHeight_(Half(board.height)),
+          innerWidth_(std::max<int64_t>(board.width - 2, 1)),
+          innerHeight_(std::max<int64_t>(board.height - 2, 1)),
           parser_(survive, born) {}
 
     bool Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes);
@@ -129,9 +158,13 @@ private:
     void HandleRle(uint8_t ch);      // run-length header, data and trailing text
     void HandleBang(uint8_t ch);     // "!" comments and their pictures
     void Centre();
+    // A macrocell file, after its first line.
+    bool ReadMacrocell(ByteSource& source, int64_t maxBytes, int64_t& pulled);
+    // Brings a pattern placed partly off the board onto it (see Place).
+    void MoveOntoBoard();
 
     // Shared actions. Positions move by the column and the row; only a live
-    // cell is checked, and one outside the interior fails the read.
+    // cell is checked (see Place).
     void RowFeed() { SetPosition(y_ + 1, left_); }
     void PutCell() {
         Place(1);
@@ -169,28 +202,59 @@ private:
     void Life106Cell();
     void PlaceRowsAtPosition();
     void ResetRules() {
-        for (int n = 0; n < kRuleEntries; ++n) {
-            survive_[n] = (n == 2 || n == 3) ? 1 : 0;
-            born_[n] = (n == 3) ? 1 : 0;
-        }
+        const RuleTables conway = ConwayTables();
+        std::memcpy(survive_, conway.survive, kRuleEntries);
+        std::memcpy(born_, conway.born, kRuleEntries);
+        history_ = false;
+        grid_.clear();
     }
+    // A rule text starts: "#R" right after the "#", or a run-length
+    // header's rule. Its bytes are kept until the line ends.
     void StartRuleText() {
+        ruleText_.clear();
+        ruleTextCut_ = false;
+    }
+    void AddRuleText(uint8_t ch) {
+        if (ruleText_.size() < kMaxRuleTextBytes)
+            ruleText_ += char(ch);
+        else
+            ruleTextCut_ = true;
+    }
+    // The rule text has ended: the rule it names, or a refusal.
+    void TakeRule();
+    // A rule line that the Hash state came to through the "r" of another
+    // word ("#O Robert"): read leniently, as such lines always were.
+    void StartLenientRuleText() {
         for (int n = 0; n < kRuleEntries; ++n) survive_[n] = born_[n] = 0;
         parser_.Reset();
     }
     void TakePositionComment();
+    void EnterHash() {
+        state_ = S::Hash;
+        hashFirst_ = true;
+    }
     int64_t RleLeft(int64_t patternWidth) const {
         return hasRlePos_ ? rlePosX_ + halfWidth_ : Half(width_ - patternWidth);
     }
     int64_t RleTop(int64_t patternHeight) const {
         return hasRlePos_ ? rlePosY_ + halfHeight_ : Half(height_ - patternHeight);
     }
+    void Refuse(std::string message) {
+        if (refusal_.empty()) refusal_ = std::move(message);
+    }
 
     // Sets the k cells from the current column on, in the current row,
-    // counting only those that were dead, and widens the bounds to enclose
-    // them; when any of them lies outside the interior, sets nothing and
-    // marks the read as failed.
+    // counting only those that were dead. Cells are placed by their column
+    // and row in the pattern's own frame; as long as every live cell read so
+    // far lies in a box the size of the interior, the pattern fits, and a
+    // cell outside the interior is kept at its place taken around the
+    // interior as on a torus (each box of that size still maps one to one
+    // onto the interior), so MoveOntoBoard can bring the whole pattern in at
+    // the end by the least move. A cell that makes the box larger than the
+    // interior makes the pattern too big: nothing more is set, and the rest
+    // of the source is read only to learn the pattern's size.
     void Place(int64_t k);
+    void Store(int64_t column, int64_t row, int64_t k);
 
     CellBoard& board_;
     uint8_t* const survive_;  // the rule tables the pattern's rule goes to
@@ -200,6 +264,8 @@ private:
     const int64_t size_;
     const int64_t halfWidth_;
     const int64_t halfHeight_;
+    const int64_t innerWidth_;   // the interior: width - 2 columns
+    const int64_t innerHeight_;  // and height - 2 rows
     RuleTextParser parser_;
 
     S state_ = S::LineStart;
@@ -223,8 +289,24 @@ private:
     // Where the space that joined the last comment line to the next stands
     // in the description, or npos.
     std::size_t joinAt_ = std::string::npos;
-    bool tooBig_ = false;    // a live cell fell outside the interior
-    bool explicit_ = false;  // the pattern gave its position itself
+    // The rule text being read, and what the last rule said.
+    std::string ruleText_;
+    bool ruleTextCut_ = false;
+    bool hashFirst_ = false;    // the Hash state has not seen a byte of its line yet
+    bool lenientRule_ = false;  // the rule line came through another word's "r"
+    bool history_ = false;      // LifeHistory: its state letters in run-length data
+    std::string grid_;          // the grid the rule was written for ("T100,100")
+    std::string refusal_;       // why the pattern cannot be run here, once known
+    // Every live cell read so far lies in this box of the pattern's frame
+    // (empty while left > right).
+    int64_t boxLeft_ = 0, boxTop_ = 0, boxRight_ = -1, boxBottom_ = -1;
+    bool offBoard_ = false;     // some live cell lies outside the interior, so far
+    bool tooBig_ = false;       // the box outgrew the interior
+    bool farOff_ = false;       // or a cell lies past where numbers saturate
+    bool exactPlaces_ = false;  // places come from a macrocell tree, not from text
+    bool explicit_ = false;     // the pattern gave its position itself
+    int64_t movedRight_ = 0;    // how MoveOntoBoard moved the pattern
+    int64_t movedDown_ = 0;
     // A "#CXRLE Pos=x,y" line: where the next RLE pattern's top-left cell
     // goes, relative to the board's centre as "#P" gives it.
     bool hasRlePos_ = false;
@@ -237,17 +319,88 @@ constexpr std::size_t kCommentHead = 64;
 void Reader::Place(int64_t k) {
     if (k <= 0) return;
     const int64_t last = x_ + k - 1;
-    if (x_ < 1 || y_ < 1 || y_ > height_ - 2 || last > width_ - 2) {
-        tooBig_ = true;
+    // A number that saturated leaves the cell's true place unknown (a
+    // header's size is halved for a place, and the board's half side added).
+    // A macrocell tree's places are exact, however far off.
+    if (!exactPlaces_ && std::max({x_, -x_, last, y_, -y_}) >= kNumberCap / 4) {
+        tooBig_ = farOff_ = true;
         return;
     }
-    uint8_t* cell = board_.cells + y_ * width_ + x_;
+    const bool empty = boxLeft_ > boxRight_;
+    const int64_t left = empty ? x_ : std::min(boxLeft_, x_);
+    const int64_t right = empty ? last : std::max(boxRight_, last);
+    const int64_t top = empty ? y_ : std::min(boxTop_, y_);
+    const int64_t bottom = empty ? y_ : std::max(boxBottom_, y_);
+    boxLeft_ = left;
+    boxRight_ = right;
+    boxTop_ = top;
+    boxBottom_ = bottom;
+    if (right - left + 1 > innerWidth_ || bottom - top + 1 > innerHeight_) tooBig_ = true;
+    if (tooBig_) return;
+    if (x_ < 1 || y_ < 1 || y_ > height_ - 2 || last > width_ - 2) offBoard_ = true;
+    // Around the interior as on a torus: a run that crosses its right edge
+    // goes on at its left edge.
+    const int64_t column = 1 + Mod(x_ - 1, innerWidth_);
+    const int64_t row = 1 + Mod(y_ - 1, innerHeight_);
+    const int64_t first = std::min(k, innerWidth_ + 1 - column);
+    Store(column, row, first);
+    if (first < k) Store(1, row, k - first);
+}
+
+void Reader::Store(int64_t column, int64_t row, int64_t k) {
+    uint8_t* cell = board_.cells + row * width_ + column;
     int64_t newlyLive = 0;
     for (int64_t i = 0; i < k; ++i) newlyLive += cell[i] == 0;
     std::memset(cell, 1, std::size_t(k));
     board_.liveCount += int32_t(newlyLive);
-    board_.IncludeCell(Point{int32_t(x_), int32_t(y_)});
-    board_.IncludeCell(Point{int32_t(last), int32_t(y_)});
+    board_.IncludeCell(Point{int32_t(column), int32_t(row)});
+    board_.IncludeCell(Point{int32_t(column + k - 1), int32_t(row)});
+}
+
+// The least move that brings the box of live cells into the interior, in
+// each direction: none when it lies inside already. The cells were kept at
+// their places taken around the interior, so the move is a turn of the
+// interior's rows and of each row's columns.
+void Reader::MoveOntoBoard() {
+    if (!offBoard_ || boxLeft_ > boxRight_) return;
+    const int64_t dx = std::clamp<int64_t>(0, 1 - boxLeft_, width_ - 2 - boxRight_);
+    const int64_t dy = std::clamp<int64_t>(0, 1 - boxTop_, height_ - 2 - boxBottom_);
+    movedRight_ = dx;
+    movedDown_ = dy;
+    const int64_t turnRows = Mod(dy, innerHeight_);
+    const int64_t turnColumns = Mod(dx, innerWidth_);
+    uint8_t* cells = board_.cells;
+    if (turnRows != 0) {
+        // Whole rows, border cells too: those are dead in every row.
+        uint8_t* first = cells + width_;
+        uint8_t* end = cells + (height_ - 1) * width_;
+        std::rotate(first, end - turnRows * width_, end);
+    }
+    if (turnColumns != 0) {
+        for (int64_t row = 1; row <= height_ - 2; ++row) {
+            uint8_t* first = cells + row * width_ + 1;
+            std::rotate(first, first + innerWidth_ - turnColumns, first + innerWidth_);
+        }
+    }
+    board_.bounds = Rect{int32_t(boxLeft_ + dx), int32_t(boxTop_ + dy), int32_t(boxRight_ + dx),
+                         int32_t(boxBottom_ + dy)};
+}
+
+void Reader::TakeRule() {
+    PatternRule rule = ClassifyPatternRule(ruleText_);
+    if (ruleTextCut_) {
+        rule.kind = PatternRuleKind::Refused;
+        const std::size_t from = std::min(ruleText_.find_first_not_of(" \t"), ruleText_.size());
+        rule.name = ruleText_.substr(from, 60) + "...";
+    }
+    if (rule.kind == PatternRuleKind::Refused) {
+        Refuse(CannotRunRuleMessage(rule.name));
+        return;
+    }
+    std::memcpy(survive_, rule.tables.survive, kRuleEntries);
+    std::memcpy(born_, rule.tables.born, kRuleEntries);
+    history_ = rule.kind == PatternRuleKind::History;
+    grid_ = rule.grid;
 }
 
 void Reader::AppendDescription(const char* text, std::size_t length) {
@@ -366,7 +519,7 @@ void Reader::HandleLineStart(uint8_t ch) {
         StartComment();
         state_ = S::BangFirst;
     } else if (ch == '#') {
-        state_ = S::Hash;
+        EnterHash();
     } else if (ch == '*') {
         PutCell();
         state_ = S::Picture;
@@ -390,13 +543,15 @@ void Reader::HandleLife105(uint8_t ch) {
             if (ch == kCR)
                 RowFeed();
             else if (ch == '#')
-                state_ = S::Hash;
+                EnterHash();
             else if (ch == '*')
                 PutCell();
             else if (ch == '.')
                 SkipCell();
             break;
-        case S::Hash:
+        case S::Hash: {
+            const bool hashFirst = hashFirst_;
+            hashFirst_ = false;
             switch (ch) {
                 case kCR:
                     state_ = S::Picture;
@@ -419,13 +574,20 @@ void Reader::HandleLife105(uint8_t ch) {
                     break;
                 case 'R':
                 case 'r':
-                    StartRuleText();
+                    // Right after the "#" this is a rule line; further on
+                    // it is the r of another word, as in "#O Robert".
+                    lenientRule_ = !hashFirst;
+                    if (lenientRule_)
+                        StartLenientRuleText();
+                    else
+                        StartRuleText();
                     state_ = S::RuleLine;
                     break;
                 default:
                     break;
             }
             break;
+        }
         case S::SkipLine:
             if (ch == kCR) state_ = S::LineStart;
             break;
@@ -448,7 +610,14 @@ void Reader::HandleLife105(uint8_t ch) {
             }
             break;
         case S::RuleLine:
-            if (parser_.Feed(ch)) state_ = S::LineStart;
+            if (lenientRule_) {
+                if (parser_.Feed(ch)) state_ = S::LineStart;
+            } else if (ch == kCR || ch == kLF) {
+                TakeRule();
+                state_ = S::LineStart;
+            } else {
+                AddRuleText(ch);
+            }
             break;
         // "#P x y": the byte after the P is dropped (it is the space before
         // x). Numbers left out are 0: "#P" alone, as many shared files have
@@ -485,7 +654,7 @@ void Reader::HandleLife106(uint8_t ch) {
         if (ch == ' ')
             state_ = S::ListY;
         else if (ch == '#')
-            state_ = S::Hash;
+            EnterHash();
         else if (IsDigit(ch) || ch == '-')
             xText_.Append(ch);
     } else if (ch == kCR) {  // ListY
@@ -525,18 +694,26 @@ void Reader::HandleRle(uint8_t ch) {
             }
             break;
         case S::RleRule:
-            if (parser_.Feed(ch)) {
+            if (ch == kCR || ch == kLF) {
+                // "rule = B3/S23": the rule is what follows the "=".
+                const std::size_t equals = ruleText_.find('=');
+                if (equals != std::string::npos) ruleText_.erase(0, equals + 1);
+                TakeRule();
                 n_ = 0;
                 state_ = S::RleData;
+            } else {
+                AddRuleText(ch);
             }
             break;
         case S::RleData:
             if (IsDigit(ch)) {
                 Digit(ch);
-            } else if (ch == 'b' || ch == 'B') {
+            } else if (const RleCell cell = RleCellOf(ch, history_); cell == RleCell::Dead) {
                 DeadRun();
-            } else if (IsRleLiveCell(ch)) {
+            } else if (cell == RleCell::Live) {
                 LiveRun();
+            } else if (cell == RleCell::OtherState) {
+                Refuse(TooManyStatesMessage());
             } else if (ch == '$') {
                 SetPosition(y_ + Count(), left_);
                 n_ = 0;
@@ -697,7 +874,76 @@ void Reader::Centre() {
     }
 }
 
-bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes) {
+// The lines of a macrocell file after its first: "#" lines (the rule,
+// comments), then one node a line.
+bool Reader::ReadMacrocell(ByteSource& source, int64_t maxBytes, int64_t& pulled) {
+    MacrocellTree tree;
+    std::string line;
+    bool lineCut = false;
+    bool ended = false;
+    while (!ended) {
+        uint8_t raw = 0;
+        ended = source.Read(raw) != 1;
+        if (!ended && ++pulled > maxBytes) {
+            Refuse(PatternTooLongMessage(maxBytes));
+            return false;
+        }
+        if (!ended && raw != kCR && raw != kLF) {
+            if (line.size() < 4096)
+                line += char(raw);
+            else
+                lineCut = true;
+            continue;
+        }
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            const char kind = line.size() > 1 ? line[1] : ' ';
+            if (kind == 'R' || kind == 'r') {
+                StartRuleText();
+                for (std::size_t i = 2; i < line.size(); ++i) AddRuleText(uint8_t(line[i]));
+                TakeRule();
+                if (!refusal_.empty()) return false;
+            } else if (kind == 'C' || kind == 'D' || kind == 'N') {
+                const std::size_t from = line.find_first_not_of(' ', 2);
+                if (from != std::string::npos) {
+                    if (!description_.empty()) AppendDescription("\r\n", 2);
+                    AppendDescription(line.data() + from, line.size() - from);
+                }
+            }
+        } else {
+            std::string problem = lineCut ? "This macrocell file is damaged: a line is too long."
+                                          : tree.AddLine(line, MacrocellStates{history_});
+            if (!problem.empty()) {
+                Refuse(std::move(problem));
+                return false;
+            }
+        }
+        line.clear();
+        lineCut = false;
+    }
+    // Placed around the board's centre, as Life 1.06 places its cells; the
+    // box says whether it fits before a cell is drawn.
+    explicit_ = true;
+    const MacrocellTree::Box box = tree.LiveBox();
+    if (box.Empty()) return true;
+    boxLeft_ = box.left + halfWidth_;
+    boxRight_ = box.right + halfWidth_;
+    boxTop_ = box.top + halfHeight_;
+    boxBottom_ = box.bottom + halfHeight_;
+    if (boxRight_ - boxLeft_ + 1 > innerWidth_ || boxBottom_ - boxTop_ + 1 > innerHeight_) {
+        tooBig_ = true;
+        return false;
+    }
+    exactPlaces_ = true;
+    tree.ForEachRun([&](int64_t x, int64_t y, int64_t count) {
+        x_ = x + halfWidth_;
+        y_ = y + halfHeight_;
+        Place(count);
+    });
+    return true;
+}
+
+bool Reader::Run(ByteSource& givenSource, PatternReporter& reporter, int64_t maxBytes) {
     ResetRules();
     board_.Clear();
     board_.ResetBounds();
@@ -708,41 +954,82 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes
         reporter.ShowMessage(message);
         return false;
     };
-    auto tooBig = [&] { return fail(PatternTooBigMessage(board_.width, board_.height)); };
-
-    auto step = [&](uint8_t ch) {
-        Handle(ch);
-        return !tooBig_;
+    auto tooBig = [&] {
+        if (farOff_) return fail(PatternTooBigMessage(board_.width, board_.height));
+        return fail(PatternTooBigMessage(board_.width, board_.height, boxRight_ - boxLeft_ + 1,
+                                         boxBottom_ - boxTop_ + 1));
     };
 
-    // Line ends. CR LF, a lone LF, LF CR and a lone CR are one line end each,
-    // and a run of CRs counts as one CR. The states see a line end that has
-    // an LF as CR LF, and one without as CR alone, so a file reads the same
-    // whichever of these its lines end in.
-    enum class After : uint8_t { Other, Cr, Lf, LfCr };
-    After after = After::Other;
-    int64_t pulled = 0;
-    uint8_t raw = 0;
-    while (source.Read(raw) == 1) {
-        if (++pulled > maxBytes) return fail(PatternTooLongMessage(maxBytes));
-        if (raw == kCR) {
-            if (after == After::Lf) {
-                after = After::LfCr;  // the CR of an LF CR
-                continue;
-            }
-            if (after == After::Cr || after == After::LfCr) continue;  // a run of CRs
-            after = After::Cr;
-            if (!step(kCR)) return tooBig();
-        } else if (raw == kLF) {
-            // A lone LF, or the LF of an LF CR, is read as CR LF.
-            if (after != After::Cr && !step(kCR)) return tooBig();
-            after = after == After::Cr ? After::Other : After::Lf;
-            if (!step(kLF)) return tooBig();
-        } else {
-            after = After::Other;
-            if (!step(raw)) return tooBig();
-        }
+    // What the file is, from its first bytes: gzip-compressed data is read
+    // as what it holds; a .zip archive is not a pattern; "[M2]" starts a
+    // macrocell file.
+    uint8_t head[4];
+    std::size_t headSize = 0;
+    auto sniff = [&](ByteSource& from) {
+        headSize = 0;
+        uint8_t b = 0;
+        while (headSize < sizeof head && from.Read(b) == 1) head[headSize++] = b;
+    };
+    sniff(givenSource);
+    PrefixedByteSource given(head, headSize, givenSource);
+    std::unique_ptr<GzipByteSource> gzip;
+    std::unique_ptr<PrefixedByteSource> unpacked;
+    ByteSource* source = &given;
+    if (LooksGzipped(head, headSize)) {
+        gzip = std::make_unique<GzipByteSource>(given);
+        sniff(*gzip);
+        unpacked = std::make_unique<PrefixedByteSource>(head, headSize, *gzip);
+        source = unpacked.get();
     }
+    if (LooksZipped(head, headSize)) return fail(ZipArchiveMessage());
+    auto damaged = [&] { return gzip && gzip->Damaged(); };
+
+    int64_t pulled = 0;
+    if (headSize == 4 && std::memcmp(head, "[M2]", 4) == 0) {
+        // The rest of the first line ("(golly 2.0)") says which program wrote it.
+        uint8_t b = 0;
+        for (int i = 0; i < 4; ++i) source->Read(b);
+        pulled = 4;
+        while (source->Read(b) == 1 && b != kCR && b != kLF) ++pulled;
+        const bool read = ReadMacrocell(*source, maxBytes, pulled);
+        if (damaged()) return fail(DamagedCompressionMessage());
+        if (!refusal_.empty()) return fail(refusal_);
+        if (!read || tooBig_) return tooBig();
+    } else {
+        // Line ends. CR LF, a lone LF, LF CR and a lone CR are one line end
+        // each, and a run of CRs counts as one CR. The states see a line end
+        // that has an LF as CR LF, and one without as CR alone, so a file
+        // reads the same whichever of these its lines end in.
+        enum class After : uint8_t { Other, Cr, Lf, LfCr };
+        After after = After::Other;
+        uint8_t raw = 0;
+        while (refusal_.empty() && source->Read(raw) == 1) {
+            if (++pulled > maxBytes) return fail(PatternTooLongMessage(maxBytes));
+            if (raw == kCR) {
+                if (after == After::Lf) {
+                    after = After::LfCr;  // the CR of an LF CR
+                    continue;
+                }
+                if (after == After::Cr || after == After::LfCr) continue;  // a run of CRs
+                after = After::Cr;
+                Handle(kCR);
+            } else if (raw == kLF) {
+                // A lone LF, or the LF of an LF CR, is read as CR LF.
+                if (after != After::Cr) Handle(kCR);
+                after = after == After::Cr ? After::Other : After::Lf;
+                Handle(kLF);
+            } else {
+                after = After::Other;
+                Handle(raw);
+            }
+        }
+        // A rule line that the data ends in ends there.
+        if (refusal_.empty() && state_ == S::RuleLine && !lenientRule_) TakeRule();
+        if (damaged()) return fail(DamagedCompressionMessage());
+        if (!refusal_.empty()) return fail(refusal_);
+        if (tooBig_) return tooBig();
+    }
+    MoveOntoBoard();
 
     // A comment line that the data ends in ends there.
     if (inComment_) EndCommentLine();
@@ -759,6 +1046,9 @@ bool Reader::Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes
         Centre();
         board_.SetWholeBounds();
     }
+    if (movedRight_ != 0 || movedDown_ != 0)
+        reporter.ShowNote(MovedNoteLine(movedRight_, movedDown_));
+    if (std::string grid = GridNoteLine(grid_); !grid.empty()) reporter.ShowNote(grid);
     return true;
 }
 
@@ -784,6 +1074,40 @@ std::string DescriptionCutNote() {
                   "\r\n[The description was longer than %zu KB: the rest is left out.]",
                   kMaxDescriptionBytes / 1024);
     return text;
+}
+
+std::string PatternTooBigMessage(int width, int height, int64_t patternWidth,
+                                 int64_t patternHeight) {
+    char sizes[256];
+    std::snprintf(sizes, sizeof sizes,
+                  " (The pattern is %lldx%lld cells; the board has room for %dx%d inside its "
+                  "border.)",
+                  static_cast<long long>(patternWidth), static_cast<long long>(patternHeight),
+                  width - 2, height - 2);
+    return PatternTooBigMessage(width, height) + sizes;
+}
+
+std::string MovedNoteLine(int64_t right, int64_t down) {
+    auto part = [](int64_t n, const char* plus, const char* minus, const char* unit) {
+        const long long v = n < 0 ? -n : n;
+        char text[96];
+        std::snprintf(text, sizeof text, "%lld %s%s %s", v, unit, v == 1 ? "" : "s",
+                      n < 0 ? minus : plus);
+        return std::string(text);
+    };
+    std::string moves;
+    if (right != 0) moves = part(right, "right", "left", "column");
+    if (down != 0) moves += (moves.empty() ? "" : " and ") + part(down, "down", "up", "row");
+    return "Moved " + moves + " to fit the board.";
+}
+
+std::string ZipArchiveMessage() {
+    return "This file is a .zip archive, not a pattern: unpack it first, then open the pattern "
+           "inside.";
+}
+
+std::string DamagedCompressionMessage() {
+    return "This gzip-compressed file is damaged or cut short: its pattern cannot be read.";
 }
 
 std::string PatternTooBigMessage(int width, int height) {

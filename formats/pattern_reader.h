@@ -2,8 +2,11 @@
 // run-length encoded, "!" format and bare-picture text onto a board in one
 // pass, through a single byte-driven state machine that never learns in
 // advance which format it is reading. Several formats may be mixed in one
-// stream. The reader sets the program-wide rule tables and the board's
-// description from what the pattern says.
+// stream. Macrocell files ("[M2]") are read too, and gzip-compressed data is
+// read as what it holds, whatever the file's name. The reader sets the
+// program-wide rule tables and the board's description from what the
+// pattern says, and refuses, with a message that names it, a pattern it
+// cannot run exactly: another kind of rule, or cells of more states.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +16,7 @@
 #include "engine/cell_board.h"
 #include "engine/rules.h"
 #include "formats/byte_stream.h"
+#include "formats/pattern_rule.h"
 
 namespace cellarium {
 
@@ -22,10 +26,22 @@ class PatternReporter {
 public:
     virtual ~PatternReporter() = default;
     virtual void ShowMessage(const std::string& text) = 0;
+    // After a read that succeeded: one line File Information shows about
+    // what the reader did or could not keep (a move onto the board, a grid
+    // of another shape). Ignored unless overridden.
+    virtual void ShowNote(const std::string& /*line*/) {}
 };
 
 // The "too big" message for a board of width x height cells.
 std::string PatternTooBigMessage(int width, int height);
+// The same, with the pattern's size and the room the board's interior has.
+std::string PatternTooBigMessage(int width, int height, int64_t patternWidth,
+                                 int64_t patternHeight);
+// "Moved 12 columns right and 3 rows up to fit the board."
+std::string MovedNoteLine(int64_t right, int64_t down);
+// For a .zip archive, and for gzip data that is broken or cut short.
+std::string ZipArchiveMessage();
+std::string DamagedCompressionMessage();
 
 // The longest pattern text the reader takes, in bytes: the largest file that
 // could still fit the largest board. The wordiest way any format gives a cell
@@ -106,29 +122,27 @@ inline constexpr int kReaderStateCount = 33;
 // Reads the whole source onto `board` (whose cells exist), replacing its
 // cells, live count, bounds, description and name, and sets the rule tables.
 //
-// Every live cell is placed by its column and its row, and must land in the
+// Every live cell is placed by its column and its row, and lands in the
 // interior (columns 1 to width - 2, rows 1 to height - 2): a row never runs
-// on into the next one, and no cell lands in the border. A position that
-// places no live cell is no failure.
+// on into the next one, and no cell lands in the border. A pattern whose
+// live cells fit the interior but that its file places partly off it is
+// moved onto it by the least amount (the reporter is told in a note). A
+// position that places no live cell is no failure.
 //
-// Returns true when the whole source was read with every live cell in the
+// Returns true when the whole source was read and its live cells fit the
 // interior. Returns false after handing one message to `reporter`: "too big"
-// when a live cell fell outside it, "too long" when the source held more
-// than `maxBytes` bytes (the reader pulls one byte past the limit, then
-// stops). Then the board holds what was placed before the failure (its
-// bounds still enclose every live cell and its live count is exact), its
-// description is unchanged, and the caller abandons the load.
+// (with the pattern's size) when they do not, "too long" when the source held
+// more than `maxBytes` bytes (the reader pulls one byte past the limit, then
+// stops), or a refusal: a rule that is not a two-state eight-neighbour one,
+// cells of more states, a .zip archive, damaged compressed data or a damaged
+// macrocell file. Then the board holds what was placed before the failure
+// (its bounds still enclose every live cell and its live count is exact),
+// its description is unchanged, and the caller abandons the load.
 //
 // Line ends: a run of CRs counts as one CR; CR LF, LF, LF CR and a lone CR
 // are each one line end (CR CR LF and LF CR CR too).
 bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
                  int64_t maxBytes = kMaxPatternBytes);
-
-// A pair of rule tables of one's own (see engine/rules.h).
-struct RuleTables {
-    uint8_t survive[kRuleEntries] = {};
-    uint8_t born[kRuleEntries] = {};
-};
 
 // As ReadPattern, but the pattern's rule goes to `rules` and the
 // program-wide tables are left alone, so a read may run on another thread

@@ -28,6 +28,9 @@ inline constexpr int IDC_FI_DESCRIPTION = 1003;
 inline constexpr int IDC_FI_FILENAME = 1006;
 inline constexpr int IDC_FI_RULES = 1029;
 inline constexpr int IDC_FI_BOARDSIZE = 1046;
+// What the reader did to bring the pattern onto the board, or the grid its
+// file was written for.
+inline constexpr int IDC_FI_NOTE = 1062;
 
 // Rules controls: survive n is 1010 + n, born n is 1019 + n.
 inline constexpr int IDC_SURVIVE_0 = 1010;

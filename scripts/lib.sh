@@ -13,23 +13,27 @@ need_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and running the program needs (./scripts/run).
+# What building and running the program needs (./scripts/run); zlib reads
+# gzip-compressed patterns.
 BUILD_PACKAGES=(
   cmake
   g++
   ninja-build
   libcli11-dev
+  zlib1g-dev
 )
 # What only the tests and benchmarks need on top (./scripts/test): GoogleTest
 # (whose CMake package wants GoogleMock beside it), Google Benchmark, and
 # giflib, the independent GIF decoder of the tests and the encoder the GIF
-# benchmark compares against; strace, which shows the system calls of a save.
+# benchmark compares against; strace, which shows the system calls of a save;
+# golly, whose bgolly is the peer the reader's and the step's tests compare with.
 TEST_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   libgif-dev
   strace
+  golly
 )
 # The Python module and its tests: pybind11 and the headers of Debian's python3,
 # numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest.

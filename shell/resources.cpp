@@ -36,7 +36,7 @@ DialogTemplate FileInformation() {
     d.id = IDD_FILE_INFO;
     d.caption = "File Information";
     d.cx = 139;
-    d.cy = 154;
+    d.cy = 174;
     d.style = kDialogStyle;
     d.controls = {
         Ctl(IDC_FI_FILENAME, ControlKind::Edit, "", 6, 4, 127, 12,
@@ -45,8 +45,9 @@ DialogTemplate FileInformation() {
             kTab | WS_BORDER | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL),
         Ctl(IDC_FI_RULES, ControlKind::Static, "Rules", 6, 104, 127, 8),
         Ctl(IDC_FI_BOARDSIZE, ControlKind::Static, "Size", 6, 115, 127, 8),
-        Ctl(IDOK, ControlKind::PushButton, "OK", 13, 133, 50, 14, kTab),
-        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 76, 133, 50, 14, kTab),
+        Ctl(IDC_FI_NOTE, ControlKind::Static, "", 6, 126, 127, 24),
+        Ctl(IDOK, ControlKind::PushButton, "OK", 13, 153, 50, 14, kTab),
+        Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 76, 153, 50, 14, kTab),
     };
     return d;
 }

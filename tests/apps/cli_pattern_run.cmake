@@ -49,10 +49,11 @@ if(NOT rc EQUAL 1 OR NOT err MATCHES "no_such_pattern.lif was not found."
   message(FATAL_ERROR "missing file: ${rc} '${err}' '${o}'")
 endif()
 
-# Too big for the board: the reader's own message with the board size.
-execute_process(COMMAND ${CLI} --size 150x200 ${DATA}/rle_taller_than_board.rle
+# Too big for the board: the reader's own message with the board's size and
+# the pattern's.
+execute_process(COMMAND ${CLI} --size 150x200 ${DATA}/life106_off_board.lif
                 ERROR_VARIABLE err RESULT_VARIABLE rc OUTPUT_VARIABLE o)
-set(expected "That pattern is too big for this board.  The maximum size is 150x200. You can change the board size on the Tools menu at the file selection screen to choose a bigger board size.\n")
+set(expected "That pattern is too big for this board.  The maximum size is 150x200. You can change the board size on the Tools menu at the file selection screen to choose a bigger board size. (The pattern is 1x1001 cells; the board has room for 148x198 inside its border.)\n")
 if(NOT rc EQUAL 1 OR NOT err STREQUAL expected OR NOT o STREQUAL "")
   message(FATAL_ERROR "too big: ${rc} '${err}'")
 endif()

@@ -145,7 +145,7 @@ TEST_F(CliRun, FailuresExitWithOneAndTheProgramsOwnMessages) {
     Write("big.lif", "#Life 1.06\r\n0 0\r\n500 500\r\n");
     RunResult big = Cli("--size 150x150 " + Path("big.lif"));
     EXPECT_EQ(big.status, 1);
-    EXPECT_EQ(big.err, PatternTooBigMessage(150, 150) + "\n");
+    EXPECT_EQ(big.err, PatternTooBigMessage(150, 150, 501, 501) + "\n");
 
     Write("block.lif", kBlockFile);
     RunResult stats = Cli(Path("block.lif") + " -g 2 --stats " + Path("no/dir/s.csv"));

@@ -114,8 +114,10 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
 
     // Open: too big for the board.
     platform.ClearLog();
-    EXPECT_EQ(Open(Write("big.lif", "#Life 1.05\r\n#R 1/1\r\n#P 500 500\r\n*\r\n")), nullptr);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
+    EXPECT_EQ(Open(Write("big.lif", "#Life 1.05\r\n#R 1/1\r\n#P -150 0\r\n*\r\n#P 150 0\r\n*\r\n")),
+              nullptr);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{PatternTooBigMessage(200, 200, 301, 1)});
     EXPECT_EQ(RuleTables(), highLife);
 
     // Open: a disk error after the rule line.
@@ -139,10 +141,11 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
 
     // Reload: the file no longer fits.
     EXPECT_EQ(Doc()->GetPathName(), path);
-    Write("highlife.lif", "#Life 1.05\r\n#R 1/1\r\n#P 500 500\r\n*\r\n");
+    Write("highlife.lif", "#Life 1.05\r\n#R 1/1\r\n#P -150 0\r\n*\r\n#P 150 0\r\n*\r\n");
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(200, 200)});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{PatternTooBigMessage(200, 200, 301, 1)});
     EXPECT_EQ(RuleTables(), highLife);
 
     // Reload: a disk error after the rule line.
@@ -162,6 +165,32 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     EXPECT_TRUE(platform.MessageTexts().empty());
     EXPECT_EQ(FormatRuleText(), "s1/b1");
     EXPECT_EQ(Board().liveCount, 200);
+}
+
+// What the reader did or could not keep is one line each in File
+// Information: the move that brought the pattern onto the board, the grid
+// its file was written for. A file that needs neither shows no line.
+TEST_F(Document, FileInformationSaysHowThePatternWasMovedAndWhatGridItWasFor) {
+    std::string note = "unset";
+    auto keepNote = [&](DialogDriver& d) {
+        note = d.Text(IDC_FI_NOTE);
+        d.Click(IDOK);
+    };
+    platform.ExpectDialog(IDD_FILE_INFO, keepNote);
+    ASSERT_NE(
+        app.OpenDocumentFile(Write("off.rle",
+                                   "#CXRLE Pos=-130,90\r\nx = 3, y = 3, rule = B3/S23:T50,50\r\n"
+                                   "bo$2bo$3o!\r\n")),
+        nullptr);
+    EXPECT_EQ(note,
+              "Moved 31 columns right to fit the board.\r\n"
+              "Written for a torus (T50,50): this board has a dead border instead.");
+    EXPECT_EQ(Board().liveCount, 5);
+    EXPECT_EQ(Board().At(2, 190), 1);
+    platform.ExpectDialog(IDD_FILE_INFO, keepNote);
+    ASSERT_NE(app.OpenDocumentFile(Write("glider.lif", kGliderFile)), nullptr);
+    EXPECT_EQ(note, "");
+    EXPECT_TRUE(platform.ScriptErrors().empty());
 }
 
 TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {
@@ -185,9 +214,11 @@ TEST_F(Document, MissingFileIsReportedAndThePreviousPatternStays) {
 
 TEST_F(Document, PatternTooBigShowsOnlyTheReadersMessageAndFails) {
     SetBoardSize(150, 150);
-    // A Life 1.06 cell far outside a 150 x 150 board.
+    // Two Life 1.06 cells further apart than a 150 x 150 board: the message
+    // gives both sizes.
     EXPECT_EQ(Open(Write("big.lif", "#Life 1.06\r\n0 0\r\n500 500\r\n")), nullptr);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(150, 150)});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{PatternTooBigMessage(150, 150, 501, 501)});
     EXPECT_TRUE(platform.DialogsShown().empty());
     // It was the first pattern: the file selection screen stays up, with
     // nothing behind it.
@@ -338,11 +369,12 @@ TEST_F(Document, ReloadOfARemovedOrNoLongerFittingFileKeepsTheRunningPattern) {
 
     // A file that no longer fits the (smaller) board: the reader's message,
     // the running pattern stays.
-    Write("glider.lif", "#Life 1.06\r\n0 0\r\n90 90\r\n");
+    Write("glider.lif", "#Life 1.06\r\n0 0\r\n190 90\r\n");
     SetBoardSize(150, 150);
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{PatternTooBigMessage(150, 150)});
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{PatternTooBigMessage(150, 150, 191, 91)});
     EXPECT_EQ(Board().width, 200);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), Board().cells));
 }

@@ -98,8 +98,24 @@ private:
 
 struct KeptMessages final : PatternReporter {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowNote(const std::string& line) override { notes.push_back(line); }
     std::vector<std::string> messages;
+    std::vector<std::string> notes;
 };
+
+// One read of `text` onto a plain board, keeping the messages and notes.
+struct Kept {
+    std::unique_ptr<CellBoard> board;
+    KeptMessages reporter;
+    bool ok = false;
+};
+Kept ReadKept(const std::string& text, int width = 150, int height = 150) {
+    Kept k;
+    k.board = CellBoard::Create(width, height);
+    MemoryByteSource source(text);
+    k.ok = ReadPattern(*k.board, source, k.reporter);
+    return k;
+}
 
 }  // namespace
 
@@ -188,7 +204,7 @@ TEST(Reader, RuleLinesInEveryNotation) {
     for (const char* rule : {"#R 23/3", "#R S23/B3", "#R B3/S23", "#R s23b3", "#r b3s23"})
         EXPECT_EQ(Read(std::string(rule) + "\r\n" + cell).rules, "s23/b3") << rule;
     EXPECT_EQ(Read("#R 3/23\r\n" + cell).rules, "s3/b23");
-    EXPECT_EQ(Read("#R B3/23\r\n" + cell).rules, "s/b3");
+    EXPECT_FALSE(Read("#R B3/23\r\n" + cell).ok);  // neither form: refused, not guessed
     EXPECT_EQ(Read("#R 23/36\n" + cell).rules, "s23/b36");
     EXPECT_EQ(Read(Fixture("rules_reset_by_n_line.lif")).rules, "s23/b3");
     EXPECT_EQ(Read(Fixture("rules_empty_r_line.lif")).rules, "s23/b3");
@@ -344,65 +360,80 @@ TEST(Reader, CellWrittenTwiceIsCountedOnce) {
     EXPECT_EQ(Read("x = 3, y = 1\r\n3o!\r\nx = 3, y = 1\r\n3o!\r\n").board().liveCount, 3);
 }
 
-// Every live cell is checked by its column and its row: one past any edge
-// of the interior, or in the border, fails the read; nothing wraps into the
-// next row. A position that places no live cell is no failure.
-TEST(Reader, ALiveCellOutsideTheInteriorIsTooBigWhateverGaveItsPlace) {
+// Every live cell is placed by its column and its row; nothing wraps into the
+// next row. A pattern whose cells fit the interior is moved onto it by the
+// least amount, wherever its file put it, and the note says how far; only
+// cells that cannot fit the interior together are too big, and the message
+// gives the pattern's size.
+TEST(Reader, PatternsOffTheInteriorAreMovedOnByTheLeastAmountOrAreTooBig) {
     struct Case {
         std::string text;
-        bool fits;
+        Cells cells;       // where the cells end, on 150 x 150; none: too big
+        std::string note;  // the note of a move
     };
-    std::vector<Case> cases;
     // On 150 x 150 the interior runs from -74 to 73 around the centre.
-    for (auto [x, y, fits] : {std::tuple{-74, 0, true},
-                              {-75, 0, false},
-                              {-76, 0, false},
-                              {73, 0, true},
-                              {74, 0, false},
-                              {0, -74, true},
-                              {0, -75, false},
-                              {0, 73, true},
-                              {0, 74, false},
-                              {0, 75, false}}) {
-        const std::string at = std::to_string(x) + " " + std::to_string(y);
-        const std::string pos = std::to_string(x) + "," + std::to_string(y);
-        cases.push_back({at + "\r\n", fits});                                         // Life 1.06
-        cases.push_back({"#P " + at + "\r\n*\r\n", fits});                            // "#P"
-        cases.push_back({"#CXRLE Pos=" + pos + "\r\nx = 1, y = 1\r\no!\r\n", fits});  // RLE
-    }
-    // Runs and rows past the right and bottom edges, sizes larger than the
-    // interior, and pictures wider than it.
-    cases.push_back({"#P 72 0\r\n**\r\n", true});
-    cases.push_back({"#P 72 0\r\n***\r\n", false});
-    cases.push_back({"#CXRLE Pos=72,0\r\nx = 3, y = 1\r\n3o!\r\n", false});
-    cases.push_back({"#P 0 72\r\n*\r\n*\r\n", true});
-    cases.push_back({"#P 0 72\r\n*\r\n*\r\n*\r\n", false});
-    cases.push_back({"x = 148, y = 1\r\n148o!\r\n", true});
-    cases.push_back({"x = 149, y = 1\r\n149o!\r\n", false});
-    cases.push_back({"x = 1, y = 149\r\n149$o!\r\n", false});
-    cases.push_back({std::string(148, '*') + "\r\n", true});
-    cases.push_back({std::string(149, '*') + "\r\n", false});
-    cases.push_back({"!\"n\" 1 1 150\r\n" + std::string(150, 'O') + "\r\n", false});
-    cases.push_back({"#P 0 5000\r\n", true});
+    const std::vector<Case> cases = {
+        {"-74 0\r\n", {{1, 75}}, ""},
+        {"-75 0\r\n", {{1, 75}}, "Moved 1 column right to fit the board."},
+        {"#P -76 0\r\n*\r\n", {{1, 75}}, "Moved 2 columns right to fit the board."},
+        {"#CXRLE Pos=74,0\r\nx = 1, y = 1\r\no!\r\n",
+         {{148, 75}},
+         "Moved 1 column left to fit the board."},
+        {"0 -80\r\n1 -79\r\n", {{75, 1}, {76, 2}}, "Moved 6 rows down to fit the board."},
+        {"#P 72 74\r\n**\r\n", {{147, 148}, {148, 148}}, "Moved 1 row up to fit the board."},
+        {"#P 72 75\r\n***\r\n",
+         {{146, 148}, {147, 148}, {148, 148}},
+         "Moved 1 column left and 2 rows up to fit the board."},
+        {"x = 148, y = 1\r\n148o!\r\n", {}, ""},  // on the interior: no move
+        {"#CXRLE Pos=-1000,-1000\r\nx = 3, y = 2\r\nb2o$obo!\r\n",
+         {{2, 1}, {3, 1}, {1, 2}, {3, 2}},
+         "Moved 926 columns right and 926 rows down to fit the board."},
+        // One pattern from cells on both sides of the board, listed in any order.
+        {"#P -80 0\r\n*\r\n#P 60 0\r\n*\r\n",
+         {{1, 75}, {141, 75}},
+         "Moved 6 columns right to fit the board."},
+    };
     for (const Case& c : cases) {
-        ReadResult r = Read(c.text, 150, 150);  // the guarded read checks message and bounds
-        EXPECT_EQ(r.ok, c.fits) << c.text;
-        EXPECT_LE(r.board().liveCount, 148) << c.text;
+        SCOPED_TRACE(c.text);
+        ReadResult r = Read(c.text, 150, 150);  // the guarded read checks the board's promises
+        ASSERT_TRUE(r.ok);
+        if (!c.cells.empty()) {
+            EXPECT_EQ(r.cells(), c.cells);
+        }
+        Kept k = ReadKept(c.text);
+        EXPECT_EQ(k.reporter.notes,
+                  c.note.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.note});
     }
-    // The fixture whose row runs past the right edge.
-    EXPECT_FALSE(Read(Fixture("row_past_right_edge.lif")).ok);
+    EXPECT_EQ(Read("x = 148, y = 1\r\n148o!\r\n", 150, 150).board().liveCount, 148);
+    // Wider or taller than the interior, however placed: too big, with the sizes.
+    for (const char* text : {"x = 149, y = 1\r\n149o!\r\n", "x = 1, y = 149\r\no148$o!\r\n",
+                             "#P -80 0\r\n*\r\n#P 68 0\r\n*\r\n",
+                             "#P -80 0\r\n*\r\n#P 0 70\r\n*\r\n#P 0 -80\r\n*\r\n"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(Read(text, 150, 150).ok);
+    }
+    Kept wide = ReadKept("x = 149, y = 1\r\n149o!\r\n");
+    EXPECT_EQ(wide.reporter.messages,
+              std::vector<std::string>{PatternTooBigMessage(150, 150) +
+                                       " (The pattern is 149x1 cells; the board has room for "
+                                       "148x148 inside its border.)"});
+    EXPECT_FALSE(Read(std::string(149, '*') + "\r\n", 150, 150).ok);
+    EXPECT_FALSE(Read("!\"n\" 1 1 150\r\n" + std::string(150, 'O') + "\r\n", 150, 150).ok);
+    EXPECT_TRUE(Read(std::string(148, '*') + "\r\n", 150, 150).ok);
+    EXPECT_TRUE(Read("#P 0 5000\r\n", 150, 150).ok);  // a position with no cell
+    // The fixture whose row runs past the right edge comes in whole.
+    EXPECT_TRUE(Read(Fixture("row_past_right_edge.lif")).ok);
 }
 
 TEST(Reader, PositionOffTheStorageFailsWithTheBoardSizeInTheMessage) {
-    for (const char* name : {"life106_off_board.lif", "rle_taller_than_board.rle"}) {
-        ReadResult r = Read(Fixture(name));  // the guarded read checks message and description
-        EXPECT_FALSE(r.ok) << name;
-    }
+    ReadResult r = Read(Fixture("life106_off_board.lif"));  // checks message and description
+    EXPECT_FALSE(r.ok);
+    // Its header's height says nothing of where its one row of cells goes.
+    EXPECT_TRUE(Read(Fixture("rle_taller_than_board.rle")).ok);
     EXPECT_EQ(PatternTooBigMessage(800, 800), kTooBig800);
     EXPECT_NE(PatternTooBigMessage(150, 320).find("The maximum size is 150x320. "),
               std::string::npos);
     EXPECT_TRUE(Read(Fixture("life106_glider.lif"), 800, 150).ok);
-    EXPECT_FALSE(Read("#P 0 -76\r\n*\r\n", 150, 150).ok);
 }
 
 TEST(Reader, SourceThatNeverEndsStopsAtTheLimitWithTheTooLongMessage) {
@@ -465,14 +496,16 @@ TEST(Reader, LengthLimitHoldsEveryCellOfTheLargestBoardInItsWordiestFormat) {
     EXPECT_EQ(largest->At(1, 1), 1);
     EXPECT_EQ(largest->At(kMaxBoardSide - 2, kMaxBoardSide - 2), 1);
     EXPECT_EQ(largest->liveCount, 2);
-    // The corner of the border is off the interior.
+    // The corner of the border is off the interior: the cell moves in.
     const std::string past = corner;
     MemoryByteSource pastSource(past);
-    EXPECT_FALSE(ReadPattern(*largest, pastSource, reporter));
+    EXPECT_TRUE(ReadPattern(*largest, pastSource, reporter));
+    EXPECT_EQ(largest->At(1, 1), 1);
 }
 
 TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {
-    // Each of these lands on the board if its number wraps around in 32 bits.
+    // Each of these lands on the board's middle if its number wraps around in
+    // 32 bits; it is moved onto the board's edge instead.
     for (const char* text : {
              "#P 4294967296 -400\r\n*\r\n",
              "4294967296 0\r\n",
@@ -484,9 +517,14 @@ TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {
              "!\"n\" 1 4294967296 3\r\n.O\r\n",
              "!\"n\" 1 3 4294967296\r\n.O\r\n",
          }) {
-        EXPECT_FALSE(Read(text).ok) << text;
+        ReadResult r = Read(text);
+        ASSERT_TRUE(r.ok) << text;
+        ASSERT_EQ(r.cells().size(), 1u) << text;
+        const auto [x, y] = r.cells()[0];
+        EXPECT_TRUE(x == 1 || x == 798 || y == 1 || y == 798) << text;
     }
-    // Far past any integer type: saturated, off the board, nothing written.
+    // Far past any integer type: saturated, so the cell's true place is
+    // unknown: too big, nothing written.
     const std::string huge(60, '9');
     for (const std::string& text : {
              "#P " + huge + " 0\r\n*\r\n",
@@ -500,8 +538,8 @@ TEST(Reader, HugeNumbersNeverWrapOntoTheBoard) {
         EXPECT_FALSE(r.ok) << text;
         EXPECT_EQ(r.board().liveCount, 0) << text;
     }
-    // A column left of the board's first column is no place on the board.
-    EXPECT_FALSE(Read("#P -1200 1\r\n*\r\n").ok);
+    // Two cells far apart stay far apart.
+    EXPECT_FALSE(Read("#P -1200 1\r\n*\r\n#P 1200 1\r\n*\r\n").ok);
 }
 
 TEST(Reader, FuzzFindingsKeepTheBoardPromises) {

@@ -208,8 +208,16 @@ TEST(RleWriter, CellsOnEveryEdgeOfTheInteriorComeBackAndBorderCellsDoNot) {
             ASSERT_TRUE(back.ok);
             EXPECT_EQ(back.cells(), LiveCells(*board));
         }
-        for (std::pair<int, int> border : {std::pair{0, 5}, {w - 1, 5}, {5, 0}, {5, h - 1}})
-            EXPECT_FALSE(Read(Rle(*BoardWith({border, {w / 2, h / 2}}, w, h)), w, h).ok);
+        // A border cell comes back one cell further in, with the rest.
+        for (auto [border, in] : {std::pair{std::pair{0, 5}, std::pair{1, 5}},
+                                  {{w - 1, 5}, {w - 2, 5}},
+                                  {{5, 0}, {5, 1}},
+                                  {{5, h - 1}, {5, h - 2}}}) {
+            ReadResult back = Read(Rle(*BoardWith({border, {w / 2, h / 2}}, w, h)), w, h);
+            ASSERT_TRUE(back.ok);
+            const int dx = in.first - border.first, dy = in.second - border.second;
+            EXPECT_EQ(back.cells(), LiveCells(*BoardWith({in, {w / 2 + dx, h / 2 + dy}}, w, h)));
+        }
     }
 }
 
@@ -253,9 +261,10 @@ TEST(RleReader, PositionCommentIsOptionalAndNotPartOfTheDescription) {
         EXPECT_EQ(placed.board().description, "a blinker");
     }
 
-    // A position before the first cell fails the read as any other.
+    // A position off the board moves the pattern onto it, as any other.
     ReadResult off = Read("#CXRLE Pos=0,-101\r\nx = 3, y = 1\r\n3o!\r\n", 200, 200);
-    EXPECT_FALSE(off.ok);
+    ASSERT_TRUE(off.ok);
+    EXPECT_EQ(off.cells(), (Cells{{100, 1}, {101, 1}, {102, 1}}));
     // "#D" lines are description whatever they say.
     ReadResult d = Read("#D XRLE Pos=5,5\r\nx = 1, y = 1\r\no!\r\n", 200, 200);
     EXPECT_EQ(d.board().description, "XRLE Pos=5,5");

@@ -124,7 +124,7 @@ TEST_F(Paste, AUsersPasteLifInTheWorkingDirectoryIsNeverTouched) {
 }
 
 TEST_F(Paste, TextThatIsNoPatternStillLeavesNothingBehind) {
-    platform.SetClipboardText("#Life 1.05\r\n#P 5000 5000\r\n*\r\n");
+    platform.SetClipboardText("#Life 1.05\r\n#P -5000 0\r\n*\r\n#P 5000 0\r\n*\r\n");
     platform.Command(ID_PASTE_NEW);
     ASSERT_EQ(platform.PrivateFolders().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(platform.PrivateFolders()[0]));
