@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "document/life_doc.h"
+#include "engine/census_board.h"
 #include "formats/rule_notation.h"
 
 namespace cellarium {
@@ -208,16 +209,16 @@ public:
 struct CommandLine {
     // What the library writes to; a fresh set before every parse.
     struct Values {
-        std::string size, rule, soup, save, gif, palette, stats, columns, pattern;
+        std::string size, rule, soup, hashSoup, save, gif, palette, stats, columns, pattern;
         long long generations = 0, threads = 0;
-        bool untilStagnation = false, untilCycle = false, identify = false, cells = false,
-             progress = false, quiet = false, help = false;
+        bool untilStagnation = false, untilCycle = false, identify = false, census = false,
+             cells = false, progress = false, quiet = false, help = false;
     };
 
     CLI::App app{"", "cellarium-cli"};
     Values v;
-    CLI::Option *sizeOpt, *generationsOpt, *ruleOpt, *soupOpt, *saveOpt, *gifOpt, *paletteOpt,
-        *statsOpt, *columnsOpt, *threadsOpt, *patternOpt;
+    CLI::Option *sizeOpt, *generationsOpt, *ruleOpt, *soupOpt, *hashSoupOpt, *saveOpt, *gifOpt,
+        *paletteOpt, *statsOpt, *columnsOpt, *threadsOpt, *patternOpt;
     std::vector<CLI::Option*> digitOpts;
 
     CommandLine() {
@@ -228,7 +229,8 @@ struct CommandLine {
         app.footer(
             "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed;\n"
             "--until-cycle prints \"cycle: period P from generation S\" before it when the run\n"
-            "repeated, --identify prints its \"identify: ...\" line after it.\n"
+            "repeated, --identify prints its \"identify: ...\" line after it, --census one\n"
+            "\"apgcode count\" line for each object the board leaves, most common first.\n"
             "Exit status: 0 success; 1 the pattern could not be read or does not fit; 2 usage "
             "error.");
         // An option given twice takes its last value; every value is checked.
@@ -252,6 +254,7 @@ struct CommandLine {
         Flag("--until-cycle", v.untilCycle,
              "stop when the live cells repeat those of an earlier generation");
         Flag("--identify", v.identify, "name the final board: still life, oscillator, spaceship");
+        Flag("--census", v.census, "count the objects the final board leaves, by apgcode");
         ruleOpt = app.add_option("--rule", v.rule,
                                  "set the rule after loading: s23/b3, B3/S23 or 23/3 forms")
                       ->type_name("RULE")
@@ -271,6 +274,18 @@ struct CommandLine {
                               return ReadSoup(text, density, seed);
                           },
                           "", "SOUP"));
+        hashSoupOpt =
+            app.add_option("--hash-soup", v.hashSoup,
+                           "start from the 16x16 census soup INDEX of ROOT instead of a pattern")
+                ->type_name("ROOT:INDEX")
+                ->check(CLI::Validator(
+                    [](std::string& text) -> std::string {
+                        std::string root;
+                        uint64_t index = 0;
+                        if (ReadHashSoupSpec(text, root, index)) return {};
+                        return "'" + text + "' is not ROOT:INDEX with a decimal index";
+                    },
+                    "", "HASHSOUP"));
         saveOpt = app.add_option("--save", v.save,
                                  "save the final board: .rle RLE, .cells plaintext, others "
                                  "Life 1.05; - RLE to stdout")
@@ -370,6 +385,12 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
         o.untilStagnation = line->v.untilStagnation;
         o.untilCycle = line->v.untilCycle;
         o.identify = line->v.identify;
+        o.census = line->v.census;
+        if (line->hashSoupOpt->count() > 0) {
+            std::string root;
+            ReadHashSoupSpec(line->v.hashSoup, root, o.hashSoupIndex);
+            o.hashSoupRoot = root;
+        }
         if (o.untilCycle && line->generationsOpt->count() == 0)
             o.generations = kUnlimitedGenerations;
         if (line->ruleOpt->count() > 0) o.rule = line->v.rule;
@@ -405,6 +426,10 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& o,
     }
     if (o.soup && o.pattern) {
         error = "give either a pattern or --soup, not both";
+        return ParseStatus::UsageError;
+    }
+    if (o.hashSoupRoot && (o.soup || o.pattern)) {
+        error = "give either a pattern, --soup or --hash-soup, not two of them";
         return ParseStatus::UsageError;
     }
     if (o.printCells && o.savePath &&

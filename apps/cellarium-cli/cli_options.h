@@ -21,6 +21,10 @@ struct CliOptions {
     bool untilStagnation = false;
     bool untilCycle = false;
     bool identify = false;
+    bool census = false;  // print the objects the final board leaves
+    // --hash-soup ROOT:INDEX: the census soup of that root and index.
+    std::optional<std::string> hashSoupRoot;
+    uint64_t hashSoupIndex = 0;
     std::optional<std::string> rule;
     bool soup = false;
     double soupDensity = 0.0;

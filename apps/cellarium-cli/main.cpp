@@ -20,6 +20,7 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
+#include "engine/census_board.h"
 #include "engine/cycle_detector.h"
 #include "engine/identify.h"
 #include "engine/rules.h"
@@ -323,6 +324,11 @@ int Runner::Run() {
         FillSoup(*doc->CurrentBoard(), options_.soupDensity, seed);
         view->UpdateStatusLine();
     }
+    if (options_.hashSoupRoot) {
+        PlaceHashSoup(*doc->CurrentBoard(),
+                      HashSoup(*options_.hashSoupRoot, options_.hashSoupIndex));
+        view->UpdateStatusLine();
+    }
     if (options_.rule) {
         const RuleTables rules = RuleTablesFromText(*options_.rule);
         doc->SetRules(rules.survive, rules.born);
@@ -393,6 +399,22 @@ int Runner::Run() {
             std::fprintf(
                 out, "%s\n",
                 IdentityLine(Identify(*doc->CurrentBoard(), StepRule{g_survive, g_born})).c_str());
+    }
+    if (options_.census) {
+        const CensusRule rule = CensusRule::FromTables(g_survive, g_born);
+        if (rule.BirthOnZero()) {
+            std::fputs(
+                "cellarium-cli: the census does not count rules where cells are born with "
+                "no live neighbours\n",
+                stderr);
+            return 1;
+        }
+        if (!options_.quiet) {
+            std::FILE* out = saveFormat == SaveFormat::RleToStandardOutput ? stderr : stdout;
+            for (const auto& [code, count] : BoardCensus(*doc->CurrentBoard(), rule))
+                std::fprintf(out, "%s %llu\n", code.c_str(),
+                             static_cast<unsigned long long>(count));
+        }
     }
     return 0;
 }

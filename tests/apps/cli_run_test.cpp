@@ -136,6 +136,26 @@ TEST_F(CliRun, UntilCycleAndIdentifyPrintTheirLinesAroundTheStatusLine) {
     }
 }
 
+TEST_F(CliRun, CensusSoupsAndPatterns) {
+    // Soup 0 of the Life fixture's root: what the public census found in it.
+    RunResult soup = Cli("--hash-soup l_GD3QBkvVkTvp:0 --census");
+    EXPECT_EQ(soup.status, 0);
+    EXPECT_EQ(soup.out,
+              "G:00000 C:00123 B:00000 D:00000 Z:x1\n"
+              "xs4_33 12\nxp2_7 9\nxs7_2596 2\nxs5_253 2\nxs6_696 1\nxq4_153 1\n");
+    // -q keeps the census quiet too; without it the oscillator is named.
+    RunResult osc = Cli(Sample("pentadecathlon.txt") + " --census -q");
+    EXPECT_EQ(osc.status, 0);
+    EXPECT_EQ(osc.out, "");
+    RunResult named = Cli(Sample("pentadecathlon.txt") + " --census");
+    EXPECT_NE(named.out.find("\nxp15_4r4z4r4 1\n"), std::string::npos) << named.out;
+    RunResult both = Cli("--hash-soup r:1 --soup 0.5");
+    EXPECT_EQ(both.status, 2);
+    RunResult bad = Cli("--hash-soup nocolon");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("is not ROOT:INDEX"), std::string::npos) << bad.err;
+}
+
 TEST_F(CliRun, FailuresExitWithOneAndTheProgramsOwnMessages) {
     RunResult missing = Cli(Path("missing.lif") + " -g 3");
     EXPECT_EQ(missing.status, 1);

@@ -1,0 +1,1150 @@
+#include "engine/census.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <functional>
+#include <unordered_map>
+
+namespace cellarium {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Small patterns as sorted cell keys: y in the high half, x in the low half,
+// so the order is row by row. Used for the objects themselves, where a
+// pattern is a few dozen cells and clarity matters more than speed.
+
+constexpr int64_t kKeyBias = int64_t(1) << 30;
+
+inline uint64_t Key(int64_t x, int64_t y) {
+    return uint64_t(uint32_t(y + kKeyBias)) << 32 | uint32_t(x + kKeyBias);
+}
+inline int64_t KeyX(uint64_t k) {
+    return int64_t(uint32_t(k)) - kKeyBias;
+}
+inline int64_t KeyY(uint64_t k) {
+    return int64_t(uint32_t(k >> 32)) - kKeyBias;
+}
+
+using Cells = std::vector<uint64_t>;
+
+struct Box {
+    int64_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+    int64_t Width() const { return x1 - x0 + 1; }
+    int64_t Height() const { return y1 - y0 + 1; }
+};
+
+Box BoxOf(const Cells& cells) {
+    Box b;
+    if (cells.empty()) return b;
+    b.y0 = KeyY(cells.front());
+    b.y1 = KeyY(cells.back());
+    b.x0 = KeyX(cells.front());
+    b.x1 = b.x0;
+    for (uint64_t k : cells) {
+        b.x0 = std::min(b.x0, KeyX(k));
+        b.x1 = std::max(b.x1, KeyX(k));
+    }
+    return b;
+}
+
+Cells Shifted(const Cells& cells, int64_t dx, int64_t dy) {
+    Cells out;
+    out.reserve(cells.size());
+    for (uint64_t k : cells) out.push_back(Key(KeyX(k) + dx, KeyY(k) + dy));
+    return out;
+}
+
+Cells Union(const Cells& a, const Cells& b) {
+    Cells out;
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+Cells Intersection(const Cells& a, const Cells& b) {
+    Cells out;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+Cells Difference(const Cells& a, const Cells& b) {
+    Cells out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+bool Contains(const Cells& cells, uint64_t k) {
+    return std::binary_search(cells.begin(), cells.end(), k);
+}
+
+struct CellsHash {
+    size_t operator()(const Cells& cells) const {
+        uint64_t h = 0x9e3779b97f4a7c15ull ^ cells.size();
+        for (uint64_t k : cells) {
+            h ^= k + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+            h *= 0xff51afd7ed558ccdull;
+        }
+        return size_t(h ^ (h >> 29));
+    }
+};
+
+// Offsets of a neighbourhood used to grow clusters.
+using Offsets = std::vector<std::pair<int, int>>;
+
+Offsets SquareOffsets(int r, bool corners) {
+    Offsets o;
+    for (int dy = -r; dy <= r; ++dy)
+        for (int dx = -r; dx <= r; ++dx) {
+            if (dx == 0 && dy == 0) continue;
+            if (!corners && std::abs(dx) == r && std::abs(dy) == r && r > 1) continue;
+            o.emplace_back(dx, dy);
+        }
+    return o;
+}
+
+// The cells of backdrop reachable from seed in steps of the offsets.
+Cells GrowCluster(uint64_t seed, const Cells& backdrop, const Offsets& offsets,
+                  std::vector<uint8_t>& taken) {
+    Cells cluster;
+    std::vector<uint64_t> queue{seed};
+    taken[std::lower_bound(backdrop.begin(), backdrop.end(), seed) - backdrop.begin()] = 1;
+    while (!queue.empty()) {
+        uint64_t k = queue.back();
+        queue.pop_back();
+        cluster.push_back(k);
+        int64_t x = KeyX(k), y = KeyY(k);
+        for (auto [dx, dy] : offsets) {
+            uint64_t n = Key(x + dx, y + dy);
+            auto it = std::lower_bound(backdrop.begin(), backdrop.end(), n);
+            if (it == backdrop.end() || *it != n) continue;
+            size_t i = size_t(it - backdrop.begin());
+            if (taken[i]) continue;
+            taken[i] = 1;
+            queue.push_back(n);
+        }
+    }
+    std::sort(cluster.begin(), cluster.end());
+    return cluster;
+}
+
+// The clusters of backdrop that hold cells of seeds.
+std::vector<Cells> Clusters(const Cells& seeds, const Cells& backdrop, const Offsets& offsets) {
+    std::vector<uint8_t> taken(backdrop.size(), 0);
+    std::vector<Cells> out;
+    for (uint64_t s : seeds) {
+        auto it = std::lower_bound(backdrop.begin(), backdrop.end(), s);
+        if (it == backdrop.end() || *it != s || taken[size_t(it - backdrop.begin())]) continue;
+        out.push_back(GrowCluster(s, backdrop, offsets, taken));
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Apgcodes: the extended Wechsler format of every phase in every orientation
+// the rule allows, the shortest (then the first in character order) chosen.
+
+// The eight orientations as (x, y) -> (a x + b y, c x + d y).
+constexpr int kOrientations[8][4] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {1, 0, 0, -1}, {-1, 0, 0, -1},
+                                     {0, 1, 1, 0}, {0, -1, 1, 0}, {0, 1, -1, 0}, {0, -1, -1, 0}};
+
+std::string Simpler(const std::string& a, const std::string& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    if (a.size() != b.size()) return a.size() < b.size() ? a : b;
+    return a < b ? a : b;
+}
+
+std::string Wechsler(const std::vector<uint8_t>& grid, int64_t w, int64_t h) {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string s;
+    for (int64_t v = 0; v <= (h - 1) / 5; ++v) {
+        if (v != 0) s += 'z';
+        int64_t zeroes = 0;
+        for (int64_t u = 0; u < w; ++u) {
+            int baudot = 0;
+            for (int k = 0; k < 5; ++k) {
+                int64_t y = 5 * v + k;
+                if (y < h && grid[size_t(y * w + u)]) baudot |= 1 << k;
+            }
+            if (baudot == 0) {
+                ++zeroes;
+                continue;
+            }
+            while (zeroes >= 40) {
+                s += "yz";
+                zeroes -= 39;
+            }
+            if (zeroes == 1) {
+                s += '0';
+            } else if (zeroes == 2) {
+                s += 'w';
+            } else if (zeroes == 3) {
+                s += 'x';
+            } else if (zeroes >= 4) {
+                s += 'y';
+                s += kDigits[zeroes - 4];
+            }
+            zeroes = 0;
+            s += kDigits[baudot];
+        }
+    }
+    while (!s.empty() && s.back() == 'z') s.pop_back();
+    return s.empty() ? "0" : s;
+}
+
+// One phase's code over the allowed orientations; "" when it is too large
+// to be named.
+std::string PhaseCode(const Cells& cells, const std::vector<int>& orientations) {
+    Box b = BoxOf(cells);
+    if ((b.Width() + 2) * (b.Height() + 2) > 10000) return "";
+    std::string best;
+    std::vector<uint8_t> grid;
+    for (int o : orientations) {
+        const int* m = kOrientations[o];
+        int64_t w = m[0] != 0 ? b.Width() : b.Height();
+        int64_t h = m[0] != 0 ? b.Height() : b.Width();
+        grid.assign(size_t(w * h), 0);
+        for (uint64_t k : cells) {
+            int64_t x = KeyX(k) - b.x0, y = KeyY(k) - b.y0;
+            int64_t tx = m[0] * x + m[1] * y, ty = m[2] * x + m[3] * y;
+            if (m[0] + m[1] < 0) tx += w - 1;
+            if (m[2] + m[3] < 0) ty += h - 1;
+            grid[size_t(ty * w + tx)] = 1;
+        }
+        best = Simpler(best, Wechsler(grid, w, h));
+    }
+    return best.size() > 1280 ? "" : best;
+}
+
+// The rule as bit-sliced logic on neighbour counts; counts whose outcome
+// depends on where the neighbours sit are looked up cell by cell.
+struct CountLogic {
+    // Counts whose outcome is the same wherever the neighbours sit, and those
+    // whose outcome depends on it, for dead and for live cells.
+    int born[9] = {}, survive[9] = {}, bornMixed[9] = {}, surviveMixed[9] = {};
+    int nBorn = 0, nSurvive = 0, nBornMixed = 0, nSurviveMixed = 0;
+
+    explicit CountLogic(const CensusRule& r) {
+        int bornOn[9] = {}, bornTotal[9] = {}, survOn[9] = {}, survTotal[9] = {};
+        for (int i = 0; i < 512; ++i) {
+            int n = std::popcount(unsigned(i & ~16));
+            if (i & 16) {
+                survTotal[n]++;
+                survOn[n] += r.next[i];
+            } else {
+                bornTotal[n]++;
+                bornOn[n] += r.next[i];
+            }
+        }
+        for (int n = 0; n <= 8; ++n) {
+            if (bornOn[n] == bornTotal[n])
+                born[nBorn++] = n;
+            else if (bornOn[n] != 0)
+                bornMixed[nBornMixed++] = n;
+            if (survOn[n] == survTotal[n])
+                survive[nSurvive++] = n;
+            else if (survOn[n] != 0)
+                surviveMixed[nSurviveMixed++] = n;
+        }
+    }
+};
+
+inline uint64_t CountIs(int n, uint64_t s0, uint64_t s1, uint64_t s2, uint64_t s3) {
+    uint64_t m0 = (n & 1) ? ~0ull : 0, m1 = (n & 2) ? ~0ull : 0, m2 = (n & 4) ? ~0ull : 0,
+             m3 = (n & 8) ? ~0ull : 0;
+    return ~((s0 ^ m0) | (s1 ^ m1) | (s2 ^ m2) | (s3 ^ m3));
+}
+
+struct Periodicity {
+    int64_t period = 0;  // 0: not periodic within the limit
+    int64_t dx = 0, dy = 0;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+CensusRule CensusRule::FromTables(const uint8_t survive[9], const uint8_t born[9]) {
+    CensusRule r;
+    for (int i = 0; i < 512; ++i) {
+        int n = std::popcount(unsigned(i & ~16));
+        r.next[i] = (i & 16) ? (survive[n] ? 1 : 0) : (born[n] ? 1 : 0);
+    }
+    return r;
+}
+
+CensusCounts SortedCensus(const std::map<std::string, uint64_t>& tally) {
+    CensusCounts out;
+    for (const auto& [code, count] : tally)
+        if (count != 0) out.emplace_back(code, count);
+    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+        if (a.second != b.second) return a.second > b.second;
+        return a.first > b.first;
+    });
+    return out;
+}
+
+struct Census::Impl {
+    CensusRule rule;
+    std::vector<int> orientations;  // the symmetries of the rule
+    Offsets zoi;                    // how far one cell's influence reaches
+    Offsets moore = SquareOffsets(1, true);
+    bool diagonalBirth = false;
+    uint64_t gmax = 1048576;
+
+    // Names of objects, and what each cluster (its live cells moved to the
+    // origin) separates into.
+    std::vector<std::string> names;
+    std::unordered_map<std::string, int32_t> nameIds;
+    struct Known {
+        Periodicity periodicity;
+        std::vector<int32_t> objects;
+    };
+    std::unordered_map<Cells, Known, CellsHash> known;
+    std::unordered_map<std::string, std::vector<std::string>> decompositions;
+
+    CountLogic logic;
+
+    explicit Impl(const CensusRule& r) : rule(r), logic(r) {
+        for (int o = 0; o < 8; ++o) {
+            const int* m = kOrientations[o];
+            bool same = true;
+            for (int i = 0; i < 512 && same; ++i) {
+                int j = 0;
+                for (int bit = 0; bit < 9; ++bit) {
+                    if (!(i >> bit & 1)) continue;
+                    int x = bit % 3 - 1, y = bit / 3 - 1;
+                    int tx = m[0] * x + m[1] * y, ty = m[2] * x + m[3] * y;
+                    j |= 1 << ((ty + 1) * 3 + tx + 1);
+                }
+                same = rule.next[i] == rule.next[j];
+            }
+            if (same) orientations.push_back(o);
+        }
+        diagonalBirth = rule.next[257] || rule.next[68];
+        zoi = SquareOffsets(2, diagonalBirth);
+    }
+
+    int32_t NameId(const std::string& name) {
+        auto it = nameIds.find(name);
+        if (it != nameIds.end()) return it->second;
+        int32_t id = int32_t(names.size());
+        names.push_back(name);
+        nameIds.emplace(name, id);
+        return id;
+    }
+
+    Cells Step(const Cells& cells) const {
+        if (cells.empty()) return {};
+        Box b = BoxOf(cells);
+        int64_t w = b.Width() + 4, h = b.Height() + 4;
+        std::vector<uint8_t> g(size_t(w * h), 0);
+        for (uint64_t k : cells) g[size_t((KeyY(k) - b.y0 + 2) * w + KeyX(k) - b.x0 + 2)] = 1;
+        Cells out;
+        for (int64_t y = 1; y < h - 1; ++y)
+            for (int64_t x = 1; x < w - 1; ++x) {
+                int idx = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (g[size_t((y + dy) * w + x + dx)]) idx |= 1 << ((dy + 1) * 3 + dx + 1);
+                if (rule.next[idx]) out.push_back(Key(x - 2 + b.x0, y - 2 + b.y0));
+            }
+        return out;
+    }
+
+    Cells Advance(Cells cells, int64_t n) const {
+        for (int64_t i = 0; i < n && !cells.empty(); ++i) cells = Step(cells);
+        return cells;
+    }
+
+    // The live cells after n generations and every cell live in any of them.
+    std::pair<Cells, Cells> History(Cells cells, int64_t n) const {
+        Cells envelope = cells;
+        for (int64_t i = 0; i < n; ++i) {
+            cells = Step(cells);
+            envelope = Union(envelope, cells);
+        }
+        return {cells, envelope};
+    }
+
+    Periodicity FindPeriod(const Cells& cells, uint64_t limit) const {
+        Periodicity p;
+        if (cells.empty()) return p;
+        Box b0 = BoxOf(cells);
+        Cells start = Shifted(cells, -b0.x0, -b0.y0);
+        Cells cur = cells;
+        for (uint64_t t = 1; t <= limit; ++t) {
+            cur = Step(cur);
+            if (cur.empty()) return p;
+            if (cur.size() != start.size()) continue;
+            Box b = BoxOf(cur);
+            if (b.Width() != b0.Width() || b.Height() != b0.Height()) continue;
+            if (Shifted(cur, -b.x0, -b.y0) == start) {
+                p.period = int64_t(t);
+                p.dx = b.x0 - b0.x0;
+                p.dy = b.y0 - b0.y0;
+                return p;
+            }
+        }
+        return p;
+    }
+
+    std::string Apgcode(const Cells& cells, const Periodicity& p) const {
+        std::string rep;
+        Cells cur = cells;
+        for (int64_t t = 0; t < p.period; ++t) {
+            if (t != 0) cur = Step(cur);
+            rep = Simpler(rep, PhaseCode(cur, orientations));
+        }
+        std::string prefix = rep.empty() ? "ov_" : "x";
+        if (p.period == 1 && p.dx == 0 && p.dy == 0)
+            prefix += "s" + std::to_string(cells.size());
+        else
+            prefix += (p.dx == 0 && p.dy == 0 ? "p" : "q") + std::to_string(p.period);
+        return rep.empty() ? prefix : prefix + "_" + rep;
+    }
+
+    // Splits an oscillator into islands that evolve on their own, trying
+    // ever more parts; each part is split again in turn.
+    std::vector<std::string> SplitIslands(const Cells& cells, size_t parts, size_t maxParts) {
+        Periodicity p = FindPeriod(cells, gmax);
+        if (p.period == 0) return {""};
+        auto [live, envelope] = History(cells, p.period + 2);
+        std::vector<Cells> islands;
+        for (Cells& c : Clusters(live, envelope, moore)) islands.push_back(Intersection(c, live));
+        size_t count = islands.size();
+        if (count < parts) return {Apgcode(cells, p)};
+        double tries = 1;
+        for (size_t i = 0; i < count; ++i) tries *= double(parts);
+        if (double(p.period + 2) * tries > 1e6) return {Apgcode(cells, p)};
+
+        // The whole, phase by phase from the islands' generation.
+        std::vector<Cells> whole{live};
+        for (int64_t i = 0; i <= p.period; ++i) whole.push_back(Step(whole.back()));
+
+        std::vector<uint8_t> colour(count, 0);
+        std::vector<std::string> found;
+        bool done = false;
+        // Colourings in which every colour is used, the first island always
+        // coloured 0 and each next one at most one above the highest so far.
+        std::function<void(size_t, size_t)> colourFrom = [&](size_t at, size_t highest) {
+            if (done) return;
+            if (at == count) {
+                if (highest + 1 != parts) return;
+                std::vector<Cells> unions(parts);
+                for (size_t i = 0; i < count; ++i)
+                    unions[colour[i]] = Union(unions[colour[i]], islands[i]);
+                for (int64_t i = 0; i <= p.period; ++i) {
+                    Cells x = unions[0];
+                    unions[0] = Step(unions[0]);
+                    if (unions[0].empty()) return;
+                    for (size_t j = 1; j < parts; ++j) {
+                        if (unions[j].empty()) return;
+                        if (!Intersection(x, unions[j]).empty()) return;
+                        x = Union(x, unions[j]);
+                        unions[j] = Step(unions[j]);
+                    }
+                    if (x != whole[size_t(i)]) return;
+                }
+                // Take them back to the islands' generation.
+                std::vector<Cells> pieces(parts);
+                for (size_t i = 0; i < count; ++i)
+                    pieces[colour[i]] = Union(pieces[colour[i]], islands[i]);
+                for (const Cells& piece : pieces)
+                    for (std::string& code : SplitIslands(piece, 2, maxParts))
+                        found.push_back(code);
+                done = true;
+                return;
+            }
+            size_t limit = std::min(highest + 1, parts - 1);
+            for (size_t c = 0; c <= limit && !done; ++c) {
+                colour[at] = uint8_t(c);
+                colourFrom(at + 1, std::max(highest, c));
+            }
+        };
+        colour[0] = 0;
+        if (count > 0) colourFrom(1, 0);
+        if (done) return found;
+        if (maxParts == 0 || parts < maxParts) return SplitIslands(cells, parts + 1, maxParts);
+        return {Apgcode(cells, p)};
+    }
+
+    // Separates a periodic cluster into the objects it is made of.
+    std::vector<std::string> Separate(const Cells& cells, const Periodicity& p) {
+        bool still = p.dx == 0 && p.dy == 0;
+        auto [live, envelope] = History(cells, p.period + 2);
+        if (!still) {
+            // Spaceships flying together: parts of the envelope apart, or
+            // standard ships side by side, each a spaceship of its own.
+            std::vector<Cells> parts = Clusters(live, envelope, zoi);
+            bool sideBySide = false;
+            if (parts.size() == 1 && p.period == 4) {
+                parts = Clusters(cells, cells, moore);
+                sideBySide = true;
+            }
+            if (parts.size() <= 1) return {Apgcode(cells, p)};
+            std::vector<std::string> out;
+            for (Cells& part : parts) {
+                Cells piece = sideBySide ? part : Intersection(part, live);
+                Periodicity q = FindPeriod(piece, gmax);
+                if (q.period == 0 || q.dx * p.period != p.dx * q.period ||
+                    q.dy * p.period != p.dy * q.period)
+                    return {Apgcode(cells, p)};
+                out.push_back(Apgcode(piece, q));
+            }
+            return out;
+        }
+
+        // Oscillators and still lifes: islands of the envelope, merged where
+        // one island's cells alone would bring a cell of another to life.
+        std::vector<Cells> islands = Clusters(live, envelope, moore);
+        std::unordered_map<uint64_t, size_t> label;
+        for (size_t i = 0; i < islands.size(); ++i)
+            for (uint64_t k : islands[i]) label[k] = i + 1;
+        Cells cur = live;
+        for (bool again = true; again;) {
+            again = false;
+            for (int64_t i = 0; i < p.period; ++i) {
+                cur = Step(cur);
+                Cells around;
+                for (uint64_t k : cur)
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx)
+                            around.push_back(Key(KeyX(k) + dx, KeyY(k) + dy));
+                std::sort(around.begin(), around.end());
+                around.erase(std::unique(around.begin(), around.end()), around.end());
+                for (uint64_t d : Difference(around, envelope)) {
+                    std::map<size_t, int> tally;
+                    for (int uy = 0; uy <= 2; ++uy)
+                        for (int ux = 0; ux <= 2; ++ux) {
+                            uint64_t k = Key(KeyX(d) + ux - 1, KeyY(d) + uy - 1);
+                            if (Contains(cur, k)) tally[label[k]] |= 1 << (uy * 3 + ux);
+                        }
+                    size_t dominant = 0;
+                    for (auto [c, bits] : tally)
+                        if (rule.next[bits]) dominant = c;
+                    if (dominant == 0) continue;
+                    for (auto& [k, c] : label) {
+                        auto t = tally.find(c);
+                        if (t == tally.end() || t->second == 0) continue;
+                        if (c != dominant) {
+                            c = dominant;
+                            again = true;
+                        }
+                    }
+                }
+            }
+        }
+        std::map<size_t, Cells> groups;
+        for (auto& [k, c] : label)
+            if (Contains(cells, k)) groups[c].push_back(k);
+        std::vector<std::string> out;
+        size_t maxParts = diagonalBirth ? 7 : 4;
+        for (auto& [c, group] : groups) {
+            std::sort(group.begin(), group.end());
+            for (std::string& code : SplitIslands(group, 2, maxParts)) {
+                if (code.empty()) return {Apgcode(cells, p)};
+                out.push_back(code);
+            }
+        }
+        return out;
+    }
+
+    // What a cluster is, from its live cells moved to the origin; null when
+    // it is not periodic within gmax generations.
+    const Known* Identify(const Cells& cluster) {
+        auto it = known.find(cluster);
+        if (it != known.end()) return &it->second;
+        Periodicity p = FindPeriod(cluster, gmax);
+        if (p.period == 0) return nullptr;
+        std::string code = Apgcode(cluster, p);
+        auto d = decompositions.find(code);
+        if (d == decompositions.end()) d = decompositions.emplace(code, Separate(cluster, p)).first;
+        Known k;
+        k.periodicity = p;
+        for (const std::string& name : d->second) k.objects.push_back(NameId(name));
+        return &known.emplace(cluster, std::move(k)).first->second;
+    }
+
+    // A label for what never settles: how its population grows.
+    std::string Unsettled(const Cells& cells) const {
+        Cells cur = Advance(cells, 1024);
+        size_t a = std::max<size_t>(cur.size(), 1);
+        cur = Advance(cur, 1024);
+        size_t b = cur.size();
+        if (b == 0) return "zz_EXPLOSIVE";
+        double ratio = double(b) / double(a);
+        if (ratio > 1.4 && ratio < 2.6) return "zz_LINEAR";
+        if (ratio >= 2.6 && ratio < 5.0) return "zz_QUADRATIC";
+        return "zz_EXPLOSIVE";
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The universe a census runs in: rows of 64-bit words, a bit a cell, three
+// generations kept so rows whose neighbourhood repeats with period one or two
+// are copied instead of computed. Live cells are kept at least kMargin cells
+// from the edge: spaceships that get there flying outwards are taken out and
+// counted, anything else makes the universe grow.
+
+namespace {
+
+constexpr int kMargin = 8;
+constexpr int kMaxWords = 32;  // 2048 cells across at most
+
+class Universe {
+public:
+    Universe(const CensusRule& rule, const CountLogic& logic) : rule_(rule), logic_(logic) {}
+
+    void Reset(int words, int rows) {
+        words_ = words;
+        rows_ = rows;
+        for (auto& b : buf_) b.assign(size_t(words_) * rows_, 0);
+        env_.clear();
+        changed1_.assign(size_t(rows_), 1);
+        changed2_.assign(size_t(rows_), 1);
+        for (int i = 0; i < 3; ++i) {
+            lo_[i] = 0;
+            hi_[i] = -1;
+        }
+        cur_ = 0;
+        originX_ = originY_ = 0;
+        empty_ = true;
+        overflow_ = false;
+    }
+
+    void Set(int64_t x, int64_t y) {  // universe coordinates
+        buf_[cur_][size_t(y) * words_ + size_t(x >> 6)] |= 1ull << (x & 63);
+        lo_[cur_] = std::min<int>(lo_[cur_] > hi_[cur_] ? int(y) : lo_[cur_], int(y));
+        hi_[cur_] = std::max<int>(hi_[cur_], int(y));
+        empty_ = false;
+    }
+    bool Get(const std::vector<uint64_t>& plane, int64_t x, int64_t y) const {
+        if (x < 0 || y < 0 || x >= 64 * words_ || y >= rows_) return false;
+        return plane[size_t(y) * words_ + size_t(x >> 6)] >> (x & 63) & 1;
+    }
+    void Clear(int64_t x, int64_t y) {
+        buf_[cur_][size_t(y) * words_ + size_t(x >> 6)] &= ~(1ull << (x & 63));
+        for (int64_t r = std::max<int64_t>(0, y - 1); r <= std::min<int64_t>(rows_ - 1, y + 1); ++r)
+            changed1_[size_t(r)] = changed2_[size_t(r)] = 1;
+    }
+    void FinishEdits() { Bounds(); }
+
+    int Width() const { return 64 * words_; }
+    int Rows() const { return rows_; }
+    int64_t OriginX() const { return originX_; }
+    int64_t OriginY() const { return originY_; }
+    bool Empty() const { return empty_; }
+    bool Overflow() const { return overflow_; }
+    const std::vector<uint64_t>& Live() const { return buf_[cur_]; }
+    const std::vector<uint64_t>& Envelope() const { return env_; }
+    void StartEnvelope() { env_ = buf_[cur_]; }
+    void StopEnvelope() { env_.clear(); }
+    int RowMin() const { return rowMin_; }
+    int RowMax() const { return rowMax_; }
+    int ColMin() const { return colMin_; }
+    int ColMax() const { return colMax_; }
+    bool NearEdge() const {
+        return !empty_ && (rowMin_ < kMargin || rowMax_ >= rows_ - kMargin || colMin_ < kMargin ||
+                           colMax_ >= 64 * words_ - kMargin);
+    }
+
+    // True when the live cells repeat those of two generations ago.
+    bool PeriodTwo() const {
+        for (int y = 0; y < rows_; ++y)
+            if (changed2_[size_t(y)]) return false;
+        return true;
+    }
+
+    uint64_t Population() const {
+        uint64_t n = 0;
+        if (empty_) return 0;
+        const auto& b = buf_[cur_];
+        for (size_t i = size_t(rowMin_) * words_; i < size_t(rowMax_ + 1) * words_; ++i)
+            n += std::popcount(b[i]);
+        return n;
+    }
+
+    uint64_t Hash() const {
+        uint64_t h = 0x243f6a8885a308d3ull;
+        if (empty_) return h;
+        const auto& b = buf_[cur_];
+        for (int y = rowMin_; y <= rowMax_; ++y)
+            for (int w = 0; w < words_; ++w) {
+                uint64_t v = b[size_t(y) * words_ + w];
+                if (!v) continue;
+                h ^= v + uint64_t(y + originY_) * 0x9e3779b97f4a7c15ull +
+                     uint64_t(w) * 0x632be59bd9b4e019ull;
+                h = (h ^ (h >> 31)) * 0xbf58476d1ce4e5b9ull;
+            }
+        return h;
+    }
+
+    // Doubles the universe with its cells in the middle. False when it may
+    // grow no more.
+    bool Grow() {
+        int words = words_ * 2, rows = rows_ * 2;
+        if (words > kMaxWords) return false;
+        int shiftWords = words_ / 2, shiftRows = rows_ / 2;
+        auto move = [&](std::vector<uint64_t>& plane) {
+            if (plane.empty()) return;
+            std::vector<uint64_t> bigger(size_t(words) * rows, 0);
+            for (int y = 0; y < rows_; ++y)
+                std::memcpy(&bigger[size_t(y + shiftRows) * words + shiftWords],
+                            &plane[size_t(y) * words_], sizeof(uint64_t) * words_);
+            plane.swap(bigger);
+        };
+        for (auto& b : buf_) move(b);
+        move(env_);
+        for (int i = 0; i < 3; ++i) {
+            lo_[i] = 0;
+            hi_[i] = rows - 1;
+        }
+        words_ = words;
+        rows_ = rows;
+        originX_ -= 64 * shiftWords;
+        originY_ -= shiftRows;
+        changed1_.assign(size_t(rows_), 1);
+        changed2_.assign(size_t(rows_), 1);
+        Bounds();
+        return true;
+    }
+
+    void Step() {
+        if (empty_) return;
+        int next = (cur_ + 2) % 3, prev = (cur_ + 1) % 3;  // next reuses the oldest
+        const uint64_t* c = buf_[cur_].data();
+        const uint64_t* p = buf_[prev].data();
+        uint64_t* n = buf_[next].data();
+        int y0 = std::max(0, rowMin_ - 1), y1 = std::min(rows_ - 1, rowMax_ + 1);
+        for (int y = lo_[next]; y <= hi_[next]; ++y)
+            if (y < y0 || y > y1) std::memset(n + size_t(y) * words_, 0, sizeof(uint64_t) * words_);
+        std::vector<uint8_t>& c1 = spare1_;
+        std::vector<uint8_t>& c2 = spare2_;
+        c1.assign(size_t(rows_), 0);
+        c2.assign(size_t(rows_), 0);
+        for (int y = lo_[prev]; y <= hi_[prev]; ++y) {
+            if (y >= y0 && y <= y1) continue;
+            for (int w = 0; w < words_; ++w)
+                if (p[size_t(y) * words_ + w]) c2[size_t(y)] = 1;
+        }
+        static const uint64_t kZero[kMaxWords] = {};
+        auto flag = [&](const std::vector<uint8_t>& f, int y) {
+            return y >= 0 && y < rows_ && f[size_t(y)];
+        };
+        for (int y = y0; y <= y1; ++y) {
+            uint64_t* out = n + size_t(y) * words_;
+            const uint64_t* mid = c + size_t(y) * words_;
+            if (!flag(changed1_, y - 1) && !flag(changed1_, y) && !flag(changed1_, y + 1)) {
+                std::memcpy(out, mid, sizeof(uint64_t) * words_);
+                continue;
+            }
+            if (!flag(changed2_, y - 1) && !flag(changed2_, y) && !flag(changed2_, y + 1)) {
+                std::memcpy(out, p + size_t(y) * words_, sizeof(uint64_t) * words_);
+                c1[size_t(y)] = changed1_[size_t(y)];
+                continue;
+            }
+            const uint64_t* up = y > 0 ? c + size_t(y - 1) * words_ : kZero;
+            const uint64_t* dn = y + 1 < rows_ ? c + size_t(y + 1) * words_ : kZero;
+            RowStep(up, mid, dn, out);
+            const uint64_t* old = p + size_t(y) * words_;
+            for (int w = 0; w < words_; ++w) {
+                c1[size_t(y)] |= out[w] != mid[w];
+                c2[size_t(y)] |= out[w] != old[w];
+            }
+        }
+        lo_[next] = y0;
+        hi_[next] = y1;
+        cur_ = next;
+        changed1_.swap(c1);
+        changed2_.swap(c2);
+        Bounds();
+        if (!env_.empty())
+            for (int y = y0; y <= y1; ++y)
+                for (int w = 0; w < words_; ++w)
+                    env_[size_t(y) * words_ + w] |= n[size_t(y) * words_ + w];
+    }
+
+private:
+    void RowStep(const uint64_t* up, const uint64_t* mid, const uint64_t* dn, uint64_t* out) const {
+        for (int w = 0; w < words_; ++w) {
+            auto sides = [&](const uint64_t* r, uint64_t& l, uint64_t& m, uint64_t& rr) {
+                m = r[w];
+                l = (m << 1) | (w > 0 ? r[w - 1] >> 63 : 0);
+                rr = (m >> 1) | (w + 1 < words_ ? r[w + 1] << 63 : 0);
+            };
+            uint64_t ul, uc, ur, ml, mc, mr, dl, dc, dr;
+            sides(up, ul, uc, ur);
+            sides(mid, ml, mc, mr);
+            sides(dn, dl, dc, dr);
+            if ((ul | uc | ur | ml | mc | mr | dl | dc | dr) == 0) {
+                out[w] = 0;
+                continue;
+            }
+            uint64_t a0 = ul ^ uc ^ ur, a1 = (ul & uc) | (ur & (ul ^ uc));
+            uint64_t b0 = ml ^ mr, b1 = ml & mr;
+            uint64_t d0 = dl ^ dc ^ dr, d1 = (dl & dc) | (dr & (dl ^ dc));
+            uint64_t s0 = a0 ^ b0 ^ d0, k = (a0 & b0) | (d0 & (a0 ^ b0));
+            uint64_t t0 = a1 ^ b1 ^ d1, t1 = (a1 & b1) | (d1 & (a1 ^ b1));
+            uint64_t s1 = t0 ^ k, v = t0 & k;
+            uint64_t s2 = t1 ^ v, s3 = t1 & v;
+            uint64_t born = 0, survive = 0, mixed = 0;
+            const CountLogic& L = logic_;
+            for (int j = 0; j < L.nBorn; ++j) born |= CountIs(L.born[j], s0, s1, s2, s3);
+            for (int j = 0; j < L.nSurvive; ++j) survive |= CountIs(L.survive[j], s0, s1, s2, s3);
+            for (int j = 0; j < L.nBornMixed; ++j)
+                mixed |= ~mc & CountIs(L.bornMixed[j], s0, s1, s2, s3);
+            for (int j = 0; j < L.nSurviveMixed; ++j)
+                mixed |= mc & CountIs(L.surviveMixed[j], s0, s1, s2, s3);
+            uint64_t result = (mc & survive) | (~mc & born);
+            while (mixed) {
+                int i = std::countr_zero(mixed);
+                mixed &= mixed - 1;
+                int idx = int(ul >> i & 1) | int(uc >> i & 1) << 1 | int(ur >> i & 1) << 2 |
+                          int(ml >> i & 1) << 3 | int(mc >> i & 1) << 4 | int(mr >> i & 1) << 5 |
+                          int(dl >> i & 1) << 6 | int(dc >> i & 1) << 7 | int(dr >> i & 1) << 8;
+                if (rule_.next[idx]) result |= 1ull << i;
+            }
+            out[w] = result;
+        }
+    }
+
+    void Bounds() {
+        const auto& b = buf_[cur_];
+        rowMin_ = rows_;
+        rowMax_ = -1;
+        uint64_t columns[kMaxWords] = {};
+        int from = std::max(0, lo_[cur_]), to = std::min(rows_ - 1, hi_[cur_]);
+        for (int y = from; y <= to; ++y) {
+            uint64_t any = 0;
+            for (int w = 0; w < words_; ++w) {
+                uint64_t v = b[size_t(y) * words_ + w];
+                columns[w] |= v;
+                any |= v;
+            }
+            if (any) {
+                rowMin_ = std::min(rowMin_, y);
+                rowMax_ = y;
+            }
+        }
+        empty_ = rowMax_ < 0;
+        colMin_ = 64 * words_;
+        colMax_ = -1;
+        for (int w = 0; w < words_; ++w)
+            if (columns[w]) {
+                colMin_ = std::min(colMin_, 64 * w + std::countr_zero(columns[w]));
+                colMax_ = 64 * w + 63 - std::countl_zero(columns[w]);
+            }
+    }
+
+    const CensusRule& rule_;
+    const CountLogic& logic_;
+    int words_ = 0, rows_ = 0;
+    std::vector<uint64_t> buf_[3];
+    std::vector<uint64_t> env_;
+    std::vector<uint8_t> changed1_, changed2_, spare1_, spare2_;
+    int lo_[3] = {0, 0, 0}, hi_[3] = {-1, -1, -1};
+    int cur_ = 0;
+    int64_t originX_ = 0, originY_ = 0;
+    int rowMin_ = 0, rowMax_ = -1, colMin_ = 0, colMax_ = -1;
+    bool empty_ = true, overflow_ = false;
+
+    friend class SoupRun;
+
+public:
+    void SetOverflow() { overflow_ = true; }
+};
+
+// One pattern's run to its census.
+class SoupRun {
+public:
+    SoupRun(Census::Impl& census, Universe& u, std::vector<int32_t>& found)
+        : c_(census), u_(u), found_(found) {}
+
+    // Steps n generations, keeping the live cells off the edge. False when the
+    // universe overflowed.
+    bool Advance(int64_t n) {
+        for (int64_t i = 0; i < n; ++i) {
+            if (u_.Overflow()) return false;
+            u_.Step();
+            if (u_.NearEdge() && !TakeOutAtEdge()) {
+                u_.SetOverflow();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    int64_t Stabilise() {
+        uint64_t previous = 0;
+        int depth = 0, period = 12, security = 15;
+        for (int i = 0; i < 1300; ++i) {
+            if (i == 40) security = 20;
+            if (i == 60) security = 25;
+            if (i == 80) security = 30;
+            if (i == 500) period = 30;
+            if (i == 800) period = 24;
+            if (!Advance(period)) return period;
+            if (u_.PeriodTwo()) return 2;
+            uint64_t pop = u_.Population();
+            depth = pop == previous ? depth + 1 : 0;
+            previous = pop;
+            if (depth == security) return period;
+        }
+        std::unordered_map<uint64_t, int64_t> seen;
+        int64_t generation = 0;
+        for (int j = 0; j < 4000; ++j) {
+            if (!Advance(30)) return 1280;
+            generation += 30;
+            uint64_t h = u_.Hash();
+            auto it = seen.find(h);
+            if (it == seen.end()) {
+                seen.emplace(h, generation);
+                continue;
+            }
+            int64_t p = generation - it->second;
+            uint64_t before = u_.Population();
+            for (int i = 0; i < 20; ++i) {
+                if (!Advance(p)) break;
+                uint64_t now = u_.Population();
+                if (now != before) {
+                    p = std::max<int64_t>(p, 1280);
+                    break;
+                }
+                before = now;
+            }
+            return p;
+        }
+        Advance(1280);
+        return 1280;
+    }
+
+    void Run() {
+        int64_t duration = Stabilise();
+        int64_t step = 120;
+        for (int attempt = 0;; ++attempt) {
+            if (u_.Empty()) return;
+            if (!SeparateAll(duration, attempt)) return;
+            Advance(step);
+            step *= 4;
+            duration = std::min<int64_t>(step * 2, 7680);
+        }
+    }
+
+private:
+    // Moves universe cells to keys in the census's own coordinates.
+    uint64_t WorldKey(int64_t x, int64_t y) const {
+        return Key(x + u_.OriginX(), y + u_.OriginY());
+    }
+
+    std::vector<std::pair<int64_t, int64_t>> LiveCells(int y0, int y1) const {
+        std::vector<std::pair<int64_t, int64_t>> cells;
+        const auto& live = u_.Live();
+        int words = u_.Width() / 64;
+        for (int y = y0; y <= y1; ++y)
+            for (int w = 0; w < words; ++w) {
+                uint64_t v = live[size_t(y) * words + w];
+                while (v) {
+                    int i = std::countr_zero(v);
+                    v &= v - 1;
+                    cells.emplace_back(64 * w + i, y);
+                }
+            }
+        return cells;
+    }
+
+    // The cluster of universe cells around (x, y): cells of backdrop reached
+    // in steps of the offsets. Marks them in seen.
+    std::vector<std::pair<int64_t, int64_t>> Flood(int64_t x, int64_t y,
+                                                   const std::vector<uint64_t>& backdrop,
+                                                   const Offsets& offsets,
+                                                   std::vector<uint64_t>& seen) {
+        int words = u_.Width() / 64;
+        auto mark = [&](int64_t cx, int64_t cy) {
+            uint64_t& w = seen[size_t(cy) * words + size_t(cx >> 6)];
+            uint64_t bit = 1ull << (cx & 63);
+            if (w & bit) return false;
+            w |= bit;
+            return true;
+        };
+        std::vector<std::pair<int64_t, int64_t>> out, queue{{x, y}};
+        mark(x, y);
+        while (!queue.empty()) {
+            auto [cx, cy] = queue.back();
+            queue.pop_back();
+            out.emplace_back(cx, cy);
+            for (auto [dx, dy] : offsets) {
+                int64_t nx = cx + dx, ny = cy + dy;
+                if (!u_.Get(backdrop, nx, ny)) continue;
+                if (mark(nx, ny)) queue.emplace_back(nx, ny);
+            }
+        }
+        return out;
+    }
+
+    Cells Normalised(const std::vector<std::pair<int64_t, int64_t>>& cells, int64_t& x0,
+                     int64_t& y0) const {
+        x0 = INT64_MAX;
+        y0 = INT64_MAX;
+        for (auto [x, y] : cells) {
+            x0 = std::min(x0, x);
+            y0 = std::min(y0, y);
+        }
+        Cells keys;
+        keys.reserve(cells.size());
+        for (auto [x, y] : cells) keys.push_back(Key(x - x0, y - y0));
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }
+
+    // Spaceships at the edge flying outwards are counted and taken out;
+    // anything else there makes the universe grow.
+    bool TakeOutAtEdge() {
+        int width = u_.Width(), rows = u_.Rows();
+        auto band = [&](int64_t x, int64_t y) {
+            return x < kMargin || y < kMargin || x >= width - kMargin || y >= rows - kMargin;
+        };
+        std::vector<uint64_t> seen(u_.Live().size(), 0);
+        Offsets near = SquareOffsets(2, true);
+        bool grow = false;
+        std::vector<std::vector<std::pair<int64_t, int64_t>>> gone;
+        for (auto [x, y] : LiveCells(u_.RowMin(), u_.RowMax())) {
+            if (!band(x, y) || u_.Get(seen, x, y)) continue;
+            auto part = Flood(x, y, u_.Live(), near, seen);
+            int64_t x0, y0;
+            Cells keys = Normalised(part, x0, y0);
+            // Ships that leave soups have short periods; anything else at the
+            // edge is still busy, and the universe grows instead.
+            uint64_t gmax = c_.gmax;
+            c_.gmax = 64;
+            const Census::Impl::Known* k = keys.size() <= 64 ? c_.Identify(keys) : nullptr;
+            c_.gmax = gmax;
+            bool outwards = false;
+            if (k && (k->periodicity.dx != 0 || k->periodicity.dy != 0)) {
+                for (auto [px, py] : part) {
+                    if ((px < kMargin && k->periodicity.dx < 0) ||
+                        (px >= width - kMargin && k->periodicity.dx > 0) ||
+                        (py < kMargin && k->periodicity.dy < 0) ||
+                        (py >= rows - kMargin && k->periodicity.dy > 0))
+                        outwards = true;
+                }
+            }
+            if (!outwards) {
+                grow = true;
+                continue;
+            }
+            for (int32_t id : k->objects) found_.push_back(id);
+            gone.push_back(std::move(part));
+        }
+        for (auto& part : gone)
+            for (auto [x, y] : part) u_.Clear(x, y);
+        u_.FinishEdits();
+        if (grow || u_.NearEdge()) return u_.Grow();
+        return true;
+    }
+
+    // Runs duration generations keeping the envelope, then separates the
+    // clusters. True when one of them was not periodic and the run should be
+    // tried again later.
+    bool SeparateAll(int64_t duration, int attempt) {
+        c_.gmax = uint64_t(1024) << (2 * attempt);
+        size_t before = found_.size();
+        u_.StartEnvelope();
+        bool fine = Advance(duration);
+        bool lastTry = attempt >= 5 || !fine;
+        std::vector<uint64_t> seen(u_.Live().size(), 0);
+        bool pathological = false;
+        std::vector<uint64_t> envelope = u_.Envelope();
+        const auto& live = u_.Live();
+        for (size_t i = 0; i < envelope.size(); ++i) envelope[i] |= live[i];
+        for (auto [x, y] : LiveCells(u_.Empty() ? 0 : u_.RowMin(), u_.Empty() ? -1 : u_.RowMax())) {
+            if (u_.Get(seen, x, y)) continue;
+            auto cluster = Flood(x, y, envelope, c_.zoi, seen);
+            std::vector<std::pair<int64_t, int64_t>> cells;
+            for (auto [cx, cy] : cluster)
+                if (u_.Get(live, cx, cy)) cells.emplace_back(cx, cy);
+            int64_t x0, y0;
+            Cells keys = Normalised(cells, x0, y0);
+            const Census::Impl::Known* k = c_.Identify(keys);
+            if (k) {
+                for (int32_t id : k->objects) found_.push_back(id);
+                continue;
+            }
+            pathological = true;
+            if (lastTry) found_.push_back(c_.NameId(c_.Unsettled(keys)));
+        }
+        u_.StopEnvelope();
+        c_.gmax = 1048576;
+        if (pathological && !lastTry) {
+            found_.resize(before);
+            return true;
+        }
+        return false;
+    }
+
+    Census::Impl& c_;
+    Universe& u_;
+    std::vector<int32_t>& found_;
+};
+
+}  // namespace
+
+Census::Census(const CensusRule& rule) : impl_(std::make_unique<Impl>(rule)) {}
+Census::~Census() = default;
+
+namespace {
+
+void RunCells(Census::Impl& impl, const std::vector<std::pair<int64_t, int64_t>>& cells,
+              std::map<std::string, uint64_t>& tally) {
+    if (cells.empty() || impl.rule.BirthOnZero()) return;
+    int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+    for (auto [x, y] : cells) {
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+    }
+    int words = 2, rows = 128;
+    while ((x1 - x0 + 1) + 4 * kMargin > 64 * words && words < kMaxWords) words *= 2;
+    while ((y1 - y0 + 1) + 4 * kMargin > rows && rows < 64 * kMaxWords) rows *= 2;
+    if ((x1 - x0 + 1) + 4 * kMargin > 64 * words || (y1 - y0 + 1) + 4 * kMargin > rows) {
+        tally["zz_TOO_LARGE"] += 1;
+        return;
+    }
+    Universe u(impl.rule, impl.logic);
+    u.Reset(words, rows);
+    int64_t left = (64 * words - (x1 - x0 + 1)) / 2, top = (rows - (y1 - y0 + 1)) / 2;
+    for (auto [x, y] : cells) u.Set(x - x0 + left, y - y0 + top);
+    u.FinishEdits();
+    std::vector<int32_t> found;
+    SoupRun run(impl, u, found);
+    run.Run();
+    for (int32_t id : found) tally[impl.names[size_t(id)]] += 1;
+}
+
+}  // namespace
+
+void Census::AddSoup(const HashSoupRows& soup, std::map<std::string, uint64_t>& tally) {
+    std::vector<std::pair<int64_t, int64_t>> cells;
+    for (int y = 0; y < kHashSoupSize; ++y)
+        for (int x = 0; x < kHashSoupSize; ++x)
+            if (soup[size_t(y)] >> (15 - x) & 1) cells.emplace_back(x, y);
+    RunCells(*impl_, cells, tally);
+}
+
+void Census::AddCells(const std::vector<std::pair<int32_t, int32_t>>& cells,
+                      std::map<std::string, uint64_t>& tally) {
+    std::vector<std::pair<int64_t, int64_t>> wide(cells.begin(), cells.end());
+    RunCells(*impl_, wide, tally);
+}
+
+std::string Census::Apgcode(const std::vector<std::pair<int32_t, int32_t>>& cells, int64_t limit) {
+    Cells keys;
+    for (auto [x, y] : cells) keys.push_back(Key(x, y));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    if (keys.empty()) return "xs0_0";
+    Periodicity p = impl_->FindPeriod(keys, uint64_t(limit));
+    if (p.period == 0) return "";
+    return impl_->Apgcode(keys, p);
+}
+
+}  // namespace cellarium

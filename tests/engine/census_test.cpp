@@ -1,0 +1,200 @@
+#include "engine/census.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "engine/hash_soup.h"
+
+namespace cellarium {
+namespace {
+
+CensusRule Life() {
+    const uint8_t survive[9] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
+    const uint8_t born[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
+    return CensusRule::FromTables(survive, born);
+}
+
+// B2n3/S23-q: born on three, or on two lying opposite across a corner; a
+// live cell survives on two, or on three unless they form the q shape.
+CensusRule B2n3S23q() {
+    CensusRule rule = Life();
+    for (int i = 0; i < 512; ++i) {
+        bool alive = i & 16;
+        int n = __builtin_popcount(unsigned(i & ~16));
+        auto at = [&](int dx, int dy) { return (i >> ((dy + 1) * 3 + dx + 1)) & 1; };
+        if (!alive && n == 2) {
+            rule.next[i] = (at(-1, -1) && at(1, 1)) || (at(1, -1) && at(-1, 1));
+        }
+        if (alive && n == 3) {
+            // q: three cells, a corner, an edge beside it and the edge
+            // opposite that one's far side; in any of the eight orientations.
+            bool q = false;
+            const int t[8][4] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {1, 0, 0, -1}, {-1, 0, 0, -1},
+                                 {0, 1, 1, 0}, {0, -1, 1, 0}, {0, 1, -1, 0}, {0, -1, -1, 0}};
+            for (const auto& m : t) {
+                // the canonical q: N, NE, SW
+                const int pts[3][2] = {{0, -1}, {1, -1}, {-1, 1}};
+                bool all = true;
+                for (const auto& pt : pts)
+                    all = all && at(m[0] * pt[0] + m[1] * pt[1], m[2] * pt[0] + m[3] * pt[1]);
+                q = q || all;
+            }
+            rule.next[i] = !q;
+        }
+    }
+    return rule;
+}
+
+std::vector<std::pair<int32_t, int32_t>> CellsOf(const char* rows) {
+    std::vector<std::pair<int32_t, int32_t>> cells;
+    int x = 0, y = 0;
+    for (const char* c = rows; *c; ++c) {
+        if (*c == '\n') {
+            x = 0;
+            ++y;
+            continue;
+        }
+        if (*c == 'o') cells.emplace_back(x, y);
+        ++x;
+    }
+    return cells;
+}
+
+TEST(HashSoup, DigestAndRows) {
+    auto digest = Sha256("abc");
+    EXPECT_EQ(digest[0], 0xba);
+    EXPECT_EQ(digest[31], 0xad);
+    auto empty = Sha256("");
+    EXPECT_EQ(empty[0], 0xe3);
+    EXPECT_EQ(empty[31], 0x55);
+    // Two blocks of padding: 56 bytes of message.
+    auto two = Sha256("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq");
+    EXPECT_EQ(two[0], 0x24);
+    EXPECT_EQ(two[31], 0xc1);
+    HashSoupRows rows = HashSoup("abc", 0);
+    auto d = Sha256("abc0");
+    EXPECT_EQ(rows[0], d[0] << 8 | d[1]);
+    EXPECT_EQ(rows[15], d[30] << 8 | d[31]);
+}
+
+TEST(Census, CommonObjectsAreNamed) {
+    Census census(Life());
+    struct Case {
+        const char* rows;
+        const char* code;
+    } cases[] = {
+        {"oo\noo", "xs4_33"},
+        {"ooo", "xp2_7"},
+        {".o.\no.o\n.o.", "xs4_252"},
+        {".oo.\no..o\n.oo.", "xs6_696"},
+        {"oo.\no.o\n.o.", "xs5_253"},
+        {".o.\n..o\nooo", "xq4_153"},
+        {".oo.\no..o\n.o.o\n..o.", "xs7_2596"},
+        {"oo.\no.o\n.oo", "xs6_356"},
+        {".oo.\no..o\no..o\n.oo.", "xs8_6996"},
+        {".ooo\nooo.", "xp2_7e"},
+        {"oo..\no...\n...o\n..oo", "xp2_318c"},
+        {"o..o.\n....o\no...o\n.oooo", "xq4_6frc"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(census.Apgcode(CellsOf(c.rows)), c.code) << c.rows;
+}
+
+TEST(Census, SeparatesWhatLiesApartAndCountsEscapingGliders) {
+    Census census(Life());
+    std::map<std::string, uint64_t> tally;
+    // A block, a blinker far off and a glider flying away.
+    census.AddCells(CellsOf("oo.........................\n"
+                            "oo.........................\n"
+                            "...........................\n"
+                            "...........................\n"
+                            "...........................\n"
+                            "..........ooo..............\n"
+                            "...........................\n"
+                            "...........................\n"
+                            "...........................\n"
+                            "......................o....\n"
+                            ".......................o...\n"
+                            ".....................ooo..."),
+                    tally);
+    EXPECT_EQ(tally["xs4_33"], 1u);
+    EXPECT_EQ(tally["xp2_7"], 1u);
+    EXPECT_EQ(tally["xq4_153"], 1u);
+    EXPECT_EQ(tally.size(), 3u);
+}
+
+struct Haul {
+    uint64_t soups = 0;
+    std::map<std::string, uint64_t> counts;
+    std::map<std::string, std::vector<uint64_t>> samples;
+    std::string root;
+};
+
+Haul ReadHaul(const std::string& name) {
+    std::ifstream in(std::string(CELLARIUM_TEST_DATA) + "/census/" + name);
+    Haul h;
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (line.rfind("@ROOT ", 0) == 0) h.root = line.substr(6);
+        if (line.rfind("@NUM_SOUPS ", 0) == 0) h.soups = std::stoull(line.substr(11));
+        if (line.empty() || line[0] == '@') {
+            if (!line.empty()) section = line;
+            continue;
+        }
+        std::istringstream fields(line);
+        std::string code;
+        fields >> code;
+        uint64_t n;
+        if (section == "@CENSUS TABLE") {
+            fields >> n;
+            h.counts[code] = n;
+        } else if (section == "@SAMPLE_SOUPIDS") {
+            while (fields >> n) h.samples[code].push_back(n);
+        }
+    }
+    return h;
+}
+
+// Every object's sample soups below the limit hold that object.
+void CheckSamples(const CensusRule& rule, const char* file, uint64_t limit) {
+    Haul haul = ReadHaul(file);
+    ASSERT_FALSE(haul.samples.empty()) << file;
+    Census census(rule);
+    std::map<uint64_t, std::map<std::string, uint64_t>> bySoup;
+    for (const auto& [code, ids] : haul.samples)
+        for (uint64_t id : ids)
+            if (id < limit) bySoup[id];
+    for (auto& [id, tally] : bySoup) census.AddSoup(HashSoup(haul.root, id), tally);
+    int checked = 0;
+    for (const auto& [code, ids] : haul.samples)
+        for (uint64_t id : ids)
+            if (id < limit) {
+                EXPECT_GT(bySoup[id][code], 0u)
+                    << file << ": soup " << id << " should hold " << code;
+                ++checked;
+            }
+    EXPECT_GT(checked, 50);
+    // The haul lists each object's first soups: a soup below an object's last
+    // listed one that is not listed does not hold it.
+    for (const auto& [code, ids] : haul.samples) {
+        if (ids.size() < 10) continue;
+        for (auto& [id, tally] : bySoup) {
+            if (id < ids.back() && std::find(ids.begin(), ids.end(), id) == ids.end()) {
+                EXPECT_EQ(tally.count(code), 0u)
+                    << file << ": soup " << id << " should not hold " << code;
+            }
+        }
+    }
+}
+
+TEST(Census, LifeHaulSamples) {
+    CheckSamples(Life(), "b3s23-C1-l_GD3QBkvVkTvp.txt", 3000);
+}
+
+TEST(Census, B2n3S23qHaulSamples) {
+    CheckSamples(B2n3S23q(), "b2n3s23-q-C1-l_9L3refYjJj6m.txt", 3000);
+}
+
+}  // namespace
+}  // namespace cellarium
