@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "colour/image_sink.h"
 #include "colour/palette.h"
 #include "engine/cell_board.h"
+#include "engine/census_board.h"
 #include "engine/cycle_detector.h"
 #include "engine/identify.h"
 #include "engine/rules.h"
@@ -242,6 +244,70 @@ std::unique_ptr<Board> Soup(long long width, long long height, double density,
     FillSoup(*board->current, density, seed);
     board->CellsChanged();
     return board;
+}
+
+std::unique_ptr<Board> HashSoupBoard(const std::string& root, unsigned long long index,
+                                     long long width, long long height) {
+    auto board = std::make_unique<Board>(width, height);
+    PlaceHashSoup(*board->current, HashSoup(root, index));
+    board->CellsChanged();
+    return board;
+}
+
+CensusRule CensusRuleOf(const std::string& ruleText) {
+    const Rule rule = ParseRule(ruleText);
+    CensusRule census = CensusRule::FromTables(rule.survive, rule.born);
+    if (census.BirthOnZero())
+        throw py::value_error(
+            "the census does not count rules where cells are born with no live "
+            "neighbours");
+    return census;
+}
+
+py::dict CensusDict(const CensusCounts& counts) {
+    py::dict out;
+    for (const auto& [code, count] : counts) out[py::str(code)] = count;
+    return out;
+}
+
+py::dict BoardCensusOf(Board& board, const std::string& ruleText) {
+    const CensusRule rule = CensusRuleOf(ruleText);
+    auto lock = board.Claim();
+    std::vector<std::pair<int32_t, int32_t>> cells = LiveInteriorCells(*board.current);
+    std::map<std::string, uint64_t> tally;
+    {
+        py::gil_scoped_release release;
+        Census census(rule);
+        census.AddCells(cells, tally);
+    }
+    return CensusDict(SortedCensus(tally));
+}
+
+// The census of soups first..last - 1 of a root: (counts, samples), samples
+// giving each object's first ten soups.
+py::tuple CensusSoups(const std::string& root, unsigned long long first, unsigned long long last,
+                      const std::string& ruleText) {
+    if (last < first) throw py::value_error("the last soup comes before the first");
+    const CensusRule rule = CensusRuleOf(ruleText);
+    std::map<std::string, uint64_t> total;
+    std::map<std::string, std::vector<uint64_t>> samples;
+    {
+        py::gil_scoped_release release;
+        Census census(rule);
+        std::map<std::string, uint64_t> one;
+        for (unsigned long long i = first; i < last; ++i) {
+            one.clear();
+            census.AddSoup(HashSoup(root, i), one);
+            for (const auto& [code, count] : one) {
+                total[code] += count;
+                std::vector<uint64_t>& ids = samples[code];
+                if (ids.size() < 10) ids.push_back(i);
+            }
+        }
+    }
+    py::dict ids;
+    for (const auto& [code, list] : samples) ids[py::str(code)] = py::cast(list);
+    return py::make_tuple(CensusDict(SortedCensus(total)), ids);
 }
 
 class MessageReporter final : public PatternReporter {
@@ -520,6 +586,12 @@ Returns a dict: kind ("still life", "oscillator", "spaceship", "empty",
 "none"), period, start, moving (dx, dy per period, + right and down),
 population (min, max), box (width, height) and line, the text of
 cellarium-cli --identify.)")
+        .def("census", &BoardCensusOf, py::arg("rule") = "B3/S23",
+             R"(The objects the board's live cells leave once they settle under the rule,
+separated and named by apgcode as the Life community's online soup census
+names them ("xs4_33" a block, "xp2_7" a blinker, "xq4_153" a glider):
+a dict from apgcode to count, most common first. The census runs in a
+universe of its own: the board and its border are not changed or seen.)")
         .def("_writable_cells",
              [](py::object self) {
                  Board& b = self.cast<Board&>();
@@ -546,6 +618,10 @@ cellarium-cli --identify.)")
 
     m.def("_soup", &Soup, py::arg("width"), py::arg("height"), py::arg("density"), py::arg("seed"));
     m.def("_replace_file", &ReplaceFile, py::arg("path"), py::arg("data"));
+    m.def("_hashsoup", &HashSoupBoard, py::arg("root"), py::arg("index"), py::arg("width"),
+          py::arg("height"));
+    m.def("_census_soups", &CensusSoups, py::arg("root"), py::arg("first"), py::arg("last"),
+          py::arg("rule"));
     m.def("_read", &Read, py::arg("data"), py::arg("width"), py::arg("height"));
     m.def(
         "_parse_rule",

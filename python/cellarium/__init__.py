@@ -31,9 +31,9 @@ import contextlib
 import os
 
 from ._cellarium import Board, RunResult, step_kernel
-from ._cellarium import _parse_rule, _read, _replace_file, _soup
+from ._cellarium import _census_soups, _hashsoup, _parse_rule, _read, _replace_file, _soup
 
-__all__ = ["Board", "RunResult", "read", "soup", "parse_rule", "step_kernel"]
+__all__ = ["Board", "RunResult", "read", "soup", "hashsoup", "parse_rule", "step_kernel"]
 
 # The longest pattern text the reader takes (the reader's own limit).
 _MAX_PATTERN_BYTES = 13 * 10000 * 10000 + 20_000_000
@@ -51,6 +51,21 @@ def soup(width, height, density, seed):
     are exactly those of ``cellarium-cli --size WxH --soup DENSITY:SEED``.
     """
     return _soup(width, height, density, seed)
+
+
+def hashsoup(root, index, width=800, height=800):
+    """A board holding soup ``index`` of ``root`` as the online soup census makes it.
+
+    The soup is 16 x 16 cells from the SHA-256 digest of the text ``root``
+    followed by ``index`` in decimal, row y from bytes 2y and 2y + 1, most
+    significant bit first; it is centred on a board of width x height, as
+    ``cellarium-cli --hash-soup ROOT:INDEX`` places it.
+    """
+    if not isinstance(root, str):
+        raise TypeError("root must be a str")
+    if isinstance(index, bool) or not isinstance(index, int) or index < 0:
+        raise ValueError("index must be a non-negative int")
+    return _hashsoup(root, index, width, height)
 
 
 def read(path_or_text, width=800, height=800):

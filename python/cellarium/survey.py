@@ -57,20 +57,24 @@ class SurveyError(Exception):
 # worker. run_batch is looked up by name on the worker, so a mode is a plain
 # module-level function and its arguments are plain values.
 
-def run_soup(rule, seed, width, height, density, limit):
-    """One row for one soup (see the module's description)."""
+def run_soup(rule, seed, width, height, density, limit, hash_seed=None):
+    """One row for one soup (see the module's description); with hash_seed
+    the soup is that root's census soup of index seed."""
     import cellarium
 
-    board = cellarium.soup(width, height, density, seed)
+    if hash_seed is not None:
+        board = cellarium.hashsoup(hash_seed, seed, width, height)
+    else:
+        board = cellarium.soup(width, height, density, seed)
     result = board.run(limit, rule=rule, until="cycle", threads=1)
     return [rule, seed, f"{width}x{height}", repr(density),
             result.first_repeat if result.period else "",
             result.period if result.period else "", result.population, limit]
 
 
-def run_batch(rule, seeds, width, height, density, limit):
+def run_batch(rule, seeds, width, height, density, limit, hash_seed=None):
     """The rows of several soups: one Dask task."""
-    return [run_soup(rule, seed, width, height, density, limit) for seed in seeds]
+    return [run_soup(rule, seed, width, height, density, limit, hash_seed) for seed in seeds]
 
 
 # --- Arguments ---------------------------------------------------------------------------
@@ -143,7 +147,14 @@ def parse_args(argv=None):
     p.add_argument("--progress", dest="progress", action="store_true", default=None,
                    help="show the progress bar (default when standard error is a terminal)")
     p.add_argument("--no-progress", dest="progress", action="store_false")
+    p.add_argument("--hash-seed", default=None, metavar="ROOT",
+                   help="soups of --seeds are ROOT's 16x16 census soups (SHA-256 of ROOT+index)")
+    p.add_argument("--census", action="store_true",
+                   help="write the objects the soups leave as a census haul per rule "
+                        "(needs --hash-seed); see cellarium.census_survey")
     args = p.parse_args(argv)
+    if args.census and args.hash_seed is None:
+        p.error("--census needs --hash-seed ROOT")
     if args.limit < 0:
         p.error("--limit must not be negative")
     if args.workers is not None and args.workers < 1:
@@ -427,9 +438,16 @@ def _jobs(args, todo):
 
 
 def _run_on_dask(args, jobs, emit):
+    width, height = args.size
+    run_tasks(args, [(run_batch, rule, seeds, width, height, args.density, args.limit,
+                      args.hash_seed) for rule, seeds in jobs], emit)
+
+
+def run_tasks(args, tasks, emit):
+    """Runs each task, (function, *arguments), on the Dask cluster of args,
+    calling emit with each result as it comes."""
     from distributed import Client, as_completed
 
-    width, height = args.size
     cluster = None
     if args.scheduler:
         client = Client(args.scheduler)
@@ -440,10 +458,8 @@ def _run_on_dask(args, jobs, emit):
         in_flight = max(4, 4 * len(client.scheduler_info()["workers"]))
         pending = iter(jobs)
 
-        def submit(job):
-            rule, seeds = job
-            return client.submit(run_batch, rule, seeds, width, height, args.density,
-                                 args.limit, pure=False)
+        def submit(task):
+            return client.submit(*task, pure=False)
 
         running = as_completed([submit(j) for _, j in zip(range(in_flight), pending)])
         for future in running:
@@ -478,7 +494,7 @@ def survey(args, out):
     jobs = _jobs(args, todo)
     if args.serial:
         for rule, seeds in jobs:
-            emit(run_batch(rule, seeds, width, height, args.density, args.limit))
+            emit(run_batch(rule, seeds, width, height, args.density, args.limit, args.hash_seed))
     elif jobs:
         _run_on_dask(args, jobs, emit)
     progress.finish()
@@ -495,6 +511,10 @@ def survey(args, out):
 
 def main(argv=None):
     args = parse_args(argv)
+    if args.census:
+        from . import census_survey
+
+        return census_survey.run(args, lambda tasks, emit: run_tasks(args, tasks, emit))
     try:
         out = _StandardOutput() if args.out == "-" else SurveyFile(args.out, args)
     except SurveyError as e:
