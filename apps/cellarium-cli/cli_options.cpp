@@ -274,18 +274,17 @@ struct CommandLine {
                               return ReadSoup(text, density, seed);
                           },
                           "", "SOUP"));
-        hashSoupOpt =
-            app.add_option("--hash-soup", v.hashSoup,
-                           "start from the 16x16 census soup INDEX of ROOT instead of a pattern")
-                ->type_name("ROOT:INDEX")
-                ->check(CLI::Validator(
-                    [](std::string& text) -> std::string {
-                        std::string root;
-                        uint64_t index = 0;
-                        if (ReadHashSoupSpec(text, root, index)) return {};
-                        return "'" + text + "' is not ROOT:INDEX with a decimal index";
-                    },
-                    "", "HASHSOUP"));
+        hashSoupOpt = app.add_option("--hash-soup", v.hashSoup,
+                                     "start from census soup INDEX of ROOT instead of a pattern")
+                          ->type_name("ROOT:INDEX")
+                          ->check(CLI::Validator(
+                              [](std::string& text) -> std::string {
+                                  std::string root;
+                                  uint64_t index = 0;
+                                  if (ReadHashSoupSpec(text, root, index)) return {};
+                                  return "'" + text + "' is not ROOT:INDEX with a decimal index";
+                              },
+                              "", "HASHSOUP"));
         saveOpt = app.add_option("--save", v.save,
                                  "save the final board: .rle RLE, .cells plaintext, others "
                                  "Life 1.05; - RLE to stdout")

@@ -456,7 +456,7 @@ def run_tasks(args, tasks, emit):
         client = Client(cluster)
     try:
         in_flight = max(4, 4 * len(client.scheduler_info()["workers"]))
-        pending = iter(jobs)
+        pending = iter(tasks)
 
         def submit(task):
             return client.submit(*task, pure=False)

@@ -266,8 +266,10 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "  --until-cycle          stop when the live cells repeat those of an earlier "
               "generation\n"
               "  --identify             name the final board: still life, oscillator, spaceship\n"
+              "  --census               count the objects the final board leaves, by apgcode\n"
               "  --rule RULE            set the rule after loading: s23/b3, B3/S23 or 23/3 forms\n"
               "  --soup DENSITY[:SEED]  fill the interior with a random soup instead of a pattern\n"
+              "  --hash-soup ROOT:INDEX start from census soup INDEX of ROOT instead of a pattern\n"
               "  --save FILE            save the final board: .rle RLE, .cells plaintext, others "
               "Life 1.05; - RLE to stdout\n"
               "  --gif FILE             export the final board as a GIF image\n"
@@ -283,7 +285,8 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "  -h, --help             show this help\n"
               "After the run the status line \"G:%05d C:%05d B:%05d D:%05d Z:x1\" is printed;\n"
               "--until-cycle prints \"cycle: period P from generation S\" before it when the run\n"
-              "repeated, --identify prints its \"identify: ...\" line after it.\n"
+              "repeated, --identify prints its \"identify: ...\" line after it, --census one\n"
+              "\"apgcode count\" line for each object the board leaves, most common first.\n"
               "Exit status: 0 success; 1 the pattern could not be read or does not fit; 2 usage "
               "error.\n");
 }
