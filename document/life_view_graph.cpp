@@ -34,12 +34,27 @@ void SetGraphSetting(const char* key, int value) {
 }
 
 // Writes bytes over the file at path as Save does; false after telling the
-// user.
-bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes) {
+// user. Text goes in pieces of whole lines, so that a file written in place
+// that the disk stops short still ends with a whole line.
+bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes,
+                 bool lines = false) {
     ReplacingFile out;
-    bool ok = out.Open(path) && out.File().Write(bytes.data(), bytes.size());
+    bool ok = out.Open(path);
+    std::size_t whole = 0;
+    while (ok && whole < bytes.size()) {
+        constexpr std::size_t kPiece = 64 * 1024;
+        std::size_t end = std::min(bytes.size(), whole + kPiece);
+        if (lines && end < bytes.size()) {
+            const std::size_t lineEnd = bytes.rfind('\n', end - 1);
+            if (lineEnd != std::string::npos && lineEnd >= whole) end = lineEnd + 1;
+        }
+        ok = out.File().Write(bytes.data() + whole, end - whole);
+        if (ok) whole = end;
+    }
     if (ok)
         ok = out.Commit();
+    else if (lines)
+        out.AbandonKeeping(whole);
     else
         out.Abandon();
     if (!ok) {
@@ -156,7 +171,7 @@ void GraphControl::OnGraphSaveCsv() {
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
     ReplaceWith(view_, dlg.GetPathName(),
-                doc->Counts().StatsText(view_.Statistics().RecordedColumns()));
+                doc->Counts().StatsText(view_.Statistics().RecordedColumns()), true);
 }
 
 void GraphControl::OnGraphSavePng() {

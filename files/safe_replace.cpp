@@ -132,6 +132,14 @@ bool SafeReplace::Commit() {
     return ok;
 }
 
+void SafeReplace::AbandonKeeping(uint64_t length) {
+    if (way_ == Way::InPlace && file_ && length < bytes_) {
+        FileError ignored = FileError::None;
+        file_->CutBackTo(length, ignored);
+    }
+    Abandon();
+}
+
 void SafeReplace::Abandon() {
     if (way_ == Way::None) return;
     if (file_) {

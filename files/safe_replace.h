@@ -66,6 +66,10 @@ public:
     // Gives up the new content: a new file is closed and removed; a target
     // written in place stays as far as it was written, and may be damaged.
     void Abandon();
+    // Abandon, for a file of lines: a target written in place is first cut
+    // back to the first length bytes of the new content (its last whole
+    // line), so that it ends with a whole line rather than half of one.
+    void AbandonKeeping(uint64_t length);
 
     // Why Open, a write or Commit failed; None when nothing failed.
     FileError Cause() const { return cause_; }

@@ -52,6 +52,11 @@ void ReplacingFile::Abandon() {
     replace_.Abandon();
 }
 
+void ReplacingFile::AbandonKeeping(uint64_t length) {
+    file_.Abort();
+    replace_.AbandonKeeping(length);
+}
+
 std::string MayBeDamagedText(const std::string& path) {
     return path +
            " was being rewritten in place and may be damaged; save it again, or save it under "

@@ -30,6 +30,7 @@ public:
     CFile& File() { return file_; }
     bool Commit();
     void Abandon();
+    void AbandonKeeping(uint64_t length);
 
     FileError Cause() const { return replace_.Cause(); }
     bool InPlace() const { return replace_.InPlace(); }

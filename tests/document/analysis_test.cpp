@@ -6,6 +6,7 @@
 
 #include "document/identity_words.h"
 #include "document/population_history.h"
+#include "framework/safe_replace.h"
 #include "life_session.h"
 
 namespace cellarium {
@@ -142,6 +143,31 @@ TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile)
     platform.Command(ID_POPULATION_GRAPH);
     EXPECT_FALSE(platform.GraphShown());
     EXPECT_EQ(app.GetProfileInt("Population Graph", "Shown", 1), 0);
+}
+
+// The graph's counts saved over a file that must be written in place (it has
+// two names): when the disk stops them part-way, the file ends with the last
+// whole line, and the user is told it may be damaged.
+TEST_F(Analysis, GraphCountsTheDiskStopsEndWithAWholeLine) {
+    ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
+    for (int i = 0; i < 9000; ++i) platform.Command(ID_TOOLS_STEP);
+    platform.ExpectFileDialog(Path("whole.csv"));
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    const std::string whole = Slurp(Path("whole.csv"));
+    ASSERT_GT(whole.size(), 70000u);
+    const std::string linked = Write("linked.csv", "old");
+    std::filesystem::create_hard_link(linked, Path("alias.csv"));
+    platform.FailWritesAfter(linked, 70000);
+    platform.ClearLog();
+    platform.ExpectFileDialog(linked);
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"Unable to save " + linked + ". " +
+                                                                MayBeDamagedText(linked)});
+    const std::string cut = Slurp(Path("alias.csv"));
+    EXPECT_GT(cut.size(), 60000u);
+    EXPECT_LT(cut.size(), 70000u);
+    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
+    EXPECT_EQ(whole.compare(0, cut.size(), cut), 0);
 }
 
 TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
