@@ -61,7 +61,13 @@ void StatisticsControl::OnStatsStart() {
             view_.KickIdle();
             return;
         }
-        view_.MessageBox(dlg.m_strFileName, std::string(), MB_OK);
+        // A link refused names the file and says why, where otherwise the
+        // name alone is shown.
+        const FileError cause = m_fileStats.LastError();
+        const bool link = cause == FileError::ForeignLink || cause == FileError::BrokenLink;
+        view_.MessageBox(
+            link ? SaveLoadFailureText(dlg.m_strFileName, cause, true, 0) : dlg.m_strFileName,
+            std::string(), MB_OK);
         view_.MessageBox(kStatsOpenFailedMessage, std::string(), MB_OK);
     }
 }
