@@ -1,7 +1,6 @@
 #include "document/go_to_generation_dlg.h"
 
-#include <limits>
-
+#include "document/run_loop.h"
 #include "ids/command_ids.h"
 
 namespace cellarium {
@@ -11,7 +10,7 @@ CGoToGenerationDlg::CGoToGenerationDlg(CWnd* parent) : CDialog(IDD_GO_TO_GENERAT
 void CGoToGenerationDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_GOTO_GENERATION, m_nGeneration);
-    DDV_MinMaxInt(pDX, m_nGeneration, 1, std::numeric_limits<int32_t>::max());
+    DDV_MinMaxInt(pDX, m_nGeneration, 1, kMaxGeneration);
 }
 
 }  // namespace cellarium

@@ -1,5 +1,5 @@
 // The Go to Generation dialog: the generation to run to, a whole number from
-// 1 up; OK closes only when the field holds one.
+// 1 up to kMaxGeneration; OK closes only when the field holds one.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@ public:
 
     void DoDataExchange(CDataExchange* pDX) override;
 
-    int m_nGeneration = 1;
+    int64_t m_nGeneration = 1;
 };
 
 }  // namespace cellarium

@@ -442,7 +442,7 @@ void CLifeDoc::WatchRepeats(bool on) {
     watchRepeats_ = on;
 }
 
-void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int32_t generation) {
+void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int64_t generation) {
     if (!watchRepeats_ || !repeats_ || !HasBoards()) {
         RestartRepeatWatch();
         NextGeneration(newborn, births, deaths);

@@ -90,7 +90,7 @@ public:
     // an earlier generation's of this run. Any change to the board other
     // than a step, or a counter that does not follow on, starts the watch
     // again from the board as it is.
-    void NextGeneration(int newborn, int32_t& births, int32_t& deaths, int32_t generation);
+    void NextGeneration(int newborn, int32_t& births, int32_t& deaths, int64_t generation);
     void WatchRepeats(bool on);
     void RestartRepeatWatch();
     // Whether the last step's live cells equal an earlier generation's of
@@ -117,7 +117,7 @@ public:
     // statistics line), then the checks that may end the run: stagnation
     // first, then the target, the count and the deadline of limits. The
     // counters are the caller's and hold the last generation made.
-    RunStop Advance(int32_t& generation, int32_t& births, int32_t& deaths, const RunLimits& limits,
+    RunStop Advance(int64_t& generation, int32_t& births, int32_t& deaths, const RunLimits& limits,
                     GenerationObserver* observer);
     // A run, from Run, Step or Go to Generation until it pauses or stops, is
     // one change to the pattern: the view says where it begins and ends, so

@@ -5,13 +5,13 @@
 
 namespace cellarium {
 
-RunStop CLifeDoc::Advance(int32_t& generation, int32_t& births, int32_t& deaths,
+RunStop CLifeDoc::Advance(int64_t& generation, int32_t& births, int32_t& deaths,
                           const RunLimits& limits, GenerationObserver* observer) {
     if (!HasBoards()) return RunStop::NoBoards;
     for (int64_t made = 1;; ++made) {
         // Newborn cells carry the low byte of the generation counter plus one.
-        NextGeneration(int(uint32_t(generation) & 0xFFu) + 1, births, deaths, generation);
-        generation = int32_t(uint32_t(generation) + 1u);
+        NextGeneration(int(uint64_t(generation) & 0xFFu) + 1, births, deaths, generation);
+        ++generation;
         const GenerationRecord record{generation, current_->liveCount, births, deaths};
         if (keepCounts_) counts_.Add(generation, record.live, births, deaths);
         // Everything that keeps or checks each generation goes here, in

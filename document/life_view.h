@@ -103,7 +103,7 @@ std::string RepeatsMessage(int64_t period, int64_t start);
 // The settings section of the population graph.
 extern const char* const kGraphSection;
 // Go to Generation asked for a generation the pattern has reached already.
-std::string NotAheadMessage(int32_t current);
+std::string NotAheadMessage(int64_t current);
 extern const char* const kNoMoreFoundMessage;
 extern const char* const kExitQuestion;
 extern const char* const kStatsOpenFailedMessage;

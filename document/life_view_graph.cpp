@@ -2,6 +2,7 @@
 #include "document/life_view_graph.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 
 #include "document/life_doc.h"
@@ -143,12 +144,11 @@ GraphPicture GraphControl::MakeGraphPicture(int columns) const {
     const GenerationCounts& last = history.Counts().back();
     char text[160];
     if (flows)
-        std::snprintf(text, sizeof text, "Generation %d: live %d, births %d, deaths %d",
-                      int(history.LastGeneration()), int(last.live), int(last.births),
-                      int(last.deaths));
+        std::snprintf(text, sizeof text, "Generation %" PRId64 ": live %d, births %d, deaths %d",
+                      history.LastGeneration(), int(last.live), int(last.births), int(last.deaths));
     else
-        std::snprintf(text, sizeof text, "Generation %d: live %d", int(history.LastGeneration()),
-                      int(last.live));
+        std::snprintf(text, sizeof text, "Generation %" PRId64 ": live %d",
+                      history.LastGeneration(), int(last.live));
     picture.caption = text;
     return picture;
 }

@@ -2,6 +2,7 @@
 #include "document/life_view_simulation.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <limits>
 
@@ -19,7 +20,7 @@ const char* const kStagnationMessage = "Stagnation has been reached: no births o
 
 static_assert(ID_SPEED_LAST - ID_SPEED_FIRST + 1 == unsigned(kSpeedSteps));
 
-std::string NotAheadMessage(int32_t current) {
+std::string NotAheadMessage(int64_t current) {
     return "The pattern is at generation " + std::to_string(current) +
            " already: Go to Generation runs forward only.";
 }
@@ -84,7 +85,7 @@ void SimulationControl::OnRun() {
     StartRun(0);
 }
 
-void SimulationControl::StartRun(int32_t target) {
+void SimulationControl::StartRun(int64_t target) {
     m_nTargetGeneration = target;
     const bool armed = ArmTick();
     SetIdleCountdown(kIdleAllowance);
@@ -161,11 +162,10 @@ RunStop SimulationControl::Advance(const RunLimits& limits) {
     // The first generation of a run (or a single step) keeps the board for
     // Undo; the run ends as one undo step when the document hears it ended.
     doc->BeginRun(RunCounters{m_nGeneration, m_nBirths, m_nDeaths});
-    const int32_t before = m_nGeneration;
+    const int64_t before = m_nGeneration;
     doc->WatchRepeats(view_.Analysis().StopWhenRepeats());
     const RunStop stop = doc->Advance(m_nGeneration, m_nBirths, m_nDeaths, limits, this);
-    if (m_nRunInterval != 0)
-        m_rate.Add(int64_t(uint32_t(m_nGeneration) - uint32_t(before)), RunClock::now());
+    if (m_nRunInterval != 0) m_rate.Add(m_nGeneration - before, RunClock::now());
     view_.Invalidate(false);
     UpdateStatusLine();
     view_.Statistics().ReportWriteFailure();
@@ -200,9 +200,9 @@ void SimulationControl::OnGoToGeneration() {
     CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     CGoToGenerationDlg dlg(&view_);
-    const int32_t current = m_nGeneration;
-    dlg.m_nGeneration =
-        current < std::numeric_limits<int32_t>::max() - 1000 ? std::max(current, 0) + 1000 : 1;
+    const int64_t current = m_nGeneration;
+    // A thousand on, or the furthest generation when that is nearer.
+    dlg.m_nGeneration = std::min(std::max<int64_t>(current, 0) + 1000, kMaxGeneration);
     if (dlg.DoModal() != IDOK) return;
     if (dlg.m_nGeneration <= current) {
         view_.MessageBox(NotAheadMessage(current), std::string(), MB_OK);
@@ -316,8 +316,8 @@ std::string SimulationControl::StatusLine() const {
     CLifeDoc* doc = Document();
     const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
     char text[96];
-    std::snprintf(text, sizeof text, "G:%05d C:%05d B:%05d D:%05d Z:x%u", m_nGeneration, live,
-                  m_nBirths, m_nDeaths, view_.Viewport().Zoom());
+    std::snprintf(text, sizeof text, "G:%05" PRId64 " C:%05d B:%05d D:%05d Z:x%u", m_nGeneration,
+                  live, m_nBirths, m_nDeaths, view_.Viewport().Zoom());
     // While statistics are being recorded the line says so.
     return view_.Statistics().Recording() ? std::string(text) + " " + kRecordingMarker
                                           : std::string(text);

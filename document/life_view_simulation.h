@@ -27,7 +27,7 @@ public:
     explicit SimulationControl(CLifeView& view);
     bool OnCmdMsg(const CmdMsg& msg) override;
 
-    int32_t Generation() const { return m_nGeneration; }
+    int64_t Generation() const { return m_nGeneration; }
     int32_t Births() const { return m_nBirths; }
     int32_t Deaths() const { return m_nDeaths; }
     RunCounters Counters() const { return RunCounters{m_nGeneration, m_nBirths, m_nDeaths}; }
@@ -35,7 +35,7 @@ public:
     void SetCounters(const RunCounters& counters);
     // The generation counter from here on (the counters of births and
     // deaths are kept).
-    void SetGeneration(int32_t generation) { m_nGeneration = generation; }
+    void SetGeneration(int64_t generation) { m_nGeneration = generation; }
     int SpeedStep() const { return m_nSpeedStep; }
     bool IsRunning() const { return m_nRunInterval != 0; }
 
@@ -72,7 +72,7 @@ public:
     std::string SpeedText() const;
     // Writes the status line into the frame's status strip.
     void UpdateStatusLine();
-    // "G:%05d C:%05d B:%05d D:%05d Z:x%d" for the current state.
+    // "G:%05lld C:%05d B:%05d D:%05d Z:x%d" for the current state.
     std::string StatusLine() const;
     // Gives idle processing ten more calls when it had run out.
     void KickIdle();
@@ -87,7 +87,7 @@ private:
     // The run loop's report of each generation: its statistics line.
     void GenerationDone(const GenerationRecord& record) override;
     // Starts the timer for a run; target is Go to Generation's (0: none).
-    void StartRun(int32_t target);
+    void StartRun(int64_t target);
     // Arms the next tick after the speed's wait; false when the platform
     // refused.
     bool ArmTick();
@@ -107,14 +107,14 @@ private:
     // timer itself may be armed with 0 at Maximum); 0 while paused.
     int32_t m_nRunInterval = 0;
     TimerHandle m_hTimer = 0;
-    int32_t m_nGeneration = 0;
+    int64_t m_nGeneration = 0;
     int32_t m_nBirths = 0;
     int32_t m_nDeaths = 0;
     int m_nSpeedStep = kDefaultSpeedStep;
     // While Go to Generation runs: the generation it started from and the
     // one it stops at (0 otherwise).
-    int32_t m_nGoFrom = 0;
-    int32_t m_nTargetGeneration = 0;
+    int64_t m_nGoFrom = 0;
+    int64_t m_nTargetGeneration = 0;
     RateMeter m_rate;
 };
 

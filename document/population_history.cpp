@@ -5,14 +5,14 @@
 
 namespace cellarium {
 
-void PopulationHistory::Restart(int32_t generation, int32_t live) {
+void PopulationHistory::Restart(int64_t generation, int32_t live) {
     first_ = generation;
     counts_.clear();
     blocks_.clear();
     counts_.push_back(GenerationCounts{live, 0, 0});
 }
 
-void PopulationHistory::Add(int32_t generation, int32_t live, int32_t births, int32_t deaths) {
+void PopulationHistory::Add(int64_t generation, int32_t live, int32_t births, int32_t deaths) {
     if (counts_.empty() || generation != LastGeneration() + 1) {
         first_ = generation;
         counts_.clear();
@@ -109,7 +109,7 @@ std::string PopulationHistory::StatsText(const StatsColumns& columns) const {
     for (std::size_t i = 0; i < counts_.size(); ++i) {
         const GenerationCounts& c = counts_[i];
         const std::size_t n =
-            FormatStatsLine(line, columns, first_ + int32_t(i), c.live, c.births, c.deaths);
+            FormatStatsLine(line, columns, first_ + int64_t(i), c.live, c.births, c.deaths);
         text.append(line, n);
     }
     return text;

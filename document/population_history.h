@@ -31,14 +31,14 @@ class PopulationHistory {
 public:
     // Starts again from a board at generation with live cells (no births or
     // deaths before it).
-    void Restart(int32_t generation, int32_t live);
+    void Restart(int64_t generation, int32_t live);
     // The counts of the next generation. A generation that does not follow
     // the last one kept (the counter was set anew) starts the history again
     // from it, as does running out of memory for the counts.
-    void Add(int32_t generation, int32_t live, int32_t births, int32_t deaths);
+    void Add(int64_t generation, int32_t live, int32_t births, int32_t deaths);
 
-    int32_t FirstGeneration() const { return first_; }
-    int32_t LastGeneration() const { return first_ + int32_t(counts_.size()) - 1; }
+    int64_t FirstGeneration() const { return first_; }
+    int64_t LastGeneration() const { return first_ + int64_t(counts_.size()) - 1; }
     bool Empty() const { return counts_.empty(); }
     const std::vector<GenerationCounts>& Counts() const { return counts_; }
 
@@ -60,7 +60,7 @@ private:
     ColumnSpan Span(std::size_t begin, std::size_t end, int32_t GenerationCounts::*field) const;
     void AddToBlocks();
 
-    int32_t first_ = 0;
+    int64_t first_ = 0;
     std::vector<GenerationCounts> counts_;
     // blocks_[k][i]: counts [i 16^(k+1), (i+1) 16^(k+1)), whole blocks only.
     std::vector<std::vector<Block>> blocks_;

@@ -2,14 +2,14 @@
 
 namespace cellarium {
 
-bool RepeatWatch::Follows(int32_t generation, uint64_t edits, const StepRule& rule) const {
+bool RepeatWatch::Follows(int64_t generation, uint64_t edits, const StepRule& rule) const {
     if (!detector_ || last_ != generation || edits_ != edits) return false;
     for (int n = 0; n < kRuleEntries; ++n)
         if (survive_[n] != rule.survive[n] || born_[n] != rule.born[n]) return false;
     return true;
 }
 
-void RepeatWatch::Begin(const CellBoard& board, int32_t generation, uint64_t liveHash,
+void RepeatWatch::Begin(const CellBoard& board, int64_t generation, uint64_t liveHash,
                         const StepRule& rule, uint64_t edits) {
     detector_.emplace(rule);
     for (int n = 0; n < kRuleEntries; ++n) {
@@ -25,7 +25,7 @@ void RepeatWatch::Begin(const CellBoard& board, int32_t generation, uint64_t liv
 std::optional<Cycle> RepeatWatch::Next(const CellBoard& board, uint64_t liveHash) {
     found_.reset();
     if (!detector_) return found_;
-    last_ = int32_t(uint32_t(last_) + 1u);
+    ++last_;
     found_ = detector_->Add(board, liveHash);
     if (found_) found_->start += base_;
     return found_;

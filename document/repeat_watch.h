@@ -18,10 +18,10 @@ public:
     }
     // Whether the last board taken was the counter's generation, with no
     // change since (edits as then) and the run's rule still in force.
-    bool Follows(int32_t generation, uint64_t edits, const StepRule& rule) const;
+    bool Follows(int64_t generation, uint64_t edits, const StepRule& rule) const;
     // Starts a run from board, the counter's generation, with its live hash;
     // edits: the document's count of changes now.
-    void Begin(const CellBoard& board, int32_t generation, uint64_t liveHash, const StepRule& rule,
+    void Begin(const CellBoard& board, int64_t generation, uint64_t liveHash, const StepRule& rule,
                uint64_t edits);
     // Takes the next generation's board with its live hash; returns the
     // repeat, numbered as the counter is, once its live cells equal an

@@ -17,11 +17,14 @@ namespace cellarium {
 
 using RunClock = std::chrono::steady_clock;
 
+// The furthest generation Go to Generation, the runner and the module run to.
+inline constexpr int64_t kMaxGeneration = 1000000000000000000;
+
 // The counts of one generation, as the status line and a statistics line
 // give them: the generation counter after the step, the live cells of the
 // new board, the births and deaths of the step.
 struct GenerationRecord {
-    int32_t generation = 0;
+    int64_t generation = 0;
     int32_t live = 0;
     int32_t births = 0;
     int32_t deaths = 0;
@@ -42,7 +45,7 @@ struct RunLimits {
     // At most this many generations (at least one is made).
     int64_t generations = 1;
     // Stops once the generation counter equals this (0: no target).
-    int32_t target = 0;
+    int64_t target = 0;
     // Stops after the first generation that ends at or past this moment.
     std::optional<RunClock::time_point> deadline;
 };

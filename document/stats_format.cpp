@@ -20,13 +20,14 @@ std::string StatsHeader(const StatsColumns& columns) {
     return line;
 }
 
-std::size_t FormatStatsLine(char* buffer, const StatsColumns& columns, int32_t generation,
+std::size_t FormatStatsLine(char* buffer, const StatsColumns& columns, int64_t generation,
                             int32_t total, int32_t births, int32_t deaths) {
     std::size_t n = 0;
     bool first = true;
-    auto add = [&](bool chosen, int32_t value) {
+    auto add = [&](bool chosen, int64_t value) {
         if (!chosen) return;
-        int written = std::snprintf(buffer + n, kStatsLineBuffer - n, first ? "%d" : ",%d", value);
+        int written = std::snprintf(buffer + n, kStatsLineBuffer - n,
+                                    first ? "%" PRId64 : ",%" PRId64, value);
         n += std::size_t(written);
         first = false;
     };

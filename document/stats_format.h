@@ -20,13 +20,13 @@ struct StatsColumns {
 // "Generation,Total Cells,Births,Deaths" as far as chosen, then CR LF.
 std::string StatsHeader(const StatsColumns& columns);
 
-// The buffer a data line is built in; the longest line (four 11-character
-// numbers, three commas, CR LF) takes 49 bytes.
+// The buffer a data line is built in; the longest line (a 20-character
+// generation, three 11-character numbers, three commas, CR LF) takes 58 bytes.
 inline constexpr std::size_t kStatsLineBuffer = 256;
 
 // Formats the chosen values as plain decimal numbers joined by "," and ended
 // by CR LF into buffer (kStatsLineBuffer bytes); returns the line's length.
-std::size_t FormatStatsLine(char* buffer, const StatsColumns& columns, int32_t generation,
+std::size_t FormatStatsLine(char* buffer, const StatsColumns& columns, int64_t generation,
                             int32_t total, int32_t births, int32_t deaths);
 
 // The folder whose volume the free space is asked for: the name up to its

@@ -52,7 +52,7 @@ const char* UndoKindName(UndoKind kind);
 
 // The view's counters a run changes.
 struct RunCounters {
-    int32_t generation = 0;
+    int64_t generation = 0;
     int32_t births = 0;
     int32_t deaths = 0;
     friend bool operator==(const RunCounters&, const RunCounters&) = default;

@@ -12,22 +12,32 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// A whole decimal number with optional surrounding white space and sign.
-bool ParseInt(const std::string& text, int& out) {
+// A whole decimal number within lo..hi, blanks either side allowed.
+bool ParseWhole(const std::string& text, long long lo, long long hi, long long& out) {
     std::size_t i = 0;
     while (i < text.size() && IsSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long v = 0;
+    unsigned long long v = 0;
     std::size_t digits = 0;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        v = v * 10 + (text[i++] - '0');
-        if (++digits > 10) return false;
+        // Nineteen digits always fit an unsigned 64-bit number.
+        if (++digits > 19) return false;
+        v = v * 10 + unsigned(text[i++] - '0');
     }
     while (i < text.size() && IsSpace(text[i])) ++i;
     if (digits == 0 || i != text.size()) return false;
-    if (negative) v = -v;
-    if (v < INT_MIN || v > INT_MAX) return false;
+    if (!negative && v > (unsigned long long)LLONG_MAX) return false;
+    if (negative && v > (unsigned long long)LLONG_MAX + 1ull) return false;
+    const long long signedValue = negative ? (long long)(0ull - v) : (long long)v;
+    if (signedValue < lo || signedValue > hi) return false;
+    out = signedValue;
+    return true;
+}
+
+bool ParseInt(const std::string& text, int& out) {
+    long long v = 0;
+    if (!ParseWhole(text, INT_MIN, INT_MAX, v)) return false;
     out = int(v);
     return true;
 }
@@ -38,9 +48,9 @@ std::string IntegerParseMessage() {
     return "Please enter an integer.";
 }
 
-std::string IntegerRangeMessage(int minVal, int maxVal) {
+std::string IntegerRangeMessage(long long minVal, long long maxVal) {
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "Please enter an integer between %d and %d.", minVal,
+    std::snprintf(buffer, sizeof buffer, "Please enter an integer between %lld and %lld.", minVal,
                   maxVal);
     return buffer;
 }
@@ -76,7 +86,24 @@ void DDX_Text(CDataExchange* pDX, int id, int& value) {
     }
 }
 
-void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal) {
+void DDX_Text(CDataExchange* pDX, int id, int64_t& value) {
+    if (pDX->m_bFailed) return;
+    pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        long long parsed = 0;
+        if (!ParseWhole(pDX->m_pDlgWnd->GetDlgItemText(id), LLONG_MIN, LLONG_MAX, parsed)) {
+            pDX->m_pDlgWnd->MessageBox(IntegerParseMessage(), std::string(),
+                                       MB_OK | MB_ICONEXCLAMATION);
+            pDX->Fail();
+            return;
+        }
+        value = int64_t(parsed);
+    } else {
+        pDX->m_pDlgWnd->SetDlgItemText(id, std::to_string(value));
+    }
+}
+
+void DDV_MinMaxInt(CDataExchange* pDX, int64_t value, int64_t minVal, int64_t maxVal) {
     if (pDX->m_bFailed || !pDX->m_bSaveAndValidate) return;
     if (value < minVal || value > maxVal) {
         pDX->m_pDlgWnd->MessageBox(IntegerRangeMessage(minVal, maxVal), std::string(),

@@ -6,6 +6,7 @@
 // the focus to the offending control and keeps the dialog open.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "framework/control_host.h"
@@ -37,7 +38,10 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 // whole decimal number in int range fails with the framework's message.
 void DDX_Text(CDataExchange* pDX, int id, int& value);
 // On saving, a value outside min..max fails with the framework's message.
-void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
+// The same for a 64-bit member.
+void DDX_Text(CDataExchange* pDX, int id, int64_t& value);
+// On saving, a value outside min..max fails with the framework's message.
+void DDV_MinMaxInt(CDataExchange* pDX, int64_t value, int64_t minVal, int64_t maxVal);
 // Check box state (0 or 1) and a member.
 void DDX_Check(CDataExchange* pDX, int id, int& value);
 void DDX_Check(CDataExchange* pDX, int id, bool& value);
@@ -46,7 +50,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
 // The framework's validation messages.
 std::string IntegerParseMessage();
-std::string IntegerRangeMessage(int minVal, int maxVal);
+std::string IntegerRangeMessage(long long minVal, long long maxVal);
 
 class CDialog : public ControlHost {
 public:

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kMinSide = 150;
 constexpr int kMaxSide = 10000;
-constexpr long long kMaxGenerations = 1000000000000LL;
+constexpr long long kMaxGenerations = kMaxGeneration;
 constexpr long long kMaxSeed = 999999999999999999LL;
 // More step threads than this would only cost memory (each has its row buffers).
 constexpr long long kMaxThreads = 256;

@@ -248,7 +248,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         // generation's live cells are checked, until the run stops by itself.
         if (more() && platform_.Command(ID_TOOLS_RUN)) {
             while (more() && view.IsRunning()) {
-                const int32_t before = view.Simulation().Generation();
+                const int64_t before = view.Simulation().Generation();
                 platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
                 if (view.Simulation().Generation() == before) continue;
                 progress.Update(++done);
@@ -259,8 +259,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     } else if (options_.untilStagnation) {
         // Go to Generation N, and let the clock tick until the run stops by
         // itself there or at stagnation.
-        const int32_t target =
-            int32_t(std::min<long long>(options_.generations, std::numeric_limits<int32_t>::max()));
+        const int64_t target = std::min<int64_t>(options_.generations, kMaxGeneration);
         if (target > 0) {
             platform_.ExpectDialog(IDD_GO_TO_GENERATION, [target](DialogDriver& d) {
                 d.Type(IDC_GOTO_GENERATION, std::to_string(target));
@@ -286,13 +285,12 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
         // single steps, without the window's work between them. A step that
         // stagnates ends its batch; the next batch goes on from there.
         while (more()) {
-            const long long batch = std::min<long long>(
-                std::numeric_limits<int32_t>::max(),
-                unlimited ? std::numeric_limits<long long>::max()
-                          : progress.NextMove(done, options_.generations) - done);
-            const int32_t before = view.Simulation().Generation();
+            const long long batch = unlimited
+                                        ? std::numeric_limits<long long>::max()
+                                        : progress.NextMove(done, options_.generations) - done;
+            const int64_t before = view.Simulation().Generation();
             if (view.StepGenerations(batch) == RunStop::NoBoards) break;
-            done += (uint32_t(view.Simulation().Generation()) - uint32_t(before));
+            done += view.Simulation().Generation() - before;
             progress.Update(done);
         }
     }

@@ -249,6 +249,9 @@ TEST_F(Simulation, LargeCountersArePrintedInFull) {
     View()->Simulation().SetGeneration(123455);
     platform.Command(ID_TOOLS_STEP);
     EXPECT_EQ(Status(), "G:123456 C:00003 B:00002 D:00002 Z:x1");
+    View()->Simulation().SetGeneration(99999999999999);
+    platform.Command(ID_TOOLS_STEP);
+    EXPECT_EQ(Status(), "G:100000000000000 C:00003 B:00002 D:00002 Z:x1");
 }
 
 TEST_F(Simulation, PaintCopiesTheVisibleBoardCentredOnTheMiddle) {

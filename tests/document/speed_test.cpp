@@ -223,7 +223,7 @@ TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGenera
     StartRecording(Path("blinker.csv"));
     ASSERT_TRUE(GoTo("2000000000"));
     platform.AdvanceTime(1);
-    const int32_t g = View()->Simulation().Generation();
+    const int64_t g = View()->Simulation().Generation();
     ASSERT_GT(g, 0);
     EXPECT_EQ(SpeedStrip().substr(0, 22), "Going to 2000000000: 0");
     EXPECT_TRUE(Doc()->InRun());
@@ -235,7 +235,7 @@ TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGenera
     EXPECT_FALSE(Doc()->InRun());
     EXPECT_EQ(View()->Simulation().Generation(), g);
     char line[64];
-    std::snprintf(line, sizeof line, "G:%05d C:00003 B:00002 D:00002 Z:x1", g);
+    std::snprintf(line, sizeof line, "G:%05lld C:00003 B:00002 D:00002 Z:x1", (long long)g);
     EXPECT_EQ(Status(), line);
     // The blinker is back in its first phase every second generation.
     auto live = [](std::vector<uint8_t> cells) {
@@ -246,4 +246,41 @@ TEST_F(Speed, PauseCancelsGoToGenerationWithBoardCounterAndStatisticsAtOneGenera
     const std::string stats = Slurp(Path("blinker.csv"));
     EXPECT_EQ(std::count(stats.begin(), stats.end(), '\n'), g + 1);
     EXPECT_TRUE(stats.ends_with("\n" + std::to_string(g) + ",3,2,2\r\n"));
+}
+
+TEST_F(Speed, CountersStatisticsAndGraphGoOnPastTwoToTheThirtyOneAndTheThirtyTwo) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    platform.Command(ID_POPULATION_GRAPH);
+    for (const int64_t start : {(int64_t(1) << 31) - 1, (int64_t(1) << 32) - 1}) {
+        SCOPED_TRACE(start);
+        platform.Command(ID_FILE_RELOAD);
+        View()->Simulation().SetGeneration(start);
+        StartRecording(Path("far.csv"));
+        // Go to Generation proposes a thousand on and takes the number typed.
+        std::string proposed;
+        platform.ExpectDialog(IDD_GO_TO_GENERATION, [&](DialogDriver& d) {
+            proposed = d.Text(IDC_GOTO_GENERATION);
+            d.Type(IDC_GOTO_GENERATION, std::to_string(start + 3));
+            d.Click(IDOK);
+        });
+        ASSERT_TRUE(platform.CtrlKey('G'));
+        platform.ClearScript();
+        EXPECT_EQ(proposed, std::to_string(start + 1000));
+        for (int i = 0; i < 100 && View()->IsRunning(); ++i) platform.AdvanceTime(50);
+        platform.Command(ID_STATS_STOP);
+        const std::string end = std::to_string(start + 3);
+        EXPECT_EQ(Status(), "G:" + end + " C:00003 B:00002 D:00002 Z:x1");
+        // The last step's newborns carry the low byte of start + 2 (0x01) plus one.
+        EXPECT_EQ(Board().At(100, 99), 2);
+        EXPECT_EQ(Board().At(100, 101), 2);
+        EXPECT_EQ(Slurp(Path("far.csv")),
+                  "Generation,Total Cells,Births,Deaths\r\n" + std::to_string(start + 1) +
+                      ",3,2,2\r\n" + std::to_string(start + 2) + ",3,2,2\r\n" + end + ",3,2,2\r\n");
+        EXPECT_EQ(platform.Graph().caption, "Generation " + end + ": live 3");
+        EXPECT_EQ(platform.Graph().lastX, start + 3);
+    }
+    // The furthest generation Go to Generation takes.
+    ASSERT_TRUE(GoTo("1000000000000000000"));
+    EXPECT_EQ(SpeedStrip().substr(0, 30), "Going to 1000000000000000000: ");
+    platform.Command(ID_TOOLS_PAUSE);
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 
 #include "document/stats_format.h"
 #include "life_session.h"
@@ -23,10 +24,13 @@ TEST(StatsFormat, HeaderAndLinesHoldTheChosenColumnsInFixedOrder) {
     n = FormatStatsLine(line, StatsColumns{false, false, false, false}, 1, 2, 3, 4);
     EXPECT_EQ(std::string(line, n), "\r\n");
     // The longest line fits its buffer with room to spare.
-    n = FormatStatsLine(line, StatsColumns{true, true, true, true}, INT_MIN, INT_MIN, INT_MIN,
+    n = FormatStatsLine(line, StatsColumns{true, true, true, true}, INT64_MIN, INT_MIN, INT_MIN,
                         INT_MIN);
-    EXPECT_EQ(n, 49u);
-    EXPECT_EQ(std::string(line, n), "-2147483648,-2147483648,-2147483648,-2147483648\r\n");
+    EXPECT_EQ(n, 58u);
+    EXPECT_EQ(std::string(line, n), "-9223372036854775808,-2147483648,-2147483648,-2147483648\r\n");
+    // Generations past 2^32 are written whole.
+    n = FormatStatsLine(line, StatsColumns{true, true, false, false}, 4294967297LL, 7, 0, 0);
+    EXPECT_EQ(std::string(line, n), "4294967297,7\r\n");
 }
 
 TEST(StatsFormat, FreeSpaceTextAndFolder) {
