@@ -553,8 +553,11 @@ void Reader::HandleLife105(uint8_t ch) {
             const bool hashFirst = hashFirst_;
             hashFirst_ = false;
             switch (ch) {
+                // A "#" line that is none of these (a bare "#", "# text")
+                // ends at its CR; what follows starts a line afresh, so an
+                // RLE header after such comments is still a header.
                 case kCR:
-                    state_ = S::Picture;
+                    state_ = S::LineStart;
                     break;
                 case 'C':
                 case 'D':

@@ -218,6 +218,18 @@ TEST(Reader, GridSuffixAfterColonIsNotPartOfTheRule) {
     EXPECT_EQ(Read("#R B3/S23:P798,798\r\n#P 0 0\r\n*\r\n").rules, "s23/b3");
 }
 
+// Comment lines of a bare "#" or "# text" (as golly's files have them)
+// before a run-length header leave the header a header.
+TEST(Reader, BareHashLinesBeforeAnRleHeader) {
+    for (const char* text : {"#\r\nx = 3, y = 1, rule = B36/S23\r\n3o!\r\n",
+                             "# a note\n#\nx = 3, y = 1, rule = B36/S23\n3o!\n"}) {
+        ReadResult r = Read(text);
+        ASSERT_TRUE(r.ok) << text;
+        EXPECT_EQ(r.cells(), (Cells{{398, 399}, {399, 399}, {400, 399}})) << text;
+        EXPECT_EQ(r.rules, "s23/b36") << text;
+    }
+}
+
 TEST(Reader, EachRuleTextStartsWithFreshParserFlags) {
     // An author line with an r and later a b is read as rule text; the real
     // rule line after it must not inherit its "born" section.
