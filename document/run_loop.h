@@ -1,6 +1,5 @@
-// The run loop's vocabulary: what one generation leaves behind, how far the
-// document's loop may go before it hands control back, why it stopped, and
-// the speeds a user picks from.
+// The run loop's speeds; what one generation leaves behind, how far a run
+// may go and why it stopped are the run session's (engine/run_session.h).
 //
 // Every speed runs the same loop (CLifeDoc::Advance): a speed only says how
 // many generations one timer tick makes before the view draws, and how long
@@ -13,50 +12,12 @@
 #include <optional>
 #include <string>
 
-namespace cellarium {
+#include "engine/run_session.h"
 
-using RunClock = std::chrono::steady_clock;
+namespace cellarium {
 
 // The furthest generation Go to Generation, the runner and the module run to.
 inline constexpr int64_t kMaxGeneration = 1000000000000000000;
-
-// The counts of one generation, as the status line and a statistics line
-// give them: the generation counter after the step, the live cells of the
-// new board, the births and deaths of the step.
-struct GenerationRecord {
-    int64_t generation = 0;
-    int32_t live = 0;
-    int32_t births = 0;
-    int32_t deaths = 0;
-};
-
-// Why the loop handed control back. Every stop comes after a whole
-// generation, counted and recorded.
-enum class RunStop {
-    Count,       // the number of generations asked for is done
-    Target,      // the generation counter reached the target
-    Deadline,    // the frame's time is used up
-    Stagnation,  // a generation with neither births nor deaths
-    Repeat,      // live cells equal to an earlier generation's of the run (watched)
-    NoBoards,    // nothing to run
-};
-
-struct RunLimits {
-    // At most this many generations (at least one is made).
-    int64_t generations = 1;
-    // Stops once the generation counter equals this (0: no target).
-    int64_t target = 0;
-    // Stops after the first generation that ends at or past this moment.
-    std::optional<RunClock::time_point> deadline;
-};
-
-// Told of every generation the loop makes, in order, once the counters hold
-// it; the view writes its statistics line here.
-class GenerationObserver {
-public:
-    virtual ~GenerationObserver() = default;
-    virtual void GenerationDone(const GenerationRecord& record) = 0;
-};
 
 // --- Speeds ---------------------------------------------------------------------
 // Steps from slowest to fastest: one generation every 1000, 500, 250, 100

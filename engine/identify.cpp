@@ -103,7 +103,8 @@ Identity Describe(const std::vector<Phase>& phases, int64_t s, int64_t g) {
 
 }  // namespace
 
-Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit) {
+Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit,
+                  const std::function<bool()>& cancelled) {
     Identity none;
     none.limit = limit;
     std::unique_ptr<CellBoard> boards[2] = {CellBoard::Create(board.width, board.height),
@@ -134,6 +135,10 @@ Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit) {
                 SameShape(earlier, phases[std::size_t(s)], now, p))
                 return Describe(phases, s, g);
         if (g >= limit) return none;
+        if (cancelled && cancelled()) {
+            none.cancelled = true;
+            return none;
+        }
         history.Add(*source);
         shapes.emplace(p.shape, g);
         kernel(*source, *target, 1, rule, nullptr);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/step.h"
@@ -28,12 +29,16 @@ struct Identity {
     // the widest and tallest single phase for spaceships.
     int32_t width = 0;
     int32_t height = 0;
-    int64_t limit = 0;  // the generations tried
+    int64_t limit = 0;       // the generations tried
+    bool cancelled = false;  // the caller stopped it first (kind None)
 };
 
 // Runs a copy of board forward at most limit generations under rule.
 // Returns None when no repeat was found, or when memory for the copy ran out.
-Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit = kIdentifyLimit);
+// `cancelled`, when given, is asked after every generation; true stops the
+// search there (None, with `cancelled` set).
+Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit = kIdentifyLimit,
+                  const std::function<bool()>& cancelled = {});
 
 // The runner's line: "identify: still life; population N; box WxH",
 // "identify: oscillator period P; population MIN..MAX; box WxH",

@@ -6,7 +6,9 @@
 // among them, are never written; the scratch board is never cleared.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace cellarium {
@@ -59,13 +61,52 @@ StepKernel SelectedStepKernel();
 StepKernel SelectedStepHashKernel();
 const char* SelectedStepKernelName();
 
-// Threads a step may use on large windows, the calling thread included: at
-// least 1, by default the machine's cores. With 1 every step runs whole on
-// the calling thread. The result of a step is the same for any number. Takes
-// effect from the next step (waiting for one under way); the workers are made
-// then, once, and kept.
+// The program's setting for the threads a step may use on large windows, the
+// calling thread included: at least 1, by default the machine's cores. With 1
+// every step runs whole on the calling thread. The result of a step is the
+// same for any number. Pools that follow the setting take it from their next
+// step.
 void SetStepThreads(int threads);
 int StepThreads();
+
+// Step threads of their own: the workers that step bands of a large window,
+// made at a pool's first threaded step (and again when its number changes),
+// then kept. A pool steps one board at a time (a second step waits for the
+// one under way); steps on different pools run at the same time. Every step
+// runs on the pool of the innermost StepPoolScope of the calling thread, or,
+// outside any, on the program's own pool.
+class StepPool {
+public:
+    // threads: 1 or more, or 0 to follow the program's setting.
+    explicit StepPool(int threads = 0);
+    ~StepPool();
+    StepPool(const StepPool&) = delete;
+    StepPool& operator=(const StepPool&) = delete;
+
+    void SetThreads(int threads);
+    // The threads its next step may use.
+    int Threads() const;
+
+    // The workers themselves, for the kernels' band stepping (step_threads.cpp).
+    class Bands;
+    Bands& Workers() { return *bands_; }
+
+private:
+    std::unique_ptr<Bands> bands_;
+    std::atomic<int> threads_{0};
+};
+
+// While it lives, the steps this thread makes run on `pool`.
+class StepPoolScope {
+public:
+    explicit StepPoolScope(StepPool& pool);
+    ~StepPoolScope();
+    StepPoolScope(const StepPoolScope&) = delete;
+    StepPoolScope& operator=(const StepPoolScope&) = delete;
+
+private:
+    StepPool* previous_;
+};
 
 // The newborn value a caller's integer stands for: its low 8 bits, 0 becoming 1.
 inline uint8_t NewbornValue(int newborn) {

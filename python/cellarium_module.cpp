@@ -5,8 +5,11 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -23,6 +26,7 @@
 #include "engine/cycle_detector.h"
 #include "engine/identify.h"
 #include "engine/rules.h"
+#include "engine/run_session.h"
 #include "engine/soup.h"
 #include "engine/step.h"
 #include "files/safe_replace.h"
@@ -77,7 +81,7 @@ public:
         std::memcpy(survive_, g_survive, kRuleEntries);
         std::memcpy(born_, g_born, kRuleEntries);
     }
-    explicit ProgramRule(const Rule& rule) : ProgramRule() {
+    explicit ProgramRule(const StepRule& rule) : ProgramRule() {
         std::memcpy(g_survive, rule.survive, kRuleEntries);
         std::memcpy(g_born, rule.born, kRuleEntries);
     }
@@ -91,87 +95,128 @@ private:
     uint8_t born_[kRuleEntries];
 };
 
+// Rule text of two tables in the B3/S23 form.
+std::string RuleText(const StepRule& rule) {
+    std::string born, survive;
+    for (int n = 0; n < kRuleEntries; ++n) {
+        if (rule.born[n]) born += char('0' + n);
+        if (rule.survive[n]) survive += char('0' + n);
+    }
+    return "B" + born + "/S" + survive;
+}
+
+// A board of the module: a run session (the board pair, the rule, the
+// counter, the step threads) and the claim that keeps one thread at a time
+// on it.
 class Board {
 public:
     Board(long long width, long long height) {
         CheckSide("width", width);
         CheckSide("height", height);
-        current = CellBoard::Create(int(width), int(height));
-        scratch = CellBoard::Create(int(width), int(height));
-        if (!current || !scratch) throw std::bad_alloc();
+        if (!session.MakeBoards(int(width), int(height))) throw std::bad_alloc();
     }
+
+    CellBoard& Current() const { return *session.Current(); }
 
     // After the cells were changed from outside the step: the other board
     // takes the same cells (the border above all, which the step reads but
-    // never writes), the bounds and the live count are found again.
+    // never writes), words and name; the bounds and the live count are found
+    // again and the watch for repeats starts again.
     void CellsChanged() {
-        std::memcpy(scratch->cells, current->cells, current->CellCount());
-        current->ScanBounds();
+        CellBoard& current = Current();
+        CellBoard& scratch = *session.Scratch();
+        std::memcpy(scratch.cells, current.cells, current.CellCount());
+        current.ScanBounds();
         int32_t live = 0;
-        for (int y = 1; y < current->height - 1; ++y)
-            for (int x = 1; x < current->width - 1; ++x) live += current->At(x, y) != 0;
-        current->liveCount = live;
-        scratch->bounds = current->bounds;
-        scratch->liveCount = live;
+        for (int y = 1; y < current.height - 1; ++y)
+            for (int x = 1; x < current.width - 1; ++x) live += current.At(x, y) != 0;
+        current.liveCount = live;
+        scratch.bounds = current.bounds;
+        scratch.liveCount = live;
+        WordsChanged();
+        session.BoardChanged();
     }
 
-    // One generation as the document computes it: the newborn value is the
-    // low byte of the generation counter plus one.
-    // With liveHash, the step also gives LiveCellHash of the board it makes,
-    // at less cost than a separate pass (what watches for a repeat asks).
-    StepCounts Step(const StepRule& rule, uint64_t* liveHash = nullptr) {
-        static const StepKernel kernel = SelectedStepKernel();
-        static const StepKernel hashed = SelectedStepHashKernel();
-        const int newborn = int(uint32_t(generation) & 0xFFu) + 1;
-        const StepCounts counts = liveHash != nullptr
-                                      ? hashed(*current, *scratch, newborn, rule, liveHash)
-                                      : kernel(*current, *scratch, newborn, rule, nullptr);
-        std::swap(current, scratch);
-        ++generation;
-        return counts;
+    // The description and name are the pattern's, not a generation's: both
+    // boards hold them, so that every step keeps them.
+    void WordsChanged() {
+        session.Scratch()->description = Current().description;
+        session.Scratch()->name = Current().name;
     }
 
     // A writable or read-only view of the current board's bytes.
     py::array_t<uint8_t> View(py::handle owner, bool writable) {
-        py::array_t<uint8_t> view({py::ssize_t(current->height), py::ssize_t(current->width)},
-                                  {py::ssize_t(current->width), py::ssize_t(1)}, current->cells,
-                                  owner);
+        const CellBoard& b = Current();
+        py::array_t<uint8_t> view({py::ssize_t(b.height), py::ssize_t(b.width)},
+                                  {py::ssize_t(b.width), py::ssize_t(1)}, b.cells, owner);
         if (!writable) view.attr("setflags")(py::arg("write") = false);
         return view;
     }
 
-    // Taken for the whole of a step or run, so that two Python threads never
-    // step one board at once.
-    std::unique_lock<std::mutex> Claim() {
+    // Taken for the whole of a step, run or identify, and for a moment by
+    // whatever reads or changes the cells: another thread is refused while a
+    // step is under way, never left to see half a generation.
+    std::unique_lock<std::mutex> Claim(const char* what) {
         std::unique_lock<std::mutex> lock(busy, std::try_to_lock);
         if (!lock.owns_lock())
-            throw py::value_error("the board is being stepped by another thread");
-        if (editing > 0) throw py::value_error("the board is being edited");
+            throw py::value_error(std::string("cannot ") + what +
+                                  ": the board is being stepped by another thread");
+        if (editing > 0)
+            throw py::value_error(std::string("cannot ") + what +
+                                  ": the board is being edited (inside `with board.edit()`)");
         return lock;
     }
 
-    std::unique_ptr<CellBoard> current, scratch;
-    int64_t generation = 0;
+    mutable RunSession session;
     int editing = 0;
     std::mutex busy;
 };
 
-// The step threads for one call; None leaves the program's setting alone.
+// The rule of a call: the board's own unless rule text is given.
+StepRule CallRule(const Board& board, const std::optional<std::string>& text, Rule& storage) {
+    if (!text) return board.session.Rule();
+    storage = ParseRule(*text);
+    return storage.Step();
+}
+
+// The step threads for one call of one board: `threads`, or the program's
+// setting when None.
 class StepThreadsFor {
 public:
-    explicit StepThreadsFor(std::optional<int> threads) : before_(StepThreads()) {
+    StepThreadsFor(Board& board, std::optional<int> threads) : pool_(board.session.Threads()) {
         if (threads && (*threads < 1 || *threads > kMaxThreads))
             throw py::value_error("threads must be 1.." + std::to_string(kMaxThreads));
-        if (threads) SetStepThreads(*threads);
-        set_ = threads.has_value();
+        pool_.SetThreads(threads ? *threads : 0);
     }
-    ~StepThreadsFor() {
-        if (set_) SetStepThreads(before_);
+    ~StepThreadsFor() { pool_.SetThreads(0); }
+
+private:
+    StepPool& pool_;
+};
+
+// Ctrl-C during a long call: the call runs without the GIL, so every 20 ms it
+// takes the GIL for a moment and lets Python look at its signals; a pending
+// KeyboardInterrupt (or any exception a signal handler raised) stops the run
+// after the generation in hand and is raised once the call returns.
+class SignalWatch {
+public:
+    bool operator()() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next_) return false;
+        next_ = now + std::chrono::milliseconds(20);
+        py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() == 0) return false;
+        raised_ = std::make_unique<py::error_already_set>();
+        return true;
+    }
+    // Raises what a signal handler raised, if it did (with the GIL held).
+    void RaiseIfInterrupted() {
+        if (raised_) throw std::move(*raised_);
     }
 
 private:
-    int before_;
-    bool set_ = false;
+    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now();
+    std::unique_ptr<py::error_already_set> raised_;
 };
 
 struct StatRow {
@@ -189,51 +234,61 @@ struct RunResult {
     py::object stats = py::none();
 };
 
-RunResult Run(Board& board, long long generations, const std::string& ruleText,
+class StatRows final : public GenerationObserver {
+public:
+    void GenerationDone(const GenerationRecord& r) override {
+        rows.push_back(StatRow{generation + 1, r.live, r.births, r.deaths});
+        ++generation;
+    }
+    int64_t generation = 0;  // the counter, 64 bits wide
+    std::vector<StatRow> rows;
+};
+
+RunResult Run(Board& board, long long generations, const std::optional<std::string>& ruleText,
               std::optional<std::string> until, bool stats, std::optional<int> threads) {
     if (generations < 0) throw py::value_error("generations must not be negative");
     if (until && *until != "stagnation" && *until != "cycle")
         throw py::value_error("until must be None, \"stagnation\" or \"cycle\"");
-    const Rule rule = ParseRule(ruleText);
-    const bool untilCycle = until && *until == "cycle";
-    const bool untilStagnation = until && *until == "stagnation";
-    auto lock = board.Claim();
-    StepThreadsFor stepThreads(threads);
+    Rule given;
+    const StepRule rule = CallRule(board, ruleText, given);
+    auto lock = board.Claim("step");
+    StepThreadsFor stepThreads(board, threads);
+    RunSession& session = board.session;
+    // A rule given for this call only: the board's own comes back after it.
+    const OwnedRule own(session.Rule());
+    session.SetRule(rule);
     RunResult result;
-    std::vector<StatRow> rows;
-    {
+    StatRows rows;
+    rows.generation = session.Generation();
+    SignalWatch interrupted;
+    const int64_t before = session.Generation();
+    RunStop stop = RunStop::Count;
+    if (generations > 0) {
         py::gil_scoped_release release;
-        std::optional<CycleDetector> cycles;
-        if (untilCycle) {
-            cycles.emplace(rule.Step());
-            cycles->Add(*board.current);
-        }
-        uint64_t hash = 0;
-        while (result.generations < generations) {
-            const StepCounts c = board.Step(rule.Step(), cycles ? &hash : nullptr);
-            ++result.generations;
-            result.births = c.births;
-            result.deaths = c.deaths;
-            if (stats)
-                rows.push_back(
-                    StatRow{board.generation, board.current->liveCount, c.births, c.deaths});
-            if (untilStagnation && c.births == 0 && c.deaths == 0) {
-                result.stopped = "stagnation";
-                break;
-            }
-            if (cycles) {
-                if (const std::optional<Cycle> found = cycles->Add(*board.current, hash)) {
-                    result.stopped = "cycle";
-                    result.start = found->start;
-                    result.period = found->period;
-                    result.firstRepeat = found->start + found->period;
-                    break;
-                }
-            }
-        }
+        session.WatchRepeats(until && *until == "cycle");
+        session.RestartRepeatWatch();  // a repeat of this run's generations
+        RunLimits limits;
+        limits.generations = generations;
+        limits.stopAtStagnation = until && *until == "stagnation";
+        limits.cancelled = std::ref(interrupted);
+        stop = session.Run(limits, stats ? &rows : nullptr);
+        session.WatchRepeats(false);
     }
-    result.population = board.current->liveCount;
-    if (stats) result.stats = py::array_t<StatRow>(py::ssize_t(rows.size()), rows.data());
+    session.SetRule(own.Rule());
+    interrupted.RaiseIfInterrupted();
+    result.generations = session.Generation() - before;
+    result.births = session.Births();
+    result.deaths = session.Deaths();
+    if (stop == RunStop::Stagnation) result.stopped = "stagnation";
+    if (stop == RunStop::Repeat) {
+        const Cycle found = *session.LastRepeat();
+        result.stopped = "cycle";
+        result.start = found.start;
+        result.period = found.period;
+        result.firstRepeat = found.start + found.period;
+    }
+    result.population = board.Current().liveCount;
+    if (stats) result.stats = py::array_t<StatRow>(py::ssize_t(rows.rows.size()), rows.rows.data());
     return result;
 }
 
@@ -241,7 +296,7 @@ std::unique_ptr<Board> Soup(long long width, long long height, double density,
                             unsigned long long seed) {
     if (!(density >= 0.0 && density <= 1.0)) throw py::value_error("density must be 0..1");
     auto board = std::make_unique<Board>(width, height);
-    FillSoup(*board->current, density, seed);
+    FillSoup(board->Current(), density, seed);
     board->CellsChanged();
     return board;
 }
@@ -249,7 +304,7 @@ std::unique_ptr<Board> Soup(long long width, long long height, double density,
 std::unique_ptr<Board> HashSoupBoard(const std::string& root, unsigned long long index,
                                      long long width, long long height) {
     auto board = std::make_unique<Board>(width, height);
-    PlaceHashSoup(*board->current, HashSoup(root, index));
+    PlaceHashSoup(board->Current(), HashSoup(root, index));
     board->CellsChanged();
     return board;
 }
@@ -270,10 +325,10 @@ py::dict CensusDict(const CensusCounts& counts) {
     return out;
 }
 
-py::dict BoardCensusOf(Board& board, const std::string& ruleText) {
-    const CensusRule rule = CensusRuleOf(ruleText);
-    auto lock = board.Claim();
-    std::vector<std::pair<int32_t, int32_t>> cells = LiveInteriorCells(*board.current);
+py::dict BoardCensusOf(Board& board, const std::optional<std::string>& ruleText) {
+    const CensusRule rule = CensusRuleOf(ruleText ? *ruleText : RuleText(board.session.Rule()));
+    auto lock = board.Claim("take a census of the board");
+    std::vector<std::pair<int32_t, int32_t>> cells = LiveInteriorCells(board.Current());
     std::map<std::string, uint64_t> tally;
     {
         py::gil_scoped_release release;
@@ -316,51 +371,125 @@ public:
     std::string message;
 };
 
-std::string RuleTextOfProgram() {
-    return FileRuleText(RuleForm::Lettered);
+// The bytes of an open file, read in large blocks without the GIL (the
+// module's callers hold no Python object of it), so a big file is never held
+// whole. Stops early when the watch says Ctrl-C was pressed.
+class FileSource final : public ByteSource {
+public:
+    FileSource(int fd, SignalWatch& interrupted) : fd_(fd), interrupted_(interrupted) {}
+    int Read(uint8_t& byte) override {
+        if (pos_ == size_ && !Fill()) return 0;
+        byte = buffer_[pos_++];
+        return 1;
+    }
+    int error = 0;  // errno of a failed read
+
+private:
+    bool Fill() {
+        if (interrupted_()) return false;
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) error = errno;
+            if (got <= 0) return false;
+            pos_ = 0;
+            size_ = std::size_t(got);
+            return true;
+        }
+    }
+
+    int fd_;
+    SignalWatch& interrupted_;
+    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(std::size_t(1) << 20);
+    std::size_t pos_ = 0, size_ = 0;
+};
+
+// The reader's failure in the module's words: the desktop's message sends
+// the user to its own menus.
+std::string ReadFailure(const std::string& message, const Board& board) {
+    const CellBoard& b = board.Current();
+    if (message == PatternTooBigMessage(b.width, b.height))
+        return "the pattern does not fit a board of " + std::to_string(b.width) + "x" +
+               std::to_string(b.height) +
+               " cells (its live cells must lie inside the border): give a larger width "
+               "and height";
+    if (message == PatternTooLongMessage())
+        return "not a pattern: more than " + std::to_string(kMaxPatternBytes / 1'000'000) +
+               " MB, longer than any pattern for the largest board (" +
+               std::to_string(kMaxBoardSide) + "x" + std::to_string(kMaxBoardSide) + ")";
+    return message;
 }
 
-py::tuple Read(const py::bytes& data, long long width, long long height) {
+// Reads a pattern onto a new board: the board with the pattern's rule, its
+// description and name.
+std::unique_ptr<Board> ReadBoard(ByteSource& source, long long width, long long height,
+                                 SignalWatch* interrupted) {
     auto board = std::make_unique<Board>(width, height);
-    const std::string bytes = data;
     MessageReporter reporter;
-    std::string rule;
+    RuleTables rules;
+    rules.survive[2] = rules.survive[3] = rules.born[3] = 1;  // Conway's unless it names one
     bool read = false;
     {
-        ProgramRule keep;
-        ResetRules();
-        MemoryByteSource source(bytes);
-        read = ReadPattern(*board->current, source, reporter);
-        rule = RuleTextOfProgram();
+        py::gil_scoped_release release;
+        read = ReadPatternCells(board->Current(), source, reporter, rules);
     }
-    if (!read) throw py::value_error(reporter.message);
+    if (interrupted != nullptr) interrupted->RaiseIfInterrupted();
+    if (!read) throw py::value_error(ReadFailure(reporter.message, *board));
+    board->session.SetRule(StepRule{rules.survive, rules.born});
     board->CellsChanged();
-    const std::string description = board->current->description;
+    return board;
+}
+
+py::tuple Described(std::unique_ptr<Board> board) {
+    const std::string rule = RuleText(board->session.Rule());
+    const std::string description = board->Current().description;
     return py::make_tuple(std::move(board), rule, py::bytes(description));
+}
+
+// From an open file descriptor (the caller opened the path and closes it).
+py::tuple ReadFile(int fd, long long width, long long height) {
+    SignalWatch interrupted;
+    FileSource source(fd, interrupted);
+    auto board = ReadBoard(source, width, height, &interrupted);
+    if (source.error != 0) {
+        errno = source.error;
+        throw py::error_already_set((PyErr_SetFromErrno(PyExc_OSError), py::error_already_set()));
+    }
+    return Described(std::move(board));
+}
+
+// From pattern text in memory (bytes, or any object with the buffer
+// protocol), read where it lies.
+py::tuple ParseText(const py::buffer& text, long long width, long long height) {
+    const py::buffer_info info = text.request();
+    MemoryByteSource source(info.ptr, std::size_t(info.size) * std::size_t(info.itemsize));
+    return Described(ReadBoard(source, width, height, nullptr));
 }
 
 enum class Format { Life105, Rle, Plaintext };
 
-py::bytes Write(const Board& board, Format format, const std::string& ruleText,
+py::bytes Write(Board& board, Format format, const std::optional<std::string>& ruleText,
                 const std::string& title) {
-    const Rule rule = ParseRule(ruleText);
+    Rule given;
+    const StepRule rule = CallRule(board, ruleText, given);
+    auto lock = board.Claim("write the board");
     ProgramRule use(rule);
     MemoryByteSink sink;
     switch (format) {
         case Format::Life105:
-            WritePattern(*board.current, sink);
+            WritePattern(board.Current(), sink);
             break;
         case Format::Rle:
-            WriteRlePattern(*board.current, sink, RleGrid::Bounded);
+            WriteRlePattern(board.Current(), sink, RleGrid::Bounded);
             break;
         case Format::Plaintext:
-            WritePlaintextPattern(*board.current, title, sink);
+            WritePlaintextPattern(board.Current(), title, sink);
             break;
     }
     return py::bytes(sink.bytes());
 }
 
-py::bytes Gif(const Board& board, const std::string& palette) {
+py::bytes Gif(Board& board, const std::string& palette) {
     static const std::pair<const char*, PaletteId> kNames[] = {
         {"autumn", PaletteId::Autumn},    {"blue", PaletteId::ShadesOfBlue},
         {"rainbow", PaletteId::Rainbow},  {"sunshine", PaletteId::Sunshine},
@@ -368,8 +497,9 @@ py::bytes Gif(const Board& board, const std::string& palette) {
     };
     for (const auto& [name, id] : kNames)
         if (palette == name) {
+            auto lock = board.Claim("make a GIF of the board");
             MemoryImageSink sink;
-            const CellBoard& b = *board.current;
+            const CellBoard& b = board.Current();
             const int result =
                 WriteBoardGif(sink, GifCells{b.cells, b.width, b.height}, FixedPalette(id));
             if (result != kGifOk) throw py::value_error(GifResultMessage(result));
@@ -463,15 +593,19 @@ void ReplaceFile(const std::string& path, const py::bytes& data) {
     if (!ok) RaiseSaveError(path, cause, damaged);
 }
 
-py::dict IdentifyBoard(Board& board, const std::string& ruleText, long long limit) {
+py::dict IdentifyBoard(Board& board, const std::optional<std::string>& ruleText, long long limit) {
     if (limit < 0) throw py::value_error("limit must not be negative");
-    const Rule rule = ParseRule(ruleText);
-    auto lock = board.Claim();
+    Rule given;
+    const StepRule rule = CallRule(board, ruleText, given);
+    auto lock = board.Claim("identify");
     Identity id;
+    SignalWatch interrupted;
     {
         py::gil_scoped_release release;
-        id = Identify(*board.current, rule.Step(), limit);
+        StepPoolScope threads(board.session.Threads());
+        id = Identify(board.Current(), rule, limit, std::ref(interrupted));
     }
+    interrupted.RaiseIfInterrupted();
     static const char* const kKinds[] = {"empty", "still life", "oscillator", "spaceship", "none"};
     py::dict facts;
     facts["kind"] = kKinds[int(id.kind)];
@@ -486,6 +620,43 @@ py::dict IdentifyBoard(Board& board, const std::string& ruleText, long long limi
     facts["limit"] = limit;
     facts["line"] = IdentityLine(id);
     return facts;
+}
+
+// What pickling keeps of a board: everything that makes it what it is.
+py::tuple BoardState(Board& board) {
+    auto lock = board.Claim("pickle the board");
+    const CellBoard& b = board.Current();
+    return py::make_tuple(1, b.width, b.height,
+                          py::bytes(reinterpret_cast<const char*>(b.cells), b.CellCount()),
+                          board.session.Generation(), py::bytes(b.description), py::bytes(b.name),
+                          RuleText(board.session.Rule()));
+}
+
+std::unique_ptr<Board> BoardFromState(const py::tuple& state) {
+    if (state.size() != 8 || state[0].cast<int>() != 1)
+        throw py::value_error("not the state of a cellarium board");
+    auto board = std::make_unique<Board>(state[1].cast<long long>(), state[2].cast<long long>());
+    CellBoard& b = board->Current();
+    const std::string cells = state[3].cast<std::string>();
+    if (cells.size() != b.CellCount())
+        throw py::value_error("not the state of a cellarium board: its cells do not fit");
+    std::memcpy(b.cells, cells.data(), cells.size());
+    b.description = state[5].cast<std::string>();
+    b.name = state[6].cast<std::string>();
+    board->session.SetRule(ParseRule(state[7].cast<std::string>()).Step());
+    board->CellsChanged();
+    board->session.SetGeneration(state[4].cast<int64_t>());
+    return board;
+}
+
+std::string BoardRepr(const Board& board) {
+    const CellBoard& b = board.Current();
+    std::string text = "<cellarium.Board " + std::to_string(b.width) + "x" +
+                       std::to_string(b.height) + ", generation " +
+                       std::to_string(board.session.Generation()) + ", population " +
+                       std::to_string(b.liveCount) + ", rule " + RuleText(board.session.Rule());
+    if (!b.name.empty()) text += ", name " + py::repr(py::bytes(b.name)).cast<std::string>();
+    return text + ">";
 }
 
 }  // namespace
@@ -528,65 +699,120 @@ stats        with stats=True a numpy structured array with the fields
 row height-1, column 0 and column width-1 are the border: the step reads it
 (its live cells count as neighbours) but never changes it, and its cells are
 not in the live count after a step. Each side is 150..10000; anything else is
-a ValueError.)")
+a ValueError.
+
+A board keeps what it is through every operation: its rule (the default of
+step, run, identify, save and to_rle), its description and name, and its
+generation counter. It pickles and deep-copies by value (so it goes through
+multiprocessing and Dask), and np.asarray(board) is its cells.
+
+One thread at a time: while one thread steps, runs or identifies a board,
+another that steps, edits, saves or exports it gets a ValueError saying so
+(it is refused, it does not wait). Different boards step at the same time on
+threads of their own.)")
         .def(py::init<long long, long long>(), py::arg("width") = kDefaultBoardSide,
              py::arg("height") = kDefaultBoardSide)
-        .def_property_readonly("width", [](const Board& b) { return b.current->width; })
-        .def_property_readonly("height", [](const Board& b) { return b.current->height; })
+        .def_property_readonly("width", [](const Board& b) { return b.Current().width; })
+        .def_property_readonly("height", [](const Board& b) { return b.Current().height; })
         .def_property_readonly(
             "cells", [](py::object self) { return self.cast<Board&>().View(self, false); },
             R"(The current generation's cells: a read-only numpy uint8 array of shape
 (height, width) over the board's own bytes (no copy). Writing to it raises
 ValueError; change cells inside `with board.edit() as cells:`. A step moves
 the board to its other buffer, so take the view again after stepping.)")
+        .def(
+            "__array__",
+            [](py::object self, py::object dtype, py::object copy) {
+                py::object view = self.cast<Board&>().View(self, false);
+                if (!dtype.is_none() || (!copy.is_none() && copy.cast<bool>()))
+                    return py::module_::import("numpy").attr("array")(
+                        view, py::arg("dtype") = dtype, py::arg("copy") = true);
+                return view;
+            },
+            py::arg("dtype") = py::none(), py::arg("copy") = py::none(),
+            "The cells, as board.cells (np.asarray(board), np.array(board) copies).")
         .def_property_readonly(
-            "population", [](const Board& b) { return b.current->liveCount; },
+            "population", [](const Board& b) { return b.Current().liveCount; },
             "The live count: the live interior cells after a step or an edit.")
         .def_property_readonly(
             "bounds",
             [](const Board& b) -> py::object {
-                const Rect r = b.current->bounds;
+                const Rect r = b.Current().bounds;
                 if (r.left > r.right || r.top > r.bottom) return py::none();
                 return py::make_tuple(r.left, r.top, r.right, r.bottom);
             },
             R"((left, top, right, bottom), inclusive: every cell live now or, after a
 step, in the generation before lies inside it. None when the box is empty.)")
-        .def_readonly("generation", &Board::generation,
-                      "Generations stepped since the board was made.")
         .def_property_readonly(
-            "description", [](const Board& b) { return py::bytes(b.current->description); },
-            "The pattern's description bytes, as the reader left them.")
+            "generation", [](const Board& b) { return b.session.Generation(); },
+            R"(The generation counter: 0 for a new, read or parsed board, one more
+for every step. Every generation number the module gives (stats rows, a
+run's start and first_repeat) is on this counter.)")
+        .def_property(
+            "rule", [](const Board& b) { return RuleText(b.session.Rule()); },
+            [](Board& b, const std::string& text) {
+                const Rule rule = ParseRule(text);
+                auto lock = b.Claim("change the rule");
+                b.session.SetRule(rule.Step());
+            },
+            R"(The board's rule in the B3/S23 form: the one its pattern named when read
+(Conway's when it named none, or for a new board). Setting it takes the
+s23/b3, B3/S23 and 23/3 forms.)")
+        .def_property(
+            "description", [](const Board& b) { return py::bytes(b.Current().description); },
+            [](Board& b, const py::bytes& text) {
+                auto lock = b.Claim("change the description");
+                b.Current().description = text;
+                b.WordsChanged();
+            },
+            "The pattern's description bytes, as the reader left them (settable).")
+        .def_property(
+            "name",
+            [](const Board& b) {
+                const std::string& n = b.Current().name;
+                return py::reinterpret_steal<py::str>(
+                    PyUnicode_DecodeLatin1(n.data(), py::ssize_t(n.size()), nullptr));
+            },
+            [](Board& b, const std::string& text) {
+                auto lock = b.Claim("change the name");
+                b.Current().name = text;
+                b.WordsChanged();
+            },
+            R"(The pattern's name as its file gave it ("#N" of RLE, "!Name:" of
+plaintext), "" when it gave none; written by save and to_rle.)")
         .def(
             "step",
-            [](Board& b, long long generations, const std::string& rule,
+            [](Board& b, long long generations, const std::optional<std::string>& rule,
                std::optional<int> threads) {
                 RunResult r = Run(b, generations, rule, std::nullopt, false, threads);
                 return py::make_tuple(r.births, r.deaths, r.population);
             },
-            py::arg("generations") = 1, py::arg("rule") = "B3/S23", py::arg("threads") = py::none(),
-            R"(Steps the board `generations` times under `rule` (s23/b3, B3/S23 or
-23/3 forms) with the runner's kernels and step threads (`threads`: 1..256,
-None for the program's setting, by default the machine's cores). The GIL is
-released meanwhile. Returns (births, deaths, population) of the last
-generation.)")
-        .def("run", &Run, py::arg("generations"), py::arg("rule") = "B3/S23",
+            py::arg("generations") = 1, py::arg("rule") = py::none(),
+            py::arg("threads") = py::none(),
+            R"(Steps the board `generations` times under its rule (or `rule`, in the
+s23/b3, B3/S23 or 23/3 forms, for this call only) with the runner's kernels
+on the board's own step threads (`threads`: 1..256 for this call, None for
+the program's setting, by default the machine's cores). The GIL is released
+meanwhile; Ctrl-C stops it after a whole generation (KeyboardInterrupt).
+Returns (births, deaths, population) of the last generation.)")
+        .def("run", &Run, py::arg("generations"), py::arg("rule") = py::none(),
              py::arg("until") = py::none(), py::arg("stats") = false,
              py::arg("threads") = py::none(),
-             R"(Steps at most `generations` times under `rule`, stopping early with
-until="stagnation" after the first step with no births and no deaths (as
-cellarium-cli --until-stagnation), or with until="cycle" at the first
-generation whose live cells equal those of an earlier one of this run (as
-cellarium-cli --until-cycle). Returns a RunResult; stats=True adds the
-per-generation counts.)")
-        .def("identify", &IdentifyBoard, py::arg("rule") = "B3/S23",
+             R"(Steps at most `generations` times under the board's rule (or `rule`),
+stopping early with until="stagnation" after the first step with no births
+and no deaths (as cellarium-cli --until-stagnation), or with until="cycle"
+at the first generation whose live cells equal those of an earlier one of
+this run (as cellarium-cli --until-cycle). Returns a RunResult; stats=True
+adds the per-generation counts. Ctrl-C stops it after a whole generation.)")
+        .def("identify", &IdentifyBoard, py::arg("rule") = py::none(),
              py::arg("limit") = kIdentifyLimit,
              R"(What the board is, found by running a copy at most `limit` generations
 until its live cells repeat in place or moved; the board is not changed.
 Returns a dict: kind ("still life", "oscillator", "spaceship", "empty",
 "none"), period, start, moving (dx, dy per period, + right and down),
 population (min, max), box (width, height) and line, the text of
-cellarium-cli --identify.)")
-        .def("census", &BoardCensusOf, py::arg("rule") = "B3/S23",
+cellarium-cli --identify. Ctrl-C stops it.)")
+        .def("census", &BoardCensusOf, py::arg("rule") = py::none(),
              R"(The objects the board's live cells leave once they settle under the rule,
 separated and named by apgcode as the Life community's online soup census
 names them ("xs4_33" a block, "xp2_7" a blinker, "xq4_153" a glider):
@@ -595,7 +821,7 @@ universe of its own: the board and its border are not changed or seen.)")
         .def("_writable_cells",
              [](py::object self) {
                  Board& b = self.cast<Board&>();
-                 auto lock = b.Claim();
+                 auto lock = b.Claim("edit the board");
                  ++b.editing;
                  return b.View(self, true);
              })
@@ -606,15 +832,17 @@ universe of its own: the board and its border are not changed or seen.)")
              })
         .def(
             "_write",
-            [](const Board& b, const std::string& format, const std::string& rule,
+            [](Board& b, const std::string& format, const std::optional<std::string>& rule,
                const std::string& title) {
                 const Format f = format == "rle"     ? Format::Rle
                                  : format == "cells" ? Format::Plaintext
                                                      : Format::Life105;
                 return Write(b, f, rule, title);
             },
-            py::arg("format"), py::arg("rule"), py::arg("title") = "")
-        .def("_gif", &Gif);
+            py::arg("format"), py::arg("rule") = py::none(), py::arg("title") = "")
+        .def("_gif", &Gif)
+        .def("__repr__", &BoardRepr)
+        .def(py::pickle(&BoardState, &BoardFromState));
 
     m.def("_soup", &Soup, py::arg("width"), py::arg("height"), py::arg("density"), py::arg("seed"));
     m.def("_replace_file", &ReplaceFile, py::arg("path"), py::arg("data"));
@@ -622,14 +850,11 @@ universe of its own: the board and its border are not changed or seen.)")
           py::arg("height"));
     m.def("_census_soups", &CensusSoups, py::arg("root"), py::arg("first"), py::arg("last"),
           py::arg("rule"));
-    m.def("_read", &Read, py::arg("data"), py::arg("width"), py::arg("height"));
+    m.def("_read_file", &ReadFile, py::arg("fd"), py::arg("width"), py::arg("height"));
+    m.def("_parse", &ParseText, py::arg("text"), py::arg("width"), py::arg("height"));
     m.def(
-        "_parse_rule",
-        [](const std::string& text) {
-            const Rule rule = ParseRule(text);
-            ProgramRule use(rule);
-            return RuleTextOfProgram();
-        },
+        "_parse_rule", [](const std::string& text) { return RuleText(ParseRule(text).Step()); },
         "Rule text in the B3/S23 form, or ValueError.");
     m.def("step_kernel", &SelectedStepKernelName, "The name of the step kernel this CPU runs.");
+    m.attr("__version__") = CELLARIUM_VERSION;
 }

@@ -64,26 +64,20 @@ void Combine(StepTally& into, const StepTally& band) {
     into.right = std::max(into.right, band.right);
 }
 
-class StepPool {
+}  // namespace
+
+// The workers of one StepPool and their buffers. One step at a time: a
+// second caller waits for the step under way.
+class StepPool::Bands {
 public:
-    ~StepPool() { StopWorkers(); }
-
-    void SetThreads(int threads) {
-        std::lock_guard<std::mutex> step(stepMutex_);
-        wanted_ = std::max(1, threads);
-    }
-
-    int Threads() {
-        std::lock_guard<std::mutex> step(stepMutex_);
-        return wanted_;
-    }
+    ~Bands() { StopWorkers(); }
 
     StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule, StepBand band,
-                    uint64_t* liveHash, bool bandHashes) {
+                    uint64_t* liveHash, bool bandHashes, int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
         StepTally tally;
         const StepWindow win = WindowOf(s);
-        if (win.Empty() || s.width > kStepRowCapacity || !Prepare()) {
+        if (win.Empty() || s.width > kStepRowCapacity || !Prepare(std::max(1, threads))) {
             const StepCounts counts =
                 win.Empty() ? FinishStep(s, t, tally) : StepReference(s, t, newborn, rule);
             if (liveHash != nullptr) *liveHash = LiveCellHash(t);
@@ -97,7 +91,7 @@ public:
                           NewbornValue(newborn),
                           cells >= g_stepStreamingCells,
                           liveHash != nullptr && bandHashes};
-        const int threads = int(scratch_.size());
+        threads = int(scratch_.size());
         // (Fewer chunks than threads only where memory ran out for them.)
         if (threads == 1 || cells < g_stepThreadedCells || int(tallies_.size()) < threads) {
             band(job, win.firstRow, win.lastRow, *scratch_[0], tally);
@@ -138,8 +132,10 @@ private:
     // when that changed since the last step. Where memory or threads run out
     // it keeps as many as it could make; false when not even the calling
     // thread's buffers could be had.
-    bool Prepare() {
-        if (int(scratch_.size()) == wanted_) return true;
+    bool Prepare(int wanted) {
+        if (wanted == asked_) return !scratch_.empty();
+        asked_ = wanted;
+        wanted_ = wanted;
         StopWorkers();
         try {
             while (int(scratch_.size()) > wanted_) scratch_.pop_back();
@@ -173,7 +169,6 @@ private:
         scratch_.resize(workers_.size() + 1);
         claims_ = std::vector<Claims>(scratch_.size());
         // A later step tries again only when the wanted number changes.
-        wanted_ = int(scratch_.size());
         return true;
     }
 
@@ -292,7 +287,8 @@ private:
     static constexpr std::chrono::microseconds kBusySpin{20};
 
     std::mutex stepMutex_;  // one step at a time; held for the whole step
-    int wanted_ = DefaultThreads();
+    int asked_ = 0;         // the threads the last step asked for
+    int wanted_ = 1;
     std::vector<std::unique_ptr<StepScratch>> scratch_;  // one per thread, the caller's first
     std::vector<StepTally> tallies_;                     // one per chunk
     std::vector<std::thread> workers_;                   // threads 1.., the caller is 0
@@ -328,24 +324,55 @@ private:
     StepBand band_ = nullptr;
 };
 
-StepPool& Pool() {
+namespace {
+
+std::atomic<int> g_programThreads{DefaultThreads()};
+
+// The pool of the innermost StepPoolScope of this thread.
+thread_local StepPool* t_scopePool = nullptr;
+
+StepPool& ProgramPool() {
     static StepPool pool;
     return pool;
 }
 
 }  // namespace
 
+StepPool::StepPool(int threads) : bands_(std::make_unique<Bands>()) {
+    SetThreads(threads);
+}
+
+StepPool::~StepPool() = default;
+
+void StepPool::SetThreads(int threads) {
+    threads_.store(std::max(0, threads), std::memory_order_relaxed);
+}
+
+int StepPool::Threads() const {
+    const int own = threads_.load(std::memory_order_relaxed);
+    return own > 0 ? own : StepThreads();
+}
+
+StepPoolScope::StepPoolScope(StepPool& pool) : previous_(t_scopePool) {
+    t_scopePool = &pool;
+}
+
+StepPoolScope::~StepPoolScope() {
+    t_scopePool = previous_;
+}
+
 void SetStepThreads(int threads) {
-    Pool().SetThreads(threads);
+    g_programThreads.store(std::max(1, threads), std::memory_order_relaxed);
 }
 
 int StepThreads() {
-    return Pool().Threads();
+    return g_programThreads.load(std::memory_order_relaxed);
 }
 
 StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule, StepBand band,
                        uint64_t* liveHash, bool bandHashes) {
-    return Pool().Step(s, t, newborn, rule, band, liveHash, bandHashes);
+    StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
+    return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, pool.Threads());
 }
 
 }  // namespace cellarium

@@ -18,10 +18,18 @@ A quick tour::
     board, rule, description = cellarium.read("samples/acorn.lif")
     with board.edit() as cells:   # a writable numpy view, shape (height, width)
         cells[10, 10:13] = 1
+    board, _, _ = cellarium.parse("x = 3, y = 1, rule = B36/S23\n3o!")
+    print(board.rule, board.name, board.generation)        # kept by every step
 
-Rules are given as text in the s23/b3, B3/S23 or 23/3 forms (default
-Conway's B3/S23). Bad sizes, rules, densities and patterns raise ValueError
-with the program's own message.
+Rules are given as text in the s23/b3, B3/S23 or 23/3 forms; a board keeps
+its own (Conway's B3/S23 unless its pattern named another), which step, run,
+identify, save and to_rle use unless given rule=. Bad sizes, rules,
+densities and patterns raise ValueError saying what is wrong.
+
+Boards pickle and deep-copy by value, and two threads step two boards at the
+same time (each board has step threads of its own); a board being stepped
+refuses other threads' calls with ValueError. Ctrl-C stops step, run,
+identify and read after a whole generation.
 
 Soup surveys spread over Dask are run by ``cellarium-survey`` (also
 ``python3 -m cellarium.survey``); see cellarium.survey.
@@ -29,14 +37,18 @@ Soup surveys spread over Dask are run by ``cellarium-survey`` (also
 
 import contextlib
 import os
+import stat
+import warnings
+import weakref
 
-from ._cellarium import Board, RunResult, step_kernel
-from ._cellarium import _census_soups, _hashsoup, _parse_rule, _read, _replace_file, _soup
+import numpy as np
 
-__all__ = ["Board", "RunResult", "read", "soup", "hashsoup", "parse_rule", "step_kernel"]
+from ._cellarium import Board, RunResult, step_kernel, __version__
+from ._cellarium import (_census_soups, _hashsoup, _parse, _parse_rule, _read_file,
+                         _replace_file, _soup)
 
-# The longest pattern text the reader takes (the reader's own limit).
-_MAX_PATTERN_BYTES = 13 * 10000 * 10000 + 20_000_000
+__all__ = ["Board", "RunResult", "read", "parse", "soup", "hashsoup", "parse_rule",
+           "step_kernel", "__version__"]
 
 
 def parse_rule(text):
@@ -68,25 +80,60 @@ def hashsoup(root, index, width=800, height=800):
     return _hashsoup(root, index, width, height)
 
 
-def read(path_or_text, width=800, height=800):
-    """Reads a pattern onto a new board of width x height.
+def read(path, width=800, height=800):
+    """Reads the pattern file at path (str, bytes or os.PathLike) onto a new
+    board of width x height.
 
-    path_or_text is a path (str without a line end, or os.PathLike) or the
-    pattern's text itself (str with a line end, or bytes). Every format the
-    program reads is taken: Life 1.05 and 1.06, RLE, plaintext and bare
-    pictures. Returns (board, rule, description): the rule in the B3/S23
-    form as the pattern gives it (Conway's when it names none) and the
-    description as bytes. A pattern that does not fit raises ValueError with
-    the program's message; a missing file raises FileNotFoundError.
+    Every format the program reads is taken: Life 1.05 and 1.06, RLE,
+    plaintext and bare pictures. The file is read in blocks as the reader
+    goes, never held whole, so a huge file (or a device that never ends)
+    costs no memory; Ctrl-C stops the read. Returns (board, rule,
+    description): the board (which keeps the pattern's rule, description and
+    name), the rule in the B3/S23 form as the pattern gives it (Conway's
+    when it names none) and the description as bytes. A pattern that does not
+    fit raises ValueError saying so; a missing file raises FileNotFoundError.
+    Pattern text itself goes to parse().
     """
-    if isinstance(path_or_text, bytes):
-        data = path_or_text
-    elif isinstance(path_or_text, str) and ("\n" in path_or_text or "\r" in path_or_text):
-        data = path_or_text.encode("latin-1")
-    else:
-        with open(os.fspath(path_or_text), "rb") as f:
-            data = f.read(_MAX_PATTERN_BYTES + 1)
-    return _read(data, width, height)
+    if isinstance(path, str) and ("\n" in path or "\r" in path):
+        # What read() took before parse() existed: text of several lines.
+        warnings.warn("read() takes a path: give pattern text to parse()", DeprecationWarning,
+                      stacklevel=2)
+        return parse(path, width, height)
+    if not isinstance(path, (str, bytes, os.PathLike)):
+        raise TypeError(f"read() takes a path (str, bytes or os.PathLike), not "
+                        f"{type(path).__name__}: pattern text goes to parse()")
+    fd = os.open(path, os.O_RDONLY | os.O_CLOEXEC)
+    try:
+        if not _stat_is_readable(os.fstat(fd)):
+            raise IsADirectoryError(f"'{os.fsdecode(path)}' is a folder, not a pattern file")
+        return _read_file(fd, width, height)
+    finally:
+        os.close(fd)
+
+
+def _stat_is_readable(st):
+    return not stat.S_ISDIR(st.st_mode)
+
+
+def parse(text, width=800, height=800):
+    """Reads pattern text (str, bytes or any bytes-like object) onto a new
+    board of width x height, as read() does with a file; returns (board,
+    rule, description). A str is taken as its characters' low bytes
+    (latin-1), as the program reads files."""
+    if isinstance(text, str):
+        text = text.encode("latin-1")
+    return _parse(text, width, height)
+
+
+class _EditCells(np.ndarray):
+    """The array edit() gives: it and every view taken of it while the block
+    runs become read-only when it ends."""
+
+    def __array_finalize__(self, obj):
+        views = getattr(obj, "_views", None)
+        if views is not None and isinstance(obj, _EditCells):
+            self._views = views
+            views.append(weakref.ref(self))
 
 
 def _edit(self):
@@ -96,11 +143,22 @@ def _edit(self):
     written anywhere, the border included; border cells then keep the
     border rule (the step never changes them, they count as neighbours and
     are left out of the live count). When the block ends, the bounds and
-    the live count are found again. The board cannot be stepped meanwhile.
+    the live count are found again, and cells (with every view sliced from
+    it) turns read-only: writing to it afterwards raises ValueError. The
+    board cannot be stepped, saved or exported meanwhile, from any thread.
     """
-    cells = self._writable_cells()
+    raw = self._writable_cells()
     try:
-        yield cells
+        cells = raw.view(_EditCells)
+        cells._views = [weakref.ref(cells)]
+        try:
+            yield cells
+        finally:
+            for ref in cells._views:
+                view = ref()
+                if view is not None:
+                    view.setflags(write=False)
+            raw.setflags(write=False)
     finally:
         self._cells_changed()
 
@@ -119,16 +177,18 @@ def _replace(path, data):
     _replace_file(os.fsencode(path), data)
 
 
-def _save(self, path, rule="B3/S23"):
+def _save(self, path, rule=None):
     """Saves the board by the file's extension, as cellarium-cli --save does:
-    ".rle" RLE, ".cells" plaintext, anything else Life 1.05."""
+    ".rle" RLE, ".cells" plaintext, anything else Life 1.05; under the
+    board's rule unless rule is given."""
     fmt = _format_for(path)
     title = os.path.splitext(os.path.basename(os.fspath(path)))[0]
     _replace(path, self._write(fmt, rule, title))
 
 
-def _to_rle(self, rule="B3/S23"):
-    """The board as RLE text, as Export as RLE writes it."""
+def _to_rle(self, rule=None):
+    """The board as RLE text, as Export as RLE writes it (the board's rule
+    unless rule is given)."""
     return self._write("rle", rule).decode("latin-1")
 
 

@@ -1,4 +1,11 @@
-# The module against the runner: same soups, steps, runs, files and images.
+# The module against the runner: same soups, steps, runs, files and images;
+# boards that keep what they are; threads, refusals and Ctrl-C.
+import copy as copy_module
+import pickle
+import signal
+import threading
+import time
+
 import numpy as np
 import pytest
 
@@ -78,7 +85,7 @@ def test_read_save_and_image_round_trips(sample, tmp_path):
             else:
                 assert ((again.cells != 0) == (board.cells != 0)).all(), (name, ext)
             assert again_rule == ("B3/S23" if ext == ".cells" else "B36/S23")
-        assert cellarium.read(board.to_rle(rule))[0].population == board.population
+        assert cellarium.parse(board.to_rle(rule))[0].population == board.population
     board, rule, description = cellarium.read(sample("spaceship.lif"))
     assert rule == "B3/S23" and description.startswith(b"Lightweight spaceship")
     assert board.identify()["line"] == run_cli(sample("spaceship.lif"), "--identify")[1]
@@ -121,3 +128,140 @@ def test_help_reads_as_a_manual():
                  cellarium.Board.to_rle, cellarium.Board.gif, cellarium.read, cellarium.soup,
                  cellarium.RunResult):
         assert item.__doc__ and len(item.__doc__) > 40, item
+
+
+# --- Boards that keep what they are ---------------------------------------------
+
+HIGHLIFE = "#N replicator\n#C A replicator of HighLife.\nx = 5, y = 5, rule = B36/S23\n" \
+           "2b3o$bo2bo$o3bo$o2bo$3o!\n"
+
+
+def same_board(a, b):
+    return ((a.cells == b.cells).all() and a.generation == b.generation and a.rule == b.rule
+            and a.name == b.name and a.description == b.description)
+
+
+def test_boards_keep_rule_words_and_counter_through_every_operation(tmp_path):
+    board, rule, description = cellarium.parse(HIGHLIFE, 200, 200)
+    assert (rule, board.rule, board.name) == ("B36/S23", "B36/S23", "replicator")
+    assert description == board.description == b"A replicator of HighLife."
+    twin = cellarium.parse(HIGHLIFE, 200, 200)[0]
+    twin.step(7, rule="B36/S23")
+    board.step(3)
+    board.run(4, until="stagnation", stats=True)
+    assert same_board(board, twin) and board.generation == 7  # the board's own rule
+    board.step(1, rule="B3/S23")  # for this call only
+    assert board.rule == "B36/S23" and board.description == description
+    for ext in (".rle", ".lif"):
+        board.save(tmp_path / ("r" + ext))
+        again = cellarium.read(tmp_path / ("r" + ext), 200, 200)[0]
+        assert again.rule == "B36/S23" and again.description == description
+    assert "rule = B36/S23" in board.to_rle()
+    board.name, board.description, board.rule = "mine", b"words", "23/36"
+    board.step(1)
+    assert (board.name, board.description, board.rule) == ("mine", b"words", "B36/S23")
+    # By value through pickling and copying, so through Dask and multiprocessing.
+    for copy in (pickle.loads(pickle.dumps(board)), copy_module.deepcopy(board)):
+        assert same_board(copy, board) and copy.population == board.population
+        copy.step(5)
+        assert copy.generation == board.generation + 5 and board.generation == 9
+    assert np.array_equal(np.asarray(board), board.cells) and np.array(board).flags.writeable
+    assert repr(board).startswith("<cellarium.Board 200x200, generation 9, population ")
+    assert "rule B36/S23" in repr(board) and cellarium.__version__.count(".") == 2
+
+
+def test_read_takes_paths_and_parse_takes_text(sample, tmp_path):
+    from pathlib import Path
+    by_str = cellarium.read(sample("glider_gun.rle"))[0]
+    for path in (Path(sample("glider_gun.rle")), sample("glider_gun.rle").encode()):
+        assert (cellarium.read(path)[0].cells == by_str.cells).all()
+    text = Path(sample("glider_gun.rle")).read_bytes()
+    for given in (text, text.decode("latin-1"), bytearray(text), memoryview(text)):
+        assert (cellarium.parse(given)[0].cells == by_str.cells).all()
+    assert cellarium.parse("***")[0].population == 3  # one line of text is text
+    (tmp_path / "***").write_text("")
+    assert cellarium.read(tmp_path / "***")[0].population == 0  # and a path is a path
+    with pytest.raises(IsADirectoryError):
+        cellarium.read(tmp_path)
+    with pytest.raises(TypeError, match="parse"):
+        cellarium.read(42)
+    with pytest.raises(ValueError, match="does not fit a board of 150x150") as e:
+        cellarium.parse("#Life 1.06\n0 0\n500 500\n", 150, 150)
+    assert "Tools menu" not in str(e.value)
+
+
+# --- Threads --------------------------------------------------------------------------
+
+def test_two_threads_step_two_boards_as_one_thread_would():
+    boards = [cellarium.soup(400, 300, 0.5, seed) for seed in (1, 2)]
+    alone = [cellarium.soup(400, 300, 0.5, seed) for seed in (1, 2)]
+    for b in alone:
+        b.step(300, threads=2)
+    workers = [threading.Thread(target=b.step, args=(300,), kwargs={"threads": 2})
+               for b in boards]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    assert all(same_board(a, b) for a, b in zip(boards, alone))
+
+
+def test_a_board_being_stepped_refuses_other_threads(tmp_path):
+    board = cellarium.soup(800, 800, 0.5, 3)
+    stop = threading.Event()
+    calls = {"step": lambda: board.step(1), "edit": lambda: board.edit().__enter__(),
+             "save": lambda: board.save(tmp_path / "x.rle"), "to_rle": board.to_rle,
+             "gif": lambda: board.gif(tmp_path / "x.gif"), "identify": board.identify,
+             "pickle": lambda: pickle.dumps(board)}
+    raised = {}
+
+    def run():
+        try:
+            board.run(3000, threads=1)
+        finally:
+            stop.set()
+
+    stepping = threading.Thread(target=run)
+    stepping.start()
+    while board.generation == 0 and not stop.is_set():
+        time.sleep(0.0005)
+    for name, call in calls.items():
+        try:
+            call()
+        except ValueError as e:
+            raised[name] = str(e)
+    done_early = stop.is_set()
+    stepping.join()
+    assert not done_early, "the run ended before every call was tried"
+    assert set(raised) == set(calls), raised
+    assert all("being stepped by another thread" in m for m in raised.values())
+    assert not (tmp_path / "x.rle").exists() and not (tmp_path / "x.gif").exists()
+    assert board.generation == 3000
+
+
+def test_views_from_edit_are_read_only_after_the_block():
+    board = cellarium.Board(150, 150)
+    with board.edit() as cells:
+        row = cells[60]
+        cells[60, 60:63] = 1
+    for view in (cells, row, cells[1:5, 1:5]):
+        with pytest.raises(ValueError):
+            view[10] = 1
+        with pytest.raises(ValueError):
+            view.setflags(write=True)
+    assert board.population == 3 and board.cells.sum() == 3
+
+
+def test_ctrl_c_stops_long_calls_at_a_whole_generation():
+    board = cellarium.soup(800, 800, 0.5, 5)
+    for call in (lambda: board.run(10 ** 9, threads=1), lambda: board.step(10 ** 9),
+                 lambda: cellarium.soup(800, 800, 0.5, 6).identify(limit=10 ** 9)):
+        timer = threading.Timer(0.3, signal.raise_signal, (signal.SIGINT,))
+        started = time.monotonic()
+        timer.start()
+        with pytest.raises(KeyboardInterrupt):
+            call()
+        assert time.monotonic() - started < 0.3 + 0.2
+    again = cellarium.soup(800, 800, 0.5, 5)
+    again.step(board.generation, threads=1)
+    assert same_board(board, again)

@@ -470,6 +470,51 @@ TEST(StepThreads, EveryRowOfTheWindowIsSteppedExactlyOnce) {
     SetStepThreads(int(std::max(1u, std::thread::hardware_concurrency())));
 }
 
+TEST(StepThreads, PoolsOfTheirOwnStepTwoBoardsAtOnce) {
+    // Two threads, each stepping its own board on a pool of two threads of
+    // its own (and on the program's pool, for one of them, while the other
+    // holds its own), against the reference stepped afterwards.
+    g_stepThreadedCells = 0;
+    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const StepRule rule{conway.survive, conway.born};
+    std::mt19937_64 rng(0x5eed000c);
+    Pair boards[2] = {MakePair(300, 120), MakePair(300, 120)};
+    Pair refs[2] = {MakePair(300, 120), MakePair(300, 120)};
+    for (int i = 0; i < 2; ++i) {
+        Sprinkle(*refs[i].cur, rng, Rect{0, 0, 299, 119}, 128);
+        refs[i].cur->bounds = refs[i].cur->WholeBox();
+        CopyBoard(*refs[i].cur, *boards[i].cur);
+    }
+    StepPool own(2);
+    EXPECT_EQ(own.Threads(), 2);
+    StepPool following;
+    EXPECT_EQ(following.Threads(), StepThreads());
+    std::vector<StepCounts> counts[2];
+    auto run = [&](int i, StepPool* pool) {
+        std::optional<StepPoolScope> scope;
+        if (pool != nullptr) scope.emplace(*pool);
+        for (int g = 0; g < 40; ++g) {
+            counts[i].push_back(
+                SelectedStepKernel()(*boards[i].cur, *boards[i].scratch, g + 1, rule));
+            std::swap(boards[i].cur, boards[i].scratch);
+        }
+    };
+    std::thread other(run, 1, nullptr);
+    run(0, &own);
+    other.join();
+    for (int i = 0; i < 2; ++i)
+        for (int g = 0; g < 40; ++g) {
+            const StepCounts want = StepReference(*refs[i].cur, *refs[i].scratch, g + 1, rule);
+            std::swap(refs[i].cur, refs[i].scratch);
+            ASSERT_EQ(counts[i][std::size_t(g)].births, want.births) << i << " step " << g;
+            ASSERT_EQ(counts[i][std::size_t(g)].deaths, want.deaths) << i << " step " << g;
+        }
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(std::memcmp(boards[i].cur->cells, refs[i].cur->cells, refs[i].cur->CellCount()),
+                  0);
+    g_stepThreadedCells = kThreadedCells;
+}
+
 uint64_t SplitMix(uint64_t z) {
     z += 0x9e3779b97f4a7c15;
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;

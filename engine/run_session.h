@@ -1,0 +1,160 @@
+// A run session: one board pair (the current board and the scratch board the
+// step writes, exchanged after every step), the rule they are stepped under,
+// the generation counter with the last step's births and deaths, the watch for
+// a repeat of live cells, and step threads of its own. Every generation the
+// program makes, for the window, the runner and the Python module, is made by
+// Step or Run here, so stagnation, repeats and the counters exist once.
+//
+// A session is used by one thread at a time; two sessions step at the same
+// time on threads of their own (each has its own StepPool).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/cycle_detector.h"
+#include "engine/run_history.h"
+#include "engine/step.h"
+
+namespace cellarium {
+
+class CellBoard;
+
+using RunClock = std::chrono::steady_clock;
+
+// The counts of one generation, as the status line and a statistics line
+// give them: the generation counter after the step, the live cells of the
+// new board, the births and deaths of the step.
+struct GenerationRecord {
+    int64_t generation = 0;
+    int32_t live = 0;
+    int32_t births = 0;
+    int32_t deaths = 0;
+};
+
+// Told of every generation a run makes, in order, once the counters hold it.
+class GenerationObserver {
+public:
+    virtual ~GenerationObserver() = default;
+    virtual void GenerationDone(const GenerationRecord& record) = 0;
+};
+
+// Why a run handed control back. Every stop comes after a whole generation,
+// counted, recorded and checked.
+enum class RunStop {
+    Count,       // the number of generations asked for is done
+    Target,      // the generation counter reached the target
+    Deadline,    // the time given is used up
+    Stagnation,  // a generation with neither births nor deaths
+    Repeat,      // live cells equal to an earlier generation's (watched)
+    Cancelled,   // the caller asked the run to stop
+    NoBoards,    // nothing to run
+};
+
+struct RunLimits {
+    // At most this many generations (at least one is made).
+    int64_t generations = 1;
+    // Stops once the generation counter equals this (0: no target).
+    int64_t target = 0;
+    // Stops after the first generation that ends at or past this moment.
+    std::optional<RunClock::time_point> deadline;
+    // Stops after a generation with neither births nor deaths.
+    bool stopAtStagnation = true;
+    // Asked after every generation; true stops the run there.
+    std::function<bool()> cancelled;
+};
+
+class RunSession {
+public:
+    RunSession();
+    ~RunSession();
+    RunSession(const RunSession&) = delete;
+    RunSession& operator=(const RunSession&) = delete;
+
+    // --- Boards ---------------------------------------------------------------
+    // Two new all-dead boards of one size; false (and no boards) when memory
+    // runs out. The counter and the watch start again.
+    bool MakeBoards(int width, int height);
+    // Takes a pair of boards of one size (scratch may hold anything).
+    void AdoptBoards(std::unique_ptr<CellBoard> current, std::unique_ptr<CellBoard> scratch);
+    void ReleaseBoards();
+    bool HasBoards() const { return current_ && scratch_; }
+    CellBoard* Current() const { return current_.get(); }
+    CellBoard* Scratch() const { return scratch_.get(); }
+    // The boards themselves, for an owner that swaps a board in or out (an
+    // undo that puts an earlier board back). Call BoardChanged afterwards.
+    std::unique_ptr<CellBoard>& CurrentSlot() { return current_; }
+    std::unique_ptr<CellBoard>& ScratchSlot() { return scratch_; }
+    // Something other than a step changed the current board (an edit, a
+    // transform, a load): the watch for repeats starts again from it.
+    void BoardChanged() { watchFollows_ = false; }
+
+    // --- Rule -------------------------------------------------------------------
+    // The rule every later step uses; a change starts the watch again.
+    void SetRule(const StepRule& rule);
+    StepRule Rule() const { return rule_.Rule(); }
+
+    // --- Counters ---------------------------------------------------------------
+    // The generation counter: the newborn value of a step is its low byte
+    // plus one, and it grows by one a step.
+    int64_t Generation() const { return generation_; }
+    // Setting the counter (an undo, a new board) starts the watch again.
+    void SetGeneration(int64_t generation);
+    int32_t Births() const { return births_; }
+    int32_t Deaths() const { return deaths_; }
+    void SetLastCounts(int32_t births, int32_t deaths);
+
+    // --- Watching for repeats -----------------------------------------------------
+    // While on, every generation's live cells are checked against those of the
+    // earlier generations since the watch began (the board as it was when the
+    // watch was switched on, or last changed other than by a step); Run stops
+    // with RunStop::Repeat at the first match.
+    void WatchRepeats(bool on);
+    bool WatchingRepeats() const { return watching_; }
+    void RestartRepeatWatch() { watchFollows_ = false; }
+    // The repeat the last generation made, numbered as the counter is: the
+    // earlier generation S with the same live cells and the period P.
+    const std::optional<Cycle>& LastRepeat() const { return found_; }
+
+    // Every step also gives LiveCellHash (engine/live_hash.h) of the board it
+    // makes, at less cost than a pass afterwards; the watch turns it on too.
+    void HashEachStep(bool on) { hashSteps_ = on; }
+    // The hash of the board the last step made, while steps hash.
+    std::optional<uint64_t> StepLiveHash() const { return stepHash_; }
+
+    // --- Step threads -------------------------------------------------------------
+    // This session's own: by default following the program's setting.
+    StepPool& Threads() { return pool_; }
+
+    // --- Generations ----------------------------------------------------------------
+    // One generation: the step into the scratch board, the boards exchanged,
+    // the counter incremented, the counts kept, the watch fed. Nothing
+    // without boards.
+    StepCounts Step();
+    // Generations until one of limits' stops, checked after every generation
+    // in this order: stagnation, a repeat (watched), the target, the count,
+    // cancellation, the deadline. The observer is told of each generation
+    // before the checks.
+    RunStop Run(const RunLimits& limits, GenerationObserver* observer = nullptr);
+
+private:
+    std::unique_ptr<CellBoard> current_, scratch_;
+    OwnedRule rule_;
+    int64_t generation_ = 0;
+    int32_t births_ = 0, deaths_ = 0;
+    StepPool pool_;
+
+    bool watching_ = false;
+    bool watchFollows_ = false;  // the detector holds the run up to the current board
+    int64_t watchBase_ = 0;      // the counter's value for the watch's first board
+    std::optional<CycleDetector> detector_;
+    std::optional<Cycle> found_;
+
+    bool hashSteps_ = false;
+    std::optional<uint64_t> stepHash_;
+};
+
+}  // namespace cellarium

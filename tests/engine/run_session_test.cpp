@@ -1,0 +1,120 @@
+// The run session: its generations are the kernel's, its stops come in their
+// order after whole generations, and its repeats are numbered as its counter.
+#include "engine/run_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/cell_board.h"
+#include "engine/soup.h"
+
+using namespace cellarium;
+
+namespace {
+
+const uint8_t kSurvive[9] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
+const uint8_t kBorn[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
+const uint8_t kHighLifeBorn[9] = {0, 0, 0, 1, 0, 0, 1, 0, 0};
+
+// A session on a w x h board holding rows of '.' and 'O' at (x, y).
+void Place(RunSession& s, int w, int h, int x, int y, const std::vector<std::string>& rows) {
+    ASSERT_TRUE(s.MakeBoards(w, h));
+    CellBoard& b = *s.Current();
+    for (int r = 0; r < int(rows.size()); ++r)
+        for (int c = 0; c < int(rows[r].size()); ++c)
+            if (rows[r][c] == 'O') b.At(x + c, y + r) = 1;
+    b.ScanBounds();
+    b.liveCount = int32_t(rows.size());  // only the bounds and cells matter here
+    s.BoardChanged();
+}
+
+struct Counting : GenerationObserver {
+    std::vector<GenerationRecord> seen;
+    void GenerationDone(const GenerationRecord& r) override { seen.push_back(r); }
+};
+
+RunLimits Limits(int64_t generations, bool stagnation = true, int64_t target = 0) {
+    RunLimits limits;
+    limits.generations = generations;
+    limits.stopAtStagnation = stagnation;
+    limits.target = target;
+    return limits;
+}
+
+}  // namespace
+
+TEST(RunSession, GenerationsAreTheKernelsWithTheCountersNewbornValue) {
+    RunSession s;
+    ASSERT_TRUE(s.MakeBoards(200, 160));
+    FillSoup(*s.Current(), 0.4, 11);
+    s.BoardChanged();
+    s.SetRule(StepRule{kSurvive, kHighLifeBorn});
+    auto a = CellBoard::Create(200, 160), b = CellBoard::Create(200, 160);
+    std::memcpy(a->cells, s.Current()->cells, a->CellCount());
+    a->bounds = s.Current()->bounds;
+    s.SetGeneration(250);  // newborn values wrap past 255
+    Counting seen;
+    EXPECT_EQ(s.Run(Limits(30, false), &seen), RunStop::Count);
+    for (int g = 0; g < 30; ++g) {
+        const StepCounts c = StepReference(*a, *b, 250 + g + 1, StepRule{kSurvive, kHighLifeBorn});
+        std::swap(a, b);
+        ASSERT_EQ(seen.seen[std::size_t(g)].generation, 251 + g);
+        ASSERT_EQ(seen.seen[std::size_t(g)].births, c.births);
+        ASSERT_EQ(seen.seen[std::size_t(g)].deaths, c.deaths);
+        ASSERT_EQ(seen.seen[std::size_t(g)].live, a->liveCount);
+    }
+    EXPECT_EQ(s.Generation(), 280);
+    EXPECT_EQ(std::memcmp(a->cells, s.Current()->cells, a->CellCount()), 0);
+    EXPECT_EQ(s.Births(), seen.seen.back().births);
+}
+
+TEST(RunSession, StopsInTheirOrderAfterWholeGenerations) {
+    RunSession s;
+    Place(s, 150, 150, 70, 70, {"OO", "OO"});  // a block: stagnates at once
+    EXPECT_EQ(s.Run(Limits(10)), RunStop::Stagnation);
+    EXPECT_EQ(s.Generation(), 1);
+    EXPECT_EQ(s.Run(Limits(10, false)), RunStop::Count);
+    EXPECT_EQ(s.Run(Limits(100, false, 15)), RunStop::Target);
+    EXPECT_EQ(s.Generation(), 15);
+    int asked = 0;
+    RunLimits cancel = Limits(100, false);
+    cancel.cancelled = [&] { return ++asked == 4; };
+    EXPECT_EQ(s.Run(cancel), RunStop::Cancelled);
+    EXPECT_EQ(s.Generation(), 19);
+    RunLimits late = Limits(100, false);
+    late.deadline = RunClock::now();
+    EXPECT_EQ(s.Run(late), RunStop::Deadline);
+    EXPECT_EQ(s.Generation(), 20);
+    RunSession none;
+    EXPECT_EQ(none.Run(RunLimits{}), RunStop::NoBoards);
+}
+
+TEST(RunSession, RepeatsAreNumberedAsTheCounterAndForgottenOnChange) {
+    RunSession s;
+    Place(s, 150, 150, 70, 70, {"OOO"});  // a blinker
+    s.SetGeneration(1000);
+    s.WatchRepeats(true);
+    EXPECT_EQ(s.Run(Limits(100)), RunStop::Repeat);
+    EXPECT_EQ(s.Generation(), 1002);
+    ASSERT_TRUE(s.LastRepeat());
+    EXPECT_EQ(*s.LastRepeat(), (Cycle{1000, 2}));
+    // Generation 1003 matches 1001 of the same watch.
+    EXPECT_EQ(s.Run(Limits(100)), RunStop::Repeat);
+    EXPECT_EQ(*s.LastRepeat(), (Cycle{1001, 2}));
+    // An edit starts the watch again from the board as it is.
+    s.Current()->At(10, 10) = 1;
+    s.Current()->At(11, 10) = 1;
+    s.Current()->bounds = Rect{10, 10, 72, 71};
+    s.BoardChanged();
+    EXPECT_EQ(s.Run(Limits(1)), RunStop::Count);
+    EXPECT_FALSE(s.LastRepeat());
+    EXPECT_EQ(s.Run(Limits(100)), RunStop::Repeat);
+    EXPECT_EQ(*s.LastRepeat(), (Cycle{1004, 2}));  // the pair died: a blinker from 1004
+    // A still life is a repeat of period 1 when stagnation does not stop first.
+    Place(s, 150, 150, 70, 70, {"OO", "OO"});
+    EXPECT_EQ(s.Run(Limits(100, false)), RunStop::Repeat);
+    EXPECT_EQ(*s.LastRepeat(), (Cycle{0, 1}));
+}
