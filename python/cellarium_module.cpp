@@ -671,10 +671,13 @@ generations  the steps taken
 births, deaths, population  of the last generation (population: live cells)
 stopped      "stagnation", "cycle" or None (the limit was reached)
 start, period, first_repeat  with until="cycle": the earlier generation S
-             whose live cells came back, the period P and G = S + P, counted
-             from the board the run started with (generation 0); else None
+             whose live cells came back, the period P and G = S + P, on the
+             board's generation counter (board.generation; 0 for a fresh
+             board, so then counted from the board the run started with);
+             else None
 stats        with stats=True a numpy structured array with the fields
-             generation, total, births, deaths, one row per step; else None)")
+             generation (on the board's counter), total, births, deaths, one
+             row per step; else None)")
         .def_readonly("generations", &RunResult::generations)
         .def_readonly("births", &RunResult::births)
         .def_readonly("deaths", &RunResult::deaths)
