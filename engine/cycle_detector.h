@@ -9,18 +9,13 @@
 #include <optional>
 #include <unordered_map>
 
+#include "engine/cycle.h"
 #include "engine/run_history.h"
 #include "engine/step.h"
 
 namespace cellarium {
 
 class CellBoard;
-
-struct Cycle {
-    int64_t start = 0;   // S: the earlier generation with the same live cells
-    int64_t period = 0;  // P = G - S
-    friend bool operator==(const Cycle&, const Cycle&) = default;
-};
 
 class CycleDetector {
 public:

@@ -3,14 +3,12 @@
 #include <utility>
 
 #include "engine/cell_board.h"
+#include "engine/cycle_detector.h"
 #include "engine/live_hash.h"
 
 namespace cellarium {
 
 namespace {
-
-constexpr uint8_t kConwaySurvive[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
-constexpr uint8_t kConwayBorn[kRuleEntries] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
 
 bool SameRule(const StepRule& a, const StepRule& b) {
     for (int n = 0; n < kRuleEntries; ++n)
@@ -20,7 +18,7 @@ bool SameRule(const StepRule& a, const StepRule& b) {
 
 }  // namespace
 
-RunSession::RunSession() : rule_(StepRule{kConwaySurvive, kConwayBorn}) {}
+RunSession::RunSession() = default;
 
 RunSession::~RunSession() = default;
 
@@ -54,8 +52,11 @@ void RunSession::ReleaseBoards() {
 }
 
 void RunSession::SetRule(const StepRule& rule) {
-    if (SameRule(rule, rule_.Rule())) return;
-    rule_ = OwnedRule(rule);
+    if (SameRule(rule, Rule())) return;
+    for (int n = 0; n < kRuleEntries; ++n) {
+        survive_[n] = rule.survive[n];
+        born_[n] = rule.born[n];
+    }
     watchFollows_ = false;
 }
 
@@ -85,11 +86,11 @@ StepCounts RunSession::Step() {
     }
     static const StepKernel kernel = SelectedStepKernel();
     static const StepKernel hashed = SelectedStepHashKernel();
-    const StepRule rule = rule_.Rule();
+    const StepRule rule = Rule();
     // A watch's first board, or one changed since the last step, starts the
     // watch again from the board as it is.
     if (watching_ && !watchFollows_) {
-        detector_.emplace(rule);
+        detector_ = std::make_unique<CycleDetector>(rule);
         watchBase_ = generation_;
         detector_->Add(*current_, LiveCellHash(*current_));
         watchFollows_ = true;

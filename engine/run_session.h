@@ -15,13 +15,13 @@
 #include <memory>
 #include <optional>
 
-#include "engine/cycle_detector.h"
-#include "engine/run_history.h"
+#include "engine/cycle.h"
 #include "engine/step.h"
 
 namespace cellarium {
 
 class CellBoard;
+class CycleDetector;
 
 using RunClock = std::chrono::steady_clock;
 
@@ -95,7 +95,7 @@ public:
     // --- Rule -------------------------------------------------------------------
     // The rule every later step uses; a change starts the watch again.
     void SetRule(const StepRule& rule);
-    StepRule Rule() const { return rule_.Rule(); }
+    StepRule Rule() const { return StepRule{survive_, born_}; }
 
     // --- Counters ---------------------------------------------------------------
     // The generation counter: the newborn value of a step is its low byte
@@ -142,7 +142,8 @@ public:
 
 private:
     std::unique_ptr<CellBoard> current_, scratch_;
-    OwnedRule rule_;
+    uint8_t survive_[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};  // Conway's at first
+    uint8_t born_[kRuleEntries] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
     int64_t generation_ = 0;
     int32_t births_ = 0, deaths_ = 0;
     StepPool pool_;
@@ -150,7 +151,7 @@ private:
     bool watching_ = false;
     bool watchFollows_ = false;  // the detector holds the run up to the current board
     int64_t watchBase_ = 0;      // the counter's value for the watch's first board
-    std::optional<CycleDetector> detector_;
+    std::unique_ptr<CycleDetector> detector_;
     std::optional<Cycle> found_;
 
     bool hashSteps_ = false;
