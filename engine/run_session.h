@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "engine/cycle.h"
+#include "engine/rules.h"
 #include "engine/step.h"
 
 namespace cellarium {

@@ -495,7 +495,7 @@ TEST(StepThreads, PoolsOfTheirOwnStepTwoBoardsAtOnce) {
         if (pool != nullptr) scope.emplace(*pool);
         for (int g = 0; g < 40; ++g) {
             counts[i].push_back(
-                SelectedStepKernel()(*boards[i].cur, *boards[i].scratch, g + 1, rule));
+                SelectedStepKernel()(*boards[i].cur, *boards[i].scratch, g + 1, rule, nullptr));
             std::swap(boards[i].cur, boards[i].scratch);
         }
     };
