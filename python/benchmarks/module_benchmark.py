@@ -7,8 +7,13 @@
    (--cli), on equal 800 x 800 soups stepping the same generations; and
    run(until="cycle") against run() (the cost of the per-generation hash and
    check).
-2. cellarium-survey's soups per second serially (one process, a plain loop,
-   no Dask) and on local clusters of 1 and 2 worker processes, same soups.
+2. Two Python threads each stepping its own 800 x 800 board against one
+   thread stepping both, one step thread per call (the boards step on step
+   threads of their own, so the two threads run side by side).
+3. cellarium-survey's soups per second serially (one process, a plain loop,
+   no Dask) and on local clusters of 1 and 2 worker processes, same soups,
+   and the installed launcher's start-up (a survey on a local
+   cluster of 2 workers, one tiny soup, as a process of its own).
 """
 
 import argparse
@@ -16,6 +21,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 import cellarium
@@ -70,6 +76,46 @@ def step_figures(side, steps, rounds, cli):
               f"  (step({steps}) / runner = {best['call'] / runner:.3f})")
 
 
+def thread_figures(side, steps, rounds):
+    def fresh():
+        return [cellarium.soup(side, side, 0.5, seed) for seed in (1, 2)]
+
+    def one_thread(boards):
+        for b in boards:
+            b.step(steps, threads=1)
+
+    def two_threads(boards):
+        workers = [threading.Thread(target=b.step, args=(steps,), kwargs={"threads": 1})
+                   for b in boards]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+
+    one, two = [], []
+    for _ in range(rounds):  # interleaved, best of each
+        one.append(timed(lambda: one_thread(fresh())))
+        two.append(timed(lambda: two_threads(fresh())))
+    print(f"two {side}x{side} boards, {steps} generations each, best of {rounds}:")
+    print(f"  one Python thread stepping both {min(one):.3f} s, two threads side by side "
+          f"{min(two):.3f} s: {min(one) / min(two):.2f} x")
+
+
+def launcher_start(launcher):
+    """Seconds for the launcher to start a 2-worker local cluster, run one tiny soup
+    and stop (best of three)."""
+    with tempfile.TemporaryDirectory() as folder:
+        best = None
+        for i in range(3):
+            out = os.path.join(folder, f"{i}.csv")
+            t = timed(lambda: subprocess.run(
+                [sys.executable, launcher, "--seeds", "0:1", "--size", "150x150", "--limit", "1",
+                 "--workers", "2", "--out", out,
+                 "--no-progress"], check=True, capture_output=True))
+            best = t if best is None else min(best, t)
+    return best
+
+
 def survey_figures(size, seeds, limit):
     base = ["--seeds", seeds, "--size", size, "--limit", str(limit), "--no-progress"]
     rates, files = {}, {}
@@ -93,6 +139,10 @@ def survey_figures(size, seeds, limit):
           f"1 worker against the plain loop: overhead "
           f"{(rates['serial'] / rates['1 worker'] - 1) * 100:.1f} %; "
           f"same rows: {files['serial'] == files['1 worker'] == files['2 workers']}")
+    launcher = os.path.join(os.path.dirname(survey.__file__), "..", "cellarium-survey")
+    if os.path.exists(launcher):
+        print(f"  the launcher's start-up (2-worker local cluster, one tiny soup, stop): "
+              f"{launcher_start(launcher):.2f} s")
 
 
 def main():
@@ -106,6 +156,7 @@ def main():
                    help="cellarium-cli to compare with (default $CELLARIUM_CLI)")
     args = p.parse_args()
     step_figures(800, args.steps, args.rounds, args.cli)
+    thread_figures(800, args.steps, args.rounds)
     survey_figures(args.size, args.seeds, args.limit)
 
 
