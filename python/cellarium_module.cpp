@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -408,11 +409,20 @@ private:
 // the user to its own menus.
 std::string ReadFailure(const std::string& message, const Board& board) {
     const CellBoard& b = board.Current();
-    if (message == PatternTooBigMessage(b.width, b.height))
+    const std::string tooBig = PatternTooBigMessage(b.width, b.height);
+    if (message.compare(0, tooBig.size(), tooBig) == 0) {
+        // The reader's own words about the sizes, when it gave them.
+        std::string sizes = message.substr(tooBig.size());
+        if (sizes.size() > 3 && sizes.compare(0, 2, " (") == 0 && sizes.back() == ')') {
+            sizes = sizes.substr(2, sizes.size() - 3);
+            if (!sizes.empty() && sizes.back() == '.') sizes.pop_back();
+            if (!sizes.empty()) sizes[0] = char(std::tolower(uint8_t(sizes[0])));
+            sizes = " (" + sizes + ")";
+        }
         return "the pattern does not fit a board of " + std::to_string(b.width) + "x" +
-               std::to_string(b.height) +
-               " cells (its live cells must lie inside the border): give a larger width "
-               "and height";
+               std::to_string(b.height) + " cells" + sizes +
+               ": give read() or parse() a larger width and height";
+    }
     if (message == PatternTooLongMessage())
         return "not a pattern: more than " + std::to_string(kMaxPatternBytes / 1'000'000) +
                " MB, longer than any pattern for the largest board (" +

@@ -36,13 +36,19 @@ TEST_PACKAGES=(
   golly
 )
 # The Python module and its tests: pybind11 and the headers of Debian's python3,
-# numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest.
+# numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest;
+# pip, setuptools and pybind11's Python half for pip install from the source
+# tree, and mypy, which checks the package's type stubs.
 PYTHON_PACKAGES=(
   python3-dev
   pybind11-dev
   python3-numpy
   python3-distributed
   python3-pytest
+  python3-pip
+  python3-setuptools
+  python3-pybind11
+  python3-mypy
 )
 # The desktop program: Qt 6 Widgets (its CMake files need the OpenGL and Vulkan
 # headers, which qt6-base-dev brings along) and a font for its text.
