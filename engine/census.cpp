@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -592,60 +593,82 @@ constexpr int kMaxWords = 32;  // 2048 cells across at most
 
 class Universe {
 public:
-    Universe(const CensusRule& rule, const CountLogic& logic) : rule_(rule), logic_(logic) {}
+    Universe(const CensusRule& rule, const CountLogic& logic)
+        : rule_(rule),
+          logic_(logic),
+          life_(logic.nBorn == 1 && logic.born[0] == 3 && logic.nSurvive == 2 &&
+                logic.survive[0] == 2 && logic.survive[1] == 3 && logic.nBornMixed == 0 &&
+                logic.nSurviveMixed == 0) {}
 
     void Reset(int words, int rows) {
         words_ = words;
         rows_ = rows;
         for (auto& b : buf_) b.assign(size_t(words_) * rows_, 0);
         env_.clear();
-        changed1_.assign(size_t(rows_), 1);
-        changed2_.assign(size_t(rows_), 1);
-        for (int i = 0; i < 3; ++i) {
-            lo_[i] = 0;
-            hi_[i] = -1;
-        }
+        envFromNext_ = false;
+        AllChanged();
         cur_ = 0;
         originX_ = originY_ = 0;
-        empty_ = true;
         overflow_ = false;
+        boundsDirty_ = true;
     }
 
     void Set(int64_t x, int64_t y) {  // universe coordinates
         buf_[cur_][size_t(y) * words_ + size_t(x >> 6)] |= 1ull << (x & 63);
-        lo_[cur_] = std::min<int>(lo_[cur_] > hi_[cur_] ? int(y) : lo_[cur_], int(y));
-        hi_[cur_] = std::max<int>(hi_[cur_], int(y));
-        empty_ = false;
+        boundsDirty_ = true;
     }
     bool Get(const std::vector<uint64_t>& plane, int64_t x, int64_t y) const {
         if (x < 0 || y < 0 || x >= 64 * words_ || y >= rows_) return false;
         return plane[size_t(y) * words_ + size_t(x >> 6)] >> (x & 63) & 1;
     }
+    // Takes out a cell of an object flying off, and that object's cells of
+    // the generation before, which lie next to it: the other buffer is read
+    // where a neighbourhood repeats.
     void Clear(int64_t x, int64_t y) {
         buf_[cur_][size_t(y) * words_ + size_t(x >> 6)] &= ~(1ull << (x & 63));
         for (int64_t r = std::max<int64_t>(0, y - 1); r <= std::min<int64_t>(rows_ - 1, y + 1); ++r)
-            changed1_[size_t(r)] = changed2_[size_t(r)] = 1;
+            for (int64_t cx = std::max<int64_t>(0, x - 1);
+                 cx <= std::min<int64_t>(64 * words_ - 1, x + 1); ++cx)
+                buf_[cur_ ^ 1][size_t(r) * words_ + size_t(cx >> 6)] &= ~(1ull << (cx & 63));
+        for (int64_t r = std::max<int64_t>(0, y - 2); r <= std::min<int64_t>(rows_ - 1, y + 2);
+             ++r) {
+            changed1_[size_t(r)] = changed2_[size_t(r)] = AllWords();
+            active_[size_t(r) >> 6] |= 1ull << (r & 63);
+        }
+        boundsDirty_ = true;
     }
-    void FinishEdits() { Bounds(); }
+    void FinishEdits() {
+        boundsDirty_ = true;
+        Bounds();
+    }
 
     int Width() const { return 64 * words_; }
     int Rows() const { return rows_; }
     int64_t OriginX() const { return originX_; }
     int64_t OriginY() const { return originY_; }
-    bool Empty() const { return empty_; }
+    bool Empty() {
+        Bounds();
+        return rowMax_ < 0;
+    }
     bool Overflow() const { return overflow_; }
+    void SetOverflow() { overflow_ = true; }
     const std::vector<uint64_t>& Live() const { return buf_[cur_]; }
     const std::vector<uint64_t>& Envelope() const { return env_; }
-    void StartEnvelope() { env_ = buf_[cur_]; }
-    void StopEnvelope() { env_.clear(); }
-    int RowMin() const { return rowMin_; }
-    int RowMax() const { return rowMax_; }
-    int ColMin() const { return colMin_; }
-    int ColMax() const { return colMax_; }
-    bool NearEdge() const {
-        return !empty_ && (rowMin_ < kMargin || rowMax_ >= rows_ - kMargin || colMin_ < kMargin ||
-                           colMax_ >= 64 * words_ - kMargin);
+    void StartEnvelope() {
+        env_ = buf_[cur_];
+        envFromNext_ = true;
     }
+    void StopEnvelope() { env_.clear(); }
+    int RowMin() {
+        Bounds();
+        return rowMin_;
+    }
+    int RowMax() {
+        Bounds();
+        return rowMax_;
+    }
+    // True when a live cell came within the margin of the edge.
+    bool NearEdge() const { return nearEdge_; }
 
     // True when the live cells repeat those of two generations ago.
     bool PeriodTwo() const {
@@ -654,18 +677,19 @@ public:
         return true;
     }
 
-    uint64_t Population() const {
+    uint64_t Population() {
+        Bounds();
         uint64_t n = 0;
-        if (empty_) return 0;
         const auto& b = buf_[cur_];
-        for (size_t i = size_t(rowMin_) * words_; i < size_t(rowMax_ + 1) * words_; ++i)
-            n += std::popcount(b[i]);
+        for (int y = rowMin_; y <= rowMax_; ++y)
+            for (int w = 0; w < words_; ++w)
+                n += uint64_t(std::popcount(b[size_t(y) * words_ + w]));
         return n;
     }
 
-    uint64_t Hash() const {
+    uint64_t Hash() {
+        Bounds();
         uint64_t h = 0x243f6a8885a308d3ull;
-        if (empty_) return h;
         const auto& b = buf_[cur_];
         for (int y = rowMin_; y <= rowMax_; ++y)
             for (int w = 0; w < words_; ++w) {
@@ -694,126 +718,154 @@ public:
         };
         for (auto& b : buf_) move(b);
         move(env_);
-        for (int i = 0; i < 3; ++i) {
-            lo_[i] = 0;
-            hi_[i] = rows - 1;
-        }
         words_ = words;
         rows_ = rows;
         originX_ -= 64 * shiftWords;
         originY_ -= shiftRows;
-        changed1_.assign(size_t(rows_), 1);
-        changed2_.assign(size_t(rows_), 1);
-        Bounds();
+        AllChanged();
+        FinishEdits();
         return true;
     }
 
+    // One generation. The other buffer holds the generation before, so a
+    // word whose neighbourhood repeats the last generation's, or the one
+    // before it, is already right there and is not touched.
     void Step() {
-        if (empty_) return;
-        int next = (cur_ + 2) % 3, prev = (cur_ + 1) % 3;  // next reuses the oldest
         const uint64_t* c = buf_[cur_].data();
-        const uint64_t* p = buf_[prev].data();
-        uint64_t* n = buf_[next].data();
-        int y0 = std::max(0, rowMin_ - 1), y1 = std::min(rows_ - 1, rowMax_ + 1);
-        for (int y = lo_[next]; y <= hi_[next]; ++y)
-            if (y < y0 || y > y1) std::memset(n + size_t(y) * words_, 0, sizeof(uint64_t) * words_);
-        std::vector<uint8_t>& c1 = spare1_;
-        std::vector<uint8_t>& c2 = spare2_;
-        c1.assign(size_t(rows_), 0);
-        c2.assign(size_t(rows_), 0);
-        for (int y = lo_[prev]; y <= hi_[prev]; ++y) {
-            if (y >= y0 && y <= y1) continue;
-            for (int w = 0; w < words_; ++w)
-                if (p[size_t(y) * words_ + w]) c2[size_t(y)] = 1;
+        uint64_t* n = buf_[cur_ ^ 1].data();
+        nearEdge_ = false;
+        boundsDirty_ = true;
+        // The rows to look at: those changed or next to a changed one.
+        size_t blocks = active_.size();
+        candidates_.assign(blocks, 0);
+        for (size_t i = 0; i < blocks; ++i) {
+            uint64_t a = active_[i];
+            uint64_t up = i > 0 ? active_[i - 1] >> 63 : 0,
+                     dn = i + 1 < blocks ? active_[i + 1] << 63 : 0;
+            candidates_[i] = a | a << 1 | a >> 1 | up | dn;
         }
-        static const uint64_t kZero[kMaxWords] = {};
-        auto flag = [&](const std::vector<uint8_t>& f, int y) {
-            return y >= 0 && y < rows_ && f[size_t(y)];
-        };
-        for (int y = y0; y <= y1; ++y) {
-            uint64_t* out = n + size_t(y) * words_;
-            const uint64_t* mid = c + size_t(y) * words_;
-            if (!flag(changed1_, y - 1) && !flag(changed1_, y) && !flag(changed1_, y + 1)) {
-                std::memcpy(out, mid, sizeof(uint64_t) * words_);
-                continue;
-            }
-            if (!flag(changed2_, y - 1) && !flag(changed2_, y) && !flag(changed2_, y + 1)) {
-                std::memcpy(out, p + size_t(y) * words_, sizeof(uint64_t) * words_);
-                c1[size_t(y)] = changed1_[size_t(y)];
-                continue;
-            }
-            const uint64_t* up = y > 0 ? c + size_t(y - 1) * words_ : kZero;
-            const uint64_t* dn = y + 1 < rows_ ? c + size_t(y + 1) * words_ : kZero;
-            RowStep(up, mid, dn, out);
-            const uint64_t* old = p + size_t(y) * words_;
-            for (int w = 0; w < words_; ++w) {
-                c1[size_t(y)] |= out[w] != mid[w];
-                c2[size_t(y)] |= out[w] != old[w];
+        const uint32_t all = AllWords();
+        uint64_t edge = 0;
+        int lastY = -2;
+        uint32_t last1 = 0, last2 = 0;  // the old flags of row lastY
+        for (size_t i = 0; i < blocks; ++i) {
+            uint64_t bits = candidates_[i];
+            while (bits) {
+                int y = int(i * 64) + std::countr_zero(bits);
+                bits &= bits - 1;
+                if (y >= rows_) break;
+                uint32_t above1 = y == 0 ? 0 : (lastY == y - 1 ? last1 : changed1_[size_t(y - 1)]);
+                uint32_t above2 = y == 0 ? 0 : (lastY == y - 1 ? last2 : changed2_[size_t(y - 1)]);
+                uint32_t own1 = changed1_[size_t(y)], own2 = changed2_[size_t(y)];
+                uint32_t below1 = y + 1 < rows_ ? changed1_[size_t(y + 1)] : 0;
+                uint32_t below2 = y + 1 < rows_ ? changed2_[size_t(y + 1)] : 0;
+                uint32_t n1 = above1 | own1 | below1, n2 = above2 | own2 | below2;
+                n1 = (n1 | n1 << 1 | n1 >> 1) & all;
+                n2 = (n2 | n2 << 1 | n2 >> 1) & all;
+                uint32_t todo = n1 & n2;
+                uint32_t new1 = own1 & n1 & ~todo, new2 = 0;
+                if (todo) {
+                    const uint64_t* mid = c + size_t(y) * words_;
+                    const uint64_t* up = y > 0 ? mid - words_ : kZeroRow;
+                    const uint64_t* dn = y + 1 < rows_ ? mid + words_ : kZeroRow;
+                    uint64_t* out = n + size_t(y) * words_;
+                    bool marginRow = y < kMargin || y >= rows_ - kMargin;
+                    for (uint32_t t = todo; t; t &= t - 1) {
+                        int w = std::countr_zero(t);
+                        uint64_t v =
+                            life_ ? Word<true>(up, mid, dn, w) : Word<false>(up, mid, dn, w);
+                        new1 |= uint32_t(v != mid[w]) << w;
+                        new2 |= uint32_t(v != out[w]) << w;
+                        out[w] = v;
+                        edge |= v & (marginRow ? ~0ull : marginColumns_[size_t(w)]);
+                    }
+                    if (!env_.empty())
+                        for (uint32_t t = todo; t; t &= t - 1) {
+                            int w = std::countr_zero(t);
+                            env_[size_t(y) * words_ + w] |= out[w];
+                        }
+                }
+                lastY = y;
+                last1 = own1;
+                last2 = own2;
+                changed1_[size_t(y)] = new1;
+                changed2_[size_t(y)] = new2;
+                if (new1 | new2)
+                    active_[size_t(y) >> 6] |= 1ull << (y & 63);
+                else
+                    active_[size_t(y) >> 6] &= ~(1ull << (y & 63));
             }
         }
-        lo_[next] = y0;
-        hi_[next] = y1;
-        cur_ = next;
-        changed1_.swap(c1);
-        changed2_.swap(c2);
-        Bounds();
-        if (!env_.empty())
-            for (int y = y0; y <= y1; ++y)
-                for (int w = 0; w < words_; ++w)
-                    env_[size_t(y) * words_ + w] |= n[size_t(y) * words_ + w];
+        nearEdge_ = edge != 0;
+        cur_ ^= 1;
+        if (envFromNext_ && !env_.empty()) {
+            const auto& b = buf_[cur_];
+            for (size_t i = 0; i < env_.size(); ++i) env_[i] |= b[i];
+            envFromNext_ = false;
+        }
     }
 
 private:
-    void RowStep(const uint64_t* up, const uint64_t* mid, const uint64_t* dn, uint64_t* out) const {
-        for (int w = 0; w < words_; ++w) {
-            auto sides = [&](const uint64_t* r, uint64_t& l, uint64_t& m, uint64_t& rr) {
-                m = r[w];
-                l = (m << 1) | (w > 0 ? r[w - 1] >> 63 : 0);
-                rr = (m >> 1) | (w + 1 < words_ ? r[w + 1] << 63 : 0);
-            };
-            uint64_t ul, uc, ur, ml, mc, mr, dl, dc, dr;
-            sides(up, ul, uc, ur);
-            sides(mid, ml, mc, mr);
-            sides(dn, dl, dc, dr);
-            if ((ul | uc | ur | ml | mc | mr | dl | dc | dr) == 0) {
-                out[w] = 0;
-                continue;
-            }
-            uint64_t a0 = ul ^ uc ^ ur, a1 = (ul & uc) | (ur & (ul ^ uc));
-            uint64_t b0 = ml ^ mr, b1 = ml & mr;
-            uint64_t d0 = dl ^ dc ^ dr, d1 = (dl & dc) | (dr & (dl ^ dc));
-            uint64_t s0 = a0 ^ b0 ^ d0, k = (a0 & b0) | (d0 & (a0 ^ b0));
-            uint64_t t0 = a1 ^ b1 ^ d1, t1 = (a1 & b1) | (d1 & (a1 ^ b1));
-            uint64_t s1 = t0 ^ k, v = t0 & k;
-            uint64_t s2 = t1 ^ v, s3 = t1 & v;
-            uint64_t born = 0, survive = 0, mixed = 0;
-            const CountLogic& L = logic_;
-            for (int j = 0; j < L.nBorn; ++j) born |= CountIs(L.born[j], s0, s1, s2, s3);
-            for (int j = 0; j < L.nSurvive; ++j) survive |= CountIs(L.survive[j], s0, s1, s2, s3);
-            for (int j = 0; j < L.nBornMixed; ++j)
-                mixed |= ~mc & CountIs(L.bornMixed[j], s0, s1, s2, s3);
-            for (int j = 0; j < L.nSurviveMixed; ++j)
-                mixed |= mc & CountIs(L.surviveMixed[j], s0, s1, s2, s3);
-            uint64_t result = (mc & survive) | (~mc & born);
-            while (mixed) {
-                int i = std::countr_zero(mixed);
-                mixed &= mixed - 1;
-                int idx = int(ul >> i & 1) | int(uc >> i & 1) << 1 | int(ur >> i & 1) << 2 |
-                          int(ml >> i & 1) << 3 | int(mc >> i & 1) << 4 | int(mr >> i & 1) << 5 |
-                          int(dl >> i & 1) << 6 | int(dc >> i & 1) << 7 | int(dr >> i & 1) << 8;
-                if (rule_.next[idx]) result |= 1ull << i;
-            }
-            out[w] = result;
+    uint32_t AllWords() const { return words_ >= 32 ? ~0u : (1u << words_) - 1; }
+
+    void AllChanged() {
+        marginColumns_.assign(size_t(words_), 0);
+        marginColumns_.front() |= (1ull << kMargin) - 1;
+        marginColumns_.back() |= ~0ull << (64 - kMargin);
+        changed1_.assign(size_t(rows_), AllWords());
+        changed2_.assign(size_t(rows_), AllWords());
+        active_.assign(size_t(rows_ + 63) / 64, ~0ull);
+        if (rows_ % 64) active_.back() = (1ull << (rows_ % 64)) - 1;
+    }
+
+    template <bool kLife>
+    uint64_t Word(const uint64_t* up, const uint64_t* mid, const uint64_t* dn, int w) const {
+        auto sides = [&](const uint64_t* r, uint64_t& l, uint64_t& m, uint64_t& rr) {
+            m = r[w];
+            l = (m << 1) | (w > 0 ? r[w - 1] >> 63 : 0);
+            rr = (m >> 1) | (w + 1 < words_ ? r[w + 1] << 63 : 0);
+        };
+        uint64_t ul, uc, ur, ml, mc, mr, dl, dc, dr;
+        sides(up, ul, uc, ur);
+        sides(mid, ml, mc, mr);
+        sides(dn, dl, dc, dr);
+        uint64_t a0 = ul ^ uc ^ ur, a1 = (ul & uc) | (ur & (ul ^ uc));
+        uint64_t b0 = ml ^ mr, b1 = ml & mr;
+        uint64_t d0 = dl ^ dc ^ dr, d1 = (dl & dc) | (dr & (dl ^ dc));
+        uint64_t s0 = a0 ^ b0 ^ d0, k = (a0 & b0) | (d0 & (a0 ^ b0));
+        uint64_t t0 = a1 ^ b1 ^ d1, t1 = (a1 & b1) | (d1 & (a1 ^ b1));
+        uint64_t s1 = t0 ^ k, v = t0 & k;
+        uint64_t s2 = t1 ^ v, s3 = t1 & v;
+        // Conway's rule: two or three neighbours, and the cell live or three.
+        if constexpr (kLife) return s1 & ~(s2 | s3) & (s0 | mc);
+        uint64_t born = 0, survive = 0, mixed = 0;
+        const CountLogic& L = logic_;
+        for (int j = 0; j < L.nBorn; ++j) born |= CountIs(L.born[j], s0, s1, s2, s3);
+        for (int j = 0; j < L.nSurvive; ++j) survive |= CountIs(L.survive[j], s0, s1, s2, s3);
+        for (int j = 0; j < L.nBornMixed; ++j)
+            mixed |= ~mc & CountIs(L.bornMixed[j], s0, s1, s2, s3);
+        for (int j = 0; j < L.nSurviveMixed; ++j)
+            mixed |= mc & CountIs(L.surviveMixed[j], s0, s1, s2, s3);
+        uint64_t result = (mc & survive) | (~mc & born);
+        while (mixed) {
+            int i = std::countr_zero(mixed);
+            mixed &= mixed - 1;
+            int idx = int(ul >> i & 1) | int(uc >> i & 1) << 1 | int(ur >> i & 1) << 2 |
+                      int(ml >> i & 1) << 3 | int(mc >> i & 1) << 4 | int(mr >> i & 1) << 5 |
+                      int(dl >> i & 1) << 6 | int(dc >> i & 1) << 7 | int(dr >> i & 1) << 8;
+            if (rule_.next[idx]) result |= 1ull << i;
         }
+        return result;
     }
 
     void Bounds() {
+        if (!boundsDirty_) return;
+        boundsDirty_ = false;
         const auto& b = buf_[cur_];
         rowMin_ = rows_;
         rowMax_ = -1;
         uint64_t columns[kMaxWords] = {};
-        int from = std::max(0, lo_[cur_]), to = std::min(rows_ - 1, hi_[cur_]);
-        for (int y = from; y <= to; ++y) {
+        for (int y = 0; y < rows_; ++y) {
             uint64_t any = 0;
             for (int w = 0; w < words_; ++w) {
                 uint64_t v = b[size_t(y) * words_ + w];
@@ -825,32 +877,34 @@ private:
                 rowMax_ = y;
             }
         }
-        empty_ = rowMax_ < 0;
-        colMin_ = 64 * words_;
-        colMax_ = -1;
+        int colMin = 64 * words_, colMax = -1;
         for (int w = 0; w < words_; ++w)
             if (columns[w]) {
-                colMin_ = std::min(colMin_, 64 * w + std::countr_zero(columns[w]));
-                colMax_ = 64 * w + 63 - std::countl_zero(columns[w]);
+                colMin = std::min(colMin, 64 * w + std::countr_zero(columns[w]));
+                colMax = 64 * w + 63 - std::countl_zero(columns[w]);
             }
+        nearEdge_ = rowMax_ >= 0 && (rowMin_ < kMargin || rowMax_ >= rows_ - kMargin ||
+                                     colMin < kMargin || colMax >= 64 * words_ - kMargin);
     }
+
+    static constexpr uint64_t kZeroRow[kMaxWords] = {};
 
     const CensusRule& rule_;
     const CountLogic& logic_;
+    const bool life_;
     int words_ = 0, rows_ = 0;
-    std::vector<uint64_t> buf_[3];
+    std::vector<uint64_t> buf_[2];
     std::vector<uint64_t> env_;
-    std::vector<uint8_t> changed1_, changed2_, spare1_, spare2_;
-    int lo_[3] = {0, 0, 0}, hi_[3] = {-1, -1, -1};
+    bool envFromNext_ = false;
+    // Per row, a bit a word: changed since the last generation, since the
+    // one before; rows with either set.
+    std::vector<uint32_t> changed1_, changed2_;
+    std::vector<uint64_t> active_, candidates_;
+    std::vector<uint64_t> marginColumns_;  // per word, the cells within the margin of a side
     int cur_ = 0;
     int64_t originX_ = 0, originY_ = 0;
-    int rowMin_ = 0, rowMax_ = -1, colMin_ = 0, colMax_ = -1;
-    bool empty_ = true, overflow_ = false;
-
-    friend class SoupRun;
-
-public:
-    void SetOverflow() { overflow_ = true; }
+    int rowMin_ = 0, rowMax_ = -1;
+    bool boundsDirty_ = true, nearEdge_ = false, overflow_ = false;
 };
 
 // One pattern's run to its census.
@@ -1037,8 +1091,7 @@ private:
         for (auto& part : gone)
             for (auto [x, y] : part) u_.Clear(x, y);
         u_.FinishEdits();
-        if (grow || u_.NearEdge()) return u_.Grow();
-        return true;
+        return grow ? u_.Grow() : true;
     }
 
     // Runs duration generations keeping the envelope, then separates the
