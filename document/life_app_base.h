@@ -45,6 +45,10 @@ public:
     // The folder the program was started from (its help page is found
     // relative to it); empty when unknown.
     std::string m_strProgramFolder;
+    // Every pattern opened is fitted to the window (zoomed out as far as it
+    // needs, never in past 1:1) and centred, as a desktop shows it; off, the
+    // view keeps its zoom and shows the middle of the board.
+    bool m_bFitOnOpen = false;
 
 private:
     bool ending_ = false;

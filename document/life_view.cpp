@@ -53,6 +53,8 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
 void CLifeView::OnInitialUpdate() {
     CScrollView::OnInitialUpdate();
     m_viewport.InitialUpdate();
+    if (CLifeAppBase* app = LifeApp(); app != nullptr && app->m_bFitOnOpen)
+        m_viewport.FitPattern(1);
     m_analysis.ApplySettings();
     m_graph.ApplySettings();
     m_simulation.StartCountingAfresh();

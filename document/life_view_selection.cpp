@@ -70,6 +70,11 @@ std::optional<std::string> ClipboardText() {
     return text;
 }
 
+// The board less its one-cell border, which the step never computes.
+Rect InteriorOf(const CellBoard& board) {
+    return Rect{1, 1, board.width - 2, board.height - 2};
+}
+
 int64_t LiveCells(const CellBlock& block) {
     return std::count_if(block.cells.begin(), block.cells.end(), [](uint8_t v) { return v != 0; });
 }
@@ -96,18 +101,20 @@ bool EditingControl::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_EDIT_ROTATE_CLOCKWISE, &EditingControl::OnEditRotateClockwise)
             .On(ID_EDIT_ROTATE_ANTICLOCKWISE, &EditingControl::OnEditRotateAnticlockwise)
             .On(ID_EDIT_SELECT_ALL, &EditingControl::OnEditSelectAll)
+            .On(ID_EDIT_SELECT_BOARD, &EditingControl::OnEditSelectBoard)
             .On(ID_EDIT_CANCEL, &EditingControl::OnEditCancel)
             .OnUpdate(ID_EDIT_COPY, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_CUT, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_CLEAR, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_CLEAR_OUTSIDE, &EditingControl::OnUpdateNeedsSelection)
-            .OnUpdate(ID_EDIT_FILL_RANDOM, &EditingControl::OnUpdateNeedsSelection)
+            .OnUpdate(ID_EDIT_FILL_RANDOM, &EditingControl::OnUpdateEditPaste)
             .OnUpdate(ID_EDIT_FLIP_HORIZONTAL, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_FLIP_VERTICAL, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_ROTATE_CLOCKWISE, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_ROTATE_ANTICLOCKWISE, &EditingControl::OnUpdateNeedsSelection)
             .OnUpdate(ID_EDIT_PASTE, &EditingControl::OnUpdateEditPaste)
             .OnUpdate(ID_EDIT_SELECT_ALL, &EditingControl::OnUpdateEditPaste)
+            .OnUpdate(ID_EDIT_SELECT_BOARD, &EditingControl::OnUpdateEditPaste)
             .OnUpdate(ID_EDIT_CANCEL, &EditingControl::OnUpdateEditCancel);
     return map.Dispatch(*this, msg);
 }
@@ -401,6 +408,10 @@ void EditingControl::OnEditSelectAll() {
         SetSelection(box);
 }
 
+void EditingControl::OnEditSelectBoard() {
+    if (CLifeDoc* doc = DocumentWithBoards()) SetSelection(InteriorOf(*doc->CurrentBoard()));
+}
+
 void EditingControl::OnEditCancel() {
     if (m_bFloating) {
         m_bFloating = false;
@@ -430,8 +441,14 @@ void EditingControl::OnUpdateEditCancel(CCmdUI* pCmdUI) {
 
 void EditingControl::EditSelection(UndoKind kind, Rect area,
                                    const std::function<void(CellBoard&)>& edit) {
-    CLifeDoc* doc = Document();
-    if (doc == nullptr || !doc->HasBoards() || !m_bHasSelection) return;
+    if (!m_bHasSelection) return;
+    EditBoardArea(kind, area, edit);
+}
+
+void EditingControl::EditBoardArea(UndoKind kind, Rect area,
+                                   const std::function<void(CellBoard&)>& edit) {
+    CLifeDoc* doc = DocumentWithBoards();
+    if (doc == nullptr) return;
     doc->EditArea(kind, area, edit);
     view_.Invalidate(false);
     view_.UpdateStatusLine();
@@ -501,7 +518,8 @@ void EditingControl::OnEditClearOutside() {
 }
 
 void EditingControl::OnEditFillRandom() {
-    if (!m_bHasSelection) return;
+    CLifeDoc* doc = DocumentWithBoards();
+    if (doc == nullptr || m_bFloating) return;
     // The density is kept in the settings, so the next fill (in this run of
     // the program or a later one) offers the last one given.
     CWinApp* app = TheApp();
@@ -515,8 +533,9 @@ void EditingControl::OnEditFillRandom() {
     if (app != nullptr) app->WriteProfileInt("Edit", "FillPercent", m_nFillPercent);
     const uint64_t seed = m_nFillSeed++;
     const int percent = m_nFillPercent;
-    const Rect s = m_rcSelection;
-    EditSelection(UndoKind::FillRandom, s,
+    // Without a selection the whole interior is filled, as one undo step.
+    const Rect s = m_bHasSelection ? m_rcSelection : InteriorOf(*doc->CurrentBoard());
+    EditBoardArea(UndoKind::FillRandom, s,
                   [=](CellBoard& board) { FillRandomRect(board, s, percent, seed); });
 }
 

@@ -72,6 +72,7 @@ public:
     void OnEditPaste();
     void OnEditClear();
     void OnEditClearOutside();
+    // Fill Random...: the selection, or without one the whole interior.
     void OnEditFillRandom();
     void OnEditFlipHorizontal();
     void OnEditFlipVertical();
@@ -79,6 +80,8 @@ public:
     void OnEditRotateAnticlockwise();
     // Selects the box around the live cells.
     void OnEditSelectAll();
+    // Selects the whole interior of the board.
+    void OnEditSelectBoard();
     // Drops a floating paste, else the selection.
     void OnEditCancel();
     void OnUpdateNeedsSelection(CCmdUI* pCmdUI);
@@ -104,6 +107,8 @@ private:
     void UpdateSelectionLabel();
     // One selection command as one undo step, redrawn afterwards.
     void EditSelection(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
+    // The same for any area, with or without a selection.
+    void EditBoardArea(UndoKind kind, Rect area, const std::function<void(CellBoard&)>& edit);
     void ReportDropped(int64_t dropped);
     // Draws or erases one cell of the board (on the board).
     void EditCell(CPoint cell, bool erase);

@@ -316,8 +316,8 @@ std::string SimulationControl::StatusLine() const {
     CLifeDoc* doc = Document();
     const int32_t live = doc != nullptr && doc->HasBoards() ? doc->CurrentBoard()->liveCount : 0;
     char text[96];
-    std::snprintf(text, sizeof text, "G:%05" PRId64 " C:%05d B:%05d D:%05d Z:x%u", m_nGeneration,
-                  live, m_nBirths, m_nDeaths, view_.Viewport().Zoom());
+    std::snprintf(text, sizeof text, "G:%05" PRId64 " C:%05d B:%05d D:%05d Z:%s", m_nGeneration,
+                  live, m_nBirths, m_nDeaths, view_.Viewport().ZoomText().c_str());
     // While statistics are being recorded the line says so.
     return view_.Statistics().Recording() ? std::string(text) + " " + kRecordingMarker
                                           : std::string(text);

@@ -17,6 +17,7 @@
 
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "document/shrunk_cells.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
 #include "ids/command_ids.h"
@@ -48,6 +49,8 @@ bool ViewportControl::OnCmdMsg(const CmdMsg& msg) {
             .On(ID_CELLS_FIND_NEXT, &ViewportControl::OnFindNext)
             .On(ID_CELLS_CENTER, &ViewportControl::OnCenter)
             .On(ID_CELLS_ROTATE_LEFT, &ViewportControl::OnRotateLeft)
+            .On(ID_VIEW_GRID, &ViewportControl::OnViewGrid)
+            .OnUpdate(ID_VIEW_GRID, &ViewportControl::OnUpdateViewGrid)
             .OnUpdate(ID_ZOOM_IN, &ViewportControl::OnUpdateZoomIn)
             .OnUpdate(ID_ZOOM_OUT, &ViewportControl::OnUpdateZoomOut);
     return map.Dispatch(*this, msg);
@@ -61,9 +64,8 @@ void ViewportControl::InitialUpdate() {
         // shows the middle of it: a pattern opened at zoom 4 scrolls over the
         // whole board and starts at its middle, as one opened at zoom 1 does.
         const CellBoard& board = *doc->CurrentBoard();
-        const int z = int(m_nZoom);
-        view_.SetScrollSizes(MM_TEXT, CSize{z * board.width + 2 * kBoardMargin,
-                                            z * board.height + 2 * kBoardMargin});
+        view_.SetScrollSizes(MM_TEXT, CSize{BoardPixels(board.width) + 2 * kBoardMargin,
+                                            BoardPixels(board.height) + 2 * kBoardMargin});
         m_bRecenter = false;
         m_bLayoutPending = true;
     }
@@ -74,9 +76,8 @@ void ViewportControl::LayoutIfPending() {
     CLifeDoc* doc = Document();
     if (!m_bLayoutPending || doc == nullptr || !doc->HasBoards()) return;
     const CellBoard& board = *doc->CurrentBoard();
-    const int z = int(m_nZoom);
-    const int extentX = z * board.width + 2 * kBoardMargin;
-    const int extentY = z * board.height + 2 * kBoardMargin;
+    const int extentX = BoardPixels(board.width) + 2 * kBoardMargin;
+    const int extentY = BoardPixels(board.height) + 2 * kBoardMargin;
     CRect client;
     view_.GetClientRect(&client);
     const int w = client.Width(), h = client.Height();
@@ -85,16 +86,17 @@ void ViewportControl::LayoutIfPending() {
     // The position is brought into the scrollable range by the framework.
     if (!m_bRecenter) {
         view_.ScrollToPosition(CPoint{extentX / 2 - w / 2, extentY / 2 - h / 2});
+        m_bLaidOut = false;
     } else {
         // The remembered point of the board, at this zoom, to its client
         // point: exact, so a zoom and its inverse come back to the very same
         // scroll position.
-        const long long x =
-            FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.x;
-        const long long y =
-            FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) + kBoardMargin - m_ptCenterAt.y;
+        const long long x = FineToPixel(m_ptCenterFine.x) + kBoardMargin - m_ptCenterAt.x;
+        const long long y = FineToPixel(m_ptCenterFine.y) + kBoardMargin - m_ptCenterAt.y;
         view_.ScrollToPosition(CPoint{Narrow(x), Narrow(y)});
         m_bRecenter = false;
+        m_ptLaidOut = view_.GetScrollPosition();
+        m_bLaidOut = true;
     }
 }
 
@@ -129,7 +131,15 @@ void ViewportControl::DrawBoard(CDC& dc) {
     // pixel at canvas point (x, y) shows cell (x div z, y div z), the cell
     // ClientToCell names.
     const CPoint s = BoardScroll();
-    if (w > 0 && h > 0) {
+    if (w > 0 && h > 0 && m_nShrink > 1) {
+        // Zoomed out: each pixel of the client area shows its block of cells.
+        const std::size_t size = std::size_t(w) * std::size_t(h);
+        if (m_shrunk.size() != size) m_shrunk.assign(size, 0);
+        ShrinkCells(board.cells, board.width, board.height, int(m_nShrink), s.x, s.y, w, h,
+                    m_shrunk.data());
+        const IndexedImage shrunk{w, h, w, m_shrunk.data(), colours.data()};
+        dc.StretchImage(shrunk, CRect{0, 0, w, h}, CRect{0, 0, w, h});
+    } else if (w > 0 && h > 0) {
         const int firstX = int(FloorDiv(s.x, z)), firstY = int(FloorDiv(s.y, z));
         const int offX = s.x - firstX * z, offY = s.y - firstY * z;
         const int cols = (offX + w + z - 1) / z, rows = (offY + h + z - 1) / z;
@@ -153,17 +163,39 @@ void ViewportControl::DrawBoard(CDC& dc) {
 CPoint ViewportControl::ClientToCell(CPoint point) const {
     // Floor division in 64 bits: a point left of or above the board gives a
     // negative cell (which is no cell of the board) rather than a wrapped one.
-    const long long z = m_nZoom;
+    // Zoomed out, the first cell of the pixel's block.
     const CPoint s = BoardScroll();
-    return CPoint{Narrow(FloorDiv(int64_t(s.x) + point.x, z)),
-                  Narrow(FloorDiv(int64_t(s.y) + point.y, z))};
+    return CPoint{Narrow(PixelToCell(int64_t(s.x) + point.x)),
+                  Narrow(PixelToCell(int64_t(s.y) + point.y))};
+}
+
+int ViewportControl::BoardPixels(int cells) const {
+    const long long k = m_nShrink;
+    return Narrow(m_nShrink > 1 ? (cells + k - 1) / k : int64_t(cells) * m_nZoom);
+}
+
+long long ViewportControl::PixelToCell(long long pixel) const {
+    return FloorDiv(pixel * m_nShrink, m_nZoom);
+}
+
+long long ViewportControl::CellToPixel(long long cell) const {
+    return FloorDiv(cell * m_nZoom, m_nShrink);
+}
+
+long long ViewportControl::FineToPixel(long long fine) const {
+    return FloorDiv(fine * m_nZoom, int64_t(kFineUnits) * m_nShrink);
+}
+
+std::string ViewportControl::ZoomText() const {
+    return m_nShrink > 1 ? "x1/" + std::to_string(m_nShrink) : "x" + std::to_string(m_nZoom);
 }
 
 CRect ViewportControl::CellToClient(CPoint cell) const {
-    const long long z = m_nZoom;
+    // Zoomed out a cell shares the pixel of its block.
+    const long long size = m_nShrink > 1 ? 1 : m_nZoom;
     const CPoint s = BoardScroll();
-    const long long left = int64_t(cell.x) * z - s.x, top = int64_t(cell.y) * z - s.y;
-    return CRect{Narrow(left), Narrow(top), Narrow(left + z), Narrow(top + z)};
+    const long long left = CellToPixel(cell.x) - s.x, top = CellToPixel(cell.y) - s.y;
+    return CRect{Narrow(left), Narrow(top), Narrow(left + size), Narrow(top + size)};
 }
 
 CPoint ViewportControl::BoardScroll() const {
@@ -189,17 +221,20 @@ void ViewportControl::RememberCenter() {
     // remembered point that still lies in that pixel (the view has not moved
     // since it was laid out) is kept: it may be finer than this zoom's pixel.
     const CPoint s = BoardScroll();
-    const long long z = m_nZoom;
     const long long px = int64_t(s.x) + at.x, py = int64_t(s.y) + at.y;
     // So is one still waiting for its layout (a second zoom before the
     // view was drawn again).
     const bool waiting = m_bLayoutPending && m_bRecenter;
-    const bool kept = m_ptCenterAt == at &&
-                      (waiting || (m_bRememberedValid &&
-                                   FloorDiv(int64_t(m_ptCenterFine.x) * z, kFineUnits) == px &&
-                                   FloorDiv(int64_t(m_ptCenterFine.y) * z, kFineUnits) == py));
+    // And one the last layout had to clamp (a zoom out that made the board
+    // smaller than the window) while the view has not moved since.
+    const bool clamped = m_bLaidOut && view_.GetScrollPosition() == m_ptLaidOut;
+    const bool kept =
+        m_ptCenterAt == at && (waiting || clamped ||
+                               (m_bRememberedValid && FineToPixel(m_ptCenterFine.x) == px &&
+                                FineToPixel(m_ptCenterFine.y) == py));
     if (!kept)
-        m_ptCenterFine = CPoint{Narrow(px * (kFineUnits / z)), Narrow(py * (kFineUnits / z))};
+        m_ptCenterFine = CPoint{Narrow(px * kFineUnits * m_nShrink / m_nZoom),
+                                Narrow(py * kFineUnits * m_nShrink / m_nZoom)};
     m_ptCenterAt = at;
     m_bRememberedValid = true;
     m_bRecenter = true;
@@ -210,7 +245,10 @@ void ViewportControl::RememberCenter() {
 void ViewportControl::OnZoomIn() {
     if (m_nZoom < kMaxZoom) {
         RememberCenter();
-        m_nZoom *= 2;
+        if (m_nShrink > 1)
+            m_nShrink /= 2;
+        else
+            m_nZoom *= 2;
         // The background is erased too: where the board at one zoom leaves
         // part of the client area uncovered, the margin must not keep pixels
         // of the image at the other. The erase paints only that margin.
@@ -221,9 +259,12 @@ void ViewportControl::OnZoomIn() {
 }
 
 void ViewportControl::OnZoomOut() {
-    if (m_nZoom > kMinZoom) {
+    if (m_nShrink < kMaxShrink) {
         RememberCenter();
-        m_nZoom /= 2;
+        if (m_nZoom > kMinZoom)
+            m_nZoom /= 2;
+        else
+            m_nShrink *= 2;
         view_.Invalidate(true);
         view_.UpdateStatusLine();
     }
@@ -231,6 +272,10 @@ void ViewportControl::OnZoomOut() {
 }
 
 void ViewportControl::OnFitToScreen() {
+    FitPattern(kMaxZoom);
+}
+
+void ViewportControl::FitPattern(uint32_t largest) {
     CLifeDoc* doc = Document();
     if (doc == nullptr || !doc->HasBoards()) return;
     CellBoard& board = *doc->CurrentBoard();
@@ -248,9 +293,15 @@ void ViewportControl::OnFitToScreen() {
     // h, 1 when even zoom 2 fails. The test takes right - left, not the width
     // in cells. An empty board (an inverted box) stays at zoom 1.
     const long long dx = int64_t(box.right) - box.left, dy = int64_t(box.bottom) - box.top;
+    // A pattern wider or taller than that at zoom 1 takes the closest zoom
+    // out at which it fits the same way: k x w > right - left.
     m_nZoom = kMinZoom;
-    if (dx >= 0 && dy >= 0)
-        while (m_nZoom < kMaxZoom && 2 * m_nZoom * dx < w && 2 * m_nZoom * dy < h) m_nZoom *= 2;
+    m_nShrink = 1;
+    if (dx >= 0 && dy >= 0) {
+        while (m_nZoom < largest && 2 * m_nZoom * dx < w && 2 * m_nZoom * dy < h) m_nZoom *= 2;
+        while (m_nShrink < kMaxShrink && (dx >= m_nShrink * w || dy >= m_nShrink * h))
+            m_nShrink *= 2;
+    }
 
     m_bLayoutPending = true;
     view_.Invalidate(true);
@@ -331,12 +382,23 @@ bool ViewportControl::KeyDown(unsigned key) {
     }
 }
 
+void ViewportControl::OnViewGrid() {
+    m_bGrid = !m_bGrid;
+    if (CWinApp* app = TheApp()) app->WriteProfileInt("View", "Grid", m_bGrid ? 1 : 0);
+    view_.Invalidate(false);
+}
+
+void ViewportControl::OnUpdateViewGrid(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(true);
+    pCmdUI->SetCheck(m_bGrid ? 1 : 0);
+}
+
 void ViewportControl::OnUpdateZoomIn(CCmdUI* pCmdUI) {
     pCmdUI->Enable(m_nZoom < kMaxZoom);
 }
 
 void ViewportControl::OnUpdateZoomOut(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(m_nZoom > kMinZoom);
+    pCmdUI->Enable(m_nShrink < kMaxShrink);
 }
 
 // --- The margin ---------------------------------------------------------------------
@@ -350,11 +412,11 @@ void ViewportControl::PaintMargin(CDC& dc) {
     CRect client;
     view_.GetClientRect(&client);
     const CellBoard& board = *doc->CurrentBoard();
-    const int z = int(m_nZoom);
     const CPoint s = BoardScroll();
     // The board covers this part of the client area; around it, a frame line
     // one pixel wide and the margin beyond.
-    const CRect onBoard{-s.x, -s.y, z * board.width - s.x, z * board.height - s.y};
+    const CRect onBoard{-s.x, -s.y, BoardPixels(board.width) - s.x,
+                        BoardPixels(board.height) - s.y};
     const CRect framed{onBoard.left - 1, onBoard.top - 1, onBoard.right + 1, onBoard.bottom + 1};
     const uint32_t dead = palette->entries[0].Rgb();
     auto fill = [&dc](const CRect& r, uint32_t colour) {

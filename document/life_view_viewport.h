@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "document/view_control.h"
 #include "framework/types.h"
@@ -18,6 +20,9 @@ class ViewportControl final : public ViewControl {
 public:
     static constexpr uint32_t kMinZoom = 1;
     static constexpr uint32_t kMaxZoom = 32;
+    // Zoomed out, a pixel shows a block of up to 64 x 64 cells: the largest
+    // board then fits a window.
+    static constexpr uint32_t kMaxShrink = 64;
     // Pixels of margin around the board in the scroll extent.
     static constexpr int kBoardMargin = 16;
     // A faint grid between the cells from this zoom up: the setting
@@ -27,8 +32,13 @@ public:
     using ViewControl::ViewControl;
     bool OnCmdMsg(const CmdMsg& msg) override;
 
-    // Screen pixels per cell: 1, 2, 4, 8, 16 or 32.
+    // Screen pixels per cell: 1, 2, 4, 8, 16 or 32 (1 while zoomed out).
     uint32_t Zoom() const { return m_nZoom; }
+    // Cells per screen pixel along each axis zoomed out: 1, 2, 4 ... 64 (1
+    // while zoomed in or at 1:1).
+    uint32_t Shrink() const { return m_nShrink; }
+    // The zoom as the status line shows it: "x4", or "x1/4" zoomed out.
+    std::string ZoomText() const;
     // The cell Find examined last.
     CPoint FindCursor() const { return m_ptFind; }
     bool LayoutPending() const { return m_bLayoutPending; }
@@ -67,6 +77,9 @@ public:
     // Brings a cell's top-left corner to the middle of the client area at the
     // next layout.
     void CenterOnCell(CPoint cell);
+    // Fit to Screen with the zoom in kept to largest: the zoom at which the
+    // live cells fit the client area, centred on them.
+    void FitPattern(uint32_t largest);
     // The arrow keys scroll by a line; true when the key was one of them.
     bool KeyDown(unsigned key);
 
@@ -77,11 +90,24 @@ public:
     void OnFindNext();
     void OnCenter();
     void OnRotateLeft();
+    // Grid: shows or hides the grid between cells, kept in the settings.
+    void OnViewGrid();
+    void OnUpdateViewGrid(CCmdUI* pCmdUI);
     void OnUpdateZoomIn(CCmdUI* pCmdUI);
     void OnUpdateZoomOut(CCmdUI* pCmdUI);
 
 private:
+    // The board's extent in pixels of this zoom, and the conversions between
+    // board pixels (from the board's top-left corner) and cells; floors.
+    int BoardPixels(int cells) const;
+    long long PixelToCell(long long pixel) const;
+    long long CellToPixel(long long cell) const;
+    long long FineToPixel(long long fine) const;
+
     uint32_t m_nZoom = 1;
+    uint32_t m_nShrink = 1;
+    // The shrunk picture of the client area, kept between paints.
+    std::vector<uint8_t> m_shrunk;
     // The cell whose top-left corner Find and Fit to Screen bring to the
     // middle of the client area.
     CPoint m_ptCenter{};
@@ -93,6 +119,9 @@ private:
     CPoint m_ptCenterAt{};
     bool m_bRememberedValid = false;  // m_ptCenterFine was set by RememberCenter
     bool m_bRecenter = false;
+    // The scroll position the last layout to a remembered point gave.
+    CPoint m_ptLaidOut{};
+    bool m_bLaidOut = false;
     bool m_bLayoutPending = true;
     CPoint m_ptFind{};
     bool m_bGrid = false;

@@ -83,6 +83,9 @@ public:
 // the toolbar buttons (in button order).
 struct CommandBarDesc {
     const MenuTemplate* menu = nullptr;
+    // What a desktop back end shows as its menu bar instead, when given; it
+    // carries every command of menu, by the same ids.
+    const MenuTemplate* desktopMenu = nullptr;
     const ToolbarTemplate* toolbar = nullptr;
     std::vector<std::string> tooltips;
 };

@@ -97,6 +97,9 @@ inline constexpr unsigned ID_FILE_OPEN = 0xE101;
 inline constexpr unsigned ID_FILE_CLOSE = 0xE102;
 inline constexpr unsigned ID_FILE_SAVE = 0xE103;
 inline constexpr unsigned ID_FILE_SAVE_AS = 0xE104;
+// Open Recent: the recent files, the most recent first.
+inline constexpr unsigned ID_FILE_RECENT_FIRST = 0xE110;
+inline constexpr unsigned ID_FILE_RECENT_LAST = 0xE117;
 inline constexpr unsigned ID_EDIT_COPY = 0xE122;
 inline constexpr unsigned ID_EDIT_CUT = 0xE123;
 inline constexpr unsigned ID_EDIT_PASTE = 0xE125;

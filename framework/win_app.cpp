@@ -198,10 +198,33 @@ void CWinApp::DoWaitCursor(int code) {
 }
 
 bool CWinApp::OnCmdMsg(const CmdMsg& msg) {
-    static const CommandMap<CWinApp> map = CommandMap<CWinApp>()
-                                               .On(ID_FILE_NEW, &CWinApp::OnFileNew)
-                                               .On(ID_FILE_OPEN, &CWinApp::OnFileOpen);
+    static const CommandMap<CWinApp> map =
+        CommandMap<CWinApp>()
+            .On(ID_FILE_NEW, &CWinApp::OnFileNew)
+            .On(ID_FILE_OPEN, &CWinApp::OnFileOpen)
+            .OnRange(ID_FILE_RECENT_FIRST, ID_FILE_RECENT_LAST, CN_COMMAND, &CWinApp::OnFileRecent)
+            .OnUpdateRange(ID_FILE_RECENT_FIRST, ID_FILE_RECENT_LAST, &CWinApp::OnUpdateFileRecent);
     return map.Dispatch(*this, msg);
+}
+
+void CWinApp::OnFileRecent(unsigned id) {
+    const std::vector<std::string> recent = RecentFiles();
+    const std::size_t n = id - ID_FILE_RECENT_FIRST;
+    if (n < recent.size()) OpenDocumentFile(recent[n]);
+}
+
+void CWinApp::OnUpdateFileRecent(CCmdUI* pCmdUI) {
+    const std::vector<std::string> recent = RecentFiles();
+    const std::size_t n = pCmdUI->m_nID - ID_FILE_RECENT_FIRST;
+    pCmdUI->Enable(n < recent.size());
+    if (n >= recent.size()) {
+        pCmdUI->SetText(n == 0 ? "(no recent files)" : " ");
+        return;
+    }
+    const std::string& path = recent[n];
+    const std::size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    pCmdUI->SetText("&" + std::to_string(n + 1) + " " + name);
 }
 
 CWinApp* TheApp() {

@@ -70,6 +70,11 @@ public:
     static constexpr int kRecentFiles = 8;
     std::vector<std::string> RecentFiles();
     void AddToRecentFileList(const std::string& path);
+    // Open Recent's items: ID_FILE_RECENT_FIRST + n opens the n-th recent
+    // file; its caption is the file's name, and it is disabled when the list
+    // is shorter.
+    void OnFileRecent(unsigned id);
+    void OnUpdateFileRecent(CCmdUI* pCmdUI);
 
     // --- Documents ----------------------------------------------------------
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl);

@@ -105,6 +105,10 @@ inline constexpr unsigned ID_EDIT_ROTATE_ANTICLOCKWISE = 32831;
 inline constexpr unsigned ID_EDIT_SELECT_ALL = 32832;
 // Esc: drops a floating paste, else the selection.
 inline constexpr unsigned ID_EDIT_CANCEL = 32833;
+// Select Board: the whole interior of the board.
+inline constexpr unsigned ID_EDIT_SELECT_BOARD = 32834;
+// The faint grid between cells at large zooms, kept in the settings.
+inline constexpr unsigned ID_VIEW_GRID = 32895;
 inline constexpr unsigned ID_GO_TO_GENERATION = 32840;
 inline constexpr unsigned ID_SPEED_FASTER = 32841;
 inline constexpr unsigned ID_SPEED_SLOWER = 32842;

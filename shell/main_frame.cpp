@@ -19,6 +19,7 @@ bool CMainFrame::OnCreate() {
 
     CommandBarDesc bar;
     bar.menu = app->Resources()->FindMenu(IDR_MAINFRAME);
+    bar.desktopMenu = app->Resources()->FindMenu(IDR_DESKTOP_MENU);
     bar.toolbar = app->Resources()->FindToolbar(IDR_MAINFRAME);
     if (bar.menu == nullptr || bar.toolbar == nullptr) return false;
     // The command bar takes the strings from the second on: the first of

@@ -9,6 +9,9 @@ namespace cellarium {
 // Menus, toolbar, document template.
 inline constexpr unsigned IDR_MAINFRAME = 128;  // menu 128, toolbar 128, document template
 inline constexpr unsigned IDR_FILELIST_MENU = 108;
+// The menu bar a desktop shows: the same commands as menu 128 and more, in
+// File, Edit, View, Run, Tools and Help.
+inline constexpr unsigned IDR_DESKTOP_MENU = 129;
 
 // Strings.
 inline constexpr unsigned IDS_TOOLS = 103;

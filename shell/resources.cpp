@@ -249,6 +249,65 @@ MenuTemplate MainMenu() {
     return m;
 }
 
+// Captions carry their Alt mnemonics after "&".
+MenuTemplate DesktopMenu() {
+    MenuTemplate m;
+    m.id = IDR_DESKTOP_MENU;
+    std::vector<MenuItem> recent;
+    for (unsigned id = ID_FILE_RECENT_FIRST; id <= ID_FILE_RECENT_LAST; ++id)
+        recent.push_back(Item(id, "Recent"));
+    m.items = {
+        Popup("&File", {Item(ID_FILE_NEW, "&New"), Item(ID_FILE_OPEN, "&Open..."),
+                        Popup("Open &Recent", std::move(recent)), Separator(),
+                        Item(ID_FILE_SAVE, "&Save"), Item(ID_FILE_SAVE_AS, "Save &As..."),
+                        Separator(), Item(ID_SAVE_AS_IMAGE, "Save As &Image..."),
+                        Item(ID_EXPORT_RLE, "&Export as RLE..."), Item(ID_COPY_RLE, "&Copy as RLE"),
+                        Item(ID_PASTE_NEW, "&Paste as New Pattern"), Separator(),
+                        Item(ID_BOARD_SIZE, "&Board Size..."), Separator(),
+                        Item(ID_EXIT_COMPLETELY, "E&xit")}),
+        Popup(
+            "&Edit",
+            {Item(ID_EDIT_UNDO, "&Undo"), Item(ID_EDIT_REDO, "&Redo"), Separator(),
+             Item(ID_EDIT_CUT, "Cu&t"), Item(ID_EDIT_COPY, "&Copy"), Item(ID_EDIT_PASTE, "&Paste"),
+             Item(ID_EDIT_CLEAR, "C&lear"), Item(ID_EDIT_CLEAR_OUTSIDE, "Clear &Outside"),
+             Item(ID_EDIT_FILL_RANDOM, "&Fill Random..."), Separator(),
+             Item(ID_EDIT_SELECT_ALL, "Select &All"), Item(ID_EDIT_SELECT_BOARD, "Select &Board"),
+             Separator(), Item(ID_EDIT_FLIP_HORIZONTAL, "Flip &Horizontal"),
+             Item(ID_EDIT_FLIP_VERTICAL, "Flip &Vertical"),
+             Item(ID_EDIT_ROTATE_CLOCKWISE, "Rotate Cloc&kwise"),
+             Item(ID_EDIT_ROTATE_ANTICLOCKWISE, "Rotate A&nticlockwise"), Separator(),
+             Item(ID_TOOLS_EDIT, "&Edit Mode")}),
+        Popup(
+            "&View",
+            {Item(ID_ZOOM_IN, "Zoom &In"), Item(ID_ZOOM_OUT, "Zoom &Out"),
+             Item(ID_CELLS_FIT, "&Fit to Screen"), Separator(),
+             Item(ID_CELLS_FIND_FIRST, "Find Fi&rst"), Item(ID_CELLS_FIND_NEXT, "Find &Next"),
+             Separator(), Item(ID_VIEW_GRID, "&Grid"),
+             Item(ID_POPULATION_GRAPH, "Population &Graph"), Separator(),
+             Popup(
+                 "&Colors",
+                 {Item(ID_COLORS_AUTUMN, "&Autumn Colors"), Item(ID_COLORS_BLUE, "Shades of &Blue"),
+                  Item(ID_COLORS_RAINBOW, "&Rainbow Colors"), Item(ID_COLORS_SUNSHINE, "&Sunshine"),
+                  Item(ID_COLORS_CUSTOM, "&Custom Colors"), Item(ID_COLORS_BW, "Black and &White"),
+                  Separator(), Item(ID_LOAD_CUSTOM_COLORS, "&Load Custom Colors..."),
+                  Item(ID_INVERT_COLORS, "&Invert Colors"),
+                  Item(ID_REVERSE_PALETTE, "Re&verse Palette Order")})}),
+        Popup("&Run", {Item(ID_TOOLS_RUN, "&Run"), Item(ID_TOOLS_PAUSE, "&Pause"),
+                       Item(ID_TOOLS_STEP, "&Step"), Separator(), Item(ID_SPEED_FASTER, "&Faster"),
+                       Item(ID_SPEED_SLOWER, "S&lower"), Separator(),
+                       Item(ID_GO_TO_GENERATION, "&Go to Generation..."),
+                       Item(ID_STOP_WHEN_REPEATS, "Stop when the pattern &repeats"), Separator(),
+                       Item(ID_FILE_RELOAD, "Rel&oad")}),
+        Popup("&Tools",
+              {Item(ID_FILE_EDIT_RULES, "&Rules..."), Item(ID_CELLS_ROTATE_LEFT, "R&otate Left"),
+               Item(ID_CELLS_CENTER, "&Center"), Item(ID_IDENTIFY, "&Identify"),
+               Popup("&Statistics",
+                     {Item(ID_STATS_START, "&Start..."), Item(ID_STATS_STOP, "S&top")}),
+               Item(ID_FILE_EDIT_DESCRIPTION, "&File Information...")}),
+        Popup("&Help", {Item(ID_HELP, "&Help"), Item(ID_APP_ABOUT, "&About Cellarium")})};
+    return m;
+}
+
 MenuTemplate FileListMenu() {
     MenuTemplate m;
     m.id = IDR_FILELIST_MENU;
@@ -273,7 +332,7 @@ ResourceTable MakeResources() {
     ResourceTable r;
     r.dialogs = {About(),          StatusStrip(), FileInformation(), Rules(),
                  SaveStatistics(), BoardSize(),   FillRandom(),      GoToGeneration()};
-    r.menus = {MainMenu(), FileListMenu()};
+    r.menus = {MainMenu(), FileListMenu(), DesktopMenu()};
     r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
                                   16,
                                   16,

@@ -21,7 +21,13 @@ CommandLook DesktopCommandLook() {
         {ID_CELLS_FIND_NEXT, ToolGlyph::None, {"F3"}},
         {ID_CELLS_CENTER, ToolGlyph::None, {"C"}},
         {ID_TOOLS_EDIT, ToolGlyph::None, {"Ctrl+E"}},
+        {ID_FILE_NEW, ToolGlyph::None, {"Ctrl+N"}},
+        {ID_FILE_OPEN, ToolGlyph::None, {"Ctrl+O"}},
+        {ID_FILE_SAVE, ToolGlyph::None, {"Ctrl+S"}},
         {ID_FILE_SAVE_AS, ToolGlyph::None, {"Ctrl+Shift+S"}},
+        // On a desktop Ctrl+Q asks to quit, as File > Exit does.
+        {ID_EXIT_COMPLETELY, ToolGlyph::None, {"Ctrl+Q"}},
+        {ID_EDIT_SELECT_BOARD, ToolGlyph::None, {"Ctrl+Shift+A"}},
         {ID_FILE_RELOAD, ToolGlyph::None, {"F5"}},
         {ID_HELP, ToolGlyph::None, {"F1"}},
         {ID_HELP_REQUEST, ToolGlyph::None, {"Shift+F1"}},

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     ResetRules();
     CLifeApp app(platform, args);
     app.m_strProgramFolder = ProgramFolderOf(program);
+    app.m_bFitOnOpen = true;
     app.m_strDocumentsFolder =
         documents.isEmpty() ? std::string() : QDir(documents).filePath("Cellarium").toStdString();
     app.m_strSamplesFolder =

@@ -810,8 +810,10 @@ void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
         QObject::connect(action, &QAction::triggered, &impl_->context,
                          [this, id] { ChooseCommand(id); });
     };
-    if (bar.menu != nullptr) {
-        for (const MenuItem& top : bar.menu->items) {
+    // A desktop's menu bar when the program has one, else the pocket menu.
+    const MenuTemplate* shownMenu = bar.desktopMenu != nullptr ? bar.desktopMenu : bar.menu;
+    if (shownMenu != nullptr) {
+        for (const MenuItem& top : shownMenu->items) {
             if (top.children.empty()) {
                 if (top.separator) continue;
                 QAction* a = menuBar->addAction(QString::fromStdString(top.caption));
@@ -889,7 +891,7 @@ void QtWindows::ApplyCommandBar(const CommandBarDesc& bar) {
         d.keyActions.push_back(a);
     };
     const std::vector<unsigned> inMenu =
-        bar.menu ? MenuCommands(*bar.menu) : std::vector<unsigned>{};
+        shownMenu ? MenuCommands(*shownMenu) : std::vector<unsigned>{};
     for (const CommandKeys& k : d.look.commands) {
         if (std::find(inMenu.begin(), inMenu.end(), k.id) != inMenu.end()) continue;
         const unsigned id = k.id;

@@ -174,23 +174,38 @@ TEST_F(Viewport, TheCellsMenuTheEditItemAndTheToolbarsViewButtonsAreLive) {
                                                "Rotate Left"}));
     // Toolbar buttons 4 to 7, refreshed at idle time.
     EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_IN));
-    EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
+    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_OUT));
     EXPECT_TRUE(ToolbarEnabled(ID_CELLS_ROTATE_LEFT));
     EXPECT_TRUE(ToolbarEnabled(ID_CELLS_FIT));
-    platform.Command(ID_ZOOM_IN);
-    EXPECT_TRUE(ToolbarEnabled(ID_ZOOM_OUT));
 }
 
 // --- Zoom ------------------------------------------------------------------------
 
-TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
+TEST_F(Viewport, ZoomGoesFromOneSixtyFourthToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     EXPECT_EQ(Status(), "G:00000 C:00005 B:00000 D:00000 Z:x1");
+    for (unsigned k : {2u, 4u, 8u, 16u, 32u, 64u}) {
+        EXPECT_TRUE(Enabled(ID_ZOOM_OUT));
+        ASSERT_TRUE(platform.Command(ID_ZOOM_OUT));
+        EXPECT_EQ(View()->Viewport().Shrink(), k);
+        EXPECT_EQ(View()->Viewport().Zoom(), 1u);
+        EXPECT_EQ(ZoomPart(), "Z:x1/" + std::to_string(k));
+    }
     EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
     EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_OUT));
     EXPECT_FALSE(platform.Command(ID_ZOOM_OUT));
-    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
+    // Reached all the same (a stale toolbar), Zoom Out at 1:64 changes
+    // nothing but gives idle processing ten more calls.
+    app.m_nIdleCountdown = 0;
+    View()->Viewport().OnZoomOut();
+    EXPECT_EQ(View()->Viewport().Shrink(), 64u);
+    EXPECT_EQ(IdleCountdown(), 10);
 
+    for (unsigned k : {32u, 16u, 8u, 4u, 2u, 1u}) {
+        ASSERT_TRUE(platform.Command(ID_ZOOM_IN));
+        EXPECT_EQ(View()->Viewport().Shrink(), k);
+    }
+    EXPECT_EQ(Status(), "G:00000 C:00005 B:00000 D:00000 Z:x1");
     for (unsigned z : {2u, 4u, 8u, 16u, 32u}) {
         EXPECT_TRUE(Enabled(ID_ZOOM_IN));
         ASSERT_TRUE(platform.Command(ID_ZOOM_IN));
@@ -202,24 +217,10 @@ TEST_F(Viewport, ZoomGoesFromOneToThirtyTwoByDoublingAndTheStatusLineShowsIt) {
     EXPECT_FALSE(Enabled(ID_ZOOM_IN));
     EXPECT_FALSE(ToolbarEnabled(ID_ZOOM_IN));
     EXPECT_FALSE(platform.Command(ID_ZOOM_IN));
-
-    // Reached all the same (a stale toolbar), Zoom In at 32 changes nothing
-    // but gives idle processing ten more calls.
     app.m_nIdleCountdown = 0;
     View()->Viewport().OnZoomIn();
     EXPECT_EQ(View()->Viewport().Zoom(), 32u);
     EXPECT_EQ(ZoomPart(), "Z:x32");
-    EXPECT_EQ(IdleCountdown(), 10);
-
-    for (unsigned z : {16u, 8u, 4u, 2u, 1u}) {
-        ASSERT_TRUE(platform.Command(ID_ZOOM_OUT));
-        EXPECT_EQ(View()->Viewport().Zoom(), z);
-        EXPECT_EQ(ZoomPart(), "Z:x" + std::to_string(z));
-    }
-    EXPECT_FALSE(Enabled(ID_ZOOM_OUT));
-    app.m_nIdleCountdown = 0;
-    View()->Viewport().OnZoomOut();
-    EXPECT_EQ(View()->Viewport().Zoom(), 1u);
     EXPECT_EQ(IdleCountdown(), 10);
     // The zoom commands leave the board alone.
     EXPECT_EQ(Board().liveCount, 5);
@@ -893,4 +894,50 @@ TEST_F(Viewport, TapsWithNoCellUnderThemChangeNothingAtZoomEight) {
     EXPECT_EQ(Board().At((1376 + 50) / 8, 199), 1);
     EXPECT_EQ(CountLive(), 3);
     EXPECT_EQ(Board().liveCount, 3);
+}
+
+// --- Zoomed out --------------------------------------------------------------------
+
+TEST_F(Viewport, ZoomedOutAPixelShowsALiveCellOfItsBlockAndFitZoomsOutAsFarAsNeeded) {
+    // Cells (400, 400) and (403, 401) share a block of 4 x 4, (404, 400) is
+    // in the next one.
+    ASSERT_NE(OpenCells(2000, 2000, {{400, 400}, {403, 401}, {404, 400}, {1990, 1990}}), nullptr);
+    platform.Command(ID_ZOOM_OUT);
+    platform.Command(ID_ZOOM_OUT);
+    ASSERT_EQ(ZoomPart(), "Z:x1/4");
+    platform.Command(ID_CELLS_FIND_FIRST);  // brings (400, 400) to the middle
+    platform.Pump();
+    const CRect first = View()->Viewport().CellToClient(CPoint{403, 401});
+    EXPECT_EQ(first, View()->Viewport().CellToClient(CPoint{400, 400}));
+    EXPECT_EQ(first.Width(), 1);
+    EXPECT_TRUE(LivePixel(first.left, first.top));
+    EXPECT_TRUE(LivePixel(first.left + 1, first.top));
+    EXPECT_EQ(LivePixels(), 2);
+    // A click lands on the first cell of the block under it.
+    EXPECT_EQ(View()->ClientToCell(CPoint{first.left + 1, first.top}), (CPoint{404, 400}));
+    // 1990 - 400 across: 1:4 leaves it wider than the 240-pixel client area;
+    // at 1:8 the three cells near (400, 400) share a pixel.
+    platform.Command(ID_CELLS_FIT);
+    platform.Pump();
+    EXPECT_EQ(ZoomPart(), "Z:x1/8");
+    EXPECT_EQ(LivePixels(), 2);
+    // A pattern that fits at 1:1 fits as before.
+    ASSERT_NE(OpenCells(2000, 2000, {{400, 400}, {402, 402}}), nullptr);
+    platform.Command(ID_CELLS_FIT);
+    EXPECT_EQ(ZoomPart(), "Z:x32");
+}
+
+TEST_F(Viewport, OnADesktopEveryOpenFitsThePatternNeverPastOneToOneAndCentresIt) {
+    app.m_bFitOnOpen = true;
+    ASSERT_NE(OpenCells(2000, 2000, {{400, 400}, {1990, 1990}}), nullptr);
+    platform.Pump();
+    EXPECT_EQ(ZoomPart(), "Z:x1/8");
+    EXPECT_EQ(LivePixels(), 2);
+    ASSERT_NE(OpenCells(800, 800, {{500, 300}, {502, 302}}), nullptr);
+    platform.Pump();
+    EXPECT_EQ(ZoomPart(), "Z:x1");
+    // The pattern's middle, cell (501, 301), at the middle of the 240 x 268
+    // client area.
+    EXPECT_EQ(View()->ClientToCell(CPoint{120, 134}), (CPoint{501, 301}));
+    EXPECT_TRUE(LivePixel(119, 133));
 }

@@ -300,8 +300,8 @@ TEST_F(Desktop, ToolbarHasSevenButtonsWithTheirTooltips) {
     }
 }
 
-TEST_F(Desktop, MenuItemsCarryTheResourceIdsCaptionsAndStates) {
-    const MenuTemplate* menu = LifeResources().FindMenu(IDR_MAINFRAME);
+TEST_F(Desktop, TheMenuBarIsTheDesktopMenuWithItsIdsCaptionsStatesAndHandlers) {
+    const MenuTemplate* menu = LifeResources().FindMenu(IDR_DESKTOP_MENU);
     ASSERT_NE(menu, nullptr);
     // Captions in menu order, submenus included.
     std::vector<std::pair<unsigned, std::string>> items;
@@ -324,7 +324,13 @@ TEST_F(Desktop, MenuItemsCarryTheResourceIdsCaptionsAndStates) {
     // The drop-down titles.
     const QList<QAction*> tops = platform_->WindowRole().MenuBar()->actions();
     ASSERT_EQ(tops.size(), qsizetype(menu->items.size()));
-    EXPECT_EQ(tops[0]->text(), QStringLiteral("Tools"));
+    QStringList titles;
+    for (QAction* a : tops) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Run", "&Tools", "&Help"}));
+    // An item reaches the command's own handler.
+    for (QAction* a : actions)
+        if (a->data().toUInt() == ID_ZOOM_IN) a->trigger();
+    EXPECT_EQ(view_->Viewport().Zoom(), 2u);
 
     // Opened while running, each item shows its update handler's state.
     view_->Simulation().OnRun();
@@ -598,7 +604,7 @@ TEST_F(Desktop, AClickOnTheFileListOpensThePatternAndItsMenuComesBack) {
     EXPECT_EQ(view_->GetDocument()->GetPathName(), CELLARIUM_SAMPLES "/spaceship.lif");
     titles.clear();
     for (QAction* a : platform_->WindowRole().MenuBar()->actions()) titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"Tools"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Run", "&Tools", "&Help"}));
 }
 
 TEST_F(Desktop, FileListOffersRecentSamplesOpenOtherAndEscapeAndEnterOpens) {
