@@ -86,8 +86,9 @@ def read(path, width=800, height=800):
 
     Every format the program reads is taken: Life 1.05 and 1.06, RLE,
     plaintext and bare pictures. The file is read in blocks as the reader
-    goes, never held whole, so a huge file (or a device that never ends)
-    costs no memory; Ctrl-C stops the read. Returns (board, rule,
+    goes, never held whole, so a huge file costs no memory; Ctrl-C stops the
+    read. Only regular files are read: a pipe or a device raises OSError at
+    once. Returns (board, rule,
     description): the board (which keeps the pattern's rule, description and
     name), the rule in the B3/S23 form as the pattern gives it (Conway's
     when it names none) and the description as bytes. A pattern that does not
@@ -102,17 +103,25 @@ def read(path, width=800, height=800):
     if not isinstance(path, (str, bytes, os.PathLike)):
         raise TypeError(f"read() takes a path (str, bytes or os.PathLike), not "
                         f"{type(path).__name__}: pattern text goes to parse()")
-    fd = os.open(path, os.O_RDONLY | os.O_CLOEXEC)
+    # Opened without blocking, so a pipe nobody writes cannot hang the caller;
+    # only a regular file is read.
+    fd = os.open(path, os.O_RDONLY | os.O_CLOEXEC | os.O_NONBLOCK | os.O_NOCTTY)
     try:
-        if not _stat_is_readable(os.fstat(fd)):
-            raise IsADirectoryError(f"'{os.fsdecode(path)}' is a folder, not a pattern file")
+        _refuse_unless_regular(os.fstat(fd), os.fsdecode(path))
+        os.set_blocking(fd, True)
         return _read_file(fd, width, height)
     finally:
         os.close(fd)
 
 
-def _stat_is_readable(st):
-    return not stat.S_ISDIR(st.st_mode)
+def _refuse_unless_regular(st, name):
+    if stat.S_ISREG(st.st_mode):
+        return
+    if stat.S_ISDIR(st.st_mode):
+        raise IsADirectoryError(f"'{name}' is a folder, not a pattern file")
+    if stat.S_ISFIFO(st.st_mode):
+        raise OSError(f"{name} is a pipe, not a file.")
+    raise OSError(f"{name} is a device, not a file.")
 
 
 def parse(text, width=800, height=800):

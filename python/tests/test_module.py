@@ -1,6 +1,7 @@
 # The module against the runner: same soups, steps, runs, files and images;
 # boards that keep what they are; threads, refusals and Ctrl-C.
 import copy as copy_module
+import os
 import pickle
 import signal
 import threading
@@ -183,6 +184,10 @@ def test_read_takes_paths_and_parse_takes_text(sample, tmp_path):
     assert cellarium.read(tmp_path / "***")[0].population == 0  # and a path is a path
     with pytest.raises(IsADirectoryError):
         cellarium.read(tmp_path)
+    os.mkfifo(tmp_path / "pipe.rle")  # nobody writes it: must not hang
+    for name, what in ((str(tmp_path / "pipe.rle"), "pipe"), ("/dev/zero", "device")):
+        with pytest.raises(OSError, match=f"is a {what}, not a file"):
+            cellarium.read(name)
     with pytest.raises(TypeError, match="parse"):
         cellarium.read(42)
     with pytest.raises(ValueError, match="does not fit a board of 150x150") as e:
