@@ -16,7 +16,7 @@
 #include "colour/image_sink.h"
 #include "colour/palette.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 
 using namespace cellarium;
 
@@ -38,10 +38,9 @@ std::vector<uint8_t> SoupBoard(int side, double density, int generations) {
             }
     cur->liveCount = count;
     cur->SetWholeBounds();
-    ResetRules();
     int32_t births = 0, deaths = 0;
     for (int g = 0; g < generations; ++g) {
-        cur->ComputeNext(*scratch, g % 256 + 1, births, deaths);
+        cur->ComputeNext(*scratch, Rule(), g % 256 + 1, births, deaths);
         std::swap(cur, scratch);
     }
     return std::vector<uint8_t>(cur->cells, cur->cells + cur->CellCount());

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/step.h"
 #include "framework/view.h"
 #include "platform/qt/qt_offscreen.h"
@@ -107,8 +107,7 @@ void Paint(benchmark::State& state, int side, int z) {
 
 void Step(benchmark::State& state, int side) {
     Boards& b = SoupBoards(side);
-    ResetRules();
-    const StepRule rule{g_survive, g_born};
+    const Rule rule;
     const StepKernel kernel = SelectedStepKernel();
     int newborn = 1;
     for (auto _ : state) {
@@ -123,8 +122,7 @@ void Step(benchmark::State& state, int side) {
 // A whole tick: the step, then the paint of the new generation.
 void Tick(benchmark::State& state, int side, int z) {
     Boards& b = SoupBoards(side);
-    ResetRules();
-    const StepRule rule{g_survive, g_born};
+    const Rule rule;
     const StepKernel kernel = SelectedStepKernel();
     QtOffscreenTarget target(kClientWidth, kClientHeight);
     const ProcessCpu cpu;

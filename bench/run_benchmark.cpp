@@ -29,7 +29,7 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/soup.h"
 #include "engine/step.h"
 #include "framework/frame_wnd.h"
@@ -71,7 +71,7 @@ double EngineRate(CLifeDoc& doc, const Board& b, int64_t n) {
     int32_t births = 0, deaths = 0;
     const Clock::time_point start = Clock::now();
     for (int64_t g = 0; g < n; ++g) {
-        current->ComputeNext(*scratch, int(g & 0xFF) + 1, births, deaths);
+        current->ComputeNext(*scratch, Rule(), int(g & 0xFF) + 1, births, deaths);
         std::swap(current, scratch);
     }
     return double(n) / Seconds(start, Clock::now());
@@ -86,7 +86,7 @@ int64_t GenerationsFor(CLifeDoc& doc, const Board& b, double seconds) {
     int64_t n = 0;
     const Clock::time_point start = Clock::now();
     while (Seconds(start, Clock::now()) < seconds) {
-        current->ComputeNext(*scratch, int(n & 0xFF) + 1, births, deaths);
+        current->ComputeNext(*scratch, Rule(), int(n & 0xFF) + 1, births, deaths);
         std::swap(current, scratch);
         ++n;
     }
@@ -166,7 +166,6 @@ private:
 int main(int argc, char** argv) {
     QtOffscreenDesktop session(argc, argv);
     const double seconds = argc > 1 ? std::max(0.1, std::atof(argv[1])) : 0.5;
-    ResetRules();
     QtPlatform platform;
     CLifeApp app(platform);
     app.InitInstance();

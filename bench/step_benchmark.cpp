@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/soup.h"
 #include "engine/step.h"
 #include "engine/step/kernels.h"
@@ -86,8 +86,7 @@ Pair& Boards(const std::string& name, int side, const Filler& fill) {
 
 // With a live hash wanted, the kernel's hashed form is stepped.
 void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash) {
-    ResetRules();
-    const StepRule rule{g_survive, g_born};
+    const Rule rule;
     const Rect bounds = p.cur->bounds;
     const int rows =
         std::min(bounds.bottom + 2, p.cur->height - 2) - std::max(bounds.top - 2, 1) + 1;

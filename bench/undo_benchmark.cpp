@@ -11,7 +11,7 @@
 
 #include "engine/cell_board.h"
 #include "engine/cell_pack.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/step.h"
 
 using namespace cellarium;
@@ -23,7 +23,6 @@ constexpr int kSide = 10000;
 // Built once: generating the ash takes a while.
 const CellBoard& Ash() {
     static std::unique_ptr<CellBoard> ash = [] {
-        ResetRules();
         std::unique_ptr<CellBoard> cur = CellBoard::Create(kSide, kSide);
         std::unique_ptr<CellBoard> scratch = CellBoard::Create(kSide, kSide);
         if (!cur || !scratch) std::abort();
@@ -43,7 +42,7 @@ const CellBoard& Ash() {
                                     : 1000;
         int32_t births = 0, deaths = 0;
         for (int g = 0; g < generations; ++g) {
-            cur->ComputeNext(*scratch, (g & 0xFF) + 1, births, deaths);
+            cur->ComputeNext(*scratch, Rule(), (g & 0xFF) + 1, births, deaths);
             std::swap(cur, scratch);
         }
         return cur;

@@ -10,7 +10,6 @@
 #include "document/repeat_watch.h"
 #include "engine/live_hash.h"
 #include "engine/region_edit.h"
-#include "engine/rules.h"
 #include "formats/pattern_reader.h"
 #include "formats/pattern_writer.h"
 #include "formats/rle_writer.h"
@@ -51,24 +50,6 @@ bool InFolder(const std::string& path, const std::string& folder) {
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
     return path.compare(0, prefix.size(), prefix) == 0;
 }
-
-// The program-wide rule tables as they were before a load, so that a load
-// that does not complete can put them back.
-class RuleSnapshot {
-public:
-    RuleSnapshot() {
-        std::memcpy(survive_, g_survive, sizeof survive_);
-        std::memcpy(born_, g_born, sizeof born_);
-    }
-    void Restore() const {
-        std::memcpy(g_survive, survive_, sizeof survive_);
-        std::memcpy(g_born, born_, sizeof born_);
-    }
-
-private:
-    uint8_t survive_[kRuleEntries];
-    uint8_t born_[kRuleEntries];
-};
 
 void ReportCellMemory() {
     if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
@@ -116,7 +97,7 @@ bool CLifeDoc::OnNewDocument() {
 }
 
 CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog,
-                                        std::unique_ptr<CellBoard>& incoming) {
+                                        std::unique_ptr<CellBoard>& incoming, Rule& rule) {
     CFile file;
     CFileException error;
     if (!file.Open(path, kModeRead | kShareDenyWrite, &error)) {
@@ -154,7 +135,8 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
 
     CFileByteSource source(file);
     MessageKeepingReporter reporter;
-    const bool read = ReadPattern(*incoming, source, reporter);
+    Rule readRule;
+    const bool read = ReadPattern(*incoming, source, reporter, readRule);
     readNotes_ = reporter.notes;
     file.Close();
     if (!read) {
@@ -168,10 +150,11 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         ReportSaveLoadException(path, file.LastError(), false, kPromptFailedToOpen);
         return LoadResult::NotRead;
     }
+    rule = readRule;
     return LoadResult::Loaded;
 }
 
-bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
+bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming, const Rule& rule) {
     // Another pattern (or the file again): the steps of the old one go.
     history_.Clear();
     std::unique_ptr<CellBoard> scratch;
@@ -194,21 +177,20 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming) {
     scratch->name = incoming->name;
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
+    rule_ = rule;
     counts_.Restart(0, current_->liveCount);
     return true;
 }
 
 bool CLifeDoc::OnOpenDocument(const std::string& path) {
-    const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
-    switch (ReadInto(path, true, incoming)) {
+    Rule rule;
+    switch (ReadInto(path, true, incoming, rule)) {
         case LoadResult::CannotOpen:
             return false;
         case LoadResult::NotRead:
-            rules.Restore();
             return false;
         case LoadResult::OutOfMemory:
-            rules.Restore();
             ReportCellMemory();
             return false;
         case LoadResult::Loaded:
@@ -216,7 +198,6 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     }
 
     if (openingPaste_ && incoming->liveCount == 0) {
-        rules.Restore();
         ShowMessage(kNoPatternOnClipboardMessage, MB_OK);
         return false;
     }
@@ -224,34 +205,28 @@ bool CLifeDoc::OnOpenDocument(const std::string& path) {
     EndWaitCursor();
     CFileInfoDlg dlg(false);
     dlg.m_strFileName = openingPaste_ ? std::string(kNewFileName) : path;
-    char born[10], survive[10];
-    BornMarks(born);
-    SurviveMarks(survive);
-    dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
+    dlg.m_strRules = FormatRulesLine(rule);
     dlg.m_strDescription = incoming->description;
     dlg.m_strNote = readNotes_;
     if (dlg.DoModal() != IDOK) {
-        rules.Restore();
         return false;
     }
-    return Adopt(std::move(incoming));
+    return Adopt(std::move(incoming), rule);
 }
 
 bool CLifeDoc::Reload() {
-    const RuleSnapshot rules;
     std::unique_ptr<CellBoard> incoming;
-    switch (ReadInto(m_strPathName, false, incoming)) {
+    Rule rule;
+    switch (ReadInto(m_strPathName, false, incoming, rule)) {
         case LoadResult::CannotOpen:
             return false;
         case LoadResult::NotRead:
-            rules.Restore();
             return false;
         case LoadResult::OutOfMemory:
-            rules.Restore();
             ReportCellMemory();
             return false;
         case LoadResult::Loaded:
-            if (!Adopt(std::move(incoming))) return false;
+            if (!Adopt(std::move(incoming), rule)) return false;
             SetModifiedFlag(false);
             return true;
     }
@@ -268,7 +243,7 @@ bool CLifeDoc::OnSaveDocument(const std::string& path) {
             break;
     }
     return WritePatternFile(
-        path, [](const CellBoard& board, ByteSink& sink) { WritePattern(board, sink); });
+        path, [this](const CellBoard& board, ByteSink& sink) { WritePattern(board, rule_, sink); });
 }
 
 std::string CLifeDoc::ProposedSavePath() const {
@@ -320,8 +295,8 @@ std::string CLifeDoc::ProposedExportName(const std::string& extension) const {
 
 bool CLifeDoc::ExportPattern(const std::string& path, ExportFormat format) {
     if (format == ExportFormat::Rle)
-        return WritePatternFile(path, [](const CellBoard& board, ByteSink& sink) {
-            WriteRlePattern(board, sink, RleGrid::Bounded);
+        return WritePatternFile(path, [this](const CellBoard& board, ByteSink& sink) {
+            WriteRlePattern(board, rule_, sink, RleGrid::Bounded);
         });
     // The plaintext name line carries the file's own name, without folder or
     // extension.
@@ -336,7 +311,7 @@ bool CLifeDoc::ExportPattern(const std::string& path, ExportFormat format) {
 std::string CLifeDoc::RleClipboardText() const {
     if (!current_) return std::string();
     MemoryByteSink sink;
-    WriteRlePattern(*current_, sink, RleGrid::Plain);
+    WriteRlePattern(*current_, rule_, sink, RleGrid::Plain);
     // Text on this platform's clipboard ends its lines in LF alone.
     std::string text;
     const std::string& bytes = sink.bytes();
@@ -397,19 +372,12 @@ void CLifeDoc::OnCloseDocument() {
     CDocument::OnCloseDocument();
 }
 
-void CLifeDoc::SetRules(const uint8_t (&survive)[kRuleEntries],
-                        const uint8_t (&born)[kRuleEntries]) {
-    bool changed = false;
-    const SavedRules before = SavedRules::Current();
-    for (int n = 0; n < kRuleEntries; ++n) {
-        const uint8_t s = survive[n] ? 1 : 0, b = born[n] ? 1 : 0;
-        changed = changed || g_survive[n] != s || g_born[n] != b;
-        g_survive[n] = s;
-        g_born[n] = b;
-    }
-    // The rules are part of what a saved pattern holds.
-    if (changed) SetModifiedFlag();
-    if (SavedRules::Current() != before) history_.RecordRules(before);
+void CLifeDoc::SetRule(const Rule& rule) {
+    if (rule == rule_) return;
+    // The rule is part of what a saved pattern holds.
+    SetModifiedFlag();
+    history_.RecordRules(rule_);
+    rule_ = rule;
 }
 
 std::string CLifeDoc::GetDescription() const {
@@ -448,13 +416,13 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int
         NextGeneration(newborn, births, deaths);
         return;
     }
-    const StepRule rule{g_survive, g_born};
+    const Rule& rule = rule_;
     // A run's first board, or one changed since the last step, starts the
     // watch again.
     if (!repeats_->Follows(generation, edits_, rule))
         repeats_->Begin(*current_, generation, LiveCellHash(*current_), rule, edits_);
     uint64_t hash = 0;
-    current_->ComputeNext(*scratch_, newborn, births, deaths, &hash);
+    current_->ComputeNext(*scratch_, rule_, newborn, births, deaths, &hash);
     std::swap(current_, scratch_);
     repeats_->Next(*current_, hash);
 }
@@ -466,10 +434,10 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
     }
     if (hashSteps_) {
         uint64_t hash = 0;
-        current_->ComputeNext(*scratch_, newborn, births, deaths, &hash);
+        current_->ComputeNext(*scratch_, rule_, newborn, births, deaths, &hash);
         stepHash_ = hash;
     } else {
-        current_->ComputeNext(*scratch_, newborn, births, deaths);
+        current_->ComputeNext(*scratch_, rule_, newborn, births, deaths);
         stepHash_.reset();
     }
     std::swap(current_, scratch_);
@@ -536,7 +504,7 @@ bool CLifeDoc::Undo(RunCounters& counters) {
     history_.EndStroke();
     if (!HasBoards() || !history_.CanUndo()) return false;
     const UndoKind kind = history_.UndoKindNext();
-    if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
     // Running is no change to the pattern, and neither is undoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;
@@ -546,7 +514,7 @@ bool CLifeDoc::Redo(RunCounters& counters) {
     history_.EndStroke();
     if (!HasBoards() || !history_.CanRedo()) return false;
     const UndoKind kind = history_.RedoKindNext();
-    if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters})) return false;
+    if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
     // Running is no change to the pattern, and neither is redoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;

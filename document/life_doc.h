@@ -19,7 +19,7 @@
 #include "document/run_loop.h"
 #include "document/undo_history.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "formats/byte_stream.h"
 #include "framework/document.h"
 
@@ -72,10 +72,12 @@ public:
     // True when the file's pattern (and so no unsaved change) is held now.
     bool Reload();
 
-    // Sets the program's rule tables (an entry set means that neighbour count
-    // survives or is born), as the Rules dialog's OK does: the rules apply
-    // from the next generation. A change is one undo step.
-    void SetRules(const uint8_t (&survive)[kRuleEntries], const uint8_t (&born)[kRuleEntries]);
+    // The pattern's rule: what the steps run under. Conway's Life until a
+    // pattern gives another; New keeps it.
+    const Rule& GetRule() const { return rule_; }
+    // Sets the rule, as the Rules dialog's OK does: it applies from the next
+    // generation. A change is one undo step.
+    void SetRule(const Rule& rule);
 
     std::string GetDescription() const;
     // Sets the description of both boards; a change is one undo step.
@@ -181,9 +183,10 @@ private:
     // it has the size wanted); on success incoming holds it. On failure the
     // document's boards are as they were.
     LoadResult ReadInto(const std::string& path, bool withDialog,
-                        std::unique_ptr<CellBoard>& incoming);
-    // Makes incoming current with a fresh scratch board beside it.
-    bool Adopt(std::unique_ptr<CellBoard> incoming);
+                        std::unique_ptr<CellBoard>& incoming, Rule& rule);
+    // Makes incoming current with a fresh scratch board beside it, under
+    // the rule read with it.
+    bool Adopt(std::unique_ptr<CellBoard> incoming, const Rule& rule);
     void ReleaseBoards();
     // A board of the document: null when memory runs out.
     static std::unique_ptr<CellBoard> MakeBoard(int width, int height);
@@ -197,6 +200,7 @@ private:
 
     std::unique_ptr<CellBoard> current_;
     std::unique_ptr<CellBoard> scratch_;
+    Rule rule_;
     bool openingPaste_ = false;
     std::string readNotes_;  // the last read's notes, for File Information
     UndoHistory history_;

@@ -129,10 +129,7 @@ void CLifeView::OnEditDescription() {
     CFileInfoDlg dlg(true);
     dlg.m_strDescription = doc->GetDescription();
     dlg.m_strFileName = doc->GetPathName();
-    char born[10], survive[10];
-    BornMarks(born);
-    SurviveMarks(survive);
-    dlg.m_strRules = FormatRulesLine(FormatRuleText(), born, survive);
+    dlg.m_strRules = FormatRulesLine(doc->GetRule());
     if (dlg.m_strFileName.empty()) dlg.m_strFileName = kNewFileName;
     if (dlg.DoModal() == IDOK) doc->SetDescription(dlg.m_strDescription);
 }
@@ -141,15 +138,9 @@ void CLifeView::OnEditRules() {
     CLifeDoc* doc = GetDocument();
     if (doc == nullptr) return;
     CRulesDlg dlg(this);
-    BornMarks(dlg.m_born);
-    SurviveMarks(dlg.m_survive);
+    dlg.SetRule(doc->GetRule());
     if (dlg.DoModal() != IDOK) return;
-    uint8_t survive[kRuleEntries], born[kRuleEntries];
-    for (int n = 0; n < kRuleEntries; ++n) {
-        born[n] = dlg.m_born[n] == 'X' ? 1 : 0;
-        survive[n] = dlg.m_survive[n] == 'X' ? 1 : 0;
-    }
-    doc->SetRules(survive, born);
+    doc->SetRule(dlg.m_rule);
 }
 
 void CLifeView::OnHelpContents() {

@@ -5,7 +5,6 @@
 #include "document/life_doc.h"
 #include "document/life_view.h"
 #include "engine/identify.h"
-#include "engine/rules.h"
 #include "framework/win_app.h"
 #include "ids/command_ids.h"
 
@@ -33,7 +32,7 @@ void AnalysisControl::OnIdentify() {
         limit = app->GetProfileInt(kIdentifySection, kIdentifyLimitKey, int(kIdentifyLimit));
     if (limit < 1) limit = 1;
     CWaitCursor wait;
-    const Identity identity = Identify(*doc->CurrentBoard(), StepRule{g_survive, g_born}, limit);
+    const Identity identity = Identify(*doc->CurrentBoard(), doc->GetRule(), limit);
     view_.MessageBox(IdentityWords(identity), "Identify", MB_OK);
 }
 

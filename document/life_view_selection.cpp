@@ -475,7 +475,7 @@ void EditingControl::OnEditCopy() {
         for (int x = 0; x < block.width; ++x)
             board->At(x + 1, y + 1) = block.cells[std::size_t(y) * std::size_t(block.width) + x];
     MemoryByteSink sink;
-    WriteRlePattern(*board, sink, RleGrid::Plain);
+    WriteRlePattern(*board, doc->GetRule(), sink, RleGrid::Plain);
     // LF line ends, and no position line: the position is the pattern's own
     // board's, which means nothing to the program it is pasted into.
     std::string text;
@@ -585,16 +585,14 @@ void EditingControl::OnEditPaste() {
         if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
         return;
     }
-    // The reader sets the rule tables from what it reads; a paste keeps the
-    // rule in force.
-    const SavedRules rules = SavedRules::Current();
+    // A paste keeps the rule in force; the one the text gives is dropped.
+    Rule pastedRule;
     struct Keeper final : PatternReporter {
         void ShowMessage(const std::string& t) override { message = t; }
         std::string message;
     } reporter;
     MemoryByteSource source(*text);
-    const bool read = ReadPattern(*scratch, source, reporter);
-    rules.MakeCurrent();
+    const bool read = ReadPattern(*scratch, source, reporter, pastedRule);
     const Rect box = LiveCellBox(*scratch);
     if (!read) {
         // A pattern wider or taller than the board, or one whose own

@@ -51,8 +51,8 @@ FilePicture MakePatternPicture(const std::string& path, BoardSize size,
     if (!board) return picture;
     CFileByteSource source(file);
     MessageKeepingReporter reporter;
-    RuleTables rules;
-    if (!ReadPatternCells(*board, source, reporter, rules) || source.Failed()) return picture;
+    Rule rule;
+    if (!ReadPattern(*board, source, reporter, rule) || source.Failed()) return picture;
     picture.readable = true;
     // The live cells' own box: a reader may leave the bounds wider (a
     // picture file's whole rows), and the box is what the list shows.

@@ -24,7 +24,7 @@ inline constexpr int kPatternPictureSide = 48;
 std::vector<uint32_t> DrawCellsScaled(const CellBoard& board, const Rect& box, int side);
 
 // Reads the pattern file at path onto a board of its own of the given size
-// and draws it. Touches nothing program-wide (rule tables, palettes), so it
+// and draws it. Touches nothing program-wide (palettes), so it
 // may run on any thread. Not readable when the file cannot be opened or read
 // as a pattern, or does not fit the board.
 FilePicture MakePatternPicture(const std::string& path, BoardSize size,

@@ -2,20 +2,14 @@
 
 namespace cellarium {
 
-bool RepeatWatch::Follows(int64_t generation, uint64_t edits, const StepRule& rule) const {
-    if (!detector_ || last_ != generation || edits_ != edits) return false;
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (survive_[n] != rule.survive[n] || born_[n] != rule.born[n]) return false;
-    return true;
+bool RepeatWatch::Follows(int64_t generation, uint64_t edits, const Rule& rule) const {
+    return detector_ && last_ == generation && edits_ == edits && rule_ == rule;
 }
 
 void RepeatWatch::Begin(const CellBoard& board, int64_t generation, uint64_t liveHash,
-                        const StepRule& rule, uint64_t edits) {
+                        const Rule& rule, uint64_t edits) {
     detector_.emplace(rule);
-    for (int n = 0; n < kRuleEntries; ++n) {
-        survive_[n] = rule.survive[n];
-        born_[n] = rule.born[n];
-    }
+    rule_ = rule;
     base_ = generation;
     last_ = generation;
     edits_ = edits;

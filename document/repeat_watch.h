@@ -18,10 +18,10 @@ public:
     }
     // Whether the last board taken was the counter's generation, with no
     // change since (edits as then) and the run's rule still in force.
-    bool Follows(int64_t generation, uint64_t edits, const StepRule& rule) const;
+    bool Follows(int64_t generation, uint64_t edits, const Rule& rule) const;
     // Starts a run from board, the counter's generation, with its live hash;
     // edits: the document's count of changes now.
-    void Begin(const CellBoard& board, int64_t generation, uint64_t liveHash, const StepRule& rule,
+    void Begin(const CellBoard& board, int64_t generation, uint64_t liveHash, const Rule& rule,
                uint64_t edits);
     // Takes the next generation's board with its live hash; returns the
     // repeat, numbered as the counter is, once its live cells equal an
@@ -35,8 +35,7 @@ private:
     int64_t base_ = 0;  // the counter's value for the run's first board
     int64_t last_ = 0;  // and for the last board taken
     uint64_t edits_ = 0;
-    uint8_t survive_[kRuleEntries] = {};
-    uint8_t born_[kRuleEntries] = {};
+    Rule rule_;
     std::optional<Cycle> found_;
 };
 

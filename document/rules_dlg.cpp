@@ -29,13 +29,27 @@ void CRulesDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_RULES_LIST, m_comboRuleSets);
     ExchangeMarks(pDX, IDC_SURVIVE_0, m_survive);
     ExchangeMarks(pDX, IDC_BORN_0, m_born);
+    if (pDX->m_bSaveAndValidate) {
+        // Boxes that still show a rule with letters keep its letters.
+        const uint16_t born = CountsOfMarks(m_born), survive = CountsOfMarks(m_survive);
+        if (m_rule.IsTotalistic() || born != m_rule.BornCounts() ||
+            survive != m_rule.SurviveCounts())
+            m_rule = Rule::Totalistic(born, survive);
+    }
+}
+
+void CRulesDlg::SetRule(const Rule& rule) {
+    m_rule = rule;
+    MarksOf(rule.BornCounts(), m_born);
+    MarksOf(rule.SurviveCounts(), m_survive);
 }
 
 bool CRulesDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    for (const NamedRuleSet* row = kNamedRuleSets; row->name != nullptr; ++row) {
-        const int index = m_comboRuleSets.AddString(row->name);
-        m_comboRuleSets.SetItemData(index, reinterpret_cast<uintptr_t>(row));
+    for (const NamedRule& row : NamedRules()) {
+        if (!row.rule.IsTotalistic()) continue;
+        const int index = m_comboRuleSets.AddString(row.name);
+        m_comboRuleSets.SetItemData(index, reinterpret_cast<uintptr_t>(&row));
     }
     const int unnamed = m_comboRuleSets.AddString(kUnnamedRuleSet);
     m_comboRuleSets.SetItemData(unnamed, 0);
@@ -60,10 +74,10 @@ void CRulesDlg::OnRuleBoxClicked(unsigned) {
 void CRulesDlg::OnRuleSetChanged() {
     const int index = m_comboRuleSets.GetCurSel();
     if (index < 0) return;
-    const auto* row = reinterpret_cast<const NamedRuleSet*>(m_comboRuleSets.GetItemData(index));
+    const auto* row = reinterpret_cast<const NamedRule*>(m_comboRuleSets.GetItemData(index));
     if (row != nullptr) {
-        std::memcpy(m_born, row->bornMarks, sizeof m_born);
-        std::memcpy(m_survive, row->surviveMarks, sizeof m_survive);
+        MarksOf(row->rule.BornCounts(), m_born);
+        MarksOf(row->rule.SurviveCounts(), m_survive);
     } else {
         std::memcpy(m_born, ".........", sizeof m_born);
         std::memcpy(m_survive, ".........", sizeof m_survive);
@@ -72,7 +86,8 @@ void CRulesDlg::OnRuleSetChanged() {
 }
 
 void CRulesDlg::SelectMatchingName() {
-    const NamedRuleSet* row = FindNamedRuleSet(m_born, m_survive);
+    const NamedRule* row =
+        FindNamedRule(Rule::Totalistic(CountsOfMarks(m_born), CountsOfMarks(m_survive)));
     m_comboRuleSets.SelectString(-1, row != nullptr ? row->name : kUnnamedRuleSet);
 }
 

@@ -3,6 +3,7 @@
 // the boxes and the boxes follow the list.
 #pragma once
 
+#include "engine/rule.h"
 #include "framework/dialog.h"
 
 namespace cellarium {
@@ -21,6 +22,10 @@ public:
     // The list's selection changed: the boxes show the chosen row's marks
     // ("Unnamed" clears them all).
     void OnRuleSetChanged();
+
+    // The rule the dialog opens with and, after OK, the one chosen.
+    void SetRule(const Rule& rule);
+    Rule m_rule;
 
     // Mark strings: "X" or "." for entries 0 to 8 and a terminating zero.
     // Born n is box 1019 + n, survive n is box 1010 + n.

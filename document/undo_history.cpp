@@ -51,18 +51,6 @@ const char* UndoKindName(UndoKind kind) {
     return "";
 }
 
-SavedRules SavedRules::Current() {
-    SavedRules t;
-    std::memcpy(t.survive, g_survive, sizeof t.survive);
-    std::memcpy(t.born, g_born, sizeof t.born);
-    return t;
-}
-
-void SavedRules::MakeCurrent() const {
-    std::memcpy(g_survive, survive, sizeof survive);
-    std::memcpy(g_born, born, sizeof born);
-}
-
 std::size_t UndoHistory::Step::Cost() const {
     return sizeof(Step) + cells.capacity() * sizeof(CellChange) + packed.capacity() + packingBytes +
            (description ? description->capacity() : 0);
@@ -218,7 +206,7 @@ void UndoHistory::RecordArea(UndoKind kind, const CellBoard& board, Rect area) {
     Push(std::move(step));
 }
 
-void UndoHistory::RecordRules(const SavedRules& before) {
+void UndoHistory::RecordRules(const Rule& before) {
     EndOpen();
     Step step;
     step.kind = UndoKind::Rules;
@@ -271,11 +259,7 @@ void UndoHistory::Exchange(Step& step, Target t) {
         std::swap(board.liveCount, step.liveCount);
     }
     if (step.counters) std::swap(t.counters, *step.counters);
-    if (step.rules) {
-        const SavedRules shown = SavedRules::Current();
-        step.rules->MakeCurrent();
-        *step.rules = shown;
-    }
+    if (step.rules) std::swap(t.rule, *step.rules);
     if (step.description) {
         std::string shown = board.description;
         board.description = *step.description;

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 
 namespace cellarium {
 
@@ -58,25 +58,18 @@ struct RunCounters {
     friend bool operator==(const RunCounters&, const RunCounters&) = default;
 };
 
-struct SavedRules {
-    uint8_t survive[kRuleEntries];
-    uint8_t born[kRuleEntries];
-    static SavedRules Current();
-    void MakeCurrent() const;
-    friend bool operator==(const SavedRules&, const SavedRules&) = default;
-};
-
 class UndoHistory {
 public:
     static constexpr std::size_t kMaxSteps = 1000;
     static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
 
-    // What a step changes, handed to Exchange: the document's two boards and
-    // the view's counters.
+    // What a step changes, handed to Exchange: the document's two boards,
+    // its rule and the view's counters.
     struct Target {
         CellBoard& current;
         CellBoard& scratch;
         RunCounters& counters;
+        Rule& rule;
     };
 
     // Forgets every step (a new pattern).
@@ -111,7 +104,7 @@ public:
     // A step over the cells of area (inclusive, on the board), recorded
     // before the change is made.
     void RecordArea(UndoKind kind, const CellBoard& board, Rect area);
-    void RecordRules(const SavedRules& before);
+    void RecordRules(const Rule& before);
     void RecordDescription(const std::string& before);
 
     std::size_t StepCount() const { return steps_.size(); }
@@ -140,7 +133,7 @@ private:
         Rect bounds{};
         int32_t liveCount = 0;
         std::optional<RunCounters> counters;
-        std::optional<SavedRules> rules;
+        std::optional<Rule> rules;
         std::optional<std::string> description;
         std::size_t Cost() const;
     };

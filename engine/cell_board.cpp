@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/rules.h"
 #include "engine/step.h"
 #include "engine/system.h"
 
@@ -112,19 +111,19 @@ Rect CellBoard::ScanBounds() {
     return bounds;
 }
 
-CellBoard& CellBoard::ComputeNext(CellBoard& target, int newborn, int32_t& births,
+CellBoard& CellBoard::ComputeNext(CellBoard& target, const Rule& rule, int newborn, int32_t& births,
                                   int32_t& deaths) {
     static const StepKernel kernel = SelectedStepKernel();
-    StepCounts counts = kernel(*this, target, newborn, StepRule{g_survive, g_born}, nullptr);
+    StepCounts counts = kernel(*this, target, newborn, rule, nullptr);
     births = counts.births;
     deaths = counts.deaths;
     return target;
 }
 
-CellBoard& CellBoard::ComputeNext(CellBoard& target, int newborn, int32_t& births, int32_t& deaths,
-                                  uint64_t* liveHash) {
+CellBoard& CellBoard::ComputeNext(CellBoard& target, const Rule& rule, int newborn, int32_t& births,
+                                  int32_t& deaths, uint64_t* liveHash) {
     static const StepKernel kernel = SelectedStepHashKernel();
-    StepCounts counts = kernel(*this, target, newborn, StepRule{g_survive, g_born}, liveHash);
+    StepCounts counts = kernel(*this, target, newborn, rule, liveHash);
     births = counts.births;
     deaths = counts.deaths;
     return target;

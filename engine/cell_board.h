@@ -11,6 +11,7 @@
 #include <string>
 
 #include "colour/palette.h"
+#include "engine/rule.h"
 #include "engine/settings_source.h"
 
 namespace cellarium {
@@ -96,12 +97,13 @@ public:
     void MakeEmpty();
 
     // Computes the next generation into target (same size, a different board)
-    // under the program-wide rule tables and returns it. See engine/step.h.
-    CellBoard& ComputeNext(CellBoard& target, int newborn, int32_t& births, int32_t& deaths);
+    // under `rule` and returns it. See engine/step.h.
+    CellBoard& ComputeNext(CellBoard& target, const Rule& rule, int newborn, int32_t& births,
+                           int32_t& deaths);
     // The same, also storing LiveCellHash (engine/live_hash.h) of the target
     // in liveHash when it is not null, at less cost than a separate pass.
-    CellBoard& ComputeNext(CellBoard& target, int newborn, int32_t& births, int32_t& deaths,
-                           uint64_t* liveHash);
+    CellBoard& ComputeNext(CellBoard& target, const Rule& rule, int newborn, int32_t& births,
+                           int32_t& deaths, uint64_t* liveHash);
 
     // Whole-board transforms: read this board, write target (same size).
     void CenterInto(CellBoard& target);

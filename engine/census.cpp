@@ -272,6 +272,16 @@ CensusRule CensusRule::FromTables(const uint8_t survive[9], const uint8_t born[9
     return r;
 }
 
+CensusRule CensusRule::FromRule(const Rule& rule) {
+    CensusRule r;
+    for (unsigned i = 0; i < 512; ++i) {
+        unsigned block = 0;
+        for (int k = 0; k < 9; ++k) block |= ((i >> k) & 1u) << (8 - k);
+        r.next[i] = rule.Next(block) ? 1 : 0;
+    }
+    return r;
+}
+
 CensusCounts SortedCensus(const std::map<std::string, uint64_t>& tally) {
     CensusCounts out;
     for (const auto& [code, count] : tally)

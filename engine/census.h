@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/hash_soup.h"
+#include "engine/rule.h"
 
 namespace cellarium {
 
@@ -25,6 +26,9 @@ struct CensusRule {
     std::array<uint8_t, 512> next{};
 
     static CensusRule FromTables(const uint8_t survive[9], const uint8_t born[9]);
+    // Any rule (engine/rule.h numbers its blocks the other way round: the
+    // upper left cell the highest bit).
+    static CensusRule FromRule(const Rule& rule);
     // True when a dead cell with no live neighbours comes alive: such rules
     // have no settled ash in an empty universe and are not censused.
     bool BirthOnZero() const { return next[0] != 0; }

@@ -7,7 +7,7 @@
 
 namespace cellarium {
 
-CycleDetector::CycleDetector(const StepRule& rule, std::size_t historyBudget)
+CycleDetector::CycleDetector(const Rule& rule, std::size_t historyBudget)
     : history_(rule, historyBudget) {}
 
 std::optional<Cycle> CycleDetector::Add(const CellBoard& board) {

@@ -20,7 +20,7 @@ class CellBoard;
 class CycleDetector {
 public:
     // The rule the run steps with; a run whose rule changes needs a new detector.
-    explicit CycleDetector(const StepRule& rule,
+    explicit CycleDetector(const Rule& rule,
                            std::size_t historyBudget = RunHistory::kDefaultBudget);
 
     // Takes the board of the run's next generation G = Generations() (the first

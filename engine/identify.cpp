@@ -103,7 +103,7 @@ Identity Describe(const std::vector<Phase>& phases, int64_t s, int64_t g) {
 
 }  // namespace
 
-Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit,
+Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit,
                   const std::function<bool()>& cancelled) {
     Identity none;
     none.limit = limit;

@@ -37,7 +37,7 @@ struct Identity {
 // Returns None when no repeat was found, or when memory for the copy ran out.
 // `cancelled`, when given, is asked after every generation; true stops the
 // search there (None, with `cancelled` set).
-Identity Identify(const CellBoard& board, const StepRule& rule, int64_t limit = kIdentifyLimit,
+Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit = kIdentifyLimit,
                   const std::function<bool()>& cancelled = {});
 
 // The runner's line: "identify: still life; population N; box WxH",

@@ -60,12 +60,7 @@ void PackLiveCells(const CellBoard& board, LiveCells& out) {
     }
 }
 
-OwnedRule::OwnedRule(const StepRule& rule) {
-    std::memcpy(survive, rule.survive, kRuleEntries);
-    std::memcpy(born, rule.born, kRuleEntries);
-}
-
-RunHistory::RunHistory(const StepRule& rule, std::size_t budgetBytes)
+RunHistory::RunHistory(const Rule& rule, std::size_t budgetBytes)
     : rule_(rule), budget_(budgetBytes) {}
 
 RunHistory::~RunHistory() = default;
@@ -114,7 +109,7 @@ bool RunHistory::LiveCellsAt(int64_t g, LiveCells& out) {
         replayed_ = from.generation;
     }
     const StepKernel kernel = SelectedStepKernel();
-    const StepRule rule = rule_.Rule();
+    const Rule& rule = rule_;
     for (; replayed_ < g; ++replayed_) {
         kernel(*replay_[0], *replay_[1], 1, rule, nullptr);
         std::swap(replay_[0], replay_[1]);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/step.h"
 
 namespace cellarium {
@@ -31,20 +31,11 @@ struct LiveCells {
 
 void PackLiveCells(const CellBoard& board, LiveCells& out);
 
-// A rule's two tables, owned, so that a run keeps the rule it started with.
-struct OwnedRule {
-    uint8_t survive[kRuleEntries] = {};
-    uint8_t born[kRuleEntries] = {};
-
-    explicit OwnedRule(const StepRule& rule);
-    StepRule Rule() const { return StepRule{survive, born}; }
-};
-
 class RunHistory {
 public:
     // Snapshots together take at most about budgetBytes (at least two are kept).
     static constexpr std::size_t kDefaultBudget = std::size_t(64) << 20;
-    explicit RunHistory(const StepRule& rule, std::size_t budgetBytes = kDefaultBudget);
+    explicit RunHistory(const Rule& rule, std::size_t budgetBytes = kDefaultBudget);
     ~RunHistory();
 
     // Records the board of generation Generations(); the first call records
@@ -63,7 +54,7 @@ private:
         LiveCells cells;
     };
 
-    OwnedRule rule_;
+    Rule rule_;  // a run keeps the rule it started with
     std::size_t budget_;
     std::size_t maxSnapshots_ = 0;
     int64_t interval_ = 1;

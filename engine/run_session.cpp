@@ -8,16 +8,6 @@
 
 namespace cellarium {
 
-namespace {
-
-bool SameRule(const StepRule& a, const StepRule& b) {
-    for (int n = 0; n < kRuleEntries; ++n)
-        if (a.survive[n] != b.survive[n] || a.born[n] != b.born[n]) return false;
-    return true;
-}
-
-}  // namespace
-
 RunSession::RunSession() = default;
 
 RunSession::~RunSession() = default;
@@ -51,12 +41,9 @@ void RunSession::ReleaseBoards() {
     watchFollows_ = false;
 }
 
-void RunSession::SetRule(const StepRule& rule) {
-    if (SameRule(rule, Rule())) return;
-    for (int n = 0; n < kRuleEntries; ++n) {
-        survive_[n] = rule.survive[n];
-        born_[n] = rule.born[n];
-    }
+void RunSession::SetRule(const cellarium::Rule& rule) {
+    if (rule == rule_) return;
+    rule_ = rule;
     watchFollows_ = false;
 }
 
@@ -86,7 +73,7 @@ StepCounts RunSession::Step() {
     }
     static const StepKernel kernel = SelectedStepKernel();
     static const StepKernel hashed = SelectedStepHashKernel();
-    const StepRule rule = Rule();
+    const cellarium::Rule& rule = rule_;
     // A watch's first board, or one changed since the last step, starts the
     // watch again from the board as it is.
     if (watching_ && !watchFollows_) {

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "engine/cycle.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "engine/step.h"
 
 namespace cellarium {
@@ -95,8 +95,8 @@ public:
 
     // --- Rule -------------------------------------------------------------------
     // The rule every later step uses; a change starts the watch again.
-    void SetRule(const StepRule& rule);
-    StepRule Rule() const { return StepRule{survive_, born_}; }
+    void SetRule(const cellarium::Rule& rule);
+    const cellarium::Rule& Rule() const { return rule_; }
 
     // --- Counters ---------------------------------------------------------------
     // The generation counter: the newborn value of a step is its low byte
@@ -143,8 +143,7 @@ public:
 
 private:
     std::unique_ptr<CellBoard> current_, scratch_;
-    uint8_t survive_[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};  // Conway's at first
-    uint8_t born_[kRuleEntries] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
+    cellarium::Rule rule_;  // Conway's at first
     int64_t generation_ = 0;
     int32_t births_ = 0, deaths_ = 0;
     StepPool pool_;

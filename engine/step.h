@@ -1,4 +1,4 @@
-// The generation step. A step reads the source board and the rule tables,
+// The generation step. A step reads the source board and the rule,
 // writes the target's cells inside the window (the source's bounds grown by
 // two cells on every side, clipped to the interior), the target's bounds
 // (every interior cell live in either generation) and both boards' live
@@ -11,16 +11,11 @@
 #include <memory>
 #include <vector>
 
+#include "engine/rule.h"
+
 namespace cellarium {
 
 class CellBoard;
-
-// The rule as two 9-entry flag tables, passed explicitly so a kernel can be
-// run under any rule without touching the program-wide tables.
-struct StepRule {
-    const uint8_t* survive;
-    const uint8_t* born;
-};
 
 struct StepCounts {
     int32_t births = 0;
@@ -32,11 +27,11 @@ struct StepCounts {
 // step: computed within the step where the kernel has the cells' liveness at
 // hand, by a pass over the target otherwise.
 using StepKernel = StepCounts (*)(CellBoard& source, CellBoard& target, int newborn,
-                                  const StepRule& rule, uint64_t* liveHash);
+                                  const Rule& rule, uint64_t* liveHash);
 
-// The plain reading of the step: visit the window, count eight neighbours,
-// apply the tables. Kept as the oracle the fast kernels are held to.
-StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+// The plain reading of the step: visit the window, look each cell's 3 x 3
+// block up in the rule's table. Kept as the oracle the fast kernels are held to.
+StepCounts StepReference(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                          uint64_t* liveHash = nullptr);
 
 // Every kernel built into the program, fastest first and the reference last;
@@ -60,6 +55,12 @@ StepKernel SelectedStepKernel();
 // CELLARIUM_STEP_KERNEL names).
 StepKernel SelectedStepHashKernel();
 const char* SelectedStepKernelName();
+
+// The step for any rule, a cell's whole block looked up in the rule's table:
+// vectors where the CPU has the instructions, otherwise cell by cell. The
+// other kernels are built for totalistic rules and hand any other rule here.
+StepCounts StepTable(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                     uint64_t* liveHash);
 
 // The program's setting for the threads a step may use on large windows, the
 // calling thread included: at least 1, by default the machine's cores. With 1

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "formats/gzip_source.h"
 #include "formats/macrocell.h"
 #include "formats/pattern_rule.h"
@@ -133,18 +133,16 @@ static_assert(S::LineStart < S::Picture && S::PosY < S::ListX && S::ListY < S::R
 
 class Reader {
 public:
-    Reader(CellBoard& board, uint8_t* survive, uint8_t* born)
+    Reader(CellBoard& board, Rule& rule)
         : board_(board),
-          survive_(survive),
-          born_(born),
+          rule_(rule),
           width_(board.width),
           height_(board.height),
           size_(int64_t(board.width) * board.height),
           halfWidth_(Half(board.width)),
           halfHeight_(Half(board.height)),
           innerWidth_(std::max<int64_t>(board.width - 2, 1)),
-          innerHeight_(std::max<int64_t>(board.height - 2, 1)),
-          parser_(survive, born) {}
+          innerHeight_(std::max<int64_t>(board.height - 2, 1)) {}
 
     bool Run(ByteSource& source, PatternReporter& reporter, int64_t maxBytes);
 
@@ -202,9 +200,7 @@ private:
     void Life106Cell();
     void PlaceRowsAtPosition();
     void ResetRules() {
-        const RuleTables conway = ConwayTables();
-        std::memcpy(survive_, conway.survive, kRuleEntries);
-        std::memcpy(born_, conway.born, kRuleEntries);
+        rule_ = Rule();
         history_ = false;
         grid_.clear();
     }
@@ -224,10 +220,7 @@ private:
     void TakeRule();
     // A rule line that the Hash state came to through the "r" of another
     // word ("#O Robert"): read leniently, as such lines always were.
-    void StartLenientRuleText() {
-        for (int n = 0; n < kRuleEntries; ++n) survive_[n] = born_[n] = 0;
-        parser_.Reset();
-    }
+    void StartLenientRuleText() { lenient_ = LenientRuleReader(); }
     void TakePositionComment();
     void EnterHash() {
         state_ = S::Hash;
@@ -257,8 +250,7 @@ private:
     void Store(int64_t column, int64_t row, int64_t k);
 
     CellBoard& board_;
-    uint8_t* const survive_;  // the rule tables the pattern's rule goes to
-    uint8_t* const born_;
+    Rule& rule_;  // where the pattern's rule goes
     const int64_t width_;
     const int64_t height_;
     const int64_t size_;
@@ -266,7 +258,7 @@ private:
     const int64_t halfHeight_;
     const int64_t innerWidth_;   // the interior: width - 2 columns
     const int64_t innerHeight_;  // and height - 2 rows
-    RuleTextParser parser_;
+    LenientRuleReader lenient_;
 
     S state_ = S::LineStart;
     int64_t x_ = 1;     // current column
@@ -397,8 +389,7 @@ void Reader::TakeRule() {
         Refuse(CannotRunRuleMessage(rule.name));
         return;
     }
-    std::memcpy(survive_, rule.tables.survive, kRuleEntries);
-    std::memcpy(born_, rule.tables.born, kRuleEntries);
+    rule_ = rule.rule;
     history_ = rule.kind == PatternRuleKind::History;
     grid_ = rule.grid;
 }
@@ -614,7 +605,12 @@ void Reader::HandleLife105(uint8_t ch) {
             break;
         case S::RuleLine:
             if (lenientRule_) {
-                if (parser_.Feed(ch)) state_ = S::LineStart;
+                if (ch == kCR || ch == kLF) {
+                    rule_ = lenient_.Result();
+                    state_ = S::LineStart;
+                } else {
+                    lenient_.Feed(char(ch));
+                }
             } else if (ch == kCR || ch == kLF) {
                 TakeRule();
                 state_ = S::LineStart;
@@ -951,7 +947,7 @@ bool Reader::Run(ByteSource& givenSource, PatternReporter& reporter, int64_t max
     board_.Clear();
     board_.ResetBounds();
     board_.liveCount = 0;
-    parser_.Reset();
+    lenient_ = LenientRuleReader();
 
     auto fail = [&](const std::string& message) {
         reporter.ShowMessage(message);
@@ -1123,15 +1119,9 @@ std::string PatternTooBigMessage(int width, int height) {
     return text;
 }
 
-bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
+bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter, Rule& rule,
                  int64_t maxBytes) {
-    Reader reader(board, g_survive, g_born);
-    return reader.Run(source, reporter, maxBytes);
-}
-
-bool ReadPatternCells(CellBoard& board, ByteSource& source, PatternReporter& reporter,
-                      RuleTables& rules, int64_t maxBytes) {
-    Reader reader(board, rules.survive, rules.born);
+    Reader reader(board, rule);
     return reader.Run(source, reporter, maxBytes);
 }
 

@@ -3,9 +3,9 @@
 // pass, through a single byte-driven state machine that never learns in
 // advance which format it is reading. Several formats may be mixed in one
 // stream. Macrocell files ("[M2]") are read too, and gzip-compressed data is
-// read as what it holds, whatever the file's name. The reader sets the
-// program-wide rule tables and the board's description from what the
-// pattern says, and refuses, with a message that names it, a pattern it
+// read as what it holds, whatever the file's name. The reader gives the
+// pattern's rule and sets the board's description from what the pattern
+// says, and refuses, with a message that names it, a pattern it
 // cannot run exactly: another kind of rule, or cells of more states.
 #pragma once
 
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
 #include "formats/byte_stream.h"
 #include "formats/pattern_rule.h"
 
@@ -141,13 +141,11 @@ inline constexpr int kReaderStateCount = 33;
 //
 // Line ends: a run of CRs counts as one CR; CR LF, LF, LF CR and a lone CR
 // are each one line end (CR CR LF and LF CR CR too).
-bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter,
-                 int64_t maxBytes = kMaxPatternBytes);
-
-// As ReadPattern, but the pattern's rule goes to `rules` and the
-// program-wide tables are left alone, so a read may run on another thread
+//
+// The pattern's rule goes to `rule` (Conway's Life when it names none). A
+// read touches nothing but its arguments, so it may run on another thread
 // (with a board of its own) while the program steps.
-bool ReadPatternCells(CellBoard& board, ByteSource& source, PatternReporter& reporter,
-                      RuleTables& rules, int64_t maxBytes = kMaxPatternBytes);
+bool ReadPattern(CellBoard& board, ByteSource& source, PatternReporter& reporter, Rule& rule,
+                 int64_t maxBytes = kMaxPatternBytes);
 
 }  // namespace cellarium

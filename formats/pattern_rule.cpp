@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "formats/rule_notation.h"
+
 namespace cellarium {
 namespace {
 
@@ -16,59 +18,6 @@ char Lower(char c) {
     return char(std::tolower(static_cast<unsigned char>(c)));
 }
 
-// Digits 0 to 8 into `table`; false on any other byte. Sets `digitSeen`.
-bool TakeDigits(std::string_view digits, uint8_t* table, bool& digitSeen) {
-    for (char c : digits) {
-        if (c < '0' || c > '8') return false;
-        table[c - '0'] = 1;
-        digitSeen = true;
-    }
-    return true;
-}
-
-// The rule notations this program runs: B and S with their counts in
-// either order, either case, joined by "/", "_" or nothing (B3/S23, s23/b3,
-// b3s23), and survive counts "/" born counts (23/3). A text that gives no
-// count at all is Conway's rule, as rule lines always were read.
-bool ParseRunnableRule(std::string_view text, RuleTables& out) {
-    RuleTables tables;
-    bool digitSeen = false;
-    const bool lettered = text.find_first_of("BbSs") != std::string_view::npos;
-    if (lettered) {
-        bool seen[2] = {false, false};  // B, S
-        std::size_t i = 0;
-        bool first = true;
-        while (i < text.size()) {
-            if (!first) {
-                if (text[i] == '/' || text[i] == '_') ++i;
-                if (i >= text.size()) return false;
-            }
-            const char letter = Lower(text[i]);
-            if (letter != 'b' && letter != 's') return false;
-            const int which = letter == 'b' ? 0 : 1;
-            if (seen[which]) return false;
-            seen[which] = true;
-            std::size_t end = i + 1;
-            while (end < text.size() && text[end] != '/' && text[end] != '_' &&
-                   Lower(text[end]) != 'b' && Lower(text[end]) != 's')
-                ++end;
-            if (!TakeDigits(text.substr(i + 1, end - i - 1),
-                            which == 0 ? tables.born : tables.survive, digitSeen))
-                return false;
-            i = end;
-            first = false;
-        }
-    } else {
-        const std::size_t slash = text.find('/');
-        if (slash == std::string_view::npos) return false;
-        if (!TakeDigits(text.substr(0, slash), tables.survive, digitSeen) ||
-            !TakeDigits(text.substr(slash + 1), tables.born, digitSeen))
-            return false;
-    }
-    out = digitSeen ? tables : ConwayTables();
-    return true;
-}
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -77,13 +26,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-RuleTables ConwayTables() {
-    RuleTables t;
-    t.survive[2] = t.survive[3] = 1;
-    t.born[3] = 1;
-    return t;
-}
 
 PatternRule ClassifyPatternRule(std::string_view text) {
     PatternRule rule;
@@ -102,7 +44,12 @@ PatternRule ClassifyPatternRule(std::string_view text) {
     // The rule table other Life programs ship under the name Life is
     // Conway's.
     if (text == "Life") return rule;
-    if (!ParseRunnableRule(text, rule.tables)) rule.kind = PatternRuleKind::Refused;
+    // Every notation of formats/rule_notation.h: B/S, letters, MAP.
+    const RuleParse parse = ParseRule(text);
+    if (parse.ok())
+        rule.rule = parse.rule;
+    else
+        rule.kind = PatternRuleKind::Refused;
     return rule;
 }
 

@@ -10,28 +10,19 @@
 #include <string>
 #include <string_view>
 
-#include "engine/rules.h"
+#include "engine/rule.h"
 
 namespace cellarium {
 
-// A pair of rule tables of one's own (see engine/rules.h).
-struct RuleTables {
-    uint8_t survive[kRuleEntries] = {};
-    uint8_t born[kRuleEntries] = {};
-};
-
-// Conway's rule: survive 2, 3; born 3.
-RuleTables ConwayTables();
-
 enum class PatternRuleKind : uint8_t {
-    Runs,     // a two-state eight-neighbour rule: `tables`
+    Runs,     // a two-state eight-neighbour rule: `rule`
     History,  // LifeHistory or HistoricalLife: Conway's rule; states A, C, E live
     Refused,  // anything else: `name` says what
 };
 
 struct PatternRule {
     PatternRuleKind kind = PatternRuleKind::Runs;
-    RuleTables tables = ConwayTables();
+    Rule rule;
     std::string name;  // the rule as the file writes it, without the grid
     std::string grid;  // what followed the ":" ("T100,100"), or empty
 };

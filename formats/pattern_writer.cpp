@@ -15,14 +15,14 @@ constexpr std::size_t kDescriptionWidth = 77;
 
 }  // namespace
 
-void WritePattern(const CellBoard& board, ByteSink& sink) {
+void WritePattern(const CellBoard& board, const Rule& rule, ByteSink& sink) {
     Put(sink, "#Life 1.05\r\n");
     const std::vector<std::string> lines = CommentLines(board.description, kDescriptionWidth);
     for (const std::string& line : lines) Put(sink, (line.empty() ? "#D" : "#D " + line) + "\r\n");
     // Without a description, an empty line (as files of the program have
     // always had it).
     if (lines.empty()) Put(sink, "\r\n");
-    Put(sink, "#R " + FileRuleText(RuleForm::SurviveSlashBorn));
+    Put(sink, "#R " + FileRuleText(rule, RuleForm::SurviveSlashBorn));
 
     const Rect box = LiveCellBox(board);
     if (box.left > box.right) {

@@ -1,9 +1,10 @@
 // The pattern writer: saves a board as a Life 1.05 text file with CR LF line
 // ends. The pattern reader loads the result back with every live cell in the
-// same place and the same rule tables.
+// same place and the same rule.
 #pragma once
 
 #include "engine/cell_board.h"
+#include "engine/rule.h"
 #include "formats/byte_stream.h"
 
 namespace cellarium {
@@ -11,8 +12,8 @@ namespace cellarium {
 // Writes, in order: the "#Life 1.05" header; the description as "#D" lines
 // of at most 80 characters (see CommentLines: the reader gives the same
 // description back), or an empty line when there is none; "#R" with the
-// survive digits, "/"
-// and the born digits of the program-wide tables; "#P" with the top-left
+// rule (FileRuleText's SurviveSlashBorn form: the survive digits, "/" and the
+// born digits for a totalistic rule); "#P" with the top-left
 // corner of the smallest rectangle around all live cells, relative to the
 // board centre (column width/2, row height/2); then that rectangle's rows,
 // "*" for a live cell and "." for a dead one.
@@ -22,6 +23,6 @@ namespace cellarium {
 //
 // Each description byte is written as it is. The writer neither opens, flushes
 // nor closes anything; the sink's owner does.
-void WritePattern(const CellBoard& board, ByteSink& sink);
+void WritePattern(const CellBoard& board, const Rule& rule, ByteSink& sink);
 
 }  // namespace cellarium

@@ -41,7 +41,7 @@ private:
 
 }  // namespace
 
-void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
+void WriteRlePattern(const CellBoard& board, const Rule& rule, ByteSink& sink, RleGrid grid) {
     if (const std::string name = PrintableName(board.name); !name.empty())
         Put(sink, "#N " + name + kLineEnd);
     for (const std::string& line : CommentLines(board.description, kRleCommentWidth))
@@ -49,7 +49,7 @@ void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
 
     const Rect box = LiveCellBox(board);
     const bool empty = box.left > box.right;
-    char text[160];
+    char text[256];
     if (!empty) {
         std::snprintf(text, sizeof text, "#CXRLE Pos=%d,%d\r\n", box.left - board.width / 2,
                       box.top - board.height / 2);
@@ -62,7 +62,7 @@ void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid) {
     }
     std::snprintf(text, sizeof text, "x = %d, y = %d, rule = %s%s\r\n",
                   empty ? 0 : box.right - box.left + 1, empty ? 0 : box.bottom - box.top + 1,
-                  FileRuleText(RuleForm::Lettered).c_str(), suffix.c_str());
+                  FileRuleText(rule, RuleForm::Lettered).c_str(), suffix.c_str());
     Put(sink, text);
 
     RunLines out(sink);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/cell_board.h"
+#include "engine/rule.h"
 #include "formats/byte_stream.h"
 
 namespace cellarium {
@@ -26,13 +27,14 @@ enum class RleGrid {
 // (see CommentLines: the reader gives the same description back); when
 // a cell lives, "#CXRLE Pos=x,y" with the top-left cell of the live box
 // relative to the board's centre (column - width/2, row - height/2, as a
-// Life 1.05 "#P" line); the header "x = W, y = H, rule = B.../S..." of the
-// live box (0 and 0 when none lives) with the grid suffix `grid` asks for;
-// then the cells row by row: runs of "b" (dead) and "o" (live, whatever
-// the cell's value), "$" ending a row ("n$" for n row ends in a row), dead
-// cells at the end of a row left out, and "!" at the end. Data lines hold at
-// most 70 characters; a run's count is never split from its letter.
-void WriteRlePattern(const CellBoard& board, ByteSink& sink, RleGrid grid = RleGrid::Bounded);
+// Life 1.05 "#P" line); the header "x = W, y = H, rule = R" of the
+// live box, R as RuleString writes `rule`, (0 and 0 when none lives) with the grid suffix `grid`
+// asks for; then the cells row by row: runs of "b" (dead) and "o" (live, whatever the cell's
+// value), "$" ending a row ("n$" for n row ends in a row), dead cells at the end of a row left out,
+// and "!" at the end. Data lines hold at most 70 characters; a run's count is never split from its
+// letter.
+void WriteRlePattern(const CellBoard& board, const Rule& rule, ByteSink& sink,
+                     RleGrid grid = RleGrid::Bounded);
 
 // Writes "!Name:" with the board's name (or title when it has none; control
 // characters left out), the description as "!" lines of at most 70

@@ -1,74 +1,115 @@
-// Rule notation: the parser for rule text in pattern files, the display form
-// (s23/b3), the nine-character mark strings, the named rule sets and the rules
-// summary line.
+// Rule notation: reading and writing the rules of the Life family as text.
+//
+// ParseRule reads every form Life users write a two-state rule on the eight
+// neighbours in:
+//   - totalistic B/S: "B3/S23", "b3s23", "S23/B3", "s23/b3", and "23/3"
+//     (survive digits, "/", born digits);
+//   - isotropic non-totalistic (Hensel) letters after a count: "B37/S2-i34q",
+//     where the letters c e k a i n y q j r t w z name the ways a count's live
+//     neighbours can lie, and a "-" after the count takes every way but the
+//     letters that follow; "_" may stand for "/", and either case is read;
+//   - "MAP" followed by the base64 of the 512-entry table (engine/rule.h).
+// It tells a text that is no rule at all from one that names a rule of
+// another kind (Generations, Larger than Life, hexagonal, von Neumann,
+// one-dimensional, or a rule by name such as "Codd"), so that a caller can
+// say which.
+//
+// RuleString writes a rule as other Life programs write it: "B3/S23", the
+// letters of a count in alphabetical order and the minus form only where it
+// is shorter, "MAP..." for a rule that is not isotropic.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/rule.h"
 
 namespace cellarium {
 
-// Consumes rule text one byte at a time and sets entries of the two tables it
-// was given. It only ever sets entries; clearing them before a rule text is
-// the caller's step.
-//
-// Digits before the first "/" or "\" go to survive, after it to born, unless a
-// letter S or B (either case) has been seen: from then on only the letters
-// choose the table. A ":" ends the rule proper: what follows (a grid suffix
-// such as ":P798,798" or ":T100,100") is ignored up to the line end.
-class RuleTextParser {
+struct RuleParse {
+    enum class Status {
+        Ok,           // `rule` holds the rule
+        OtherFamily,  // a rule, but not a two-state rule on the eight neighbours
+        Malformed,    // not a rule
+    };
+    Status status = Status::Malformed;
+    Rule rule;
+    // The text from the first ":" on (a bounded-grid suffix such as
+    // ":P800,800"), as written; empty when there is none.
+    std::string suffix;
+    // With OtherFamily, the kind of rule ("Generations", "Larger than Life",
+    // "hexagonal", "von Neumann", "one-dimensional", "named"); with Malformed,
+    // what is wrong, as a sentence without a full stop.
+    std::string problem;
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Reads rule text (spaces anywhere are ignored).
+RuleParse ParseRule(std::string_view text);
+
+// Rule text as older pattern files were read, for the text ParseRule does
+// not take: digits before the first "/" or "\\" survive, after it are born,
+// unless an S or a B (either case) came first, from which on only the letters
+// choose; other bytes are skipped, and a text without a digit 0 to 8 is
+// Conway's Life. A totalistic rule always.
+Rule LenientRule(std::string_view text);
+
+// The same reading a byte at a time, for rule text of any length.
+class LenientRuleReader {
 public:
-    RuleTextParser(uint8_t* survive, uint8_t* born) : survive_(survive), born_(born) {}
-
-    // Back to the state at the start of a rule text.
-    void Reset();
-
-    // Returns true when the rule text has ended (ch is CR or LF); if no digit
-    // was seen by then, Conway's rule is set.
-    bool Feed(uint8_t ch);
-
-    bool digitSeen() const { return digitSeen_; }
+    void Feed(char ch);
+    Rule Result() const;
 
 private:
-    uint8_t* survive_;
-    uint8_t* born_;
-    bool digitSeen_ = false;
-    bool firstSection_ = true;
-    bool toSurvive_ = true;
-    bool toBorn_ = false;
+    uint16_t survive_ = 0, born_ = 0;
+    bool digitSeen_ = false, firstSection_ = true, toSurvive_ = true, toBorn_ = false;
     bool inSuffix_ = false;
 };
 
-// The program-wide rule tables as pattern files give them: survive digits,
-// "/", born digits ("23/3", Life 1.05's "#R" line), or "B3/S23" (run-length
-// headers).
+// A message for a rule ParseRule did not take: "'B9/S23' is not a rule: ..."
+// or "'Codd' is a rule Cellarium cannot run: it runs two-state rules of the
+// Life family."
+std::string RuleErrorMessage(std::string_view text, const RuleParse& parse);
+
+// The canonical text: "B3/S23", "B2-a/S12", "MAP...".
+std::string RuleString(const Rule& rule);
+
+// The forms pattern files give a rule in: Lettered is RuleString,
+// SurviveSlashBorn is "23/3" for a totalistic rule (Life 1.05's "#R" line)
+// and RuleString for any other.
 enum class RuleForm { SurviveSlashBorn, Lettered };
-std::string FileRuleText(RuleForm form);
+std::string FileRuleText(const Rule& rule, RuleForm form);
 
-// "s" survive digits "/b" born digits, from the program-wide tables.
-std::string FormatRuleText();
-std::string FormatRuleText(const uint8_t* survive, const uint8_t* born);
+// The display form: "s23/b3" for a totalistic rule, RuleString otherwise.
+std::string FormatRuleText(const Rule& rule);
 
-// Nine "X"/"." marks, index 0 first, and a terminating zero.
-void BornMarks(char buffer[10]);
-void SurviveMarks(char buffer[10]);
-void MarksOf(const uint8_t* table, char buffer[10]);
+// Nine "X"/"." marks of a count set (bit n for n neighbours), index 0 first,
+// and a terminating zero.
+void MarksOf(uint16_t counts, char buffer[10]);
+// The counts the marks set.
+uint16_t CountsOfMarks(const char* marks);
 
-struct NamedRuleSet {
+struct NamedRule {
     const char* name;
-    const char* bornMarks;
-    const char* surviveMarks;
+    const char* notation;  // as RuleString writes it
+    Rule rule;
 };
 
-inline constexpr int kNamedRuleSetCount = 17;
-// The 17 named rows followed by a closing row of nulls.
-extern const NamedRuleSet kNamedRuleSets[kNamedRuleSetCount + 1];
-
-// The first row whose marks equal both strings, or null.
-const NamedRuleSet* FindNamedRuleSet(const char* bornMarks, const char* surviveMarks);
+// The named rules, totalistic ones first, in a fixed order.
+const std::vector<NamedRule>& NamedRules();
+// The named rule equal to `rule`, or null.
+const NamedRule* FindNamedRule(const Rule& rule);
 
 // "Rules: s23/b3 (Conway's Life)", or "(Unnamed)" for a rule with no name.
-std::string FormatRulesLine(const std::string& displayForm, const char* bornMarks,
-                            const char* surviveMarks);
+std::string FormatRulesLine(const Rule& rule);
+
+// The ways n live neighbours can lie, as Hensel letters in alphabetical
+// order: "" for 0 and 8, "ce" for 1 and 7, ... "aceijknqrtwyz" for 4.
+const char* HenselLetters(int count);
+// The letter of the way the neighbours of `block` lie (0 for counts 0 and 8).
+char HenselLetterOf(unsigned block);
 
 }  // namespace cellarium

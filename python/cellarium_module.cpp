@@ -26,7 +26,6 @@
 #include "engine/census_board.h"
 #include "engine/cycle_detector.h"
 #include "engine/identify.h"
-#include "engine/rules.h"
 #include "engine/run_session.h"
 #include "engine/soup.h"
 #include "engine/step.h"
@@ -51,59 +50,20 @@ void CheckSide(const char* name, long long side) {
                               std::to_string(kMinBoardSide) + ".." + std::to_string(kMaxBoardSide));
 }
 
-struct Rule {
-    uint8_t survive[kRuleEntries] = {};
-    uint8_t born[kRuleEntries] = {};
-    StepRule Step() const { return StepRule{survive, born}; }
-};
-
-// Rule text as the runner takes it: the s23/b3, B3/S23 and 23/3 forms, read
-// by the rule notation's parser.
-Rule ParseRule(const std::string& text) {
-    const bool acceptable =
-        !text.empty() && text.size() <= 64 && std::all_of(text.begin(), text.end(), [](char c) {
-            return (c >= '0' && c <= '8') || c == 's' || c == 'S' || c == 'b' || c == 'B' ||
-                   c == '/' || c == '\\';
-        });
-    if (!acceptable)
-        throw py::value_error("'" + text + "' is not a rule: use s23/b3, B3/S23 or 23/3");
-    Rule rule;
-    RuleTextParser parser(rule.survive, rule.born);
-    for (char c : text) parser.Feed(uint8_t(c));
-    parser.Feed('\n');
-    return rule;
+// Rule text as the runner takes it: every form ParseRule reads
+// (formats/rule_notation.h), without a grid suffix.
+cellarium::Rule RuleOfText(const std::string& text) {
+    const RuleParse parse = ParseRule(text);
+    if (!parse.ok()) throw py::value_error(RuleErrorMessage(text, parse));
+    if (!parse.suffix.empty())
+        throw py::value_error("'" + text +
+                              "' is not a rule: a board's edges are its own, without \":\"");
+    return parse.rule;
 }
 
-// The program-wide tables the readers and writers use, set for one call and
-// put back after it.
-class ProgramRule {
-public:
-    ProgramRule() {
-        std::memcpy(survive_, g_survive, kRuleEntries);
-        std::memcpy(born_, g_born, kRuleEntries);
-    }
-    explicit ProgramRule(const StepRule& rule) : ProgramRule() {
-        std::memcpy(g_survive, rule.survive, kRuleEntries);
-        std::memcpy(g_born, rule.born, kRuleEntries);
-    }
-    ~ProgramRule() {
-        std::memcpy(g_survive, survive_, kRuleEntries);
-        std::memcpy(g_born, born_, kRuleEntries);
-    }
-
-private:
-    uint8_t survive_[kRuleEntries];
-    uint8_t born_[kRuleEntries];
-};
-
-// Rule text of two tables in the B3/S23 form.
-std::string RuleText(const StepRule& rule) {
-    std::string born, survive;
-    for (int n = 0; n < kRuleEntries; ++n) {
-        if (rule.born[n]) born += char('0' + n);
-        if (rule.survive[n]) survive += char('0' + n);
-    }
-    return "B" + born + "/S" + survive;
+// The canonical text of a rule: B3/S23, B2-a/S12, MAP...
+std::string RuleText(const cellarium::Rule& rule) {
+    return RuleString(rule);
 }
 
 // A board of the module: a run session (the board pair, the rule, the
@@ -174,10 +134,8 @@ public:
 };
 
 // The rule of a call: the board's own unless rule text is given.
-StepRule CallRule(const Board& board, const std::optional<std::string>& text, Rule& storage) {
-    if (!text) return board.session.Rule();
-    storage = ParseRule(*text);
-    return storage.Step();
+cellarium::Rule CallRule(const Board& board, const std::optional<std::string>& text) {
+    return text ? RuleOfText(*text) : board.session.Rule();
 }
 
 // The step threads for one call of one board: `threads`, or the program's
@@ -250,13 +208,12 @@ RunResult Run(Board& board, long long generations, const std::optional<std::stri
     if (generations < 0) throw py::value_error("generations must not be negative");
     if (until && *until != "stagnation" && *until != "cycle")
         throw py::value_error("until must be None, \"stagnation\" or \"cycle\"");
-    Rule given;
-    const StepRule rule = CallRule(board, ruleText, given);
+    const cellarium::Rule rule = CallRule(board, ruleText);
     auto lock = board.Claim("step");
     StepThreadsFor stepThreads(board, threads);
     RunSession& session = board.session;
     // A rule given for this call only: the board's own comes back after it.
-    const OwnedRule own(session.Rule());
+    const cellarium::Rule own = session.Rule();
     session.SetRule(rule);
     RunResult result;
     StatRows rows;
@@ -275,7 +232,7 @@ RunResult Run(Board& board, long long generations, const std::optional<std::stri
         stop = session.Run(limits, stats ? &rows : nullptr);
         session.WatchRepeats(false);
     }
-    session.SetRule(own.Rule());
+    session.SetRule(own);
     interrupted.RaiseIfInterrupted();
     result.generations = session.Generation() - before;
     result.births = session.Births();
@@ -311,8 +268,7 @@ std::unique_ptr<Board> HashSoupBoard(const std::string& root, unsigned long long
 }
 
 CensusRule CensusRuleOf(const std::string& ruleText) {
-    const Rule rule = ParseRule(ruleText);
-    CensusRule census = CensusRule::FromTables(rule.survive, rule.born);
+    CensusRule census = CensusRule::FromRule(RuleOfText(ruleText));
     if (census.BirthOnZero())
         throw py::value_error(
             "the census does not count rules where cells are born with no live "
@@ -436,16 +392,15 @@ std::unique_ptr<Board> ReadBoard(ByteSource& source, long long width, long long 
                                  SignalWatch* interrupted) {
     auto board = std::make_unique<Board>(width, height);
     MessageReporter reporter;
-    RuleTables rules;
-    rules.survive[2] = rules.survive[3] = rules.born[3] = 1;  // Conway's unless it names one
+    cellarium::Rule rule;  // Conway's unless it names one
     bool read = false;
     {
         py::gil_scoped_release release;
-        read = ReadPatternCells(board->Current(), source, reporter, rules);
+        read = ReadPattern(board->Current(), source, reporter, rule);
     }
     if (interrupted != nullptr) interrupted->RaiseIfInterrupted();
     if (!read) throw py::value_error(ReadFailure(reporter.message, *board));
-    board->session.SetRule(StepRule{rules.survive, rules.born});
+    board->session.SetRule(rule);
     board->CellsChanged();
     return board;
 }
@@ -480,17 +435,15 @@ enum class Format { Life105, Rle, Plaintext };
 
 py::bytes Write(Board& board, Format format, const std::optional<std::string>& ruleText,
                 const std::string& title) {
-    Rule given;
-    const StepRule rule = CallRule(board, ruleText, given);
+    const cellarium::Rule rule = CallRule(board, ruleText);
     auto lock = board.Claim("write the board");
-    ProgramRule use(rule);
     MemoryByteSink sink;
     switch (format) {
         case Format::Life105:
-            WritePattern(board.Current(), sink);
+            WritePattern(board.Current(), rule, sink);
             break;
         case Format::Rle:
-            WriteRlePattern(board.Current(), sink, RleGrid::Bounded);
+            WriteRlePattern(board.Current(), rule, sink, RleGrid::Bounded);
             break;
         case Format::Plaintext:
             WritePlaintextPattern(board.Current(), title, sink);
@@ -605,8 +558,7 @@ void ReplaceFile(const std::string& path, const py::bytes& data) {
 
 py::dict IdentifyBoard(Board& board, const std::optional<std::string>& ruleText, long long limit) {
     if (limit < 0) throw py::value_error("limit must not be negative");
-    Rule given;
-    const StepRule rule = CallRule(board, ruleText, given);
+    const cellarium::Rule rule = CallRule(board, ruleText);
     auto lock = board.Claim("identify");
     Identity id;
     SignalWatch interrupted;
@@ -653,7 +605,7 @@ std::unique_ptr<Board> BoardFromState(const py::tuple& state) {
     std::memcpy(b.cells, cells.data(), cells.size());
     b.description = state[5].cast<std::string>();
     b.name = state[6].cast<std::string>();
-    board->session.SetRule(ParseRule(state[7].cast<std::string>()).Step());
+    board->session.SetRule(RuleOfText(state[7].cast<std::string>()));
     board->CellsChanged();
     board->session.SetGeneration(state[4].cast<int64_t>());
     return board;
@@ -764,9 +716,9 @@ run's start and first_repeat) is on this counter.)")
         .def_property(
             "rule", [](const Board& b) { return RuleText(b.session.Rule()); },
             [](Board& b, const std::string& text) {
-                const Rule rule = ParseRule(text);
+                const cellarium::Rule rule = RuleOfText(text);
                 auto lock = b.Claim("change the rule");
-                b.session.SetRule(rule.Step());
+                b.session.SetRule(rule);
             },
             R"(The board's rule in the B3/S23 form: the one its pattern named when read
 (Conway's when it named none, or for a new board). Setting it takes the
@@ -866,7 +818,7 @@ universe of its own: the board and its border are not changed or seen.)")
     m.def("_read_file", &ReadFile, py::arg("fd"), py::arg("width"), py::arg("height"));
     m.def("_parse", &ParseText, py::arg("text"), py::arg("width"), py::arg("height"));
     m.def(
-        "_parse_rule", [](const std::string& text) { return RuleText(ParseRule(text).Step()); },
+        "_parse_rule", [](const std::string& text) { return RuleText(RuleOfText(text)); },
         "Rule text in the B3/S23 form, or ValueError.");
     m.def("step_kernel", &SelectedStepKernelName, "The name of the step kernel this CPU runs.");
     m.attr("__version__") = CELLARIUM_VERSION;

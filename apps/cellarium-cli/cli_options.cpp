@@ -256,13 +256,11 @@ struct CommandLine {
         Flag("--identify", v.identify, "name the final board: still life, oscillator, spaceship");
         Flag("--census", v.census, "count the objects the final board leaves, by apgcode");
         ruleOpt = app.add_option("--rule", v.rule,
-                                 "set the rule after loading: s23/b3, B3/S23 or 23/3 forms")
+                                 "set the rule after loading: B3/S23, s23/b3, 23/3, B2-a/S12 "
+                                 "(letters) or MAP forms")
                       ->type_name("RULE")
                       ->check(CLI::Validator(
-                          [](std::string& text) -> std::string {
-                              if (IsAcceptableRuleText(text)) return {};
-                              return "'" + text + "' is not a rule: use s23/b3, B3/S23 or 23/3";
-                          },
+                          [](std::string& text) -> std::string { return RuleTextProblem(text); },
                           "", "RULE"));
         soupOpt = app.add_option("--soup", v.soup,
                                  "fill the interior with a random soup instead of a pattern")
@@ -334,22 +332,17 @@ struct CommandLine {
 
 }  // namespace
 
-bool IsAcceptableRuleText(const std::string& text) {
-    if (text.empty() || text.size() > 64) return false;
-    for (char c : text) {
-        bool ok = (c >= '0' && c <= '8') || c == 's' || c == 'S' || c == 'b' || c == 'B' ||
-                  c == '/' || c == '\\';
-        if (!ok) return false;
-    }
-    return true;
+std::string RuleTextProblem(const std::string& text) {
+    // The runner's board has no other topology: a grid suffix is no rule.
+    const RuleParse parse = ParseRule(text);
+    if (parse.ok() && parse.suffix.empty()) return {};
+    if (parse.ok())
+        return "'" + text + "' is not a rule: the board's edges are its own, without \":\"";
+    return RuleErrorMessage(text, parse);
 }
 
-RuleTables RuleTablesFromText(const std::string& text) {
-    RuleTables tables;
-    RuleTextParser parser(tables.survive, tables.born);
-    for (char c : text) parser.Feed(uint8_t(c));
-    parser.Feed('\n');
-    return tables;
+Rule RuleFromText(const std::string& text) {
+    return ParseRule(text).rule;
 }
 
 std::string CliUsage() {

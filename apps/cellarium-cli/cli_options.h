@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/rules.h"
+#include "engine/rule.h"
 
 namespace cellarium {
 
@@ -57,16 +57,12 @@ ParseStatus ParseCliOptions(const std::vector<std::string>& args, CliOptions& op
 enum class SaveFormat { Life105, Rle, Plaintext, RleToStandardOutput };
 SaveFormat SaveFormatFor(const std::string& path);
 
-// Rule text as the runner accepts it: the s23/b3, B3/S23 and 23/3 forms.
-bool IsAcceptableRuleText(const std::string& text);
+// Rule text as the runner accepts it: any rule ParseRule takes
+// (formats/rule_notation.h). Empty when it does, otherwise the message.
+std::string RuleTextProblem(const std::string& text);
 
-// The survive and born tables a rule text gives, read by the rule notation's
-// parser as a pattern file's rule line is read (no digit: Conway's rule).
-struct RuleTables {
-    uint8_t survive[kRuleEntries] = {};
-    uint8_t born[kRuleEntries] = {};
-};
-RuleTables RuleTablesFromText(const std::string& text);
+// The rule an accepted text gives.
+Rule RuleFromText(const std::string& text);
 
 // The help text, generated from the same option definitions the parser uses.
 std::string CliUsage();

@@ -23,7 +23,6 @@
 #include "engine/census_board.h"
 #include "engine/cycle_detector.h"
 #include "engine/identify.h"
-#include "engine/rules.h"
 #include "engine/soup.h"
 #include "engine/step.h"
 #include "formats/rle_writer.h"
@@ -233,7 +232,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     // over each board again.
     std::optional<CycleDetector> cycles;
     if (options_.untilCycle) {
-        cycles.emplace(StepRule{g_survive, g_born});
+        cycles.emplace(doc.GetRule());
         if (CLifeDoc* d = view.GetDocument()) d->HashEachStep(true);
     }
     auto repeated = [&] {
@@ -298,7 +297,7 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
 }
 
 int Runner::Run() {
-    // The rule tables start as Conway's, as in the desktop program.
+    // The rule starts as Conway's, as in the desktop program.
     app_.InitInstance();
     app_.WriteProfileInt("Size", "Width", options_.width);
     app_.WriteProfileInt("Size", "Height", options_.height);
@@ -328,8 +327,7 @@ int Runner::Run() {
         view->UpdateStatusLine();
     }
     if (options_.rule) {
-        const RuleTables rules = RuleTablesFromText(*options_.rule);
-        doc->SetRules(rules.survive, rules.born);
+        doc->SetRule(RuleFromText(*options_.rule));
     }
     if (options_.palette && !ChoosePalette(*options_.palette)) return Fail();
 
@@ -358,7 +356,7 @@ int Runner::Run() {
                 // holds nothing else, so the next program of a pipeline reads
                 // a pattern only.
                 FileByteSink out(stdout);
-                WriteRlePattern(*doc->CurrentBoard(), out, RleGrid::Bounded);
+                WriteRlePattern(*doc->CurrentBoard(), doc->GetRule(), out, RleGrid::Bounded);
                 if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
                     messages_.push_back("Unable to write the pattern to standard output.");
                     return Fail();
@@ -394,12 +392,11 @@ int Runner::Run() {
         CDialogBar* strip = MainWindow()->GetControlBar(kDialogBarId);
         std::fprintf(out, "%s\n", strip ? strip->GetDlgItemText(IDC_STATUS_TEXT).c_str() : "");
         if (options_.identify)
-            std::fprintf(
-                out, "%s\n",
-                IdentityLine(Identify(*doc->CurrentBoard(), StepRule{g_survive, g_born})).c_str());
+            std::fprintf(out, "%s\n",
+                         IdentityLine(Identify(*doc->CurrentBoard(), doc->GetRule())).c_str());
     }
     if (options_.census) {
-        const CensusRule rule = CensusRule::FromTables(g_survive, g_born);
+        const CensusRule rule = CensusRule::FromRule(doc->GetRule());
         if (rule.BirthOnZero()) {
             std::fputs(
                 "cellarium-cli: the census does not count rules where cells are born with "

@@ -14,7 +14,6 @@
 
 #include "apps/cellarium/desktop_look.h"
 #include "document/help_page.h"
-#include "engine/rules.h"
 #include "engine/step.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_windows.h"
@@ -36,7 +35,6 @@ int main(int argc, char** argv) {
     const std::string program = arguments.value(0).toStdString();
     const std::string gun = FindSample(program, "glider_gun.rle");
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    ResetRules();
     CLifeApp app(platform, args);
     app.m_strProgramFolder = ProgramFolderOf(program);
     app.m_bFitOnOpen = true;

@@ -85,7 +85,7 @@ struct Ops64 {
 
 }  // namespace
 
-StepCounts StepBits64(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBits64(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                       uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<Ops64>, liveHash, true);
 }

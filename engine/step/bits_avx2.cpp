@@ -119,7 +119,7 @@ struct OpsAvx2 {
 
 }  // namespace
 
-StepCounts StepBitsAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx2(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                         uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx2>, liveHash, true);
 }

@@ -21,7 +21,7 @@ namespace {
 
 }  // namespace
 
-StepCounts StepBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                           uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx512>, liveHash, true);
 }

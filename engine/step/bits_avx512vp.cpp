@@ -33,7 +33,7 @@ struct OpsAvx512Vp : OpsAvx512 {
 
 }  // namespace
 
-StepCounts StepBitsAvx512Vp(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx512Vp(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                             uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx512Vp>, liveHash, true);
 }

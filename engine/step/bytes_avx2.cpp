@@ -298,7 +298,7 @@ CELLARIUM_TARGET_AVX2 void Avx2Band(const StepJob& job, int y0, int y1, StepScra
 
 }  // namespace
 
-StepCounts StepBytesAvx2(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBytesAvx2(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                          uint64_t* liveHash) {
     if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
     return StepInBands(s, t, newborn, rule, &Avx2Band, liveHash);

@@ -227,7 +227,7 @@ CELLARIUM_TARGET_AVX512 void Avx512Band(const StepJob& job, int y0, int y1, Step
 
 }  // namespace
 
-StepCounts StepBytesAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBytesAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                            uint64_t* liveHash) {
     if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
     return StepInBands(s, t, newborn, rule, &Avx512Band, liveHash);

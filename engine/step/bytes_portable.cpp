@@ -175,7 +175,7 @@ void PortableBand(const StepJob& job, int y0, int y1, StepScratch& scratch, Step
 
 }  // namespace
 
-StepCounts StepBytesPortable(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBytesPortable(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                              uint64_t* liveHash) {
     if (s.width > kStepRowCapacity) return StepReference(s, t, newborn, rule, liveHash);
     return StepInBands(s, t, newborn, rule, &PortableBand, liveHash);

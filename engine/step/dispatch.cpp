@@ -42,7 +42,7 @@ StepKernel StreamingBits() {
 // (in the caches still) cost less than the bit-sliced kernel's own hash; a
 // streaming step hashes within the bit-sliced kernel, where it is almost
 // free (the /hash rows of Soup800 and Soup10000).
-StepCounts StepBytesThenBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepBytesThenBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                                    uint64_t* liveHash) {
     const StepWindow win = WindowOf(s);
     const std::size_t cells =
@@ -72,6 +72,7 @@ std::vector<StepKernelInfo> DetectKernels() {
 #endif
     kernels.push_back({"bits_64", &StepBits64, true, true});
     kernels.push_back({"bytes_portable", &StepBytesPortable, true, false});
+    kernels.push_back({"table", &StepTable, true, false});
     kernels.push_back({"reference", &StepReference, true, false});
     return kernels;
 }

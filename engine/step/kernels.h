@@ -47,11 +47,12 @@ struct StepLookup {
     alignas(16) uint8_t survives[16];
 };
 
-inline StepLookup MakeStepLookup(const StepRule& rule) {
+// Only totalistic rules come to the kernels that use it.
+inline StepLookup MakeStepLookup(const Rule& rule) {
     StepLookup lut{};
     for (int n = 0; n < 9; ++n) {
-        lut.born[n] = rule.born[n] != 0 ? 0xFF : 0;
-        lut.survives[n + 1] = rule.survive[n] != 0 ? 0xFF : 0;
+        lut.born[n] = rule.Born(n) ? 0xFF : 0;
+        lut.survives[n + 1] = rule.Survives(n) ? 0xFF : 0;
     }
     return lut;
 }
@@ -166,7 +167,8 @@ struct StepJob {
     const CellBoard* source;
     CellBoard* target;
     StepWindow win;  // never empty
-    StepLookup lut;
+    StepLookup lut;  // for totalistic rules
+    const Rule* rule;
     uint8_t newborn;  // the value a birth writes
     bool stream;      // the whole window is large enough for streaming stores
     // The band adds its rows' part of the target's LiveCellHash to its tally:
@@ -185,10 +187,11 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // or, when it is large enough and more than one step thread is set, split
 // into bands of rows run on the step threads (the caller taking the first).
 // Returns once every band is done, with the tallies combined into the boards
-// as FinishStep does. With liveHash, also stores LiveCellHash of the target
+// as FinishStep does. A rule that is not totalistic is stepped with the
+// table kernel's band instead of `band`. With liveHash, also stores LiveCellHash of the target
 // there: where bandHashes, the bands give the window rows' part and the rest
 // of the board is added, otherwise the whole board is hashed after the step.
-StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                        StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false);
 
 // The kernels, one file each in engine/step/, all of the one StepKernel
@@ -196,22 +199,26 @@ StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const 
 // StepBytes* step the cells' bytes and hash by a pass over the target,
 // StepBits* step bit planes of the cells' liveness (engine/step/bitsliced.h)
 // and have the live hash at hand.
-StepCounts StepBytesPortable(CellBoard& source, CellBoard& target, int newborn,
-                             const StepRule& rule, uint64_t* liveHash = nullptr);
-StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+// The band of the table kernel (StepTable) this CPU runs best: what
+// StepInBands takes for a rule that is not totalistic.
+StepBand SelectedTableBand();
+
+StepCounts StepBytesPortable(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                             uint64_t* liveHash = nullptr);
+StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                       uint64_t* liveHash = nullptr);
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
-StepCounts StepBytesAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepBytesAvx2(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                          uint64_t* liveHash = nullptr);
-StepCounts StepBytesAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepBytesAvx512(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                            uint64_t* liveHash = nullptr);
-StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx2(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                         uint64_t* liveHash = nullptr);
-StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                           uint64_t* liveHash = nullptr);
-StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const StepRule& rule,
+StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                             uint64_t* liveHash = nullptr);
 #endif
 

@@ -6,7 +6,7 @@
 
 namespace cellarium {
 
-StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule,
+StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                          uint64_t* liveHash) {
     StepCounts counts;
     const uint8_t value = NewbornValue(newborn);
@@ -20,13 +20,12 @@ StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule
 
     for (int y = firstRow; y <= lastRow; ++y) {
         for (int x = firstCol; x <= lastCol; ++x) {
-            int n = 0;
+            unsigned block = 0;
             for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    if ((dx != 0 || dy != 0) && s.At(x + dx, y + dy) != 0) ++n;
+                for (int dx = -1; dx <= 1; ++dx) block = block << 1 | (s.At(x + dx, y + dy) != 0);
             const uint8_t old = s.At(x, y);
             if (old != 0) {
-                if (rule.survive[n] != 0) {
+                if (rule.Next(block)) {
                     t.At(x, y) = old;
                     ++s.liveCount;
                 } else {
@@ -34,7 +33,7 @@ StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const StepRule
                     ++counts.deaths;
                 }
                 t.IncludeCell(Point{x, y});
-            } else if (rule.born[n] != 0) {
+            } else if (rule.Next(block)) {
                 t.At(x, y) = value;
                 ++counts.births;
                 ++s.liveCount;

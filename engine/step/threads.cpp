@@ -72,9 +72,13 @@ class StepPool::Bands {
 public:
     ~Bands() { StopWorkers(); }
 
-    StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule, StepBand band,
+    StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
                     uint64_t* liveHash, bool bandHashes, int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
+        if (!rule.IsTotalistic() && band != SelectedTableBand()) {
+            band = SelectedTableBand();
+            bandHashes = false;
+        }
         StepTally tally;
         const StepWindow win = WindowOf(s);
         if (win.Empty() || s.width > kStepRowCapacity || !Prepare(std::max(1, threads))) {
@@ -88,6 +92,7 @@ public:
                           &t,
                           win,
                           MakeStepLookup(rule),
+                          &rule,
                           NewbornValue(newborn),
                           cells >= g_stepStreamingCells,
                           liveHash != nullptr && bandHashes};
@@ -369,7 +374,7 @@ int StepThreads() {
     return g_programThreads.load(std::memory_order_relaxed);
 }
 
-StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const StepRule& rule, StepBand band,
+StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
                        uint64_t* liveHash, bool bandHashes) {
     StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
     return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, pool.Threads());

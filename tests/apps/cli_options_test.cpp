@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/rule_notation.h"
+
 using namespace cellarium;
 
 namespace {
@@ -268,7 +270,8 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "generation\n"
               "  --identify             name the final board: still life, oscillator, spaceship\n"
               "  --census               count the objects the final board leaves, by apgcode\n"
-              "  --rule RULE            set the rule after loading: s23/b3, B3/S23 or 23/3 forms\n"
+              "  --rule RULE            set the rule after loading: B3/S23, s23/b3, 23/3, B2-a/S12 "
+              "(letters) or MAP forms\n"
               "  --soup DENSITY[:SEED]  fill the interior with a random soup instead of a pattern\n"
               "  --hash-soup ROOT:INDEX start from census soup INDEX of ROOT instead of a pattern\n"
               "  --save FILE            save the final board: .rle RLE, .cells plaintext, others "
@@ -292,21 +295,17 @@ TEST(CliOptions, HelpTextIsTheDocumentedOne) {
               "error.\n");
 }
 
-TEST(CliOptions, RuleTextGivesTheTablesOfTheRuleNotation) {
-    auto set = [](const uint8_t* table) {
-        std::string digits;
-        for (int n = 0; n < kRuleEntries; ++n)
-            if (table[n]) digits += char('0' + n);
-        return digits;
-    };
+TEST(CliOptions, RuleTextTakesEveryNotationAndRefusesOthersClearly) {
     for (const char* text : {"B36/S23", "b36s23", "s23/b36", "23/36"}) {
-        const RuleTables rules = RuleTablesFromText(text);
-        EXPECT_EQ(set(rules.survive), "23") << text;
-        EXPECT_EQ(set(rules.born), "36") << text;
+        EXPECT_EQ(RuleTextProblem(text), "") << text;
+        EXPECT_EQ(FormatRuleText(RuleFromText(text)), "s23/b36") << text;
     }
-    const RuleTables none = RuleTablesFromText("/");  // no digit: Conway's rule
-    EXPECT_EQ(set(none.survive), "23");
-    EXPECT_EQ(set(none.born), "3");
+    EXPECT_EQ(RuleString(RuleFromText("b37_s2-i34q")), "B37/S2-i34q");
+    EXPECT_EQ(RuleString(RuleFromText("/")), "B/S");
+    EXPECT_EQ(RuleTextProblem("Codd"),
+              "'Codd' is a rule Cellarium cannot run: it runs two-state rules of the Life family.");
+    EXPECT_EQ(RuleTextProblem("B9"), "'B9' is not a rule: a cell has 8 neighbours, not 9.");
+    EXPECT_NE(RuleTextProblem("B3/S23:T10,10"), "");
 }
 
 TEST(CliOptions, SaveFormatFollowsTheExtension) {

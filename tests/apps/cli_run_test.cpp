@@ -261,9 +261,7 @@ TEST_F(CliRun, RuleOptionSetsTheRuleOnTheDocumentAfterLoading) {
     // Rules dialog does, agrees on every cell value and the status line.
     SetBoardSize(150, 150);
     ASSERT_NE(Open(replicator), nullptr);
-    const uint8_t survive[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
-    const uint8_t born[kRuleEntries] = {0, 0, 0, 1, 0, 0, 1, 0, 0};
-    Doc()->SetRules(survive, born);
+    Doc()->SetRule(Rule::Totalistic(0b1001000, 0b1100));
     for (int i = 0; i < 12; ++i) platform.Command(ID_TOOLS_STEP);
     std::string desktop;
     for (int y = 0; y < Board().height; ++y)

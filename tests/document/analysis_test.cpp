@@ -216,7 +216,6 @@ TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"Repeats with period 2 from generation 1."});
     EXPECT_EQ(View()->Simulation().Generation(), 3);
-    ResetRules();
 
     // Period 1 is stagnation, message and all.
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);

@@ -16,15 +16,8 @@ namespace {
 
 class Document : public LifeSession {
 protected:
-    // The program-wide rule tables, survive then born.
-    static std::array<uint8_t, 2 * kRuleEntries> RuleTables() {
-        std::array<uint8_t, 2 * kRuleEntries> t{};
-        for (std::size_t i = 0; i < kRuleEntries; ++i) {
-            t[i] = g_survive[i];
-            t[kRuleEntries + i] = g_born[i];
-        }
-        return t;
-    }
+    // The document's rule.
+    Rule RuleTables() { return Doc()->GetRule(); }
 };
 
 // Life 1.05 text that sets the rule 1/1 and then has rows enough to fail
@@ -92,10 +85,7 @@ TEST_F(Document, CancelledFileInformationLeavesThePreviousPatternUntouched) {
     EXPECT_EQ(Board().liveCount, 4);
     EXPECT_EQ(Board().At(99, 99), 1);
     EXPECT_EQ(Board().At(95, 95), 0);
-    const uint8_t conwaySurvive[kRuleEntries] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
-    const uint8_t conwayBorn[kRuleEntries] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
-    EXPECT_EQ(0, std::memcmp(g_survive, conwaySurvive, kRuleEntries));
-    EXPECT_EQ(0, std::memcmp(g_born, conwayBorn, kRuleEntries));
+    EXPECT_TRUE(doc->GetRule() == Rule());
 
     // A later Save writes the block back to its own file, not the other one.
     platform.Command(ID_FILE_SAVE);
@@ -109,7 +99,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     const std::string path =
         Write("highlife.lif", "#Life 1.05\r\n#R 23/36\r\n#P -1 -1\r\n**\r\n**\r\n");
     ASSERT_NE(Open(path), nullptr);
-    ASSERT_EQ(FormatRuleText(), "s23/b36");
+    ASSERT_EQ(FormatRuleText(Doc()->GetRule()), "s23/b36");
     const auto highLife = RuleTables();
 
     // Open: too big for the board.
@@ -118,7 +108,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
               nullptr);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{PatternTooBigMessage(200, 200, 301, 1)});
-    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_TRUE(RuleTables() == highLife);
 
     // Open: a disk error after the rule line.
     const std::string broken = Write("broken.lif", RuleThenRows());
@@ -127,7 +117,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     EXPECT_EQ(Open(broken), nullptr);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"A disk error occurred while accessing " + broken + "."});
-    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_TRUE(RuleTables() == highLife);
 
     // Open: read in full, its rule shown in File Information, then Cancel.
     std::string shownRules;
@@ -137,7 +127,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     });
     EXPECT_EQ(app.OpenDocumentFile(Write("other.lif", RuleThenRows())), nullptr);
     EXPECT_NE(shownRules.find("s1/b1"), std::string::npos) << shownRules;
-    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_TRUE(RuleTables() == highLife);
 
     // Reload: the file no longer fits.
     EXPECT_EQ(Doc()->GetPathName(), path);
@@ -146,7 +136,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{PatternTooBigMessage(200, 200, 301, 1)});
-    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_TRUE(RuleTables() == highLife);
 
     // Reload: a disk error after the rule line.
     Write("highlife.lif", RuleThenRows());
@@ -155,7 +145,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{"A disk error occurred while accessing " + path + "."});
-    EXPECT_EQ(RuleTables(), highLife);
+    EXPECT_TRUE(RuleTables() == highLife);
     EXPECT_EQ(Board().liveCount, 4);
 
     // With the disk working again the same Reload takes the file's rule.
@@ -163,7 +153,7 @@ TEST_F(Document, AFailedOpenOrReloadLeavesTheRuleTablesAsTheyWere) {
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
     EXPECT_TRUE(platform.MessageTexts().empty());
-    EXPECT_EQ(FormatRuleText(), "s1/b1");
+    EXPECT_EQ(FormatRuleText(Doc()->GetRule()), "s1/b1");
     EXPECT_EQ(Board().liveCount, 200);
 }
 
@@ -228,14 +218,16 @@ TEST_F(Document, PatternTooBigShowsOnlyTheReadersMessageAndFails) {
 }
 
 TEST_F(Document, NewDocumentHasTwoDeadBoardsAndKeepsTheRules) {
-    g_born[6] = 1;
+    app.OnFileNew();
+    const Rule highLife = Rule::Totalistic(0b1001000, 0b1100);
+    Doc()->SetRule(highLife);
     app.OnFileNew();
     ASSERT_NE(Doc(), nullptr);
     EXPECT_TRUE(Doc()->HasBoards());
     EXPECT_EQ(Board().liveCount, 0);
     EXPECT_EQ(Board().width, 200);
     EXPECT_EQ(Doc()->GetDescription(), "");
-    EXPECT_EQ(g_born[6], 1);
+    EXPECT_TRUE(Doc()->GetRule() == highLife);
     EXPECT_EQ(Status(), "G:00000 C:00000 B:00000 D:00000 Z:x1");
 }
 
@@ -341,11 +333,12 @@ TEST_F(Document, FailedSaveReportsAndLeavesTheOldFileWhole) {
 TEST_F(Document, ReloadBringsBackGenerationZeroAndTheFilesRulesWithoutADialog) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     for (int i = 0; i < 7; ++i) platform.Command(ID_TOOLS_STEP);
-    g_born[8] = 1;
+    Doc()->SetRule(Rule::Totalistic(0b100001000, 0b1100));
+    Doc()->SetModifiedFlag(false);
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
     EXPECT_TRUE(platform.DialogsShown().empty());
-    EXPECT_EQ(g_born[8], 0);
+    EXPECT_TRUE(Doc()->GetRule() == Rule());
     EXPECT_EQ(Board().At(100, 99), 1);
     EXPECT_EQ(Board().At(101, 100), 1);
     EXPECT_EQ(Board().liveCount, 5);
@@ -426,7 +419,6 @@ TEST_F(Document, ExitCompletelyEndsOnlyAfterConfirmationAndExitDoesNothing) {
 
 TEST(StartUp, AFileNamedOnTheCommandLineIsOpenedAndAFailureFallsBackToNew) {
     ResetPalettesForStart();
-    ResetRules();
     const std::string path =
         (std::filesystem::temp_directory_path() / "cellarium-startup-block.lif").string();
     {

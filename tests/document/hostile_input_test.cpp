@@ -65,7 +65,7 @@ TEST_F(HostileInput, EmptyFileAndFilesOfNothingButNulBytesOpenAsEmptyBoards) {
     ASSERT_NE(OpenText("empty.lif", ""), nullptr);
     EXPECT_EQ(Board().liveCount, 0);
     EXPECT_EQ(Doc()->GetDescription(), "");
-    EXPECT_EQ(FormatRuleText(), "s23/b3");
+    EXPECT_EQ(FormatRuleText(Doc()->GetRule()), "s23/b3");
     EXPECT_TRUE(platform.MessageTexts().empty());
 
     ASSERT_NE(OpenText("nuls.lif", std::string(100000, '\0')), nullptr);
@@ -203,7 +203,7 @@ TEST_F(HostileInput, PositionsFarOffTheBoardMoveThePatternOnButLargerPatternsAre
         EXPECT_EQ(platform.MessageTexts(), TooBig(size.first, size.second)) << file;
         ExpectGliderKept();
         // The file's rule did not stay behind either.
-        EXPECT_EQ(FormatRuleText(), "s23/b3");
+        EXPECT_EQ(FormatRuleText(Doc()->GetRule()), "s23/b3");
     }
     // The whole interior, from edge to edge, fits.
     ASSERT_NE(OpenText("wide.rle", "x = 198, y = 3\r\n198o!\r\n"), nullptr);
@@ -225,7 +225,7 @@ TEST_F(HostileInput, AMegabyteRuleLineIsRefusedAndNamedByItsStart) {
               std::vector<std::string>{CannotRunRuleMessage(std::string(60, '2') + "...")});
     ExpectGliderKept();
     EXPECT_EQ(OpenText("letters.lif", "#R " + std::string(1u << 20, 'S') + "\r\n"), nullptr);
-    EXPECT_EQ(FormatRuleText(), "s23/b3");
+    EXPECT_EQ(FormatRuleText(Doc()->GetRule()), "s23/b3");
 }
 
 TEST_F(HostileInput, UnreadableFilesAreReportedAndThePatternStays) {

@@ -13,7 +13,8 @@
 #include "colour/palette.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
-#include "engine/rules.h"
+#include "engine/rule.h"
+#include "formats/rule_notation.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/life_app.h"
 #include "shell/main_frame.h"
@@ -31,7 +32,6 @@ class LifeSession : public ::testing::Test {
 protected:
     LifeSession() : app(platform) {
         ResetPalettesForStart();
-        ResetRules();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
               (std::string("cellarium-") + info->test_suite_name() + "-" + info->name());

@@ -1,5 +1,5 @@
 // The Rules dialog as the user works it: the boxes, the list of named rule
-// sets, and what OK and Cancel leave in the rule tables.
+// sets, and what OK and Cancel leave as the rule.
 #include <cstring>
 
 #include "formats/rule_notation.h"
@@ -20,10 +20,10 @@ protected:
         }
         return survive + "/" + born;
     }
-    static bool Tables(const char* survive, const char* born) {
+    bool Tables(const char* survive, const char* born) {
         char s[10], b[10];
-        SurviveMarks(s);
-        BornMarks(b);
+        MarksOf(Doc()->GetRule().SurviveCounts(), s);
+        MarksOf(Doc()->GetRule().BornCounts(), b);
         return std::strcmp(s, survive) == 0 && std::strcmp(b, born) == 0;
     }
 };

@@ -18,7 +18,7 @@ struct Snapshot {
     std::vector<uint8_t> cells;
     int32_t live = 0;
     Rect bounds{};
-    SavedRules rules{};
+    Rule rules;
     std::string description;
     RunCounters counters;
     bool operator==(const Snapshot&) const = default;
@@ -43,7 +43,7 @@ protected:
         return Snapshot{std::vector<uint8_t>(b.cells, b.cells + b.CellCount()),
                         b.liveCount,
                         b.bounds,
-                        SavedRules::Current(),
+                        Doc()->GetRule(),
                         b.description,
                         View()->Counters()};
     }
@@ -102,14 +102,11 @@ void ExpectRunMatches(const Snapshot& from, const Snapshot& to, int width, int h
     CopyBorder(*cur, *scratch);
     cur->bounds = from.bounds;
     cur->liveCount = from.live;
-    const SavedRules shown = SavedRules::Current();
-    from.rules.MakeCurrent();
     int32_t births = 0, deaths = 0;
     for (int32_t g = from.counters.generation; g < to.counters.generation; ++g) {
-        cur->ComputeNext(*scratch, int(uint32_t(g) & 0xFF) + 1, births, deaths);
+        cur->ComputeNext(*scratch, from.rules, int(uint32_t(g) & 0xFF) + 1, births, deaths);
         std::swap(cur, scratch);
     }
-    shown.MakeCurrent();
     EXPECT_TRUE(std::equal(to.cells.begin(), to.cells.end(), cur->cells));
     EXPECT_EQ(to.live, cur->liveCount);
     EXPECT_EQ(to.counters, (RunCounters{to.counters.generation, births, deaths}));
@@ -201,12 +198,13 @@ TEST_F(Undo, RunsAndTheirUndoAreNoChangeToSaveButRulesAndTheirUndoAre) {
     ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
     ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
     EXPECT_FALSE(Doc()->IsModified());
-    const SavedRules conway = SavedRules::Current();
-    uint8_t survive[kRuleEntries] = {0, 0, 1, 1}, born[kRuleEntries] = {0, 0, 0, 1, 0, 0, 1};
-    Doc()->SetRules(survive, born);
+    const Rule conway = Doc()->GetRule();
+    Doc()->SetRule(ParseRule("B36/S23").rule);
     Doc()->SetModifiedFlag(false);
     ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
-    EXPECT_TRUE(SavedRules::Current() == conway);
+    EXPECT_TRUE(Doc()->GetRule() == conway);
+    ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+    EXPECT_EQ(FormatRuleText(Doc()->GetRule()), "s23/b36");
     EXPECT_TRUE(Doc()->IsModified());
 }
 
@@ -324,7 +322,7 @@ TEST_F(Undo, PasteTakesEveryFormatAndDropsItAtTheClick) {
         EXPECT_EQ(Picture(Rect{40, 60, 42, 62}), ".o.\n..o\nooo\n");
         EXPECT_EQ(Board().liveCount, 5);
         EXPECT_EQ(Board().At(42, 62), 1);
-        EXPECT_EQ(int(g_born[6]), 0);
+        EXPECT_TRUE(Doc()->GetRule() == Rule());  // a paste keeps the rule in force
     }
     // Larger than the board: said so, nothing pasted.
     platform.ExpectMessageBox(IDOK, PasteTooLargeMessage(200, 200));

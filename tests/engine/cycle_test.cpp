@@ -18,9 +18,7 @@ using namespace cellarium;
 
 namespace {
 
-const uint8_t kSurvive[9] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
-const uint8_t kBorn[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
-const StepRule kConway{kSurvive, kBorn};
+const Rule kConway;
 
 uint64_t Mix(uint64_t z) {
     z += 0x9e3779b97f4a7c15ull;

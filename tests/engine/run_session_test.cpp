@@ -15,10 +15,6 @@ using namespace cellarium;
 
 namespace {
 
-const uint8_t kSurvive[9] = {0, 0, 1, 1, 0, 0, 0, 0, 0};
-const uint8_t kBorn[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
-const uint8_t kHighLifeBorn[9] = {0, 0, 0, 1, 0, 0, 1, 0, 0};
-
 // A session on a w x h board holding rows of '.' and 'O' at (x, y).
 void Place(RunSession& s, int w, int h, int x, int y, const std::vector<std::string>& rows) {
     ASSERT_TRUE(s.MakeBoards(w, h));
@@ -51,7 +47,7 @@ TEST(RunSession, GenerationsAreTheKernelsWithTheCountersNewbornValue) {
     ASSERT_TRUE(s.MakeBoards(200, 160));
     FillSoup(*s.Current(), 0.4, 11);
     s.BoardChanged();
-    s.SetRule(StepRule{kSurvive, kHighLifeBorn});
+    s.SetRule(Rule::Totalistic(0b1001000, 0b1100));
     auto a = CellBoard::Create(200, 160), b = CellBoard::Create(200, 160);
     std::memcpy(a->cells, s.Current()->cells, a->CellCount());
     a->bounds = s.Current()->bounds;
@@ -59,7 +55,8 @@ TEST(RunSession, GenerationsAreTheKernelsWithTheCountersNewbornValue) {
     Counting seen;
     EXPECT_EQ(s.Run(Limits(30, false), &seen), RunStop::Count);
     for (int g = 0; g < 30; ++g) {
-        const StepCounts c = StepReference(*a, *b, 250 + g + 1, StepRule{kSurvive, kHighLifeBorn});
+        const StepCounts c =
+            StepReference(*a, *b, 250 + g + 1, Rule::Totalistic(0b1001000, 0b1100));
         std::swap(a, b);
         ASSERT_EQ(seen.seen[std::size_t(g)].generation, 251 + g);
         ASSERT_EQ(seen.seen[std::size_t(g)].births, c.births);

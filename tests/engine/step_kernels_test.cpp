@@ -36,48 +36,53 @@ using namespace cellarium;
 
 namespace {
 
-struct Rule {
-    uint8_t survive[9];
-    uint8_t born[9];
-};
-
+// Any rule: totalistic ones as before (empty, full, Conway's, the few
+// neighbours where merged counts go wrong, any of the 2^18), and rules the
+// totalistic kernels hand to the table kernel: isotropic ones, made of whole
+// classes of blocks, and any of the 512-entry tables, B0 ones among them.
 Rule RandomRule(std::mt19937_64& rng) {
-    Rule r{};
     const uint32_t bits = uint32_t(rng());
-    switch (rng() % 8) {
-        case 0:  // empty tables
-            break;
-        case 1:  // everything set
-            std::fill(r.survive, r.survive + 9, 1);
-            std::fill(r.born, r.born + 9, 1);
-            break;
-        case 2:  // Conway's
-            r.survive[2] = r.survive[3] = r.born[3] = 1;
-            break;
-        case 3:  // born and survive with no or one neighbour, where merged counts go wrong
-            r.born[0] = (bits & 1) != 0;
-            r.born[1] = (bits & 2) != 0;
-            r.survive[0] = (bits & 4) != 0;
-            r.survive[1] = (bits & 8) != 0;
-            r.born[bits % 9] ^= 1;
-            break;
-        default:  // any of the 2^18 rules; a set entry need not be 1
-            for (int n = 0; n < 9; ++n) {
-                r.survive[n] = (bits >> n) & 1 ? uint8_t(1 + rng() % 255) : 0;
-                r.born[n] = (bits >> (9 + n)) & 1 ? uint8_t(1 + rng() % 255) : 0;
+    switch (rng() % 10) {
+        case 0:
+            return Rule::Totalistic(0, 0);
+        case 1:
+            return Rule::Totalistic(Rule::kAllCounts, Rule::kAllCounts);
+        case 2:
+            return Rule();
+        case 3: {  // born and survive with no or one neighbour
+            uint16_t born = uint16_t(bits & 3), survive = uint16_t((bits >> 2) & 3);
+            born ^= uint16_t(1u << (bits % 9));
+            return Rule::Totalistic(born, survive);
+        }
+        case 4:
+        case 5: {  // isotropic: each block with its turns and mirror images
+            Rule::Table table{};
+            const int density = int(rng() % 8);
+            for (unsigned block = 0; block < 512; ++block) {
+                if ((table[block >> 6] >> (block & 63)) & 1u) continue;
+                if (int(rng() % 8) > density) continue;
+                unsigned b = block;
+                for (int m = 0; m < 2; ++m, b = MirrorBlock(b))
+                    for (int t = 0; t < 4; ++t, b = TurnBlock(b))
+                        table[b >> 6] |= uint64_t(1) << (b & 63);
             }
+            return Rule::FromTable(table);
+        }
+        case 6:
+        case 7: {  // any table
+            Rule::Table table;
+            for (uint64_t& word : table) word = rng() & rng();
+            return Rule::FromTable(table);
+        }
+        default:
+            return Rule::Totalistic(uint16_t(bits & 0x1FF), uint16_t((bits >> 9) & 0x1FF));
     }
-    return r;
 }
 
 std::string Describe(const Rule& r) {
-    std::string text = "S";
-    for (int n = 0; n < 9; ++n)
-        if (r.survive[n]) text += char('0' + n);
-    text += "/B";
-    for (int n = 0; n < 9; ++n)
-        if (r.born[n]) text += char('0' + n);
-    return text;
+    std::string text;
+    for (uint64_t word : r.table()) text += std::to_string(word) + ",";
+    return (r.IsTotalistic() ? "totalistic " : "table ") + text;
 }
 
 // A pair of boards as the document holds them.
@@ -134,15 +139,14 @@ Rect RandomBounds(const CellBoard& b, std::mt19937_64& rng) {
 void RunSideBySide(const StepKernelInfo& kernel, Pair& fast, Pair& ref, const Rule& rule, int steps,
                    std::mt19937_64& rng, const std::string& what,
                    std::optional<int> newbornGiven = std::nullopt) {
-    const StepRule stepRule{rule.survive, rule.born};
     for (int g = 0; g < steps; ++g) {
         const int newborn = newbornGiven ? *newbornGiven : int(rng() % 2048) - 1024;
-        const StepCounts want = StepReference(*ref.cur, *ref.scratch, newborn, stepRule);
+        const StepCounts want = StepReference(*ref.cur, *ref.scratch, newborn, rule);
         uint64_t hash = 0;
         const bool withHash = g % 2 == 1;
         const StepCounts got =
-            withHash ? kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule, &hash)
-                     : kernel.kernel(*fast.cur, *fast.scratch, newborn, stepRule, nullptr);
+            withHash ? kernel.kernel(*fast.cur, *fast.scratch, newborn, rule, &hash)
+                     : kernel.kernel(*fast.cur, *fast.scratch, newborn, rule, nullptr);
         const std::string where = what + " step " + std::to_string(g) + " rule " + Describe(rule) +
                                   " newborn " + std::to_string(newborn);
         ASSERT_EQ(got.births, want.births) << where;
@@ -231,7 +235,7 @@ TEST_P(StepKernelTest, WindowsOfEveryWidthAtEveryAlignment) {
     // Narrow windows and windows just around the vector widths, at every
     // start column modulo 64, so each head, tail and overlap case is taken.
     std::mt19937_64 rng(0x5eed0003);
-    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule conway;
     for (int cols = 1; cols <= 140; ++cols) {
         for (int start = 1; start <= 65; start += 1 + int(rng() % 5)) {
             const int w = start + cols + 2 + int(rng() % 3);
@@ -261,13 +265,11 @@ TEST_P(StepKernelTest, StreamingStoresGiveTheSameBoards) {
 }
 
 TEST_P(StepKernelTest, SoupRunsLongUnderConwayAndBornZero) {
-    // Long runs through the program's own tables: the stale scratch board and
+    // Long runs: the stale scratch board and
     // the bounds bookkeeping carried over many swaps.
     std::mt19937_64 rng(0x5eed0005);
     for (int born0 = 0; born0 < 2; ++born0) {
-        Rule rule{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
-        rule.born[0] = uint8_t(born0);
-        if (born0) rule.survive[8] = 1;
+        const Rule rule = born0 ? Rule::Totalistic(0b1001, 0b100001100) : Rule();
         const int w = 211, h = 97;
         Pair fast = MakePair(w, h), ref = MakePair(w, h);
         Sprinkle(*ref.cur, rng, Rect{60, 20, 150, 70}, 128);
@@ -283,8 +285,8 @@ TEST_P(StepKernelTest, EveryNewbornValue) {
     // Births under a born-0 rule and Conway's, the low byte of the caller's
     // integer taking every value (0 standing for 1).
     std::mt19937_64 rng(0x5eed0009);
-    const Rule born0{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 0, 0, 0}};
-    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule born0 = Rule::Totalistic(0b1001, 0b1100);
+    const Rule conway;
     for (int newborn = -260; newborn < 520; ++newborn) {
         Pair fast = MakePair(70, 6), ref = MakePair(70, 6);
         Sprinkle(*ref.cur, rng, Rect{0, 0, 69, 5}, 100);
@@ -333,7 +335,7 @@ protected:
 TEST_P(ThreadedStepTest, WindowsFewerEqualAndMoreRowsThanBands) {
     const int t = Threads();
     std::mt19937_64 rng(0x5eed0006 + uint64_t(t));
-    const Rule conwayBorn0{{0, 0, 1, 1, 0, 0, 0, 0, 1}, {1, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule conwayBorn0 = Rule::Totalistic(0b1001, 0b100001100);
     for (int rows : {1, 2, t - 1, t, t + 1, 2 * t - 1, 2 * t + 1, 3 * t + 2}) {
         if (rows < 1) continue;
         for (int cols : {1, 5, 63, 64, 65, 97, 511, 512, 513}) {
@@ -370,7 +372,7 @@ TEST_P(ThreadedStepTest, LongSoupRunOnAWideBoard) {
     // Many swaps of a wide board: the workers' row buffers stay stale between
     // steps and bands of different heights follow each other.
     std::mt19937_64 rng(0x5eed0008);
-    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule conway;
     const int w = 1211, h = 41;
     Pair fast = MakePair(w, h), ref = MakePair(w, h);
     Sprinkle(*ref.cur, rng, Rect{300, 5, 900, 35}, 128);
@@ -408,7 +410,7 @@ TEST(StepThreads, HandOffWhileSpinningAndAfterSleeping) {
     SetStepThreads(2);
     g_stepThreadedCells = 0;
     std::mt19937_64 rng(0x5eed000a);
-    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const Rule conway;
     Pair fast = MakePair(90, 40), ref = MakePair(90, 40);
     Sprinkle(*ref.cur, rng, Rect{0, 0, 89, 39}, 128);
     ref.cur->bounds = ref.cur->WholeBox();
@@ -435,8 +437,7 @@ TEST(StepThreads, EveryRowOfTheWindowIsSteppedExactlyOnce) {
     // of their own and a step that has not ended within seconds fails the
     // test at once, rather than holding the suite until its time limit.
     g_stepThreadedCells = 0;
-    const uint8_t survive[9] = {0, 0, 1, 1}, born[9] = {0, 0, 0, 1};
-    const StepRule rule{survive, born};
+    const Rule rule;
     auto s = CellBoard::Create(150, 190);
     auto t = CellBoard::Create(150, 190);
     for (int threads : {2, 3, 7}) {
@@ -475,8 +476,7 @@ TEST(StepThreads, PoolsOfTheirOwnStepTwoBoardsAtOnce) {
     // its own (and on the program's pool, for one of them, while the other
     // holds its own), against the reference stepped afterwards.
     g_stepThreadedCells = 0;
-    const Rule conway{{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
-    const StepRule rule{conway.survive, conway.born};
+    const Rule rule;
     std::mt19937_64 rng(0x5eed000c);
     Pair boards[2] = {MakePair(300, 120), MakePair(300, 120)};
     Pair refs[2] = {MakePair(300, 120), MakePair(300, 120)};

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
 
 using namespace cellarium;
 
@@ -25,10 +24,11 @@ std::unique_ptr<CellBoard> BoardWith(int w, int h,
     return b;
 }
 
-// Steps the pair once under the program-wide tables, swapping like the document.
-StepCounts Step(std::unique_ptr<CellBoard>& cur, std::unique_ptr<CellBoard>& scratch, int newborn) {
+// Steps the pair once, swapping like the document.
+StepCounts Step(std::unique_ptr<CellBoard>& cur, std::unique_ptr<CellBoard>& scratch, int newborn,
+                const Rule& rule = Rule()) {
     StepCounts c;
-    cur->ComputeNext(*scratch, newborn, c.births, c.deaths);
+    cur->ComputeNext(*scratch, rule, newborn, c.births, c.deaths);
     std::swap(cur, scratch);
     return c;
 }
@@ -36,7 +36,6 @@ StepCounts Step(std::unique_ptr<CellBoard>& cur, std::unique_ptr<CellBoard>& scr
 }  // namespace
 
 TEST(Step, EmptyBoardWritesNothingAndReportsNothing) {
-    ResetRules();
     auto cur = CellBoard::Create(150, 150);
     auto scratch = CellBoard::Create(150, 150);
     scratch->At(5, 5) = 9;  // would be stale if the step wrote anything
@@ -49,7 +48,6 @@ TEST(Step, EmptyBoardWritesNothingAndReportsNothing) {
 }
 
 TEST(Step, BlinkerAlternatesWithTwoBirthsAndTwoDeaths) {
-    ResetRules();
     auto cur = BoardWith(150, 150, {{10, 11}, {11, 11}, {12, 11}});
     auto scratch = CellBoard::Create(150, 150);
     for (int i = 0; i < 6; ++i) {
@@ -66,7 +64,6 @@ TEST(Step, BlinkerAlternatesWithTwoBirthsAndTwoDeaths) {
 }
 
 TEST(Step, GliderTravelsAndColoursRecordBirthGeneration) {
-    ResetRules();
     auto cur = BoardWith(150, 150, {{21, 20}, {22, 21}, {20, 22}, {21, 22}, {22, 22}});
     auto scratch = CellBoard::Create(150, 150);
     for (int g = 0; g < 8; ++g) Step(cur, scratch, g + 1);
@@ -79,7 +76,6 @@ TEST(Step, GliderTravelsAndColoursRecordBirthGeneration) {
 }
 
 TEST(Step, NewbornValueWrapsToOneAndSurvivorsKeepTheirValue) {
-    ResetRules();
     // A block is a still life: its cells keep whatever value they have.
     auto cur = BoardWith(150, 150, {{50, 50}, {51, 50}, {50, 51}, {51, 51}});
     cur->At(50, 50) = 200;
@@ -101,7 +97,6 @@ TEST(Step, NewbornValueWrapsToOneAndSurvivorsKeepTheirValue) {
 }
 
 TEST(Step, BorderCellsAreReadButNeverWrittenOrCounted) {
-    ResetRules();
     // Three border cells on the top edge give (11, 1) three live neighbours.
     auto cur = CellBoard::Create(150, 150);
     for (int x = 10; x <= 12; ++x) cur->At(x, 0) = 7;
@@ -109,7 +104,7 @@ TEST(Step, BorderCellsAreReadButNeverWrittenOrCounted) {
     cur->bounds = Rect{10, 0, 12, 1};
     auto target = CellBoard::Create(150, 150);
     int32_t births = 0, deaths = 0;
-    cur->ComputeNext(*target, 4, births, deaths);
+    cur->ComputeNext(*target, Rule(), 4, births, deaths);
     EXPECT_EQ(births, 1);
     EXPECT_EQ(deaths, 0);
     EXPECT_EQ(target->At(11, 1), 4);
@@ -120,30 +115,26 @@ TEST(Step, BorderCellsAreReadButNeverWrittenOrCounted) {
 }
 
 TEST(Step, BornZeroGrowsTwoCellsPerStepUntilTheInteriorIsFull) {
-    ClearRules();
-    g_born[0] = 1;
+    const Rule bornZero = Rule::Totalistic(1, 0);
     auto cur = BoardWith(150, 150, {{75, 75}});
     auto scratch = CellBoard::Create(150, 150);
-    Step(cur, scratch, 1);
+    Step(cur, scratch, 1, bornZero);
     // The lone cell dies (no survive entries) and every dead cell with no live
     // neighbour inside the window is born.
     EXPECT_EQ(cur->bounds, (Rect{73, 73, 77, 77}));
     EXPECT_EQ(cur->At(73, 73), 1);
     EXPECT_EQ(cur->At(72, 73), 0);
-    for (int i = 0; i < 80; ++i) Step(cur, scratch, i + 2);
+    for (int i = 0; i < 80; ++i) Step(cur, scratch, i + 2, bornZero);
     EXPECT_EQ(cur->bounds, cur->WholeBox());
-    ResetRules();
 }
 
 TEST(Step, EmptySurviveTableKillsEverythingButKeepsTheBounds) {
-    ClearRules();
     auto cur = BoardWith(150, 150, {{30, 40}, {90, 100}});
     auto scratch = CellBoard::Create(150, 150);
-    StepCounts c = Step(cur, scratch, 1);
+    StepCounts c = Step(cur, scratch, 1, Rule::Totalistic(0, 0));
     EXPECT_EQ(c.deaths, 2);
     EXPECT_EQ(cur->liveCount, 0);
     EXPECT_EQ(cur->bounds, (Rect{30, 40, 90, 100}));
-    ResetRules();
 }
 
 // The differential check: a model that recomputes a fresh full board every
@@ -232,12 +223,16 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
             std::fill(born, born + 9, 0);
         }
         if (ruleKind == 3) {
-            ResetRules();
-            std::copy(g_survive, g_survive + 9, survive);
-            std::copy(g_born, g_born + 9, born);
+            std::fill(survive, survive + 9, 0);
+            std::fill(born, born + 9, 0);
+            survive[2] = survive[3] = born[3] = 1;
         }
-        std::copy(survive, survive + 9, g_survive);
-        std::copy(born, born + 9, g_born);
+        uint16_t survives = 0, borns = 0;
+        for (int n = 0; n < 9; ++n) {
+            survives |= uint16_t(survive[n] << n);
+            borns |= uint16_t(born[n] << n);
+        }
+        const Rule rule = Rule::Totalistic(borns, survives);
 
         auto cur = CellBoard::Create(w, h);
         auto scratch = CellBoard::Create(w, h);
@@ -268,7 +263,7 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
         for (; gen < 120; ++gen) {
             const int newborn = int(rng() % 1024);
             int32_t births = -1, deaths = -1;
-            cur->ComputeNext(*scratch, newborn, births, deaths);
+            cur->ComputeNext(*scratch, rule, newborn, births, deaths);
             std::swap(cur, scratch);
             ModelStep expect = Advance(mc, ms, NewbornValue(newborn), survive, born);
             if (HasFatalFailure()) return;
@@ -282,5 +277,4 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
             ASSERT_EQ(cur->bounds, mc.bounds) << "trial " << trial << " gen " << gen;
         }
     }
-    ResetRules();
 }

@@ -3,7 +3,6 @@
 #include <random>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
 
 using namespace cellarium;
 
@@ -136,7 +135,6 @@ TEST(Transforms, RepaletteKeepsValuesAndSwitchesColourTable) {
 }
 
 TEST(Transforms, StepAfterTransformLeavesNoStaleCells) {
-    ResetRules();
     auto cur = CellBoard::Create(150, 150);
     auto scratch = CellBoard::Create(150, 150);
     // Scratch holds an old generation far from the pattern.
@@ -147,7 +145,7 @@ TEST(Transforms, StepAfterTransformLeavesNoStaleCells) {
     cur->CenterInto(*scratch);
     std::swap(cur, scratch);
     int32_t births, deaths;
-    cur->ComputeNext(*scratch, 1, births, deaths);
+    cur->ComputeNext(*scratch, Rule(), 1, births, deaths);
     std::swap(cur, scratch);
     EXPECT_EQ(cur->liveCount, 4);
     int live = 0;

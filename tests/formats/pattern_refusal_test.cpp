@@ -31,7 +31,8 @@ Outcome ReadOutcome(const std::string& bytes, int width = 200, int height = 200)
     auto board = CellBoard::Create(width, height);
     MemoryByteSource source(bytes);
     Outcome o;
-    o.ok = ReadPattern(*board, source, keeper);
+    Rule rule;
+    o.ok = ReadPattern(*board, source, keeper, rule);
     o.messages = keeper.messages;
     o.notes = keeper.notes;
     o.cells = LiveCells(*board);
@@ -75,7 +76,6 @@ TEST(Refusal, RulesOfOtherKindsAreRefusedByName) {
                              "Turmite_121181121020",
                              "BBM-Margolus-emulated",
                              "Nobili32",
-                             "B3/23",
                              "23/3/",
                              "B9/S23",
                              "MAP",

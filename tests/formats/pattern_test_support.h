@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "../fuzz/guarded_board.h"
-#include "engine/rules.h"
 #include "formats/rule_notation.h"
 
 namespace cellarium::testing {
@@ -65,7 +64,8 @@ struct ReadResult {
     bool ok = false;
     CellBoard& board() const { return guarded->board(); }
     Cells cells() const { return LiveCells(board()); }
-    std::string rules = FormatRuleText();
+    std::string rules;  // FormatRuleText of the rule read
+    const Rule& rule() const { return guarded->rule(); }
 };
 
 inline ReadResult Read(const std::string& bytes, int width = 800, int height = 800) {
@@ -74,7 +74,7 @@ inline ReadResult Read(const std::string& bytes, int width = 800, int height = 8
     const std::string problem = r.guarded->ReadAndCheck(
         reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &r.ok);
     EXPECT_EQ(problem, "") << "while reading: " << bytes.substr(0, 80);
-    r.rules = FormatRuleText();
+    r.rules = FormatRuleText(r.rule());
     return r;
 }
 

@@ -19,9 +19,9 @@ std::unique_ptr<CellBoard> BoardWith(const Cells& cells, int width = 800, int he
     return board;
 }
 
-std::string Written(const CellBoard& board) {
+std::string Written(const CellBoard& board, const Rule& rule = Rule()) {
     MemoryByteSink sink;
-    WritePattern(board, sink);
+    WritePattern(board, rule, sink);
     return sink.bytes();
 }
 
@@ -29,7 +29,6 @@ std::string Written(const CellBoard& board) {
 std::string DescriptionLines(const std::string& description) {
     auto board = CellBoard::Create(150, 150);
     board->description = description;
-    ResetRules();
     const std::string all = Written(*board);
     const std::string head = "#Life 1.05\r\n", tail = "\r\n#R 23/3\r\n#P 0 0\r\n";
     EXPECT_EQ(all.substr(0, head.size()), head);
@@ -42,12 +41,10 @@ std::string DescriptionLines(const std::string& description) {
 TEST(Writer, GliderFileByteForByte) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
     board->At(400, 401) = 77;  // any live value is "*"
-    ResetRules();
     EXPECT_EQ(Written(*board), "#Life 1.05\r\n\r\n#R 23/3\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
 }
 
 TEST(Writer, PositionIsRelativeToTheCentre) {
-    ResetRules();
     EXPECT_EQ(Written(*BoardWith({{400, 400}})), "#Life 1.05\r\n\r\n#R 23/3\r\n#P 0 0\r\n*\r\n");
     EXPECT_EQ(Written(*BoardWith({{0, 0}, {2, 1}}, 151, 153)),
               "#Life 1.05\r\n\r\n#R 23/3\r\n#P -75 -76\r\n*..\r\n..*\r\n");
@@ -55,7 +52,6 @@ TEST(Writer, PositionIsRelativeToTheCentre) {
 
 TEST(Writer, EmptyBoardSavesAFileThatOpensAgain) {
     auto board = CellBoard::Create(800, 800);
-    ResetRules();
     const std::string file = Written(*board);
     EXPECT_EQ(file, "#Life 1.05\r\n\r\n#R 23/3\r\n#P 0 0\r\n");
     ReadResult back = Read(file);
@@ -63,16 +59,25 @@ TEST(Writer, EmptyBoardSavesAFileThatOpensAgain) {
     EXPECT_TRUE(back.cells().empty());
 }
 
-TEST(Writer, RuleLineListsSurviveThenBorn) {
+TEST(Writer, RuleLineListsSurviveThenBornOrGivesTheNotation) {
     auto board = BoardWith({{400, 400}});
-    ClearRules();
-    g_survive[0] = 1;
-    g_born[8] = 1;
-    EXPECT_NE(Written(*board).find("\r\n#R 0/8\r\n"), std::string::npos);
-    ClearRules();
-    const std::string none = Written(*board);
+    EXPECT_NE(Written(*board, Rule::Totalistic(1u << 8, 1)).find("\r\n#R 0/8\r\n"),
+              std::string::npos);
+    // The rule with no entries reads back as itself.
+    const std::string none = Written(*board, Rule::Totalistic(0, 0));
     EXPECT_NE(none.find("\r\n#R /\r\n"), std::string::npos);
-    EXPECT_EQ(Read(none).rules, "s23/b3");  // empty tables come back as Conway's
+    EXPECT_EQ(Read(none).rules, "s/b");
+    // A rule with letters, or a MAP rule, is written in its notation.
+    Rule::Table northward{};  // a cell is live next where its upper neighbour is
+    for (unsigned block = 0; block < 512; ++block)
+        if (block & 128) northward[block >> 6] |= uint64_t(1) << (block & 63);
+    const std::string map = RuleString(Rule::FromTable(northward));
+    ASSERT_EQ(map.substr(0, 3), "MAP");
+    for (const std::string& rule : {std::string("B2-a/S12"), std::string("B3/S2-i34q"), map}) {
+        const std::string file = Written(*board, ParseRule(rule).rule);
+        EXPECT_NE(file.find("\r\n#R " + rule + "\r\n"), std::string::npos) << rule;
+        EXPECT_EQ(Read(file).rules, rule);
+    }
 }
 
 TEST(Writer, DescriptionLinesWrapAtSpacesWithinEightyCharacters) {
@@ -103,17 +108,18 @@ TEST(Writer, RandomBoardsReadBackWithEveryCellInPlace) {
             for (int x = 1; x < w - 1; ++x)
                 if (live(rng)) board->At(x, y) = uint8_t(value(rng));
         std::bernoulli_distribution entry(0.3);
-        for (int n = 0; n < kRuleEntries; ++n) {
-            g_survive[n] = entry(rng);
-            g_born[n] = entry(rng);
+        uint16_t survive = 0, born = 0;
+        for (int n = 0; n < 9; ++n) {
+            survive |= uint16_t(entry(rng) << n);
+            born |= uint16_t(entry(rng) << n);
         }
-        std::string rules = FormatRuleText();
-        if (rules == "s/b") rules = "s23/b3";
+        const Rule rule = Rule::Totalistic(born, survive);
+        const std::string rules = FormatRuleText(rule);
         board->description = "round " + std::to_string(round);
 
         SCOPED_TRACE("round " + std::to_string(round) + ", board " + std::to_string(w) + "x" +
                      std::to_string(h));
-        ReadResult back = Read(Written(*board), w, h);
+        ReadResult back = Read(Written(*board, rule), w, h);
         ASSERT_TRUE(back.ok);
         EXPECT_EQ(back.cells(), LiveCells(*board));
         EXPECT_EQ(back.rules, rules);

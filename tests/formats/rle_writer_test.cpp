@@ -22,9 +22,10 @@ std::unique_ptr<CellBoard> BoardWith(const Cells& cells, int width = 800, int he
     return board;
 }
 
-std::string Rle(const CellBoard& board, RleGrid grid = RleGrid::Bounded) {
+std::string Rle(const CellBoard& board, RleGrid grid = RleGrid::Bounded,
+                const Rule& rule = Rule()) {
     MemoryByteSink sink;
-    WriteRlePattern(board, sink, grid);
+    WriteRlePattern(board, rule, sink, grid);
     return sink.bytes();
 }
 
@@ -56,13 +57,33 @@ void Scatter(CellBoard& board, double density, bool border, std::mt19937& rng) {
                 board.At(x, y) = uint8_t(value(rng));
 }
 
-void RandomRules(std::mt19937& rng) {
+// A totalistic rule, a random isotropic one (whole classes of blocks) or any
+// 512-entry table, by turns.
+Rule RandomRule(std::mt19937& rng) {
     std::bernoulli_distribution entry(0.3);
-    for (int n = 0; n < kRuleEntries; ++n) {
-        g_survive[n] = entry(rng);
-        g_born[n] = entry(rng);
+    Rule::Table table{};
+    switch (rng() % 3) {
+        case 0: {
+            uint16_t survive = 0, born = 0;
+            for (int n = 0; n < 9; ++n) {
+                survive |= uint16_t(entry(rng) << n);
+                born |= uint16_t(entry(rng) << n);
+            }
+            return Rule::Totalistic(born, survive);
+        }
+        case 1:
+            for (unsigned block = 0; block < 512; ++block) {
+                if (!entry(rng)) continue;
+                unsigned b = block;
+                for (int m = 0; m < 2; ++m, b = MirrorBlock(b))
+                    for (int t = 0; t < 4; ++t, b = TurnBlock(b))
+                        table[b >> 6] |= uint64_t(1) << (b & 63);
+            }
+            return Rule::FromTable(table);
+        default:
+            for (uint64_t& word : table) word = uint64_t(rng()) << 32 | rng();
+            return Rule::FromTable(table);
     }
-    if (FormatRuleText() == "s/b") ResetRules();  // no digit reads as Conway's
 }
 
 }  // namespace
@@ -70,25 +91,21 @@ void RandomRules(std::mt19937& rng) {
 TEST(RleWriter, GliderByteForByte) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
     board->At(400, 401) = 77;  // any live value is "o"
-    ResetRules();
     EXPECT_EQ(Rle(*board),
               "#CXRLE Pos=-1,-1\r\nx = 3, y = 3, rule = B3/S23:P798,798\r\nbo$2bo$3o!\r\n");
     EXPECT_EQ(Rle(*board, RleGrid::Plain),
               "#CXRLE Pos=-1,-1\r\nx = 3, y = 3, rule = B3/S23\r\nbo$2bo$3o!\r\n");
-    g_born[3] = 0;
-    g_born[6] = 1;
-    g_survive[1] = 1;
-    g_born[0] = 1;
-    EXPECT_EQ(Lines(Rle(*BoardWith({{10, 10}}, 151, 160)))[1],
+    const Rule b06 = Rule::Totalistic(0b1000001, 0b1110);
+    EXPECT_EQ(Lines(Rle(*BoardWith({{10, 10}}, 151, 160), RleGrid::Bounded, b06))[1],
               "x = 1, y = 1, rule = B06/S123:P149,158");
-    ResetRules();
+    EXPECT_EQ(Lines(Rle(*board, RleGrid::Plain, ParseRule("b3s2-i34q").rule))[1],
+              "x = 3, y = 3, rule = B3/S2-i34q");
 }
 
 TEST(RleWriter, EmptyRowsCollapseAndRowEndsDropTheirDeadCells) {
     // Row 0: o then dead to the box's right edge; rows 1..3 empty; row 4: the
     // far cell; row 5 empty; row 6: the first cell.
     auto board = BoardWith({{100, 100}, {104, 104}, {100, 106}});
-    ResetRules();
     const auto lines = Lines(Rle(*board));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "#CXRLE Pos=-300,-300");
@@ -99,7 +116,6 @@ TEST(RleWriter, EmptyRowsCollapseAndRowEndsDropTheirDeadCells) {
 TEST(RleWriter, EmptyBoardWritesAnEmptyPatternThatReadsBackEmpty) {
     auto board = BoardWith({});
     board->description = "nothing here";
-    ResetRules();
     const std::string text = Rle(*board);
     EXPECT_EQ(text, "#C nothing here\r\nx = 0, y = 0, rule = B3/S23:P798,798\r\n!\r\n");
     ReadResult back = Read(text);
@@ -117,7 +133,6 @@ TEST(RleWriter, DataLinesStayWithinSeventyColumnsAndKeepCountsWhole) {
     for (int x = 10; x < 710; ++x) board->At(x, 11) = 1;
     board->At(10, 12) = board->At(990, 12) = 1;
     for (int y = 13; y < 990; y += 3) board->At(10 + (y * 7) % 900, y) = 1;
-    ResetRules();
     const std::string text = Rle(*board);
     const auto lines = Lines(text);
     ASSERT_GT(lines.size(), 10u);
@@ -151,9 +166,8 @@ TEST(PatternWriters, DescriptionAndNameComeBackByteForByteInLinesOfSeventy) {
         auto board = BoardWith({{100, 100}}, 200, 200);
         board->description = description;
         board->name = "Glider\ngun\x7f";
-        ResetRules();
         MemoryByteSink life;
-        WritePattern(*board, life);
+        WritePattern(*board, Rule(), life);
         for (const std::string& text : {life.bytes(), Rle(*board), Plaintext(*board, "x.cells")}) {
             SCOPED_TRACE(text.substr(0, 40));
             for (const std::string& line : Lines(text))
@@ -180,21 +194,20 @@ TEST(RleWriter, RandomBoardsReadBackWithEveryCellInPlace) {
         auto board = CellBoard::Create(w, h);
         const double density = round % 10 == 0 ? 0.0 : (round % 3 == 0 ? 0.9 : 0.2);
         Scatter(*board, density, false, rng);
-        RandomRules(rng);
-        const std::string rules = FormatRuleText();
+        const Rule rule = RandomRule(rng);
+        const std::string rules = FormatRuleText(rule);
         board->description = "round " + std::to_string(round);
 
         SCOPED_TRACE("round " + std::to_string(round) + ", board " + std::to_string(w) + "x" +
                      std::to_string(h));
         for (RleGrid grid : {RleGrid::Bounded, RleGrid::Plain}) {
-            ReadResult back = Read(Rle(*board, grid), w, h);
+            ReadResult back = Read(Rle(*board, grid, rule), w, h);
             ASSERT_TRUE(back.ok);
             EXPECT_EQ(back.cells(), LiveCells(*board));
             EXPECT_EQ(back.rules, rules);
             EXPECT_EQ(back.board().description, board->description);
         }
     }
-    ResetRules();
 }
 
 TEST(RleWriter, CellsOnEveryEdgeOfTheInteriorComeBackAndBorderCellsDoNot) {
@@ -203,7 +216,6 @@ TEST(RleWriter, CellsOnEveryEdgeOfTheInteriorComeBackAndBorderCellsDoNot) {
         const Cells interior = {{1, 1}, {w - 2, 1}, {1, h - 2}, {w - 2, h - 2}, {w / 2, h / 2}};
         for (const Cells& cells : {interior, Cells{{1, 1}}, Cells{{w - 2, h - 2}}}) {
             auto board = BoardWith(cells, w, h);
-            ResetRules();
             ReadResult back = Read(Rle(*board), w, h);
             ASSERT_TRUE(back.ok);
             EXPECT_EQ(back.cells(), LiveCells(*board));
@@ -232,9 +244,8 @@ TEST(RleReader, PositionCommentPlacesThePatternAsHashPDoes) {
         const int x0 = std::uniform_int_distribution<int>(1, w - 12)(rng);
         const int y0 = std::uniform_int_distribution<int>(1, h - 12)(rng);
         for (int i = 0; i < 30; ++i) board->At(x0 + int(rng() % 10), y0 + int(rng() % 10)) = 1;
-        ResetRules();
         MemoryByteSink life;
-        WritePattern(*board, life);
+        WritePattern(*board, Rule(), life);
         ReadResult fromLife = Read(life.bytes(), w, h);
         ReadResult fromRle = Read(Rle(*board), w, h);
         ASSERT_TRUE(fromLife.ok && fromRle.ok);
@@ -275,7 +286,6 @@ TEST(PlaintextWriter, GliderByteForByteAndBackAsTheSameShape) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
     board->At(401, 401) = 200;
     board->description = "glider\r\nby hand";
-    ResetRules();
     const std::string text = Plaintext(*board, "glider.cells");
     EXPECT_EQ(text, "!Name: glider.cells\r\n!glider\r\n!\r\n!by hand\r\n.O.\r\n..O\r\nOOO\r\n");
     ReadResult back = Read(text);

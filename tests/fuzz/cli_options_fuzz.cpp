@@ -14,7 +14,6 @@
 
 #include "cli_options.h"
 #include "engine/cell_board.h"
-#include "engine/rules.h"
 #include "engine/soup.h"
 
 using namespace cellarium;
@@ -36,7 +35,7 @@ void CheckOptions(const CliOptions& o) {
     if (o.threads && (*o.threads < 1 || *o.threads > 256)) Fail("thread count out of range");
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");
     if (o.soup && o.pattern) Fail("both a soup and a pattern");
-    if (o.rule && !IsAcceptableRuleText(*o.rule)) Fail("rule text accepted unchecked");
+    if (o.rule && !RuleTextProblem(*o.rule).empty()) Fail("rule text accepted unchecked");
     // The arguments hold no NUL byte, so none may reach a value.
     for (const auto* text :
          {&o.rule, &o.savePath, &o.gifPath, &o.palette, &o.statsPath, &o.pattern})
@@ -54,18 +53,13 @@ void RunOnSmallBoard(const CliOptions& o) {
     static std::unique_ptr<CellBoard> scratch = CellBoard::Create(150, 150);
     current->MakeEmpty();
     scratch->MakeEmpty();
-    ResetRules();
     if (o.soup) FillSoup(*current, o.soupDensity, o.soupSeed ? *o.soupSeed : 1);
-    if (o.rule) {
-        // What the runner hands the document.
-        const RuleTables rules = RuleTablesFromText(*o.rule);
-        std::copy(std::begin(rules.survive), std::end(rules.survive), g_survive);
-        std::copy(std::begin(rules.born), std::end(rules.born), g_born);
-    }
+    // What the runner hands the document.
+    const Rule rule = o.rule ? RuleFromText(*o.rule) : Rule();
     const long long steps = (o.generations < 0 || o.generations > 4) ? 4 : o.generations;
     for (long long i = 0; i < steps; ++i) {
         int32_t births = 0, deaths = 0;
-        current->ComputeNext(*scratch, int(i + 1), births, deaths);
+        current->ComputeNext(*scratch, rule, int(i + 1), births, deaths);
         std::swap(current, scratch);
     }
     int32_t live = 0;

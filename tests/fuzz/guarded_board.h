@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/cell_board.h"
-#include "engine/rules.h"
 #include "formats/byte_stream.h"
 #include "formats/pattern_reader.h"
+#include "formats/rule_notation.h"
 
 namespace cellarium::testing {
 
@@ -32,11 +32,13 @@ public:
 
     CellBoard& board() { return *board_; }
     std::vector<uint8_t>& storage() { return storage_; }
+    // The rule the last read gave.
+    const Rule& rule() const { return rule_; }
 
     // Reads `bytes` and returns the first broken promise, or "" when all hold:
     // nothing written outside the cells; every cell 0 or 1; the bounds enclose
     // every live cell; the live count is the number of live cells; the rule
-    // tables hold 0 and 1; on success no message, no live border cell and a
+    // reads back from its canonical text; on success no message, no live border cell and a
     // trimmed description within the bound, on failure the "too big" message
     // and the old description.
     std::string ReadAndCheck(const uint8_t* bytes, std::size_t size, bool* result = nullptr) {
@@ -47,9 +49,12 @@ public:
             void ShowMessage(const std::string& text) override { messages.push_back(text); }
             std::vector<std::string> messages;
         } reporter;
-        const bool ok = ReadPattern(b, source, reporter);
+        const bool ok = ReadPattern(b, source, reporter, rule_);
         if (result) *result = ok;
         if (std::string problem = Check(); !problem.empty()) return problem;
+        if (const RuleParse again = ParseRule(RuleString(rule_));
+            !again.ok() || !(again.rule == rule_))
+            return "canonical rule text does not read back: " + RuleString(rule_);
         if (ok) {
             if (!reporter.messages.empty()) return "message shown although the read succeeded";
             const std::string& d = b.description;
@@ -101,8 +106,6 @@ public:
         if (live != b.liveCount)
             return "live count " + std::to_string(b.liveCount) + " but " + std::to_string(live) +
                    " live cells";
-        for (int n = 0; n < kRuleEntries; ++n)
-            if (g_survive[n] > 1 || g_born[n] > 1) return "rule table entry other than 0 or 1";
         return "";
     }
 
@@ -112,6 +115,7 @@ public:
 private:
     std::unique_ptr<CellBoard> board_;
     std::vector<uint8_t> storage_;
+    Rule rule_;
 };
 
 }  // namespace cellarium::testing

@@ -54,13 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Mostly small boards; now and then one wider than several vectors.
     const int w = (shape & 0x80) ? 150 + in.Next16() % 700 : 3 + in.Next() % 140;
     const int h = 3 + in.Next() % 24;
-    uint8_t survive[9], born[9];
-    for (int n = 0; n < 9; ++n) {
-        const uint8_t b = in.Next();
-        survive[n] = (b & 1) ? uint8_t(b >> 1 | 1) : 0;  // any non-zero value means set
-        born[n] = (b & 2) ? uint8_t(b >> 2 | 1) : 0;
+    // A totalistic rule, or any of the 512-entry tables (the kernels hand
+    // those to the table kernel).
+    Rule rule;
+    if (in.Next() & 1) {
+        uint16_t survive = 0, born = 0;
+        for (int n = 0; n < 9; ++n) {
+            const uint8_t b = in.Next();
+            survive |= uint16_t((b & 1) << n);
+            born |= uint16_t(((b >> 1) & 1) << n);
+        }
+        rule = Rule::Totalistic(born, survive);
+    } else {
+        Rule::Table table{};
+        for (uint64_t& word : table)
+            for (int i = 0; i < 8; ++i) word = word << 8 | in.Next();
+        rule = Rule::FromTable(table);
     }
-    const StepRule rule{survive, born};
     const int steps = 1 + (shape & 3);
     g_stepStreamingCells = (shape & 0x40) ? 0 : kStreamingCells;
     // The window in bands on 1, 2, 3 or 7 step threads, or whole when the

@@ -29,7 +29,6 @@
 #include "colour/palette.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
-#include "engine/rules.h"
 #include "framework/frame_wnd.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_help.h"
@@ -48,7 +47,6 @@ namespace {
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetRules();
         ResetPalettesForStart();
         platform_ = std::make_unique<QtPlatform>();
         platform_->WindowRole().SetCommandLook(DesktopCommandLook());

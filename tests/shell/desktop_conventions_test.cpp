@@ -159,7 +159,6 @@ TEST_F(Conventions, EachKindOfChangeMarksTheTitleAndKeepsTheGeneration) {
     };
     for (const auto& a : acts) {
         SCOPED_TRACE(a.what);
-        ResetRules();
         ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
         EXPECT_EQ(platform.FrameTitle(), "glider.lif - Life");
         for (int i = 0; i < 3; ++i) platform.Command(ID_TOOLS_STEP);
