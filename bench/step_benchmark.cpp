@@ -24,6 +24,7 @@
 #include "engine/soup.h"
 #include "engine/step.h"
 #include "engine/step/kernels.h"
+#include "formats/rule_notation.h"
 
 using namespace cellarium;
 
@@ -85,8 +86,8 @@ Pair& Boards(const std::string& name, int side, const Filler& fill) {
 }
 
 // With a live hash wanted, the kernel's hashed form is stepped.
-void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash) {
-    const Rule rule;
+void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash,
+          const Rule& rule = Rule()) {
     const Rect bounds = p.cur->bounds;
     const int rows =
         std::min(bounds.bottom + 2, p.cur->height - 2) - std::max(bounds.top - 2, 1) + 1;
@@ -248,6 +249,44 @@ void RegisterStrip() {
     }
 }
 
+// The selected kernel on 800 x 800 and 10000 x 10000 soups under Conway's
+// rule, under tlife (B3/S2-i34q, letters: the table kernel) and under a MAP
+// rule of random entries: what a rule that is not totalistic costs, side by
+// side, on one thread and on two.
+void RegisterRules() {
+    Rule::Table random;
+    std::mt19937_64 rng(29);
+    for (uint64_t& word : random) word = rng();
+    static const std::pair<const char*, Rule> kRules[] = {
+        {"totalistic", Rule()},
+        {"tlife", ParseRule("B3/S2-i34q").rule},
+        {"map", Rule::FromTable(random)},
+    };
+    static const StepKernelInfo selected = [] {
+        for (const StepKernelInfo& k : StepKernels())
+            if (k.supported && std::string(k.name) == SelectedStepKernelName()) return k;
+        return StepKernels().back();
+    }();
+    for (int side : {800, 10000}) {
+        const benchmark::TimeUnit unit =
+            side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+        const std::string name = "Soup" + std::to_string(side);
+        auto boards = [name, side]() -> Pair& { return Boards(name, side, Soup); };
+        for (int threads : {1, 2})
+            for (const auto& [ruleName, rule] : kRules)
+                benchmark::RegisterBenchmark(("Rules" + std::to_string(side) + "/" + ruleName +
+                                              "/threads:" + std::to_string(threads))
+                                                 .c_str(),
+                                             [boards, threads, rule = &rule](benchmark::State& s) {
+                                                 SetStepThreads(threads);
+                                                 Step(s, selected, boards(), false, *rule);
+                                                 SetStepThreads(1);
+                                             })
+                    ->Unit(unit)
+                    ->UseRealTime();
+    }
+}
+
 void RegisterSoupFill() {
     using Fill = void (*)(CellBoard&, double, uint64_t);
     for (auto [name, fill] : {std::pair<const char*, Fill>{"SoupFill800/runner", &FillSoup},
@@ -272,6 +311,7 @@ int main(int argc, char** argv) {
     RegisterAll();
     RegisterStrip();
     RegisterThreaded();
+    RegisterRules();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -72,7 +72,10 @@ std::vector<StepKernelInfo> DetectKernels() {
 #endif
     kernels.push_back({"bits_64", &StepBits64, true, true});
     kernels.push_back({"bytes_portable", &StepBytesPortable, true, false});
-    kernels.push_back({"table", &StepTable, true, false});
+#if defined(CELLARIUM_STEP_X86)
+    kernels.push_back({"table_avx512vbmi", &StepTableVbmi, TableVbmiSupported(), false});
+#endif
+    kernels.push_back({"table_scalar", &StepTableScalar, true, false});
     kernels.push_back({"reference", &StepReference, true, false});
     return kernels;
 }

@@ -202,6 +202,12 @@ StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const 
 // The band of the table kernel (StepTable) this CPU runs best: what
 // StepInBands takes for a rule that is not totalistic.
 StepBand SelectedTableBand();
+// Whether the band is one of the table kernel's, which take any rule.
+bool IsTableBand(StepBand band);
+// The table kernel with its cell-by-cell band and, where the CPU has
+// AVX-512 VBMI, with its byte-permute band.
+StepCounts StepTableScalar(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                           uint64_t* liveHash);
 
 StepCounts StepBytesPortable(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                              uint64_t* liveHash = nullptr);
@@ -220,6 +226,9 @@ StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, con
                           uint64_t* liveHash = nullptr);
 StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                             uint64_t* liveHash = nullptr);
+StepCounts StepTableVbmi(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                         uint64_t* liveHash);
+bool TableVbmiSupported();
 #endif
 
 }  // namespace cellarium

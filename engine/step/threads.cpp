@@ -75,7 +75,7 @@ public:
     StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
                     uint64_t* liveHash, bool bandHashes, int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
-        if (!rule.IsTotalistic() && band != SelectedTableBand()) {
+        if (!rule.IsTotalistic() && !IsTableBand(band)) {
             band = SelectedTableBand();
             bandHashes = false;
         }
