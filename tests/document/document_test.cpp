@@ -1,6 +1,7 @@
 // Opening, cancelling, reloading and saving patterns as the user does.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
@@ -419,8 +420,9 @@ TEST_F(Document, ExitCompletelyEndsOnlyAfterConfirmationAndExitDoesNothing) {
 
 TEST(StartUp, AFileNamedOnTheCommandLineIsOpenedAndAFailureFallsBackToNew) {
     ResetPalettesForStart();
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "cellarium-startup-block.lif").string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("cellarium-startup-block-" + std::to_string(::getpid()) + ".lif"))
+                                 .string();
     {
         std::ofstream out(path, std::ios::binary);
         out << kBlockFile;

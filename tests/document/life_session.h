@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -34,7 +35,8 @@ protected:
         ResetPalettesForStart();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
-              (std::string("cellarium-") + info->test_suite_name() + "-" + info->name());
+              (std::string("cellarium-") + std::to_string(::getpid()) + "-" +
+               info->test_suite_name() + "-" + info->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         app.InitInstance();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,7 @@ class HeadlessTest : public ::testing::Test {
 protected:
     HeadlessTest() : app(platform, "Test") {
         dir = fs::temp_directory_path() /
-              ("cellarium-headless-" +
+              ("cellarium-headless-" + std::to_string(::getpid()) + "-" +
                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,7 +24,7 @@ class Replacing : public ::testing::Test {
 protected:
     Replacing() : app(platform, "Test") {
         dir = fs::temp_directory_path() /
-              ("cellarium-replace-" +
+              ("cellarium-replace-" + std::to_string(::getpid()) + "-" +
                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);

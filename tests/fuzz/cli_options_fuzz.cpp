@@ -25,12 +25,15 @@ namespace {
     std::abort();
 }
 
+// -g takes any count up to 10^18, the largest generation the program counts to.
+constexpr long long kLargestGeneration = 1000000000000000000LL;
+
 void CheckOptions(const CliOptions& o) {
     if (o.width < kMinBoardSide || o.width > kMaxBoardSide || o.height < kMinBoardSide ||
         o.height > kMaxBoardSide)
         Fail("board size outside the accepted range");
     const bool unlimited = o.untilCycle && o.generations == kUnlimitedGenerations;
-    if ((o.generations < 0 && !unlimited) || o.generations > 1000000000000LL)
+    if ((o.generations < 0 && !unlimited) || o.generations > kLargestGeneration)
         Fail("generation count out of range");
     if (o.threads && (*o.threads < 1 || *o.threads > 256)) Fail("thread count out of range");
     if (!(o.soupDensity >= 0.0 && o.soupDensity <= 1.0)) Fail("soup density outside 0..1");

@@ -2,6 +2,7 @@
 // file, the file selection screen, Board Size, About, help and leaving the
 // program.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -102,7 +103,8 @@ TEST_F(Shell, OpeningFromTheFileListClosesItAndShowsTheStatusStrip) {
 TEST(ShellStart, AFileOnTheCommandLineIsOpenedWithoutTheFileList) {
     HeadlessPlatform platform;
     const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / "cellarium-ShellStart-commandline";
+        std::filesystem::temp_directory_path() /
+        ("cellarium-ShellStart-commandline-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "glider.lif").string();
     {
