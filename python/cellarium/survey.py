@@ -319,20 +319,43 @@ class SurveyFile:
 
 
 class _StandardOutput:
+    """Rows to standard output in the order of --rules and the seeds: a row
+    that comes before those ahead of it waits for them, so a pipe sees the
+    survey's order while it runs."""
+
     done = {}
 
     def __init__(self):
         sys.stdout.write(",".join(HEADER) + "\n")
+        self._order = []
+        self._next = 0
+        self._waiting = {}
+
+    def expect(self, keys):
+        self._order = list(keys)
 
     def write_rows(self, rows):
-        csv.writer(sys.stdout, lineterminator="\n").writerows(rows)
+        ready = []
+        for r in rows:
+            self._waiting[_key(*r[:4])] = r
+        while self._next < len(self._order) and self._order[self._next] in self._waiting:
+            ready.append(self._waiting.pop(self._order[self._next]))
+            self._next += 1
+        if not self._order:  # no order given: as they come
+            ready, self._waiting = list(self._waiting.values()), {}
+        csv.writer(sys.stdout, lineterminator="\n").writerows(ready)
         sys.stdout.flush()
 
     def rewrite(self, rows):
         pass  # what was printed stays printed
 
     def close(self):
-        pass
+        # Rows of an unfinished survey (an interruption) still reach the
+        # output, after those in order.
+        if self._waiting:
+            csv.writer(sys.stdout, lineterminator="\n").writerows(self._waiting.values())
+            self._waiting = {}
+        sys.stdout.flush()
 
 
 # --- Progress ----------------------------------------------------------------------
@@ -484,6 +507,8 @@ def survey(args, out):
             if _key(rule, seed, size, args.density) not in out.done]
     progress = Progress(args.progress, len(todo))
     rows = dict(out.done)
+    if hasattr(out, "expect"):
+        out.expect(_key(rule, seed, size, args.density) for rule, seed in todo)
 
     def emit(batch_rows):
         out.write_rows(batch_rows)

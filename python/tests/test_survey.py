@@ -189,3 +189,14 @@ def test_standard_output_gets_the_header_and_rows(capsys):
                  "--no-progress"])
     out = capsys.readouterr().out
     assert list(csv.reader(io.StringIO(out)))[0] == survey.HEADER and out.count("\n") == 3
+
+
+def test_standard_output_keeps_the_surveys_order_as_batches_finish(capsys):
+    out = survey._StandardOutput()
+    out.expect(survey._key("B3/S23", seed, "150x150", 0.5) for seed in range(4))
+    row = lambda seed: ["B3/S23", seed, "150x150", 0.5, "", "", 7, 50]
+    for batch in ([row(2)], [row(1), row(3)], [row(0)]):  # as workers finish them
+        out.write_rows(batch)
+    out.close()
+    printed = list(csv.reader(io.StringIO(capsys.readouterr().out)))
+    assert [int(r[1]) for r in printed[1:]] == [0, 1, 2, 3]
