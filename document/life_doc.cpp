@@ -7,7 +7,6 @@
 #include "document/file_info_dlg.h"
 #include "document/life_app_base.h"
 #include "document/pattern_io.h"
-#include "document/repeat_watch.h"
 #include "engine/live_hash.h"
 #include "engine/region_edit.h"
 #include "formats/pattern_reader.h"
@@ -64,8 +63,7 @@ CLifeDoc::~CLifeDoc() {
 }
 
 void CLifeDoc::ReleaseBoards() {
-    current_.reset();
-    scratch_.reset();
+    session_.ReleaseBoards();
 }
 
 std::unique_ptr<CellBoard> CLifeDoc::MakeBoard(int width, int height) {
@@ -85,6 +83,7 @@ bool CLifeDoc::MakeBoards() {
         ReportCellMemory();
         return false;
     }
+    session_.BoardChanged();
     counts_.Restart(0, current_->liveCount);
     return true;
 }
@@ -178,6 +177,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming, const Rule& rule) {
     current_ = std::move(incoming);
     scratch_ = std::move(scratch);
     rule_ = rule;
+    session_.BoardChanged();
     counts_.Restart(0, current_->liveCount);
     return true;
 }
@@ -393,38 +393,12 @@ void CLifeDoc::SetDescription(const std::string& text) {
     if (scratch_) scratch_->description = text;
 }
 
-void CLifeDoc::RestartRepeatWatch() {
-    if (repeats_) repeats_->Restart();
-}
-
 bool CLifeDoc::LastRepeat(int64_t& period, int64_t& start) const {
-    if (!repeats_ || !repeats_->Found()) return false;
-    period = repeats_->Found()->period;
-    start = repeats_->Found()->start;
+    const std::optional<Cycle>& found = session_.LastRepeat();
+    if (!found) return false;
+    period = found->period;
+    start = found->start;
     return true;
-}
-
-void CLifeDoc::WatchRepeats(bool on) {
-    if (on && !repeats_) repeats_ = std::make_unique<RepeatWatch>();
-    if (on != watchRepeats_) RestartRepeatWatch();
-    watchRepeats_ = on;
-}
-
-void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths, int64_t generation) {
-    if (!watchRepeats_ || !repeats_ || !HasBoards()) {
-        RestartRepeatWatch();
-        NextGeneration(newborn, births, deaths);
-        return;
-    }
-    const Rule& rule = rule_;
-    // A run's first board, or one changed since the last step, starts the
-    // watch again.
-    if (!repeats_->Follows(generation, edits_, rule))
-        repeats_->Begin(*current_, generation, LiveCellHash(*current_), rule, edits_);
-    uint64_t hash = 0;
-    current_->ComputeNext(*scratch_, rule_, newborn, births, deaths, &hash);
-    std::swap(current_, scratch_);
-    repeats_->Next(*current_, hash);
 }
 
 void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
@@ -432,15 +406,10 @@ void CLifeDoc::NextGeneration(int newborn, int32_t& births, int32_t& deaths) {
         births = deaths = 0;
         return;
     }
-    if (hashSteps_) {
-        uint64_t hash = 0;
-        current_->ComputeNext(*scratch_, rule_, newborn, births, deaths, &hash);
-        stepHash_ = hash;
-    } else {
-        current_->ComputeNext(*scratch_, rule_, newborn, births, deaths);
-        stepHash_.reset();
-    }
+    current_->ComputeNext(*scratch_, rule_, newborn, births, deaths);
     std::swap(current_, scratch_);
+    // Not a generation of the session's counter: its watch starts again.
+    session_.BoardChanged();
 }
 
 void CLifeDoc::Center() {
@@ -505,6 +474,7 @@ bool CLifeDoc::Undo(RunCounters& counters) {
     if (!HasBoards() || !history_.CanUndo()) return false;
     const UndoKind kind = history_.UndoKindNext();
     if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
+    session_.BoardChanged();
     // Running is no change to the pattern, and neither is undoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;
@@ -515,6 +485,7 @@ bool CLifeDoc::Redo(RunCounters& counters) {
     if (!HasBoards() || !history_.CanRedo()) return false;
     const UndoKind kind = history_.RedoKindNext();
     if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
+    session_.BoardChanged();
     // Running is no change to the pattern, and neither is redoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
     return true;

@@ -20,6 +20,7 @@
 #include "document/undo_history.h"
 #include "engine/cell_board.h"
 #include "engine/rule.h"
+#include "engine/run_session.h"
 #include "formats/byte_stream.h"
 #include "framework/document.h"
 
@@ -33,8 +34,6 @@ PatternFileFormat PatternFormatForPath(const std::string& path);
 
 // What Paste says when the clipboard's text holds no live cell.
 extern const char* const kNoPatternOnClipboardMessage;
-
-class RepeatWatch;
 
 class CLifeDoc : public CDocument {
 public:
@@ -84,41 +83,37 @@ public:
     void SetDescription(const std::string& text);
 
     // The step: computes the next generation into the scratch board and makes
-    // it current.
+    // it current. (Runs go through Advance, which also counts and checks.)
     void NextGeneration(int newborn, int32_t& births, int32_t& deaths);
-    // The same for the run of the view whose counter says generation before
-    // the step: while repeats are watched, the step also takes the new
-    // board's live hash and LastRepeat() tells whether its live cells equal
-    // an earlier generation's of this run. Any change to the board other
-    // than a step, or a counter that does not follow on, starts the watch
-    // again from the board as it is.
-    void NextGeneration(int newborn, int32_t& births, int32_t& deaths, int64_t generation);
-    void WatchRepeats(bool on);
-    void RestartRepeatWatch();
+    // While on, the generations Advance makes are checked for a repeat of the
+    // live cells of an earlier generation of this run, and Advance stops at
+    // the first. Any change to the board other than a step, or a counter
+    // that does not follow on, starts the watch again from the board as it is.
+    void WatchRepeats(bool on) { session_.WatchRepeats(on); }
+    // Repeats count from the board as it is now: a run's own.
+    void RestartRepeatWatch() { session_.RestartRepeatWatch(); }
     // Whether the last step's live cells equal an earlier generation's of
     // this run: the period and that generation (the counter's number).
     bool LastRepeat(int64_t& period, int64_t& start) const;
-    // Every change to the pattern other than a step marks it modified; each
-    // is counted, so that the watch knows the board was changed.
+    // Every change to the pattern other than a step marks it modified, and
+    // so the watch for repeats knows the board was changed.
     void SetModifiedFlag(bool modified = true) {
-        if (modified) ++edits_;
+        if (modified) session_.BoardChanged();
         CDocument::SetModifiedFlag(modified);
     }
     // Has every step also give LiveCellHash (engine/live_hash.h) of the board
-    // it makes, at less cost than hashing the board afterwards; what checks
-    // each generation for a repeat asks for it.
-    void HashEachStep(bool on) { hashSteps_ = on; }
+    // it makes, at less cost than hashing the board afterwards.
+    void HashEachStep(bool on) { session_.HashEachStep(on); }
     // The hash of the board the last step made, while steps hash; it holds
     // until the board next changes.
-    std::optional<uint64_t> StepLiveHash() const { return stepHash_; }
+    std::optional<uint64_t> StepLiveHash() const { return session_.StepLiveHash(); }
 
     // The run loop, the one place that makes generations for the view's
     // timer at every speed, for Step and Go to Generation (and so for the
-    // runner): each generation is the step with the newborn value (low byte
-    // of the counter) + 1, the counter incremented, the observer told (the
-    // statistics line), then the checks that may end the run: stagnation
-    // first, then the target, the count and the deadline of limits. The
-    // counters are the caller's and hold the last generation made.
+    // runner): the run session's (engine/run_session.h), under the
+    // document's rule, starting from the caller's counters, which hold the
+    // last generation made afterwards. Each generation is told to the
+    // observer (the statistics line) and kept in Counts().
     RunStop Advance(int64_t& generation, int32_t& births, int32_t& deaths, const RunLimits& limits,
                     GenerationObserver* observer);
     // A run, from Run, Step or Go to Generation until it pauses or stops, is
@@ -198,20 +193,18 @@ private:
     bool WritePatternFile(const std::string& path,
                           const std::function<void(const CellBoard&, ByteSink&)>& write);
 
-    std::unique_ptr<CellBoard> current_;
-    std::unique_ptr<CellBoard> scratch_;
+    // The boards, the watch for repeats and the step threads: every
+    // generation is the session's.
+    RunSession session_;
+    std::unique_ptr<CellBoard>& current_ = session_.CurrentSlot();
+    std::unique_ptr<CellBoard>& scratch_ = session_.ScratchSlot();
     Rule rule_;
     bool openingPaste_ = false;
     std::string readNotes_;  // the last read's notes, for File Information
     UndoHistory history_;
     PopulationHistory counts_;
     bool keepCounts_ = true;
-    std::unique_ptr<RepeatWatch> repeats_;
-    bool watchRepeats_ = false;
-    uint64_t edits_ = 0;
     bool m_bInRun = false;
-    bool hashSteps_ = false;
-    std::optional<uint64_t> stepHash_;
 };
 
 }  // namespace cellarium

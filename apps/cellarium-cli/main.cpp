@@ -21,7 +21,6 @@
 #include "document/life_view.h"
 #include "engine/cell_board.h"
 #include "engine/census_board.h"
-#include "engine/cycle_detector.h"
 #include "engine/identify.h"
 #include "engine/soup.h"
 #include "engine/step.h"
@@ -148,7 +147,9 @@ public:
     explicit Runner(const CliOptions& options) : options_(options), app_(platform_) {
         platform_.SetPainting(false);
         platform_.onMessageBox = [this](const MessageBoxRequest& request, int) {
-            if (request.text != kStagnationMessage) messages_.push_back(request.text);
+            // The run's own stops are no failures.
+            if (request.text == kStagnationMessage || IsRepeatMessage(request.text)) return;
+            messages_.push_back(request.text);
         };
     }
 
@@ -163,6 +164,16 @@ private:
         CFrameWnd* frame = MainWindow();
         return frame ? dynamic_cast<CLifeView*>(frame->GetActiveView()) : nullptr;
     }
+    // The message the view shows when a run stops at a repeat.
+    bool IsRepeatMessage(const std::string& text) const {
+        CLifeView* view = View();
+        int64_t period = 0, start = 0;
+        return view != nullptr && view->GetDocument() != nullptr &&
+               view->GetDocument()->LastRepeat(period, start) &&
+               text == RepeatsMessage(period, start);
+    }
+    // --until-cycle: the view's "Stop when the pattern repeats" on.
+    void StopWhenRepeats(CLifeView& view);
     bool StartStatistics();
     bool ChoosePalette(const std::string& nameOrFile);
     void RunGenerations(CLifeView& view, const CLifeDoc& doc);
@@ -173,6 +184,10 @@ private:
     CLifeApp app_;
     std::vector<std::string> messages_;
 };
+
+void Runner::StopWhenRepeats(CLifeView& view) {
+    if (!view.Analysis().StopWhenRepeats()) platform_.Command(ID_STOP_WHEN_REPEATS);
+}
 
 bool Runner::StartStatistics() {
     const CliOptions& o = options_;
@@ -226,34 +241,28 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
     auto more = [&] {
         return (unlimited || done < options_.generations) && !platform_.QuitRequested();
     };
-    // With --until-cycle every generation's live cells are checked against
-    // the earlier ones of this run, the starting board being generation 0.
-    // The steps hash the boards they make, so that the check does not go
-    // over each board again.
-    std::optional<CycleDetector> cycles;
-    if (options_.untilCycle) {
-        cycles.emplace(doc.GetRule());
-        if (CLifeDoc* d = view.GetDocument()) d->HashEachStep(true);
-    }
+    // With --until-cycle the view stops at the first generation whose live
+    // cells equal an earlier one's of this run, the starting board being
+    // generation 0.
+    if (options_.untilCycle) StopWhenRepeats(view);
     auto repeated = [&] {
-        if (!cycles) return false;
-        const std::optional<uint64_t> hash = doc.StepLiveHash();
-        cycle_ = hash ? cycles->Add(*doc.CurrentBoard(), *hash) : cycles->Add(*doc.CurrentBoard());
-        return cycle_.has_value();
+        int64_t period = 0, start = 0;
+        if (!options_.untilCycle || !doc.LastRepeat(period, start)) return false;
+        cycle_ = Cycle{start, period};
+        return true;
     };
-    repeated();
-    if (options_.untilStagnation && cycles) {
-        // Run at the default speed, one generation a tick, so that every
-        // generation's live cells are checked, until the run stops by itself.
+    if (options_.untilStagnation && options_.untilCycle) {
+        // Run at the default speed, one generation a tick, until the run stops
+        // by itself at stagnation or a repeat.
         if (more() && platform_.Command(ID_TOOLS_RUN)) {
             while (more() && view.IsRunning()) {
                 const int64_t before = view.Simulation().Generation();
                 platform_.AdvanceTime(uint64_t(CLifeView::kRunInterval));
                 if (view.Simulation().Generation() == before) continue;
                 progress.Update(++done);
-                if (repeated()) break;
             }
             if (view.IsRunning()) platform_.Command(ID_TOOLS_PAUSE);
+            repeated();
         }
     } else if (options_.untilStagnation) {
         // Go to Generation N, and let the clock tick until the run stops by
@@ -272,10 +281,17 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 progress.Update(done);
             }
         }
-    } else if (cycles) {
+    } else if (options_.untilCycle) {
+        // Step pressed until the live cells repeat (a stagnant step is a
+        // repeat of period 1), in batches that end where the progress bar moves.
         while (more()) {
-            if (view.StepGenerations(1) == RunStop::NoBoards) break;
-            progress.Update(++done);
+            const long long batch = unlimited
+                                        ? std::numeric_limits<long long>::max()
+                                        : progress.NextMove(done, options_.generations) - done;
+            const int64_t before = view.Simulation().Generation();
+            if (view.StepGenerations(batch) == RunStop::NoBoards) break;
+            done += view.Simulation().Generation() - before;
+            progress.Update(done);
             if (repeated()) break;
         }
     } else {
