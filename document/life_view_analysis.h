@@ -1,5 +1,6 @@
 // The view's analysis commands: Identify, which tells what the board's
-// pattern is without changing it, and Stop when the pattern repeats.
+// pattern is without changing it, Census, which lists the objects it leaves
+// once it settles, and Stop when the pattern repeats.
 #pragma once
 
 #include "document/view_control.h"
@@ -19,6 +20,9 @@ public:
 
     void OnIdentify();
     void OnUpdateIdentify(CCmdUI* pCmdUI);
+    // Runs the board's pattern to its census (in a universe of the census's
+    // own; the board is left as it is) and shows the Census dialog.
+    void OnCensus();
     void OnStopWhenRepeats();
     void OnUpdateStopWhenRepeats(CCmdUI* pCmdUI);
 

@@ -408,6 +408,17 @@ void EditingControl::OnEditSelectAll() {
         SetSelection(box);
 }
 
+void EditingControl::SelectCells(Rect box) {
+    CLifeDoc* doc = DocumentWithBoards();
+    if (doc == nullptr) return;
+    if (IsEmptyRect(ClipToBoard(*doc->CurrentBoard(), box))) {
+        DropSelection();
+        view_.Invalidate(false);
+        return;
+    }
+    SetSelection(box);
+}
+
 void EditingControl::OnEditSelectBoard() {
     if (CLifeDoc* doc = DocumentWithBoards()) SetSelection(InteriorOf(*doc->CurrentBoard()));
 }

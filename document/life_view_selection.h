@@ -82,6 +82,8 @@ public:
     void OnEditSelectAll();
     // Selects the whole interior of the board.
     void OnEditSelectBoard();
+    // Selects the cells of box on the board (none when nothing of it is).
+    void SelectCells(Rect box);
     // Drops a floating paste, else the selection.
     void OnEditCancel();
     void OnUpdateNeedsSelection(CCmdUI* pCmdUI);

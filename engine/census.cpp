@@ -299,6 +299,7 @@ struct Census::Impl {
     Offsets zoi;                    // how far one cell's influence reaches
     Offsets moore = SquareOffsets(1, true);
     bool diagonalBirth = false;
+    bool conway = false;  // B3/S23, where the census retries chaotic growth
     uint64_t gmax = 1048576;
 
     // Names of objects, and what each cluster (its live cells moved to the
@@ -331,6 +332,9 @@ struct Census::Impl {
             if (same) orientations.push_back(o);
         }
         diagonalBirth = rule.next[257] || rule.next[68];
+        const uint8_t survive[9] = {0, 0, 1, 1, 0, 0, 0, 0, 0},
+                      born[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
+        conway = rule.next == CensusRule::FromTables(survive, born).next;
         zoi = SquareOffsets(2, diagonalBirth);
     }
 
@@ -573,19 +577,6 @@ struct Census::Impl {
         k.periodicity = p;
         for (const std::string& name : d->second) k.objects.push_back(NameId(name));
         return &known.emplace(cluster, std::move(k)).first->second;
-    }
-
-    // A label for what never settles: how its population grows.
-    std::string Unsettled(const Cells& cells) const {
-        Cells cur = Advance(cells, 1024);
-        size_t a = std::max<size_t>(cur.size(), 1);
-        cur = Advance(cur, 1024);
-        size_t b = cur.size();
-        if (b == 0) return "zz_EXPLOSIVE";
-        double ratio = double(b) / double(a);
-        if (ratio > 1.4 && ratio < 2.6) return "zz_LINEAR";
-        if (ratio >= 2.6 && ratio < 5.0) return "zz_QUADRATIC";
-        return "zz_EXPLOSIVE";
     }
 };
 
@@ -917,11 +908,167 @@ private:
     bool boundsDirty_ = true, nearEdge_ = false, overflow_ = false;
 };
 
+// Places cells in the middle of a universe just large enough for them and
+// their margins; false when they do not fit the largest one.
+bool PlaceCentred(Universe& u, const std::vector<std::pair<int64_t, int64_t>>& cells, int64_t& left,
+                  int64_t& top, int64_t& x0, int64_t& y0) {
+    x0 = INT64_MAX;
+    y0 = INT64_MAX;
+    int64_t x1 = INT64_MIN, y1 = INT64_MIN;
+    for (auto [x, y] : cells) {
+        x0 = std::min(x0, x);
+        y0 = std::min(y0, y);
+        x1 = std::max(x1, x);
+        y1 = std::max(y1, y);
+    }
+    int words = 2, rows = 128;
+    while ((x1 - x0 + 1) + 4 * kMargin > 64 * words && words < kMaxWords) words *= 2;
+    while ((y1 - y0 + 1) + 4 * kMargin > rows && rows < 64 * kMaxWords) rows *= 2;
+    if ((x1 - x0 + 1) + 4 * kMargin > 64 * words || (y1 - y0 + 1) + 4 * kMargin > rows)
+        return false;
+    u.Reset(words, rows);
+    left = (64 * words - (x1 - x0 + 1)) / 2;
+    top = (rows - (y1 - y0 + 1)) / 2;
+    for (auto [x, y] : cells) u.Set(x - x0 + left, y - y0 + top);
+    u.FinishEdits();
+    return true;
+}
+
+// A pattern run by itself with nothing taken out, its population after every
+// generation; the universe grows as it needs until it may grow no more.
+class LoneRun {
+public:
+    LoneRun(const Census::Impl& impl, const Cells& cells) : u_(impl.rule, impl.logic) {
+        std::vector<std::pair<int64_t, int64_t>> wide;
+        for (uint64_t k : cells) wide.emplace_back(KeyX(k), KeyY(k));
+        int64_t left, top, x0, y0;
+        room_ = PlaceCentred(u_, wide, left, top, x0, y0);
+    }
+
+    // True when the population after generation n (from 1) is known.
+    bool Reach(size_t n) {
+        while (room_ && pops_.size() < n) {
+            u_.Step();
+            if (u_.NearEdge() && !u_.Grow()) room_ = false;
+            pops_.push_back(int64_t(u_.Population()));
+            if (u_.PeriodTwo()) settled_ = true;
+        }
+        return pops_.size() >= n;
+    }
+    // The population after generation i + 1.
+    int64_t operator[](size_t i) const { return pops_[i]; }
+    size_t Known() const { return pops_.size(); }
+    // True once the live cells repeated with period one or two: the pattern
+    // does not grow.
+    bool Settled() const { return settled_; }
+
+private:
+    Universe u_;
+    std::vector<int64_t> pops_;
+    bool room_ = true, settled_ = false;
+};
+
+// Linear growth as the online census names it: the population's
+// differences over some period p repeat (checked over maxPeriod
+// generations), their own shortest period q, and from one period of them
+// yl<p>_<q>_<growth>_<md5 of the second and third moments>.
+std::string LinearGrowth(LoneRun& pops, int64_t maxPeriod) {
+    auto diff = [&](size_t i, size_t p) { return pops[i + p] - pops[i]; };
+    int64_t period = -1;
+    for (int64_t p = 1; p < maxPeriod && period < 0; ++p) {
+        bool repeats = true;
+        for (int64_t i = 0; i < maxPeriod && repeats; ++i) {
+            if (!pops.Reach(size_t(i + 2 * p + 1)) || pops.Settled()) return "PATHOLOGICAL";
+            repeats = diff(size_t(i), size_t(p)) == diff(size_t(i + p), size_t(p));
+        }
+        if (repeats) period = p;
+    }
+    if (period < 0) return "PATHOLOGICAL";
+    int64_t qeriod = -1;
+    for (int64_t q = 1; q < maxPeriod && qeriod < 0; ++q) {
+        bool repeats = true;
+        for (int64_t i = 0; i < maxPeriod && repeats; ++i) {
+            if (!pops.Reach(size_t(i + q + period + 1))) return "PATHOLOGICAL";
+            repeats = diff(size_t(i), size_t(period)) == diff(size_t(i + q), size_t(period));
+        }
+        if (repeats) qeriod = q;
+    }
+    if (qeriod < 0) return "PATHOLOGICAL";
+    int64_t moment0 = 0, moment1 = 0, moment2 = 0;
+    for (int64_t i = 0; i < period; ++i) {
+        const int64_t d = diff(size_t(i), size_t(qeriod));
+        moment0 += d;
+        moment1 += d * d;
+        moment2 += d * d * d;
+    }
+    if (moment0 == 0) return "PATHOLOGICAL";
+    return "yl" + std::to_string(period) + "_" + std::to_string(qeriod) + "_" +
+           std::to_string(moment0) + "_" +
+           Md5Hex(std::to_string(moment1) + "#" + std::to_string(moment2));
+}
+
+// The slope of the least-squares line through the points.
+double Slope(const std::vector<std::pair<double, double>>& points) {
+    double mx = 0, my = 0;
+    for (auto [x, y] : points) {
+        mx += x;
+        my += y;
+    }
+    mx /= double(points.size());
+    my /= double(points.size());
+    double var = 0, cov = 0;
+    for (auto [x, y] : points) {
+        var += (x - mx) * (x - mx);
+        cov += (x - mx) * (y - my);
+    }
+    return var == 0 ? 0 : cov / var;
+}
+
+// What grows faster: the power by which the cumulative population grows,
+// sampled every 32 generations over 256,000 (or until the universe is full),
+// names it zz_REPLICATOR, zz_LINEAR, zz_EXPLOSIVE or zz_QUADRATIC; what
+// hardly grows is still PATHOLOGICAL.
+std::string FasterGrowth(LoneRun& pops) {
+    constexpr int kStep = 32, kSteps = 8000, kStart = 5380;
+    std::vector<std::pair<double, double>> byGeneration, bySample;
+    double cumulative = 1;
+    for (int i = 0; i < kSteps; ++i) {
+        if (!pops.Reach(size_t(kStep) * size_t(i + 1))) break;
+        cumulative += double(pops[size_t(kStep) * size_t(i + 1) - 1]);
+        byGeneration.emplace_back(std::log(double(i * kStep + kStart)), std::log(cumulative));
+        bySample.emplace_back(std::log(double(i + 1)), std::log(cumulative));
+    }
+    if (bySample.size() < 2) return "PATHOLOGICAL";
+    const double power = Slope(byGeneration), power2 = Slope(bySample);
+    if (power2 < 1.1) return "PATHOLOGICAL";
+    if (power < 1.65) return "zz_REPLICATOR";
+    if (power < 2.1) return "zz_LINEAR";
+    if (power < 2.9) return "zz_EXPLOSIVE";
+    return "zz_QUADRATIC";
+}
+
+// The label of a cluster that is not periodic: linear growth by its yl code,
+// faster growth by its zz_ reason, unless linearOnly (the caller tries
+// again later whatever else it is).
+std::string Aperiodic(const Census::Impl& impl, const Cells& cells, bool linearOnly) {
+    LoneRun pops(impl, cells);
+    std::string label = LinearGrowth(pops, 4100);
+    if (label[0] == 'y' || linearOnly) return label;
+    LoneRun again(impl, cells);
+    return FasterGrowth(again);
+}
+
 // One pattern's run to its census.
 class SoupRun {
 public:
-    SoupRun(Census::Impl& census, Universe& u, std::vector<int32_t>& found)
-        : c_(census), u_(u), found_(found) {}
+    // A box in universe coordinates of the origin the run started with.
+    struct Where {
+        int64_t left, top, right, bottom;
+    };
+
+    SoupRun(Census::Impl& census, Universe& u, std::vector<int32_t>& found,
+            std::vector<Where>* where = nullptr)
+        : c_(census), u_(u), found_(found), where_(where) {}
 
     // Steps n generations, keeping the live cells off the edge. False when the
     // universe overflowed.
@@ -1095,7 +1242,7 @@ private:
                 grow = true;
                 continue;
             }
-            for (int32_t id : k->objects) found_.push_back(id);
+            Found(k->objects, part);
             gone.push_back(std::move(part));
         }
         for (auto& part : gone)
@@ -1105,16 +1252,19 @@ private:
     }
 
     // Runs duration generations keeping the envelope, then separates the
-    // clusters. True when one of them was not periodic and the run should be
-    // tried again later.
+    // clusters. A cluster that is not periodic is labelled by how it grows;
+    // true when the run should be tried again later, as the online census
+    // does while a label is PATHOLOGICAL (or, in Conway's rule, zz_ in the
+    // first three tries), unless this is the last try.
     bool SeparateAll(int64_t duration, int attempt) {
         c_.gmax = uint64_t(1024) << (2 * attempt);
         size_t before = found_.size();
         u_.StartEnvelope();
         bool fine = Advance(duration);
         bool lastTry = attempt >= 5 || !fine;
+        const bool retryChaos = c_.conway && attempt <= 2;
         std::vector<uint64_t> seen(u_.Live().size(), 0);
-        bool pathological = false;
+        std::vector<std::pair<std::string, std::vector<std::pair<int64_t, int64_t>>>> unsettled;
         std::vector<uint64_t> envelope = u_.Envelope();
         const auto& live = u_.Live();
         for (size_t i = 0; i < envelope.size(); ++i) envelope[i] |= live[i];
@@ -1128,24 +1278,48 @@ private:
             Cells keys = Normalised(cells, x0, y0);
             const Census::Impl::Known* k = c_.Identify(keys);
             if (k) {
-                for (int32_t id : k->objects) found_.push_back(id);
+                Found(k->objects, cells);
                 continue;
             }
-            pathological = true;
-            if (lastTry) found_.push_back(c_.NameId(c_.Unsettled(keys)));
+            unsettled.emplace_back(Aperiodic(c_, keys, retryChaos && !lastTry), std::move(cells));
         }
         u_.StopEnvelope();
         c_.gmax = 1048576;
-        if (pathological && !lastTry) {
+        bool again = false, linear = false;
+        for (const auto& [label, cells] : unsettled) {
+            if (label == "PATHOLOGICAL" || (label[0] == 'z' && retryChaos)) again = true;
+            if (label[0] == 'y') linear = true;
+        }
+        if (again && !lastTry) {
             found_.resize(before);
+            if (where_ != nullptr) where_->resize(before);
             return true;
         }
+        // Beside linear growth, what could not be named is not counted.
+        for (const auto& [label, cells] : unsettled)
+            if (!(linear && label == "PATHOLOGICAL")) Found({c_.NameId(label)}, cells);
         return false;
+    }
+
+    // Records objects found in the universe cells of part.
+    void Found(const std::vector<int32_t>& objects,
+               const std::vector<std::pair<int64_t, int64_t>>& part) {
+        for (int32_t id : objects) found_.push_back(id);
+        if (where_ == nullptr) return;
+        Where w{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+        for (auto [x, y] : part) {
+            w.left = std::min(w.left, x + u_.OriginX());
+            w.top = std::min(w.top, y + u_.OriginY());
+            w.right = std::max(w.right, x + u_.OriginX());
+            w.bottom = std::max(w.bottom, y + u_.OriginY());
+        }
+        where_->resize(found_.size(), w);
     }
 
     Census::Impl& c_;
     Universe& u_;
     std::vector<int32_t>& found_;
+    std::vector<Where>* where_;
 };
 
 }  // namespace
@@ -1155,32 +1329,41 @@ Census::~Census() = default;
 
 namespace {
 
+// Runs the cells to their census; objects, when given, receive each object
+// found with its box in the cells' coordinates.
 void RunCells(Census::Impl& impl, const std::vector<std::pair<int64_t, int64_t>>& cells,
-              std::map<std::string, uint64_t>& tally) {
+              std::map<std::string, uint64_t>& tally,
+              std::vector<CensusObject>* objects = nullptr) {
     if (cells.empty() || impl.rule.BirthOnZero()) return;
-    int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
-    for (auto [x, y] : cells) {
-        x0 = std::min(x0, x);
-        y0 = std::min(y0, y);
-        x1 = std::max(x1, x);
-        y1 = std::max(y1, y);
-    }
-    int words = 2, rows = 128;
-    while ((x1 - x0 + 1) + 4 * kMargin > 64 * words && words < kMaxWords) words *= 2;
-    while ((y1 - y0 + 1) + 4 * kMargin > rows && rows < 64 * kMaxWords) rows *= 2;
-    if ((x1 - x0 + 1) + 4 * kMargin > 64 * words || (y1 - y0 + 1) + 4 * kMargin > rows) {
+    Universe u(impl.rule, impl.logic);
+    int64_t left, top, x0, y0;
+    if (!PlaceCentred(u, cells, left, top, x0, y0)) {
         tally["zz_TOO_LARGE"] += 1;
+        if (objects != nullptr) {
+            CensusObject o{"zz_TOO_LARGE", INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+            for (auto [x, y] : cells) {
+                o.left = std::min(o.left, x);
+                o.top = std::min(o.top, y);
+                o.right = std::max(o.right, x);
+                o.bottom = std::max(o.bottom, y);
+            }
+            objects->push_back(o);
+        }
         return;
     }
-    Universe u(impl.rule, impl.logic);
-    u.Reset(words, rows);
-    int64_t left = (64 * words - (x1 - x0 + 1)) / 2, top = (rows - (y1 - y0 + 1)) / 2;
-    for (auto [x, y] : cells) u.Set(x - x0 + left, y - y0 + top);
-    u.FinishEdits();
     std::vector<int32_t> found;
-    SoupRun run(impl, u, found);
+    std::vector<SoupRun::Where> where;
+    SoupRun run(impl, u, found, objects != nullptr ? &where : nullptr);
     run.Run();
     for (int32_t id : found) tally[impl.names[size_t(id)]] += 1;
+    if (objects == nullptr) return;
+    // Universe cell (left, top) was the pattern's (x0, y0).
+    for (size_t i = 0; i < found.size(); ++i) {
+        const SoupRun::Where& w = where[i];
+        objects->push_back(CensusObject{impl.names[size_t(found[i])], w.left - left + x0,
+                                        w.top - top + y0, w.right - left + x0,
+                                        w.bottom - top + y0});
+    }
 }
 
 }  // namespace
@@ -1197,6 +1380,14 @@ void Census::AddCells(const std::vector<std::pair<int32_t, int32_t>>& cells,
                       std::map<std::string, uint64_t>& tally) {
     std::vector<std::pair<int64_t, int64_t>> wide(cells.begin(), cells.end());
     RunCells(*impl_, wide, tally);
+}
+
+std::vector<CensusObject> Census::Objects(const std::vector<std::pair<int32_t, int32_t>>& cells) {
+    std::vector<std::pair<int64_t, int64_t>> wide(cells.begin(), cells.end());
+    std::map<std::string, uint64_t> tally;
+    std::vector<CensusObject> objects;
+    RunCells(*impl_, wide, tally, &objects);
+    return objects;
 }
 
 std::string Census::Apgcode(const std::vector<std::pair<int32_t, int32_t>>& cells, int64_t limit) {

@@ -37,6 +37,15 @@ struct CensusRule {
 // Objects and how often each was found, most common first (ties by name).
 using CensusCounts = std::vector<std::pair<std::string, uint64_t>>;
 
+// One object the census found, with the box of the cells it was found in (a
+// pseudo-object's parts share the box of the whole), in the coordinates of
+// the pattern given, once it settled: a spaceship that flew off was taken out
+// far from where it started.
+struct CensusObject {
+    std::string code;
+    int64_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // Sorts a tally the way the census lists it.
 CensusCounts SortedCensus(const std::map<std::string, uint64_t>& tally);
 
@@ -52,6 +61,9 @@ public:
     // The same for any pattern, given as its live cells.
     void AddCells(const std::vector<std::pair<int32_t, int32_t>>& cells,
                   std::map<std::string, uint64_t>& tally);
+
+    // Every object a pattern leaves, where the census found it.
+    std::vector<CensusObject> Objects(const std::vector<std::pair<int32_t, int32_t>>& cells);
 
     // The apgcode of a pattern that is a still life, oscillator or spaceship
     // by itself, or "" when it is none within limit generations.

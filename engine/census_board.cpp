@@ -19,6 +19,11 @@ CensusCounts BoardCensus(const CellBoard& board, const CensusRule& rule) {
     return SortedCensus(tally);
 }
 
+std::vector<CensusObject> BoardCensusObjects(const CellBoard& board, const CensusRule& rule) {
+    Census census(rule);
+    return census.Objects(LiveInteriorCells(board));
+}
+
 void PlaceHashSoup(CellBoard& board, const HashSoupRows& soup) {
     board.MakeEmpty();
     int left = (board.width - kHashSoupSize) / 2, top = (board.height - kHashSoupSize) / 2;

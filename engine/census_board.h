@@ -20,6 +20,9 @@ std::vector<std::pair<int32_t, int32_t>> LiveInteriorCells(const CellBoard& boar
 // counted in the census's own universe (the board's border plays no part).
 CensusCounts BoardCensus(const CellBoard& board, const CensusRule& rule);
 
+// The same, object by object, with where each was found in board cells.
+std::vector<CensusObject> BoardCensusObjects(const CellBoard& board, const CensusRule& rule);
+
 // Makes the board all dead but for the soup, centred, its cells of value 1;
 // the bounds and the live count follow.
 void PlaceHashSoup(CellBoard& board, const HashSoupRows& soup);

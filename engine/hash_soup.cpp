@@ -1,5 +1,6 @@
 #include "engine/hash_soup.h"
 
+#include <cmath>
 #include <string>
 
 namespace cellarium {
@@ -88,6 +89,92 @@ HashSoupRows HashSoup(std::string_view root, uint64_t index) {
     for (int y = 0; y < kHashSoupSize; ++y)
         rows[y] = static_cast<uint16_t>(digest[2 * y] << 8 | digest[2 * y + 1]);
     return rows;
+}
+
+}  // namespace cellarium
+
+namespace cellarium {
+
+namespace {
+
+// MD5's shifts and constants (the integer parts of |sin(i + 1)| * 2^32).
+constexpr int kMd5Shift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                               5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                               4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                               6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+
+uint32_t Md5Constant(int i) {
+    static const auto table = [] {
+        std::array<uint32_t, 64> t{};
+        for (int k = 0; k < 64; ++k)
+            t[size_t(k)] = uint32_t(std::floor(std::fabs(std::sin(double(k + 1))) * 4294967296.0));
+        return t;
+    }();
+    return table[size_t(i)];
+}
+
+inline uint32_t Rotl(uint32_t v, int n) {
+    return (v << n) | (v >> (32 - n));
+}
+
+void Md5Block(uint32_t state[4], const uint8_t block[64]) {
+    uint32_t m[16];
+    for (int i = 0; i < 16; ++i)
+        m[i] = uint32_t(block[4 * i]) | uint32_t(block[4 * i + 1]) << 8 |
+               uint32_t(block[4 * i + 2]) << 16 | uint32_t(block[4 * i + 3]) << 24;
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    for (int i = 0; i < 64; ++i) {
+        uint32_t f;
+        int g;
+        if (i < 16) {
+            f = (b & c) | (~b & d);
+            g = i;
+        } else if (i < 32) {
+            f = (d & b) | (~d & c);
+            g = (5 * i + 1) % 16;
+        } else if (i < 48) {
+            f = b ^ c ^ d;
+            g = (3 * i + 5) % 16;
+        } else {
+            f = c ^ (b | ~d);
+            g = (7 * i) % 16;
+        }
+        const uint32_t next = b + Rotl(a + f + Md5Constant(i) + m[g], kMd5Shift[i]);
+        a = d;
+        d = c;
+        c = b;
+        b = next;
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+}
+
+}  // namespace
+
+std::array<uint8_t, 16> Md5(std::string_view bytes) {
+    uint32_t state[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+    std::string padded(bytes);
+    const uint64_t bits = uint64_t(bytes.size()) * 8;
+    padded += char(0x80);
+    while (padded.size() % 64 != 56) padded += char(0);
+    for (int i = 0; i < 8; ++i) padded += char(bits >> (8 * i) & 0xff);
+    for (size_t at = 0; at < padded.size(); at += 64)
+        Md5Block(state, reinterpret_cast<const uint8_t*>(padded.data() + at));
+    std::array<uint8_t, 16> digest{};
+    for (int i = 0; i < 16; ++i) digest[size_t(i)] = uint8_t(state[i / 4] >> (8 * (i % 4)));
+    return digest;
+}
+
+std::string Md5Hex(std::string_view bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t byte : Md5(bytes)) {
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    }
+    return out;
 }
 
 }  // namespace cellarium

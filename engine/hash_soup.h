@@ -6,11 +6,16 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace cellarium {
 
 std::array<uint8_t, 32> Sha256(std::string_view bytes);
+// MD5, which the census uses to name what grows linearly, and its digest as
+// lower-case hex.
+std::array<uint8_t, 16> Md5(std::string_view bytes);
+std::string Md5Hex(std::string_view bytes);
 
 inline constexpr int kHashSoupSize = 16;
 

@@ -13,7 +13,9 @@ void ControlHost::BuildControls(const DialogTemplate& tmpl) {
         s.tmpl = &t;
         // Edit controls and combo boxes start empty; the text of the others
         // is their caption.
-        if (t.kind != ControlKind::Edit && t.kind != ControlKind::ComboBox) s.text = t.text;
+        if (t.kind != ControlKind::Edit && t.kind != ControlKind::ComboBox &&
+            t.kind != ControlKind::ListBox)
+            s.text = t.text;
         s.visible = (t.style & WS_VISIBLE) != 0;
         s.enabled = (t.style & WS_DISABLED) == 0;
         s.readOnly = (t.style & ES_READONLY) != 0;
@@ -115,7 +117,9 @@ void ControlHost::UserClicks(int id) {
 
 void ControlHost::UserSelects(int id, int index) {
     ControlState* c = Find(id);
-    if (c == nullptr || !c->enabled || c->tmpl->kind != ControlKind::ComboBox) return;
+    if (c == nullptr || !c->enabled ||
+        (c->tmpl->kind != ControlKind::ComboBox && c->tmpl->kind != ControlKind::ListBox))
+        return;
     if (index < 0 || index >= int(c->items.size())) return;
     c->curSel = index;
     OnCmdMsg(CmdMsg{unsigned(id), CBN_SELCHANGE, nullptr, false});

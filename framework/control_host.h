@@ -17,6 +17,9 @@ namespace cellarium {
 struct ComboItem {
     std::string text;
     uintptr_t data = 0;
+    // A list box item's picture, top row first, 'o' a dark cell; empty for
+    // none.
+    std::vector<std::string> picture;
 };
 
 struct ControlState {
@@ -61,7 +64,7 @@ public:
     // Clicking a button. An automatic check box toggles first; then the click
     // is routed as a command (BN_CLICKED) with the control's id.
     void UserClicks(int id);
-    // Choosing a list item of a combo box, then CBN_SELCHANGE.
+    // Choosing a list item of a combo box or list box, then CBN_SELCHANGE.
     void UserSelects(int id, int index);
 
 protected:

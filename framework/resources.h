@@ -18,7 +18,10 @@ enum class ControlKind {
     CheckBox,
     GroupBox,
     ComboBox,
-    Icon
+    Icon,
+    // A list always open, its items with optional small pictures; chosen as
+    // a combo box's are (CBN_SELCHANGE).
+    ListBox
 };
 
 // Window and control styles that the framework and back ends look at.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "framework/control_host.h"
 #include "framework/win_app.h"
@@ -137,7 +138,7 @@ int CComboBox::AddString(const std::string& text) {
         at = 0;
         while (at < c->items.size() && CompareNoCase(c->items[at].text, text) <= 0) ++at;
     }
-    c->items.insert(c->items.begin() + std::ptrdiff_t(at), ComboItem{text, 0});
+    c->items.insert(c->items.begin() + std::ptrdiff_t(at), ComboItem{text, 0, {}});
     if (c->curSel >= int(at)) ++c->curSel;
     host_->Changed(controlId_);
     return int(at);
@@ -148,6 +149,22 @@ int CComboBox::SetItemData(int index, uintptr_t data) {
     if (c == nullptr || index < 0 || index >= int(c->items.size())) return CB_ERR;
     c->items[std::size_t(index)].data = data;
     return 0;
+}
+
+int CComboBox::SetItemPicture(int index, std::vector<std::string> rows) {
+    ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
+    if (c == nullptr || index < 0 || index >= int(c->items.size())) return CB_ERR;
+    c->items[std::size_t(index)].picture = std::move(rows);
+    host_->Changed(controlId_);
+    return 0;
+}
+
+void CComboBox::ResetContent() {
+    ControlState* c = host_ ? host_->Find(controlId_) : nullptr;
+    if (c == nullptr) return;
+    c->items.clear();
+    c->curSel = -1;
+    host_->Changed(controlId_);
 }
 
 uintptr_t CComboBox::GetItemData(int index) const {

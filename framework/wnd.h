@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/cmd_target.h"
 #include "framework/types.h"
@@ -92,7 +93,7 @@ public:
 
 class CStatic : public CWnd {};
 
-// A combo box's list. Indices are positions in the (possibly sorted) list;
+// A combo box's or list box's list. Indices are positions in the (possibly sorted) list;
 // CB_ERR (-1) means none.
 inline constexpr int CB_ERR = -1;
 
@@ -103,6 +104,10 @@ public:
     int AddString(const std::string& text);
     int SetItemData(int index, uintptr_t data);
     uintptr_t GetItemData(int index) const;
+    // A list box item's picture (ComboItem::picture).
+    int SetItemPicture(int index, std::vector<std::string> rows);
+    // Empties the list.
+    void ResetContent();
     // Selects the first item, searching from after start (-1: the whole
     // list), that begins with text, case-insensitively; returns its index or
     // CB_ERR.

@@ -15,6 +15,7 @@ inline constexpr unsigned IDD_SAVE_STATS = 133;
 inline constexpr unsigned IDD_BOARD_SIZE = 134;
 inline constexpr unsigned IDD_FILL_RANDOM = 135;
 inline constexpr unsigned IDD_GO_TO_GENERATION = 140;
+inline constexpr unsigned IDD_CENSUS = 141;
 
 // Status strip controls.
 inline constexpr int IDC_STATUS_TEXT = 1008;
@@ -60,6 +61,10 @@ inline constexpr int IDC_STATS_SPACE = 1039;
 
 // Go to Generation controls.
 inline constexpr int IDC_GOTO_GENERATION = 1060;
+
+// Census controls: how many objects of how many kinds, and their list.
+inline constexpr int IDC_CENSUS_SUMMARY = 1070;
+inline constexpr int IDC_CENSUS_LIST = 1071;
 
 // Commands.
 inline constexpr unsigned ID_TOOLS_RUN = 32771;
@@ -119,6 +124,8 @@ inline constexpr unsigned ID_SPEED_LAST = 32872;
 inline constexpr unsigned ID_STOP_WHEN_REPEATS = 32880;
 inline constexpr unsigned ID_IDENTIFY = 32881;
 inline constexpr unsigned ID_POPULATION_GRAPH = 32882;
+// The objects the pattern leaves once it settles, by apgcode.
+inline constexpr unsigned ID_CENSUS = 32886;
 inline constexpr unsigned ID_GRAPH_BIRTHS_DEATHS = 32883;
 inline constexpr unsigned ID_GRAPH_SAVE_CSV = 32884;
 inline constexpr unsigned ID_GRAPH_SAVE_PNG = 32885;

@@ -187,6 +187,22 @@ DialogTemplate GoToGeneration() {
     return d;
 }
 
+DialogTemplate Census() {
+    DialogTemplate d;
+    d.id = IDD_CENSUS;
+    d.caption = "Census";
+    d.cx = 220;
+    d.cy = 214;
+    d.style = kDialogStyle;
+    d.controls = {
+        Ctl(IDC_CENSUS_SUMMARY, ControlKind::Static, "", 7, 7, 206, 18),
+        Ctl(IDC_CENSUS_LIST, ControlKind::ListBox, "", 7, 28, 206, 158,
+            kTab | WS_BORDER | WS_VSCROLL),
+        Ctl(IDOK, ControlKind::DefPushButton, "Close", 163, 193, 50, 14, kTab),
+    };
+    return d;
+}
+
 MenuItem Item(unsigned id, const char* caption) {
     return MenuItem{id, caption, {}, false};
 }
@@ -224,6 +240,7 @@ MenuTemplate MainMenu() {
          Popup("Statistics", {Item(ID_STATS_START, "Start"), Item(ID_STATS_STOP, "Stop")}),
          Item(ID_STOP_WHEN_REPEATS, "Stop when the pattern repeats"),
          Item(ID_IDENTIFY, "Identify"),
+         Item(ID_CENSUS, "Census..."),
          Item(ID_POPULATION_GRAPH, "Population Graph"),
          Popup("Cells",
                {Item(ID_CELLS_FIND_FIRST, "Find First"), Item(ID_CELLS_FIND_NEXT, "Find Next"),
@@ -301,6 +318,7 @@ MenuTemplate DesktopMenu() {
         Popup("&Tools",
               {Item(ID_FILE_EDIT_RULES, "&Rules..."), Item(ID_CELLS_ROTATE_LEFT, "R&otate Left"),
                Item(ID_CELLS_CENTER, "&Center"), Item(ID_IDENTIFY, "&Identify"),
+               Item(ID_CENSUS, "Ce&nsus..."),
                Popup("&Statistics",
                      {Item(ID_STATS_START, "&Start..."), Item(ID_STATS_STOP, "S&top")}),
                Item(ID_FILE_EDIT_DESCRIPTION, "&File Information...")}),
@@ -330,8 +348,8 @@ ToolbarChoice SpeedChoice() {
 
 ResourceTable MakeResources() {
     ResourceTable r;
-    r.dialogs = {About(),          StatusStrip(), FileInformation(), Rules(),
-                 SaveStatistics(), BoardSize(),   FillRandom(),      GoToGeneration()};
+    r.dialogs = {About(),     StatusStrip(), FileInformation(), Rules(), SaveStatistics(),
+                 BoardSize(), FillRandom(),  GoToGeneration(),  Census()};
     r.menus = {MainMenu(), FileListMenu(), DesktopMenu()};
     r.toolbars = {ToolbarTemplate{IDR_MAINFRAME,
                                   16,

@@ -33,6 +33,7 @@
 #include "framework/dialog.h"
 #include "framework/frame_wnd.h"
 #include "platform/qt/file_filter.h"
+#include "platform/qt/qt_list_box.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/template_layout.h"
 
@@ -264,6 +265,12 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
             widget = combo;
             break;
         }
+        case ControlKind::ListBox:
+            widget = MakeListBox(&top, [this, host, id](int index) {
+                host->UserSelects(id, index);
+                AfterInput(host, id);
+            });
+            break;
         case ControlKind::Icon: {
             auto* icon = new QLabel(&top);
             icon->setPixmap(ProgramIcon());
@@ -321,6 +328,8 @@ void QtDialogs::Impl::Refresh(HostView& view, const ControlState& state) {
         button->setText(text);
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
         group->setTitle(text);
+    } else if (IsListBox(widget)) {
+        ShowListItems(widget, state);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         QStringList items;
         for (const ComboItem& item : state.items) items << ToQtText(item.text);

@@ -15,6 +15,7 @@ namespace {
 class Analysis : public LifeSession {
 protected:
     bool Checked(unsigned id) const { return Frame()->QueryCommandState(id).m_nCheck != 0; }
+    bool Enabled(unsigned id) const { return Frame()->QueryCommandState(id).m_bEnabled; }
 };
 
 TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
@@ -53,6 +54,51 @@ TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
     platform.ClearLog();
     platform.Command(ID_IDENTIFY);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No repeat within 3 generations."});
+}
+
+TEST_F(Analysis, CensusListsTheObjectsWithPicturesAndPickingOneSelectsIt) {
+    // A block, a blinker, a beehive and a glider flying off, well apart.
+    ASSERT_NE(OpenText("ash.lif",
+                       "#Life 1.05\r\n#N\r\n#P -20 -20\r\n**\r\n**\r\n#P 10 -20\r\n***\r\n"
+                       "#P -20 10\r\n.*\r\n..*\r\n***\r\n#P 10 10\r\n.**\r\n*..*\r\n.**\r\n"),
+              nullptr);
+    const CellBoard& board = *Doc()->CurrentBoard();
+    const int cx = board.width / 2, cy = board.height / 2;
+    std::vector<std::string> items;
+    std::vector<std::vector<std::string>> pictures;
+    Rect picked{};
+    platform.ExpectDialog(IDD_CENSUS, [&](DialogDriver& d) {
+        items = d.Items(IDC_CENSUS_LIST);
+        for (const ComboItem& item : d.Dialog().Find(IDC_CENSUS_LIST)->items)
+            pictures.push_back(item.picture);
+        EXPECT_EQ(d.Text(IDC_CENSUS_SUMMARY).rfind("4 objects of 4 kinds", 0), 0u);
+        EXPECT_TRUE(d.Select(IDC_CENSUS_LIST, "block (xs4_33): 1"));
+        picked = View()->Editing().Selection();
+        EXPECT_TRUE(View()->Editing().HasSelection());
+        d.Click(IDOK);
+    });
+    EXPECT_TRUE(Enabled(ID_CENSUS));
+    platform.Command(ID_CENSUS);
+    EXPECT_EQ(platform.PendingExpectations(), 0u);
+    // Equal counts list in reverse order of the codes, as the census does.
+    EXPECT_EQ(items, (std::vector<std::string>{"beehive (xs6_696): 1", "block (xs4_33): 1",
+                                               "glider (xq4_153): 1", "blinker (xp2_7): 1"}));
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_EQ(pictures[0], (std::vector<std::string>{".o.", "o.o", "o.o", ".o."}));
+    EXPECT_EQ(pictures[1], (std::vector<std::string>{"oo", "oo"}));
+    EXPECT_EQ(pictures[3], (std::vector<std::string>{"o", "o", "o"}));
+    EXPECT_EQ(picked, (Rect{cx - 20, cy - 20, cx - 19, cy - 19}));
+    // The census runs on a copy: the board is where it was.
+    EXPECT_EQ(Doc()->CurrentBoard()->liveCount, 4 + 3 + 5 + 6);
+    EXPECT_EQ(Doc()->CurrentBoard()->At(cx - 20, cy - 20), 1);
+
+    // Conway's rule turned into one with births on nothing has no census.
+    platform.ClearLog();
+    ASSERT_NE(OpenText("b0.lif", "#Life 1.05\r\n#R 23/03\r\n#P 0 0\r\n**\r\n**\r\n"), nullptr);
+    platform.ExpectMessageBox(IDOK);
+    platform.Command(ID_CENSUS);
+    ASSERT_EQ(platform.MessageTexts().size(), 1u);
+    EXPECT_NE(platform.MessageTexts()[0].find("(B0)"), std::string::npos);
 }
 
 TEST(IdentityWords, ObliqueAndFastSpeeds) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/apgcode.h"
 #include "engine/hash_soup.h"
 
 namespace cellarium {
@@ -79,26 +80,57 @@ TEST(HashSoup, DigestAndRows) {
     EXPECT_EQ(rows[15], d[30] << 8 | d[31]);
 }
 
-TEST(Census, CommonObjectsAreNamed) {
+TEST(Census, TheTwentyCommonestObjectsAreNamedAndDrawnBack) {
     Census census(Life());
     struct Case {
         const char* rows;
         const char* code;
+        const char* name;
     } cases[] = {
-        {"oo\noo", "xs4_33"},
-        {"ooo", "xp2_7"},
-        {".o.\no.o\n.o.", "xs4_252"},
-        {".oo.\no..o\n.oo.", "xs6_696"},
-        {"oo.\no.o\n.o.", "xs5_253"},
-        {".o.\n..o\nooo", "xq4_153"},
-        {".oo.\no..o\n.o.o\n..o.", "xs7_2596"},
-        {"oo.\no.o\n.oo", "xs6_356"},
-        {".oo.\no..o\no..o\n.oo.", "xs8_6996"},
-        {".ooo\nooo.", "xp2_7e"},
-        {"oo..\no...\n...o\n..oo", "xp2_318c"},
-        {"o..o.\n....o\no...o\n.oooo", "xq4_6frc"},
+        {"oo\noo", "xs4_33", "block"},
+        {"ooo", "xp2_7", "blinker"},
+        {".oo.\no..o\n.oo.", "xs6_696", "beehive"},
+        {".o.\n..o\nooo", "xq4_153", "glider"},
+        {".oo.\no..o\n.o.o\n..o.", "xs7_2596", "loaf"},
+        {"oo.\no.o\n.o.", "xs5_253", "boat"},
+        {"oo.\no.o\n.oo", "xs6_356", "ship"},
+        {".o.\no.o\n.o.", "xs4_252", "tub"},
+        {".oo.\no..o\no..o\n.oo.", "xs8_6996", "pond"},
+        {"oo..\no.o.\n.o.o\n..o.", "xs7_25ac", "long boat"},
+        {".ooo\nooo.", "xp2_7e", "toad"},
+        {"oo...\no.o..\n.oo..\n...oo\n...o.o\n....oo", "xs12_g8o653z11", "ship-tie"},
+        {"oo..\no...\n...o\n..oo", "xp2_318c", "beacon"},
+        {".o..\no.o.\n.o.o\n..o.", "xs6_25a4", "barge"},
+        {"", "xs14_g88m952z121", "half-bakery"},
+        {".oo.\no..o\n.o..o\n..oo.", "xs8_69ic", "mango"},
+        {"oo..\no.o.\n..o.\n..oo", "xs7_178c", "eater 1"},
+        {"o..o.\n....o\no...o\n.oooo", "xq4_6frc", "lightweight spaceship"},
+        {".o...\no.o..\n.o.o.\n..o.o\n...o.", "xs8_25ak8", "long barge"},
+        {"..ooo...ooo..\n.............\no....o.o....o\no....o.o....o\no....o.o....o\n"
+         "..ooo...ooo..\n.............\n..ooo...ooo..\no....o.o....o\no....o.o....o\n"
+         "o....o.o....o\n.............\n..ooo...ooo..",
+         "xp3_co9nas0san9oczgoldlo0oldlogz1047210127401", "pulsar"},
     };
-    for (const Case& c : cases) EXPECT_EQ(census.Apgcode(CellsOf(c.rows)), c.code) << c.rows;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Drawn by hand, or from the code where the picture is too large.
+        const auto cells = *c.rows != 0 ? CellsOf(c.rows) : ApgcodeCells(c.code);
+        const std::string code = census.Apgcode(cells);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(CommonName(code), c.name);
+        // The code drawn back is the same object.
+        EXPECT_EQ(census.Apgcode(ApgcodeCells(code)), code);
+    }
+    EXPECT_EQ(CommonName("xs8_35ac"), "");
+    EXPECT_TRUE(ApgcodeCells("yl144_1_16_afb5f3db909e60548f086e22ee3353ac").empty());
+    EXPECT_TRUE(ApgcodeCells("xs4_3!").empty());
+}
+
+TEST(HashSoup, Md5Digests) {
+    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    // Two blocks of padding.
+    EXPECT_EQ(Md5Hex(std::string(56, 'a')), "3b0c8ac703f828b04c6c197006d17218");
 }
 
 TEST(Census, SeparatesWhatLiesApartAndCountsEscapingGliders) {

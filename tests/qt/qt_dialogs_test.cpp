@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -182,6 +183,9 @@ void ExpectLaidOutFromTemplate(QtDialogs& role, const ControlHost& host) {
                 break;
             case ControlKind::ComboBox:
                 EXPECT_NE(qobject_cast<QComboBox*>(w), nullptr) << "control " << t.id;
+                break;
+            case ControlKind::ListBox:
+                EXPECT_NE(qobject_cast<QListWidget*>(w), nullptr) << "control " << t.id;
                 break;
             case ControlKind::Icon:
                 ASSERT_NE(qobject_cast<QLabel*>(w), nullptr) << "control " << t.id;
