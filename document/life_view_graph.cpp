@@ -156,7 +156,7 @@ GraphPicture GraphControl::MakeGraphPicture(int columns) const {
 void GraphControl::Update(bool now) {
     CFrameWnd* frame = MainWindow();
     if (!m_bGraphShown || frame == nullptr) return;
-    const auto t = std::chrono::steady_clock::now();
+    const auto t = Platform().Clock().Now();
     if (!now && t - m_graphShownAt < kGraphInterval) return;
     m_graphShownAt = t;
     FrameServices& frames = Platform().Frames();

@@ -118,7 +118,7 @@ RunStop RunSession::Run(const RunLimits& limits, GenerationObserver* observer) {
         if (limits.target != 0 && generation_ == limits.target) return RunStop::Target;
         if (made >= limits.generations) return RunStop::Count;
         if (limits.cancelled && limits.cancelled()) return RunStop::Cancelled;
-        if (limits.deadline && RunClock::now() >= *limits.deadline) return RunStop::Deadline;
+        if (limits.PastDeadline()) return RunStop::Deadline;
     }
 }
 

@@ -60,12 +60,17 @@ struct RunLimits {
     int64_t generations = 1;
     // Stops once the generation counter equals this (0: no target).
     int64_t target = 0;
-    // Stops after the first generation that ends at or past this moment.
+    // Stops after the first generation that ends at or past this moment, as
+    // clock tells it (empty: the steady clock itself).
     std::optional<RunClock::time_point> deadline;
+    std::function<RunClock::time_point()> clock;
     // Stops after a generation with neither births nor deaths.
     bool stopAtStagnation = true;
     // Asked after every generation; true stops the run there.
     std::function<bool()> cancelled;
+
+    RunClock::time_point Now() const { return clock ? clock() : RunClock::now(); }
+    bool PastDeadline() const { return deadline && Now() >= *deadline; }
 };
 
 class RunSession {

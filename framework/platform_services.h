@@ -9,6 +9,7 @@
 // has been closed.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -315,6 +316,15 @@ public:
     virtual void ShellFullScreen(CWnd& wnd, unsigned flags) = 0;
 };
 
+// The time the program goes by: how long work has taken (a frame's budget,
+// a rate, how often a panel is redrawn), never the date. Readings never go
+// back.
+class ClockServices {
+public:
+    virtual ~ClockServices() = default;
+    virtual std::chrono::steady_clock::time_point Now() = 0;
+};
+
 // The one platform object: hands out each role. The roles live as long as
 // the platform object.
 class PlatformServices {
@@ -327,6 +337,7 @@ public:
     virtual SettingsServices& Settings() = 0;
     virtual ClipboardServices& Clipboard() = 0;
     virtual ProcessServices& Processes() = 0;
+    virtual ClockServices& Clock() = 0;
 };
 
 }  // namespace cellarium

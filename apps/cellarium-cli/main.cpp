@@ -146,6 +146,9 @@ class Runner {
 public:
     explicit Runner(const CliOptions& options) : options_(options), app_(platform_) {
         platform_.SetPainting(false);
+        // A tick of Go to Generation makes as many generations as the
+        // machine makes in a frame's time, as on the desktop.
+        platform_.SetClockRealTime(true);
         platform_.onMessageBox = [this](const MessageBoxRequest& request, int) {
             // The run's own stops are no failures.
             if (request.text == kStagnationMessage || IsRepeatMessage(request.text)) return;

@@ -53,7 +53,8 @@ HeadlessPlatform::HeadlessPlatform()
       fileRole_(std::make_unique<HeadlessFiles>(*this)),
       settingsRole_(std::make_unique<HeadlessSettings>(*this)),
       clipboardRole_(std::make_unique<HeadlessClipboard>(*this)),
-      processRole_(std::make_unique<HeadlessProcesses>(*this)) {
+      processRole_(std::make_unique<HeadlessProcesses>(*this)),
+      clockRole_(std::make_unique<HeadlessClock>(*this)) {
     surface_.Resize(clientWidth_, clientHeight_);
 }
 
@@ -77,6 +78,9 @@ ClipboardServices& HeadlessPlatform::Clipboard() {
 }
 ProcessServices& HeadlessPlatform::Processes() {
     return *processRole_;
+}
+ClockServices& HeadlessPlatform::Clock() {
+    return *clockRole_;
 }
 
 HeadlessPlatform::~HeadlessPlatform() = default;

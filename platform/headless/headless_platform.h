@@ -7,6 +7,7 @@
 // with optional write faults for tests.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -119,6 +120,16 @@ public:
     // followed by a Pump.
     void AdvanceTime(uint64_t ms);
     uint64_t Now() const { return now_; }
+    // The clock the program reads (ClockServices) is the virtual one: each
+    // reading stands for work done since the last, and moves on by cost
+    // from the later of the last reading and the timers' clock. So a
+    // frame's budget ends after a known number of readings, whatever the
+    // machine. The timers' clock itself moves only by AdvanceTime. With
+    // real time on, readings are the machine's steady clock instead (the
+    // runner: as many generations in a frame as the machine makes).
+    void SetClockReadingCost(std::chrono::microseconds cost) { readingCost_ = cost; }
+    void SetClockRealTime(bool on) { realClock_ = on; }
+    int ClockReadings() const { return clockReadings_; }
     // Stylus and keys on a window (the view), each followed by a Pump.
     void LButtonDown(CWnd& wnd, CPoint point, unsigned flags = MK_LBUTTON);
     void MouseMove(CWnd& wnd, unsigned flags, CPoint point);
@@ -237,6 +248,7 @@ public:
     SettingsServices& Settings() override;
     ClipboardServices& Clipboard() override;
     ProcessServices& Processes() override;
+    ClockServices& Clock() override;
 
     struct WriteFault {
         uint64_t remaining;
@@ -251,6 +263,7 @@ private:
     friend class HeadlessSettings;
     friend class HeadlessClipboard;
     friend class HeadlessProcesses;
+    friend class HeadlessClock;
 
     enum class Kind { MessageBox, Dialog, FileDialog };
     struct Expectation {
@@ -286,6 +299,10 @@ private:
     std::vector<unsigned> dialogs_;
 
     uint64_t now_ = 0;
+    std::chrono::microseconds readingCost_{1000};
+    std::chrono::microseconds lastReading_{0};
+    bool realClock_ = false;
+    int clockReadings_ = 0;
     uint64_t timerOrder_ = 0;
     std::vector<Timer> timers_;
     std::vector<Window> windows_;
@@ -338,6 +355,7 @@ private:
     std::unique_ptr<SettingsServices> settingsRole_;
     std::unique_ptr<ClipboardServices> clipboardRole_;
     std::unique_ptr<ProcessServices> processRole_;
+    std::unique_ptr<ClockServices> clockRole_;
 };
 
 }  // namespace cellarium

@@ -1,5 +1,7 @@
 // Processes, help and the shell of the scripted back end: logged, never
-// started.
+// started; and its clock.
+#include <algorithm>
+
 #include "platform/headless/headless_roles.h"
 
 namespace cellarium {
@@ -25,6 +27,14 @@ void HeadlessProcesses::EndProgram() {
 
 void HeadlessProcesses::ShellFullScreen(CWnd&, unsigned) {
     ++p_.shellCalls_;
+}
+
+std::chrono::steady_clock::time_point HeadlessClock::Now() {
+    ++p_.clockReadings_;
+    if (p_.realClock_) return std::chrono::steady_clock::now();
+    const std::chrono::microseconds timers = std::chrono::milliseconds(p_.now_);
+    p_.lastReading_ = std::max(p_.lastReading_, timers) + p_.readingCost_;
+    return std::chrono::steady_clock::time_point(p_.lastReading_);
 }
 
 }  // namespace cellarium

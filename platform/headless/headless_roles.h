@@ -133,4 +133,13 @@ private:
     HeadlessPlatform& p_;
 };
 
+class HeadlessClock final : public ClockServices {
+public:
+    explicit HeadlessClock(HeadlessPlatform& p) : p_(p) {}
+    std::chrono::steady_clock::time_point Now() override;
+
+private:
+    HeadlessPlatform& p_;
+};
+
 }  // namespace cellarium

@@ -6,6 +6,17 @@
 #include "platform/qt/qt_windows.h"
 
 namespace cellarium {
+namespace {
+
+// The desktop goes by the machine's steady clock.
+class QtClock final : public ClockServices {
+public:
+    std::chrono::steady_clock::time_point Now() override {
+        return std::chrono::steady_clock::now();
+    }
+};
+
+}  // namespace
 
 QtPlatform::QtPlatform()
     : windows_(std::make_unique<QtWindows>(*this)),
@@ -13,7 +24,8 @@ QtPlatform::QtPlatform()
       files_(std::make_unique<PosixFiles>()),
       settings_(std::make_unique<QtSettings>()),
       clipboard_(std::make_unique<QtClipboard>()),
-      processes_(std::make_unique<QtProcesses>(*windows_)) {}
+      processes_(std::make_unique<QtProcesses>(*windows_)),
+      clock_(std::make_unique<QtClock>()) {}
 
 QtPlatform::~QtPlatform() {
     // Dialogs go before the windows they may sit in.
@@ -42,6 +54,9 @@ ClipboardServices& QtPlatform::Clipboard() {
 }
 ProcessServices& QtPlatform::Processes() {
     return *processes_;
+}
+ClockServices& QtPlatform::Clock() {
+    return *clock_;
 }
 
 QMainWindow* QtPlatform::MainQtWindow() const {

@@ -33,6 +33,7 @@ public:
     SettingsServices& Settings() override;
     ClipboardServices& Clipboard() override;
     ProcessServices& Processes() override;
+    ClockServices& Clock() override;
 
     // The main window once the framework's frame exists (null before): the
     // parent of dialogs and message boxes.
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<SettingsServices> settings_;
     std::unique_ptr<ClipboardServices> clipboard_;
     std::unique_ptr<ProcessServices> processes_;
+    std::unique_ptr<ClockServices> clock_;
 };
 
 }  // namespace cellarium

@@ -2,6 +2,7 @@
 // makes exactly the generations, counters and statistics lines of the
 // default one, and a run stops where it must.
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -135,6 +136,22 @@ TEST_F(Speed, StepsInBatchesMakeWhatSingleStepsMake) {
     EXPECT_EQ(std::get<1>(steps).substr(0, 8), "G:00602 ");
     EXPECT_EQ(std::get<3>(steps).size(), 21u);  // one message for every stagnant step
     EXPECT_TRUE(run(true) == steps);
+}
+
+// A frame's budget goes by the platform's clock, not the machine's: with
+// each reading of the virtual clock standing for so much work, a tick at
+// Maximum makes the generations that fit in 16 ms, and one however slow.
+TEST_F(Speed, ATickAtMaximumMakesWhatItsBudgetHoldsOnThePlatformsClock) {
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    ASSERT_TRUE(platform.Command(ID_SPEED_LAST));
+    ASSERT_TRUE(platform.Command(ID_TOOLS_RUN));
+    for (const auto& [costMs, perTick] : {std::pair{2, 8}, {4, 4}, {5, 4}, {16, 1}, {40, 1}}) {
+        platform.SetClockReadingCost(std::chrono::milliseconds(costMs));
+        const int64_t before = View()->Simulation().Generation();
+        platform.AdvanceTime(1);
+        EXPECT_EQ(View()->Simulation().Generation() - before, perTick) << costMs << " ms";
+    }
+    EXPECT_TRUE(View()->IsRunning());
 }
 
 TEST_F(Speed, FasterAndSlowerWalkTheStepsAndTheSettingKeepsThem) {
