@@ -141,6 +141,7 @@ void CLifeView::OnEditRules() {
     dlg.SetRule(doc->GetRule());
     if (dlg.DoModal() != IDOK) return;
     doc->SetRule(dlg.m_rule);
+    UpdateStatusLine();
 }
 
 void CLifeView::OnHelpContents() {

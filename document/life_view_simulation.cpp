@@ -10,6 +10,7 @@
 #include "document/life_app_base.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "framework/win_app.h"
 #include "ids/command_ids.h"
@@ -328,9 +329,19 @@ std::string SimulationControl::StatusLine() const {
                                           : std::string(text);
 }
 
+void SimulationControl::UpdateRuleText() {
+    CDialogBar* strip = StatusStrip();
+    CLifeDoc* doc = Document();
+    if (strip == nullptr || doc == nullptr || !strip->HasControl(IDC_STATUS_RULE)) return;
+    if (m_shownRule == doc->GetRule()) return;
+    m_shownRule = doc->GetRule();
+    strip->SetDlgItemText(IDC_STATUS_RULE, RuleString(*m_shownRule));
+}
+
 void SimulationControl::UpdateStatusLine() {
     if (CDialogBar* strip = StatusStrip()) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
     UpdateSpeedText();
+    UpdateRuleText();
     // The graph follows the status line: at most about 30 times a second
     // while running, at once otherwise.
     view_.Graph().Update(m_nRunInterval == 0);

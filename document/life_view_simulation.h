@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "document/run_loop.h"
 #include "document/undo_history.h"
 #include "document/view_control.h"
+#include "engine/rule.h"
 #include "framework/types.h"
 
 namespace cellarium {
@@ -100,6 +102,8 @@ private:
     // one; stops the run with the message at stagnation.
     RunStop Advance(const RunLimits& limits);
     void UpdateSpeedText();
+    // The rule pane: the document's rule in its canonical text.
+    void UpdateRuleText();
     // The platform would not arm the simulation timer: back to paused.
     void TimerRefused();
 
@@ -116,6 +120,8 @@ private:
     int64_t m_nGoFrom = 0;
     int64_t m_nTargetGeneration = 0;
     RateMeter m_rate;
+    // The rule the rule pane shows, once it shows one.
+    std::optional<Rule> m_shownRule;
 };
 
 }  // namespace cellarium

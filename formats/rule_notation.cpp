@@ -351,6 +351,15 @@ std::string RuleErrorMessage(std::string_view text, const RuleParse& parse) {
     return quoted + " is not a rule: " + parse.problem + ".";
 }
 
+std::string SetRuleProblem(std::string_view text) {
+    const RuleParse parse = ParseRule(text);
+    if (!parse.ok()) return RuleErrorMessage(text, parse);
+    if (parse.suffix.empty()) return std::string();
+    // A board has the edges it has: a grid suffix would say otherwise.
+    return "'" + std::string(text) +
+           "' is not a rule: the board's edges are its own, so leave out \"" + parse.suffix + "\".";
+}
+
 namespace {
 
 // One part of RuleString: for each count, the digit and its letters.
@@ -440,7 +449,7 @@ const std::vector<NamedRule>& NamedRules() {
             {"Ink Blot", "B3678/S235678"},
             {"Coagulations", "B378/S235678"},
             {"Broken Life", "B357/S238"},
-            {"Stable", "B368/S2456"},
+            {"Stable", "B368/S245"},
             {"Conway's Life", "B3/S23"},
             {"Highlife", "B36/S23"},
             {"34 Life", "B34/S34"},

@@ -74,6 +74,11 @@ private:
 // Life family."
 std::string RuleErrorMessage(std::string_view text, const RuleParse& parse);
 
+// For rule text given where a board's rule is set (the runner's --rule, the
+// module's rule=, the Rules dialog): empty when the text is a rule without
+// a grid suffix, else what is wrong, as RuleErrorMessage says it.
+std::string SetRuleProblem(std::string_view text);
+
 // The canonical text: "B3/S23", "B2-a/S12", "MAP...".
 std::string RuleString(const Rule& rule);
 

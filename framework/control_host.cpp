@@ -105,7 +105,9 @@ void ControlHost::GotoDlgCtrl(int id) {
 void ControlHost::UserTypes(int id, const std::string& text) {
     ControlState* c = Find(id);
     if (c == nullptr || c->tmpl->kind != ControlKind::Edit || c->readOnly || !c->enabled) return;
+    if (c->text == text) return;
     c->text = text;
+    OnCmdMsg(CmdMsg{unsigned(id), EN_CHANGE, nullptr, false});
 }
 
 void ControlHost::UserClicks(int id) {

@@ -59,7 +59,8 @@ public:
     const std::vector<ControlState>& Controls() const { return controls_; }
 
     // --- Input from the back end (the user acting on a control) -------------
-    // Typing into an edit control: changes the text only; no handler runs.
+    // Typing into an edit control: changes the text, then EN_CHANGE is
+    // routed with the control's id (not when the text stays the same).
     void UserTypes(int id, const std::string& text);
     // Clicking a button. An automatic check box toggles first; then the click
     // is routed as a command (BN_CLICKED) with the control's id.

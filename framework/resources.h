@@ -39,6 +39,10 @@ inline constexpr uint32_t ES_AUTOVSCROLL = 0x0040;
 inline constexpr uint32_t ES_AUTOHSCROLL = 0x0080;
 inline constexpr uint32_t ES_READONLY = 0x0800;
 inline constexpr uint32_t ES_NUMBER = 0x2000;
+// A static's text is drawn against its right edge; text too long for the
+// static ends in an ellipsis (the whole text is its tooltip).
+inline constexpr uint32_t SS_RIGHT = 0x0002;
+inline constexpr uint32_t SS_ENDELLIPSIS = 0x4000;
 inline constexpr uint32_t CBS_DROPDOWNLIST = 0x0003;
 inline constexpr uint32_t CBS_SORT = 0x0100;
 

@@ -23,6 +23,8 @@ inline constexpr int IDC_ERASE = 1009;
 inline constexpr int IDC_EDIT_MODE_LABEL = 1019;
 // The speed and, while running, the generations a second.
 inline constexpr int IDC_SPEED_TEXT = 1061;
+// The rule in force, in its canonical text.
+inline constexpr int IDC_STATUS_RULE = 1071;
 
 // File Information controls.
 inline constexpr int IDC_FI_DESCRIPTION = 1003;
@@ -37,6 +39,8 @@ inline constexpr int IDC_FI_NOTE = 1062;
 inline constexpr int IDC_SURVIVE_0 = 1010;
 inline constexpr int IDC_BORN_0 = 1019;
 inline constexpr int IDC_RULES_LIST = 1040;
+// The rule as text, in any notation the reader takes.
+inline constexpr int IDC_RULES_TEXT = 1070;
 
 // About controls.
 inline constexpr int IDC_ABOUT_HELP = 1020;

@@ -53,12 +53,9 @@ void CheckSide(const char* name, long long side) {
 // Rule text as the runner takes it: every form ParseRule reads
 // (formats/rule_notation.h), without a grid suffix.
 cellarium::Rule RuleOfText(const std::string& text) {
-    const RuleParse parse = ParseRule(text);
-    if (!parse.ok()) throw py::value_error(RuleErrorMessage(text, parse));
-    if (!parse.suffix.empty())
-        throw py::value_error("'" + text +
-                              "' is not a rule: a board's edges are its own, without \":\"");
-    return parse.rule;
+    if (const std::string problem = SetRuleProblem(text); !problem.empty())
+        throw py::value_error(problem);
+    return ParseRule(text).rule;
 }
 
 // The canonical text of a rule: B3/S23, B2-a/S12, MAP...
@@ -720,9 +717,10 @@ run's start and first_repeat) is on this counter.)")
                 auto lock = b.Claim("change the rule");
                 b.session.SetRule(rule);
             },
-            R"(The board's rule in the B3/S23 form: the one its pattern named when read
-(Conway's when it named none, or for a new board). Setting it takes the
-s23/b3, B3/S23 and 23/3 forms.)")
+            R"(The board's rule in its canonical text (B3/S23, B2-a/S12, MAP...): the
+one its pattern named when read (Conway's when it named none, or for a new
+board). Setting it takes every notation: B3/S23, s23/b3 or 23/3, isotropic
+letters (B3/S2-i34q) and MAP.)")
         .def_property(
             "description", [](const Board& b) { return py::bytes(b.Current().description); },
             [](Board& b, const py::bytes& text) {
@@ -754,8 +752,8 @@ plaintext), "" when it gave none; written by save and to_rle.)")
             },
             py::arg("generations") = 1, py::arg("rule") = py::none(),
             py::arg("threads") = py::none(),
-            R"(Steps the board `generations` times under its rule (or `rule`, in the
-s23/b3, B3/S23 or 23/3 forms, for this call only) with the runner's kernels
+            R"(Steps the board `generations` times under its rule (or `rule`, in any
+notation board.rule takes, for this call only) with the runner's kernels
 on the board's own step threads (`threads`: 1..256 for this call, None for
 the program's setting, by default the machine's cores). The GIL is released
 meanwhile; Ctrl-C stops it after a whole generation (KeyboardInterrupt).
@@ -819,7 +817,7 @@ universe of its own: the board and its border are not changed or seen.)")
     m.def("_parse", &ParseText, py::arg("text"), py::arg("width"), py::arg("height"));
     m.def(
         "_parse_rule", [](const std::string& text) { return RuleText(RuleOfText(text)); },
-        "Rule text in the B3/S23 form, or ValueError.");
+        "The canonical text of rule text in any notation, or ValueError.");
     m.def("step_kernel", &SelectedStepKernelName, "The name of the step kernel this CPU runs.");
     m.attr("__version__") = CELLARIUM_VERSION;
 }

@@ -25,8 +25,11 @@ DialogTemplate StatusStrip() {
         Ctl(IDC_STATUS_TEXT, ControlKind::Static, "Generations: 0", 0, 1, 192, 8),
         Ctl(IDC_ERASE, ControlKind::CheckBox, "Erase", 47, 1, 73, 10, WS_TABSTOP),
         Ctl(IDC_EDIT_MODE_LABEL, ControlKind::Static, "Edit Mode", 6, 1, 43, 8, 0),
-        // A second line, below the status line and the stylus controls.
-        Ctl(IDC_SPEED_TEXT, ControlKind::Static, "", 0, 11, 192, 8),
+        // A second line, below the status line and the stylus controls:
+        // the speed, and the rule against the right edge.
+        Ctl(IDC_SPEED_TEXT, ControlKind::Static, "", 0, 11, 116, 8),
+        Ctl(IDC_STATUS_RULE, ControlKind::Static, "", 118, 11, 76, 8,
+            kVisible | SS_RIGHT | SS_ENDELLIPSIS),
     };
     return d;
 }
@@ -101,7 +104,7 @@ DialogTemplate Rules() {
     d.id = IDD_RULES;
     d.caption = "Rules";
     d.cx = 132;
-    d.cy = 156;
+    d.cy = 172;
     d.style = kDialogStyle;
     static const char* const kDigits[9] = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
     d.controls = {
@@ -118,12 +121,16 @@ DialogTemplate Rules() {
     for (int n = 0; n < 9; ++n)
         d.controls.push_back(Ctl(IDC_BORN_0 + n, ControlKind::CheckBox, kDigits[n], n < 5 ? 72 : 97,
                                  bornY[n], 20, 10, kTab));
+    // The rule as text: any notation, isotropic letters and MAP rules too.
+    d.controls.push_back(Ctl(IDC_STATIC, ControlKind::Static, "Rule:", 5, 106, 20, 8));
+    d.controls.push_back(Ctl(IDC_RULES_TEXT, ControlKind::Edit, "", 27, 104, 93, 12,
+                             kTab | WS_BORDER | ES_AUTOHSCROLL));
     d.controls.push_back(
-        Ctl(IDC_STATIC, ControlKind::Static, "Common named rule sets:", 5, 105, 110, 8));
-    d.controls.push_back(Ctl(IDC_RULES_LIST, ControlKind::ComboBox, "", 5, 116, 115, 42,
+        Ctl(IDC_STATIC, ControlKind::Static, "Common named rule sets:", 5, 121, 110, 8));
+    d.controls.push_back(Ctl(IDC_RULES_LIST, ControlKind::ComboBox, "", 5, 132, 115, 42,
                              kTab | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL));
-    d.controls.push_back(Ctl(IDOK, ControlKind::DefPushButton, "OK", 10, 135, 50, 14, kTab));
-    d.controls.push_back(Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 70, 135, 50, 14, kTab));
+    d.controls.push_back(Ctl(IDOK, ControlKind::DefPushButton, "OK", 10, 151, 50, 14, kTab));
+    d.controls.push_back(Ctl(IDCANCEL, ControlKind::PushButton, "Cancel", 70, 151, 50, 14, kTab));
     return d;
 }
 

@@ -334,11 +334,7 @@ struct CommandLine {
 
 std::string RuleTextProblem(const std::string& text) {
     // The runner's board has no other topology: a grid suffix is no rule.
-    const RuleParse parse = ParseRule(text);
-    if (parse.ok() && parse.suffix.empty()) return {};
-    if (parse.ok())
-        return "'" + text + "' is not a rule: the board's edges are its own, without \":\"";
-    return RuleErrorMessage(text, parse);
+    return SetRuleProblem(text);
 }
 
 Rule RuleFromText(const std::string& text) {

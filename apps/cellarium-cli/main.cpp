@@ -326,8 +326,22 @@ int Runner::Run() {
         platform_.RunnerFileRole().servesStandardInput = standardInput;
         const std::string path =
             standardInput ? RunnerFiles::kStandardInputName : *options_.pattern;
-        platform_.ExpectDialog(IDD_FILE_INFO, [](DialogDriver& d) { d.Click(IDOK); });
+        // File Information's note (the pattern moved onto the board, the grid
+        // its file was written for) goes to standard error, a line each.
+        std::string note;
+        platform_.ExpectDialog(IDD_FILE_INFO, [&note](DialogDriver& d) {
+            note = d.Text(IDC_FI_NOTE);
+            d.Click(IDOK);
+        });
         if (app_.OpenDocumentFile(path) == nullptr) return Fail();
+        if (!options_.quiet && !note.empty()) {
+            for (std::size_t at = 0; at < note.size();) {
+                std::size_t end = note.find_first_of("\r\n", at);
+                if (end == std::string::npos) end = note.size();
+                if (end > at) std::fprintf(stderr, "%.*s\n", int(end - at), note.data() + at);
+                at = end + 1;
+            }
+        }
     } else {
         app_.OnFileNew();
     }

@@ -55,6 +55,9 @@ public:
     std::string Caption() const;
     std::string Text(int id) const { return dialog_.GetDlgItemText(id); }
     bool Checked(int id) const { return dialog_.IsDlgButtonChecked(id) != 0; }
+    // 0 clear, 1 ticked, 2 the third state (some but not all).
+    int CheckState(int id) const { return dialog_.IsDlgButtonChecked(id); }
+    bool Enabled(int id) const { return dialog_.IsControlEnabled(id); }
     bool Visible(int id) const { return dialog_.IsControlVisible(id); }
     bool ReadOnly(int id) const { return dialog_.IsControlReadOnly(id); }
     std::vector<std::string> Items(int id) const;

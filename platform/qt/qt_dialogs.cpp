@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QIcon>
@@ -25,8 +26,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -71,6 +74,62 @@ public:
 private:
     std::function<void()> onCancel_;
 };
+
+// A static that shows as much of its text as fits, ending in an ellipsis,
+// with the whole text as its tooltip when it is cut.
+class ElidingLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    void SetWholeText(const QString& text) {
+        whole_ = text;
+        Elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Elide();
+    }
+
+private:
+    void Elide() {
+        const QString shown = fontMetrics().elidedText(whole_, Qt::ElideRight, width());
+        if (text() != shown) setText(shown);
+        setToolTip(shown == whole_ ? QString() : whole_);
+    }
+    QString whole_;
+};
+
+// A bar wider than its template: the controls that end at (or just short
+// of) the template's right edge stretch with the bar, keeping their margin,
+// so that what is drawn against that edge stays against the bar's.
+class RightEdgeFollower final : public QObject {
+public:
+    struct Stretched {
+        QWidget* widget;
+        int margin;  // pixels between the control and the bar's right edge
+    };
+    RightEdgeFollower(QWidget& bar, std::vector<Stretched> stretched)
+        : QObject(&bar), bar_(bar), stretched_(std::move(stretched)) {
+        bar.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &bar_ && event->type() == QEvent::Resize)
+            for (const Stretched& s : stretched_)
+                s.widget->resize(std::max(1, bar_.width() - s.margin - s.widget->x()),
+                                 s.widget->height());
+        return false;
+    }
+
+private:
+    QWidget& bar_;
+    std::vector<Stretched> stretched_;
+};
+
+// How close to a bar's right edge a control ends, in dialog units, to be
+// taken as drawn against it.
+constexpr int kRightEdgeUnits = 4;
 
 // The program's icon: the application's when it has one, else a glider.
 QPixmap ProgramIcon() {
@@ -184,9 +243,11 @@ QWidget* QtDialogs::Impl::MakeControl(HostView& view, QWidget& top, const Contro
 
     switch (t.kind) {
         case ControlKind::Static: {
-            auto* label = new QLabel(&top);
+            auto* label =
+                (t.style & SS_ENDELLIPSIS) != 0 ? new ElidingLabel(&top) : new QLabel(&top);
             label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setAlignment(((t.style & SS_RIGHT) != 0 ? Qt::AlignRight : Qt::AlignLeft) |
+                                Qt::AlignTop);
             // A static taller than one line wraps its words.
             label->setWordWrap(t.cy >= 16);
             widget = label;
@@ -301,7 +362,9 @@ void QtDialogs::Impl::Refresh(HostView& view, const ControlState& state) {
 
     bool latin1 = false;
     const QString text = ToQtText(state.text, &latin1);
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
+    if (auto* eliding = dynamic_cast<ElidingLabel*>(widget)) {
+        eliding->SetWholeText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         if (state.tmpl->kind != ControlKind::Icon) label->setText(LinesForDisplay(text));
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         if (line->text() != text) {
@@ -494,6 +557,14 @@ void QtDialogs::DialogBarCreated(CDialogBar& bar) {
     // The bar may grow with the window's width; its height is the template's.
     strip->setMinimumWidth(size.width());
     strip->setFixedHeight(size.height());
+    std::vector<RightEdgeFollower::Stretched> stretched;
+    for (std::size_t i = 0; i < bar.Controls().size() && i < view->widgets.size(); ++i) {
+        const ControlTemplate& t = *bar.Controls()[i].tmpl;
+        QWidget* w = view->widgets[i];
+        if (t.x + t.cx >= bar.Template()->cx - kRightEdgeUnits)
+            stretched.push_back({w, std::max(0, size.width() - (w->x() + w->width()))});
+    }
+    new RightEdgeFollower(*strip, std::move(stretched));
     strip->resize(size);
     impl_->platform.PlaceStatusStrip(strip);
     if (strip->parentWidget() != nullptr) strip->setVisible(bar.IsBarVisible());

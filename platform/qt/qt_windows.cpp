@@ -24,7 +24,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -116,8 +115,10 @@ private:
     QtWindows& windows_;
 };
 
-// Calls back on Esc pressed in the watched widget (the file list, which a
-// window shortcut does not always reach while it has the focus).
+// Calls back on Esc pressed in the watched widgets (those of the file list
+// page). The key is claimed before the window's shortcuts see it: the view's
+// Esc (drop the selection, pause) is a shortcut of the whole window, and two
+// shortcuts for one key would leave the key to neither.
 class EscapeFilter final : public QObject {
 public:
     EscapeFilter(QObject* parent, std::function<void()> onEscape)
@@ -125,8 +126,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        const bool escape =
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
+        if (escape && event->type() == QEvent::ShortcutOverride) {
+            event->accept();  // a key press for the widget, not a shortcut
+            return true;
+        }
+        if (escape) {
             onEscape_();
             return true;
         }
@@ -588,10 +596,9 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
         i.frame->OnFileListCancel();
     };
     QObject::connect(d.listCancel, &QPushButton::clicked, &d.context, cancel);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), d.listPage);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(escape, &QShortcut::activated, &d.context, cancel);
-    d.list->installEventFilter(new EscapeFilter(d.list, cancel));
+    auto* escape = new EscapeFilter(d.listPage, cancel);
+    for (QWidget* w : d.listPage->findChildren<QWidget*>()) w->installEventFilter(escape);
+    d.listPage->installEventFilter(escape);
     QObject::connect(d.listTypes, &QComboBox::currentIndexChanged, &d.context, [this](int index) {
         Impl& i = *impl_;
         i.list->clear();

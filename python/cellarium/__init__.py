@@ -21,9 +21,11 @@ A quick tour::
     board, _, _ = cellarium.parse("x = 3, y = 1, rule = B36/S23\n3o!")
     print(board.rule, board.name, board.generation)        # kept by every step
 
-Rules are given as text in the s23/b3, B3/S23 or 23/3 forms; a board keeps
-its own (Conway's B3/S23 unless its pattern named another), which step, run,
-identify, save and to_rle use unless given rule=. Bad sizes, rules,
+Rules are given as text in any notation: B3/S23, s23/b3 or 23/3, isotropic
+letters (B3/S2-i34q) and MAP; they come back in canonical text (B3/S23,
+B2-a/S12, MAP...). A board keeps its own rule (Conway's B3/S23 unless its
+pattern named another), which step, run, identify, save and to_rle use
+unless given rule=. Bad sizes, rules,
 densities and patterns raise ValueError saying what is wrong.
 
 Boards pickle and deep-copy by value, and two threads step two boards at the
@@ -52,7 +54,8 @@ __all__ = ["Board", "RunResult", "read", "parse", "soup", "hashsoup", "parse_rul
 
 
 def parse_rule(text):
-    """Returns rule text in the B3/S23 form, or raises ValueError."""
+    """Returns the canonical text of rule text in any notation (B3/S23, s23/b3,
+    23/3, isotropic letters, MAP), or raises ValueError saying what is wrong."""
     return _parse_rule(text)
 
 
@@ -90,8 +93,8 @@ def read(path, width=800, height=800):
     read. Only regular files are read: a pipe or a device raises OSError at
     once. Returns (board, rule,
     description): the board (which keeps the pattern's rule, description and
-    name), the rule in the B3/S23 form as the pattern gives it (Conway's
-    when it names none) and the description as bytes. A pattern that does not
+    name), the pattern's rule in canonical text (Conway's B3/S23 when it
+    names none) and the description as bytes. A pattern that does not
     fit raises ValueError saying so; a missing file raises FileNotFoundError.
     Pattern text itself goes to parse().
     """

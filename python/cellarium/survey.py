@@ -10,7 +10,8 @@ would run it. Each soup gives one CSV row
 
     rule,seed,size,density,first_repeat,period,population,limit
 
-rule in its canonical form, first_repeat the generation G at which the
+rule in its canonical text (--rules takes every notation: B3/S23, s23/b3,
+23/3, isotropic letters such as B2-a/S12, MAP), first_repeat the generation G at which the
 repeat was found, period its period and population the live cells then
 (first_repeat and period are empty when the limit came first). Rows are
 appended as batches finish, so an interrupted survey keeps what it wrote;
@@ -129,7 +130,8 @@ def _rules(text):
 def parse_args(argv=None):
     p = argparse.ArgumentParser(prog="cellarium-survey", description=__doc__.split("\n\n")[0],
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("--rules", type=_rules, default=["B3/S23"], help="comma-separated rules")
+    p.add_argument("--rules", type=_rules, default=["B3/S23"],
+                   help="comma-separated rules in any notation: B3/S23, 23/3, B2-a/S12, MAP...")
     p.add_argument("--seeds", type=_seed_range, default=range(0, 100), help="START:END")
     p.add_argument("--size", type=_size, default=(800, 800), help="WxH (default 800x800)")
     p.add_argument("--density", type=_density, default=0.5, help="0..1 (default 0.5)")

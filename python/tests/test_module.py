@@ -123,6 +123,23 @@ def test_bad_sizes_rules_and_files_are_value_errors(tmp_path):
     assert board.population == 0 and board.generation == 0  # nothing half done
 
 
+CONWAY_MAP = "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA"
+
+
+def test_rules_in_every_notation_come_back_canonical():
+    board = cellarium.Board(150, 150)
+    for given, kept in (("s23/b3", "B3/S23"), ("b3_s2-i34q", "B3/S2-i34q"),
+                        ("S12/B2-a", "B2-a/S12"), (CONWAY_MAP, "B3/S23")):
+        board.rule = given
+        assert (board.rule, cellarium.parse_rule(given)) == (kept, kept)
+    assert "rule = B2-a/S12" in cellarium.parse("x = 1, y = 1, rule = 12/2-a\no!")[0].to_rle()
+    for bad, words in (("345/3/6", "cannot run"), ("B3/S23:T20,20", "leave out"),
+                       ("B3/S2-x", "is not a rule")):
+        with pytest.raises(ValueError, match=words):
+            board.rule = bad
+    assert board.rule == "B3/S23"  # as it was
+
+
 def test_help_reads_as_a_manual():
     for item in (cellarium, cellarium.Board, cellarium.Board.step, cellarium.Board.run,
                  cellarium.Board.identify, cellarium.Board.edit, cellarium.Board.save,

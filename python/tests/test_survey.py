@@ -177,6 +177,8 @@ def test_summary_and_bad_arguments():
                            ["R", 3, "150x150", "0.5", "", "", "9"]])
     assert "R: 3 soups, 1 reached the limit" in text
     assert "mean 20.0" in text and "periods: 1: 1, 2: 1" in text
+    # Every notation, each rule once in canonical text.
+    assert survey.parse_args(["--rules", "B2-a/S12,12/2-a,b3s23"]).rules == ["B2-a/S12", "B3/S23"]
     for bad in (["--seeds", "5:2"], ["--size", "10x10"], ["--rules", "B9"], ["--resume"],
                 ["--density", "2"], ["--force"], ["--resume", "--force", "--out", "x"]):
         with pytest.raises(SystemExit) as e:

@@ -278,6 +278,28 @@ TEST_F(CliRun, RuleOptionSetsTheRuleOnTheDocumentAfterLoading) {
     EXPECT_EQ(Cli("--size=150x150 -g 12 --rule=23/3 --cells " + withRule).out, conway.out);
 }
 
+TEST_F(CliRun, TheReadersNotesGoToStandardErrorAsFileInformationShowsThem) {
+    // Placed partly off a 150 x 150 board, and written for a torus.
+    const std::string moved = Write("moved.lif", "#Life 1.06\n80 0\n81 0\n82 0\n");
+    const std::string torus = Write("torus.rle", "x = 3, y = 1, rule = B3/S23:T40,30\n3o!\n");
+    for (const std::string& file : {moved, torus}) {
+        SCOPED_TRACE(file);
+        std::string note;
+        SetBoardSize(150, 150);
+        platform.ExpectDialog(IDD_FILE_INFO, [&note](DialogDriver& d) {
+            note = d.Text(IDC_FI_NOTE);
+            d.Click(IDOK);
+        });
+        ASSERT_NE(app.OpenDocumentFile(file), nullptr);
+        ASSERT_FALSE(note.empty());
+        const RunResult r = Cli("--size 150x150 " + file);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, note + "\n");
+        EXPECT_EQ(r.out, "G:00000 C:00003 B:00000 D:00000 Z:x1\n");
+        EXPECT_EQ(Cli("-q --size 150x150 " + file).err, "");
+    }
+}
+
 TEST_F(CliRun, UsageErrorsExitWithTwoAndHelpWithZero) {
     RunResult help = Cli("--help");
     EXPECT_EQ(help.status, 0);

@@ -155,3 +155,12 @@ TEST_F(RuleOracle, RandomIsotropicAndMapRulesRunAsBgollyRunsThem) {
     }
     EXPECT_GE(shown_, 20);
 }
+
+TEST_F(RuleOracle, TheNamedRulesRunAsBgollyRunsThem) {
+    for (const NamedRule& row : NamedRules()) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(RuleString(row.rule), row.notation);
+        Compare(row.rule, 4242, 8);
+    }
+    EXPECT_GE(shown_, 15);
+}

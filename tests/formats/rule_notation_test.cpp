@@ -228,10 +228,23 @@ TEST(NamedRules, LookupAndSummaryLine) {
     struct {
         const char* name;
         const char* display;
-    } rows[] = {{"Seeds", "s/b2"},
+    } rows[] = {// Every totalistic set, as the older files' tables held them.
+                {"Seeds", "s/b2"},
+                {"Lacy Patterns", "s/b234"},
                 {"Mazes", "s12345/b3"},
+                {"2x2 Life", "s125/b36"},
+                {"Replicator", "s1357/b1357"},
                 {"Amoeba", "s1358/b357"},
+                {"Ink Blot", "s235678/b3678"},
+                {"Coagulations", "s235678/b378"},
+                {"Broken Life", "s238/b357"},
+                {"Stable", "s245/b368"},
+                {"Conway's Life", "s23/b3"},
+                {"Highlife", "s23/b36"},
+                {"34 Life", "s34/b34"},
                 {"Day + Night", "s34678/b3678"},
+                {"Longlife", "s5/b345"},
+                {"Diamoeba", "s5678/b35678"},
                 {"Coral", "s45678/b3"}};
     for (auto e : rows) {
         const NamedRule* row = nullptr;

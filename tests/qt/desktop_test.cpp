@@ -29,6 +29,7 @@
 #include "colour/palette.h"
 #include "document/life_doc.h"
 #include "document/life_view.h"
+#include "formats/rule_notation.h"
 #include "framework/frame_wnd.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_help.h"
@@ -389,6 +390,32 @@ TEST_F(Desktop, SpeedListFasterAndSlowerChangeTheSpeedShownAndKept) {
     platform_->WindowRole().ChooseCommand(ID_SPEED_FIRST + kDefaultSpeedStep);
 }
 
+TEST_F(Desktop, TheRuleSitsAgainstTheStripsRightEdgeAndALongOneEndsInAnEllipsis) {
+    CDialogBar* strip = frame_->GetControlBar(kDialogBarId);
+    auto* rule =
+        qobject_cast<QLabel*>(platform_->DialogRole().ControlWidget(*strip, IDC_STATUS_RULE));
+    QWidget* bar = platform_->DialogRole().HostWidget(*strip);
+    ASSERT_NE(rule, nullptr);
+    EXPECT_EQ(rule->text(), "B3/S23");
+    EXPECT_TRUE(rule->alignment() & Qt::AlignRight);
+    // However wide the window, the pane ends a few pixels short of the bar's edge.
+    for (int width : {1000, 600}) {
+        platform_->MainQtWindow()->resize(width, platform_->MainQtWindow()->height());
+        ASSERT_TRUE(RunUntil([&] { return std::abs(bar->width() - width) < 40; }, 2000));
+        EXPECT_GE(rule->geometry().right(), bar->width() - 12);
+        EXPECT_LT(rule->geometry().right(), bar->width());
+    }
+    // A MAP rule is longer than the pane: it is cut, whole in the tooltip.
+    Rule::Table table = Rule().table();
+    table[3] ^= 1;
+    const std::string map = RuleString(Rule::FromTable(table));
+    view_->GetDocument()->SetRule(Rule::FromTable(table));
+    view_->UpdateStatusLine();
+    EXPECT_TRUE(rule->text().endsWith(QChar(0x2026))) << rule->text().toStdString();
+    EXPECT_EQ(rule->toolTip().toStdString(), map);
+    EXPECT_EQ(StatusText(), QStringLiteral("G:00000 C:00036 B:00000 D:00000 Z:x1"));
+}
+
 TEST_F(Desktop, MenuCommandReachesTheView) {
     QAction* step = nullptr;
     for (QAction* a : platform_->WindowRole().MenuActions())
@@ -636,8 +663,12 @@ TEST_F(Desktop, FileListOffersRecentSamplesOpenOtherAndEscapeAndEnterOpens) {
         EXPECT_EQ(cancel.Answered(), 1);
     }
     EXPECT_TRUE(windows.FileListShown());
-    // Esc: back to the pattern as it was.
-    QTest::keyClick(list, Qt::Key_Escape);
+    // Esc: back to the pattern as it was. Pressed on the window, as a key of
+    // the keyboard is, so that the window's own Esc shortcut sees it too.
+    platform_->MainQtWindow()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(platform_->MainQtWindow()));
+    list->setFocus();
+    QTest::keyClick(platform_->MainQtWindow()->windowHandle(), Qt::Key_Escape);
     EXPECT_FALSE(windows.FileListShown());
     EXPECT_EQ(StatusText(), status);
 
