@@ -20,6 +20,7 @@
 namespace cellarium {
 
 const char* const kNoPatternOnClipboardMessage = "The clipboard holds no pattern.";
+const char* const kHistoryBudgetKey = "History Kilobytes";
 
 PatternFileFormat PatternFormatForPath(const std::string& path) {
     const auto dot = path.find_last_of('.');
@@ -54,6 +55,16 @@ void ReportCellMemory() {
     if (CLifeAppBase* app = LifeApp()) app->OnCellMemoryFailure();
 }
 
+// The population graph's counts start again, within the budget the settings
+// give (in kilobytes).
+void RestartCounts(PopulationHistory& counts, int32_t live) {
+    int kilobytes = int(kDefaultHistoryBudget >> 10);
+    if (CWinApp* app = TheApp())
+        kilobytes = app->GetProfileInt(kGraphSection, kHistoryBudgetKey, kilobytes);
+    counts.SetBudget(std::size_t(std::clamp(kilobytes, 0, 1 << 30)) << 10);
+    counts.Restart(0, live);
+}
+
 }  // namespace
 
 CLifeDoc::CLifeDoc() = default;
@@ -84,7 +95,7 @@ bool CLifeDoc::MakeBoards() {
         return false;
     }
     session_.BoardChanged();
-    counts_.Restart(0, current_->liveCount);
+    RestartCounts(counts_, current_->liveCount);
     return true;
 }
 
@@ -178,7 +189,7 @@ bool CLifeDoc::Adopt(std::unique_ptr<CellBoard> incoming, const Rule& rule) {
     scratch_ = std::move(scratch);
     rule_ = rule;
     session_.BoardChanged();
-    counts_.Restart(0, current_->liveCount);
+    RestartCounts(counts_, current_->liveCount);
     return true;
 }
 

@@ -34,6 +34,11 @@ PatternFileFormat PatternFormatForPath(const std::string& path);
 
 // What Paste says when the clipboard's text holds no live cell.
 extern const char* const kNoPatternOnClipboardMessage;
+// The key, in the population graph's settings section, of the kilobytes the
+// counts of a run may take (65536 unless set, 64 at least); read at every
+// New, Open and Reload.
+extern const char* const kHistoryBudgetKey;
+extern const char* const kGraphSection;
 
 class CLifeDoc : public CDocument {
 public:

@@ -18,6 +18,15 @@ const char* const kGraphSection = "Population Graph";
 const char* const kCsvFilter = "CSV Files (*.csv)|*.csv||";
 const char* const kPngFilter = "PNG Images (*.png)|*.png||";
 
+std::string ThinnedCountsMessage(int64_t first, int64_t exactFrom) {
+    return "Generations " + std::to_string(first) + " to " + std::to_string(exactFrom - 1) +
+           " are kept only as the least and greatest counts of blocks of generations, so that "
+           "the graph's history stays within its memory. Each line of the file gives a range of "
+           "generations with the least and greatest counts over it; from generation " +
+           std::to_string(exactFrom) +
+           " on, one generation a line. Statistics recording keeps every generation exactly.";
+}
+
 namespace {
 
 constexpr auto kGraphInterval = std::chrono::milliseconds(33);
@@ -35,29 +44,58 @@ void SetGraphSetting(const char* key, int value) {
 }
 
 // Writes bytes over the file at path as Save does; false after telling the
-// user. Text goes in pieces of whole lines, so that a file written in place
-// that the disk stops short still ends with a whole line.
-bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes,
-                 bool lines = false) {
+// user.
+bool ReplaceWith(CWnd& owner, const std::string& path, const std::string& bytes) {
     ReplacingFile out;
     bool ok = out.Open(path);
     std::size_t whole = 0;
     while (ok && whole < bytes.size()) {
         constexpr std::size_t kPiece = 64 * 1024;
-        std::size_t end = std::min(bytes.size(), whole + kPiece);
-        if (lines && end < bytes.size()) {
-            const std::size_t lineEnd = bytes.rfind('\n', end - 1);
-            if (lineEnd != std::string::npos && lineEnd >= whole) end = lineEnd + 1;
-        }
+        const std::size_t end = std::min(bytes.size(), whole + kPiece);
         ok = out.File().Write(bytes.data() + whole, end - whole);
         if (ok) whole = end;
     }
     if (ok)
         ok = out.Commit();
-    else if (lines)
-        out.AbandonKeeping(whole);
     else
         out.Abandon();
+    if (!ok) {
+        std::string text = "Unable to save " + path + ".";
+        if (out.MayBeDamaged()) text += " " + MayBeDamagedText(path);
+        owner.MessageBox(text, std::string(), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return ok;
+}
+
+// Writes the counts over the file at path as Save does, a piece of whole
+// lines at a time as they are formatted; false after telling the user. A
+// file written in place that the disk stops short ends with a whole line.
+bool SaveCounts(CWnd& owner, const std::string& path, const PopulationHistory& history,
+                const StatsColumns& columns) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    ReplacingFile out;
+    bool ok = out.Open(path);
+    uint64_t whole = 0;
+    std::string piece;
+    auto flush = [&] {
+        ok = ok && out.File().Write(piece.data(), piece.size());
+        if (ok) whole += piece.size();
+        piece.clear();
+        return ok;
+    };
+    if (ok) {
+        piece.reserve(kPiece);
+        ok = history.WriteText(columns, [&](const char* line, std::size_t length) {
+            if (piece.size() + length > kPiece && !flush()) return false;
+            piece.append(line, length);
+            return true;
+        });
+        ok = ok && flush();
+    }
+    if (ok)
+        ok = out.Commit();
+    else
+        out.AbandonKeeping(whole);
     if (!ok) {
         std::string text = "Unable to save " + path + ".";
         if (out.MayBeDamaged()) text += " " + MayBeDamagedText(path);
@@ -141,7 +179,7 @@ GraphPicture GraphControl::MakeGraphPicture(int columns) const {
         add("Births", kBirthColour, &GenerationCounts::births);
         add("Deaths", kDeathColour, &GenerationCounts::deaths);
     }
-    const GenerationCounts& last = history.Counts().back();
+    const GenerationCounts& last = history.Last();
     char text[160];
     if (flows)
         std::snprintf(text, sizeof text, "Generation %" PRId64 ": live %d, births %d, deaths %d",
@@ -170,8 +208,12 @@ void GraphControl::OnGraphSaveCsv() {
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kCsvFilter);
     if (dlg.DoModal() != IDOK) return;
     CWaitCursor wait;
-    ReplaceWith(view_, dlg.GetPathName(),
-                doc->Counts().StatsText(view_.Statistics().RecordedColumns()), true);
+    const PopulationHistory& history = doc->Counts();
+    if (!SaveCounts(view_, dlg.GetPathName(), history, view_.Statistics().RecordedColumns()))
+        return;
+    if (history.Thinned())
+        view_.MessageBox(ThinnedCountsMessage(history.FirstGeneration(), history.ExactFrom()),
+                         std::string(), MB_OK);
 }
 
 void GraphControl::OnGraphSavePng() {

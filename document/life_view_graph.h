@@ -5,6 +5,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <string>
 
 #include "document/view_control.h"
 #include "framework/platform_services.h"
@@ -38,5 +40,9 @@ private:
     bool m_bGraphShown = false;
     std::chrono::steady_clock::time_point m_graphShownAt{};
 };
+
+// What Save as CSV adds once the older counts are kept only as blocks: the
+// run began at generation first, and exact counts begin at exactFrom.
+std::string ThinnedCountsMessage(int64_t first, int64_t exactFrom);
 
 }  // namespace cellarium

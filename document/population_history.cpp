@@ -1,38 +1,19 @@
 #include "document/population_history.h"
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <new>
 
 namespace cellarium {
-
-void PopulationHistory::Restart(int64_t generation, int32_t live) {
-    first_ = generation;
-    counts_.clear();
-    blocks_.clear();
-    counts_.push_back(GenerationCounts{live, 0, 0});
-}
-
-void PopulationHistory::Add(int64_t generation, int32_t live, int32_t births, int32_t deaths) {
-    if (counts_.empty() || generation != LastGeneration() + 1) {
-        first_ = generation;
-        counts_.clear();
-        blocks_.clear();
-    }
-    try {
-        counts_.push_back(GenerationCounts{live, births, deaths});
-        AddToBlocks();
-    } catch (const std::bad_alloc&) {
-        // Out of memory for the counts: rather than end the program, the
-        // history starts again from this generation.
-        first_ = generation;
-        counts_.clear();
-        counts_.shrink_to_fit();
-        blocks_.clear();
-        counts_.push_back(GenerationCounts{live, births, deaths});
-    }
-}
-
 namespace {
+
+// Levels of blocks there can be at most: kFan^15 generations exceed what a
+// 64-bit counter counts.
+constexpr std::size_t kMostBlockLevels = 15;
+// Entries each level may hold beyond its share while it waits for whole
+// blocks of kFan, summed over the levels, in bytes.
+constexpr std::size_t kGrainBytes = 8192;
 
 void Widen(GenerationCounts& low, GenerationCounts& high, const GenerationCounts& lo,
            const GenerationCounts& hi) {
@@ -44,75 +25,239 @@ void Widen(GenerationCounts& low, GenerationCounts& high, const GenerationCounts
     high.deaths = std::max(high.deaths, hi.deaths);
 }
 
+uint64_t Power(uint64_t base, std::size_t exponent) {
+    uint64_t p = 1;
+    for (std::size_t i = 0; i < exponent; ++i) p *= base;
+    return p;
+}
+
 }  // namespace
 
-void PopulationHistory::AddToBlocks() {
-    // Each level that has just completed a block of kFan adds it to the next.
-    std::size_t size = counts_.size();
-    for (std::size_t level = 0; size % kFan == 0; ++level) {
-        Block block;
-        for (std::size_t i = size - kFan; i < size; ++i) {
-            const GenerationCounts lo = level == 0 ? counts_[i] : blocks_[level - 1][i].low;
-            const GenerationCounts hi = level == 0 ? counts_[i] : blocks_[level - 1][i].high;
-            if (i == size - kFan) {
-                block.low = lo;
-                block.high = hi;
-            } else {
-                Widen(block.low, block.high, lo, hi);
-            }
-        }
-        if (blocks_.size() <= level) blocks_.emplace_back();
-        blocks_[level].push_back(block);
-        size = blocks_[level].size();
+void PopulationHistory::SetBudget(std::size_t bytes) {
+    budget_ = std::max(bytes, kLeastHistoryBudget);
+    // A quarter of the budget for the blocks each coarser step keeps of its
+    // own (older than what the finer steps keep); the rest for the exact
+    // generations, with the blocks that cover them at every coarser step
+    // (a fifteenth more at 24 bytes a block: 13.6 bytes a generation).
+    keepBlocks_ = std::max<uint64_t>(kFan, budget_ / 4 / (sizeof(Block) * kMostBlockLevels));
+    const std::size_t blocks = std::size_t(keepBlocks_) * sizeof(Block) * kMostBlockLevels;
+    const std::size_t rest = budget_ > blocks + kGrainBytes ? budget_ - blocks - kGrainBytes : 0;
+    keepExact_ = std::max<uint64_t>(4 * kFan, uint64_t(rest) * 5 / 68);
+}
+
+void PopulationHistory::Clear() {
+    // Swapped out rather than cleared, so that the memory goes back.
+    exact_ = Level<GenerationCounts>{};
+    blocks_ = std::vector<Level<Block>>{};
+}
+
+void PopulationHistory::Restart(int64_t generation, int32_t live) {
+    Clear();
+    first_ = generation;
+    exact_.items.SetLimit(std::size_t(keepExact_ + kFan));
+    exact_.items.push_back(GenerationCounts{live, 0, 0});
+}
+
+void PopulationHistory::Add(int64_t generation, int32_t live, int32_t births, int32_t deaths) {
+    if (Empty() || generation != LastGeneration() + 1) {
+        Clear();
+        first_ = generation;
+        exact_.items.SetLimit(std::size_t(keepExact_ + kFan));
+    }
+    try {
+        exact_.items.push_back(GenerationCounts{live, births, deaths});
+        AddToBlocks();
+        Trim();
+    } catch (const std::bad_alloc&) {
+        // Out of memory for the counts: rather than end the program, the
+        // history starts again from this generation.
+        Clear();
+        first_ = generation;
+        exact_.items.push_back(GenerationCounts{live, births, deaths});
     }
 }
 
-ColumnSpan PopulationHistory::Span(std::size_t begin, std::size_t end,
-                                   int32_t GenerationCounts::*field) const {
-    ColumnSpan span{counts_[begin].*field, counts_[begin].*field};
-    auto take = [&](std::size_t level, std::size_t i) {
-        const int32_t lo = level == 0 ? counts_[i].*field : blocks_[level - 1][i].low.*field;
-        const int32_t hi = level == 0 ? counts_[i].*field : blocks_[level - 1][i].high.*field;
-        span.low = std::min(span.low, lo);
-        span.high = std::max(span.high, hi);
+std::size_t PopulationHistory::Bytes() const {
+    std::size_t bytes = exact_.items.capacity() * sizeof(GenerationCounts);
+    for (const Level<Block>& level : blocks_) bytes += level.items.capacity() * sizeof(Block);
+    return bytes;
+}
+
+PopulationHistory::Block PopulationHistory::BlockOf(std::size_t level, uint64_t i) const {
+    if (level == 0) return Block{exact_[i], exact_[i]};
+    return blocks_[level - 1][i];
+}
+
+void PopulationHistory::AddToBlocks() {
+    // Each level that has just completed a block of kFan adds it to the next.
+    uint64_t size = exact_.Size();
+    for (std::size_t level = 0; size % kFan == 0; ++level) {
+        Block block = BlockOf(level, size - kFan);
+        for (uint64_t i = size - kFan + 1; i < size; ++i) {
+            const Block b = BlockOf(level, i);
+            Widen(block.low, block.high, b.low, b.high);
+        }
+        if (blocks_.size() <= level) {
+            blocks_.emplace_back();
+            blocks_.back().items.SetLimit(std::size_t(Keep(level + 1) + kFan));
+        }
+        blocks_[level].items.push_back(block);
+        size = blocks_[level].Size();
+    }
+}
+
+uint64_t PopulationHistory::Keep(std::size_t level) const {
+    if (level == 0) return keepExact_;
+    const uint64_t step = Power(kFan, level);
+    return (keepExact_ + step - 1) / step + keepBlocks_;
+}
+
+void PopulationHistory::Trim() {
+    // Every level but the coarsest keeps its newest entries: the exact
+    // generations keepExact_, each coarser step the blocks over those and
+    // keepBlocks_ more. It drops only what the next coarser level holds
+    // (whole blocks of it), so every generation stays covered, and always
+    // whole blocks of kFan, so that the next level's blocks line up.
+    uint64_t finerBase = 0;
+    for (std::size_t level = 0; level + 1 < Levels(); ++level) {
+        const uint64_t size = Size(level);
+        const uint64_t keep = Keep(level);
+        uint64_t base = size > keep ? (size - keep) / kFan * kFan : 0;
+        base = std::min(base, Size(level + 1) * kFan);
+        if (level > 0) base = std::min(base, finerBase / kFan / kFan * kFan);
+        if (level == 0) {
+            while (exact_.base < base) {
+                exact_.items.pop_front();
+                ++exact_.base;
+            }
+        } else {
+            Level<Block>& blocks = blocks_[level - 1];
+            while (blocks.base < base) {
+                blocks.items.pop_front();
+                ++blocks.base;
+            }
+        }
+        finerBase = Base(level);
+        if (finerBase == 0) break;  // nothing dropped here, so nothing coarser either
+    }
+}
+
+void PopulationHistory::Gather(std::size_t level, uint64_t a, uint64_t b,
+                               int32_t GenerationCounts::*field, ColumnSpan& span) const {
+    auto take = [&](std::size_t at, uint64_t i) {
+        if (at == 0) {
+            const int32_t v = exact_[i].*field;
+            span.low = std::min(span.low, v);
+            span.high = std::max(span.high, v);
+        } else {
+            const Block& block = blocks_[at - 1][i];
+            span.low = std::min(span.low, block.low.*field);
+            span.high = std::max(span.high, block.high.*field);
+        }
     };
-    // Climb: the ragged ends at each level, whole blocks from the next.
-    std::size_t a = begin, b = end;
-    for (std::size_t level = 0; a < b; ++level) {
+    while (a < b) {
+        const uint64_t base = Base(level);
+        if (a < base) {
+            // Dropped here: the coarser level's blocks over them (the last
+            // level drops nothing, so there is one).
+            const uint64_t end = std::min(b, base);
+            Gather(level + 1, a / kFan, (end + kFan - 1) / kFan, field, span);
+            a = end;
+            continue;
+        }
+        // Climb: the ragged ends at each level, whole blocks from the next.
         while (a < b && a % kFan != 0) take(level, a++);
         while (a < b && b % kFan != 0) take(level, --b);
         if (a == b) break;
-        if (level >= blocks_.size()) {
+        if (level + 1 >= Levels()) {
             while (a < b) take(level, a++);
             break;
         }
         a /= kFan;
         b /= kFan;
+        ++level;
     }
-    return span;
 }
 
 std::vector<ColumnSpan> PopulationHistory::Columns(int columns,
                                                    int32_t GenerationCounts::*field) const {
-    const std::size_t n = counts_.size();
-    const std::size_t wanted = columns > 0 ? std::min(std::size_t(columns), n) : 0;
+    const uint64_t n = exact_.Size();
+    const uint64_t wanted = columns > 0 ? std::min(uint64_t(columns), n) : 0;
     std::vector<ColumnSpan> spans(wanted);
-    for (std::size_t c = 0; c < wanted; ++c)
-        spans[c] = Span(c * n / wanted, (c + 1) * n / wanted, field);
+    // c n / wanted without overflow however long the run: n = q wanted + r.
+    const uint64_t q = wanted > 0 ? n / wanted : 0, r = wanted > 0 ? n % wanted : 0;
+    auto edge = [&](uint64_t c) { return c * q + c * r / wanted; };
+    for (uint64_t c = 0; c < wanted; ++c) {
+        ColumnSpan span{INT32_MAX, INT32_MIN};
+        Gather(0, edge(c), edge(c + 1), field, span);
+        spans[c] = span;
+    }
     return spans;
 }
 
-std::string PopulationHistory::StatsText(const StatsColumns& columns) const {
-    std::string text = StatsHeader(columns);
-    text.reserve(text.size() + counts_.size() * 24);
+namespace {
+
+// Appends ",value" (no comma first on the line) to the line at end.
+template <typename T>
+char* Field(char* end, char* limit, bool& first, T value) {
+    if (!first) *end++ = ',';
+    first = false;
+    return std::to_chars(end, limit, value).ptr;
+}
+
+}  // namespace
+
+bool PopulationHistory::WriteText(
+    const StatsColumns& columns,
+    const std::function<bool(const char* line, std::size_t length)>& write) const {
     char line[kStatsLineBuffer];
-    for (std::size_t i = 0; i < counts_.size(); ++i) {
-        const GenerationCounts& c = counts_[i];
-        const std::size_t n =
-            FormatStatsLine(line, columns, first_ + int64_t(i), c.live, c.births, c.deaths);
-        text.append(line, n);
+    if (!Thinned()) {
+        const std::string header = StatsHeader(columns);
+        if (!write(header.data(), header.size())) return false;
+        for (uint64_t i = 0; i < exact_.Size(); ++i) {
+            const GenerationCounts& c = exact_[i];
+            const std::size_t n =
+                FormatStatsLine(line, columns, first_ + int64_t(i), c.live, c.births, c.deaths);
+            if (!write(line, n)) return false;
+        }
+        return true;
     }
-    return text;
+    std::string header = "First Generation,Last Generation";
+    if (columns.total) header += ",Least Total Cells,Greatest Total Cells";
+    if (columns.births) header += ",Least Births,Greatest Births";
+    if (columns.deaths) header += ",Least Deaths,Greatest Deaths";
+    header += "\r\n";
+    if (!write(header.data(), header.size())) return false;
+    auto range = [&](int64_t from, int64_t to, const Block& b) {
+        char* const limit = line + sizeof line;
+        bool first = true;
+        char* end = Field(line, limit, first, from);
+        end = Field(end, limit, first, to);
+        if (columns.total)
+            end = Field(Field(end, limit, first, b.low.live), limit, first, b.high.live);
+        if (columns.births)
+            end = Field(Field(end, limit, first, b.low.births), limit, first, b.high.births);
+        if (columns.deaths)
+            end = Field(Field(end, limit, first, b.low.deaths), limit, first, b.high.deaths);
+        *end++ = '\r';
+        *end++ = '\n';
+        return write(line, std::size_t(end - line));
+    };
+    // The coarsest blocks first, each level up to where the next finer one
+    // begins.
+    for (std::size_t level = Levels() - 1; level >= 1; --level) {
+        const uint64_t step = Power(kFan, level);
+        const uint64_t end = Base(level - 1) / kFan;
+        for (uint64_t i = Base(level); i < end; ++i)
+            if (!range(first_ + int64_t(i * step), first_ + int64_t((i + 1) * step - 1),
+                       blocks_[level - 1][i]))
+                return false;
+    }
+    for (uint64_t i = exact_.base; i < exact_.Size(); ++i) {
+        const int64_t g = first_ + int64_t(i);
+        if (!range(g, g, Block{exact_[i], exact_[i]})) return false;
+    }
+    return true;
 }
 
 std::vector<ColumnSpan> DecimateColumns(const std::vector<GenerationCounts>& counts, int columns,

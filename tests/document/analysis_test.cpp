@@ -2,9 +2,15 @@
 // driven as the user drives them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
 #include <random>
+#include <sstream>
 
 #include "document/identity_words.h"
+#include "document/life_view_graph.h"
 #include "document/population_history.h"
 #include "framework/safe_replace.h"
 #include "life_session.h"
@@ -160,6 +166,100 @@ TEST(PopulationGraph, EachColumnSpansTheLeastAndGreatestValueItCovers) {
               (std::vector<ColumnSpan>{{0, 0}, {1, 1}, {2, 2}}));
 }
 
+// A long run fed straight to the history: its memory stays within the
+// budget, the latest generations stay exact, older ones are blocks whose
+// least and greatest counts are those of the generations they cover, and
+// the graph's columns never leave out a value.
+TEST(PopulationHistory, KeepsItsBudgetOverALongRunLatestExactOlderAsBlocks) {
+    auto live = [](int64_t g) { return int32_t((uint64_t(g) * 0x9E3779B97F4A7C15ull) >> 54); };
+    auto births = [](int64_t g) { return int32_t(g % 977); };
+    const int64_t first = (int64_t(1) << 32) - 5, last = first + 3000000;
+    PopulationHistory history;
+    history.SetBudget(kLeastHistoryBudget);
+    history.Restart(first, live(first));
+    std::size_t most = 0;
+    for (int64_t g = first + 1; g <= last; ++g) {
+        history.Add(g, live(g), births(g), -int32_t(g % 5));
+        if (g % 4096 == 0) most = std::max(most, history.Bytes());
+    }
+    EXPECT_LE(most, history.Budget());
+    EXPECT_GT(most, history.Budget() / 2);
+    ASSERT_TRUE(history.Thinned());
+    EXPECT_EQ(history.FirstGeneration(), first);
+    EXPECT_EQ(history.LastGeneration(), last);
+    EXPECT_EQ(history.Last().live, live(last));
+    EXPECT_GT(last - history.ExactFrom(), 2000);
+
+    // The text: ranges from the first generation to the last without a gap,
+    // coarser the older, each with its true least and greatest counts.
+    std::vector<std::string> lines;
+    std::string text;
+    ASSERT_TRUE(history.WriteText(StatsColumns{true, true, true, false},
+                                  [&](const char* line, std::size_t n) {
+                                      text.append(line, n);
+                                      return true;
+                                  }));
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line,
+              "First Generation,Last Generation,Least Total Cells,Greatest Total Cells,"
+              "Least Births,Greatest Births\r");
+    int64_t next = first, widest = INT64_MAX;
+    while (std::getline(in, line)) {
+        int64_t from = 0, to = 0;
+        int lo = 0, hi = 0, blo = 0, bhi = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%" SCNd64 ",%" SCNd64 ",%d,%d,%d,%d", &from, &to, &lo,
+                              &hi, &blo, &bhi),
+                  6)
+            << line;
+        ASSERT_EQ(from, next);
+        const int64_t width = to - from + 1;
+        ASSERT_LE(width, widest) << line;
+        ASSERT_EQ(width & (width - 1), 0) << line;  // 1, 16, 256, ...
+        widest = width;
+        int32_t low = live(from), high = low, blow = births(from), bhigh = blow;
+        for (int64_t g = from; g <= to; ++g) {
+            low = std::min(low, live(g));
+            high = std::max(high, live(g));
+            blow = std::min(blow, births(g));
+            bhigh = std::max(bhigh, births(g));
+        }
+        ASSERT_EQ(std::vector<int>({lo, hi, blo, bhi}), std::vector<int>({low, high, blow, bhigh}))
+            << line;
+        ASSERT_EQ(width == 1, from >= history.ExactFrom()) << line;
+        next = to + 1;
+    }
+    EXPECT_EQ(next, last + 1);
+    EXPECT_EQ(widest, 1);
+
+    // Columns: exact where the generations are, never narrower than the
+    // truth where they are blocks.
+    const int columns = 700;
+    const auto spans = history.Columns(columns, &GenerationCounts::live);
+    ASSERT_EQ(spans.size(), std::size_t(columns));
+    const uint64_t n = uint64_t(last - first + 1);
+    for (int c = 0; c < columns; ++c) {
+        const int64_t from = first + int64_t(c * n / columns),
+                      to = first + int64_t((c + 1) * n / columns);
+        int32_t low = live(from), high = low;
+        for (int64_t g = from; g < to; ++g) {
+            low = std::min(low, live(g));
+            high = std::max(high, live(g));
+        }
+        if (from >= history.ExactFrom()) {
+            ASSERT_EQ(spans[std::size_t(c)], (ColumnSpan{low, high})) << c;
+        }
+        ASSERT_LE(spans[std::size_t(c)].low, low) << c;
+        ASSERT_GE(spans[std::size_t(c)].high, high) << c;
+    }
+
+    // A new run gives the memory back.
+    history.Restart(0, 7);
+    EXPECT_FALSE(history.Thinned());
+    EXPECT_LT(history.Bytes(), 1024u);
+}
+
 TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     platform.Command(ID_POPULATION_GRAPH);
@@ -214,6 +314,52 @@ TEST_F(Analysis, GraphCountsTheDiskStopsEndWithAWholeLine) {
     EXPECT_LT(cut.size(), 70000u);
     EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n");
     EXPECT_EQ(whole.compare(0, cut.size(), cut), 0);
+}
+
+// Within a small budget (the settings') a long run's older counts are
+// thinned: Save as CSV then writes ranges of generations with their least
+// and greatest counts and says so; the latest generations stay exact.
+TEST_F(Analysis, GraphCsvOfAThinnedRunGivesRangesAndSaysSo) {
+    app.WriteProfileInt("Population Graph", "History Kilobytes", 64);
+    ASSERT_NE(OpenText("blinker.lif", kBlinkerFile), nullptr);
+    platform.ExpectDialog(IDD_GO_TO_GENERATION, [](DialogDriver& d) {
+        d.Type(IDC_GOTO_GENERATION, "20000");
+        d.Click(IDOK);
+    });
+    platform.Command(ID_GO_TO_GENERATION);
+    platform.ClearScript();
+    for (int i = 0; i < 1000 && View()->IsRunning(); ++i) platform.AdvanceTime(50);
+    ASSERT_EQ(View()->Simulation().Generation(), 20000);
+    const PopulationHistory& history = Doc()->Counts();
+    EXPECT_EQ(history.FirstGeneration(), 0);
+    EXPECT_EQ(history.LastGeneration(), 20000);
+    ASSERT_TRUE(history.Thinned());
+    EXPECT_LE(history.Bytes(), history.Budget());
+    platform.ClearLog();
+    platform.ExpectFileDialog(Path("thinned.csv"));
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    EXPECT_EQ(platform.MessageTexts(),
+              std::vector<std::string>{ThinnedCountsMessage(0, history.ExactFrom())});
+    const std::string text = Slurp(Path("thinned.csv"));
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+              "First Generation,Last Generation,Least Total Cells,Greatest Total Cells\r\n");
+    // The first block starts the run (a blinker is 3 cells throughout); the
+    // exact part ends the file, one generation a line.
+    EXPECT_EQ(text.find("\r\n0,"), text.find('\n') - 1);
+    const std::string exactLine = "\r\n" + std::to_string(history.ExactFrom()) + "," +
+                                  std::to_string(history.ExactFrom()) + ",3,3\r\n";
+    EXPECT_NE(text.find(exactLine), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 18), "\n20000,20000,3,3\r\n");
+
+    // Back to the default budget: nothing thinned, the statistics format.
+    app.WriteProfileInt("Population Graph", "History Kilobytes", 65536);
+    platform.Command(ID_FILE_RELOAD);
+    platform.Command(ID_TOOLS_STEP);
+    platform.ClearLog();
+    platform.ExpectFileDialog(Path("thinned.csv"));
+    platform.Command(ID_GRAPH_SAVE_CSV);
+    EXPECT_TRUE(platform.MessageTexts().empty());
+    EXPECT_EQ(Slurp(Path("thinned.csv")), "Generation,Total Cells\r\n0,3\r\n1,3\r\n");
 }
 
 TEST_F(Analysis, StopWhenThePatternRepeatsIsASettingOffByDefault) {
