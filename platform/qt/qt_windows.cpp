@@ -46,11 +46,10 @@ namespace {
 // Idle calls after one burst of activity are bounded, in case a hook always
 // wants more: the loop must come to rest and wait for input.
 constexpr long kMaxIdleCalls = 1000;
-// The main window's first size, in logical pixels: the portrait screen the
-// program was made for, doubled; smaller on a screen that has less room,
-// leaving this much for the window manager's title bar.
-constexpr int kInitialWidth = 480;
-constexpr int kInitialHeight = 640;
+// The main window's first size: about two thirds of the screen's available
+// area, in the screen's own proportions (each side this share of the
+// area's), leaving this much for the window manager's title bar.
+constexpr double kFirstSideShare = 0.8165;  // the square root of 2/3
 constexpr int kTitleBarAllowance = 40;
 // Where the main window's size and position are kept between runs.
 constexpr const char* kWindowSection = "Window";
@@ -167,8 +166,11 @@ constexpr int kSuffixRole = Qt::UserRole + 3;
 static_assert(kPictureStateRole == Qt::UserRole + 1);
 
 // The main window's place from the last run, when it is still on a screen;
-// else the first size, within the screen's available area.
-void PlaceMainWindow(QMainWindow& main) {
+// else the first size, in the middle of the screen's available area. True
+// when the window was left maximised: it is maximised once shown at its
+// normal place, so that the window manager keeps that place for when it is
+// restored.
+bool PlaceMainWindow(QMainWindow& main) {
     CWinApp* app = TheApp();
     if (app != nullptr) {
         const QRect saved(app->GetProfileInt(kWindowSection, "X", 0),
@@ -181,15 +183,19 @@ void PlaceMainWindow(QMainWindow& main) {
                 main.resize(std::min(saved.width(), area.width()),
                             std::min(saved.height(), area.height() - kTitleBarAllowance));
                 main.move(saved.topLeft());
-                return;
+                return app->GetProfileInt(kWindowSection, "Maximized", 0) != 0;
             }
     }
-    QSize size(kInitialWidth, kInitialHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        size = size.boundedTo(QSize(area.width(), area.height() - kTitleBarAllowance));
-    }
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return false;
+    const QRect area = screen->availableGeometry();
+    const QSize size(
+        int(area.width() * kFirstSideShare),
+        std::max(int(area.height() * kFirstSideShare) - kTitleBarAllowance, area.height() / 2));
     main.resize(size);
+    main.move(area.left() + (area.width() - size.width()) / 2,
+              area.top() + (area.height() - size.height() - kTitleBarAllowance) / 2);
+    return false;
 }
 
 }  // namespace
@@ -209,6 +215,7 @@ struct QtWindows::Impl {
     std::unique_ptr<ActivityFilter> filter;
 
     QPointer<QMainWindow> main;
+    bool maximiseWhenShown = false;
     CFrameWnd* frame = nullptr;
     CommandBarDesc mainBar;
     CommandBarDesc listBar;
@@ -398,7 +405,11 @@ void QtWindows::WindowCreated(CWnd& wnd) {
     widget->setFocus();
     // The window appears with its view; a document's first dialogs open
     // over it.
-    if (impl_->main && !impl_->main->isVisible()) impl_->main->show();
+    if (impl_->main && !impl_->main->isVisible()) {
+        impl_->main->show();
+        if (impl_->maximiseWhenShown) impl_->main->showMaximized();
+        impl_->maximiseWhenShown = false;
+    }
     widget->SyncScrollBars();
 }
 
@@ -529,7 +540,7 @@ void QtWindows::FrameCreated(CFrameWnd& frame) {
         if (!t.empty()) title = t;
     }
     main->setWindowTitle(QString::fromStdString(title));
-    PlaceMainWindow(*main);
+    d.maximiseWhenShown = PlaceMainWindow(*main);
 
     auto* central = new QWidget(main);
     d.centralLayout = new QVBoxLayout(central);
@@ -664,9 +675,18 @@ void QtWindows::SaveWindowPlace() {
     CWinApp* app = TheApp();
     if (!d.main || app == nullptr || !d.main->isVisible()) return;
     // The size of the window and the position of its frame, as a restart
-    // puts them back (a maximised window keeps its normal place).
+    // puts them back (a maximised window keeps its normal place, and comes
+    // back maximised).
     const QRect inner = d.main->normalGeometry();
-    const QPoint corner = d.main->isMaximized() ? inner.topLeft() : d.main->pos();
+    const bool maximised = d.main->isMaximized();
+    // Maximised, the frame's corner is where the window manager's frame
+    // would put it around the normal place.
+    const QPoint corner = maximised
+                              ? inner.topLeft() - (d.main->geometry().topLeft() - d.main->pos())
+                              : d.main->pos();
+    app->WriteProfileInt(kWindowSection, "Maximized", maximised ? 1 : 0);
+    // A window maximised from the start has no normal place yet.
+    if (!inner.isValid()) return;
     app->WriteProfileInt(kWindowSection, "X", corner.x());
     app->WriteProfileInt(kWindowSection, "Y", corner.y());
     app->WriteProfileInt(kWindowSection, "Width", inner.width());

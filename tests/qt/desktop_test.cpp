@@ -166,9 +166,12 @@ protected:
     QtViewWidget* widget_ = nullptr;
 };
 
-TEST_F(Desktop, WindowHasPortraitViewWithStatusStripBelow) {
+TEST_F(Desktop, WindowHasTheScreensOrientationWithStatusStripBelow) {
     QMainWindow* main = platform_->MainQtWindow();
-    EXPECT_LT(main->width(), main->height());
+    const QRect area = main->screen()->availableGeometry();
+    // The window with its title bar has the proportions of the screen's area.
+    EXPECT_NEAR(double(main->width()) / (main->height() + 40), double(area.width()) / area.height(),
+                0.05);
     EXPECT_EQ(StatusText(), QStringLiteral("G:00000 C:00036 B:00000 D:00000 Z:x1"));
     CDialogBar* strip = frame_->GetControlBar(kDialogBarId);
     QWidget* bar = platform_->DialogRole().HostWidget(*strip);
@@ -184,11 +187,24 @@ TEST_F(Desktop, WindowHasPortraitViewWithStatusStripBelow) {
     EXPECT_EQ(client.Height(), widget_->viewport()->height());
 }
 
+// About two thirds of the screen's available area, in the middle of it.
+QRect FirstPlace(const QRect& area) {
+    const QSize size(int(area.width() * 0.8165),
+                     std::max(int(area.height() * 0.8165) - 40, area.height() / 2));
+    return QRect(QPoint(area.left() + (area.width() - size.width()) / 2,
+                        area.top() + (area.height() - size.height() - 40) / 2),
+                 size);
+}
+
 TEST_F(Desktop, TheWindowFitsTheScreenAndOpensAgainWhereItWasLeft) {
     QMainWindow* main = platform_->MainQtWindow();
     const QRect area = main->screen()->availableGeometry();
-    EXPECT_EQ(main->width(), std::min(480, area.width()));
-    EXPECT_EQ(main->height(), std::min(640, area.height() - 40));
+    const QRect first = FirstPlace(area);
+    EXPECT_EQ(main->size(), first.size());
+    const double share =
+        double(main->width()) * (main->height() + 40) / (double(area.width()) * area.height());
+    EXPECT_GT(share, 0.6);
+    EXPECT_LT(share, 0.7);
     // The status strip is inside the window, below the view.
     QWidget* bar = platform_->DialogRole().HostWidget(*frame_->GetControlBar(kDialogBarId));
     ASSERT_NE(bar, nullptr);
@@ -204,8 +220,23 @@ TEST_F(Desktop, TheWindowFitsTheScreenAndOpensAgainWhereItWasLeft) {
     main = platform_->MainQtWindow();
     EXPECT_EQ(main->size(), QSize(400, 350));
     EXPECT_EQ(main->pos(), corner);
-    // The next tests start at the first size again.
-    main->resize(std::min(480, area.width()), std::min(640, area.height() - 40));
+    EXPECT_FALSE(main->isMaximized());
+
+    // Maximised, it comes back maximised, with its normal place kept for
+    // when it is restored.
+    main->showMaximized();
+    ASSERT_TRUE(RunUntil([&] { return main->isMaximized(); }, 2000));
+    TearDown();
+    SetUp();
+    main = platform_->MainQtWindow();
+    EXPECT_TRUE(main->isMaximized());
+    EXPECT_EQ(main->normalGeometry().size(), QSize(400, 350));
+    main->showNormal();
+    ASSERT_TRUE(RunUntil([&] { return !main->isMaximized(); }, 2000));
+
+    // The next tests start at the first place again.
+    main->resize(first.size());
+    main->move(first.topLeft());
 }
 
 TEST_F(Desktop, RunTicksOnTheTimerAndPauseStopsIt) {
@@ -507,6 +538,7 @@ TEST_F(Desktop, HelpOpensItsOwnWindowAtTheContentsWithWorkingLinksAndEscCloses) 
 }
 
 TEST_F(Desktop, ATouchpadScrollMovesTheViewWithTheFingersOnBothAxes) {
+    SetClientSize(240, 268);
     ScrollTo(CPoint{300, 200});
     // Fingers moving up and to the left report negative pixel deltas: the
     // view moves on down and to the right by as many pixels.
