@@ -18,6 +18,17 @@ public:
             counts_->Add(record.generation, record.live, record.births, record.deaths);
         if (next_ != nullptr) next_->GenerationDone(record);
     }
+    void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
+                             int64_t count) override {
+        if (counts_ != nullptr) {
+            const int64_t period = int64_t(byPhase.size());
+            for (int64_t h = first; h < first + count; ++h) {
+                const GenerationRecord& r = byPhase[std::size_t(h % period)];
+                counts_->Add(h, r.live, r.births, r.deaths);
+            }
+        }
+        if (next_ != nullptr) next_->GenerationsRepeated(byPhase, first, count);
+    }
 
 private:
     PopulationHistory* counts_;

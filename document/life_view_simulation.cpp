@@ -123,6 +123,9 @@ void SimulationControl::OnTimer() {
     RunLimits limits;
     limits.generations = speed.perFrame != 0 ? speed.perFrame : std::numeric_limits<int64_t>::max();
     limits.target = m_nTargetGeneration;
+    // Go to Generation gets there through whole periods of a cycle without
+    // stepping them; a run without a target shows every generation it makes.
+    limits.jump = m_nTargetGeneration != 0;
     if (limits.generations > 1) {
         // The frame's budget goes by the platform's clock, which a test's
         // back end keeps virtual.
@@ -157,6 +160,8 @@ RunStop SimulationControl::StepGenerations(int64_t count) {
     doc->RunStarted();
     RunLimits limits;
     limits.generations = count;
+    // Through whole periods of a cycle without stepping them.
+    limits.jump = true;
     const RunStop stop = Advance(limits);
     doc->RunEnded();
     return stop;
@@ -194,6 +199,13 @@ RunStop SimulationControl::Advance(const RunLimits& limits) {
 
 void SimulationControl::GenerationDone(const GenerationRecord& record) {
     view_.Statistics().GenerationDone(record);
+}
+
+void SimulationControl::GenerationsRepeated(const std::vector<GenerationRecord>& byPhase,
+                                            int64_t first, int64_t count) {
+    // Written from the period, line by line as stepping would write them.
+    if (view_.Statistics().Recording())
+        GenerationObserver::GenerationsRepeated(byPhase, first, count);
 }
 
 void SimulationControl::OnPause() {

@@ -88,6 +88,9 @@ public:
 private:
     // The run loop's report of each generation: its statistics line.
     void GenerationDone(const GenerationRecord& record) override;
+    // A jump's generations: their statistics lines while recording.
+    void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
+                             int64_t count) override;
     // Starts the timer for a run; target is Go to Generation's (0: none).
     void StartRun(int64_t target);
     // Arms the next tick after the speed's wait; false when the platform

@@ -1,12 +1,34 @@
 #include "engine/run_session.h"
 
+#include <algorithm>
+#include <new>
 #include <utility>
 
 #include "engine/cell_board.h"
 #include "engine/cycle_detector.h"
+#include "engine/cycle_jump.h"
 #include "engine/live_hash.h"
 
 namespace cellarium {
+namespace {
+
+// A run with fewer generations to go does not start watching for a cycle to
+// jump through.
+constexpr int64_t kJumpWatchMinimum = 16;
+// Periods longer than this are stepped: the jump keeps a record a generation.
+constexpr int64_t kMaxJumpPeriod = int64_t(1) << 20;
+
+}  // namespace
+
+void GenerationObserver::GenerationsRepeated(const std::vector<GenerationRecord>& byPhase,
+                                             int64_t first, int64_t count) {
+    const int64_t period = int64_t(byPhase.size());
+    for (int64_t h = first; h < first + count; ++h) {
+        GenerationRecord record = byPhase[std::size_t(h % period)];
+        record.generation = h;
+        GenerationDone(record);
+    }
+}
 
 RunSession::RunSession() = default;
 
@@ -35,10 +57,9 @@ void RunSession::AdoptBoards(std::unique_ptr<CellBoard> current,
 void RunSession::ReleaseBoards() {
     current_.reset();
     scratch_.reset();
-    detector_.reset();
-    found_.reset();
-    stepHash_.reset();
     watchFollows_ = false;
+    Follow();
+    stepHash_.reset();
 }
 
 void RunSession::SetRule(const cellarium::Rule& rule) {
@@ -58,15 +79,28 @@ void RunSession::SetLastCounts(int32_t births, int32_t deaths) {
 }
 
 void RunSession::WatchRepeats(bool on) {
-    if (on != watching_) watchFollows_ = false;
+    if (on && !watching_) RestartRepeatWatch();
     watching_ = on;
-    if (!on) {
-        detector_.reset();
-        found_.reset();
-    }
+    if (!on) found_.reset();
 }
 
-StepCounts RunSession::Step() {
+void RunSession::RestartRepeatWatch() {
+    origin_ = generation_;
+    found_.reset();
+}
+
+void RunSession::Follow() {
+    if (watchFollows_) return;
+    detector_.reset();
+    known_.reset();
+    found_.reset();
+    jump_.reset();
+    byPhase_.clear();
+    origin_ = generation_;
+    watchFollows_ = true;
+}
+
+StepCounts RunSession::StepOnce(bool watchForJump) {
     if (!HasBoards()) {
         births_ = deaths_ = 0;
         return StepCounts{};
@@ -74,18 +108,21 @@ StepCounts RunSession::Step() {
     static const StepKernel kernel = SelectedStepKernel();
     static const StepKernel hashed = SelectedStepHashKernel();
     const cellarium::Rule& rule = rule_;
-    // A watch's first board, or one changed since the last step, starts the
-    // watch again from the board as it is.
-    if (watching_ && !watchFollows_) {
+    Follow();
+    // The detector sees every generation from its first board on, or none:
+    // one that missed a generation is of no use.
+    const bool detect = (watching_ || watchForJump) && !known_;
+    if (!detect) {
+        detector_.reset();
+    } else if (!detector_) {
         detector_ = std::make_unique<CycleDetector>(rule);
         watchBase_ = generation_;
         detector_->Add(*current_, LiveCellHash(*current_));
-        watchFollows_ = true;
     }
     const int newborn = int(uint64_t(generation_) & 0xFFu) + 1;
     StepPoolScope threads(pool_);
     StepCounts counts;
-    if (watching_ || hashSteps_) {
+    if (detect || hashSteps_) {
         uint64_t hash = 0;
         counts = hashed(*current_, *scratch_, newborn, rule, &hash);
         stepHash_ = hash;
@@ -97,18 +134,82 @@ StepCounts RunSession::Step() {
     ++generation_;
     births_ = counts.births;
     deaths_ = counts.deaths;
-    found_.reset();
-    if (watching_) {
-        found_ = detector_->Add(*current_, *stepHash_);
-        if (found_) found_->start += watchBase_;
+    if (detector_) {
+        if (std::optional<Cycle> cycle = detector_->Add(*current_, *stepHash_)) {
+            known_ = Cycle{cycle->start + watchBase_, cycle->period};
+            detector_.reset();
+            // From here on the cycle is followed for the jump instead.
+            if (known_->period <= kMaxJumpPeriod) {
+                jump_ = std::make_unique<CycleJump>();
+                try {
+                    byPhase_.assign(std::size_t(known_->period), GenerationRecord{});
+                } catch (const std::bad_alloc&) {
+                    jump_.reset();
+                }
+                if (jump_ && !jump_->Begin(*current_, known_->period, generation_)) jump_.reset();
+            }
+        }
+    } else if (jump_) {
+        jump_->Stepped(*current_, *scratch_, generation_);
     }
+    if (jump_)
+        byPhase_[std::size_t(generation_ % known_->period)] =
+            GenerationRecord{generation_, current_->liveCount, births_, deaths_};
+    found_.reset();
+    if (watching_ && known_ && generation_ >= std::max(origin_, known_->start) + known_->period)
+        found_ = Cycle{generation_ - known_->period, known_->period};
     return counts;
+}
+
+int64_t RunSession::PeriodsToJump(const RunLimits& limits, int64_t made) const {
+    if (!limits.jump || watching_ || !jump_ || !watchFollows_ || !jump_->Ready(generation_))
+        return 0;
+    const int64_t period = jump_->Period();
+    // A still board stops a run that stops at stagnation on its next step.
+    if (period == 1 && limits.stopAtStagnation) return 0;
+    int64_t left = std::max<int64_t>(limits.generations - made, 0);
+    if (limits.target != 0)
+        left = std::min(left, std::max<int64_t>(limits.target - generation_, 0));
+    return left / period;
+}
+
+int64_t RunSession::Jump(int64_t periods, const RunLimits& limits, GenerationObserver* observer) {
+    const int64_t period = jump_->Period();
+    int64_t done = 0;
+    // Pieces that double, so the observer's work for a long jump can be
+    // stopped by the deadline or the caller without costing a check each.
+    for (int64_t piece = 1; done < periods; piece *= 2) {
+        const int64_t n = std::min(piece, periods - done);
+        if (observer != nullptr)
+            observer->GenerationsRepeated(byPhase_, generation_ + done * period + 1, n * period);
+        done += n;
+        if (done == periods) break;
+        if (limits.cancelled && limits.cancelled()) break;
+        if (limits.PastDeadline()) break;
+        if (piece > (int64_t(1) << 40)) piece = int64_t(1) << 40;
+    }
+    const int64_t generations = done * period;
+    jump_->Shift(*current_, generations);
+    generation_ += generations;
+    return generations;
 }
 
 RunStop RunSession::Run(const RunLimits& limits, GenerationObserver* observer) {
     if (!HasBoards()) return RunStop::NoBoards;
-    for (int64_t made = 1;; ++made) {
-        const StepCounts counts = Step();
+    for (int64_t made = 0;;) {
+        if (const int64_t periods = PeriodsToJump(limits, made); periods > 0) {
+            made += Jump(periods, limits, observer);
+            if (limits.target != 0 && generation_ == limits.target) return RunStop::Target;
+            if (made >= limits.generations) return RunStop::Count;
+            if (limits.cancelled && limits.cancelled()) return RunStop::Cancelled;
+            if (limits.PastDeadline()) return RunStop::Deadline;
+            continue;
+        }
+        int64_t left = limits.generations - made;
+        if (limits.target != 0 && limits.target > generation_)
+            left = std::min(left, limits.target - generation_);
+        const StepCounts counts = StepOnce(limits.jump && left >= kJumpWatchMinimum);
+        ++made;
         if (observer != nullptr)
             observer->GenerationDone(
                 GenerationRecord{generation_, current_->liveCount, counts.births, counts.deaths});

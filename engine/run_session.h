@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/cycle.h"
 #include "engine/rule.h"
@@ -23,6 +24,7 @@ namespace cellarium {
 
 class CellBoard;
 class CycleDetector;
+class CycleJump;
 
 using RunClock = std::chrono::steady_clock;
 
@@ -41,6 +43,12 @@ class GenerationObserver {
 public:
     virtual ~GenerationObserver() = default;
     virtual void GenerationDone(const GenerationRecord& record) = 0;
+    // Generations first .. first + count - 1 that a jump through a cycle made
+    // without stepping: generation h has the counts of byPhase[h % P], P
+    // being byPhase's size (the last period's generations), numbered h. By
+    // default each is told to GenerationDone in turn.
+    virtual void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
+                                     int64_t count);
 };
 
 // Why a run handed control back. Every stop comes after a whole generation,
@@ -68,6 +76,13 @@ struct RunLimits {
     bool stopAtStagnation = true;
     // Asked after every generation; true stops the run there.
     std::function<bool()> cancelled;
+    // Whole periods of a cycle may be jumped: once the live cells are known
+    // to repeat, the run gets to the target or count without stepping every
+    // generation, leaving the boards, counters and observer's records as
+    // stepping would. Never past a stop: no jump while repeats stop the run,
+    // nor through stagnation that would stop it. The run watches for the
+    // cycle while it has generations enough to go.
+    bool jump = false;
 
     RunClock::time_point Now() const { return clock ? clock() : RunClock::now(); }
     bool PastDeadline() const { return deadline && Now() >= *deadline; }
@@ -120,10 +135,15 @@ public:
     // with RunStop::Repeat at the first match.
     void WatchRepeats(bool on);
     bool WatchingRepeats() const { return watching_; }
-    void RestartRepeatWatch() { watchFollows_ = false; }
+    // Repeats count from the board as it is now: Run stops at the first
+    // generation whose live cells equal those of one since now.
+    void RestartRepeatWatch();
     // The repeat the last generation made, numbered as the counter is: the
     // earlier generation S with the same live cells and the period P.
     const std::optional<Cycle>& LastRepeat() const { return found_; }
+    // The run's cycle once it is known: its live cells repeat with period P
+    // from generation S (the first such, numbered as the counter is).
+    const std::optional<Cycle>& KnownCycle() const { return known_; }
 
     // Every step also gives LiveCellHash (engine/live_hash.h) of the board it
     // makes, at less cost than a pass afterwards; the watch turns it on too.
@@ -139,14 +159,26 @@ public:
     // One generation: the step into the scratch board, the boards exchanged,
     // the counter incremented, the counts kept, the watch fed. Nothing
     // without boards.
-    StepCounts Step();
+    StepCounts Step() { return StepOnce(false); }
     // Generations until one of limits' stops, checked after every generation
     // in this order: stagnation, a repeat (watched), the target, the count,
     // cancellation, the deadline. The observer is told of each generation
-    // before the checks.
+    // before the checks. A jump (limits.jump) is checked as its last
+    // generation is: the target, the count, cancellation, the deadline.
     RunStop Run(const RunLimits& limits, GenerationObserver* observer = nullptr);
 
 private:
+    // watchForJump: the step is one of a run that may jump.
+    StepCounts StepOnce(bool watchForJump);
+    // Forgets the watch, the cycle and the jump when the boards are no longer
+    // those the steps made.
+    void Follow();
+    // The whole periods a run within limits, made generations so far, may
+    // jump now (0: none).
+    int64_t PeriodsToJump(const RunLimits& limits, int64_t made) const;
+    // Jumps up to `periods` periods, in pieces that let cancellation and the
+    // deadline stop it; returns the generations jumped.
+    int64_t Jump(int64_t periods, const RunLimits& limits, GenerationObserver* observer);
     std::unique_ptr<CellBoard> current_, scratch_;
     cellarium::Rule rule_;  // Conway's at first
     int64_t generation_ = 0;
@@ -154,10 +186,17 @@ private:
     StepPool pool_;
 
     bool watching_ = false;
-    bool watchFollows_ = false;  // the detector holds the run up to the current board
-    int64_t watchBase_ = 0;      // the counter's value for the watch's first board
+    // The watch, the known cycle and the jump follow the boards the steps
+    // made; a change other than a step sets this false.
+    bool watchFollows_ = false;
+    int64_t origin_ = 0;     // repeats that stop a run count from here
+    int64_t watchBase_ = 0;  // the counter's value for the detector's first board
     std::unique_ptr<CycleDetector> detector_;
+    std::optional<Cycle> known_;
     std::optional<Cycle> found_;
+    std::unique_ptr<CycleJump> jump_;
+    // The counts of the last period's generations, by generation mod P.
+    std::vector<GenerationRecord> byPhase_;
 
     bool hashSteps_ = false;
     std::optional<uint64_t> stepHash_;

@@ -226,6 +226,8 @@ RunResult Run(Board& board, long long generations, const std::optional<std::stri
         limits.generations = generations;
         limits.stopAtStagnation = until && *until == "stagnation";
         limits.cancelled = std::ref(interrupted);
+        // Through whole periods of a cycle without stepping them.
+        limits.jump = true;
         stop = session.Run(limits, stats ? &rows : nullptr);
         session.WatchRepeats(false);
     }
