@@ -590,7 +590,7 @@ struct Census::Impl {
 namespace {
 
 constexpr int kMargin = 8;
-constexpr int kMaxWords = 32;  // 2048 cells across at most
+constexpr int kMaxWords = 64;  // 4096 cells across at most
 
 class Universe {
 public:
@@ -703,12 +703,53 @@ public:
         return h;
     }
 
-    // Doubles the universe with its cells in the middle. False when it may
-    // grow no more.
-    bool Grow() {
+    // The public census program's hash of the cells near the soup: its
+    // universe is cut into 28 x 28 tiles, each row of tiles set 14 cells
+    // further left than the one above, and the tiles within 120 tiles of the
+    // soup's are hashed, each row of a tile as a word with two spare bits
+    // either side. (dx, dy) takes universe cells to that program's
+    // coordinates, where the soup lies at 0..15.
+    uint64_t TileHash(int64_t dx, int64_t dy) {
+        Bounds();
+        std::unordered_map<uint64_t, std::array<uint32_t, 28>> tiles;
+        const auto& b = buf_[cur_];
+        auto floorDiv = [](int64_t a, int64_t d) { return a >= 0 ? a / d : -((-a + d - 1) / d); };
+        for (int y = rowMin_; y <= rowMax_; ++y)
+            for (int w = 0; w < words_; ++w)
+                for (uint64_t v = b[size_t(y) * words_ + w]; v; v &= v - 1) {
+                    const int64_t X = 64 * w + std::countr_zero(v) + originX_ + dx;
+                    const int64_t Y = y + originY_ + dy;
+                    const int64_t band = floorDiv(Y, 28), tw = -band;
+                    const int64_t shifted = X - 14 * band, tx = floorDiv(shifted, 28);
+                    if (tx * tx + tw * tw - tx * tw >= 120 * 120) continue;
+                    const uint64_t key =
+                        (uint64_t(tw + 0x80000000ll) << 32) + uint64_t(tx + 0x80000000ll);
+                    auto it = tiles.try_emplace(key).first;
+                    it->second[size_t(Y - 28 * band)] |= 1u << (shifted - 28 * tx + 2);
+                }
+        uint64_t h = 0;
+        for (const auto& [key, rowsOfTile] : tiles) {
+            uint32_t partial = 0;
+            for (uint32_t i = 2; i < 30; ++i)
+                partial = partial * (partial + 77232917u) + i * rowsOfTile[i - 2];
+            h += uint64_t(partial) * (key ^ 3141592653589793ull);
+        }
+        return h;
+    }
+
+    // Doubles the universe with its cells in the middle. The last doubling
+    // leaves the new room on the side to which the cells reach further from
+    // (startX, startY), where the pattern started: what grows that far
+    // mostly moves one way. False when it may grow no more.
+    bool Grow(int64_t startX = -1, int64_t startY = -1) {
         int words = words_ * 2, rows = rows_ * 2;
         if (words > kMaxWords) return false;
         int shiftWords = words_ / 2, shiftRows = rows_ / 2;
+        if (words == kMaxWords && startX >= 0 && startY >= 0) {
+            Bounds();
+            shiftWords = startX - colMin_ > colMax_ - startX ? words_ : 0;
+            shiftRows = startY - rowMin_ > rowMax_ - startY ? rows_ : 0;
+        }
         auto move = [&](std::vector<uint64_t>& plane) {
             if (plane.empty()) return;
             std::vector<uint64_t> bigger(size_t(words) * rows, 0);
@@ -745,43 +786,43 @@ public:
                      dn = i + 1 < blocks ? active_[i + 1] << 63 : 0;
             candidates_[i] = a | a << 1 | a >> 1 | up | dn;
         }
-        const uint32_t all = AllWords();
+        const uint64_t all = AllWords();
         uint64_t edge = 0;
         int lastY = -2;
-        uint32_t last1 = 0, last2 = 0;  // the old flags of row lastY
+        uint64_t last1 = 0, last2 = 0;  // the old flags of row lastY
         for (size_t i = 0; i < blocks; ++i) {
             uint64_t bits = candidates_[i];
             while (bits) {
                 int y = int(i * 64) + std::countr_zero(bits);
                 bits &= bits - 1;
                 if (y >= rows_) break;
-                uint32_t above1 = y == 0 ? 0 : (lastY == y - 1 ? last1 : changed1_[size_t(y - 1)]);
-                uint32_t above2 = y == 0 ? 0 : (lastY == y - 1 ? last2 : changed2_[size_t(y - 1)]);
-                uint32_t own1 = changed1_[size_t(y)], own2 = changed2_[size_t(y)];
-                uint32_t below1 = y + 1 < rows_ ? changed1_[size_t(y + 1)] : 0;
-                uint32_t below2 = y + 1 < rows_ ? changed2_[size_t(y + 1)] : 0;
-                uint32_t n1 = above1 | own1 | below1, n2 = above2 | own2 | below2;
+                uint64_t above1 = y == 0 ? 0 : (lastY == y - 1 ? last1 : changed1_[size_t(y - 1)]);
+                uint64_t above2 = y == 0 ? 0 : (lastY == y - 1 ? last2 : changed2_[size_t(y - 1)]);
+                uint64_t own1 = changed1_[size_t(y)], own2 = changed2_[size_t(y)];
+                uint64_t below1 = y + 1 < rows_ ? changed1_[size_t(y + 1)] : 0;
+                uint64_t below2 = y + 1 < rows_ ? changed2_[size_t(y + 1)] : 0;
+                uint64_t n1 = above1 | own1 | below1, n2 = above2 | own2 | below2;
                 n1 = (n1 | n1 << 1 | n1 >> 1) & all;
                 n2 = (n2 | n2 << 1 | n2 >> 1) & all;
-                uint32_t todo = n1 & n2;
-                uint32_t new1 = own1 & n1 & ~todo, new2 = 0;
+                uint64_t todo = n1 & n2;
+                uint64_t new1 = own1 & n1 & ~todo, new2 = 0;
                 if (todo) {
                     const uint64_t* mid = c + size_t(y) * words_;
                     const uint64_t* up = y > 0 ? mid - words_ : kZeroRow;
                     const uint64_t* dn = y + 1 < rows_ ? mid + words_ : kZeroRow;
                     uint64_t* out = n + size_t(y) * words_;
                     bool marginRow = y < kMargin || y >= rows_ - kMargin;
-                    for (uint32_t t = todo; t; t &= t - 1) {
+                    for (uint64_t t = todo; t; t &= t - 1) {
                         int w = std::countr_zero(t);
                         uint64_t v =
                             life_ ? Word<true>(up, mid, dn, w) : Word<false>(up, mid, dn, w);
-                        new1 |= uint32_t(v != mid[w]) << w;
-                        new2 |= uint32_t(v != out[w]) << w;
+                        new1 |= uint64_t(v != mid[w]) << w;
+                        new2 |= uint64_t(v != out[w]) << w;
                         out[w] = v;
                         edge |= v & (marginRow ? ~0ull : marginColumns_[size_t(w)]);
                     }
                     if (!env_.empty())
-                        for (uint32_t t = todo; t; t &= t - 1) {
+                        for (uint64_t t = todo; t; t &= t - 1) {
                             int w = std::countr_zero(t);
                             env_[size_t(y) * words_ + w] |= out[w];
                         }
@@ -807,7 +848,7 @@ public:
     }
 
 private:
-    uint32_t AllWords() const { return words_ >= 32 ? ~0u : (1u << words_) - 1; }
+    uint64_t AllWords() const { return words_ >= 64 ? ~0ull : (1ull << words_) - 1; }
 
     void AllChanged() {
         marginColumns_.assign(size_t(words_), 0);
@@ -884,6 +925,8 @@ private:
                 colMin = std::min(colMin, 64 * w + std::countr_zero(columns[w]));
                 colMax = 64 * w + 63 - std::countl_zero(columns[w]);
             }
+        colMin_ = colMin;
+        colMax_ = colMax;
         nearEdge_ = rowMax_ >= 0 && (rowMin_ < kMargin || rowMax_ >= rows_ - kMargin ||
                                      colMin < kMargin || colMax >= 64 * words_ - kMargin);
     }
@@ -899,12 +942,12 @@ private:
     bool envFromNext_ = false;
     // Per row, a bit a word: changed since the last generation, since the
     // one before; rows with either set.
-    std::vector<uint32_t> changed1_, changed2_;
+    std::vector<uint64_t> changed1_, changed2_;
     std::vector<uint64_t> active_, candidates_;
     std::vector<uint64_t> marginColumns_;  // per word, the cells within the margin of a side
     int cur_ = 0;
     int64_t originX_ = 0, originY_ = 0;
-    int rowMin_ = 0, rowMax_ = -1;
+    int rowMin_ = 0, rowMax_ = -1, colMin_ = 0, colMax_ = -1;
     bool boundsDirty_ = true, nearEdge_ = false, overflow_ = false;
 };
 
@@ -1066,9 +1109,10 @@ public:
         int64_t left, top, right, bottom;
     };
 
-    SoupRun(Census::Impl& census, Universe& u, std::vector<int32_t>& found,
-            std::vector<Where>* where = nullptr)
-        : c_(census), u_(u), found_(found), where_(where) {}
+    // (apgDx, apgDy) takes universe cells to the coordinates of the pattern.
+    SoupRun(Census::Impl& census, Universe& u, std::vector<int32_t>& found, int64_t apgDx,
+            int64_t apgDy, std::vector<Where>* where = nullptr)
+        : c_(census), u_(u), found_(found), where_(where), apgDx_(apgDx), apgDy_(apgDy) {}
 
     // Steps n generations, keeping the live cells off the edge. False when the
     // universe overflowed.
@@ -1100,18 +1144,23 @@ public:
             previous = pop;
             if (depth == security) return period;
         }
-        std::unordered_map<uint64_t, int64_t> seen;
+        // Then the hash of the cells near the soup every 30 generations, kept
+        // as a rising run: a hash smaller than the last ones replaces them,
+        // one equal to a kept one gives the period.
+        std::vector<std::pair<uint64_t, int64_t>> rising;
         int64_t generation = 0;
         for (int j = 0; j < 4000; ++j) {
             if (!Advance(30)) return 1280;
             generation += 30;
-            uint64_t h = u_.Hash();
-            auto it = seen.find(h);
-            if (it == seen.end()) {
-                seen.emplace(h, generation);
+            const uint64_t h = u_.TileHash(apgDx_, apgDy_);
+            size_t pos = 0;
+            while (pos < rising.size() && h > rising[pos].first) ++pos;
+            if (pos == rising.size() || h < rising[pos].first) {
+                rising.resize(pos);
+                rising.emplace_back(h, generation);
                 continue;
             }
-            int64_t p = generation - it->second;
+            int64_t p = generation - rising[pos].second;
             uint64_t before = u_.Population();
             for (int i = 0; i < 20; ++i) {
                 if (!Advance(p)) break;
@@ -1248,7 +1297,7 @@ private:
         for (auto& part : gone)
             for (auto [x, y] : part) u_.Clear(x, y);
         u_.FinishEdits();
-        return grow ? u_.Grow() : true;
+        return grow ? u_.Grow(-u_.OriginX() - apgDx_, -u_.OriginY() - apgDy_) : true;
     }
 
     // Runs duration generations keeping the envelope, then separates the
@@ -1320,6 +1369,7 @@ private:
     Universe& u_;
     std::vector<int32_t>& found_;
     std::vector<Where>* where_;
+    int64_t apgDx_, apgDy_;
 };
 
 }  // namespace
@@ -1353,7 +1403,7 @@ void RunCells(Census::Impl& impl, const std::vector<std::pair<int64_t, int64_t>>
     }
     std::vector<int32_t> found;
     std::vector<SoupRun::Where> where;
-    SoupRun run(impl, u, found, objects != nullptr ? &where : nullptr);
+    SoupRun run(impl, u, found, x0 - left, y0 - top, objects != nullptr ? &where : nullptr);
     run.Run();
     for (int32_t id : found) tally[impl.names[size_t(id)]] += 1;
     if (objects == nullptr) return;

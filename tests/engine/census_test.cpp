@@ -224,6 +224,18 @@ TEST(Census, LifeHaulSamples) {
     CheckSamples(Life(), "b3s23-C1-l_GD3QBkvVkTvp.txt", 3000);
 }
 
+// Soup 70116 of the B3/S23 fixture leaves a block-laying switch engine: the
+// public census names it by its yl code and counts the blocks it laid before
+// the cells near the soup stopped changing.
+TEST(Census, LinearGrowthIsNamedByItsYlCode) {
+    Census census(Life());
+    std::map<std::string, uint64_t> tally;
+    census.AddSoup(HashSoup("l_GD3QBkvVkTvp", 70116), tally);
+    EXPECT_EQ(tally["yl144_1_16_afb5f3db909e60548f086e22ee3353ac"], 1u);
+    EXPECT_GT(tally["xs4_33"], 900u);
+    for (const auto& [code, n] : tally) EXPECT_NE(code.substr(0, 2), "zz") << code;
+}
+
 TEST(Census, B2n3S23qHaulSamples) {
     CheckSamples(B2n3S23q(), "b2n3s23-q-C1-l_9L3refYjJj6m.txt", 3000);
 }
