@@ -7,6 +7,10 @@
 #include <functional>
 #include <unordered_map>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace cellarium {
 
 namespace {
@@ -254,6 +258,59 @@ inline uint64_t CountIs(int n, uint64_t s0, uint64_t s1, uint64_t s2, uint64_t s
     return ~((s0 ^ m0) | (s1 ^ m1) | (s2 ^ m2) | (s3 ^ m3));
 }
 
+// Live cells in n words: with the processor's own instruction where there
+// is one.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("popcnt"))) uint64_t CountBitsFast(const uint64_t* words, size_t n) {
+    uint64_t count = 0;
+    for (size_t i = 0; i < n; ++i) count += uint64_t(__builtin_popcountll(words[i]));
+    return count;
+}
+#endif
+
+uint64_t CountBits(const uint64_t* words, size_t n) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool fast = __builtin_cpu_supports("popcnt");
+    if (fast) return CountBitsFast(words, n);
+#endif
+    uint64_t count = 0;
+    for (size_t i = 0; i < n; ++i) count += uint64_t(std::popcount(words[i]));
+    return count;
+}
+
+// The next state of 64 cells from their neighbours, row by row (u the
+// row above, d the one below; l the neighbour on the left).
+template <bool kLife>
+uint64_t NextBits(const CountLogic& L, const CensusRule& rule, uint64_t ul, uint64_t uc,
+                  uint64_t ur, uint64_t ml, uint64_t mc, uint64_t mr, uint64_t dl, uint64_t dc,
+                  uint64_t dr) {
+    uint64_t a0 = ul ^ uc ^ ur, a1 = (ul & uc) | (ur & (ul ^ uc));
+    uint64_t b0 = ml ^ mr, b1 = ml & mr;
+    uint64_t d0 = dl ^ dc ^ dr, d1 = (dl & dc) | (dr & (dl ^ dc));
+    uint64_t s0 = a0 ^ b0 ^ d0, k = (a0 & b0) | (d0 & (a0 ^ b0));
+    uint64_t t0 = a1 ^ b1 ^ d1, t1 = (a1 & b1) | (d1 & (a1 ^ b1));
+    uint64_t s1 = t0 ^ k, v = t0 & k;
+    uint64_t s2 = t1 ^ v, s3 = t1 & v;
+    // Conway's rule: two or three neighbours, and the cell live or three.
+    if constexpr (kLife) return s1 & ~(s2 | s3) & (s0 | mc);
+    uint64_t born = 0, survive = 0, mixed = 0;
+    for (int j = 0; j < L.nBorn; ++j) born |= CountIs(L.born[j], s0, s1, s2, s3);
+    for (int j = 0; j < L.nSurvive; ++j) survive |= CountIs(L.survive[j], s0, s1, s2, s3);
+    for (int j = 0; j < L.nBornMixed; ++j) mixed |= ~mc & CountIs(L.bornMixed[j], s0, s1, s2, s3);
+    for (int j = 0; j < L.nSurviveMixed; ++j)
+        mixed |= mc & CountIs(L.surviveMixed[j], s0, s1, s2, s3);
+    uint64_t result = (mc & survive) | (~mc & born);
+    while (mixed) {
+        int i = std::countr_zero(mixed);
+        mixed &= mixed - 1;
+        int idx = int(ul >> i & 1) | int(uc >> i & 1) << 1 | int(ur >> i & 1) << 2 |
+                  int(ml >> i & 1) << 3 | int(mc >> i & 1) << 4 | int(mr >> i & 1) << 5 |
+                  int(dl >> i & 1) << 6 | int(dc >> i & 1) << 7 | int(dr >> i & 1) << 8;
+        if (rule.next[idx]) result |= 1ull << i;
+    }
+    return result;
+}
+
 struct Periodicity {
     int64_t period = 0;  // 0: not periodic within the limit
     int64_t dx = 0, dy = 0;
@@ -350,6 +407,25 @@ struct Census::Impl {
     Cells Step(const Cells& cells) const {
         if (cells.empty()) return {};
         Box b = BoxOf(cells);
+        if (b.Width() + 2 <= 64) {
+            // Narrow patterns row by row, a bit a cell: bit i is the cell at
+            // x0 - 1 + i, row r the one at y0 - 2 + r.
+            std::vector<uint64_t> rows(size_t(b.Height() + 4), 0);
+            for (uint64_t k : cells)
+                rows[size_t(KeyY(k) - b.y0 + 2)] |= 1ull << (KeyX(k) - b.x0 + 1);
+            Cells out;
+            for (size_t r = 1; r + 1 < rows.size(); ++r) {
+                const uint64_t u = rows[r - 1], m = rows[r], d = rows[r + 1];
+                if ((u | m | d) == 0) continue;
+                uint64_t v = conway ? NextBits<true>(logic, rule, u << 1, u, u >> 1, m << 1, m,
+                                                     m >> 1, d << 1, d, d >> 1)
+                                    : NextBits<false>(logic, rule, u << 1, u, u >> 1, m << 1, m,
+                                                      m >> 1, d << 1, d, d >> 1);
+                for (; v; v &= v - 1)
+                    out.push_back(Key(b.x0 - 1 + std::countr_zero(v), b.y0 - 2 + int64_t(r)));
+            }
+            return out;
+        }
         int64_t w = b.Width() + 4, h = b.Height() + 4;
         std::vector<uint8_t> g(size_t(w * h), 0);
         for (uint64_t k : cells) g[size_t((KeyY(k) - b.y0 + 2) * w + KeyX(k) - b.x0 + 2)] = 1;
@@ -592,8 +668,114 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kMaxWords = 64;  // 4096 cells across at most
 
+#if defined(__x86_64__) || defined(__i386__)
+// What a dense step found: the first and last rows with live cells (first
+// > last when none), whether anything differs from the generation before,
+// and whether a live cell lies within the margin of a side.
+struct DenseResult {
+    int first, last;
+    bool changed;   // anything differs from the generation before
+    bool nearSide;  // a live cell within the margin of a side
+};
+
+// The cells of a register's words and those left and right of them, within
+// rows: lanes hasLeft and hasRight have a word of the same row on that side.
+__attribute__((target("avx512f"), always_inline)) inline void Sides(const uint64_t* p,
+                                                                    __mmask8 hasLeft,
+                                                                    __mmask8 hasRight, __m512i& x,
+                                                                    __m512i& l, __m512i& r) {
+    const __m512i zero = _mm512_setzero_si512();
+    x = _mm512_loadu_si512(p);
+    const __m512i before = _mm512_maskz_alignr_epi64(hasLeft, x, zero, 7);
+    const __m512i after = _mm512_maskz_alignr_epi64(hasRight, zero, x, 1);
+    l = _mm512_or_si512(_mm512_maskz_slli_epi64(0xFF, x, 1),
+                        _mm512_maskz_srli_epi64(0xFF, before, 63));
+    r = _mm512_or_si512(_mm512_maskz_srli_epi64(0xFF, x, 1),
+                        _mm512_maskz_slli_epi64(0xFF, after, 63));
+}
+
+// Conway's rule on the rows lo..hi of the universe, eight words at a time:
+// from cells into next, which held the generation before (what changed
+// against it is reported). Rows just outside lo..hi are read, so lo >= 1 and
+// hi + 1 < rows. words is 2, 4 or 8: a register holds four, two or one row. history, when given,
+// gathers every generation's cells; margin holds, per word of a row, the
+// cells within the margin of the sides.
+__attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(const uint64_t* cells,
+                                                               uint64_t* next, uint64_t* history,
+                                                               const uint64_t* margin, int words,
+                                                               int lo, int hi, int rows) {
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i changed = zero, near = zero;
+    DenseResult r{rows, -1, false, false};
+    const int64_t w = words, end = int64_t(hi + 1) * w, last = int64_t(rows) * w - w - 8;
+    const int shift = words == 2 ? 1 : words == 4 ? 2 : 3;
+    // Lanes with a word of the same row on their left, and on their right;
+    // the cells within the margin of the sides.
+    const __mmask8 hasLeft = words == 2   ? 0xAA
+                             : words == 4 ? 0xEE
+                                          : 0xFE,
+                   hasRight = words == 2   ? 0x55
+                              : words == 4 ? 0x77
+                                           : 0x7F;
+    uint64_t lanes[8];
+    for (int i = 0; i < 8; ++i) lanes[i] = margin[i % words];
+    const __m512i sideMargin = _mm512_loadu_si512(lanes);
+    for (int64_t o = int64_t(lo) * w; o < end; o += 8) {
+        // The last registers end where the row below still lies in the
+        // universe.
+        const int64_t at = std::min(o, last);
+        const uint64_t* mid = cells + at;
+        __m512i u, ul, ur, m, ml, mr, d, dl, dr;
+        Sides(mid - w, hasLeft, hasRight, u, ul, ur);
+        Sides(mid, hasLeft, hasRight, m, ml, mr);
+        Sides(mid + w, hasLeft, hasRight, d, dl, dr);
+        // Neighbour counts bit by bit: the rows above and below as two-bit
+        // sums, then everything added up to bits s0, s1 and "four or more".
+        const __m512i a0 = _mm512_ternarylogic_epi64(ul, u, ur, 0x96);
+        const __m512i a1 = _mm512_ternarylogic_epi64(ul, u, ur, 0xe8);
+        const __m512i b0 = _mm512_xor_si512(ml, mr);
+        const __m512i b1 = _mm512_and_si512(ml, mr);
+        const __m512i d0 = _mm512_ternarylogic_epi64(dl, d, dr, 0x96);
+        const __m512i d1 = _mm512_ternarylogic_epi64(dl, d, dr, 0xe8);
+        const __m512i s0 = _mm512_ternarylogic_epi64(a0, b0, d0, 0x96);
+        const __m512i k = _mm512_ternarylogic_epi64(a0, b0, d0, 0xe8);
+        const __m512i t0 = _mm512_ternarylogic_epi64(a1, b1, d1, 0x96);
+        const __m512i t1 = _mm512_ternarylogic_epi64(a1, b1, d1, 0xe8);
+        const __m512i s1 = _mm512_xor_si512(t0, k);
+        // Four or more: a carry out of the twos, or two twos and a carry.
+        const __m512i high = _mm512_or_si512(t1, _mm512_and_si512(t0, k));
+        // Two or three neighbours, and the cell live or the count odd.
+        const __m512i v = _mm512_ternarylogic_epi64(s1, high, _mm512_or_si512(s0, m), 0x20);
+        uint64_t* out = next + at;
+        changed = _mm512_or_si512(changed, _mm512_xor_si512(v, _mm512_loadu_si512(out)));
+        _mm512_storeu_si512(out, v);
+        if (history != nullptr)
+            _mm512_storeu_si512(history + at, _mm512_or_si512(_mm512_loadu_si512(history + at), v));
+        near = _mm512_or_si512(near, _mm512_and_si512(v, sideMargin));
+        const __mmask8 live = _mm512_test_epi64_mask(v, v);
+        if (live) {
+            r.first = std::min(r.first, int((at + std::countr_zero(unsigned(live))) >> shift));
+            r.last = std::max(r.last, int((at + 31 - std::countl_zero(unsigned(live))) >> shift));
+        }
+    }
+    r.changed = _mm512_test_epi64_mask(changed, changed) != 0;
+    r.nearSide = _mm512_test_epi64_mask(near, near) != 0;
+    return r;
+}
+
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+}
+#endif
+
 class Universe {
 public:
+    // Rows lo..hi.
+    struct Band {
+        int lo, hi;
+    };
+
     Universe(const CensusRule& rule, const CountLogic& logic)
         : rule_(rule),
           logic_(logic),
@@ -612,11 +794,18 @@ public:
         originX_ = originY_ = 0;
         overflow_ = false;
         boundsDirty_ = true;
+        band_[0] = band_[1] = Band{rows, -1};
+        changedDense_ = true;
+        dense_ = false;
+        ChooseKernel();
     }
 
     void Set(int64_t x, int64_t y) {  // universe coordinates
         buf_[cur_][size_t(y) * words_ + size_t(x >> 6)] |= 1ull << (x & 63);
         boundsDirty_ = true;
+        band_[cur_].lo = std::min(band_[cur_].lo, int(y));
+        band_[cur_].hi = std::max(band_[cur_].hi, int(y));
+        changedDense_ = true;
     }
     bool Get(const std::vector<uint64_t>& plane, int64_t x, int64_t y) const {
         if (x < 0 || y < 0 || x >= 64 * words_ || y >= rows_) return false;
@@ -637,6 +826,7 @@ public:
             active_[size_t(r) >> 6] |= 1ull << (r & 63);
         }
         boundsDirty_ = true;
+        changedDense_ = true;
     }
     void FinishEdits() {
         boundsDirty_ = true;
@@ -673,6 +863,7 @@ public:
 
     // True when the live cells repeat those of two generations ago.
     bool PeriodTwo() const {
+        if (dense_) return !changedDense_;
         for (int y = 0; y < rows_; ++y)
             if (changed2_[size_t(y)]) return false;
         return true;
@@ -680,12 +871,9 @@ public:
 
     uint64_t Population() {
         Bounds();
-        uint64_t n = 0;
-        const auto& b = buf_[cur_];
-        for (int y = rowMin_; y <= rowMax_; ++y)
-            for (int w = 0; w < words_; ++w)
-                n += uint64_t(std::popcount(b[size_t(y) * words_ + w]));
-        return n;
+        if (rowMax_ < rowMin_) return 0;
+        return CountBits(buf_[cur_].data() + size_t(rowMin_) * words_,
+                         size_t(rowMax_ - rowMin_ + 1) * words_);
     }
 
     uint64_t Hash() {
@@ -762,6 +950,12 @@ public:
         move(env_);
         words_ = words;
         rows_ = rows;
+        for (Band& b : band_) {
+            b.lo += shiftRows;
+            b.hi += shiftRows;
+        }
+        changedDense_ = true;
+        ChooseKernel();
         originX_ -= 64 * shiftWords;
         originY_ -= shiftRows;
         AllChanged();
@@ -773,72 +967,12 @@ public:
     // word whose neighbourhood repeats the last generation's, or the one
     // before it, is already right there and is not touched.
     void Step() {
-        const uint64_t* c = buf_[cur_].data();
-        uint64_t* n = buf_[cur_ ^ 1].data();
-        nearEdge_ = false;
-        boundsDirty_ = true;
-        // The rows to look at: those changed or next to a changed one.
-        size_t blocks = active_.size();
-        candidates_.assign(blocks, 0);
-        for (size_t i = 0; i < blocks; ++i) {
-            uint64_t a = active_[i];
-            uint64_t up = i > 0 ? active_[i - 1] >> 63 : 0,
-                     dn = i + 1 < blocks ? active_[i + 1] << 63 : 0;
-            candidates_[i] = a | a << 1 | a >> 1 | up | dn;
-        }
-        const uint64_t all = AllWords();
-        uint64_t edge = 0;
-        int lastY = -2;
-        uint64_t last1 = 0, last2 = 0;  // the old flags of row lastY
-        for (size_t i = 0; i < blocks; ++i) {
-            uint64_t bits = candidates_[i];
-            while (bits) {
-                int y = int(i * 64) + std::countr_zero(bits);
-                bits &= bits - 1;
-                if (y >= rows_) break;
-                uint64_t above1 = y == 0 ? 0 : (lastY == y - 1 ? last1 : changed1_[size_t(y - 1)]);
-                uint64_t above2 = y == 0 ? 0 : (lastY == y - 1 ? last2 : changed2_[size_t(y - 1)]);
-                uint64_t own1 = changed1_[size_t(y)], own2 = changed2_[size_t(y)];
-                uint64_t below1 = y + 1 < rows_ ? changed1_[size_t(y + 1)] : 0;
-                uint64_t below2 = y + 1 < rows_ ? changed2_[size_t(y + 1)] : 0;
-                uint64_t n1 = above1 | own1 | below1, n2 = above2 | own2 | below2;
-                n1 = (n1 | n1 << 1 | n1 >> 1) & all;
-                n2 = (n2 | n2 << 1 | n2 >> 1) & all;
-                uint64_t todo = n1 & n2;
-                uint64_t new1 = own1 & n1 & ~todo, new2 = 0;
-                if (todo) {
-                    const uint64_t* mid = c + size_t(y) * words_;
-                    const uint64_t* up = y > 0 ? mid - words_ : kZeroRow;
-                    const uint64_t* dn = y + 1 < rows_ ? mid + words_ : kZeroRow;
-                    uint64_t* out = n + size_t(y) * words_;
-                    bool marginRow = y < kMargin || y >= rows_ - kMargin;
-                    for (uint64_t t = todo; t; t &= t - 1) {
-                        int w = std::countr_zero(t);
-                        uint64_t v =
-                            life_ ? Word<true>(up, mid, dn, w) : Word<false>(up, mid, dn, w);
-                        new1 |= uint64_t(v != mid[w]) << w;
-                        new2 |= uint64_t(v != out[w]) << w;
-                        out[w] = v;
-                        edge |= v & (marginRow ? ~0ull : marginColumns_[size_t(w)]);
-                    }
-                    if (!env_.empty())
-                        for (uint64_t t = todo; t; t &= t - 1) {
-                            int w = std::countr_zero(t);
-                            env_[size_t(y) * words_ + w] |= out[w];
-                        }
-                }
-                lastY = y;
-                last1 = own1;
-                last2 = own2;
-                changed1_[size_t(y)] = new1;
-                changed2_[size_t(y)] = new2;
-                if (new1 | new2)
-                    active_[size_t(y) >> 6] |= 1ull << (y & 63);
-                else
-                    active_[size_t(y) >> 6] &= ~(1ull << (y & 63));
-            }
-        }
-        nearEdge_ = edge != 0;
+        if (dense_)
+            StepDense();
+        else if (life_)
+            StepRows<true>();
+        else
+            StepRows<false>();
         cur_ ^= 1;
         if (envFromNext_ && !env_.empty()) {
             const auto& b = buf_[cur_];
@@ -848,7 +982,132 @@ public:
     }
 
 private:
-    uint64_t AllWords() const { return words_ >= 64 ? ~0ull : (1ull << words_) - 1; }
+    void ChooseKernel() {
+#if defined(__x86_64__) || defined(__i386__)
+        denseCapable_ = life_ && (words_ == 2 || words_ == 4 || words_ == 8) && HasAvx512();
+#else
+        denseCapable_ = false;
+#endif
+        if (!denseCapable_) {
+            dense_ = false;
+            return;
+        }
+        if (!dense_) {
+            // Both buffers' rows from scratch.
+            for (int b = 0; b < 2; ++b) band_[b] = RowsOf(buf_[b]);
+            dense_ = true;
+        }
+    }
+
+    // The first and last rows of plane with live cells.
+    Band RowsOf(const std::vector<uint64_t>& plane) const {
+        Band band{rows_, -1};
+        for (int y = 0; y < rows_; ++y)
+            for (int w = 0; w < words_; ++w)
+                if (plane[size_t(y) * words_ + w]) {
+                    band.lo = std::min(band.lo, y);
+                    band.hi = y;
+                    break;
+                }
+        return band;
+    }
+
+    void StepDense() {
+#if defined(__x86_64__) || defined(__i386__)
+        boundsDirty_ = true;
+        Band& next = band_[cur_ ^ 1];
+        const int lo = std::max(1, std::min(band_[cur_].lo, next.lo) - 1);
+        const int hi = std::min(rows_ - 2, std::max(band_[cur_].hi, next.hi) + 1);
+        if (lo > hi) {
+            nearEdge_ = false;
+            changedDense_ = false;
+            next = Band{rows_, -1};
+            return;
+        }
+        const DenseResult r = DenseLifeAvx512(buf_[cur_].data(), buf_[cur_ ^ 1].data(),
+                                              env_.empty() ? nullptr : env_.data(),
+                                              marginColumns_.data(), words_, lo, hi, rows_);
+        next = Band{r.first, r.last};
+        changedDense_ = r.changed;
+        nearEdge_ =
+            r.nearSide || (r.first <= r.last && (r.first < kMargin || r.last >= rows_ - kMargin));
+#endif
+    }
+
+    template <bool kLife>
+    void StepRows() {
+        const uint64_t* c = buf_[cur_].data();
+        uint64_t* n = buf_[cur_ ^ 1].data();
+        boundsDirty_ = true;
+        const uint64_t all = AllWords();
+        const bool history = !env_.empty();
+        uint64_t edge = 0;
+        // The rows to look at: those changed or next to a changed one, in
+        // blocks of 64.
+        const size_t blocks = active_.size();
+        uint64_t previousBlock = 0;
+        // The flags of the row above as they were before this step.
+        int lastY = -2;
+        uint64_t last1 = 0, last2 = 0;
+        for (size_t i = 0; i < blocks; ++i) {
+            const uint64_t a = active_[i];
+            const uint64_t dn = i + 1 < blocks ? active_[i + 1] << 63 : 0;
+            uint64_t bits = a | a << 1 | a >> 1 | previousBlock >> 63 | dn;
+            previousBlock = a;
+            while (bits) {
+                const int y = int(i * 64) + std::countr_zero(bits);
+                bits &= bits - 1;
+                if (y >= rows_) break;
+                const size_t yy = size_t(y);
+                uint64_t above1 = 0, above2 = 0;
+                if (y > 0) {
+                    above1 = lastY == y - 1 ? last1 : changed1_[yy - 1];
+                    above2 = lastY == y - 1 ? last2 : changed2_[yy - 1];
+                }
+                const uint64_t own1 = changed1_[yy], own2 = changed2_[yy];
+                const uint64_t below1 = y + 1 < rows_ ? changed1_[yy + 1] : 0;
+                const uint64_t below2 = y + 1 < rows_ ? changed2_[yy + 1] : 0;
+                uint64_t n1 = above1 | own1 | below1, n2 = above2 | own2 | below2;
+                n1 = (n1 | n1 << 1 | n1 >> 1) & all;
+                n2 = (n2 | n2 << 1 | n2 >> 1) & all;
+                const uint64_t todo = n1 & n2;
+                uint64_t new1 = own1 & n1 & ~todo, new2 = 0;
+                if (todo) {
+                    const uint64_t* mid = c + yy * words_;
+                    const uint64_t* up = y > 0 ? mid - words_ : kZeroRow;
+                    const uint64_t* dn2 = y + 1 < rows_ ? mid + words_ : kZeroRow;
+                    uint64_t* out = n + yy * words_;
+                    const bool marginRow = y < kMargin || y >= rows_ - kMargin;
+                    uint64_t* env = history ? env_.data() + yy * words_ : nullptr;
+                    auto put = [&](int w, uint64_t v) {
+                        new1 |= uint64_t(v != mid[w]) << w;
+                        new2 |= uint64_t(v != out[w]) << w;
+                        out[w] = v;
+                        if (env != nullptr) env[w] |= v;
+                        edge |= v & (marginRow ? ~0ull : marginColumns_[size_t(w)]);
+                    };
+                    for (uint64_t t = todo; t; t &= t - 1) {
+                        const int w = std::countr_zero(t);
+                        put(w, Word<kLife>(up, mid, dn2, w));
+                    }
+                }
+                lastY = y;
+                last1 = own1;
+                last2 = own2;
+                changed1_[yy] = new1;
+                changed2_[yy] = new2;
+                if (new1 | new2)
+                    active_[yy >> 6] |= 1ull << (y & 63);
+                else
+                    active_[yy >> 6] &= ~(1ull << (y & 63));
+            }
+        }
+        nearEdge_ = edge != 0;
+    }
+
+    uint64_t AllWords() const {
+        return words_ >= 64 ? ~0ull : (1ull << words_) - 1;
+    }
 
     void AllChanged() {
         marginColumns_.assign(size_t(words_), 0);
@@ -862,42 +1121,23 @@ private:
 
     template <bool kLife>
     uint64_t Word(const uint64_t* up, const uint64_t* mid, const uint64_t* dn, int w) const {
+        const bool first = w == 0, last = w + 1 == words_;
         auto sides = [&](const uint64_t* r, uint64_t& l, uint64_t& m, uint64_t& rr) {
             m = r[w];
-            l = (m << 1) | (w > 0 ? r[w - 1] >> 63 : 0);
-            rr = (m >> 1) | (w + 1 < words_ ? r[w + 1] << 63 : 0);
+            l = (m << 1) | (first ? 0 : r[w - 1] >> 63);
+            rr = (m >> 1) | (last ? 0 : r[w + 1] << 63);
         };
         uint64_t ul, uc, ur, ml, mc, mr, dl, dc, dr;
         sides(up, ul, uc, ur);
         sides(mid, ml, mc, mr);
         sides(dn, dl, dc, dr);
-        uint64_t a0 = ul ^ uc ^ ur, a1 = (ul & uc) | (ur & (ul ^ uc));
-        uint64_t b0 = ml ^ mr, b1 = ml & mr;
-        uint64_t d0 = dl ^ dc ^ dr, d1 = (dl & dc) | (dr & (dl ^ dc));
-        uint64_t s0 = a0 ^ b0 ^ d0, k = (a0 & b0) | (d0 & (a0 ^ b0));
-        uint64_t t0 = a1 ^ b1 ^ d1, t1 = (a1 & b1) | (d1 & (a1 ^ b1));
-        uint64_t s1 = t0 ^ k, v = t0 & k;
-        uint64_t s2 = t1 ^ v, s3 = t1 & v;
-        // Conway's rule: two or three neighbours, and the cell live or three.
-        if constexpr (kLife) return s1 & ~(s2 | s3) & (s0 | mc);
-        uint64_t born = 0, survive = 0, mixed = 0;
-        const CountLogic& L = logic_;
-        for (int j = 0; j < L.nBorn; ++j) born |= CountIs(L.born[j], s0, s1, s2, s3);
-        for (int j = 0; j < L.nSurvive; ++j) survive |= CountIs(L.survive[j], s0, s1, s2, s3);
-        for (int j = 0; j < L.nBornMixed; ++j)
-            mixed |= ~mc & CountIs(L.bornMixed[j], s0, s1, s2, s3);
-        for (int j = 0; j < L.nSurviveMixed; ++j)
-            mixed |= mc & CountIs(L.surviveMixed[j], s0, s1, s2, s3);
-        uint64_t result = (mc & survive) | (~mc & born);
-        while (mixed) {
-            int i = std::countr_zero(mixed);
-            mixed &= mixed - 1;
-            int idx = int(ul >> i & 1) | int(uc >> i & 1) << 1 | int(ur >> i & 1) << 2 |
-                      int(ml >> i & 1) << 3 | int(mc >> i & 1) << 4 | int(mr >> i & 1) << 5 |
-                      int(dl >> i & 1) << 6 | int(dc >> i & 1) << 7 | int(dr >> i & 1) << 8;
-            if (rule_.next[idx]) result |= 1ull << i;
-        }
-        return result;
+        return Cells3<kLife>(ul, uc, ur, ml, mc, mr, dl, dc, dr);
+    }
+
+    template <bool kLife>
+    uint64_t Cells3(uint64_t ul, uint64_t uc, uint64_t ur, uint64_t ml, uint64_t mc, uint64_t mr,
+                    uint64_t dl, uint64_t dc, uint64_t dr) const {
+        return NextBits<kLife>(logic_, rule_, ul, uc, ur, ml, mc, mr, dl, dc, dr);
     }
 
     void Bounds() {
@@ -907,7 +1147,10 @@ private:
         rowMin_ = rows_;
         rowMax_ = -1;
         uint64_t columns[kMaxWords] = {};
-        for (int y = 0; y < rows_; ++y) {
+        // The dense kernel knows which rows may hold cells.
+        const int first = dense_ ? std::max(0, band_[cur_].lo) : 0;
+        const int last = dense_ ? std::min(rows_ - 1, band_[cur_].hi) : rows_ - 1;
+        for (int y = first; y <= last; ++y) {
             uint64_t any = 0;
             for (int w = 0; w < words_; ++w) {
                 uint64_t v = b[size_t(y) * words_ + w];
@@ -943,12 +1186,18 @@ private:
     // Per row, a bit a word: changed since the last generation, since the
     // one before; rows with either set.
     std::vector<uint64_t> changed1_, changed2_;
-    std::vector<uint64_t> active_, candidates_;
+    std::vector<uint64_t> active_;
     std::vector<uint64_t> marginColumns_;  // per word, the cells within the margin of a side
     int cur_ = 0;
     int64_t originX_ = 0, originY_ = 0;
     int rowMin_ = 0, rowMax_ = -1, colMin_ = 0, colMax_ = -1;
     bool boundsDirty_ = true, nearEdge_ = false, overflow_ = false;
+    // Narrow universes under Conway's rule step every row that may hold live
+    // cells, eight words at a time; band_ holds, per buffer, the rows that
+    // may, and changedDense_ whether the last step changed anything against
+    // the generation before it.
+    bool denseCapable_ = false, dense_ = false, changedDense_ = true;
+    Band band_[2] = {{0, -1}, {0, -1}};
 };
 
 // Places cells in the middle of a universe just large enough for them and
