@@ -694,16 +694,22 @@ __attribute__((target("avx512f"), always_inline)) inline void Sides(const uint64
                         _mm512_maskz_slli_epi64(0xFF, after, 63));
 }
 
-// Conway's rule on the rows lo..hi of the universe, eight words at a time:
-// from cells into next, which held the generation before (what changed
-// against it is reported). Rows just outside lo..hi are read, so lo >= 1 and
-// hi + 1 < rows. words is 2, 4 or 8: a register holds four, two or one row. history, when given,
-// gathers every generation's cells; margin holds, per word of a row, the
-// cells within the margin of the sides.
-__attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(const uint64_t* cells,
-                                                               uint64_t* next, uint64_t* history,
-                                                               const uint64_t* margin, int words,
-                                                               int lo, int hi, int rows) {
+// Conway's rule on the rows lo..hi of the universe, eight words (a
+// register) at a time: from cells into next, which held the generation
+// before (what changed against it is reported). words is 2, 4 or 8: a
+// register holds four, two or one row. Registers start at multiples of eight
+// words from the first row, and the rows read around lo..hi (from the
+// register of lo and the row above it) lie in the universe. history, when
+// given, gathers every generation's cells; margin holds, per word of a row,
+// the cells within the margin of the sides.
+//
+// steady[i] tells whether register i came out as it was two generations
+// before, for the registers known..end of the last step (known > end: none):
+// a register whose rows and the rows either side came out so is left as it
+// is, its next generation being the one before, already in next.
+__attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(
+    const uint64_t* cells, uint64_t* next, uint64_t* history, const uint64_t* margin, int words,
+    int lo, int hi, int rows, uint8_t* steady, int64_t& known, int64_t& knownEnd) {
     const __m512i zero = _mm512_setzero_si512();
     __m512i changed = zero, near = zero;
     DenseResult r{rows, -1, false, false};
@@ -720,10 +726,30 @@ __attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(const uint64_t* c
     uint64_t lanes[8];
     for (int i = 0; i < 8; ++i) lanes[i] = margin[i % words];
     const __m512i sideMargin = _mm512_loadu_si512(lanes);
-    for (int64_t o = int64_t(lo) * w; o < end; o += 8) {
+    const int64_t first = (int64_t(lo) * w) & ~int64_t(7);
+    auto isKnown = [&](int64_t i) { return i >= known && i < knownEnd; };
+    bool steadyBefore = isKnown((first >> 3) - 1) && steady[(first >> 3) - 1];
+    for (int64_t o = first; o < end; o += 8) {
         // The last registers end where the row below still lies in the
         // universe.
-        const int64_t at = std::min(o, last);
+        const int64_t at = std::min(o, last), i = o >> 3;
+        const bool steadyHere = isKnown(i) && steady[i];
+        const bool steadyAfter = isKnown(i + 1) && steady[i + 1];
+        if (at == o && steadyBefore && steadyHere && steadyAfter) {
+            // What next holds is this register's next generation.
+            steady[i] = 1;
+            steadyBefore = true;
+            const __m512i v = _mm512_loadu_si512(next + at);
+            near = _mm512_or_si512(near, _mm512_and_si512(v, sideMargin));
+            const __mmask8 live = _mm512_test_epi64_mask(v, v);
+            if (live) {
+                r.first = std::min(r.first, int((at + std::countr_zero(unsigned(live))) >> shift));
+                r.last =
+                    std::max(r.last, int((at + 31 - std::countl_zero(unsigned(live))) >> shift));
+            }
+            continue;
+        }
+        steadyBefore = steadyHere;
         const uint64_t* mid = cells + at;
         __m512i u, ul, ur, m, ml, mr, d, dl, dr;
         Sides(mid - w, hasLeft, hasRight, u, ul, ur);
@@ -747,7 +773,9 @@ __attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(const uint64_t* c
         // Two or three neighbours, and the cell live or the count odd.
         const __m512i v = _mm512_ternarylogic_epi64(s1, high, _mm512_or_si512(s0, m), 0x20);
         uint64_t* out = next + at;
-        changed = _mm512_or_si512(changed, _mm512_xor_si512(v, _mm512_loadu_si512(out)));
+        const __m512i difference = _mm512_xor_si512(v, _mm512_loadu_si512(out));
+        changed = _mm512_or_si512(changed, difference);
+        steady[i] = at == o && _mm512_test_epi64_mask(difference, difference) == 0;
         _mm512_storeu_si512(out, v);
         if (history != nullptr)
             _mm512_storeu_si512(history + at, _mm512_or_si512(_mm512_loadu_si512(history + at), v));
@@ -760,6 +788,8 @@ __attribute__((target("avx512f"))) DenseResult DenseLifeAvx512(const uint64_t* c
     }
     r.changed = _mm512_test_epi64_mask(changed, changed) != 0;
     r.nearSide = _mm512_test_epi64_mask(near, near) != 0;
+    known = first >> 3;
+    knownEnd = (end + 7) >> 3;
     return r;
 }
 
@@ -796,6 +826,8 @@ public:
         boundsDirty_ = true;
         band_[0] = band_[1] = Band{rows, -1};
         changedDense_ = true;
+        steadyFrom_ = 1;
+        steadyTo_ = 0;
         dense_ = false;
         ChooseKernel();
     }
@@ -806,6 +838,8 @@ public:
         band_[cur_].lo = std::min(band_[cur_].lo, int(y));
         band_[cur_].hi = std::max(band_[cur_].hi, int(y));
         changedDense_ = true;
+        steadyFrom_ = 1;
+        steadyTo_ = 0;
     }
     bool Get(const std::vector<uint64_t>& plane, int64_t x, int64_t y) const {
         if (x < 0 || y < 0 || x >= 64 * words_ || y >= rows_) return false;
@@ -827,6 +861,8 @@ public:
         }
         boundsDirty_ = true;
         changedDense_ = true;
+        steadyFrom_ = 1;
+        steadyTo_ = 0;
     }
     void FinishEdits() {
         boundsDirty_ = true;
@@ -870,6 +906,13 @@ public:
     }
 
     uint64_t Population() {
+        if (dense_) {
+            // The rows that may hold cells, without looking for them first.
+            const Band& b = band_[cur_];
+            if (b.hi < b.lo) return 0;
+            return CountBits(buf_[cur_].data() + size_t(b.lo) * words_,
+                             size_t(b.hi - b.lo + 1) * words_);
+        }
         Bounds();
         if (rowMax_ < rowMin_) return 0;
         return CountBits(buf_[cur_].data() + size_t(rowMin_) * words_,
@@ -955,6 +998,8 @@ public:
             b.hi += shiftRows;
         }
         changedDense_ = true;
+        steadyFrom_ = 1;
+        steadyTo_ = 0;
         ChooseKernel();
         originX_ -= 64 * shiftWords;
         originY_ -= shiftRows;
@@ -996,6 +1041,8 @@ private:
             // Both buffers' rows from scratch.
             for (int b = 0; b < 2; ++b) band_[b] = RowsOf(buf_[b]);
             dense_ = true;
+            steadyFrom_ = 1;
+            steadyTo_ = 0;
         }
     }
 
@@ -1016,7 +1063,9 @@ private:
 #if defined(__x86_64__) || defined(__i386__)
         boundsDirty_ = true;
         Band& next = band_[cur_ ^ 1];
-        const int lo = std::max(1, std::min(band_[cur_].lo, next.lo) - 1);
+        // Live cells never come nearer the edge than the margin and a row,
+        // so the registers read lie in the universe.
+        const int lo = std::max(4, std::min(band_[cur_].lo, next.lo) - 1);
         const int hi = std::min(rows_ - 2, std::max(band_[cur_].hi, next.hi) + 1);
         if (lo > hi) {
             nearEdge_ = false;
@@ -1024,9 +1073,10 @@ private:
             next = Band{rows_, -1};
             return;
         }
-        const DenseResult r = DenseLifeAvx512(buf_[cur_].data(), buf_[cur_ ^ 1].data(),
-                                              env_.empty() ? nullptr : env_.data(),
-                                              marginColumns_.data(), words_, lo, hi, rows_);
+        steady_.resize(size_t(rows_) * words_ / 8);
+        const DenseResult r = DenseLifeAvx512(
+            buf_[cur_].data(), buf_[cur_ ^ 1].data(), env_.empty() ? nullptr : env_.data(),
+            marginColumns_.data(), words_, lo, hi, rows_, steady_.data(), steadyFrom_, steadyTo_);
         next = Band{r.first, r.last};
         changedDense_ = r.changed;
         nearEdge_ =
@@ -1197,6 +1247,10 @@ private:
     // may, and changedDense_ whether the last step changed anything against
     // the generation before it.
     bool denseCapable_ = false, dense_ = false, changedDense_ = true;
+    // Per register of eight words, whether it came out as two generations
+    // before, known for registers steadyFrom_..steadyTo_ (none after edits).
+    std::vector<uint8_t> steady_;
+    int64_t steadyFrom_ = 1, steadyTo_ = 0;
     Band band_[2] = {{0, -1}, {0, -1}};
 };
 
