@@ -87,7 +87,10 @@ bool CLifeView::OnEraseBkgnd(CDC& dc) {
 
 void CLifeView::OnTimer(unsigned id) {
     CScrollView::OnTimer(id);
-    m_simulation.OnTimer();
+    if (id == EditingControl::AUTOSCROLL_TIMER_ID)
+        m_editing.AutoScroll();
+    else
+        m_simulation.OnTimer();
 }
 
 void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {

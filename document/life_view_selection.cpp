@@ -313,8 +313,7 @@ bool EditingControl::SelectionButtonDown(unsigned flags, CPoint point) {
     if (doc == nullptr || !doc->HasBoards()) return false;
     if (m_bFloating) {
         // The click drops the floating pattern where it is shown.
-        const CPoint cell = view_.Viewport().ClientToCell(point);
-        m_ptFloat = CPoint{cell.x - m_floating.width / 2, cell.y - m_floating.height / 2};
+        m_ptFloat = FloatCornerAt(point);
         const Rect area{m_ptFloat.x, m_ptFloat.y, m_ptFloat.x + m_floating.width - 1,
                         m_ptFloat.y + m_floating.height - 1};
         int64_t dropped = LiveCells(m_floating);
@@ -348,8 +347,7 @@ bool EditingControl::SelectionButtonDown(unsigned flags, CPoint point) {
 
 bool EditingControl::SelectionMouseMove(unsigned flags, CPoint point) {
     if (m_bFloating) {
-        const CPoint cell = view_.Viewport().ClientToCell(point);
-        const CPoint at{cell.x - m_floating.width / 2, cell.y - m_floating.height / 2};
+        const CPoint at = FloatCornerAt(point);
         if (at.x != m_ptFloat.x || at.y != m_ptFloat.y) {
             m_ptFloat = at;
             view_.Invalidate(false);
@@ -360,10 +358,47 @@ bool EditingControl::SelectionMouseMove(unsigned flags, CPoint point) {
     if (!m_bSelecting) return false;
     if ((flags & (MK_LBUTTON | MK_RBUTTON)) == 0) {
         m_bSelecting = false;
+        StopAutoScroll();
         return true;
     }
-    SetSelection(Normalised(m_ptAnchor, ClampedCell(point)));
+    DragSelectionTo(point);
     return true;
+}
+
+CPoint EditingControl::FloatCornerAt(CPoint point) const {
+    const CPoint cell = view_.Viewport().ClientToCell(point);
+    return CPoint{cell.x - m_floating.width / 2, cell.y - m_floating.height / 2};
+}
+
+void EditingControl::DragSelectionTo(CPoint point) {
+    m_ptDrag = point;
+    CRect client;
+    view_.GetClientRect(&client);
+    // How far the point is past an edge of the client area (0 inside).
+    auto past = [](int p, int size) { return p < 0 ? p : p >= size ? p - size + 1 : 0; };
+    const CSize by{past(point.x, client.Width()), past(point.y, client.Height())};
+    const bool outside = by.cx != 0 || by.cy != 0;
+    if (outside) view_.OnScrollBy(by, true);
+    if (outside && m_hAutoScroll == 0) {
+        m_hAutoScroll = view_.SetTimer(AUTOSCROLL_TIMER_ID, kAutoScrollMs);
+    } else if (!outside) {
+        StopAutoScroll();
+    }
+    SetSelection(Normalised(m_ptAnchor, ClampedCell(point)));
+}
+
+void EditingControl::AutoScroll() {
+    if (!m_bSelecting) {
+        StopAutoScroll();
+        return;
+    }
+    DragSelectionTo(m_ptDrag);
+}
+
+void EditingControl::StopAutoScroll() {
+    if (m_hAutoScroll == 0) return;
+    view_.KillTimer(m_hAutoScroll);
+    m_hAutoScroll = 0;
 }
 
 bool EditingControl::KeyDown(unsigned key) {
@@ -382,6 +417,7 @@ void EditingControl::LButtonUp() {
     if (CLifeDoc* doc = Document()) doc->EndStroke();
     m_bSelecting = false;
     m_bIgnoreDrag = false;
+    StopAutoScroll();
 }
 
 void EditingControl::RButtonDown(unsigned flags, CPoint point) {
@@ -396,6 +432,7 @@ void EditingControl::RButtonDown(unsigned flags, CPoint point) {
 
 void EditingControl::RButtonUp() {
     m_bSelecting = false;
+    StopAutoScroll();
 }
 
 void EditingControl::OnEditSelectAll() {
@@ -626,12 +663,12 @@ void EditingControl::OnEditPaste() {
     }
     m_floating = CopyRect(*scratch, box);
     m_bFloating = true;
-    // Under the middle of the view until the pointer moves.
+    // Under the pointer at once when it is over the view, else under the
+    // middle of the view until the pointer comes.
     CRect client;
     view_.GetClientRect(&client);
-    const CPoint middle =
-        view_.Viewport().ClientToCell(CPoint{client.Width() / 2, client.Height() / 2});
-    m_ptFloat = CPoint{middle.x - m_floating.width / 2, middle.y - m_floating.height / 2};
+    const std::optional<CPoint> pointer = Platform().Windows().PointerPosition(view_);
+    m_ptFloat = FloatCornerAt(pointer ? *pointer : CPoint{client.Width() / 2, client.Height() / 2});
     view_.Invalidate(false);
     view_.KickIdle();
 }

@@ -24,6 +24,11 @@ class CellBoard;
 
 class EditingControl final : public ViewControl {
 public:
+    // While a selecting drag is held past the view's edge, this timer
+    // scrolls the view on towards the pointer.
+    static constexpr unsigned AUTOSCROLL_TIMER_ID = 24;
+    static constexpr unsigned kAutoScrollMs = 50;
+
     using ViewControl::ViewControl;
     bool OnCmdMsg(const CmdMsg& msg) override;
 
@@ -48,6 +53,8 @@ public:
     bool KeyDown(unsigned key);
     // The selection's outline and a floating paste over the board.
     void DrawSelection(CDC& dc);
+    // The autoscroll timer's tick.
+    void AutoScroll();
 
     // The stylus at a client point in edit mode: draws the cell under it (or
     // erases it while the status strip's Erase box is ticked). A point with
@@ -103,6 +110,14 @@ private:
     bool SelectionMouseMove(unsigned flags, CPoint point);
     // The board cell under a client point, brought onto the board.
     CPoint ClampedCell(CPoint point) const;
+    // The board cell under the floating pattern's top-left cell while the
+    // pointer is at a client point: the pattern's middle cell under it.
+    CPoint FloatCornerAt(CPoint point) const;
+    // A selecting drag at point: past the view's edge the view scrolls
+    // towards it (by as far as it is past) and the timer keeps it going;
+    // then the selection reaches the cell under it.
+    void DragSelectionTo(CPoint point);
+    void StopAutoScroll();
     void SetSelection(Rect cells);
     void DropSelection();
     // Shows the selection's size in place of the Edit Mode label.
@@ -124,6 +139,8 @@ private:
     bool m_bSelecting = false;
     bool m_bIgnoreDrag = false;  // the press only removed the selection
     CPoint m_ptAnchor{};         // the cell a selecting drag started at
+    CPoint m_ptDrag{};           // the client point it is at now
+    TimerHandle m_hAutoScroll = 0;
     bool m_bFloating = false;
     CellBlock m_floating;
     CPoint m_ptFloat{};  // the board cell under the floating pattern's top-left cell

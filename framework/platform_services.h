@@ -117,6 +117,9 @@ public:
     // Paints an invalid window at once instead of waiting for the queue.
     virtual void UpdateWindow(CWnd& wnd) = 0;
     virtual CRect GetClientRect(const CWnd& wnd) = 0;
+    // Where the pointer is over the window's client area, or nothing while
+    // it is elsewhere (over another window, a menu, off the window).
+    virtual std::optional<CPoint> PointerPosition(const CWnd& wnd) = 0;
     // The scroll extent or position of a scrolling view changed.
     virtual void ScrollStateChanged(CWnd& view) = 0;
     // The nearest colour the screen can show (red + 256 green + 65536 blue).

@@ -222,30 +222,40 @@ void HeadlessPlatform::AdvanceTime(uint64_t ms) {
 
 void HeadlessPlatform::LButtonDown(CWnd& wnd, CPoint point, unsigned flags) {
     if (quit_) return;
+    pointerOver_ = &wnd;
+    pointer_ = point;
     wnd.OnLButtonDown(flags, point);
     Pump();
 }
 
 void HeadlessPlatform::LButtonUp(CWnd& wnd, CPoint point, unsigned flags) {
     if (quit_) return;
+    pointerOver_ = &wnd;
+    pointer_ = point;
     wnd.OnLButtonUp(flags, point);
     Pump();
 }
 
 void HeadlessPlatform::RButtonDown(CWnd& wnd, CPoint point, unsigned flags) {
     if (quit_) return;
+    pointerOver_ = &wnd;
+    pointer_ = point;
     wnd.OnRButtonDown(flags, point);
     Pump();
 }
 
 void HeadlessPlatform::RButtonUp(CWnd& wnd, CPoint point, unsigned flags) {
     if (quit_) return;
+    pointerOver_ = &wnd;
+    pointer_ = point;
     wnd.OnRButtonUp(flags, point);
     Pump();
 }
 
 void HeadlessPlatform::MouseMove(CWnd& wnd, unsigned flags, CPoint point) {
     if (quit_) return;
+    pointerOver_ = &wnd;
+    pointer_ = point;
     wnd.OnMouseMove(flags, point);
     Pump();
 }

@@ -140,6 +140,9 @@ public:
     void RButtonDown(CWnd& wnd, CPoint point, unsigned flags = MK_RBUTTON);
     void RButtonUp(CWnd& wnd, CPoint point, unsigned flags = 0);
     void KeyDown(CWnd& wnd, unsigned key);
+    // The pointer goes off the window without a message to it (to a menu,
+    // another window). Every stylus message above leaves it at its point.
+    void PointerLeaves() { pointerOver_ = nullptr; }
     std::size_t ArmedTimers() const { return timers_.size(); }
     bool TimerArmed(const CWnd& wnd, unsigned id) const;
     // When the armed timer of wnd falls due (0 when none).
@@ -302,6 +305,8 @@ private:
     std::vector<unsigned> dialogs_;
 
     uint64_t now_ = 0;
+    const CWnd* pointerOver_ = nullptr;
+    CPoint pointer_{};
     std::chrono::microseconds readingCost_{1000};
     std::chrono::microseconds lastReading_{0};
     bool realClock_ = false;

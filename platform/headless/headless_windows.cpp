@@ -12,6 +12,7 @@ void HeadlessWindows::WindowCreated(CWnd& wnd) {
 }
 
 void HeadlessWindows::WindowDestroyed(CWnd& wnd) {
+    if (p_.pointerOver_ == &wnd) p_.pointerOver_ = nullptr;
     p_.windows_.erase(
         std::remove_if(p_.windows_.begin(), p_.windows_.end(),
                        [&](const HeadlessPlatform::Window& w) { return w.wnd == &wnd; }),
@@ -60,6 +61,14 @@ void HeadlessWindows::UpdateWindow(CWnd& wnd) {
 
 CRect HeadlessWindows::GetClientRect(const CWnd&) {
     return CRect{0, 0, p_.clientWidth_, p_.clientHeight_};
+}
+
+std::optional<CPoint> HeadlessWindows::PointerPosition(const CWnd& wnd) {
+    const CPoint p = p_.pointer_;
+    if (p_.pointerOver_ != &wnd || p.x < 0 || p.y < 0 || p.x >= p_.clientWidth_ ||
+        p.y >= p_.clientHeight_)
+        return std::nullopt;
+    return p;
 }
 
 void HeadlessWindows::ScrollStateChanged(CWnd&) {}

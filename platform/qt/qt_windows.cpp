@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -495,6 +496,19 @@ CRect QtWindows::GetClientRect(const CWnd& wnd) {
         return CRect{0, 0, s.width(), s.height()};
     }
     return CRect{};
+}
+
+std::optional<CPoint> QtWindows::PointerPosition(const CWnd& wnd) {
+    QtViewWidget* w = ViewWidget(wnd);
+    if (w == nullptr || !w->isVisible()) return std::nullopt;
+    QWidget* surface = w->viewport();
+    const QPoint global = QCursor::pos();
+    // Only where the view itself is under the pointer: not a menu or a
+    // dialog over it.
+    if (QApplication::widgetAt(global) != surface) return std::nullopt;
+    const QPoint local = surface->mapFromGlobal(global);
+    if (!surface->rect().contains(local)) return std::nullopt;
+    return w->ToClient(QPointF(local));
 }
 
 void QtWindows::ScrollStateChanged(CWnd& view) {

@@ -81,6 +81,7 @@ public:
     void Invalidate(CWnd& wnd, const CRect* rect, bool erase) override;
     void UpdateWindow(CWnd& wnd) override;
     CRect GetClientRect(const CWnd& wnd) override;
+    std::optional<CPoint> PointerPosition(const CWnd& wnd) override;
     void ScrollStateChanged(CWnd& view) override;
     uint32_t NearestColour(uint32_t rgb) override;
     void SetWaitCursor(bool on) override;

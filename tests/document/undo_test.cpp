@@ -353,6 +353,153 @@ TEST_F(Undo, CopyPutsTheSelectionAsRleWithLineFeedsAndCutClearsIt) {
     EXPECT_EQ(Board().liveCount, 3);
 }
 
+// The client-area box a block of cells covers, worked out from the zoom
+// and the scroll alone: z pixels a cell zoomed in, the pixel of each block
+// of k x k cells zoomed out. Right and bottom are exclusive.
+CRect DrawnBox(const CLifeView& view, Rect cells) {
+    const ViewportControl& v = view.Viewport();
+    const CPoint b = view.BoardScroll();
+    const int z = int(v.Zoom()), k = int(v.Shrink());
+    auto at = [&](int cell) { return k > 1 ? cell / k : cell * z; };
+    const int size = k > 1 ? 1 : z;
+    return CRect{at(cells.left) - b.x, at(cells.top) - b.y, at(cells.right) + size - b.x,
+                 at(cells.bottom) + size - b.y};
+}
+
+// At every zoom, in and out, the outline's light line covers the outermost
+// pixels of the selected cells and its dark line the pixels just outside,
+// on all four sides.
+TEST_F(Undo, TheSelectionOutlineLiesOnTheSelectedCellsEdgesAtEveryZoom) {
+    platform.Command(ID_COLORS_BLUE);
+    const Rect cells{98, 99, 101, 101};
+    Select(CPoint{cells.left, cells.top}, CPoint{cells.right, cells.bottom});
+    ASSERT_TRUE(View()->Editing().HasSelection());
+    while (platform.Command(ID_ZOOM_OUT)) {
+    }
+    ASSERT_EQ(View()->Viewport().ZoomText(), "x1/64");
+    const RgbSurface& screen = platform.Surface();
+    for (;;) {
+        SCOPED_TRACE(View()->Viewport().ZoomText());
+        View()->Viewport().CenterOnCell(CPoint{100, 100});
+        View()->Viewport().MarkLayoutPending();
+        View()->Invalidate(false);
+        platform.Pump();
+        const CRect box = DrawnBox(*View(), cells);
+        ASSERT_GE(box.left, 2);
+        ASSERT_GE(box.top, 1);
+        ASSERT_LE(box.right, screen.Width() - 1);
+        ASSERT_LE(box.bottom, screen.Height() - 1);
+        const int midX = (box.left + box.right - 1) / 2, midY = (box.top + box.bottom - 1) / 2;
+        for (const auto& [inside, outside] :
+             {std::pair{CPoint{box.left, midY}, CPoint{box.left - 1, midY}},
+              {CPoint{box.right - 1, midY}, CPoint{box.right, midY}},
+              {CPoint{midX, box.top}, CPoint{midX, box.top - 1}},
+              {CPoint{midX, box.bottom - 1}, CPoint{midX, box.bottom}}}) {
+            EXPECT_EQ(screen.Pixel(inside.x, inside.y), 0xFFFFFFu) << inside.x << "," << inside.y;
+            EXPECT_EQ(screen.Pixel(outside.x, outside.y), 0x000000u)
+                << outside.x << "," << outside.y;
+        }
+        if (!platform.Command(ID_ZOOM_IN)) break;
+    }
+    EXPECT_EQ(View()->Viewport().ZoomText(), "x32");
+}
+
+// Paste shows the pattern's cells under the pointer at once and drops them
+// on the cells they were drawn over, zoomed in or out; away from the view
+// the pattern waits at its middle.
+TEST_F(Undo, APasteIsDrawnUnderThePointerAtOnceAndDropsWhereItIsDrawn) {
+    platform.Command(ID_COLORS_BLUE);
+    Select(CPoint{0, 0}, CPoint{199, 199});
+    platform.Command(ID_EDIT_CLEAR);
+    platform.Command(ID_EDIT_CANCEL);
+    const char* const glider = "x = 3, y = 3\nbo$2bo$3o!\n";
+    const RgbSurface& screen = platform.Surface();
+    for (const std::string zoom : {"x4", "x1", "x1/4"}) {
+        SCOPED_TRACE(zoom);
+        platform.Command(ID_FILE_RELOAD);
+        Select(CPoint{0, 0}, CPoint{199, 199});
+        platform.Command(ID_EDIT_CLEAR);
+        platform.Command(ID_EDIT_CANCEL);
+        while (platform.Command(ID_ZOOM_IN)) {
+        }
+        while (View()->Viewport().ZoomText() != zoom) ASSERT_TRUE(platform.Command(ID_ZOOM_OUT));
+        platform.Pump();
+        const CRect target = View()->Viewport().CellToClient(CPoint{88, 110});
+        const CPoint point{target.left, target.top};
+        platform.MouseMove(*View(), 0, point);
+        platform.SetClipboardText(glider);
+        ASSERT_TRUE(platform.CtrlKey('V'));
+        ASSERT_TRUE(View()->Editing().Floating());
+        // The glider's middle cell is under the pointer: its corner one up
+        // and one left of that cell.
+        const CPoint under = View()->ClientToCell(point);
+        const Rect placed{under.x - 1, under.y - 1, under.x + 1, under.y + 1};
+        if (View()->Viewport().Zoom() >= 4) {
+            // Each live cell of the glider drawn, and a dead one not (the
+            // outline covers only the edge pixels of the box).
+            const CRect live = DrawnBox(
+                *View(), Rect{placed.left + 2, placed.top + 1, placed.left + 2, placed.top + 1});
+            const CRect dead =
+                DrawnBox(*View(), Rect{placed.left, placed.top, placed.left, placed.top});
+            EXPECT_EQ(screen.Pixel(live.left + live.Width() / 2, live.top + live.Height() / 2),
+                      0xFFFFFFu);
+            EXPECT_NE(screen.Pixel(dead.left + dead.Width() / 2, dead.top + dead.Height() / 2),
+                      0xFFFFFFu);
+        }
+        platform.LButtonDown(*View(), point);
+        platform.LButtonUp(*View(), point);
+        EXPECT_EQ(Picture(placed), ".o.\n..o\nooo\n");
+        EXPECT_EQ(Board().liveCount, 5);
+    }
+    // The pointer away from the view: under the middle of it until it comes.
+    while (platform.Command(ID_ZOOM_IN)) {
+    }
+    platform.PointerLeaves();
+    platform.SetClipboardText(glider);
+    platform.Command(ID_EDIT_PASTE);
+    const CPoint middle = View()->ClientToCell(CPoint{120, 134});
+    const CRect live = DrawnBox(*View(), Rect{middle.x + 1, middle.y, middle.x + 1, middle.y});
+    EXPECT_EQ(screen.Pixel(live.left + live.Width() / 2, live.top + live.Height() / 2), 0xFFFFFFu);
+    platform.KeyDown(*View(), VK_ESCAPE);
+    EXPECT_FALSE(View()->Editing().Floating());
+}
+
+// A selecting drag held past the view's edge scrolls the view towards the
+// pointer, on every tick while it stays there, and the selection follows to
+// the cell under the pointer; back inside or let go, the scrolling stops.
+TEST_F(Undo, DraggingASelectionPastTheEdgeScrollsTheView) {
+    platform.Command(ID_ZOOM_IN);
+    platform.Command(ID_ZOOM_IN);  // zoom 4: the 200 x 200 board is larger than the view
+    platform.Pump();
+    View()->ScrollToPosition(CPoint{0, 0});
+    platform.Pump();
+    platform.RButtonDown(*View(), CPoint{100, 100});
+    const CPoint anchor = View()->ClientToCell(CPoint{100, 100});
+    platform.MouseMove(*View(), MK_RBUTTON, CPoint{240 + 19, 100});
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{20, 0}));
+    auto selectedRight = [&] { return View()->Editing().Selection().right; };
+    EXPECT_EQ(selectedRight(), View()->ClientToCell(CPoint{240 + 19, 100}).x);
+    platform.AdvanceTime(EditingControl::kAutoScrollMs * 3);
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{80, 0}));
+    EXPECT_EQ(selectedRight(), View()->ClientToCell(CPoint{240 + 19, 100}).x);
+    // Up past the top at the origin: nothing to scroll that way.
+    platform.MouseMove(*View(), MK_RBUTTON, CPoint{120, -30});
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{80, 0}));
+    EXPECT_EQ(View()->Editing().Selection().top, 0);
+    // Back inside: it stays.
+    platform.MouseMove(*View(), MK_RBUTTON, CPoint{200, 100});
+    platform.AdvanceTime(EditingControl::kAutoScrollMs * 3);
+    EXPECT_EQ(View()->GetScrollPosition(), (CPoint{80, 0}));
+    // Let go outside: it stops.
+    platform.MouseMove(*View(), MK_RBUTTON, CPoint{250, 100});
+    platform.RButtonUp(*View(), CPoint{250, 100});
+    const CPoint stopped = View()->GetScrollPosition();
+    platform.AdvanceTime(EditingControl::kAutoScrollMs * 3);
+    EXPECT_EQ(View()->GetScrollPosition(), stopped);
+    EXPECT_EQ(View()->Editing().Selection().left, anchor.x);
+    EXPECT_FALSE(platform.TimerArmed(*View(), EditingControl::AUTOSCROLL_TIMER_ID));
+}
+
 // The history's cost: a stroke keeps the cells it changed, and a run on the
 // largest board keeps its start board packed.
 TEST_F(Undo, StepsOnTheLargestBoardStaySmall) {
