@@ -26,7 +26,10 @@ BUILD_PACKAGES=(
 # (whose CMake package wants GoogleMock beside it), Google Benchmark, and
 # giflib, the independent GIF decoder of the tests and the encoder the GIF
 # benchmark compares against; strace, which shows the system calls of a save;
-# golly, whose bgolly is the peer the reader's and the step's tests compare with.
+# golly, whose bgolly is the peer the reader's and the step's tests compare with;
+# appstream and desktop-file-utils, which validate the software-centre metadata
+# and the menu entry, and dpkg-dev, whose dpkg-shlibdeps finds the Debian
+# package's dependencies.
 TEST_PACKAGES=(
   libgtest-dev
   libgmock-dev
@@ -34,6 +37,9 @@ TEST_PACKAGES=(
   libgif-dev
   strace
   golly
+  appstream
+  desktop-file-utils
+  dpkg-dev
 )
 # The Python module and its tests: pybind11 and the headers of Debian's python3,
 # numpy for the cell arrays, Dask's distributed scheduler for the survey, pytest;

@@ -2,13 +2,15 @@
 // and view on the Qt back end. A pattern named on the command line is opened
 // at start; without one, the program starts at the list of pattern files
 // (the user's documents folder, "Cellarium" inside it, with the bundled
-// samples while it holds none).
+// samples while it holds none). --help and --version answer on standard
+// output without opening a window (or needing a display).
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,29 @@
 
 using namespace cellarium;
 
+namespace {
+
+const char* const kUsage =
+    "Usage: cellarium [Qt options] [PATTERN]\n"
+    "Opens PATTERN (Life 1.05 or 1.06, RLE, plaintext, macrocell, optionally\n"
+    "gzip-compressed), or starts at the list of pattern files.\n"
+    "  --help      print this and exit\n"
+    "  --version   print the version and exit\n"
+    "The runner, cellarium-cli, runs patterns without a window.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("cellarium %s\n", CELLARIUM_VERSION);
+            return 0;
+        }
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cellarium"));
 
