@@ -383,6 +383,14 @@ void CLifeDoc::OnCloseDocument() {
     CDocument::OnCloseDocument();
 }
 
+void CLifeDoc::CountsFollowBoard(int64_t generation) {
+    if (!keepCounts_ || !HasBoards()) return;
+    if (!counts_.Empty() && counts_.LastGeneration() == generation &&
+        counts_.Last().live == current_->liveCount)
+        return;
+    counts_.SetAt(generation, current_->liveCount);
+}
+
 void CLifeDoc::SetRule(const Rule& rule) {
     if (rule == rule_) return;
     // The rule is part of what a saved pattern holds.

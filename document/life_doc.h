@@ -168,6 +168,9 @@ public:
     // The runner keeps none (KeepCounts(false)): its runs may be long and
     // nobody sees a graph.
     void KeepCounts(bool keep) { keepCounts_ = keep; }
+    // The board is at `generation` between runs (after an edit, Fill Random,
+    // an undo): the counts end there, with the board's live cells.
+    void CountsFollowBoard(int64_t generation);
     PopulationHistory& Counts() { return counts_; }
     const PopulationHistory& Counts() const { return counts_; }
 

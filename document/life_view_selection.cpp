@@ -414,7 +414,11 @@ bool EditingControl::KeyDown(unsigned key) {
 }
 
 void EditingControl::LButtonUp() {
-    if (CLifeDoc* doc = Document()) doc->EndStroke();
+    if (CLifeDoc* doc = Document()) {
+        doc->EndStroke();
+        // The stroke's cells count in the status line and the graph.
+        view_.UpdateStatusLine();
+    }
     m_bSelecting = false;
     m_bIgnoreDrag = false;
     StopAutoScroll();

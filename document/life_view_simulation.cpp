@@ -108,6 +108,9 @@ void SimulationControl::EndRun() {
     m_nTargetGeneration = 0;
     if (CLifeDoc* doc = Document()) doc->RunEnded();
     UpdateSpeedText();
+    // The graph drew the run at most 30 times a second: now its last
+    // generation.
+    view_.Graph().Update(true);
 }
 
 void SimulationControl::TimerRefused() {
@@ -354,6 +357,10 @@ void SimulationControl::UpdateStatusLine() {
     if (CDialogBar* strip = StatusStrip()) strip->SetDlgItemText(IDC_STATUS_TEXT, StatusLine());
     UpdateSpeedText();
     UpdateRuleText();
+    // Between runs whatever changed the board (an edit, an undo) changed
+    // the graph's last generation too.
+    if (CLifeDoc* doc = Document(); doc != nullptr && m_nRunInterval == 0)
+        doc->CountsFollowBoard(m_nGeneration);
     // The graph follows the status line: at most about 30 times a second
     // while running, at once otherwise.
     view_.Graph().Update(m_nRunInterval == 0);

@@ -1,6 +1,7 @@
 #include "document/pattern_picture.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "document/life_app_base.h"
@@ -46,13 +47,37 @@ FilePicture MakePatternPicture(const std::string& path, BoardSize size,
     // take the name after this check).
     if (Platform().Files().QueryFile(path).kind != FileKind::Regular) return picture;
     CFile file;
-    if (!file.Open(path, kModeRead | kShareDenyWrite)) return picture;
+    if (!file.Open(path, kModeRead | kShareDenyWrite)) {
+        picture.problem = "The file cannot be opened.";
+        return picture;
+    }
     std::unique_ptr<CellBoard> board = CellBoard::CreateDetached(size.width, size.height, colours);
     if (!board) return picture;
     CFileByteSource source(file);
-    MessageKeepingReporter reporter;
+    struct SizeKeeper final : PatternReporter {
+        void ShowMessage(const std::string& text) override { message = text; }
+        void ShowTooBig(int64_t w, int64_t h) override {
+            tooBig = true;
+            wide = w;
+            high = h;
+        }
+        std::string message;
+        bool tooBig = false;
+        int64_t wide = 0, high = 0;
+    } reporter;
     Rule rule;
-    if (!ReadPattern(*board, source, reporter, rule) || source.Failed()) return picture;
+    const bool read = ReadPattern(*board, source, reporter, rule);
+    if (!read || source.Failed()) {
+        auto clamp = [](int64_t v) { return int(std::min<int64_t>(v, INT32_MAX)); };
+        picture.tooBig = !source.Failed() && reporter.tooBig;
+        picture.boardWide = size.width;
+        picture.boardHigh = size.height;
+        picture.cellsWide = picture.tooBig ? clamp(reporter.wide) : 0;
+        picture.cellsHigh = picture.tooBig ? clamp(reporter.high) : 0;
+        picture.problem =
+            source.Failed() ? "The file could not be read to its end." : reporter.message;
+        return picture;
+    }
     picture.readable = true;
     // The live cells' own box: a reader may leave the bounds wider (a
     // picture file's whole rows), and the box is what the list shows.

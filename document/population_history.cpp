@@ -77,6 +77,35 @@ void PopulationHistory::Add(int64_t generation, int32_t live, int32_t births, in
     }
 }
 
+void PopulationHistory::SetAt(int64_t generation, int32_t live) {
+    // Only where every generation is still kept exactly can the history be
+    // cut back; elsewhere it starts again.
+    if (Empty() || generation < ExactFrom() || generation > LastGeneration()) {
+        Restart(generation, live);
+        return;
+    }
+    const uint64_t index = uint64_t(generation - first_);
+    GenerationCounts kept = exact_[index];
+    kept.live = live;
+    // Back to the generations before it, with whole blocks only at every
+    // step; then it is added again.
+    while (exact_.Size() > index) exact_.items.pop_back();
+    uint64_t below = exact_.Size();
+    for (Level<Block>& level : blocks_) {
+        const uint64_t whole = below / kFan;
+        if (whole < level.base) {
+            Restart(generation, live);
+            return;
+        }
+        while (level.Size() > whole) level.items.pop_back();
+        below = level.Size();
+    }
+    while (!blocks_.empty() && blocks_.back().Size() == 0) blocks_.pop_back();
+    exact_.items.push_back(kept);
+    AddToBlocks();
+    Trim();
+}
+
 std::size_t PopulationHistory::Bytes() const {
     std::size_t bytes = exact_.items.capacity() * sizeof(GenerationCounts);
     for (const Level<Block>& level : blocks_) bytes += level.items.capacity() * sizeof(Block);

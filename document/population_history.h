@@ -57,6 +57,11 @@ public:
     // the last one kept (the counter was set anew) starts the history again
     // from it, as does running out of memory for the counts.
     void Add(int64_t generation, int32_t live, int32_t births, int32_t deaths);
+    // The board at `generation` was changed between runs (an edit, an undo):
+    // the generations after it are forgotten and its live count becomes
+    // `live` (its births and deaths stay those of the step that made it). A
+    // generation outside the history starts it again from there.
+    void SetAt(int64_t generation, int32_t live);
 
     bool Empty() const { return exact_.Size() == 0; }
     int64_t FirstGeneration() const { return first_; }
@@ -109,6 +114,7 @@ private:
             items_[at >= capacity_ ? at - capacity_ : at] = item;
             ++size_;
         }
+        void pop_back() { --size_; }
         void pop_front() {
             head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
             --size_;

@@ -954,7 +954,11 @@ bool Reader::Run(ByteSource& givenSource, PatternReporter& reporter, int64_t max
         return false;
     };
     auto tooBig = [&] {
-        if (farOff_) return fail(PatternTooBigMessage(board_.width, board_.height));
+        if (farOff_) {
+            reporter.ShowTooBig(0, 0);
+            return fail(PatternTooBigMessage(board_.width, board_.height));
+        }
+        reporter.ShowTooBig(boxRight_ - boxLeft_ + 1, boxBottom_ - boxTop_ + 1);
         return fail(PatternTooBigMessage(board_.width, board_.height, boxRight_ - boxLeft_ + 1,
                                          boxBottom_ - boxTop_ + 1));
     };

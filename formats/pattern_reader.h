@@ -30,6 +30,10 @@ public:
     // what the reader did or could not keep (a move onto the board, a grid
     // of another shape). Ignored unless overridden.
     virtual void ShowNote(const std::string& /*line*/) {}
+    // Just before the "too big" message: the size of the pattern's live
+    // cells (0 x 0 when they lie too far off to measure). Ignored unless
+    // overridden.
+    virtual void ShowTooBig(int64_t /*patternWidth*/, int64_t /*patternHeight*/) {}
 };
 
 // The "too big" message for a board of width x height cells.

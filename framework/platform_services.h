@@ -142,7 +142,15 @@ public:
 // A pattern file's picture for the file list.
 struct FilePicture {
     bool readable = false;  // false: the file could not be read as a pattern
-    int cellsWide = 0;      // the pattern's box in cells (0 x 0 when empty)
+    // Not readable because its cells do not fit the board (rather than a
+    // file that is no pattern); cellsWide x cellsHigh then give the
+    // pattern's size (0 x 0 when unknown) and boardWide x boardHigh the board's.
+    bool tooBig = false;
+    int boardWide = 0;
+    int boardHigh = 0;
+    // When not readable: what opening the file would say, in a line or two.
+    std::string problem;
+    int cellsWide = 0;  // the pattern's box in cells (0 x 0 when empty)
     int cellsHigh = 0;
     int side = 0;                  // pixels a side
     std::vector<uint32_t> pixels;  // side x side, rows top first, red + 256 green + 65536 blue

@@ -249,9 +249,10 @@ struct QtWindows::Impl {
     QPointer<GraphDock> graph;
     GraphPanelRequest graphRequest;
 
-    // A listed file's picture (or the plain mark of a file that cannot be
-    // read, or a blank square while the picture is being made) and its size
-    // in cells between its name and the rest of its text.
+    // A listed file's picture (or the mark of a file that cannot be read, a
+    // second mark for one too big for the board, or a blank square while the
+    // picture is being made) and its size in cells between its name and the
+    // rest of its text. The tooltip says why a file has a mark.
     void Decorate(QListWidgetItem* item) {
         const QString path = item->data(Qt::UserRole).toString();
         if (path.isEmpty()) return;
@@ -262,7 +263,7 @@ struct QtWindows::Impl {
         }
         const FilePicture* picture = pictures->Find(path);
         const int side = kFilePictureSide;
-        QString size;
+        QString size, why;
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         int state = kPictureWaiting;
@@ -280,6 +281,34 @@ struct QtWindows::Impl {
                            .arg(picture->cellsWide)
                            .arg(picture->cellsHigh);
             state = kPictureShown;
+        } else if (picture != nullptr && picture->tooBig) {
+            // The board's frame with a block spilling out of it.
+            QPainter painter(&pixmap);
+            const QColor mid = list->palette().color(QPalette::Mid);
+            painter.fillRect(QRect(side * 3 / 8, side * 3 / 8, side * 9 / 16, side * 9 / 16), mid);
+            painter.setPen(QPen(list->palette().color(QPalette::Text), 2));
+            painter.drawRect(QRect(side / 8, side / 8, side / 2, side / 2));
+            state = kPictureTooBig;
+            size = picture->cellsWide > 0 ? QStringLiteral("  %1 \u00d7 %2, too big")
+                                                .arg(picture->cellsWide)
+                                                .arg(picture->cellsHigh)
+                                          : QStringLiteral("  too big");
+            why = picture->cellsWide > 0
+                      ? QStringLiteral(
+                            "Too big for this board: the pattern is %1 \u00d7 %2 "
+                            "cells, and the %3 \u00d7 %4 board has room for %5 "
+                            "\u00d7 %6 inside its border.")
+                            .arg(picture->cellsWide)
+                            .arg(picture->cellsHigh)
+                            .arg(picture->boardWide)
+                            .arg(picture->boardHigh)
+                            .arg(picture->boardWide - 2)
+                            .arg(picture->boardHigh - 2)
+                      : QStringLiteral(
+                            "Too big for this %1 \u00d7 %2 board: its cells lie "
+                            "too far apart.")
+                            .arg(picture->boardWide)
+                            .arg(picture->boardHigh);
         } else if (picture != nullptr) {
             // The plain mark: an empty frame crossed out.
             QPainter painter(&pixmap);
@@ -288,7 +317,14 @@ struct QtWindows::Impl {
             painter.drawRect(box);
             painter.drawLine(box.topLeft(), box.bottomRight());
             state = kPictureUnreadable;
+            why = picture->problem.empty() ? QStringLiteral("Cannot be read as a pattern.")
+                                           : QString::fromStdString(picture->problem);
         }
+        // The tooltip's first line (a recent file's path) stays; the reason
+        // for a mark follows it.
+        QString tip = item->toolTip().section(QLatin1Char('\n'), 0, 0);
+        if (!why.isEmpty()) tip = tip.isEmpty() ? why : tip + QLatin1Char('\n') + why;
+        item->setToolTip(tip);
         item->setIcon(QIcon(pixmap));
         item->setData(kPictureStateRole, state);
         item->setText(text + size + item->data(kSuffixRole).toString());

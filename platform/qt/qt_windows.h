@@ -66,6 +66,8 @@ inline constexpr int kPictureStateRole = 0x0100 + 1;  // Qt::UserRole + 1
 inline constexpr int kPictureWaiting = 0;
 inline constexpr int kPictureShown = 1;
 inline constexpr int kPictureUnreadable = 2;
+// Read, but too big for the board in the settings.
+inline constexpr int kPictureTooBig = 3;
 
 // The window role and the frame role (command bar, title, file list) share
 // the main window, so one object serves both.

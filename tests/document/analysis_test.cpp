@@ -160,6 +160,35 @@ TEST(PopulationGraph, EachColumnSpansTheLeastAndGreatestValueItCovers) {
                 ASSERT_EQ(history.Columns(columns, field), DecimateColumns(plain, columns, field))
                     << g << " generations, " << columns << " columns";
     }
+    // An edit between runs cuts the history back to its generation, at a
+    // block's end, inside one, or at the start; the spans stay exact.
+    for (const int64_t at : {65546, 4106, 4105, 300, 10}) {
+        history.SetAt(at, 777);
+        plain.resize(std::size_t(at - 10 + 1));
+        plain.back().live = 777;
+        EXPECT_EQ(history.LastGeneration(), at);
+        for (int columns : {1, 7, 333})
+            ASSERT_EQ(history.Columns(columns, &GenerationCounts::live),
+                      DecimateColumns(plain, columns, &GenerationCounts::live))
+                << "cut at " << at << ", " << columns << " columns";
+    }
+    history.SetAt(5, 9);  // before the first: the history starts there
+    EXPECT_EQ(history.FirstGeneration(), 5);
+    EXPECT_EQ(history.LastGeneration(), 5);
+    // A history thinned to blocks is cut back only where it is still exact.
+    PopulationHistory thin;
+    thin.SetBudget(kLeastHistoryBudget);
+    thin.Restart(0, 1);
+    for (int g = 1; g < 100000; ++g) thin.Add(g, g % 100, 0, 0);
+    ASSERT_TRUE(thin.Thinned());
+    const int64_t exactFrom = thin.ExactFrom();
+    thin.SetAt(99990, 4242);
+    EXPECT_EQ(std::make_pair(thin.LastGeneration(), thin.Last().live),
+              std::make_pair(int64_t(99990), 4242));
+    EXPECT_EQ(thin.Columns(1, &GenerationCounts::live), (std::vector<ColumnSpan>{{0, 4242}}));
+    thin.SetAt(exactFrom - 1, 7);
+    EXPECT_EQ(thin.FirstGeneration(), exactFrom - 1);
+    EXPECT_FALSE(thin.Thinned());
     // More columns than values: one value a column.
     counts.resize(3);
     EXPECT_EQ(DecimateColumns(counts, 400, &GenerationCounts::live),

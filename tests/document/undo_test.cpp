@@ -524,5 +524,38 @@ TEST_F(Undo, StepsOnTheLargestBoardStaySmall) {
                 run);
 }
 
+TEST_F(Undo, TheGraphEndsAtTheBoardAsItIsAfterARunAndAfterEveryChange) {
+    platform.Command(ID_POPULATION_GRAPH);
+    auto graphShows = [&](const char* what) {
+        SCOPED_TRACE(what);
+        const int64_t g = View()->Simulation().Generation();
+        EXPECT_EQ(platform.Graph().lastX, g);
+        EXPECT_EQ(platform.Graph().caption, "Generation " + std::to_string(g) + ": live " +
+                                                std::to_string(Board().liveCount));
+    };
+    // A run draws the graph at most 30 times a second, every third or
+    // fourth generation at this speed; paused, it shows where the run stopped.
+    platform.Command(ID_TOOLS_RUN);
+    for (int i = 0; i < 7; ++i) platform.AdvanceTime(10);
+    platform.Command(ID_TOOLS_PAUSE);
+    ASSERT_GE(View()->Simulation().Generation(), 5);
+    graphShows("a run paused");
+    Stroke({CPoint{3, 3}, CPoint{4, 3}, CPoint{5, 3}}, false);
+    graphShows("a stroke");
+    platform.ExpectDialog(IDD_FILL_RANDOM, [](DialogDriver& d) { d.Click(IDOK); });
+    platform.Command(ID_EDIT_FILL_RANDOM);
+    graphShows("Fill Random");
+    platform.Command(ID_EDIT_UNDO);
+    graphShows("Fill Random undone");
+    platform.Command(ID_EDIT_UNDO);
+    platform.Command(ID_EDIT_UNDO);
+    EXPECT_EQ(View()->Simulation().Generation(), 0);
+    graphShows("the run undone");
+    EXPECT_EQ(platform.Graph().firstX, 0);
+    ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
+    graphShows("another pattern");
+    EXPECT_EQ(platform.Graph().caption, "Generation 0: live 4");
+}
+
 }  // namespace
 }  // namespace cellarium

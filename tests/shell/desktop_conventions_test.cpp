@@ -312,6 +312,31 @@ TEST_F(Conventions, RecentHoldsTheLastEightOpenedMissingOnesDropped) {
     EXPECT_EQ(platform.FileList().recent.front(), paths[4]);
 }
 
+TEST_F(Conventions, TheFileListTellsAFileTooBigForTheBoardFromOneThatCannotBeRead) {
+    SetBoardSize(150, 150);
+    platform.Command(ID_FILE_OPEN);
+    ASSERT_TRUE(platform.FileList().makePicture);
+    const auto picture = [&](const std::string& name, const std::string& bytes) {
+        return platform.FileList().makePicture(Write(name, bytes));
+    };
+    const FilePicture glider = picture("glider.lif", kGliderFile);
+    EXPECT_TRUE(glider.readable);
+    EXPECT_FALSE(glider.tooBig);
+    EXPECT_EQ(glider.cellsWide, 3);
+    // 201 x 2 cells on a board with room for 148 x 148.
+    const FilePicture wide = picture("wide.lif", "#Life 1.06\n-100 0\n100 1\n");
+    EXPECT_FALSE(wide.readable);
+    EXPECT_TRUE(wide.tooBig);
+    EXPECT_EQ(std::make_pair(wide.cellsWide, wide.cellsHigh), std::make_pair(201, 2));
+    EXPECT_EQ(std::make_pair(wide.boardWide, wide.boardHigh), std::make_pair(150, 150));
+    // A rule of another kind: no pattern this program runs, and it says why.
+    const FilePicture other = picture("gen.rle", "x = 1, y = 1, rule = 345/3/6\no!\n");
+    EXPECT_FALSE(other.readable);
+    EXPECT_FALSE(other.tooBig);
+    EXPECT_NE(other.problem.find("'345/3/6'"), std::string::npos) << other.problem;
+    EXPECT_FALSE(platform.FileList().makePicture(Path("missing.lif")).tooBig);
+}
+
 TEST_F(Conventions, CancelOnTheFileListReturnsToThePatternAsItWas) {
     // Nothing open yet: Cancel does nothing.
     ASSERT_TRUE(platform.FileListShown());
