@@ -2,18 +2,26 @@
 // from the view's timer, Step, Go to Generation and the runner, comes from
 // the run session here, so they all count, check and record a generation the
 // same way.
+#include <functional>
+#include <utility>
+
 #include "document/life_doc.h"
 
 namespace cellarium {
 namespace {
 
 // Keeps each generation's counts in the document's history before the
-// caller's observer hears of it.
+// caller's observer hears of it; after the first, the run's undo step takes
+// the board the run began from.
 class CountsKeeper final : public GenerationObserver {
 public:
-    CountsKeeper(PopulationHistory* counts, GenerationObserver* next)
-        : counts_(counts), next_(next) {}
+    CountsKeeper(PopulationHistory* counts, GenerationObserver* next, std::function<void()> first)
+        : counts_(counts), next_(next), first_(std::move(first)) {}
     void GenerationDone(const GenerationRecord& record) override {
+        if (first_) {
+            first_();
+            first_ = nullptr;
+        }
         if (counts_ != nullptr)
             counts_->Add(record.generation, record.live, record.births, record.deaths);
         if (next_ != nullptr) next_->GenerationDone(record);
@@ -33,6 +41,7 @@ public:
 private:
     PopulationHistory* counts_;
     GenerationObserver* next_;
+    std::function<void()> first_;
 };
 
 }  // namespace
@@ -45,7 +54,10 @@ RunStop CLifeDoc::Advance(int64_t& generation, int32_t& births, int32_t& deaths,
     session_.SetRule(rule_);
     session_.SetGeneration(generation);
     session_.SetLastCounts(births, deaths);
-    CountsKeeper keeper(keepCounts_ ? &counts_ : nullptr, observer);
+    std::function<void()> first;
+    if (history_.AwaitingRunStart())
+        first = [this] { history_.KeepRunStart(*scratch_, *current_); };
+    CountsKeeper keeper(keepCounts_ ? &counts_ : nullptr, observer, std::move(first));
     const RunStop stop = session_.Run(limits, &keeper);
     generation = session_.Generation();
     births = session_.Births();

@@ -102,17 +102,20 @@ void UndoHistory::SettleFinished() {
 }
 
 std::size_t UndoHistory::Bytes() {
+    SettleAwaiting();
     for (Step& step : steps_) Settle(step);
     return bytes_;
 }
 
 std::size_t UndoHistory::NewestStepBytes() {
+    SettleAwaiting();
     if (steps_.empty()) return 0;
     Settle(steps_.back());
     return steps_.back().Cost();
 }
 
 void UndoHistory::Clear() {
+    awaiting_ = nullptr;
     steps_.clear();
     done_ = 0;
     bytes_ = 0;
@@ -123,12 +126,14 @@ void UndoHistory::Clear() {
 }
 
 void UndoHistory::EndOpen() {
+    SettleAwaiting();
     runOpen_ = false;
     EndStroke();
 }
 
 void UndoHistory::Push(Step step) {
     if (!enabled_) return;
+    SettleAwaiting();
     SettleFinished();
     // A new step after an undo: the undone steps can no longer be redone.
     while (steps_.size() > done_) {
@@ -155,6 +160,7 @@ void UndoHistory::NoteStrokeCell(const CellBoard& board, int x, int y, uint8_t v
     const uint32_t index = uint32_t(y) * uint32_t(board.width) + uint32_t(x);
     const uint8_t old = board.cells[index];
     if (old == value) return;
+    SettleAwaiting();
     if (!strokeOpen_) {
         runOpen_ = false;
         strokeOpen_ = true;
@@ -183,13 +189,66 @@ void UndoHistory::BeginRun(const CellBoard& board, const RunCounters& counters) 
     step.kind = UndoKind::Run;
     step.hasArea = true;
     step.area = Rect{0, 0, board.width - 1, board.height - 1};
-    PackArea(step, board, step.area);
     step.hasBoardState = true;
     step.bounds = board.bounds;
     step.liveCount = board.liveCount;
     step.counters = counters;
     Push(std::move(step));
+    // Pushed (which settles any earlier one) before it waits itself.
+    if (!steps_.empty() && steps_.back().kind == UndoKind::Run) awaiting_ = &board;
     runOpen_ = true;
+}
+
+void UndoHistory::KeepRunStart(CellBoard& board, const CellBoard& current) {
+    if (awaiting_ == nullptr) return;
+    if (awaiting_ != &board) {
+        SettleAwaiting();
+        return;
+    }
+    awaiting_ = nullptr;
+    Step& step = steps_.back();
+    const std::size_t count = board.CellCount();
+    using Cells = std::unique_ptr<uint8_t, decltype(&std::free)>;
+    Cells fresh(AllocateCells(count, true), &std::free);
+    if (fresh) {
+        uint8_t* const kept = board.cells;
+        try {
+            step.packing = std::async(std::launch::async, [kept, count] {
+                // Freed as soon as it is packed.
+                const Cells cells(kept, &std::free);
+                return PackCells(cells.get(), count);
+            });
+        } catch (const std::exception&) {
+            // No thread: the cells stay on the board and are packed here.
+            fresh.reset();
+        }
+        if (fresh) {
+            // Nothing writes the board before it has its fresh cells.
+            board.cells = fresh.release();
+            CopyBorder(current, board);
+            const std::size_t before = step.Cost();
+            step.packingBytes = count;
+            bytes_ = bytes_ - before + step.Cost();
+            Trim();
+            return;
+        }
+    }
+    // No memory for fresh cells (or no thread): packed the ordinary way.
+    const std::size_t before = step.Cost();
+    PackArea(step, board, step.area);
+    bytes_ = bytes_ - before + step.Cost();
+    Trim();
+}
+
+void UndoHistory::SettleAwaiting() {
+    if (awaiting_ == nullptr) return;
+    const CellBoard& board = *awaiting_;
+    awaiting_ = nullptr;
+    Step& step = steps_.back();
+    const std::size_t before = step.Cost();
+    PackArea(step, board, step.area);
+    bytes_ = bytes_ - before + step.Cost();
+    Trim();
 }
 
 void UndoHistory::RecordArea(UndoKind kind, const CellBoard& board, Rect area) {

@@ -97,8 +97,21 @@ public:
     // A run: BeginRun before each generation keeps the board and counters as
     // they were at its first one; EndRun at the pause. Any other step ends an
     // open run.
+    //
+    // The board's cells are not copied then: once the run's first generation
+    // is made, the board it began from is the scratch board, and KeepRunStart
+    // takes its cells as they are, giving that board fresh all-dead ones (its
+    // border copied from current) for the next step to write; they are packed
+    // in the background. So a run of the largest board does not wait for a
+    // copy of it. Until then the step holds on to the board itself: anything
+    // else the history is asked first copies it the ordinary way.
     void BeginRun(const CellBoard& board, const RunCounters& counters);
-    void EndRun() { runOpen_ = false; }
+    bool AwaitingRunStart() const { return awaiting_ != nullptr; }
+    void KeepRunStart(CellBoard& board, const CellBoard& current);
+    void EndRun() {
+        SettleAwaiting();
+        runOpen_ = false;
+    }
     bool RunOpen() const { return runOpen_; }
 
     // A step over the cells of area (inclusive, on the board), recorded
@@ -147,6 +160,8 @@ private:
     void Exchange(Step& step, Target target);
     void Trim();
     void EndOpen();
+    // A run's first board not taken yet is copied from where it is.
+    void SettleAwaiting();
 
     std::deque<Step> steps_;
     std::size_t done_ = 0;  // steps_[0 .. done_) are done, the rest undone
@@ -154,6 +169,8 @@ private:
     bool enabled_ = true;
     bool runOpen_ = false;
     bool strokeOpen_ = false;
+    // The board a run began from, while the newest step waits for its cells.
+    const CellBoard* awaiting_ = nullptr;
     Step stroke_;
     std::unordered_set<uint32_t> strokeSeen_;
 };
