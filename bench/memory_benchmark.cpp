@@ -9,10 +9,11 @@
 // the next seed and the run goes on.
 //
 // Usage: memory_benchmark [SECONDS]   (300)
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "document/life_doc.h"
 #include "document/life_view.h"
