@@ -1,7 +1,8 @@
 // The desktop back end: the platform seam over Qt 6 Widgets. One QtPlatform
 // per program, made after the QApplication and before the framework's
 // application object starts; it hands out one object per role, each
-// implemented in a file of its own (qt_windows.cpp, qt_dialogs.cpp,
+// implemented in a file of its own (qt_windows.cpp with qt_command_bar.cpp
+// and qt_file_list_page.cpp, qt_dialogs.cpp,
 // qt_files.cpp, qt_settings.cpp, qt_clipboard.cpp, qt_processes.cpp).
 //
 // Everything runs on the Qt user-interface thread.

@@ -152,8 +152,11 @@ public:
     void SaveWindowPlace();
 
 private:
-    // Rebuilds the menu, toolbar and keys of the main window from a bar.
+    // Rebuilds the menu, toolbar and keys of the main window from a bar
+    // (qt_command_bar.cpp).
     void ApplyCommandBar(const CommandBarDesc& bar);
+    // Makes the file list's page in the main window (qt_file_list_page.cpp).
+    void BuildFileListPage();
 
     struct Impl;
     std::unique_ptr<Impl> impl_;
