@@ -709,7 +709,14 @@ void EditingControl::DrawSelection(CDC& dc) {
     if (!m_bFloating) return;
     const Rect f{m_ptFloat.x, m_ptFloat.y, m_ptFloat.x + m_floating.width - 1,
                  m_ptFloat.y + m_floating.height - 1};
-    // The floating cells that are in view, in the light outline colour.
+    // The floating cells that are in view, in whichever outline colour
+    // stands out from the dead cells (light over a dark board, dark over a
+    // light one), so that they show over the empty board they land on.
+    uint32_t cellColour = kOutlineLight;
+    if (CLifeDoc* doc = Document(); doc != nullptr && doc->HasBoards()) {
+        const ColourEntry& dead = doc->CurrentBoard()->colours[0];
+        if (299 * dead.red + 587 * dead.green + 114 * dead.blue > 128000) cellColour = kOutlineDark;
+    }
     const CPoint topLeft = viewport.ClientToCell(CPoint{0, 0});
     const CPoint bottomRight =
         viewport.ClientToCell(CPoint{std::max(w - 1, 0), std::max(h - 1, 0)});
@@ -720,8 +727,7 @@ void EditingControl::DrawSelection(CDC& dc) {
     for (int y = firstY; y <= lastY; ++y)
         for (int x = firstX; x <= lastX; ++x)
             if (m_floating.cells[std::size_t(y) * std::size_t(m_floating.width) + std::size_t(x)])
-                dc.FillSolidRect(viewport.CellToClient(CPoint{f.left + x, f.top + y}),
-                                 kOutlineLight);
+                dc.FillSolidRect(viewport.CellToClient(CPoint{f.left + x, f.top + y}), cellColour);
     outline(f);
 }
 

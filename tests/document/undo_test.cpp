@@ -461,6 +461,11 @@ TEST_F(Undo, APasteIsDrawnUnderThePointerAtOnceAndDropsWhereItIsDrawn) {
     const CRect live = DrawnBox(*View(), Rect{middle.x + 1, middle.y, middle.x + 1, middle.y});
     EXPECT_EQ(screen.Pixel(live.left + live.Width() / 2, live.top + live.Height() / 2), 0xFFFFFFu);
     platform.KeyDown(*View(), VK_ESCAPE);
+    // Over a light board the cells are drawn dark.
+    platform.Command(ID_COLORS_BW);
+    platform.Command(ID_EDIT_PASTE);
+    EXPECT_EQ(screen.Pixel(live.left + live.Width() / 2, live.top + live.Height() / 2), 0x000000u);
+    platform.KeyDown(*View(), VK_ESCAPE);
     EXPECT_FALSE(View()->Editing().Floating());
 }
 
