@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -177,4 +178,52 @@ TEST(Identify, NamesWhatABoardIs) {
         EXPECT_EQ(IdentityLine(Identify(*c.board, kConway, c.limit)), c.line);
         EXPECT_EQ(Live(*c.board), before);  // the board itself is left alone
     }
+}
+
+TEST(CycleDetector, PeriodsLongerThanItsRecentHashesAreFoundLaterWithTheirFirstRepeat) {
+    // Only the last 4 (or 8) generations' hashes are kept: longer periods are
+    // found through the checkpoints, and reported as the first repeat still.
+    for (int64_t recent : {4, 8}) {
+        SCOPED_TRACE(recent);
+        const std::vector<std::string> pentadecathlon = {"..O....O..", "OO.OOOO.OO", "..O....O.."};
+        std::vector<std::unique_ptr<CellBoard>> starts;
+        starts.push_back(Board(40, 40, 12, 15, pentadecathlon));
+        starts.push_back(Board(20, 20, 8, 8, {".O.", "..O", "OOO"}));
+        for (uint64_t seed = 1; seed <= 6; ++seed) {
+            starts.push_back(CellBoard::Create(16 + int(seed) * 3, 14 + int(seed)));
+            FillSoup(*starts.back(), 0.2 + 0.07 * double(seed), seed);
+        }
+        for (auto& start : starts) {
+            Pair run(std::move(start));
+            CycleDetector detector(kConway, 0, recent);
+            std::vector<std::vector<uint8_t>> seen;
+            std::optional<Cycle> found;
+            for (int g = 0; g <= 20000 && !found; ++g) {
+                if (g > 0) run.Step();
+                seen.push_back(Live(*run.cur));
+                found = detector.Add(*run.cur);
+            }
+            ASSERT_TRUE(found);
+            std::optional<Cycle> model;
+            std::map<std::vector<uint8_t>, int> first;
+            for (int g = 0; g < int(seen.size()) && !model; ++g)
+                if (auto [it, added] = first.emplace(seen[std::size_t(g)], g); !added)
+                    model = Cycle{it->second, g - it->second};
+            EXPECT_EQ(found, model);
+        }
+    }
+}
+
+TEST(CycleDetector, ItsHashesTakeABoundedMemoryHoweverLongTheRun) {
+    // A million generations of distinct hashes: the recent ones and a few
+    // checkpoints are all that is kept.
+    auto board = Board(150, 150, 10, 10, {"OO", "OO"});
+    CycleDetector detector(kConway, 0, 4096);
+    std::size_t atHalf = 0;
+    for (int64_t g = 0; g < 1000000; ++g) {
+        ASSERT_FALSE(detector.Add(*board, SplitMix64(uint64_t(g))));
+        if (g == 500000) atHalf = detector.HashBytes();
+    }
+    EXPECT_EQ(detector.HashBytes(), atHalf);
+    EXPECT_LT(atHalf, std::size_t(4096) * 64);
 }

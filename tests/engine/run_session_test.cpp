@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -114,4 +116,49 @@ TEST(RunSession, RepeatsAreNumberedAsTheCounterAndForgottenOnChange) {
     Place(s, 150, 150, 70, 70, {"OO", "OO"});
     EXPECT_EQ(s.Run(Limits(100, false)), RunStop::Repeat);
     EXPECT_EQ(*s.LastRepeat(), (Cycle{0, 1}));
+}
+
+TEST(RunSession, AStopFoundOnAGenerationPastTheDeadlineIsTheStopReported) {
+    // The frame's time is up on the very generation that stagnates or
+    // repeats: the run reports what it found there, as a run in time would.
+    RunLimits late = Limits(100);
+    late.deadline = RunClock::now() - std::chrono::seconds(1);
+    RunSession still;
+    Place(still, 150, 150, 70, 70, {"OO", "OO"});
+    EXPECT_EQ(still.Run(late), RunStop::Stagnation);
+    EXPECT_EQ(still.Generation(), 1);
+    RunSession blinker;
+    Place(blinker, 150, 150, 70, 70, {"OOO"});
+    blinker.WatchRepeats(true);
+    EXPECT_EQ(blinker.Run(late), RunStop::Deadline);
+    EXPECT_EQ(blinker.Run(late), RunStop::Repeat);
+    EXPECT_EQ(blinker.Generation(), 2);
+    // And a target reached then is the target.
+    blinker.WatchRepeats(false);
+    late.target = 3;
+    EXPECT_EQ(blinker.Run(late), RunStop::Target);
+}
+
+TEST(RunSession, TheCounterGoesOnPastTwoToTheThirtyOneAndTheThirtyTwo) {
+    for (const int64_t start : {(int64_t(1) << 31) - 2, (int64_t(1) << 32) - 2}) {
+        RunSession s;
+        Place(s, 150, 150, 70, 70, {"OOO"});
+        s.SetGeneration(start);
+        s.WatchRepeats(true);
+        Counting seen;
+        EXPECT_EQ(s.Run(Limits(10), &seen), RunStop::Repeat);
+        EXPECT_EQ(s.Generation(), start + 2);
+        EXPECT_EQ(*s.LastRepeat(), (Cycle{start, 2}));
+        ASSERT_EQ(seen.seen.size(), 2u);
+        EXPECT_EQ(seen.seen[1].generation, start + 2);
+        // Newborn cells carry the low byte of the counter before the step plus one.
+        EXPECT_EQ(s.Current()->At(70, 70), NewbornValue(int((start + 1) & 0xFF) + 1));
+        // A run to a target far past both, through the cycle.
+        s.WatchRepeats(false);
+        RunLimits far = Limits(std::numeric_limits<int64_t>::max(), true, start + 5000000003);
+        far.jump = true;
+        EXPECT_EQ(s.Run(far), RunStop::Target);
+        EXPECT_EQ(s.Generation(), start + 5000000003);
+        EXPECT_EQ(s.Births(), 2);
+    }
 }
