@@ -46,7 +46,10 @@ def merge(batches):
 
 
 def rule_name(rule):
-    """The rule as the census writes it: B3/S23 as b3s23."""
+    """The rule as the census writes it: B3/S23 as b3s23; a MAP rule as map
+    followed by its base64, whose letters keep their case."""
+    if rule[:3].upper() == "MAP":
+        return "map" + rule[3:]
     return rule.replace("/", "").lower()
 
 

@@ -77,3 +77,4 @@ def test_census_needs_a_root(capsys):
         survey.parse_args(["--census"])
     assert "--hash-seed" in capsys.readouterr().err
     assert census_survey.rule_name("B2n3/S23-q") == "b2n3s23-q"
+    assert census_survey.rule_name("MAPARYXfhZofugWaH7o+/") == "mapARYXfhZofugWaH7o+/"
