@@ -284,9 +284,13 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
                 progress.Update(done);
             }
         }
-    } else if (options_.untilCycle) {
-        // Step pressed until the live cells repeat (a stagnant step is a
-        // repeat of period 1), in batches that end where the progress bar moves.
+    } else {
+        // Step pressed N times (or, with --until-cycle, until the live cells
+        // repeat: a stagnant step is a repeat of period 1), in batches that
+        // end where the progress bar moves: the generations, counters and
+        // statistics lines are those of single steps, without the window's
+        // work between them. A step that stagnates ends its batch; the next
+        // batch goes on from there.
         while (more()) {
             const long long batch = unlimited
                                         ? std::numeric_limits<long long>::max()
@@ -296,20 +300,6 @@ void Runner::RunGenerations(CLifeView& view, const CLifeDoc& doc) {
             done += view.Simulation().Generation() - before;
             progress.Update(done);
             if (repeated()) break;
-        }
-    } else {
-        // Step pressed N times, in batches that end where the progress bar
-        // moves: the generations, counters and statistics lines are those of
-        // single steps, without the window's work between them. A step that
-        // stagnates ends its batch; the next batch goes on from there.
-        while (more()) {
-            const long long batch = unlimited
-                                        ? std::numeric_limits<long long>::max()
-                                        : progress.NextMove(done, options_.generations) - done;
-            const int64_t before = view.Simulation().Generation();
-            if (view.StepGenerations(batch) == RunStop::NoBoards) break;
-            done += view.Simulation().Generation() - before;
-            progress.Update(done);
         }
     }
     progress.Finish(done);
