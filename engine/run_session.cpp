@@ -17,6 +17,24 @@ namespace {
 constexpr int64_t kJumpWatchMinimum = 16;
 // Periods longer than this are stepped: the jump keeps a record a generation.
 constexpr int64_t kMaxJumpPeriod = int64_t(1) << 20;
+// The jump's watch: its first burst, and its longest, which finds every
+// period the jump takes.
+constexpr int64_t kFirstProbe = 64;
+constexpr int64_t kLongestProbe = 2 * kMaxJumpPeriod;
+// After a burst the counts asked for finds nothing (a glider in flight
+// repeats its counts, not its cells), the next waits this long, twice as
+// long each time up to the last.
+constexpr int64_t kFirstQuiet = 256;
+constexpr int64_t kLongestQuiet = int64_t(1) << 16;
+constexpr std::size_t kCountWindows = std::size_t(1) << 14;
+
+uint64_t Mix(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    return x ^ (x >> 33);
+}
 
 }  // namespace
 
@@ -97,6 +115,13 @@ void RunSession::Follow() {
     jump_.reset();
     byPhase_.clear();
     origin_ = generation_;
+    probeStart_ = generation_;
+    probeLength_ = kFirstProbe;
+    triggerEnd_ = 0;
+    quietUntil_ = 0;
+    quietFor_ = kFirstQuiet;
+    countsSeen_ = 0;
+    countWindows_.clear();
     watchFollows_ = true;
 }
 
@@ -111,7 +136,16 @@ StepCounts RunSession::StepOnce(bool watchForJump) {
     Follow();
     // The detector sees every generation from its first board on, or none:
     // one that missed a generation is of no use.
-    const bool detect = (watching_ || watchForJump) && !known_;
+    bool probing = false;
+    if (watchForJump && !watching_ && !known_) {
+        if (generation_ >= probeStart_ + probeLength_) {
+            // A burst without a repeat: the next, longer one after a gap.
+            probeStart_ = generation_ + 15 * probeLength_;
+            probeLength_ = std::min(2 * probeLength_, kLongestProbe);
+        }
+        probing = generation_ >= probeStart_ || generation_ < triggerEnd_;
+    }
+    const bool detect = (watching_ || probing) && !known_;
     if (!detect) {
         detector_.reset();
     } else if (!detector_) {
@@ -152,6 +186,7 @@ StepCounts RunSession::StepOnce(bool watchForJump) {
     } else if (jump_) {
         jump_->Stepped(*current_, *scratch_, generation_);
     }
+    if (watchForJump && !watching_ && !known_) NoteCounts();
     if (jump_)
         byPhase_[std::size_t(generation_ % known_->period)] =
             GenerationRecord{generation_, current_->liveCount, births_, deaths_};
@@ -159,6 +194,33 @@ StepCounts RunSession::StepOnce(bool watchForJump) {
     if (watching_ && known_ && generation_ >= std::max(origin_, known_->start) + known_->period)
         found_ = Cycle{generation_ - known_->period, known_->period};
     return counts;
+}
+
+void RunSession::NoteCounts() {
+    recentCounts_[std::size_t(countsSeen_ % 8)] =
+        (uint64_t(uint32_t(current_->liveCount)) << 32) ^ (uint64_t(uint32_t(births_)) << 16) ^
+        uint64_t(uint32_t(deaths_)) * 0x9E3779B97F4A7C15ULL;
+    ++countsSeen_;
+    if (countsSeen_ < 8) return;
+    uint64_t signature = 0;
+    for (int64_t k = countsSeen_ - 8; k < countsSeen_; ++k)
+        signature = Mix(signature ^ recentCounts_[std::size_t(k % 8)]);
+    if (countWindows_.empty()) {
+        try {
+            countWindows_.assign(kCountWindows, {0, -1});
+        } catch (const std::bad_alloc&) {
+            return;  // the scheduled bursts alone, then
+        }
+    }
+    std::pair<uint64_t, int64_t>& slot = countWindows_[signature & (kCountWindows - 1)];
+    const int64_t period = generation_ - slot.second;
+    if (slot.second >= 0 && slot.first == signature && period <= kMaxJumpPeriod &&
+        generation_ >= quietUntil_ && generation_ >= triggerEnd_) {
+        triggerEnd_ = generation_ + 2 * period + kFirstProbe;
+        quietUntil_ = triggerEnd_ + quietFor_;
+        quietFor_ = std::min(2 * quietFor_, kLongestQuiet);
+    }
+    slot = {signature, generation_};
 }
 
 int64_t RunSession::PeriodsToJump(const RunLimits& limits, int64_t made) const {

@@ -9,6 +9,7 @@
 // time on threads of their own (each has its own StepPool).
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -197,6 +198,26 @@ private:
     std::unique_ptr<CycleJump> jump_;
     // The counts of the last period's generations, by generation mod P.
     std::vector<GenerationRecord> byPhase_;
+
+    // While a run looks only for a cycle to jump through, the watch hashes
+    // in bursts, so that hashing costs a few per cent of the steps however
+    // long nothing repeats. Bursts on a schedule: probeLength_ generations
+    // from probeStart_, then a gap of fifteen times that, each burst twice as
+    // long as the last. And a burst up to triggerEnd_ as soon as the last
+    // generations' live counts, births and deaths (free from the step) repeat
+    // those of p generations before, which they do from a cycle's start;
+    // after one that finds nothing, the next waits until quietUntil_.
+    void NoteCounts();
+    int64_t probeStart_ = 0;
+    int64_t probeLength_ = 0;
+    int64_t triggerEnd_ = 0;
+    int64_t quietUntil_ = 0;
+    int64_t quietFor_ = 0;
+    int64_t countsSeen_ = 0;
+    std::array<uint64_t, 8> recentCounts_{};
+    // Direct-mapped: the signature of eight generations' counts, and the
+    // generation that ended them.
+    std::vector<std::pair<uint64_t, int64_t>> countWindows_;
 
     bool hashSteps_ = false;
     std::optional<uint64_t> stepHash_;
