@@ -1,5 +1,6 @@
 #include "document/life_view.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "document/file_info_dlg.h"
@@ -26,6 +27,43 @@ CLifeDoc* ViewControl::DocumentWithBoards() const {
     return doc != nullptr && doc->HasBoards() ? doc : nullptr;
 }
 
+namespace {
+
+// Commands that would change the board, its rule or its generation, and
+// those that start an analysis: disabled while an analysis runs, which
+// describes the board as it was when it started.
+constexpr unsigned kHeldWhileAnalysing[] = {
+    ID_TOOLS_RUN,
+    ID_TOOLS_STEP,
+    ID_GO_TO_GENERATION,
+    ID_CELLS_CENTER,
+    ID_CELLS_ROTATE_LEFT,
+    ID_EDIT_UNDO,
+    ID_EDIT_REDO,
+    ID_EDIT_CUT,
+    ID_EDIT_PASTE,
+    ID_EDIT_CLEAR,
+    ID_EDIT_CLEAR_OUTSIDE,
+    ID_EDIT_FILL_RANDOM,
+    ID_EDIT_FLIP_HORIZONTAL,
+    ID_EDIT_FLIP_VERTICAL,
+    ID_EDIT_ROTATE_CLOCKWISE,
+    ID_EDIT_ROTATE_ANTICLOCKWISE,
+    ID_FILE_EDIT_RULES,
+    ID_IDENTIFY,
+    ID_CENSUS,
+};
+
+// Commands that take the pattern away or end the program: they stop an
+// analysis first, then go on as ever.
+bool LeavesPattern(unsigned id) {
+    return id == ID_FILE_NEW || id == ID_FILE_OPEN || id == ID_FILE_CLOSE || id == ID_FILE_RELOAD ||
+           id == ID_PASTE_NEW || id == ID_APP_EXIT || id == ID_EXIT_COMPLETELY ||
+           (id >= ID_FILE_RECENT_FIRST && id <= ID_FILE_RECENT_LAST);
+}
+
+}  // namespace
+
 CLifeView::CLifeView() = default;
 CLifeView::~CLifeView() = default;
 
@@ -34,6 +72,16 @@ CLifeDoc* CLifeView::GetDocument() const {
 }
 
 bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
+    if (m_analysis.Busy()) {
+        if (std::find(std::begin(kHeldWhileAnalysing), std::end(kHeldWhileAnalysing), msg.id) !=
+            std::end(kHeldWhileAnalysing)) {
+            if (msg.code == CN_UPDATE_COMMAND_UI && msg.ui != nullptr && !msg.probe)
+                msg.ui->Enable(false);
+            return msg.code == CN_UPDATE_COMMAND_UI || msg.code == CN_COMMAND;
+        }
+        if (msg.code == CN_COMMAND && !msg.probe && LeavesPattern(msg.id))
+            m_analysis.CancelAnalysis();
+    }
     static const CommandMap<CLifeView> map =
         CommandMap<CLifeView>()
             .On(ID_FILE_EDIT_DESCRIPTION, &CLifeView::OnEditDescription)
@@ -51,6 +99,8 @@ bool CLifeView::OnCmdMsg(const CmdMsg& msg) {
 // --- The window's messages ----------------------------------------------------------
 
 void CLifeView::OnInitialUpdate() {
+    // A new pattern: an analysis of the last one has nothing left to say.
+    m_analysis.CancelAnalysis();
     CScrollView::OnInitialUpdate();
     m_viewport.InitialUpdate();
     if (CLifeAppBase* app = LifeApp(); app != nullptr && app->m_bFitOnOpen)
@@ -89,18 +139,23 @@ void CLifeView::OnTimer(unsigned id) {
     CScrollView::OnTimer(id);
     if (id == EditingControl::AUTOSCROLL_TIMER_ID)
         m_editing.AutoScroll();
+    else if (id == AnalysisControl::ANALYSIS_TIMER_ID)
+        m_analysis.Poll();
     else
         m_simulation.OnTimer();
 }
 
+// While an analysis runs the stylus leaves the board alone: it neither
+// draws nor drops a paste (a selection may still be made with the right
+// button).
 void CLifeView::OnLButtonDown(unsigned flags, CPoint point) {
     CScrollView::OnLButtonDown(flags, point);
-    m_editing.LButtonDown(flags, point);
+    if (!m_analysis.Busy()) m_editing.LButtonDown(flags, point);
 }
 
 void CLifeView::OnMouseMove(unsigned flags, CPoint point) {
     CScrollView::OnMouseMove(flags, point);
-    m_editing.MouseMove(flags, point);
+    if (!m_analysis.Busy() || (flags & MK_LBUTTON) == 0) m_editing.MouseMove(flags, point);
 }
 
 void CLifeView::OnLButtonUp(unsigned flags, CPoint point) {
@@ -119,7 +174,15 @@ void CLifeView::OnRButtonUp(unsigned flags, CPoint point) {
 }
 
 void CLifeView::OnKeyDown(unsigned key, unsigned repeat, unsigned flags) {
-    if (m_editing.KeyDown(key)) return;
+    if (m_analysis.Busy()) {
+        // Esc stops the analysis; the keys that edit wait until it is over.
+        if (key == VK_ESCAPE) {
+            m_analysis.CancelAnalysis();
+            return;
+        }
+    } else if (m_editing.KeyDown(key)) {
+        return;
+    }
     m_viewport.KeyDown(key);
     CScrollView::OnKeyDown(key, repeat, flags);
 }

@@ -101,22 +101,13 @@ Identity Describe(const std::vector<Phase>& phases, int64_t s, int64_t g) {
     return id;
 }
 
-}  // namespace
-
-Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit,
-                  const std::function<bool()>& cancelled) {
+// The search itself, over two boards of the same size whose cells are those
+// of generation 0.
+Identity Search(CellBoard* source, CellBoard* target, const Rule& rule, int64_t limit,
+                const std::function<bool()>& cancelled,
+                const std::function<void(int64_t)>& progress) {
     Identity none;
     none.limit = limit;
-    std::unique_ptr<CellBoard> boards[2] = {CellBoard::Create(board.width, board.height),
-                                            CellBoard::Create(board.width, board.height)};
-    if (!boards[0] || !boards[1]) return none;
-    for (auto& b : boards) {
-        std::memcpy(b->cells, board.cells, board.CellCount());
-        b->bounds = board.bounds;
-        b->liveCount = board.liveCount;
-    }
-    CellBoard* source = boards[0].get();
-    CellBoard* target = boards[1].get();
     const StepKernel kernel = SelectedStepKernel();
     RunHistory history(rule);
     std::vector<Phase> phases;
@@ -143,7 +134,45 @@ Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit,
         shapes.emplace(p.shape, g);
         kernel(*source, *target, 1, rule, nullptr);
         std::swap(source, target);
+        if (progress) progress(g + 1);
     }
+}
+
+}  // namespace
+
+std::unique_ptr<CellBoard> BoardCopy(const CellBoard& board) {
+    // Not the program's current palette: that belongs to the window's thread.
+    std::unique_ptr<CellBoard> copy =
+        CellBoard::CreateDetached(board.width, board.height, board.colours);
+    if (!copy) return nullptr;
+    std::memcpy(copy->cells, board.cells, board.CellCount());
+    copy->bounds = board.bounds;
+    copy->liveCount = board.liveCount;
+    return copy;
+}
+
+Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit,
+                  const std::function<bool()>& cancelled,
+                  const std::function<void(int64_t)>& progress) {
+    std::unique_ptr<CellBoard> first = BoardCopy(board);
+    if (!first) {
+        Identity none;
+        none.limit = limit;
+        return none;
+    }
+    return IdentifyInPlace(*first, rule, limit, cancelled, progress);
+}
+
+Identity IdentifyInPlace(CellBoard& board, const Rule& rule, int64_t limit,
+                         const std::function<bool()>& cancelled,
+                         const std::function<void(int64_t)>& progress) {
+    std::unique_ptr<CellBoard> second = BoardCopy(board);
+    if (!second) {
+        Identity none;
+        none.limit = limit;
+        return none;
+    }
+    return Search(&board, second.get(), rule, limit, cancelled, progress);
 }
 
 std::string IdentityLine(const Identity& id) {

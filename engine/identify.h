@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/step.h"
@@ -36,9 +37,27 @@ struct Identity {
 // Runs a copy of board forward at most limit generations under rule.
 // Returns None when no repeat was found, or when memory for the copy ran out.
 // `cancelled`, when given, is asked after every generation; true stops the
-// search there (None, with `cancelled` set).
+// search there (None, with `cancelled` set). `progress`, when given, hears
+// after every generation how many have been tried. Both are called on the
+// calling thread. Identify reads nothing program-wide (the palettes
+// included), so it may run on a thread of its own over a board no other
+// thread writes.
 Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit = kIdentifyLimit,
-                  const std::function<bool()>& cancelled = {});
+                  const std::function<bool()>& cancelled = {},
+                  const std::function<void(int64_t generations)>& progress = {});
+
+// The same on a board the caller gives up: it is stepped as one of the two
+// boards of the search, so that only one more is made, and is left holding
+// some later generation.
+Identity IdentifyInPlace(CellBoard& board, const Rule& rule, int64_t limit = kIdentifyLimit,
+                         const std::function<bool()>& cancelled = {},
+                         const std::function<void(int64_t generations)>& progress = {});
+
+// A board of the same size holding the same cells, bounds and live count,
+// made with board's own colour table rather than the program's palette, so
+// that any thread may make one (null when there is no memory). What Identify
+// copies, and what a caller hands IdentifyInPlace on another thread.
+std::unique_ptr<CellBoard> BoardCopy(const CellBoard& board);
 
 // The runner's line: "identify: still life; population N; box WxH",
 // "identify: oscillator period P; population MIN..MAX; box WxH",

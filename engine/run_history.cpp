@@ -96,7 +96,9 @@ bool RunHistory::LiveCellsAt(int64_t g, LiveCells& out) {
         return true;
     }
     for (std::unique_ptr<CellBoard>& b : replay_)
-        if (!b) b = CellBoard::Create(from.cells.width, from.cells.height);
+        // Without the program's palette, which belongs to the window's
+        // thread: a history may be kept on another (Identify's).
+        if (!b) b = CellBoard::CreateDetached(from.cells.width, from.cells.height, {});
     if (!replay_[0] || !replay_[1]) return false;
     // The replay boards go on from where the last call left them when that
     // is on the way; otherwise they start again from the snapshot.

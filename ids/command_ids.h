@@ -25,6 +25,9 @@ inline constexpr int IDC_EDIT_MODE_LABEL = 1019;
 inline constexpr int IDC_SPEED_TEXT = 1061;
 // The rule in force, in its canonical text.
 inline constexpr int IDC_STATUS_RULE = 1071;
+// While an analysis runs off the window's thread, in the speed's place: how
+// far it has come, and its Cancel button (a click is ID_ANALYSIS_CANCEL).
+inline constexpr int IDC_ANALYSIS_PROGRESS = 1072;
 
 // File Information controls.
 inline constexpr int IDC_FI_DESCRIPTION = 1003;
@@ -130,6 +133,8 @@ inline constexpr unsigned ID_IDENTIFY = 32881;
 inline constexpr unsigned ID_POPULATION_GRAPH = 32882;
 // The objects the pattern leaves once it settles, by apgcode.
 inline constexpr unsigned ID_CENSUS = 32886;
+// Stops the analysis under way (Esc, the status strip's Cancel button).
+inline constexpr unsigned ID_ANALYSIS_CANCEL = 32887;
 inline constexpr unsigned ID_GRAPH_BIRTHS_DEATHS = 32883;
 inline constexpr unsigned ID_GRAPH_SAVE_CSV = 32884;
 inline constexpr unsigned ID_GRAPH_SAVE_PNG = 32885;

@@ -30,6 +30,9 @@ DialogTemplate StatusStrip() {
         Ctl(IDC_SPEED_TEXT, ControlKind::Static, "", 0, 11, 116, 8),
         Ctl(IDC_STATUS_RULE, ControlKind::Static, "", 118, 11, 76, 8,
             kVisible | SS_RIGHT | SS_ENDELLIPSIS),
+        // Over the speed while an analysis runs off the window's thread.
+        Ctl(IDC_ANALYSIS_PROGRESS, ControlKind::Static, "", 0, 11, 82, 8, SS_ENDELLIPSIS),
+        Ctl(int(ID_ANALYSIS_CANCEL), ControlKind::PushButton, "Cancel", 84, 10, 32, 10, 0),
     };
     return d;
 }

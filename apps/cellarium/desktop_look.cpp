@@ -45,9 +45,10 @@ CommandLook DesktopCommandLook() {
     look.zoomOut = ID_ZOOM_OUT;
     // Space runs a paused pattern and pauses a running one.
     look.toggles = {{"Space", {ID_TOOLS_RUN, ID_TOOLS_PAUSE}},
-                    // Esc drops a floating paste or the selection when there
-                    // is one, and pauses a run otherwise.
-                    {"Esc", {ID_EDIT_CANCEL, ID_TOOLS_PAUSE}}};
+                    // Esc stops an analysis under way; otherwise it drops a
+                    // floating paste or the selection when there is one, and
+                    // pauses a run.
+                    {"Esc", {ID_ANALYSIS_CANCEL, ID_EDIT_CANCEL, ID_TOOLS_PAUSE}}};
     return look;
 }
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "document/identity_words.h"
 #include "document/life_view_graph.h"
@@ -18,10 +21,80 @@
 namespace cellarium {
 namespace {
 
+// A Gosper glider gun: it grows for thousands of generations on a large
+// board, so Identify goes on and on.
+const char* const kGunFile =
+    "#Life 1.05\r\n#N\r\n#P -18 -4\r\n"
+    "........................*...........\r\n"
+    "......................*.*...........\r\n"
+    "............**......**............**\r\n"
+    "...........*...*....**............**\r\n"
+    "**........*.....*...**..............\r\n"
+    "**........*...*.**....*.*...........\r\n"
+    "..........*.....*.......*...........\r\n"
+    "...........*...*....................\r\n"
+    "............**......................\r\n";
+
 class Analysis : public LifeSession {
 protected:
     bool Checked(unsigned id) const { return Frame()->QueryCommandState(id).m_nCheck != 0; }
     bool Enabled(unsigned id) const { return Frame()->QueryCommandState(id).m_bEnabled; }
+
+    // Lets the view's timer tick, as time passing does, until done holds.
+    // Identify works in real time on a thread of its own meanwhile, so the
+    // bound is generous: a loaded machine under a sanitizer is slow.
+    bool TickUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            platform.AdvanceTime(AnalysisControl::kPollMs);
+        }
+        return true;
+    }
+    // Identify chosen, and what it says once it has found out.
+    std::vector<std::string> IdentifyWords() {
+        platform.ClearLog();
+        EXPECT_TRUE(platform.Command(ID_IDENTIFY));
+        EXPECT_TRUE(TickUntil([this] { return !platform.MessageTexts().empty(); }));
+        EXPECT_FALSE(View()->Analysis().Busy());
+        return platform.MessageTexts();
+    }
+    CDialogBar& Strip() const { return *platform.Bar(IDD_STATUS_STRIP); }
+    // The generations the status strip says Identify has tried, -1 while it
+    // shows none.
+    int64_t ProgressShown() const {
+        if (!Strip().IsControlVisible(IDC_ANALYSIS_PROGRESS)) return -1;
+        long long done = -1;
+        std::sscanf(Strip().GetDlgItemText(IDC_ANALYSIS_PROGRESS).c_str(),
+                    "Identifying: generation %lld of", &done);
+        return done;
+    }
+    // Identify started on the open pattern, seen to be under way.
+    void StartIdentifyAndSeeProgress() {
+        platform.ClearLog();
+        ASSERT_TRUE(platform.Command(ID_IDENTIFY));
+        EXPECT_TRUE(View()->Analysis().Busy());
+        EXPECT_TRUE(Strip().IsControlVisible(int(ID_ANALYSIS_CANCEL)));
+        EXPECT_FALSE(Strip().IsControlVisible(IDC_SPEED_TEXT));
+        ASSERT_TRUE(TickUntil([this] { return ProgressShown() > 0; }));
+        const int64_t seen = ProgressShown();
+        ASSERT_TRUE(TickUntil([&] { return ProgressShown() > seen; }));
+        EXPECT_NE(Strip().GetDlgItemText(IDC_ANALYSIS_PROGRESS).find(" of 1000000000"),
+                  std::string::npos);
+    }
+    // Nothing of a stopped Identify is left: no progress, no finding, even
+    // after a while; Identify can be chosen again.
+    void ExpectIdentifyGone() {
+        EXPECT_FALSE(View()->Analysis().Busy());
+        EXPECT_EQ(ProgressShown(), -1);
+        EXPECT_FALSE(Strip().IsControlVisible(int(ID_ANALYSIS_CANCEL)));
+        EXPECT_TRUE(Strip().IsControlVisible(IDC_SPEED_TEXT));
+        platform.AdvanceTime(1000);
+        EXPECT_TRUE(platform.MessageTexts().empty());
+        EXPECT_TRUE(Enabled(ID_IDENTIFY));
+        EXPECT_FALSE(Enabled(ID_ANALYSIS_CANCEL));
+    }
 };
 
 TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
@@ -42,24 +115,81 @@ TEST_F(Analysis, IdentifyTellsWhatThePatternIsInWordsAndLeavesTheBoardAlone) {
         SCOPED_TRACE(c.name);
         ASSERT_NE(OpenText(c.name, c.bytes), nullptr);
         const std::string status = Status();
-        platform.ClearLog();
-        platform.Command(ID_IDENTIFY);
-        EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{c.words});
+        EXPECT_EQ(IdentifyWords(), std::vector<std::string>{c.words});
         EXPECT_EQ(Status(), status);
     }
     ASSERT_NE(Open(CELLARIUM_SAMPLES "/spaceship.lif"), nullptr);
-    platform.ClearLog();
-    platform.Command(ID_IDENTIFY);
-    EXPECT_EQ(platform.MessageTexts(),
+    EXPECT_EQ(IdentifyWords(),
               std::vector<std::string>{"Spaceship, period 4, moving 2 cells left every 4 "
                                        "generations (c/2), population 9 to 12, 5 x 4 cells."});
 
     // No repeat within the limit the settings give.
     app.WriteProfileInt("Analysis", "IdentifyLimit", 3);
     ASSERT_NE(OpenText("glider2.lif", kGliderFile), nullptr);
-    platform.ClearLog();
-    platform.Command(ID_IDENTIFY);
-    EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{"No repeat within 3 generations."});
+    EXPECT_EQ(IdentifyWords(), std::vector<std::string>{"No repeat within 3 generations."});
+}
+
+// On a pattern that goes on and on Identify runs off the window's thread:
+// the status strip shows how far it has come, the window answers (zoom),
+// what would change the board waits, and Esc or the strip's Cancel stop it
+// at once, leaving the board as it was and nothing to show.
+TEST_F(Analysis, IdentifyCancelledMidRunByEscOrCancelLeavesNothingBehind) {
+    SetBoardSize(2000, 2000);
+    app.WriteProfileInt("Analysis", "IdentifyLimit", 1000000000);
+    ASSERT_NE(OpenText("gun.lif", kGunFile), nullptr);
+    const int32_t live = Board().liveCount;
+    const std::function<void()> stops[] = {
+        [this] { platform.KeyDown(*View(), VK_ESCAPE); },
+        [this] { Strip().UserClicks(int(ID_ANALYSIS_CANCEL)); },
+    };
+    for (const auto& stop : stops) {
+        StartIdentifyAndSeeProgress();
+        if (HasFatalFailure()) return;
+        EXPECT_TRUE(Enabled(ID_ANALYSIS_CANCEL));
+        for (unsigned held : {ID_IDENTIFY, ID_CENSUS, ID_TOOLS_STEP, ID_TOOLS_RUN, ID_EDIT_UNDO,
+                              ID_EDIT_FILL_RANDOM, ID_FILE_EDIT_RULES, ID_CELLS_CENTER}) {
+            EXPECT_FALSE(Enabled(held)) << held;
+        }
+        EXPECT_FALSE(platform.Command(ID_TOOLS_STEP));
+        const std::string zoomed = Status();
+        EXPECT_TRUE(platform.Command(ID_ZOOM_IN));
+        EXPECT_NE(Status(), zoomed);
+        // The stylus in edit mode draws nothing meanwhile.
+        platform.Command(ID_TOOLS_EDIT);
+        platform.LButtonDown(*View(), CPoint{5, 5});
+        platform.LButtonUp(*View(), CPoint{5, 5});
+        platform.Command(ID_TOOLS_EDIT);
+        EXPECT_TRUE(View()->Analysis().Busy());
+
+        stop();
+        ExpectIdentifyGone();
+        EXPECT_EQ(Board().liveCount, live);
+        EXPECT_EQ(View()->Simulation().Generation(), 0);
+        EXPECT_TRUE(Enabled(ID_TOOLS_STEP));
+    }
+}
+
+// Whatever takes the pattern away stops Identify first: Open, Reload, and
+// closing the window; the worker is gone before the pattern is.
+TEST_F(Analysis, OpenReloadOrCloseDuringIdentifyStopItSafely) {
+    SetBoardSize(2000, 2000);
+    app.WriteProfileInt("Analysis", "IdentifyLimit", 1000000000);
+    const std::string gun = Write("gun.lif", kGunFile);
+    ASSERT_NE(Open(gun), nullptr);
+    StartIdentifyAndSeeProgress();
+    ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
+    ExpectIdentifyGone();
+    EXPECT_EQ(IdentifyWords(), std::vector<std::string>{"Still life, population 4, 2 x 2 cells."});
+
+    ASSERT_NE(Open(gun), nullptr);
+    StartIdentifyAndSeeProgress();
+    EXPECT_TRUE(platform.Command(ID_FILE_RELOAD));
+    ExpectIdentifyGone();
+
+    StartIdentifyAndSeeProgress();
+    platform.CloseMainWindow();
+    EXPECT_TRUE(platform.LoopEnded());
+    EXPECT_TRUE(platform.MessageTexts().empty());
 }
 
 TEST_F(Analysis, CensusListsTheObjectsWithPicturesAndPickingOneSelectsIt) {

@@ -180,6 +180,31 @@ TEST(Identify, NamesWhatABoardIs) {
     }
 }
 
+// Identify on a thread of its own hears of every generation and stops when
+// asked; the board it is given in place gives the same finding.
+TEST(Identify, ReportsEachGenerationAndStopsWhenCancelled) {
+    const std::vector<std::string> pentadecathlon = {"..O....O..", "OO.OOOO.OO", "..O....O.."};
+    std::vector<int64_t> heard;
+    auto board = Board(150, 150, 40, 40, pentadecathlon);
+    const Identity found =
+        Identify(*board, kConway, kIdentifyLimit, {}, [&](int64_t g) { heard.push_back(g); });
+    EXPECT_EQ(found.period, 15);
+    // Generations 1..15 are made; the 15th is found to repeat the first.
+    std::vector<int64_t> expected(15);
+    for (int64_t g = 0; g < 15; ++g) expected[std::size_t(g)] = g + 1;
+    EXPECT_EQ(heard, expected);
+    auto given = BoardCopy(*board);
+    ASSERT_TRUE(given);
+    EXPECT_EQ(IdentityLine(IdentifyInPlace(*given, kConway)), IdentityLine(found));
+
+    int64_t last = 0;
+    const Identity stopped = Identify(
+        *board, kConway, kIdentifyLimit, [&] { return last >= 7; }, [&](int64_t g) { last = g; });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(stopped.kind, Identity::Kind::None);
+    EXPECT_EQ(last, 7);
+}
+
 TEST(CycleDetector, PeriodsLongerThanItsRecentHashesAreFoundLaterWithTheirFirstRepeat) {
     // Only the last 4 (or 8) generations' hashes are kept: longer periods are
     // found through the checkpoints, and reported as the first repeat still.
