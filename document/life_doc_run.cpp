@@ -29,19 +29,22 @@ public:
     void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
                              int64_t count) override {
         if (counts_ != nullptr) {
-            const int64_t period = int64_t(byPhase.size());
-            for (int64_t h = first; h < first + count; ++h) {
-                const GenerationRecord& r = byPhase[std::size_t(h % period)];
-                counts_->Add(h, r.live, r.births, r.deaths);
-            }
+            // At once, however many periods.
+            phases_.resize(byPhase.size());
+            for (std::size_t i = 0; i < byPhase.size(); ++i)
+                phases_[i] =
+                    GenerationCounts{byPhase[i].live, byPhase[i].births, byPhase[i].deaths};
+            counts_->AddRepeated(first, phases_, count);
         }
         if (next_ != nullptr) next_->GenerationsRepeated(byPhase, first, count);
     }
+    bool RepeatsInBulk() const override { return next_ == nullptr || next_->RepeatsInBulk(); }
 
 private:
     PopulationHistory* counts_;
     GenerationObserver* next_;
     std::function<void()> first_;
+    std::vector<GenerationCounts> phases_;
 };
 
 }  // namespace

@@ -211,6 +211,10 @@ void SimulationControl::GenerationsRepeated(const std::vector<GenerationRecord>&
         GenerationObserver::GenerationsRepeated(byPhase, first, count);
 }
 
+bool SimulationControl::RepeatsInBulk() const {
+    return !view_.Statistics().Recording();
+}
+
 void SimulationControl::OnPause() {
     view_.KillTimer(m_hTimer);
     EndRun();

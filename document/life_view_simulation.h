@@ -91,6 +91,9 @@ private:
     // A jump's generations: their statistics lines while recording.
     void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
                              int64_t count) override;
+    // Unless statistics are being recorded, a jump costs the same however
+    // long.
+    bool RepeatsInBulk() const override;
     // Starts the timer for a run; target is Go to Generation's (0: none).
     void StartRun(int64_t target);
     // Arms the next tick after the speed's wait; false when the platform

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <new>
+#include <numeric>
 
 namespace cellarium {
 namespace {
@@ -11,6 +12,7 @@ namespace {
 // Levels of blocks there can be at most: kFan^15 generations exceed what a
 // 64-bit counter counts.
 constexpr std::size_t kMostBlockLevels = 15;
+static_assert(kMostBlockLevels + 1 == 16);
 // Entries each level may hold beyond its share while it waits for whole
 // blocks of kFan, summed over the levels, in bytes.
 constexpr std::size_t kGrainBytes = 8192;
@@ -141,33 +143,182 @@ uint64_t PopulationHistory::Keep(std::size_t level) const {
     return (keepExact_ + step - 1) / step + keepBlocks_;
 }
 
-void PopulationHistory::Trim() {
+void PopulationHistory::TrimmedBases(const PerLevel& sizes, std::size_t levels,
+                                     PerLevel& bases) const {
     // Every level but the coarsest keeps its newest entries: the exact
     // generations keepExact_, each coarser step the blocks over those and
     // keepBlocks_ more. It drops only what the next coarser level holds
     // (whole blocks of it), so every generation stays covered, and always
     // whole blocks of kFan, so that the next level's blocks line up.
-    uint64_t finerBase = 0;
-    for (std::size_t level = 0; level + 1 < Levels(); ++level) {
-        const uint64_t size = Size(level);
+    for (std::size_t level = 0; level + 1 < levels; ++level) {
+        const uint64_t size = sizes[level];
         const uint64_t keep = Keep(level);
         uint64_t base = size > keep ? (size - keep) / kFan * kFan : 0;
-        base = std::min(base, Size(level + 1) * kFan);
-        if (level > 0) base = std::min(base, finerBase / kFan / kFan * kFan);
+        base = std::min(base, sizes[level + 1] * kFan);
+        if (level > 0) base = std::min(base, bases[level - 1] / kFan / kFan * kFan);
+        bases[level] = std::max(bases[level], base);
+        if (bases[level] == 0) break;  // nothing dropped here, so nothing coarser either
+    }
+}
+
+void PopulationHistory::Trim() {
+    PerLevel sizes{}, bases{};
+    for (std::size_t level = 0; level < Levels(); ++level) {
+        sizes[level] = Size(level);
+        bases[level] = Base(level);
+    }
+    TrimmedBases(sizes, Levels(), bases);
+    while (exact_.base < bases[0]) {
+        exact_.items.pop_front();
+        ++exact_.base;
+    }
+    for (std::size_t level = 1; level < Levels(); ++level) {
+        Level<Block>& blocks = blocks_[level - 1];
+        while (blocks.base < bases[level]) {
+            blocks.items.pop_front();
+            ++blocks.base;
+        }
+    }
+}
+
+void PopulationHistory::AddRepeated(int64_t first, const std::vector<GenerationCounts>& byPhase,
+                                    int64_t count) {
+    const int64_t period = int64_t(byPhase.size());
+    if (count <= 0 || period == 0) return;
+    auto counts = [&](int64_t h) -> const GenerationCounts& {
+        return byPhase[std::size_t((h % period + period) % period)];
+    };
+    // A few periods cost no more one at a time; the first generation of a
+    // history that does not go on from the last starts it again.
+    const bool follows = !Empty() && first == LastGeneration() + 1;
+    const int64_t single =
+        std::max<int64_t>(follows ? 0 : 1, count <= 2 * period + 4096 ? count : 0);
+    for (int64_t h = first; h < first + single; ++h) {
+        const GenerationCounts& c = counts(h);
+        Add(h, c.live, c.births, c.deaths);
+    }
+    if (single == count) return;
+    try {
+        AddRepeatedAfter(byPhase, uint64_t(count - single));
+    } catch (const std::bad_alloc&) {
+        // As Add does: the history starts again from the last of them.
+        const int64_t last = first + count - 1;
+        Clear();
+        first_ = last;
+        const GenerationCounts& c = counts(last);
+        exact_.items.push_back(c);
+    }
+}
+
+void PopulationHistory::AddRepeatedAfter(const std::vector<GenerationCounts>& byPhase,
+                                         uint64_t count) {
+    // Entry e of a level covers generations [e s, (e + 1) s) from first_, s
+    // being kFan^level. The history held n0 generations; it gets to n1.
+    // Entries wholly among the new generations repeat: entry e of a level
+    // has the value U[e mod p] of a table of p entries, p dividing P, the
+    // period (kFan p of a level is a multiple of the finer one's p, so each
+    // table follows from the finer one's). An entry of s >= P generations
+    // holds every phase: the least and greatest over the whole period. Only
+    // the one entry of each level that the old generations end inside
+    // (`straddle`) takes some of both.
+    const uint64_t period = byPhase.size();
+    const uint64_t n0 = exact_.Size(), n1 = n0 + count;
+    std::size_t levels = 1;
+    PerLevel sizes{}, bases{}, steps{};
+    steps[0] = 1;
+    sizes[0] = n1;
+    while (levels < kMaxLevels && steps[levels - 1] <= n1 / kFan) {
+        steps[levels] = steps[levels - 1] * kFan;
+        sizes[levels] = n1 / steps[levels];
+        ++levels;
+    }
+    for (std::size_t level = 0; level < Levels(); ++level) bases[level] = Base(level);
+    TrimmedBases(sizes, levels, bases);
+
+    const int64_t p0 = int64_t(period);
+    std::vector<Block> table(period);
+    Block whole{byPhase[0], byPhase[0]};
+    for (uint64_t r = 0; r < period; ++r) {
+        const GenerationCounts& c = byPhase[std::size_t(((first_ + int64_t(r)) % p0 + p0) % p0)];
+        table[r] = Block{c, c};
+        Widen(whole.low, whole.high, c, c);
+    }
+    // straddle: the entry of this level that the old generations end inside,
+    // once it is whole; straddleNext: the next level's.
+    Block straddle{}, straddleNext{};
+    for (std::size_t level = 0; level < levels; ++level) {
+        const uint64_t oldSize = n0 / steps[level];
+        const bool straddles = n0 % steps[level] != 0;
+        if (level > 0) {
+            // This level's table from the finer one's.
+            if (steps[level] >= period) {
+                table.assign(1, whole);
+            } else {
+                const std::vector<Block> finer = std::move(table);
+                const uint64_t p = finer.size();
+                table.assign(p / std::gcd(p, uint64_t(kFan)), Block{});
+                for (uint64_t r = 0; r < table.size(); ++r) {
+                    Block b = finer[(kFan * r) % p];
+                    for (uint64_t t = 1; t < kFan; ++t) {
+                        const Block& next = finer[(kFan * r + t) % p];
+                        Widen(b.low, b.high, next.low, next.high);
+                    }
+                    table[r] = b;
+                }
+            }
+            straddle = straddleNext;
+        }
+        const uint64_t p = table.size();
+        // The next level's straddle, from this level's old entries (before
+        // they are trimmed), its straddle and its table.
+        if (level + 1 < levels) {
+            const uint64_t next = n0 / steps[level + 1];
+            if (n0 % steps[level + 1] != 0 && (next + 1) * steps[level + 1] <= n1) {
+                for (uint64_t t = 0; t < kFan; ++t) {
+                    const uint64_t e = kFan * next + t;
+                    const Block x = e < oldSize                 ? BlockOf(level, e)
+                                    : e == oldSize && straddles ? straddle
+                                                                : table[e % p];
+                    if (t == 0)
+                        straddleNext = x;
+                    else
+                        Widen(straddleNext.low, straddleNext.high, x.low, x.high);
+                }
+            }
+        }
+        // Drops what the trimmed level no longer keeps, then adds the new
+        // entries it keeps.
+        const uint64_t from = std::max(oldSize, bases[level]);
         if (level == 0) {
-            while (exact_.base < base) {
+            if (bases[0] >= oldSize) {
+                exact_.items.clear();
+                exact_.base = bases[0];
+            }
+            while (exact_.base < bases[0]) {
                 exact_.items.pop_front();
                 ++exact_.base;
             }
-        } else {
-            Level<Block>& blocks = blocks_[level - 1];
-            while (blocks.base < base) {
-                blocks.items.pop_front();
-                ++blocks.base;
+            for (uint64_t e = from, r = from % p; e < n1; ++e) {
+                exact_.items.push_back(table[r].low);
+                if (++r == p) r = 0;
             }
+            continue;
         }
-        finerBase = Base(level);
-        if (finerBase == 0) break;  // nothing dropped here, so nothing coarser either
+        if (blocks_.size() < level) {
+            blocks_.emplace_back();
+            blocks_.back().items.SetLimit(std::size_t(Keep(level) + kFan));
+        }
+        Level<Block>& blocks = blocks_[level - 1];
+        if (bases[level] >= oldSize) {
+            blocks.items.clear();
+            blocks.base = bases[level];
+        }
+        while (blocks.base < bases[level]) {
+            blocks.items.pop_front();
+            ++blocks.base;
+        }
+        for (uint64_t e = from; e < sizes[level]; ++e)
+            blocks.items.push_back(e == oldSize && straddles ? straddle : table[e % p]);
     }
 }
 

@@ -12,6 +12,7 @@
 // some block, so the graph always shows the whole run.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,12 @@ public:
     // the last one kept (the counter was set anew) starts the history again
     // from it, as does running out of memory for the counts.
     void Add(int64_t generation, int32_t live, int32_t births, int32_t deaths);
+    // The counts of count generations from `first` on that repeat with
+    // period P, byPhase's size: generation h has those of byPhase[h mod P]
+    // (a jump through a cycle). The history becomes what adding each in turn
+    // would make it, exact in every block it keeps, at a cost that grows with
+    // what it keeps and with P, not with count.
+    void AddRepeated(int64_t first, const std::vector<GenerationCounts>& byPhase, int64_t count);
     // The board at `generation` was changed between runs (an edit, an undo):
     // the generations after it are forgotten and its live count becomes
     // `live` (its births and deaths stay those of the step that made it). A
@@ -115,6 +122,7 @@ private:
             ++size_;
         }
         void pop_back() { --size_; }
+        void clear() { head_ = size_ = 0; }
         void pop_front() {
             head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
             --size_;
@@ -161,6 +169,16 @@ private:
     void Clear();
     void AddToBlocks();
     void Trim();
+    // Levels there can be at most: the exact one and 15 of blocks (kFan^15
+    // generations exceed what a 64-bit counter counts).
+    static constexpr std::size_t kMaxLevels = 16;
+    using PerLevel = std::array<uint64_t, kMaxLevels>;
+    // The bases Trim leaves to levels of the given sizes, from the bases
+    // they have (a base never goes back).
+    void TrimmedBases(const PerLevel& sizes, std::size_t levels, PerLevel& bases) const;
+    // AddRepeated's work once the history holds at least one generation
+    // and `first` follows it.
+    void AddRepeatedAfter(const std::vector<GenerationCounts>& byPhase, uint64_t count);
     // The newest entries a level keeps once a coarser one holds the rest.
     uint64_t Keep(std::size_t level) const;
     // The least and greatest value of field over the entries [begin, end) of

@@ -239,8 +239,10 @@ int64_t RunSession::Jump(int64_t periods, const RunLimits& limits, GenerationObs
     const int64_t period = jump_->Period();
     int64_t done = 0;
     // Pieces that double, so the observer's work for a long jump can be
-    // stopped by the deadline or the caller without costing a check each.
-    for (int64_t piece = 1; done < periods; piece *= 2) {
+    // stopped by the deadline or the caller without costing a check each;
+    // one piece when that work does not grow with the generations.
+    const bool bulk = observer != nullptr && observer->RepeatsInBulk();
+    for (int64_t piece = bulk ? periods : 1; done < periods; piece *= 2) {
         const int64_t n = std::min(piece, periods - done);
         if (observer != nullptr)
             observer->GenerationsRepeated(byPhase_, generation_ + done * period + 1, n * period);

@@ -50,6 +50,11 @@ public:
     // default each is told to GenerationDone in turn.
     virtual void GenerationsRepeated(const std::vector<GenerationRecord>& byPhase, int64_t first,
                                      int64_t count);
+    // Whether GenerationsRepeated costs about the same however many
+    // generations it is told of (nothing is kept or written a generation):
+    // a jump then tells it of them all at once rather than in pieces that
+    // the deadline or cancellation can stop between.
+    virtual bool RepeatsInBulk() const { return false; }
 };
 
 // Why a run handed control back. Every stop comes after a whole generation,

@@ -419,6 +419,80 @@ TEST(PopulationHistory, KeepsItsBudgetOverALongRunLatestExactOlderAsBlocks) {
     EXPECT_LT(history.Bytes(), 1024u);
 }
 
+// A jump's generations added at once leave the history that adding them one
+// at a time leaves: the same generations exact, the same blocks, columns and
+// text, whether it was fresh, short or thinned already, for periods shorter
+// and longer than the blocks and a jump that does not follow on.
+TEST(PopulationHistory, RepeatedGenerationsAtOnceAsOneAtATime) {
+    struct Case {
+        std::size_t budget;
+        int64_t before;  // generations kept before the jump
+        int64_t gap;     // 1: the jump follows on; more: it starts the history again
+        int64_t period, count;
+    };
+    const Case cases[] = {
+        {kDefaultHistoryBudget, 581, 1, 2, 1000000},
+        {kDefaultHistoryBudget, 4099, 1, 3, 70001},
+        {kDefaultHistoryBudget, 300, 5, 7, 50000},
+        {kLeastHistoryBudget, 581, 1, 2, 1000000},
+        {kLeastHistoryBudget, 100003, 1, 48, 300007},
+        {kLeastHistoryBudget, 70000, 1, 4103, 2000000},
+        {kLeastHistoryBudget, 4095, 1, 65536, 700000},
+        {kLeastHistoryBudget, 12, 1, 1, 5000},
+    };
+    std::mt19937 random(11);
+    auto counts = [&] {
+        return GenerationCounts{int32_t(random() % 5000), int32_t(random() % 300),
+                                int32_t(random() % 300)};
+    };
+    auto text = [](const PopulationHistory& h) {
+        std::string all;
+        h.WriteText(StatsColumns{true, true, true, true}, [&](const char* line, std::size_t n) {
+            all.append(line, n);
+            return true;
+        });
+        return all;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " before, period " << c.period << ", "
+                                        << c.count << " generations, budget " << c.budget);
+        PopulationHistory one, bulk;
+        const int64_t start = (int64_t(1) << 32) - 3;
+        for (PopulationHistory* h : {&one, &bulk}) {
+            h->SetBudget(c.budget);
+            h->Restart(start, 10);
+        }
+        for (int64_t g = start + 1; g <= start + c.before; ++g) {
+            const GenerationCounts v = counts();
+            one.Add(g, v.live, v.births, v.deaths);
+            bulk.Add(g, v.live, v.births, v.deaths);
+        }
+        std::vector<GenerationCounts> byPhase(std::size_t(c.period));
+        for (GenerationCounts& v : byPhase) v = counts();
+        const int64_t first = start + c.before + c.gap;
+        for (int64_t h = first; h < first + c.count; ++h) {
+            const GenerationCounts& v = byPhase[std::size_t(h % c.period)];
+            one.Add(h, v.live, v.births, v.deaths);
+        }
+        bulk.AddRepeated(first, byPhase, c.count);
+
+        EXPECT_EQ(bulk.FirstGeneration(), one.FirstGeneration());
+        EXPECT_EQ(bulk.LastGeneration(), one.LastGeneration());
+        EXPECT_EQ(bulk.ExactFrom(), one.ExactFrom());
+        EXPECT_LE(bulk.Bytes(), bulk.Budget());
+        for (auto field :
+             {&GenerationCounts::live, &GenerationCounts::births, &GenerationCounts::deaths})
+            for (int columns : {1, 7, 400, 5000})
+                ASSERT_EQ(bulk.Columns(columns, field), one.Columns(columns, field)) << columns;
+        ASSERT_TRUE(text(bulk) == text(one));
+        // It goes on as the other does.
+        one.Add(first + c.count, 1, 2, 3);
+        bulk.Add(first + c.count, 1, 2, 3);
+        ASSERT_EQ(bulk.Columns(400, &GenerationCounts::live),
+                  one.Columns(400, &GenerationCounts::live));
+    }
+}
+
 TEST_F(Analysis, PopulationGraphFollowsTheRunAndSavesItsCountsAsAStatisticsFile) {
     ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
     platform.Command(ID_POPULATION_GRAPH);

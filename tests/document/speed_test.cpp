@@ -2,7 +2,11 @@
 // makes exactly the generations, counters and statistics lines of the
 // default one, and a run stops where it must.
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,6 +24,9 @@ const char* const kGlidersFile =
     "#Life 1.05\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n#P 20 -30\r\n.*.\r\n*..\r\n***\r\n"
     "#P -40 10\r\n***\r\n*..\r\n.*.\r\n";
 constexpr int32_t kGlidersStagnate = 582;
+// The same gliders beside a blinker: they settle as before and the board
+// goes round with period 2.
+const std::string kGlidersBlinkerFile = std::string(kGlidersFile) + "#P 59 -60\r\n***\r\n";
 
 class Speed : public LifeSession {
 protected:
@@ -300,4 +307,116 @@ TEST_F(Speed, CountersStatisticsAndGraphGoOnPastTwoToTheThirtyOneAndTheThirtyTwo
     ASSERT_TRUE(GoTo("1000000000000000000"));
     EXPECT_EQ(SpeedStrip().substr(0, 30), "Going to 1000000000000000000: ");
     platform.Command(ID_TOOLS_PAUSE);
+}
+
+// Go to Generation goes through the cycle without stepping it, and leaves
+// what pressing Step for every generation leaves: the cells with their
+// colours, the status line with births and deaths, every statistics line,
+// the population graph and its counts as saved, thinned to blocks by a small
+// budget. Far beyond, it gets there in a tick, with the same cells and
+// counts, and every block of the cycle's generations holds the cycle's least
+// and greatest counts.
+TEST_F(Speed, GoToGenerationThroughACycleLeavesWhatSteppingLeaves) {
+    SetBoardSize(250, 250);
+    app.WriteProfileInt("Population Graph", "History Kilobytes", 64);
+    ASSERT_NE(OpenText("cycle.lif", kGlidersBlinkerFile), nullptr);
+    platform.Command(ID_POPULATION_GRAPH);
+    platform.Command(ID_GRAPH_BIRTHS_DEATHS);
+    // 17 x 256: its low byte is that of 10^12, and so are the newborn values.
+    constexpr int64_t kTarget = 4352;
+    const int64_t far = 1000000000000;
+    struct After {
+        std::vector<uint8_t> cells;
+        std::string status, stats, counts;
+        GraphPicture graph;
+    };
+    auto saveCounts = [&](const std::string& name) {
+        platform.ExpectFileDialog(Path(name));
+        platform.Command(ID_GRAPH_SAVE_CSV);
+        platform.ClearScript();
+        return Slurp(Path(name));
+    };
+    auto arrive = [&](bool jump) {
+        platform.Command(ID_FILE_RELOAD);
+        const std::string name = jump ? "jump" : "step";
+        StartRecording(Path(name + ".csv"));
+        if (jump) {
+            EXPECT_TRUE(GoTo(std::to_string(kTarget)));
+            TickUntilStopped();
+        } else {
+            while (View()->Simulation().Generation() < kTarget)
+                if (!platform.Command(ID_TOOLS_STEP)) break;
+        }
+        platform.Command(ID_STATS_STOP);
+        return After{Cells(), Status(), Slurp(Path(name + ".csv")),
+                     saveCounts(name + "-counts.csv"), platform.Graph()};
+    };
+    const After stepped = arrive(false);
+    ASSERT_EQ(stepped.status.substr(0, 8), "G:04352 ");
+    ASSERT_TRUE(Doc()->Counts().Thinned());
+    const After leapt = arrive(true);
+    EXPECT_EQ(leapt.status, stepped.status);
+    EXPECT_TRUE(leapt.cells == stepped.cells);
+    EXPECT_TRUE(leapt.stats == stepped.stats);
+    EXPECT_TRUE(leapt.counts == stepped.counts);
+    EXPECT_EQ(leapt.graph.caption, stepped.graph.caption);
+    EXPECT_EQ(std::tie(leapt.graph.firstX, leapt.graph.lastX, leapt.graph.minY, leapt.graph.maxY),
+              std::tie(stepped.graph.firstX, stepped.graph.lastX, stepped.graph.minY,
+                       stepped.graph.maxY));
+    ASSERT_EQ(leapt.graph.series.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(leapt.graph.series[i].columns == stepped.graph.series[i].columns) << i;
+
+    // The cycle's two generations, as the statistics file has them.
+    auto counts = [](const std::string& line) {
+        int64_t g = 0;
+        int live = 0, births = 0, deaths = 0;
+        EXPECT_EQ(std::sscanf(line.c_str(), "%" SCNd64 ",%d,%d,%d", &g, &live, &births, &deaths), 4)
+            << line;
+        return std::array<int, 3>{live, births, deaths};
+    };
+    const std::size_t lastLine = stepped.stats.rfind('\n', stepped.stats.size() - 3) + 1;
+    const std::size_t lineBefore = stepped.stats.rfind('\n', lastLine - 2) + 1;
+    const std::array<int, 3> even = counts(stepped.stats.substr(lastLine));
+    const std::array<int, 3> odd = counts(stepped.stats.substr(lineBefore));
+
+    platform.Command(ID_FILE_RELOAD);
+    ASSERT_TRUE(GoTo(std::to_string(far)));
+    for (int i = 0; i < 100 && View()->IsRunning(); ++i) platform.AdvanceTime(50);
+    ASSERT_EQ(View()->Simulation().Generation(), far);
+    EXPECT_EQ(Status(), "G:" + std::to_string(far) + stepped.status.substr(7));
+    EXPECT_TRUE(Cells() == stepped.cells);
+    EXPECT_EQ(platform.Graph().caption,
+              "Generation " + std::to_string(far) + ": live " + std::to_string(even[0]) +
+                  ", births " + std::to_string(even[1]) + ", deaths " + std::to_string(even[2]));
+    EXPECT_EQ(platform.Graph().lastX, far);
+    const PopulationHistory& history = Doc()->Counts();
+    EXPECT_EQ(history.LastGeneration(), far);
+    EXPECT_LE(history.Bytes(), history.Budget());
+    // Ranges of generations with the least and greatest of each count: those
+    // from well inside the cycle on hold its two generations' counts.
+    std::istringstream in(saveCounts("far-counts.csv"));
+    std::string line;
+    std::getline(in, line);
+    int inCycle = 0;
+    while (std::getline(in, line)) {
+        int64_t from = 0, to = 0;
+        int v[6] = {};
+        ASSERT_EQ(std::sscanf(line.c_str(), "%" SCNd64 ",%" SCNd64 ",%d,%d,%d,%d,%d,%d", &from, &to,
+                              &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]),
+                  8)
+            << line;
+        if (from < 1024) continue;
+        ++inCycle;
+        for (int c = 0; c < 3; ++c) {
+            const bool both = to > from;
+            const int one = (from % 2 == 0 ? even : odd)[std::size_t(c)];
+            EXPECT_EQ(v[2 * c], both ? std::min(even[std::size_t(c)], odd[std::size_t(c)]) : one)
+                << line;
+            EXPECT_EQ(v[2 * c + 1],
+                      both ? std::max(even[std::size_t(c)], odd[std::size_t(c)]) : one)
+                << line;
+        }
+    }
+    EXPECT_GT(inCycle, 100);
 }

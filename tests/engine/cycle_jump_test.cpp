@@ -204,3 +204,43 @@ TEST(CycleJump, RunsInPiecesAndLateTicksToATargetGetWhereSteppingGets) {
     const auto penta = Pattern(150, 150, 60, 60, kPentadecathlon);
     EXPECT_GT(ExpectJumpIsStepping(*penta, Rule(), 0, 100000, {kLateTicks}), 0);
 }
+
+// An observer whose work does not grow with the generations (it keeps
+// nothing a generation) hears of the whole jump at once, even on ticks
+// whose time has run out.
+TEST(CycleJump, AnObserverThatTakesGenerationsInBulkHearsTheJumpAtOnce) {
+    struct Bulk final : GenerationObserver {
+        int64_t calls = 0, told = 0, last = 0;
+        void GenerationDone(const GenerationRecord& r) override { last = r.generation; }
+        void GenerationsRepeated(const std::vector<GenerationRecord>&, int64_t first,
+                                 int64_t count) override {
+            EXPECT_EQ(first, last + 1);
+            ++calls;
+            told += count;
+            last = first + count - 1;
+        }
+        bool RepeatsInBulk() const override { return true; }
+    };
+    const auto blinker = Pattern(150, 150, 70, 70, {"OOO"});
+    RunSession s;
+    ASSERT_TRUE(s.MakeBoards(150, 150));
+    for (CellBoard* b : {s.Current(), s.Scratch()})
+        std::memcpy(b->cells, blinker->cells, blinker->CellCount());
+    s.Current()->bounds = blinker->bounds;
+    s.Current()->liveCount = blinker->liveCount;
+    s.BoardChanged();
+    Bulk seen;
+    const int64_t target = int64_t(1) << 50;
+    for (int tick = 0; tick < 1000 && s.Generation() < target; ++tick) {
+        RunLimits limits;
+        limits.generations = std::numeric_limits<int64_t>::max();
+        limits.target = target;
+        limits.deadline = RunClock::now() - std::chrono::seconds(1);
+        limits.jump = true;
+        s.Run(limits, &seen);
+    }
+    EXPECT_EQ(s.Generation(), target);
+    EXPECT_EQ(seen.last, target);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_GT(seen.told, target - 1000);
+}
