@@ -20,6 +20,7 @@ namespace cellarium {
 const char* const kIdentifySection = "Analysis";
 const char* const kIdentifyLimitKey = "IdentifyLimit";
 const char* const kStopWhenRepeatsKey = "StopWhenRepeats";
+const char* const kCensusProgressText = "Census: running the pattern until it settles";
 
 namespace {
 
@@ -56,37 +57,80 @@ void AnalysisControl::OnIdentify() {
         limit = app->GetProfileInt(kIdentifySection, kIdentifyLimitKey, int(kIdentifyLimit));
     if (limit < 1) limit = 1;
     m_nLimit = limit;
+    auto identity = std::make_shared<Identity>();
+    identity->limit = limit;
+    m_identity = identity;
+    m_kind = Kind::Identify;
     // Everything the job needs is copied here, on the window's thread: the
     // document's board is the window's, which may draw on it meanwhile.
     std::shared_ptr<CellBoard> board = BoardCopy(*doc->CurrentBoard());
-    auto identity = std::make_shared<Identity>();
-    identity->limit = limit;
-    if (board) {
-        m_identity = identity;
-        const bool threaded =
-            m_job.Start([board, rule = doc->GetRule(), limit, identity](BackgroundJob::Signals& s) {
-                *identity = IdentifyInPlace(
-                    *board, rule, limit, [&s] { return s.stop.load(std::memory_order_relaxed); },
-                    [&s](int64_t done) { s.progress.store(done, std::memory_order_relaxed); });
-            });
-        if (threaded) {
-            m_shownProgress.clear();
-            ShowProgress(true);
-            m_hPoll = view_.SetTimer(ANALYSIS_TIMER_ID, kPollMs);
-            // Without a timer nothing would look at the job again: wait for it
-            // here, as before there were jobs.
-            if (m_hPoll == 0) m_job.Collect();
-            if (Busy()) {
-                view_.KickIdle();
-                return;
-            }
-            EndJob();
-        }
+    if (!board) {
+        // No memory for a copy: Identify reports no repeat, as it does when
+        // its own boards cannot be made.
+        ShowFinding();
+        return;
     }
-    // No memory for a copy (Identify reports no repeat, as it does when its
-    // own boards cannot be made), or the job ran here.
-    m_identity.reset();
-    view_.MessageBox(IdentityWords(*identity), "Identify", MB_OK);
+    StartJob([board, rule = doc->GetRule(), limit, identity](BackgroundJob::Signals& s) {
+        *identity = IdentifyInPlace(
+            *board, rule, limit, [&s] { return s.stop.load(std::memory_order_relaxed); },
+            [&s](int64_t done) { s.progress.store(done, std::memory_order_relaxed); });
+    });
+}
+
+void AnalysisControl::OnCensus() {
+    CLifeDoc* doc = Document();
+    if (doc == nullptr || !doc->HasBoards() || Busy()) return;
+    const CensusRule rule = CensusRule::FromRule(doc->GetRule());
+    if (rule.BirthOnZero()) {
+        view_.MessageBox(
+            "The census does not count rules where cells are born with no live neighbours "
+            "(B0): nothing settles in an empty universe.",
+            "Census", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const CellBoard& board = *doc->CurrentBoard();
+    m_censusBox = Rect{1, 1, board.width - 2, board.height - 2};
+    // The live cells are taken here, on the window's thread.
+    auto cells =
+        std::make_shared<const std::vector<std::pair<int32_t, int32_t>>>(LiveInteriorCells(board));
+    auto objects = std::make_shared<std::vector<CensusObject>>();
+    m_objects = objects;
+    m_kind = Kind::Census;
+    StartJob([cells, rule, objects](BackgroundJob::Signals& s) {
+        Census census(rule);
+        census.SetCancel([&s] { return s.stop.load(std::memory_order_relaxed); });
+        *objects = census.Objects(*cells);
+    });
+}
+
+void AnalysisControl::StartJob(BackgroundJob::Work work) {
+    if (!m_job.Start(std::move(work))) {
+        // It ran here, as before there were jobs.
+        ShowFinding();
+        return;
+    }
+    m_shownProgress.clear();
+    ShowProgress(true);
+    m_hPoll = view_.SetTimer(ANALYSIS_TIMER_ID, kPollMs);
+    view_.KickIdle();
+    if (m_hPoll != 0) return;
+    // Without a timer nothing would look at the job again: wait for it here.
+    m_job.Collect();
+    EndJob();
+    ShowFinding();
+}
+
+void AnalysisControl::ShowFinding() {
+    const Kind kind = std::exchange(m_kind, Kind::None);
+    const std::shared_ptr<Identity> identity = std::move(m_identity);
+    const std::shared_ptr<std::vector<CensusObject>> objects = std::move(m_objects);
+    if (kind == Kind::Identify && identity) {
+        view_.MessageBox(IdentityWords(*identity), "Identify", MB_OK);
+    } else if (kind == Kind::Census && objects) {
+        CCensusDlg dlg(CensusLines(*objects), m_censusBox, &view_);
+        dlg.onPick = [this](const Rect& box) { view_.Editing().SelectCells(box); };
+        dlg.DoModal();
+    }
 }
 
 void AnalysisControl::Poll() {
@@ -99,16 +143,17 @@ void AnalysisControl::Poll() {
         return;
     }
     m_job.Collect();
-    const std::shared_ptr<Identity> identity = std::move(m_identity);
     EndJob();
-    if (identity) view_.MessageBox(IdentityWords(*identity), "Identify", MB_OK);
+    ShowFinding();
 }
 
 void AnalysisControl::CancelAnalysis() {
     if (!Busy()) return;
     m_job.Stop();
     // Whatever it had found goes unseen.
+    m_kind = Kind::None;
     m_identity.reset();
+    m_objects.reset();
     EndJob();
 }
 
@@ -120,10 +165,10 @@ void AnalysisControl::EndJob() {
 }
 
 std::string AnalysisControl::ProgressText() const {
+    if (m_kind == Kind::Census) return kCensusProgressText;
     return "Identifying: generation " + std::to_string(m_job.Progress()) + " of " +
            std::to_string(m_nLimit);
 }
-
 void AnalysisControl::ShowProgress(bool show) {
     CDialogBar* strip = StatusStrip();
     if (strip == nullptr || !strip->HasControl(IDC_ANALYSIS_PROGRESS)) return;
@@ -151,28 +196,6 @@ void AnalysisControl::OnUpdateIdentify(CCmdUI* pCmdUI) {
 
 void AnalysisControl::OnUpdateCancelAnalysis(CCmdUI* pCmdUI) {
     pCmdUI->Enable(Busy());
-}
-
-void AnalysisControl::OnCensus() {
-    CLifeDoc* doc = Document();
-    if (doc == nullptr || !doc->HasBoards()) return;
-    const CensusRule rule = CensusRule::FromRule(doc->GetRule());
-    if (rule.BirthOnZero()) {
-        view_.MessageBox(
-            "The census does not count rules where cells are born with no live neighbours "
-            "(B0): nothing settles in an empty universe.",
-            "Census", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    const CellBoard& board = *doc->CurrentBoard();
-    std::vector<CensusLine> lines;
-    {
-        CWaitCursor wait;
-        lines = CensusLines(BoardCensusObjects(board, rule));
-    }
-    CCensusDlg dlg(std::move(lines), Rect{1, 1, board.width - 2, board.height - 2}, &view_);
-    dlg.onPick = [this](const Rect& box) { view_.Editing().SelectCells(box); };
-    dlg.DoModal();
 }
 
 std::string RepeatsMessage(int64_t period, int64_t start) {

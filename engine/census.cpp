@@ -358,6 +358,8 @@ struct Census::Impl {
     bool diagonalBirth = false;
     bool conway = false;  // B3/S23, where the census retries chaotic growth
     uint64_t gmax = 1048576;
+    std::function<bool()> cancelled;
+    bool Cancelled() const { return cancelled && cancelled(); }
 
     // Names of objects, and what each cluster (its live cells moved to the
     // origin) separates into.
@@ -1418,10 +1420,14 @@ public:
         : c_(census), u_(u), found_(found), where_(where), apgDx_(apgDx), apgDy_(apgDy) {}
 
     // Steps n generations, keeping the live cells off the edge. False when the
-    // universe overflowed.
+    // universe overflowed; a cancelled census ends here as an overflow does.
     bool Advance(int64_t n) {
         for (int64_t i = 0; i < n; ++i) {
             if (u_.Overflow()) return false;
+            if (c_.Cancelled()) {
+                u_.SetOverflow();
+                return false;
+            }
             u_.Step();
             if (u_.NearEdge() && !TakeOutAtEdge()) {
                 u_.SetOverflow();
@@ -1603,6 +1609,14 @@ private:
         return grow ? u_.Grow(-u_.OriginX() - apgDx_, -u_.OriginY() - apgDy_) : true;
     }
 
+    // A cancelled census stops separating, leaving the census's own state
+    // as a finished run does.
+    bool Abandon() {
+        u_.StopEnvelope();
+        c_.gmax = 1048576;
+        return false;
+    }
+
     // Runs duration generations keeping the envelope, then separates the
     // clusters. A cluster that is not periodic is labelled by how it grows;
     // true when the run should be tried again later, as the online census
@@ -1613,6 +1627,7 @@ private:
         size_t before = found_.size();
         u_.StartEnvelope();
         bool fine = Advance(duration);
+        if (c_.Cancelled()) return Abandon();
         bool lastTry = attempt >= 5 || !fine;
         const bool retryChaos = c_.conway && attempt <= 2;
         std::vector<uint64_t> seen(u_.Live().size(), 0);
@@ -1621,6 +1636,7 @@ private:
         const auto& live = u_.Live();
         for (size_t i = 0; i < envelope.size(); ++i) envelope[i] |= live[i];
         for (auto [x, y] : LiveCells(u_.Empty() ? 0 : u_.RowMin(), u_.Empty() ? -1 : u_.RowMax())) {
+            if (c_.Cancelled()) return Abandon();
             if (u_.Get(seen, x, y)) continue;
             auto cluster = Flood(x, y, envelope, c_.zoi, seen);
             std::vector<std::pair<int64_t, int64_t>> cells;
@@ -1679,6 +1695,10 @@ private:
 
 Census::Census(const CensusRule& rule) : impl_(std::make_unique<Impl>(rule)) {}
 Census::~Census() = default;
+
+void Census::SetCancel(std::function<bool()> cancelled) {
+    impl_->cancelled = std::move(cancelled);
+}
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +56,11 @@ public:
     ~Census();
     Census(const Census&) = delete;
     Census& operator=(const Census&) = delete;
+
+    // Asked between generations of a run and between the objects it
+    // separates: true ends the census under way early, and what it found
+    // then is to be thrown away. Called on the census's own thread.
+    void SetCancel(std::function<bool()> cancelled);
 
     // Adds to tally the objects a soup leaves once it settles.
     void AddSoup(const HashSoupRows& soup, std::map<std::string, uint64_t>& tally);

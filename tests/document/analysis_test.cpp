@@ -83,9 +83,9 @@ protected:
         EXPECT_NE(Strip().GetDlgItemText(IDC_ANALYSIS_PROGRESS).find(" of 1000000000"),
                   std::string::npos);
     }
-    // Nothing of a stopped Identify is left: no progress, no finding, even
+    // Nothing of a stopped analysis is left: no progress, no finding, even
     // after a while; Identify can be chosen again.
-    void ExpectIdentifyGone() {
+    void ExpectAnalysisGone() {
         EXPECT_FALSE(View()->Analysis().Busy());
         EXPECT_EQ(ProgressShown(), -1);
         EXPECT_FALSE(Strip().IsControlVisible(int(ID_ANALYSIS_CANCEL)));
@@ -162,7 +162,7 @@ TEST_F(Analysis, IdentifyCancelledMidRunByEscOrCancelLeavesNothingBehind) {
         EXPECT_TRUE(View()->Analysis().Busy());
 
         stop();
-        ExpectIdentifyGone();
+        ExpectAnalysisGone();
         EXPECT_EQ(Board().liveCount, live);
         EXPECT_EQ(View()->Simulation().Generation(), 0);
         EXPECT_TRUE(Enabled(ID_TOOLS_STEP));
@@ -178,13 +178,13 @@ TEST_F(Analysis, OpenReloadOrCloseDuringIdentifyStopItSafely) {
     ASSERT_NE(Open(gun), nullptr);
     StartIdentifyAndSeeProgress();
     ASSERT_NE(OpenText("block.lif", kBlockFile), nullptr);
-    ExpectIdentifyGone();
+    ExpectAnalysisGone();
     EXPECT_EQ(IdentifyWords(), std::vector<std::string>{"Still life, population 4, 2 x 2 cells."});
 
     ASSERT_NE(Open(gun), nullptr);
     StartIdentifyAndSeeProgress();
     EXPECT_TRUE(platform.Command(ID_FILE_RELOAD));
-    ExpectIdentifyGone();
+    ExpectAnalysisGone();
 
     StartIdentifyAndSeeProgress();
     platform.CloseMainWindow();
@@ -215,7 +215,8 @@ TEST_F(Analysis, CensusListsTheObjectsWithPicturesAndPickingOneSelectsIt) {
     });
     EXPECT_TRUE(Enabled(ID_CENSUS));
     platform.Command(ID_CENSUS);
-    EXPECT_EQ(platform.PendingExpectations(), 0u);
+    ASSERT_TRUE(TickUntil([this] { return platform.PendingExpectations() == 0; }));
+    EXPECT_FALSE(View()->Analysis().Busy());
     // Equal counts list in reverse order of the codes, as the census does.
     EXPECT_EQ(items, (std::vector<std::string>{"beehive (xs6_696): 1", "block (xs4_33): 1",
                                                "glider (xq4_153): 1", "blinker (xp2_7): 1"}));
@@ -235,6 +236,34 @@ TEST_F(Analysis, CensusListsTheObjectsWithPicturesAndPickingOneSelectsIt) {
     platform.Command(ID_CENSUS);
     ASSERT_EQ(platform.MessageTexts().size(), 1u);
     EXPECT_NE(platform.MessageTexts()[0].find("(B0)"), std::string::npos);
+}
+
+// The census of a large soup runs off the window's thread too, and Esc
+// stops it: no dialog comes.
+TEST_F(Analysis, CensusOfALargeSoupRunsOffTheWindowsThreadAndEscStopsIt) {
+    std::string file = "#Life 1.05\r\n#N\r\n";
+    std::mt19937 random(7);
+    for (int block = 0; block < 16; ++block) {
+        file += "#P " + std::to_string(50 * (block % 4) - 100) + " " +
+                std::to_string(50 * (block / 4) - 100) + "\r\n";
+        for (int r = 0; r < 50; ++r) {
+            for (int c = 0; c < 50; ++c) file += random() & 1 ? '*' : '.';
+            file += "\r\n";
+        }
+    }
+    SetBoardSize(1000, 1000);
+    ASSERT_NE(OpenText("soup.lif", file), nullptr);
+    platform.ClearLog();
+    ASSERT_TRUE(platform.Command(ID_CENSUS));
+    EXPECT_TRUE(View()->Analysis().Busy());
+    EXPECT_EQ(Strip().GetDlgItemText(IDC_ANALYSIS_PROGRESS),
+              "Census: running the pattern until it settles");
+    EXPECT_FALSE(Enabled(ID_IDENTIFY));
+    EXPECT_FALSE(Enabled(ID_TOOLS_STEP));
+    platform.KeyDown(*View(), VK_ESCAPE);
+    ExpectAnalysisGone();
+    EXPECT_TRUE(platform.DialogsShown().empty());
+    EXPECT_TRUE(Enabled(ID_CENSUS));
 }
 
 TEST(IdentityWords, ObliqueAndFastSpeeds) {

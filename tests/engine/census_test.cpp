@@ -156,6 +156,33 @@ TEST(Census, SeparatesWhatLiesApartAndCountsEscapingGliders) {
     EXPECT_EQ(tally.size(), 3u);
 }
 
+// A census told to stop ends within a generation or an object of being
+// told, where the same soup runs on for many more asks uncancelled; the
+// census can then be used again.
+TEST(Census, StopsSoonWhenCancelled) {
+    std::vector<std::pair<int32_t, int32_t>> soup;
+    uint64_t x = 12345;
+    for (int r = 0; r < 64; ++r)
+        for (int c = 0; c < 64; ++c) {
+            x = x * 6364136223846793005ull + 1442695040888963407ull;
+            if ((x >> 62) & 1) soup.emplace_back(c, r);
+        }
+    Census census(Life());
+    int asks = 0;
+    census.SetCancel([&asks] { return ++asks < 0; });
+    const std::vector<CensusObject> whole = census.Objects(soup);
+    const int uncancelled = asks;
+    ASSERT_GT(uncancelled, 1000);
+    asks = 0;
+    census.SetCancel([&asks] { return ++asks > 100; });
+    census.Objects(soup);
+    EXPECT_LE(asks, 104);
+    census.SetCancel({});
+    const std::vector<CensusObject> again = census.Objects(soup);
+    ASSERT_EQ(again.size(), whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(again[i].code, whole[i].code);
+}
+
 struct Haul {
     uint64_t soups = 0;
     std::map<std::string, uint64_t> counts;
