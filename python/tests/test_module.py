@@ -275,15 +275,17 @@ def test_views_from_edit_are_read_only_after_the_block():
 
 
 def test_ctrl_c_stops_long_calls_at_a_whole_generation():
-    board = cellarium.soup(800, 800, 0.5, 5)
+    # Boards big enough that no call settles into a cycle (and jumps to its
+    # end) before the interrupt comes.
+    board = cellarium.soup(2000, 2000, 0.5, 5)
     for call in (lambda: board.run(10 ** 9, threads=1), lambda: board.step(10 ** 9),
-                 lambda: cellarium.soup(800, 800, 0.5, 6).identify(limit=10 ** 9)):
+                 lambda: cellarium.soup(2000, 2000, 0.5, 6).identify(limit=10 ** 9)):
         timer = threading.Timer(0.3, signal.raise_signal, (signal.SIGINT,))
         started = time.monotonic()
         timer.start()
         with pytest.raises(KeyboardInterrupt):
             call()
         assert time.monotonic() - started < 0.3 + 0.2
-    again = cellarium.soup(800, 800, 0.5, 5)
+    again = cellarium.soup(2000, 2000, 0.5, 5)
     again.step(board.generation, threads=1)
     assert same_board(board, again)
