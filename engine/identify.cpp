@@ -138,6 +138,14 @@ Identity Search(CellBoard* source, CellBoard* target, const Rule& rule, int64_t 
     }
 }
 
+// What Identify answers when it has no memory to step a copy in: nothing
+// found within the limit.
+Identity NothingFound(int64_t limit) {
+    Identity none;
+    none.limit = limit;
+    return none;
+}
+
 }  // namespace
 
 std::unique_ptr<CellBoard> BoardCopy(const CellBoard& board) {
@@ -155,11 +163,7 @@ Identity Identify(const CellBoard& board, const Rule& rule, int64_t limit,
                   const std::function<bool()>& cancelled,
                   const std::function<void(int64_t)>& progress) {
     std::unique_ptr<CellBoard> first = BoardCopy(board);
-    if (!first) {
-        Identity none;
-        none.limit = limit;
-        return none;
-    }
+    if (!first) return NothingFound(limit);
     return IdentifyInPlace(*first, rule, limit, cancelled, progress);
 }
 
@@ -167,11 +171,7 @@ Identity IdentifyInPlace(CellBoard& board, const Rule& rule, int64_t limit,
                          const std::function<bool()>& cancelled,
                          const std::function<void(int64_t)>& progress) {
     std::unique_ptr<CellBoard> second = BoardCopy(board);
-    if (!second) {
-        Identity none;
-        none.limit = limit;
-        return none;
-    }
+    if (!second) return NothingFound(limit);
     return Search(&board, second.get(), rule, limit, cancelled, progress);
 }
 
