@@ -33,7 +33,7 @@ std::vector<uint8_t> SoupBoard(int side, double density, int generations) {
     for (int y = 1; y < side - 1; ++y)
         for (int x = 1; x < side - 1; ++x)
             if (live(rng)) {
-                cur->At(x, y) = 1;
+                cur->Set(x, y, 1);
                 ++count;
             }
     cur->liveCount = count;
@@ -43,7 +43,7 @@ std::vector<uint8_t> SoupBoard(int side, double density, int generations) {
         cur->ComputeNext(*scratch, Rule(), g % 256 + 1, births, deaths);
         std::swap(cur, scratch);
     }
-    return std::vector<uint8_t>(cur->cells, cur->cells + cur->CellCount());
+    return std::vector<uint8_t>(cur->Cells(), cur->Cells() + cur->CellCount());
 }
 
 const std::vector<uint8_t>& Board(int side) {

@@ -63,7 +63,7 @@ Boards& SoupBoards(int side) {
         b.scratch = CellBoard::Create(side, side);
         std::mt19937_64 rng(1);
         for (int y = 1; y < side - 1; ++y) {
-            uint8_t* row = b.cur->cells + std::size_t(y) * std::size_t(side);
+            uint8_t* row = b.cur->EditCells() + std::size_t(y) * std::size_t(side);
             for (int x = 1; x < side - 1; x += 64) {
                 const uint64_t bits = rng();
                 for (int i = 0; i < 64 && x + i < side - 1; ++i)
@@ -71,7 +71,7 @@ Boards& SoupBoards(int side) {
             }
         }
         b.cur->SetWholeBounds();
-        std::memset(b.scratch->cells, 0, b.scratch->CellCount());
+        std::memset(b.scratch->EditCells(), 0, b.scratch->CellCount());
         for (int i = 0; i < 256; ++i)
             b.colours[std::size_t(i)] = RgbQuad{uint8_t(i), uint8_t(i * 3), uint8_t(255 - i), 0};
     }
@@ -89,14 +89,14 @@ void PaintClient(QtOffscreenTarget& target, const CellBoard& board, const RgbQua
 // board's middle in the middle of the client area, as the view draws it.
 void Draw(DrawingSurface& surface, const CellBoard& board, const RgbQuad* colours, int z) {
     CDC dc(surface);
-    const IndexedImage image{board.width, board.height, board.width, board.cells, colours};
+    const IndexedImage image{board.width, board.height, board.width, board.Cells(), colours};
     const int w = kClientWidth, h = kClientHeight;
     if (z < 0) {
         static std::vector<uint8_t> shrunk;
         shrunk.resize(std::size_t(w) * std::size_t(h));
         const int k = -z;
         const int blocksX = (board.width + k - 1) / k, blocksY = (board.height + k - 1) / k;
-        ShrinkCells(board.cells, board.width, board.height, k, blocksX / 2 - w / 2,
+        ShrinkCells(board.Cells(), board.width, board.height, k, blocksX / 2 - w / 2,
                     blocksY / 2 - h / 2, w, h, shrunk.data());
         const IndexedImage picture{w, h, w, shrunk.data(), colours};
         dc.StretchImage(picture, CRect{0, 0, w, h}, CRect{0, 0, w, h});

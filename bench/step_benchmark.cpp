@@ -40,7 +40,7 @@ using Filler = std::function<void(CellBoard&)>;
 void Soup(CellBoard& b) {
     std::mt19937_64 rng(1);
     for (int y = 1; y < b.height - 1; ++y) {
-        uint8_t* row = b.cells + std::size_t(y) * std::size_t(b.width);
+        uint8_t* row = b.EditCells() + std::size_t(y) * std::size_t(b.width);
         for (int x = 1; x < b.width - 1; x += 64) {
             const uint64_t bits = rng();
             for (int i = 0; i < 64 && x + i < b.width - 1; ++i) row[x + i] = (bits >> i) & 1;
@@ -51,7 +51,7 @@ void Soup(CellBoard& b) {
 
 void PutGlider(CellBoard& b, int x, int y) {
     for (auto [dx, dy] : {std::pair{1, 0}, {2, 1}, {0, 2}, {1, 2}, {2, 2}}) {
-        b.At(x + dx, y + dy) = 1;
+        b.Set(x + dx, y + dy, 1);
         b.IncludeCell(Point{x + dx, y + dy});
     }
 }
@@ -80,7 +80,7 @@ Pair& Boards(const std::string& name, int side, const Filler& fill) {
         p.scratch = CellBoard::Create(side, side);
         fill(*p.cur);
         // Touch the scratch board's pages so the first iteration does not pay for them.
-        std::memset(p.scratch->cells, 0, p.scratch->CellCount());
+        std::memset(p.scratch->EditCells(), 0, p.scratch->CellCount());
     }
     return p;
 }
@@ -109,7 +109,7 @@ void Step(benchmark::State& state, const StepKernelInfo& k, Pair& p, bool hash,
 
 void Copy(benchmark::State& state, Pair& p) {
     for (auto _ : state) {
-        std::memcpy(p.scratch->cells, p.cur->cells, p.cur->CellCount());
+        std::memcpy(p.scratch->EditCells(), p.cur->Cells(), p.cur->CellCount());
         benchmark::ClobberMemory();
     }
     const double cells = double(p.cur->CellCount()) * double(state.iterations());
@@ -125,7 +125,7 @@ void CopyThreaded(benchmark::State& state, Pair& p, int threads) {
     auto copyBand = [&p, bytes, threads](int b) {
         const std::size_t from = bytes * std::size_t(b) / std::size_t(threads);
         const std::size_t to = bytes * std::size_t(b + 1) / std::size_t(threads);
-        std::memcpy(p.scratch->cells + from, p.cur->cells + from, to - from);
+        std::memcpy(p.scratch->EditCells() + from, p.cur->Cells() + from, to - from);
     };
     std::atomic<uint64_t> round{0};
     std::atomic<int> done{0};
@@ -239,7 +239,7 @@ void RegisterStrip() {
                 static Pair strip = [] {
                     Pair p{CellBoard::Create(10000, 26), CellBoard::Create(10000, 26)};
                     Soup(*p.cur);
-                    std::memset(p.scratch->cells, 0, p.scratch->CellCount());
+                    std::memset(p.scratch->EditCells(), 0, p.scratch->CellCount());
                     return p;
                 }();
                 SetStepThreads(1);

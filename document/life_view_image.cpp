@@ -67,7 +67,7 @@ void ExportControl::OnSaveAsImage() {
         CWaitCursor wait;
         const CellBoard& board = *doc->CurrentBoard();
         ReplacingImageSink sink(out.File());
-        result = ExportBoardGif(sink, GifCells{board.cells, board.width, board.height},
+        result = ExportBoardGif(sink, GifCells{board.Cells(), board.width, board.height},
                                 *CurrentPalette());
         if (result == kGifOk && !sink.Finish()) result = kGifWriteFailed;
         if (result == kGifOk && !out.Commit()) result = kGifWriteFailed;

@@ -140,16 +140,15 @@ void EditingControl::OnUpdateEditMode(CCmdUI* pCmdUI) {
 void EditingControl::EditCell(CPoint cell, bool erase) {
     CLifeDoc* doc = Document();
     CellBoard& board = *doc->CurrentBoard();
-    uint8_t& value = board.At(cell.x, cell.y);
-    const uint8_t before = value;
+    const uint8_t before = board.At(cell.x, cell.y);
     doc->NoteStrokeCell(cell.x, cell.y, erase ? 0 : 1, erase);
+    // A drawn cell has the value of a loaded one, whatever it held.
+    const uint8_t value = erase ? 0 : 1;
+    board.Set(cell.x, cell.y, value);
     if (erase) {
-        if (value != 0) --board.liveCount;
-        value = 0;
+        if (before != 0) --board.liveCount;
     } else {
-        if (value == 0) ++board.liveCount;
-        // A drawn cell has the value of a loaded one, whatever it held.
-        value = 1;
+        if (before == 0) ++board.liveCount;
         // The next step computes the whole interior.
         board.SetWholeBounds();
     }
@@ -159,7 +158,7 @@ void EditingControl::EditCell(CPoint cell, bool erase) {
     const bool onBorder =
         cell.x == 0 || cell.y == 0 || cell.x == board.width - 1 || cell.y == board.height - 1;
     if (CellBoard* scratch = doc->ScratchBoard(); onBorder && scratch != nullptr)
-        scratch->At(cell.x, cell.y) = value;
+        scratch->Set(cell.x, cell.y, value);
     if (value != before) doc->SetModifiedFlag();
 }
 
@@ -525,7 +524,7 @@ void EditingControl::OnEditCopy() {
     }
     for (int y = 0; y < block.height; ++y)
         for (int x = 0; x < block.width; ++x)
-            board->At(x + 1, y + 1) = block.cells[std::size_t(y) * std::size_t(block.width) + x];
+            board->Set(x + 1, y + 1, block.cells[std::size_t(y) * std::size_t(block.width) + x]);
     MemoryByteSink sink;
     WriteRlePattern(*board, doc->GetRule(), sink, RleGrid::Plain);
     // LF line ends, and no position line: the position is the pattern's own

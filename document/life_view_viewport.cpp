@@ -125,7 +125,7 @@ void ViewportControl::DrawBoard(CDC& dc) {
         const ColourEntry& c = board.colours[i];
         colours[i] = RgbQuad{c.blue, c.green, c.red, 0};
     }
-    const IndexedImage image{board.width, board.height, board.width, board.cells, colours.data()};
+    const IndexedImage image{board.width, board.height, board.width, board.Cells(), colours.data()};
     // Every cell is z x z pixels: the block of cells that touches the client
     // area, shifted by the part of its first cell scrolled past, so that the
     // pixel at canvas point (x, y) shows cell (x div z, y div z), the cell
@@ -135,7 +135,7 @@ void ViewportControl::DrawBoard(CDC& dc) {
         // Zoomed out: each pixel of the client area shows its block of cells.
         const std::size_t size = std::size_t(w) * std::size_t(h);
         if (m_shrunk.size() != size) m_shrunk.assign(size, 0);
-        ShrinkCells(board.cells, board.width, board.height, int(m_nShrink), s.x, s.y, w, h,
+        ShrinkCells(board.Cells(), board.width, board.height, int(m_nShrink), s.x, s.y, w, h,
                     m_shrunk.data());
         const IndexedImage shrunk{w, h, w, m_shrunk.data(), colours.data()};
         dc.StretchImage(shrunk, CRect{0, 0, w, h}, CRect{0, 0, w, h});
@@ -327,13 +327,13 @@ void ViewportControl::OnFindNext() {
     const long long count = int64_t(board.width) * board.height;
     const long long start = int64_t(m_ptFind.y) * board.width + m_ptFind.x + 1;
     if (start >= 0 && start < count) {
-        const uint8_t* first = board.cells + start;
-        const uint8_t* const end = board.cells + count;
+        const uint8_t* first = board.Cells() + start;
+        const uint8_t* const end = board.Cells() + count;
         const uint8_t* live = first;
         while (live != end && *live == 0) ++live;
         // The cursor names the cell examined last: the live cell, or the
         // board's last cell.
-        const long long at = live != end ? live - board.cells : count - 1;
+        const long long at = live != end ? live - board.Cells() : count - 1;
         m_ptFind = CPoint{int(at % board.width), int(at / board.width)};
         if (live != end) {
             CenterOnCell(m_ptFind);

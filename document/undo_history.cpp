@@ -69,8 +69,8 @@ void UndoHistory::PackArea(Step& step, const CellBoard& board, Rect area) {
             using Cells = std::unique_ptr<uint8_t, decltype(&std::free)>;
             Cells copy(AllocateCells(count, false), &std::free);
             if (!copy) throw std::bad_alloc();
-            std::memcpy(copy.get(), &board.cells[std::size_t(area.top) * std::size_t(board.width)],
-                        count);
+            std::memcpy(copy.get(),
+                        &board.Cells()[std::size_t(area.top) * std::size_t(board.width)], count);
             step.packing =
                 std::async(std::launch::async, [copy = std::move(copy), count]() mutable {
                     // Freed as soon as it is packed.
@@ -158,7 +158,7 @@ void UndoHistory::Trim() {
 void UndoHistory::NoteStrokeCell(const CellBoard& board, int x, int y, uint8_t value, bool erase) {
     if (!enabled_ || x < 0 || y < 0 || x >= board.width || y >= board.height) return;
     const uint32_t index = uint32_t(y) * uint32_t(board.width) + uint32_t(x);
-    const uint8_t old = board.cells[index];
+    const uint8_t old = board.Cells()[index];
     if (old == value) return;
     SettleAwaiting();
     if (!strokeOpen_) {
@@ -211,7 +211,8 @@ void UndoHistory::KeepRunStart(CellBoard& board, const CellBoard& current) {
     using Cells = std::unique_ptr<uint8_t, decltype(&std::free)>;
     Cells fresh(AllocateCells(count, true), &std::free);
     if (fresh) {
-        uint8_t* const kept = board.cells;
+        // The board takes fresh cells and its own are packed on a thread.
+        uint8_t* const kept = board.ExchangeCells(fresh.release());
         try {
             step.packing = std::async(std::launch::async, [kept, count] {
                 // Freed as soon as it is packed.
@@ -219,12 +220,11 @@ void UndoHistory::KeepRunStart(CellBoard& board, const CellBoard& current) {
                 return PackCells(cells.get(), count);
             });
         } catch (const std::exception&) {
-            // No thread: the cells stay on the board and are packed here.
+            // No thread: the cells go back to the board and are packed here.
+            fresh.reset(board.ExchangeCells(kept));
             fresh.reset();
         }
-        if (fresh) {
-            // Nothing writes the board before it has its fresh cells.
-            board.cells = fresh.release();
+        if (step.packing.valid()) {
             CopyBorder(current, board);
             const std::size_t before = step.Cost();
             step.packingBytes = count;
@@ -300,7 +300,12 @@ bool UndoHistory::Redo(Target target) {
 void UndoHistory::Exchange(Step& step, Target t) {
     CellBoard& board = t.current;
     bool wholeBoard = false;
-    for (CellChange& c : step.cells) std::swap(board.cells[c.index], c.value);
+    for (CellChange& c : step.cells) {
+        const uint8_t was = board.Cells()[c.index];
+        board.Set(int(c.index % std::size_t(board.width)), int(c.index / std::size_t(board.width)),
+                  c.value);
+        c.value = was;
+    }
     if (step.hasArea) {
         // The cells shown now are copied (and packed, perhaps later) before
         // those kept are put back.

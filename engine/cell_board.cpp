@@ -1,10 +1,12 @@
 #include "engine/cell_board.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "engine/live_hash.h"
 #include "engine/step.h"
 #include "engine/system.h"
 
@@ -18,7 +20,24 @@ BoardSize ReadBoardSize(SettingsSource& settings) {
     return size;
 }
 
-CellBoard::CellBoard(int w, int h) : width(w), height(h) {
+namespace {
+
+std::atomic<uint64_t> g_boardSerials{0};
+
+// Zeroed memory for a plane, 64-byte aligned.
+uint64_t* AllocatePlane(std::size_t bytes) {
+    constexpr std::size_t kLarge = std::size_t(512) << 10;
+    if (bytes >= kLarge) return static_cast<uint64_t*>(AllocateBlock(bytes, true));
+    const std::size_t rounded = (bytes + 63) / 64 * 64;
+    void* p = std::aligned_alloc(64, rounded);
+    if (p != nullptr) std::memset(p, 0, rounded);
+    return static_cast<uint64_t*>(p);
+}
+
+}  // namespace
+
+CellBoard::CellBoard(int w, int h)
+    : width(w), height(h), planeStride_((w + 511) / 512 * 8), serial_(++g_boardSerials) {
     ResetBounds();
 }
 
@@ -51,18 +70,87 @@ std::unique_ptr<CellBoard> CellBoard::CreateDetached(
     std::unique_ptr<CellBoard> board(new (std::nothrow) CellBoard(width, height));
     if (!board) return nullptr;
     board->colours = colours;
-    board->cells = AllocateCells(board->CellCount(), true);
-    if (board->cells == nullptr) return nullptr;
+    board->cells_ = AllocateCells(board->CellCount(), true);
+    board->plane_ =
+        AllocatePlane(std::size_t(board->planeStride_) * sizeof(uint64_t) * std::size_t(height));
+    if (board->cells_ == nullptr || board->plane_ == nullptr) return nullptr;
     return board;
 }
 
 void CellBoard::ReleaseCellBitmap() {
-    std::free(cells);
-    cells = nullptr;
+    std::free(cells_);
+    std::free(plane_);
+    cells_ = nullptr;
+    plane_ = nullptr;
+    planeExact_ = true;
+    ++edits_;
+}
+
+void CellBoard::PlaneRowFromBytes(int y) const {
+    const uint8_t* row = Row(y);
+    uint64_t* words = plane_ + std::size_t(y) * std::size_t(planeStride_);
+    int k = 0;
+    for (int x = 0; x < width; x += 64, ++k) words[k] = LiveBits(row + x, std::min(64, width - x));
+    for (; k < planeStride_; ++k) words[k] = 0;
+}
+
+void CellBoard::RebuildPlane() const {
+    if (plane_ == nullptr) return;
+    for (int y = 0; y < height; ++y) PlaneRowFromBytes(y);
+    planeExact_ = true;
+}
+
+void CellBoard::WriteRow(int x, int y, const uint8_t* values, int count) {
+    if (count <= 0) return;
+    ++edits_;
+    std::memcpy(cells_ + std::size_t(y) * std::size_t(width) + std::size_t(x), values,
+                std::size_t(count));
+    if (planeExact_) PlaneRowFromBytes(y);
+}
+
+void CellBoard::FillRect(const Rect& area, uint8_t value) {
+    if (area.left > area.right || area.top > area.bottom) return;
+    ++edits_;
+    for (int y = area.top; y <= area.bottom; ++y) {
+        std::memset(cells_ + std::size_t(y) * std::size_t(width) + std::size_t(area.left), value,
+                    std::size_t(area.right - area.left + 1));
+        if (planeExact_) PlaneRowFromBytes(y);
+    }
+}
+
+void CellBoard::CopyCellsFrom(const CellBoard& other) {
+    ++edits_;
+    std::memcpy(cells_, other.cells_, CellCount());
+    planeExact_ = other.planeExact_;
+    if (planeExact_)
+        std::memcpy(plane_, other.plane_,
+                    std::size_t(planeStride_) * sizeof(uint64_t) * std::size_t(height));
+}
+
+void CellBoard::CopyRectFrom(const CellBoard& other, const Rect& area) {
+    if (area.left > area.right || area.top > area.bottom) return;
+    ++edits_;
+    for (int y = area.top; y <= area.bottom; ++y) {
+        const std::size_t at = std::size_t(y) * std::size_t(width) + std::size_t(area.left);
+        std::memcpy(cells_ + at, other.cells_ + at, std::size_t(area.right - area.left + 1));
+        if (planeExact_) PlaneRowFromBytes(y);
+    }
+}
+
+uint8_t* CellBoard::ExchangeCells(uint8_t* fresh) {
+    ++edits_;
+    planeExact_ = false;
+    uint8_t* old = cells_;
+    cells_ = fresh;
+    return old;
 }
 
 void CellBoard::Clear() {
-    std::memset(cells, 0, CellCount());
+    ++edits_;
+    std::memset(cells_, 0, CellCount());
+    if (plane_ != nullptr)
+        std::memset(plane_, 0, std::size_t(planeStride_) * sizeof(uint64_t) * std::size_t(height));
+    planeExact_ = true;
 }
 
 void CellBoard::MakeEmpty() {
@@ -89,7 +177,7 @@ void CellBoard::IncludeCell(Point p) {
 Rect LiveCellBox(const CellBoard& board) {
     Rect box{board.width, board.height, -1, -1};
     for (int y = 0; y < board.height; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Row(y);
         for (int x = 0; x < board.width; ++x) {
             if (row[x] == 0) continue;
             box.left = std::min(box.left, x);

@@ -83,18 +83,93 @@ public:
     Rect WholeBox() const { return Rect{1, 1, width - 2, height - 2}; }
 
     std::size_t CellCount() const { return std::size_t(width) * std::size_t(height); }
-    uint8_t& At(int x, int y) {
-        return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-    }
+
+    // Reading. The bytes, width * height of them, row after row; exact
+    // whenever they are read. Null only on a board whose cells were released.
+    const uint8_t* Cells() const { return cells_; }
+    const uint8_t* Row(int y) const { return cells_ + std::size_t(y) * std::size_t(width); }
     uint8_t At(int x, int y) const {
-        return cells[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+        return cells_[std::size_t(y) * std::size_t(width) + std::size_t(x)];
     }
+
+    // The liveness plane: row y is PlaneStride() 64-bit words (a multiple of
+    // eight, each row 64-byte aligned), bit b of word k standing for cell
+    // 64k + b, set when that cell is live; bits past the row's end are 0.
+    // Always equal to the bytes when read: an edit that does not keep it in
+    // step leaves it to be made again from the bytes here. Null only without
+    // cells.
+    int PlaneStride() const { return planeStride_; }
+    const uint64_t* Plane() const {
+        if (!planeExact_) RebuildPlane();
+        return plane_;
+    }
+    const uint64_t* PlaneRow(int y) const {
+        return Plane() + std::size_t(y) * std::size_t(planeStride_);
+    }
+    // Whether the plane is up to date without a pass over the bytes.
+    bool PlaneIsExact() const { return planeExact_; }
+
+    // Editing: every change to the cells goes through these, so that the
+    // plane stays in step with the bytes. Each one counts as an edit (see
+    // EditCount). Bounds and live count stay the caller's to keep.
+    void Set(int x, int y, uint8_t value) {
+        const std::size_t i = std::size_t(y) * std::size_t(width) + std::size_t(x);
+        ++edits_;
+        if (planeExact_ && (cells_[i] != 0) != (value != 0)) {
+            uint64_t& word =
+                plane_[std::size_t(y) * std::size_t(planeStride_) + (unsigned(x) >> 6)];
+            word ^= uint64_t(1) << (unsigned(x) & 63);
+        }
+        cells_[i] = value;
+    }
+    // Writes `count` bytes from `values` into row y from column x.
+    void WriteRow(int x, int y, const uint8_t* values, int count);
+    // Sets every cell of the inclusive rectangle to value.
+    void FillRect(const Rect& area, uint8_t value);
     // Zeroes every cell, the border too; the bounds and the live count are
     // the caller's to set.
     void Clear();
     // Makes the board all dead: every cell zeroed, the bounds the empty box,
     // the live count 0. The description and the colour table stay.
     void MakeEmpty();
+    // Copies every cell of `other` (the same size) and its plane; bounds,
+    // live count and the rest stay.
+    void CopyCellsFrom(const CellBoard& other);
+    // Copies the cells of `area` from `other` (the same size).
+    void CopyRectFrom(const CellBoard& other, const Rect& area);
+    // Direct writes to the bytes, for writers that fill large parts of the
+    // board at once (readers of files, transforms, soups): the plane is made
+    // again from the bytes when next read. The pointer is for the writes
+    // that follow at once, not to be kept.
+    uint8_t* EditCells() {
+        ++edits_;
+        planeExact_ = false;
+        return cells_;
+    }
+    // The byte of cell (x, y) for such writes.
+    uint8_t* EditAt(int x, int y) {
+        return EditCells() + std::size_t(y) * std::size_t(width) + std::size_t(x);
+    }
+    // Gives the board `fresh` (width * height bytes, from AllocateCells, the
+    // board's to free from now on) as its cells and returns the ones it had,
+    // now the caller's.
+    uint8_t* ExchangeCells(uint8_t* fresh);
+
+    // Every edit and every step written into the board adds to this count;
+    // with Serial (one number per board made) it tells a step whether a
+    // board is still as an earlier step left it.
+    uint64_t EditCount() const { return edits_; }
+    uint64_t Serial() const { return serial_; }
+
+    // For the step kernels only: the target's bytes and plane to write, and
+    // after the writes, whether the kernel left the plane exact (a kernel
+    // that writes bytes alone leaves it to be made again).
+    uint8_t* StepCells() { return cells_; }
+    uint64_t* StepPlane() { return plane_; }
+    void StepWritten(bool planeExact) {
+        ++edits_;
+        planeExact_ = planeExact;
+    }
 
     // Computes the next generation into target (same size, a different board)
     // under `rule` and returns it. See engine/step.h.
@@ -120,12 +195,20 @@ public:
     std::string name;
     Rect bounds;
     int32_t liveCount = 0;
-    uint8_t* cells = nullptr;  // width * height bytes
     // The colour table the board's bitmap was made with.
     std::array<ColourEntry, kPaletteEntries> colours{};
 
 private:
     CellBoard(int w, int h);
+    void RebuildPlane() const;
+    void PlaneRowFromBytes(int y) const;
+
+    uint8_t* cells_ = nullptr;  // width * height bytes
+    mutable uint64_t* plane_ = nullptr;
+    int planeStride_ = 0;
+    mutable bool planeExact_ = true;
+    uint64_t edits_ = 0;
+    uint64_t serial_ = 0;
 };
 
 // The smallest rectangle around every live cell of the board, border cells

@@ -155,7 +155,7 @@ bool UnpackCells(const std::vector<uint8_t>& packed, uint8_t* cells, std::size_t
 std::vector<uint8_t> PackRect(const CellBoard& board, Rect r) {
     // The whole width in one piece: rows packed as one block of cells.
     if (r.left == 0 && r.right == board.width - 1)
-        return PackCells(&board.cells[std::size_t(r.top) * std::size_t(board.width)],
+        return PackCells(&board.Cells()[std::size_t(r.top) * std::size_t(board.width)],
                          std::size_t(r.bottom - r.top + 1) * std::size_t(board.width));
     std::vector<uint8_t> out;
     const std::size_t w = std::size_t(r.right - r.left + 1);
@@ -166,13 +166,14 @@ std::vector<uint8_t> PackRect(const CellBoard& board, Rect r) {
 
 bool UnpackRect(const std::vector<uint8_t>& packed, CellBoard& board, Rect r) {
     if (r.left == 0 && r.right == board.width - 1)
-        return UnpackCells(packed, &board.cells[std::size_t(r.top) * std::size_t(board.width)],
+        return UnpackCells(packed,
+                           &board.EditCells()[std::size_t(r.top) * std::size_t(board.width)],
                            std::size_t(r.bottom - r.top + 1) * std::size_t(board.width));
     const uint8_t* p = packed.data();
     const uint8_t* end = p + packed.size();
     const std::size_t w = std::size_t(r.right - r.left + 1);
     for (int y = r.top; y <= r.bottom; ++y)
-        if (!UnpackFrom(p, end, &board.At(r.left, y), w)) return false;
+        if (!UnpackFrom(p, end, board.EditAt(r.left, y), w)) return false;
     return p == end;
 }
 

@@ -14,7 +14,7 @@ namespace cellarium {
 
 // The address of the cell (x, y) of a board that is only read.
 inline const uint8_t* CellAddress(const CellBoard& board, int x, int y) {
-    return board.cells + std::size_t(y) * std::size_t(board.width) + std::size_t(x);
+    return board.Cells() + std::size_t(y) * std::size_t(board.width) + std::size_t(x);
 }
 
 // The packed form of count bytes at cells.

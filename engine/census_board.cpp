@@ -31,7 +31,7 @@ void PlaceHashSoup(CellBoard& board, const HashSoupRows& soup) {
     for (int y = 0; y < kHashSoupSize; ++y)
         for (int x = 0; x < kHashSoupSize; ++x)
             if (soup[size_t(y)] >> (15 - x) & 1) {
-                board.At(left + x, top + y) = 1;
+                board.Set(left + x, top + y, 1);
                 board.IncludeCell(Point{left + x, top + y});
                 ++live;
             }

@@ -48,8 +48,8 @@ void CycleJump::Stepped(const CellBoard& current, const CellBoard& previous, int
     const bool zeroByte = (uint64_t(now) & 0xFFu) == 0;
     if (b.left <= b.right && b.top <= b.bottom) {
         for (int y = b.top; y <= b.bottom; ++y) {
-            const uint8_t* cur = current.cells + std::size_t(y) * std::size_t(current.width);
-            const uint8_t* prev = previous.cells + std::size_t(y) * std::size_t(current.width);
+            const uint8_t* cur = current.Cells() + std::size_t(y) * std::size_t(current.width);
+            const uint8_t* prev = previous.Cells() + std::size_t(y) * std::size_t(current.width);
             for (std::size_t k = std::size_t(b.left) / 64; k <= std::size_t(b.right) / 64; ++k) {
                 const int count = std::min(64, current.width - int(64 * k));
                 const uint64_t born =
@@ -81,7 +81,7 @@ void CycleJump::Shift(CellBoard& board, int64_t generations) {
     const Rect& b = board.bounds;
     if (b.left > b.right || b.top > b.bottom) return;
     for (int y = std::max(b.top, 1); y <= std::min(b.bottom, board.height - 2); ++y) {
-        uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        uint8_t* row = board.EditCells() + std::size_t(y) * std::size_t(board.width);
         for (std::size_t k = std::size_t(b.left) / 64; k <= std::size_t(b.right) / 64; ++k) {
             const std::size_t i = std::size_t(y) * rowWords_ + k;
             const int count = std::min(64, board.width - int(64 * k));

@@ -153,7 +153,7 @@ std::unique_ptr<CellBoard> BoardCopy(const CellBoard& board) {
     std::unique_ptr<CellBoard> copy =
         CellBoard::CreateDetached(board.width, board.height, board.colours);
     if (!copy) return nullptr;
-    std::memcpy(copy->cells, board.cells, board.CellCount());
+    std::memcpy(copy->EditCells(), board.Cells(), board.CellCount());
     copy->bounds = board.bounds;
     copy->liveCount = board.liveCount;
     return copy;

@@ -30,7 +30,7 @@ __attribute__((target("avx512f,avx512bw,avx512dq,popcnt"))) uint64_t HashRowsAvx
     const __m512i lane = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     __m512i sum = _mm512_setzero_si512();
     for (int y = y0; y <= y1; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (int k = k0; k <= k1; k += 8) {
             const int count = std::min(8, k1 - k + 1);
             __m512i word = _mm512_setzero_si512();
@@ -81,7 +81,7 @@ uint64_t LiveCellHashOf(const CellBoard& board, int y0, int y1, int k0, int k1) 
 #endif
     uint64_t hash = 0;
     for (int y = y0; y <= y1; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (int k = k0; k <= k1; ++k)
             hash += LiveHashTerm(LiveBits(row + 64 * k, std::min(64, board.width - 64 * k)), y, k);
     }
@@ -89,7 +89,7 @@ uint64_t LiveCellHashOf(const CellBoard& board, int y0, int y1, int k0, int k1) 
 }
 
 uint64_t LiveCellHash(const CellBoard& board) {
-    if (board.cells == nullptr) return 0;
+    if (board.Cells() == nullptr) return 0;
     return LiveCellHashOf(board, 0, board.height - 1, 0, (board.width + 63) / 64 - 1);
 }
 

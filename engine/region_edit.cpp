@@ -65,11 +65,11 @@ bool IsInterior(const CellBoard& b, int x, int y) {
 
 void CopyBorder(const CellBoard& from, CellBoard& to) {
     const std::size_t w = std::size_t(from.width);
-    std::memcpy(to.cells, from.cells, w);
-    std::memcpy(&to.At(0, from.height - 1), CellAddress(from, 0, from.height - 1), w);
+    std::memcpy(to.EditCells(), from.Cells(), w);
+    std::memcpy(to.EditAt(0, from.height - 1), CellAddress(from, 0, from.height - 1), w);
     for (int y = 1; y < from.height - 1; ++y) {
-        to.At(0, y) = from.At(0, y);
-        to.At(from.width - 1, y) = from.At(from.width - 1, y);
+        to.Set(0, y, from.At(0, y));
+        to.Set(from.width - 1, y, from.At(from.width - 1, y));
     }
 }
 
@@ -78,7 +78,7 @@ void ClearRect(CellBoard& b, Rect r) {
     if (IsEmptyRect(r)) return;
     EditArea(b, r, [&] {
         for (int y = r.top; y <= r.bottom; ++y)
-            std::memset(&b.At(r.left, y), 0, std::size_t(r.right - r.left + 1));
+            std::memset(b.EditAt(r.left, y), 0, std::size_t(r.right - r.left + 1));
     });
 }
 
@@ -93,12 +93,12 @@ void ClearOutsideRect(CellBoard& b, Rect r) {
     const int64_t inside = CountLive(b, r);
     // The live count becomes what is inside; above and below the rectangle
     // whole rows go, beside it the ends of its rows.
-    std::memset(b.cells, 0, std::size_t(r.top) * std::size_t(b.width));
+    std::memset(b.EditCells(), 0, std::size_t(r.top) * std::size_t(b.width));
     for (int y = r.top; y <= r.bottom; ++y) {
-        std::memset(&b.At(0, y), 0, std::size_t(r.left));
-        std::memset(&b.At(r.right + 1, y), 0, std::size_t(b.width - 1 - r.right));
+        std::memset(b.EditAt(0, y), 0, std::size_t(r.left));
+        std::memset(b.EditAt(r.right + 1, y), 0, std::size_t(b.width - 1 - r.right));
     }
-    std::memset(&b.At(0, r.bottom + 1), 0,
+    std::memset(b.EditAt(0, r.bottom + 1), 0,
                 std::size_t(b.height - 1 - r.bottom) * std::size_t(b.width));
     b.liveCount = int32_t(inside);
     b.SetWholeBounds();
@@ -115,7 +115,7 @@ void FillRandomRect(CellBoard& b, Rect r, int percent, uint64_t seed) {
         for (int y = r.top; y <= r.bottom; ++y)
             for (int x = r.left; x <= r.right; ++x) {
                 const bool live = (NextRandom(state) >> 32) < threshold;
-                b.At(x, y) = IsInterior(b, x, y) && live ? 1 : 0;
+                b.Set(x, y, IsInterior(b, x, y) && live ? 1 : 0);
             }
     });
 }
@@ -145,7 +145,7 @@ int64_t PasteBlock(CellBoard& b, const CellBlock& block, int x0, int y0, uint8_t
                 if (bx < 1 || by < 1 || bx > b.width - 2 || by > b.height - 2)
                     ++dropped;
                 else
-                    b.At(int(bx), int(by)) = value;
+                    b.Set(int(bx), int(by), value);
             }
     });
     return dropped;
@@ -158,7 +158,7 @@ int64_t FlipRect(CellBoard& b, Rect r, bool horizontal) {
     int64_t dropped = 0;
     EditArea(b, r, [&] {
         for (int y = r.top; y <= r.bottom; ++y)
-            std::memset(&b.At(r.left, y), 0, std::size_t(block.width));
+            std::memset(b.EditAt(r.left, y), 0, std::size_t(block.width));
         for (int y = 0; y < block.height; ++y)
             for (int x = 0; x < block.width; ++x) {
                 const uint8_t v = block.cells[std::size_t(y) * std::size_t(block.width) + x];
@@ -166,7 +166,7 @@ int64_t FlipRect(CellBoard& b, Rect r, bool horizontal) {
                 const int nx = horizontal ? r.right - x : r.left + x;
                 const int ny = horizontal ? r.top + y : r.bottom - y;
                 if (IsInterior(b, nx, ny))
-                    b.At(nx, ny) = v;
+                    b.Set(nx, ny, v);
                 else
                     ++dropped;
             }
@@ -191,7 +191,7 @@ int64_t RotateRect(CellBoard& b, Rect r, bool clockwise) {
     const int w = block.width, h = block.height;
     int64_t dropped = 0;
     EditArea(b, UnionRect(r, to), [&] {
-        for (int y = r.top; y <= r.bottom; ++y) std::memset(&b.At(r.left, y), 0, std::size_t(w));
+        for (int y = r.top; y <= r.bottom; ++y) std::memset(b.EditAt(r.left, y), 0, std::size_t(w));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const uint8_t v = block.cells[std::size_t(y) * std::size_t(w) + std::size_t(x)];
@@ -201,7 +201,7 @@ int64_t RotateRect(CellBoard& b, Rect r, bool clockwise) {
                 const int nx = clockwise ? to.left + (h - 1 - y) : to.left + y;
                 const int ny = clockwise ? to.top + x : to.top + (w - 1 - x);
                 if (IsInterior(b, nx, ny))
-                    b.At(nx, ny) = v;
+                    b.Set(nx, ny, v);
                 else
                     ++dropped;
             }

@@ -33,7 +33,7 @@ void Unpack(const LiveCells& live, CellBoard& board) {
     const std::size_t rowWords = live.RowWords();
     for (int y = 0; y < board.height; ++y) {
         const uint64_t* words = live.words.data() + std::size_t(y) * rowWords;
-        uint8_t* row = &board.At(0, y);
+        uint8_t* row = board.EditAt(0, y);
         for (int x = 0; x < board.width; ++x) row[x] = uint8_t((words[x / 64] >> (x % 64)) & 1u);
     }
     board.ScanBounds();
@@ -50,7 +50,7 @@ void PackLiveCells(const CellBoard& board, LiveCells& out) {
     const std::size_t tail = std::size_t(board.width) % 64;
     uint64_t* w = out.words.data();
     for (int y = 0; y < board.height; ++y, w += rowWords) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (std::size_t k = 0; k < full; ++k) w[k] = LiveBits64(row + 64 * k);
         if (tail != 0) {
             uint64_t bits = 0;
@@ -106,7 +106,7 @@ bool RunHistory::LiveCellsAt(int64_t g, LiveCells& out) {
         Unpack(from.cells, *replay_[0]);
         // Every cell of the other board that the steps do not write must
         // match: the border always, and what lies outside the windows.
-        std::memcpy(replay_[1]->cells, replay_[0]->cells, replay_[0]->CellCount());
+        std::memcpy(replay_[1]->EditCells(), replay_[0]->Cells(), replay_[0]->CellCount());
         replay_[1]->bounds = replay_[0]->bounds;
         replayed_ = from.generation;
     }

@@ -39,7 +39,7 @@ void FillSoup(CellBoard& board, double density, uint64_t seed) {
     int64_t live = 0;
     const int inner = board.width - 2;
     for (int y = 1; y < board.height - 1; ++y) {
-        uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width) + 1;
+        uint8_t* row = board.EditCells() + std::size_t(y) * std::size_t(board.width) + 1;
         for (int x = 0; x < inner; ++x) {
             const uint8_t cell = (Mix(state + uint64_t(x + 1) * kGolden) >> 11) < threshold;
             row[x] = cell;
@@ -61,7 +61,7 @@ void FillSoupPerCell(CellBoard& board, double density, uint64_t state) {
             z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
             z ^= z >> 31;
             if (double(z >> 11) * (1.0 / 9007199254740992.0) < density) {
-                board.At(x, y) = 1;
+                board.Set(x, y, 1);
                 ++live;
             }
         }

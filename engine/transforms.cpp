@@ -29,7 +29,9 @@ void CellBoard::CenterInto(CellBoard& t) {
         row0 = std::clamp(row0, 0, height - boxHeight);
         col0 = std::clamp(col0, 0, width - boxWidth);
         for (int y = box.top; y <= box.bottom; ++y)
-            std::memcpy(&t.At(col0, y - box.top + row0), &At(box.left, y), std::size_t(boxWidth));
+            std::memcpy(t.EditAt(col0, y - box.top + row0),
+                        &Cells()[std::size_t(y) * std::size_t(width) + std::size_t(box.left)],
+                        std::size_t(boxWidth));
     }
     t.SetWholeBounds();
     t.liveCount = liveCount;
@@ -52,7 +54,7 @@ void CellBoard::RotateLeftInto(CellBoard& t) {
             const int ny = shiftY - x;
             if (ny < 0 || ny >= height) continue;
             const uint8_t v = At(x, y);
-            t.At(nx, ny) = v;
+            t.Set(nx, ny, v);
             if (v != 0) ++kept;
         }
     }
@@ -64,7 +66,7 @@ void CellBoard::RotateLeftInto(CellBoard& t) {
 }
 
 void CellBoard::RepaletteInto(CellBoard& t, const PaletteBlock& palette) {
-    std::memcpy(t.cells, cells, CellCount());
+    t.CopyCellsFrom(*this);
     t.colours = palette.entries;
     t.SetWholeBounds();
     t.liveCount = liveCount;

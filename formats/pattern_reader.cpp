@@ -340,7 +340,7 @@ void Reader::Place(int64_t k) {
 }
 
 void Reader::Store(int64_t column, int64_t row, int64_t k) {
-    uint8_t* cell = board_.cells + row * width_ + column;
+    uint8_t* cell = board_.EditCells() + row * width_ + column;
     int64_t newlyLive = 0;
     for (int64_t i = 0; i < k; ++i) newlyLive += cell[i] == 0;
     std::memset(cell, 1, std::size_t(k));
@@ -361,7 +361,7 @@ void Reader::MoveOntoBoard() {
     movedDown_ = dy;
     const int64_t turnRows = Mod(dy, innerHeight_);
     const int64_t turnColumns = Mod(dx, innerWidth_);
-    uint8_t* cells = board_.cells;
+    uint8_t* cells = board_.EditCells();
     if (turnRows != 0) {
         // Whole rows, border cells too: those are dead in every row.
         uint8_t* first = cells + width_;
@@ -857,7 +857,7 @@ void Reader::Centre() {
     // whose new place would lie past it are dropped: the move stays inside.
     const int64_t srcLength = std::min(length, size_ - src);
     const int64_t moved = std::min(srcLength, size_ - dst);
-    uint8_t* cells = board_.cells;
+    uint8_t* cells = board_.EditCells();
     std::memmove(cells + dst, cells + src, std::size_t(moved));
     // Cells of the old range that the new range does not cover end dead.
     if (dst > src) {

@@ -39,7 +39,7 @@ void WritePattern(const CellBoard& board, const Rule& rule, ByteSink& sink) {
     std::string line(std::size_t(box.right - box.left + 1), '.');
     line += "\r\n";
     for (int y = box.top; y <= box.bottom; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (int x = box.left; x <= box.right; ++x)
             line[std::size_t(x - box.left)] = row[x] ? '*' : '.';
         Put(sink, line);

@@ -68,7 +68,7 @@ void WriteRlePattern(const CellBoard& board, const Rule& rule, ByteSink& sink, R
     RunLines out(sink);
     int64_t rowEnds = 0;  // row ends not yet written
     for (int y = empty ? 1 : box.top; !empty && y <= box.bottom; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         int x = box.left;
         while (x <= box.right) {
             const bool live = row[x] != 0;
@@ -98,7 +98,7 @@ void WritePlaintextPattern(const CellBoard& board, const std::string& title, Byt
     std::string line(std::size_t(box.right - box.left + 1), '.');
     line += kLineEnd;
     for (int y = box.top; y <= box.bottom; ++y) {
-        const uint8_t* row = board.cells + std::size_t(y) * std::size_t(board.width);
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (int x = box.left; x <= box.right; ++x)
             line[std::size_t(x - box.left)] = row[x] ? 'O' : '.';
         Put(sink, line);

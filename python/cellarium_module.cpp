@@ -83,7 +83,7 @@ public:
     void CellsChanged() {
         CellBoard& current = Current();
         CellBoard& scratch = *session.Scratch();
-        std::memcpy(scratch.cells, current.cells, current.CellCount());
+        std::memcpy(scratch.EditCells(), current.Cells(), current.CellCount());
         current.ScanBounds();
         int32_t live = 0;
         for (int y = 1; y < current.height - 1; ++y)
@@ -106,7 +106,7 @@ public:
     py::array_t<uint8_t> View(py::handle owner, bool writable) {
         const CellBoard& b = Current();
         py::array_t<uint8_t> view({py::ssize_t(b.height), py::ssize_t(b.width)},
-                                  {py::ssize_t(b.width), py::ssize_t(1)}, b.cells, owner);
+                                  {py::ssize_t(b.width), py::ssize_t(1)}, b.Cells(), owner);
         if (!writable) view.attr("setflags")(py::arg("write") = false);
         return view;
     }
@@ -463,7 +463,7 @@ py::bytes Gif(Board& board, const std::string& palette) {
             MemoryImageSink sink;
             const CellBoard& b = board.Current();
             const int result =
-                WriteBoardGif(sink, GifCells{b.cells, b.width, b.height}, FixedPalette(id));
+                WriteBoardGif(sink, GifCells{b.Cells(), b.width, b.height}, FixedPalette(id));
             if (result != kGifOk) throw py::value_error(GifResultMessage(result));
             return py::bytes(reinterpret_cast<const char*>(sink.bytes.data()), sink.bytes.size());
         }
@@ -588,7 +588,7 @@ py::tuple BoardState(Board& board) {
     auto lock = board.Claim("pickle the board");
     const CellBoard& b = board.Current();
     return py::make_tuple(1, b.width, b.height,
-                          py::bytes(reinterpret_cast<const char*>(b.cells), b.CellCount()),
+                          py::bytes(reinterpret_cast<const char*>(b.Cells()), b.CellCount()),
                           board.session.Generation(), py::bytes(b.description), py::bytes(b.name),
                           RuleText(board.session.Rule()));
 }
@@ -601,7 +601,7 @@ std::unique_ptr<Board> BoardFromState(const py::tuple& state) {
     const std::string cells = state[3].cast<std::string>();
     if (cells.size() != b.CellCount())
         throw py::value_error("not the state of a cellarium board: its cells do not fit");
-    std::memcpy(b.cells, cells.data(), cells.size());
+    std::memcpy(b.EditCells(), cells.data(), cells.size());
     b.description = state[5].cast<std::string>();
     b.name = state[6].cast<std::string>();
     board->session.SetRule(RuleOfText(state[7].cast<std::string>()));

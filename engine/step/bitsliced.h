@@ -208,8 +208,8 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
 
     const std::size_t w = std::size_t(s.width);
-    const uint8_t* src = s.cells + std::size_t(win.firstCol);
-    uint8_t* dst = t.cells + std::size_t(win.firstCol);
+    const uint8_t* src = s.Cells() + std::size_t(win.firstCol);
+    uint8_t* dst = t.StepCells() + std::size_t(win.firstCol);
     ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
     ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
 
@@ -259,7 +259,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
             // The row's words as LiveCellHash cuts them, in the buffer of the
             // column sums (done with for this row); the cells of the first
             // and last word outside the window keep the target's bytes.
-            const uint8_t* targetRow = t.cells + std::size_t(y) * w;
+            const uint8_t* targetRow = t.Cells() + std::size_t(y) * w;
             uint64_t* cut = sum0;
             const int count = hashTo - hashFrom + 1;
             for (int j = 0; j < count; ++j)

@@ -82,10 +82,10 @@ struct StepTally {
 inline bool StepCellsScalar(const CellBoard& s, CellBoard& t, int y, int x0, int x1,
                             const StepLookup& lut, uint8_t newborn, StepTally& tally) {
     const std::size_t w = std::size_t(s.width);
-    const uint8_t* up = s.cells + (std::size_t(y) - 1) * w;
+    const uint8_t* up = s.Cells() + (std::size_t(y) - 1) * w;
     const uint8_t* mid = up + w;
     const uint8_t* down = mid + w;
-    uint8_t* out = t.cells + std::size_t(y) * w;
+    uint8_t* out = t.StepCells() + std::size_t(y) * w;
     int first = INT_MAX, last = INT_MIN;
     for (int x = x0; x <= x1; ++x) {
         int n = 0;
@@ -119,6 +119,8 @@ inline bool StepCellsScalar(const CellBoard& s, CellBoard& t, int y, int x0, int
 // Hands the tally to the boards: both live counts, the target's bounds (the
 // empty box when nothing was live in either generation) and the counters.
 inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally) {
+    // The kernels write bytes alone: the target's plane is made again when read.
+    t.StepWritten(false);
     s.liveCount = int32_t(tally.live);
     t.liveCount = int32_t(tally.live);
     if (tally.top <= tally.bottom)

@@ -26,20 +26,20 @@ StepCounts StepReference(CellBoard& s, CellBoard& t, int newborn, const Rule& ru
             const uint8_t old = s.At(x, y);
             if (old != 0) {
                 if (rule.Next(block)) {
-                    t.At(x, y) = old;
+                    t.Set(x, y, old);
                     ++s.liveCount;
                 } else {
-                    t.At(x, y) = 0;
+                    t.Set(x, y, 0);
                     ++counts.deaths;
                 }
                 t.IncludeCell(Point{x, y});
             } else if (rule.Next(block)) {
-                t.At(x, y) = value;
+                t.Set(x, y, value);
                 ++counts.births;
                 ++s.liveCount;
                 t.IncludeCell(Point{x, y});
             } else {
-                t.At(x, y) = 0;
+                t.Set(x, y, 0);
             }
         }
     }

@@ -69,10 +69,10 @@ protected:
         std::mt19937_64 rng(seed);
         for (int y = 14; y < 26; ++y)
             for (int x = 14; x < 26; ++x)
-                if (rng() % 100 < 40) cur->At(x, y) = 1;
+                if (rng() % 100 < 40) cur->Set(x, y, 1);
         cur->ScanBounds();
         int32_t live = 0;
-        for (std::size_t i = 0; i < cur->CellCount(); ++i) live += cur->cells[i] != 0;
+        for (std::size_t i = 0; i < cur->CellCount(); ++i) live += cur->Cells()[i] != 0;
         cur->liveCount = live;
         const std::string in = (dir_ / "in.rle").string(), out = (dir_ / "out.rle").string();
         {

@@ -350,14 +350,14 @@ TEST_F(Document, ReloadOfARemovedOrNoLongerFittingFileKeepsTheRunningPattern) {
     const std::string path = Write("glider.lif", kGliderFile);
     ASSERT_NE(Open(path), nullptr);
     for (int i = 0; i < 4; ++i) platform.Command(ID_TOOLS_STEP);
-    std::vector<uint8_t> before(Board().cells, Board().cells + Board().CellCount());
+    std::vector<uint8_t> before(Board().Cells(), Board().Cells() + Board().CellCount());
     const std::string lastCounts = Status().substr(Status().find(" B:"));
 
     std::filesystem::remove(path);
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(), std::vector<std::string>{path + " was not found."});
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), Board().cells));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), Board().Cells()));
     // The counter restarts; births and deaths stay those of the last step.
     EXPECT_EQ(Status(), "G:00000 C:00005" + lastCounts);
 
@@ -370,7 +370,7 @@ TEST_F(Document, ReloadOfARemovedOrNoLongerFittingFileKeepsTheRunningPattern) {
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{PatternTooBigMessage(150, 150, 191, 91)});
     EXPECT_EQ(Board().width, 200);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), Board().cells));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), Board().Cells()));
 }
 
 TEST_F(Document, CellsThatCannotBeAllocatedEndTheProgramAfterTheMessage) {

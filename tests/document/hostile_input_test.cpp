@@ -20,7 +20,7 @@ protected:
     // Opens a glider as the pattern that must survive every failure below.
     void OpenGlider() {
         ASSERT_NE(OpenText("glider.lif", kGliderFile), nullptr);
-        before_.assign(Board().cells, Board().cells + Board().CellCount());
+        before_.assign(Board().Cells(), Board().Cells() + Board().CellCount());
         platform.ClearLog();
     }
     // The glider, its path and its description are still the document's.
@@ -29,7 +29,7 @@ protected:
         EXPECT_EQ(Doc()->GetPathName(), Path("glider.lif"));
         EXPECT_EQ(Doc()->GetDescription(), "A glider");
         EXPECT_EQ(Board().liveCount, 5);
-        EXPECT_TRUE(std::equal(before_.begin(), before_.end(), Board().cells));
+        EXPECT_TRUE(std::equal(before_.begin(), before_.end(), Board().Cells()));
         EXPECT_FALSE(platform.QuitRequested());
     }
     // The cells a load or step left agree with the live count. (Rows that
@@ -38,7 +38,7 @@ protected:
     void ExpectSoundBoard() {
         const CellBoard& b = Board();
         const auto live =
-            std::count_if(b.cells, b.cells + b.CellCount(), [](uint8_t v) { return v != 0; });
+            std::count_if(b.Cells(), b.Cells() + b.CellCount(), [](uint8_t v) { return v != 0; });
         EXPECT_EQ(live, b.liveCount);
     }
     std::vector<std::string> TooBig() const { return {PatternTooBigMessage(200, 200)}; }
@@ -273,14 +273,14 @@ TEST_F(HostileInput, ADiskErrorInTheMiddleOfAPatternIsNotTakenForItsEnd) {
 TEST_F(HostileInput, APatternReplacedByAFolderBeforeReloadKeepsTheRunningPattern) {
     OpenGlider();
     for (int i = 0; i < 3; ++i) platform.Command(ID_TOOLS_STEP);
-    std::vector<uint8_t> running(Board().cells, Board().cells + Board().CellCount());
+    std::vector<uint8_t> running(Board().Cells(), Board().Cells() + Board().CellCount());
     std::filesystem::remove(Path("glider.lif"));
     std::filesystem::create_directory(Path("glider.lif"));
     platform.ClearLog();
     platform.Command(ID_FILE_RELOAD);
     EXPECT_EQ(platform.MessageTexts(),
               std::vector<std::string>{Path("glider.lif") + " cannot be accessed."});
-    EXPECT_TRUE(std::equal(running.begin(), running.end(), Board().cells));
+    EXPECT_TRUE(std::equal(running.begin(), running.end(), Board().Cells()));
     EXPECT_EQ(Doc()->GetDescription(), "A glider");
     // The pair still steps as a pair: the glider glides on, nothing else
     // comes to life.

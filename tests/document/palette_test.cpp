@@ -42,8 +42,8 @@ protected:
         for (int i = 0; i < steps; ++i) platform.Command(ID_TOOLS_STEP);
     }
     std::vector<uint8_t> Cells() const {
-        return std::vector<uint8_t>(Board().cells,
-                                    Board().cells + std::size_t(Board().width) * Board().height);
+        return std::vector<uint8_t>(Board().Cells(),
+                                    Board().Cells() + std::size_t(Board().width) * Board().height);
     }
     // The commands whose menu items carry a check mark.
     std::vector<unsigned> CheckedPaletteCommands() const {
@@ -298,8 +298,8 @@ TEST_F(Colours, SaveAsImageWritesTheWholeBoardWithTheCurrentPalette) {
     SetBoardSize(160, 150);
     OpenRunningGlider(12);
     // Cells on the border too: the image holds the whole board.
-    Board().cells[0] = 7;
-    Board().cells[std::size_t(160 * 150 - 1)] = 200;
+    Doc()->CurrentBoard()->Set(0, 0, 7);
+    Doc()->CurrentBoard()->Set(159, 149, 200);
     platform.Command(ID_INVERT_COLORS);
     platform.ClearLog();
     const int cursorChanges = platform.WaitCursorChanges();

@@ -19,7 +19,7 @@ protected:
         return false;
     }
     std::vector<uint8_t> Cells() const {
-        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+        return std::vector<uint8_t>(Board().Cells(), Board().Cells() + Board().CellCount());
     }
 };
 
@@ -345,7 +345,7 @@ TEST_F(Simulation, RotatingABoardThatIsNotSquareKeepsWhatFitsAndFourTurnsRestore
 
     // The turn is about the centre; a cell far out to the side has no place
     // after it and is dropped, and nothing is written off the board.
-    Doc()->CurrentBoard()->At(5, 80) = 1;
+    Doc()->CurrentBoard()->Set(5, 80, 1);
     Doc()->CurrentBoard()->liveCount = 6;
     platform.Command(ID_CELLS_ROTATE_LEFT);
     EXPECT_EQ(Board().liveCount, 5);

@@ -31,7 +31,7 @@ const std::string kGlidersBlinkerFile = std::string(kGlidersFile) + "#P 59 -60\r
 class Speed : public LifeSession {
 protected:
     std::vector<uint8_t> Cells() const {
-        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+        return std::vector<uint8_t>(Board().Cells(), Board().Cells() + Board().CellCount());
     }
     std::string SpeedStrip() const {
         return platform.Bar(IDD_STATUS_STRIP)->GetDlgItemText(IDC_SPEED_TEXT);

@@ -40,7 +40,7 @@ protected:
 
     Snapshot Take() const {
         const CellBoard& b = Board();
-        return Snapshot{std::vector<uint8_t>(b.cells, b.cells + b.CellCount()),
+        return Snapshot{std::vector<uint8_t>(b.Cells(), b.Cells() + b.CellCount()),
                         b.liveCount,
                         b.bounds,
                         Doc()->GetRule(),
@@ -98,7 +98,7 @@ protected:
 void ExpectRunMatches(const Snapshot& from, const Snapshot& to, int width, int height) {
     std::unique_ptr<CellBoard> cur = CellBoard::Create(width, height);
     std::unique_ptr<CellBoard> scratch = CellBoard::Create(width, height);
-    std::copy(from.cells.begin(), from.cells.end(), cur->cells);
+    std::copy(from.cells.begin(), from.cells.end(), cur->EditCells());
     CopyBorder(*cur, *scratch);
     cur->bounds = from.bounds;
     cur->liveCount = from.live;
@@ -107,7 +107,7 @@ void ExpectRunMatches(const Snapshot& from, const Snapshot& to, int width, int h
         cur->ComputeNext(*scratch, from.rules, int(uint32_t(g) & 0xFF) + 1, births, deaths);
         std::swap(cur, scratch);
     }
-    EXPECT_TRUE(std::equal(to.cells.begin(), to.cells.end(), cur->cells));
+    EXPECT_TRUE(std::equal(to.cells.begin(), to.cells.end(), cur->Cells()));
     EXPECT_EQ(to.live, cur->liveCount);
     EXPECT_EQ(to.counters, (RunCounters{to.counters.generation, births, deaths}));
 }
@@ -259,7 +259,7 @@ TEST_F(Undo, SelectionCommandsAtTheEdgeKeepTheBorderDead) {
         EXPECT_EQ(Picture(Rect{0, 0, 4, 3}), c.picture);
         ExpectBordersAgree();
         int32_t live = 0;
-        for (std::size_t i = 0; i < Board().CellCount(); ++i) live += Board().cells[i] != 0;
+        for (std::size_t i = 0; i < Board().CellCount(); ++i) live += Board().Cells()[i] != 0;
         EXPECT_EQ(Board().liveCount, live);
         // The next step recomputes the whole interior.
         EXPECT_EQ(Board().bounds, Board().WholeBox());
@@ -518,13 +518,13 @@ TEST_F(Undo, StepsOnTheLargestBoardStaySmall) {
     Stroke(cells, false);
     const std::size_t stroke = Doc()->History().NewestStepBytes();
     EXPECT_LT(stroke, 4096u);
-    const std::vector<uint8_t> drawn(Board().cells, Board().cells + Board().CellCount());
+    const std::vector<uint8_t> drawn(Board().Cells(), Board().Cells() + Board().CellCount());
     platform.Command(ID_TOOLS_STEP);
     const std::size_t run = Doc()->History().NewestStepBytes();
     EXPECT_LT(run, 1u << 20);
     // The start board, packed away from the window, comes back whole.
     platform.CtrlKey('Z');
-    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), Board().cells));
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), Board().Cells()));
     std::printf("[ undo   ] 100-cell stroke: %zu bytes; a step's start board: %zu bytes\n", stroke,
                 run);
 }

@@ -132,7 +132,7 @@ protected:
     }
 
     std::vector<uint8_t> Cells() const {
-        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+        return std::vector<uint8_t>(Board().Cells(), Board().Cells() + Board().CellCount());
     }
     int CountLive() const {
         int n = 0;
@@ -570,8 +570,8 @@ TEST_F(Viewport, FindBeginsAfterTheFirstCellAndReachesTheLastOne) {
     auto withCells = [&](std::initializer_list<CPoint> cells) {
         ASSERT_NE(OpenCells(800, 800, {{400, 400}}), nullptr);
         CellBoard& board = *Doc()->CurrentBoard();
-        board.At(400, 400) = 0;
-        for (CPoint c : cells) board.At(c.x, c.y) = 1;
+        board.Set(400, 400, 0);
+        for (CPoint c : cells) board.Set(c.x, c.y, 1);
         board.liveCount = int32_t(cells.size());
     };
     withCells({{0, 0}});

@@ -56,7 +56,7 @@ TEST(CellBoard, NewBoardIsDeadWithEmptyBoxAndNoLiveCells) {
     ASSERT_TRUE(board);
     EXPECT_EQ(board->liveCount, 0);
     EXPECT_EQ(board->bounds, (Rect{149, 155, 1, 1}));
-    for (std::size_t i = 0; i < board->CellCount(); ++i) ASSERT_EQ(board->cells[i], 0);
+    for (std::size_t i = 0; i < board->CellCount(); ++i) ASSERT_EQ(board->Cells()[i], 0);
     EXPECT_TRUE(board->description.empty());
 }
 
@@ -79,15 +79,15 @@ TEST(CellBoard, ScanBoundsIsExactForInteriorAndWidensForBorderCells) {
     auto board = CellBoard::Create(200, 160);
     EXPECT_EQ(board->ScanBounds(), board->EmptyBox());
 
-    board->At(37, 90) = 5;
+    board->Set(37, 90, 5);
     EXPECT_EQ(board->ScanBounds(), (Rect{37, 90, 37, 90}));
-    board->At(37, 90) = 0;
+    board->Set(37, 90, 0);
 
-    board->At(0, 0) = 1;
+    board->Set(0, 0, 1);
     EXPECT_EQ(board->ScanBounds(), (Rect{0, 0, 1, 1}));
-    board->At(0, 0) = 0;
+    board->Set(0, 0, 0);
 
-    board->At(199, 159) = 1;
+    board->Set(199, 159, 1);
     EXPECT_EQ(board->ScanBounds(), (Rect{198, 158, 199, 159}));
     // The scan leaves cells and the live count alone.
     EXPECT_EQ(board->At(199, 159), 1);
@@ -111,14 +111,14 @@ TEST(CellBoard, IncludeCellOnlyMovesEdgesOutward) {
 TEST(CellBoard, MakeEmptyLeavesAnAllDeadBoardWithItsDescriptionAndColours) {
     ResetPalettesForStart();
     auto board = CellBoard::Create(160, 150);
-    board->At(0, 0) = 3;      // the border too
-    board->At(80, 70) = 200;  // and the interior
+    board->Set(0, 0, 3);      // the border too
+    board->Set(80, 70, 200);  // and the interior
     board->liveCount = 2;
     board->SetWholeBounds();
     board->description = "kept";
     SetCurrentPalette(&Palette(PaletteId::Autumn));
     board->MakeEmpty();
-    for (std::size_t i = 0; i < board->CellCount(); ++i) ASSERT_EQ(board->cells[i], 0) << i;
+    for (std::size_t i = 0; i < board->CellCount(); ++i) ASSERT_EQ(board->Cells()[i], 0) << i;
     EXPECT_EQ(board->bounds, board->EmptyBox());
     EXPECT_EQ(board->liveCount, 0);
     EXPECT_EQ(board->description, "kept");

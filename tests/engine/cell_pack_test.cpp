@@ -40,14 +40,14 @@ TEST(CellPack, EveryMixOfDeadAndLiveComesBackAsItWas) {
     }
     // A board's rectangle, row by row, leaves the cells around it alone.
     std::unique_ptr<CellBoard> board = CellBoard::Create(20, 10);
-    for (std::size_t i = 0; i < board->CellCount(); ++i) board->cells[i] = uint8_t(i % 3);
+    for (std::size_t i = 0; i < board->CellCount(); ++i) board->EditCells()[i] = uint8_t(i % 3);
     const Rect r{3, 2, 11, 7};
     const std::vector<uint8_t> packed = PackRect(*board, r);
-    std::vector<uint8_t> before(board->cells, board->cells + board->CellCount());
+    std::vector<uint8_t> before(board->Cells(), board->Cells() + board->CellCount());
     for (int y = r.top; y <= r.bottom; ++y)
-        for (int x = r.left; x <= r.right; ++x) board->At(x, y) = 0;
+        for (int x = r.left; x <= r.right; ++x) board->Set(x, y, 0);
     ASSERT_TRUE(UnpackRect(packed, *board, r));
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), board->cells));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), board->Cells()));
 }
 
 }  // namespace

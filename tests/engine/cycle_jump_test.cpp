@@ -72,7 +72,7 @@ std::unique_ptr<CellBoard> Pattern(int w, int h, int x, int y,
     auto b = CellBoard::Create(w, h);
     for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < int(rows[r].size()); ++c)
-            if (rows[r][c] == 'O') b->At(x + c, y + r) = 1;
+            if (rows[r][c] == 'O') b->Set(x + c, y + r, 1);
     b->ScanBounds();
     return b;
 }
@@ -95,7 +95,7 @@ Outcome RunFrom(const CellBoard& start, const Rule& rule, int64_t from, int64_t 
     RunSession s;
     EXPECT_TRUE(s.MakeBoards(start.width, start.height));
     for (CellBoard* b : {s.Current(), s.Scratch()})
-        std::memcpy(b->cells, start.cells, start.CellCount());
+        std::memcpy(b->EditCells(), start.Cells(), start.CellCount());
     s.Current()->bounds = start.bounds;
     s.Current()->liveCount = start.liveCount;
     s.BoardChanged();
@@ -119,7 +119,7 @@ Outcome RunFrom(const CellBoard& start, const Rule& rule, int64_t from, int64_t 
         if (out.stop == RunStop::Stagnation) break;
     }
     const CellBoard& b = *s.Current();
-    out.cells.assign(b.cells, b.cells + b.CellCount());
+    out.cells.assign(b.Cells(), b.Cells() + b.CellCount());
     out.bounds = b.bounds;
     out.live = b.liveCount;
     out.births = s.Births();
@@ -225,7 +225,7 @@ TEST(CycleJump, AnObserverThatTakesGenerationsInBulkHearsTheJumpAtOnce) {
     RunSession s;
     ASSERT_TRUE(s.MakeBoards(150, 150));
     for (CellBoard* b : {s.Current(), s.Scratch()})
-        std::memcpy(b->cells, blinker->cells, blinker->CellCount());
+        std::memcpy(b->EditCells(), blinker->Cells(), blinker->CellCount());
     s.Current()->bounds = blinker->bounds;
     s.Current()->liveCount = blinker->liveCount;
     s.BoardChanged();

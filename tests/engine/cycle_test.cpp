@@ -47,7 +47,7 @@ std::unique_ptr<CellBoard> Board(int w, int h, int x, int y, std::vector<std::st
     for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < int(rows[r].size()); ++c)
             if (rows[r][c] == 'O') {
-                b->At(x + c, y + r) = 1;
+                b->Set(x + c, y + r, 1);
                 b->IncludeCell(Point{x + c, y + r});
                 ++b->liveCount;
             }
@@ -56,7 +56,7 @@ std::unique_ptr<CellBoard> Board(int w, int h, int x, int y, std::vector<std::st
 
 std::vector<uint8_t> Live(const CellBoard& b) {
     std::vector<uint8_t> v(b.CellCount());
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = b.cells[i] != 0;
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = b.Cells()[i] != 0;
     return v;
 }
 
@@ -65,7 +65,7 @@ struct Pair {
     std::unique_ptr<CellBoard> cur, scratch;
     explicit Pair(std::unique_ptr<CellBoard> b)
         : cur(std::move(b)), scratch(CellBoard::Create(cur->width, cur->height)) {
-        std::memcpy(scratch->cells, cur->cells, cur->CellCount());
+        std::memcpy(scratch->EditCells(), cur->Cells(), cur->CellCount());
     }
     void Step() {
         SelectedStepKernel()(*cur, *scratch, 1, kConway, nullptr);
@@ -101,13 +101,13 @@ TEST(LiveCellHash, IsTheDefinitionOnEveryWidthAndIgnoresColours) {
     for (int width : {3, 63, 64, 65, 150, 203}) {
         auto b = CellBoard::Create(width, 9);
         for (std::size_t i = 0; i < b->CellCount(); ++i)
-            b->cells[i] = random() % 3 == 0 ? uint8_t(1 + random() % 255) : 0;
+            b->EditCells()[i] = random() % 3 == 0 ? uint8_t(1 + random() % 255) : 0;
         const uint64_t hash = LiveCellHash(*b);
         EXPECT_EQ(hash, ModelHash(*b)) << width;
         for (std::size_t i = 0; i < b->CellCount(); ++i)
-            if (b->cells[i] != 0) b->cells[i] = 1;
+            if (b->Cells()[i] != 0) b->EditCells()[i] = 1;
         EXPECT_EQ(LiveCellHash(*b), hash) << width;
-        b->At(width - 1, 8) ^= 1;  // the last cell of the border counts too
+        b->Set(width - 1, 8, b->At(width - 1, 8) ^ 1);  // the last cell of the border counts too
         EXPECT_NE(LiveCellHash(*b), hash) << width;
     }
     EXPECT_EQ(LiveCellHash(*CellBoard::Create(150, 150)), 0u);

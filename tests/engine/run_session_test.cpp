@@ -23,7 +23,7 @@ void Place(RunSession& s, int w, int h, int x, int y, const std::vector<std::str
     CellBoard& b = *s.Current();
     for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < int(rows[r].size()); ++c)
-            if (rows[r][c] == 'O') b.At(x + c, y + r) = 1;
+            if (rows[r][c] == 'O') b.Set(x + c, y + r, 1);
     b.ScanBounds();
     b.liveCount = int32_t(rows.size());  // only the bounds and cells matter here
     s.BoardChanged();
@@ -51,7 +51,7 @@ TEST(RunSession, GenerationsAreTheKernelsWithTheCountersNewbornValue) {
     s.BoardChanged();
     s.SetRule(Rule::Totalistic(0b1001000, 0b1100));
     auto a = CellBoard::Create(200, 160), b = CellBoard::Create(200, 160);
-    std::memcpy(a->cells, s.Current()->cells, a->CellCount());
+    std::memcpy(a->EditCells(), s.Current()->Cells(), a->CellCount());
     a->bounds = s.Current()->bounds;
     s.SetGeneration(250);  // newborn values wrap past 255
     Counting seen;
@@ -66,7 +66,7 @@ TEST(RunSession, GenerationsAreTheKernelsWithTheCountersNewbornValue) {
         ASSERT_EQ(seen.seen[std::size_t(g)].live, a->liveCount);
     }
     EXPECT_EQ(s.Generation(), 280);
-    EXPECT_EQ(std::memcmp(a->cells, s.Current()->cells, a->CellCount()), 0);
+    EXPECT_EQ(std::memcmp(a->Cells(), s.Current()->Cells(), a->CellCount()), 0);
     EXPECT_EQ(s.Births(), seen.seen.back().births);
 }
 
@@ -104,8 +104,8 @@ TEST(RunSession, RepeatsAreNumberedAsTheCounterAndForgottenOnChange) {
     EXPECT_EQ(s.Run(Limits(100)), RunStop::Repeat);
     EXPECT_EQ(*s.LastRepeat(), (Cycle{1001, 2}));
     // An edit starts the watch again from the board as it is.
-    s.Current()->At(10, 10) = 1;
-    s.Current()->At(11, 10) = 1;
+    s.Current()->Set(10, 10, 1);
+    s.Current()->Set(11, 10, 1);
     s.Current()->bounds = Rect{10, 10, 72, 71};
     s.BoardChanged();
     EXPECT_EQ(s.Run(Limits(1)), RunStop::Count);

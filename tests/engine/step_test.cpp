@@ -17,7 +17,7 @@ std::unique_ptr<CellBoard> BoardWith(int w, int h,
                                      std::initializer_list<std::pair<int, int>> cells) {
     auto b = CellBoard::Create(w, h);
     for (auto [x, y] : cells) {
-        b->At(x, y) = 1;
+        b->Set(x, y, 1);
         b->IncludeCell(Point{x, y});
         ++b->liveCount;
     }
@@ -38,7 +38,7 @@ StepCounts Step(std::unique_ptr<CellBoard>& cur, std::unique_ptr<CellBoard>& scr
 TEST(Step, EmptyBoardWritesNothingAndReportsNothing) {
     auto cur = CellBoard::Create(150, 150);
     auto scratch = CellBoard::Create(150, 150);
-    scratch->At(5, 5) = 9;  // would be stale if the step wrote anything
+    scratch->Set(5, 5, 9);  // would be stale if the step wrote anything
     StepCounts c = Step(cur, scratch, 1);
     EXPECT_EQ(c.births, 0);
     EXPECT_EQ(c.deaths, 0);
@@ -78,7 +78,7 @@ TEST(Step, GliderTravelsAndColoursRecordBirthGeneration) {
 TEST(Step, NewbornValueWrapsToOneAndSurvivorsKeepTheirValue) {
     // A block is a still life: its cells keep whatever value they have.
     auto cur = BoardWith(150, 150, {{50, 50}, {51, 50}, {50, 51}, {51, 51}});
-    cur->At(50, 50) = 200;
+    cur->Set(50, 50, 200);
     auto scratch = CellBoard::Create(150, 150);
     for (int i = 0; i < 300; ++i) Step(cur, scratch, i + 1);
     EXPECT_EQ(cur->At(50, 50), 200);
@@ -99,7 +99,7 @@ TEST(Step, NewbornValueWrapsToOneAndSurvivorsKeepTheirValue) {
 TEST(Step, BorderCellsAreReadButNeverWrittenOrCounted) {
     // Three border cells on the top edge give (11, 1) three live neighbours.
     auto cur = CellBoard::Create(150, 150);
-    for (int x = 10; x <= 12; ++x) cur->At(x, 0) = 7;
+    for (int x = 10; x <= 12; ++x) cur->Set(x, 0, 7);
     cur->liveCount = 3;
     cur->bounds = Rect{10, 0, 12, 1};
     auto target = CellBoard::Create(150, 150);
@@ -200,7 +200,7 @@ ModelStep Advance(const Model& src, Model& dst, uint8_t newborn, const uint8_t* 
 
 void ExpectBoardMatches(const CellBoard& b, const Model& m, int gen) {
     for (int i = 0; i < b.width * b.height; ++i)
-        ASSERT_EQ(b.cells[i], m.cells[i])
+        ASSERT_EQ(b.Cells()[i], m.cells[i])
             << "generation " << gen << " cell " << i % b.width << "," << i / b.width;
 }
 
@@ -243,7 +243,7 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
         const int density = 1 + int(rng() % 4);
         for (int y = t; y <= b; ++y)
             for (int x = l; x <= r; ++x)
-                if (rng() % 4 < unsigned(density)) cur->At(x, y) = uint8_t(1 + rng() % 255);
+                if (rng() % 4 < unsigned(density)) cur->Set(x, y, uint8_t(1 + rng() % 255));
         cur->bounds = Rect{l, t, r, b};
         // Live border cells on either board, some of the time.
         if (trial % 2) {
@@ -251,13 +251,13 @@ TEST(Step, MatchesFreshWholeBoardRecomputationOverLongRuns) {
                 int edge = int(rng() % 4);
                 int x = edge < 2 ? int(rng() % w) : (edge == 2 ? 0 : w - 1);
                 int y = edge < 2 ? (edge == 0 ? 0 : h - 1) : int(rng() % h);
-                ((k % 2) ? scratch : cur)->At(x, y) = uint8_t(1 + rng() % 255);
+                ((k % 2) ? scratch : cur)->Set(x, y, uint8_t(1 + rng() % 255));
             }
         }
 
         // Model state mirrors the pair: two full boards whose borders persist.
-        Model mc{w, h, std::vector<uint8_t>(cur->cells, cur->cells + w * h), cur->bounds};
-        Model ms{w, h, std::vector<uint8_t>(scratch->cells, scratch->cells + w * h), Rect{}};
+        Model mc{w, h, std::vector<uint8_t>(cur->Cells(), cur->Cells() + w * h), cur->bounds};
+        Model ms{w, h, std::vector<uint8_t>(scratch->Cells(), scratch->Cells() + w * h), Rect{}};
 
         int gen = 0;
         for (; gen < 120; ++gen) {

@@ -589,7 +589,7 @@ TEST(Reader, GuardedBoardCatchesBrokenPromises) {
     g.storage()[GuardedBoard::kGuard - 1] = 0;
     EXPECT_EQ(g.Check(), "write outside the board's cells");
     g.storage()[GuardedBoard::kGuard - 1] = GuardedBoard::kCanary;
-    g.board().At(1, 1) = 1;
+    g.board().Set(1, 1, 1);
     EXPECT_NE(g.Check().find("outside the bounds"), std::string::npos);
     g.board().IncludeCell(Point{1, 1});
     EXPECT_NE(g.Check().find("live count"), std::string::npos);

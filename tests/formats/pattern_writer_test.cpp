@@ -15,7 +15,7 @@ namespace {
 
 std::unique_ptr<CellBoard> BoardWith(const Cells& cells, int width = 800, int height = 800) {
     auto board = CellBoard::Create(width, height);
-    for (auto [x, y] : cells) board->At(x, y) = 1;
+    for (auto [x, y] : cells) board->Set(x, y, 1);
     return board;
 }
 
@@ -40,7 +40,7 @@ std::string DescriptionLines(const std::string& description) {
 
 TEST(Writer, GliderFileByteForByte) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
-    board->At(400, 401) = 77;  // any live value is "*"
+    board->Set(400, 401, 77);  // any live value is "*"
     EXPECT_EQ(Written(*board), "#Life 1.05\r\n\r\n#R 23/3\r\n#P -1 -1\r\n.*.\r\n..*\r\n***\r\n");
 }
 
@@ -106,7 +106,7 @@ TEST(Writer, RandomBoardsReadBackWithEveryCellInPlace) {
         std::uniform_int_distribution<int> value(1, 255);
         for (int y = 1; y < h - 1; ++y)  // the interior: a border cell does not read back
             for (int x = 1; x < w - 1; ++x)
-                if (live(rng)) board->At(x, y) = uint8_t(value(rng));
+                if (live(rng)) board->Set(x, y, uint8_t(value(rng)));
         std::bernoulli_distribution entry(0.3);
         uint16_t survive = 0, born = 0;
         for (int n = 0; n < 9; ++n) {

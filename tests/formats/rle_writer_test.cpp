@@ -18,7 +18,7 @@ namespace {
 
 std::unique_ptr<CellBoard> BoardWith(const Cells& cells, int width = 800, int height = 800) {
     auto board = CellBoard::Create(width, height);
-    for (auto [x, y] : cells) board->At(x, y) = 1;
+    for (auto [x, y] : cells) board->Set(x, y, 1);
     return board;
 }
 
@@ -54,7 +54,7 @@ void Scatter(CellBoard& board, double density, bool border, std::mt19937& rng) {
     for (int y = edge; y < board.height - edge; ++y)
         for (int x = edge; x < board.width - edge; ++x)
             if (live(rng) && !(x == board.width - 1 && y == board.height - 1))
-                board.At(x, y) = uint8_t(value(rng));
+                board.Set(x, y, uint8_t(value(rng)));
 }
 
 // A totalistic rule, a random isotropic one (whole classes of blocks) or any
@@ -90,7 +90,7 @@ Rule RandomRule(std::mt19937& rng) {
 
 TEST(RleWriter, GliderByteForByte) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
-    board->At(400, 401) = 77;  // any live value is "o"
+    board->Set(400, 401, 77);  // any live value is "o"
     EXPECT_EQ(Rle(*board),
               "#CXRLE Pos=-1,-1\r\nx = 3, y = 3, rule = B3/S23:P798,798\r\nbo$2bo$3o!\r\n");
     EXPECT_EQ(Rle(*board, RleGrid::Plain),
@@ -129,10 +129,11 @@ TEST(RleWriter, DataLinesStayWithinSeventyColumnsAndKeepCountsWhole) {
     // Alternating cells give two-character items that must wrap; a row of
     // 700 live cells and gaps of 300 give counts far longer lines would split.
     auto board = CellBoard::Create(1000, 1000);
-    for (int x = 10; x < 400; x += 2) board->At(x, 10) = 1;
-    for (int x = 10; x < 710; ++x) board->At(x, 11) = 1;
-    board->At(10, 12) = board->At(990, 12) = 1;
-    for (int y = 13; y < 990; y += 3) board->At(10 + (y * 7) % 900, y) = 1;
+    for (int x = 10; x < 400; x += 2) board->Set(x, 10, 1);
+    for (int x = 10; x < 710; ++x) board->Set(x, 11, 1);
+    board->Set(10, 12, 1);
+    board->Set(990, 12, 1);
+    for (int y = 13; y < 990; y += 3) board->Set(10 + (y * 7) % 900, y, 1);
     const std::string text = Rle(*board);
     const auto lines = Lines(text);
     ASSERT_GT(lines.size(), 10u);
@@ -243,7 +244,7 @@ TEST(RleReader, PositionCommentPlacesThePatternAsHashPDoes) {
         auto board = CellBoard::Create(w, h);
         const int x0 = std::uniform_int_distribution<int>(1, w - 12)(rng);
         const int y0 = std::uniform_int_distribution<int>(1, h - 12)(rng);
-        for (int i = 0; i < 30; ++i) board->At(x0 + int(rng() % 10), y0 + int(rng() % 10)) = 1;
+        for (int i = 0; i < 30; ++i) board->Set(x0 + int(rng() % 10), y0 + int(rng() % 10), 1);
         MemoryByteSink life;
         WritePattern(*board, Rule(), life);
         ReadResult fromLife = Read(life.bytes(), w, h);
@@ -284,7 +285,7 @@ TEST(RleReader, PositionCommentIsOptionalAndNotPartOfTheDescription) {
 
 TEST(PlaintextWriter, GliderByteForByteAndBackAsTheSameShape) {
     auto board = BoardWith({{400, 399}, {401, 400}, {399, 401}, {400, 401}, {401, 401}});
-    board->At(401, 401) = 200;
+    board->Set(401, 401, 200);
     board->description = "glider\r\nby hand";
     const std::string text = Plaintext(*board, "glider.cells");
     EXPECT_EQ(text, "!Name: glider.cells\r\n!glider\r\n!\r\n!by hand\r\n.O.\r\n..O\r\nOOO\r\n");
@@ -303,7 +304,7 @@ TEST(PlaintextWriter, RandomBoardsReadBackAsTheSameShape) {
         std::bernoulli_distribution live(round % 10 == 0 ? 0.0 : 0.4);
         for (int y = 20; y < 70; ++y)
             for (int x = 30; x < 90; ++x)
-                if (live(rng)) board->At(x, y) = 1;
+                if (live(rng)) board->Set(x, y, 1);
         SCOPED_TRACE("round " + std::to_string(round));
         ReadResult back = Read(Plaintext(*board), w, w);
         ASSERT_TRUE(back.ok);

@@ -22,11 +22,11 @@ public:
     static constexpr const char* kOldDescription = "description before the read";
 
     GuardedBoard(int width, int height) : board_(CellBoard::Create(width, height)) {
-        board_->ReleaseCellBitmap();
         storage_.assign(kGuard * 2 + board_->CellCount(), kCanary);
-        board_->cells = storage_.data() + kGuard;
+        own_ = board_->ExchangeCells(storage_.data() + kGuard);
     }
-    ~GuardedBoard() { board_->cells = nullptr; }  // the storage is ours, not the board's
+    // The storage is ours, not the board's: it takes its own cells back.
+    ~GuardedBoard() { board_->ExchangeCells(own_); }
     GuardedBoard(const GuardedBoard&) = delete;
     GuardedBoard& operator=(const GuardedBoard&) = delete;
 
@@ -115,6 +115,7 @@ public:
 private:
     std::unique_ptr<CellBoard> board_;
     std::vector<uint8_t> storage_;
+    uint8_t* own_ = nullptr;
     Rule rule_;
 };
 

@@ -41,7 +41,7 @@ struct Pair {
 }
 
 void Copy(const CellBoard& from, CellBoard& to) {
-    std::memcpy(to.cells, from.cells, from.CellCount());
+    std::memcpy(to.Cells(), from.Cells(), from.CellCount());
     to.bounds = from.bounds;
     to.liveCount = from.liveCount;
 }
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (v == 0)
                 i += 1 + in.Next();
             else
-                b->cells[i++] = v;
+                b->Cells()[i++] = v;
         }
     }
     // Bounds: as scanned, or any box within a few cells of the board.
@@ -129,9 +129,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (want.scratch->liveCount != fast.scratch->liveCount)
                 Fail(k.name, g, "target live count");
             if (!(want.scratch->bounds == fast.scratch->bounds)) Fail(k.name, g, "target bounds");
-            if (std::memcmp(want.cur->cells, fast.cur->cells, want.cur->CellCount()) != 0)
+            if (std::memcmp(want.cur->Cells(), fast.cur->Cells(), want.cur->CellCount()) != 0)
                 Fail(k.name, g, "source cells");
-            if (std::memcmp(want.scratch->cells, fast.scratch->cells, want.cur->CellCount()) != 0)
+            if (std::memcmp(want.scratch->Cells(), fast.scratch->Cells(), want.cur->CellCount()) !=
+                0)
                 Fail(k.name, g, "target cells");
             std::swap(want.cur, want.scratch);
             std::swap(fast.cur, fast.scratch);

@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(View()->IsRunning());
     }
     std::vector<uint8_t> Cells() const {
-        return std::vector<uint8_t>(Board().cells, Board().cells + Board().CellCount());
+        return std::vector<uint8_t>(Board().Cells(), Board().Cells() + Board().CellCount());
     }
     // Answers the next File Information with OK around act.
     void Confirmed(const std::function<void()>& act) {
