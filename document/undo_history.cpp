@@ -221,8 +221,7 @@ void UndoHistory::KeepRunStart(CellBoard& board, const CellBoard& current) {
             });
         } catch (const std::exception&) {
             // No thread: the cells go back to the board and are packed here.
-            fresh.reset(board.ExchangeCells(kept));
-            fresh.reset();
+            std::free(board.ExchangeCells(kept));
         }
         if (step.packing.valid()) {
             CopyBorder(current, board);

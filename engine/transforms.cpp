@@ -29,9 +29,7 @@ void CellBoard::CenterInto(CellBoard& t) {
         row0 = std::clamp(row0, 0, height - boxHeight);
         col0 = std::clamp(col0, 0, width - boxWidth);
         for (int y = box.top; y <= box.bottom; ++y)
-            std::memcpy(t.EditAt(col0, y - box.top + row0),
-                        &Cells()[std::size_t(y) * std::size_t(width) + std::size_t(box.left)],
-                        std::size_t(boxWidth));
+            t.WriteRow(col0, y - box.top + row0, Row(y) + box.left, boxWidth);
     }
     t.SetWholeBounds();
     t.liveCount = liveCount;
