@@ -41,7 +41,7 @@ struct Pair {
 }
 
 void Copy(const CellBoard& from, CellBoard& to) {
-    std::memcpy(to.Cells(), from.Cells(), from.CellCount());
+    to.CopyCellsFrom(from);
     to.bounds = from.bounds;
     to.liveCount = from.liveCount;
 }
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             if (v == 0)
                 i += 1 + in.Next();
             else
-                b->Cells()[i++] = v;
+                b->EditCells()[i++] = v;
         }
     }
     // Bounds: as scanned, or any box within a few cells of the board.
