@@ -2,6 +2,8 @@
 // every kernel this CPU runs side by side with the reference, and a plain
 // memory copy of the same board as the yardstick of what the memory allows;
 // with "/hash" the step also gives the live hash; and the runner's soup fill.
+// Run800 and Run10000 instead run a soup on as a run does, each step into the
+// board the step before read.
 //
 // Each iteration steps the same source board into the scratch board, so every
 // iteration sees the same generation: a 50% soup stays a 50% soup however long
@@ -287,6 +289,70 @@ void RegisterRules() {
     }
 }
 
+bool IsTableKernel(const StepKernelInfo& k) {
+    return std::string(k.name).rfind("table", 0) == 0;
+}
+
+// A run as the runner makes it, on one thread: a soup of `density`, its
+// first generation stepped untimed (it writes the whole scratch board), then
+// `generations` more, each into the board the one before read; beside it the
+// same number of memcpys of the board. Reported per generation.
+void RegisterRuns() {
+    struct RunCase {
+        const char* name;
+        int side;
+        double density;
+        int generations;
+    };
+    for (const RunCase& c :
+         {RunCase{"Run800", 800, 0.5, 3000}, RunCase{"Run10000", 10000, 0.3, 20}}) {
+        const benchmark::TimeUnit unit =
+            c.side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
+        auto run = [c](benchmark::State& state, const StepKernelInfo* k) {
+            static Pair p;
+            static int side = 0;
+            if (side != c.side) {
+                p = Pair{CellBoard::Create(c.side, c.side), CellBoard::Create(c.side, c.side)};
+                side = c.side;
+            }
+            SetStepThreads(1);
+            const Rule rule;
+            for (auto _ : state) {
+                state.PauseTiming();
+                p.scratch->MakeEmpty();
+                FillSoup(*p.cur, c.density, 1);
+                if (k != nullptr) {
+                    k->kernel(*p.cur, *p.scratch, 1, rule, nullptr);
+                    std::swap(p.cur, p.scratch);
+                }
+                state.ResumeTiming();
+                for (int g = 0; g < c.generations; ++g) {
+                    if (k != nullptr) {
+                        const StepCounts n = k->kernel(*p.cur, *p.scratch, g + 2, rule, nullptr);
+                        benchmark::DoNotOptimize(n);
+                        std::swap(p.cur, p.scratch);
+                    } else {
+                        std::memcpy(p.scratch->EditCells(), p.cur->Cells(), p.cur->CellCount());
+                    }
+                    benchmark::ClobberMemory();
+                }
+            }
+            state.counters["generation"] =
+                benchmark::Counter(double(state.iterations()) * c.generations,
+                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        };
+        for (const StepKernelInfo& k : StepKernels()) {
+            if (!k.supported || k.kernel == &StepReference || IsTableKernel(k)) continue;
+            benchmark::RegisterBenchmark((std::string(c.name) + "/" + k.name).c_str(),
+                                         [run, &k](benchmark::State& s) { run(s, &k); })
+                ->Unit(unit);
+        }
+        benchmark::RegisterBenchmark((std::string(c.name) + "/memcpy").c_str(),
+                                     [run](benchmark::State& s) { run(s, nullptr); })
+            ->Unit(unit);
+    }
+}
+
 void RegisterSoupFill() {
     using Fill = void (*)(CellBoard&, double, uint64_t);
     for (auto [name, fill] : {std::pair<const char*, Fill>{"SoupFill800/runner", &FillSoup},
@@ -312,6 +378,7 @@ int main(int argc, char** argv) {
     RegisterStrip();
     RegisterThreaded();
     RegisterRules();
+    RegisterRuns();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -163,12 +163,29 @@ public:
 
     // For the step kernels only: the target's bytes and plane to write, and
     // after the writes, whether the kernel left the plane exact (a kernel
-    // that writes bytes alone leaves it to be made again).
+    // that writes bytes alone leaves it to be made again), which board the
+    // step read and the window it wrote.
     uint8_t* StepCells() { return cells_; }
     uint64_t* StepPlane() { return plane_; }
-    void StepWritten(bool planeExact) {
+    void StepWritten(bool planeExact, const CellBoard& source, const Rect& window,
+                     uint8_t newborn) {
         ++edits_;
         planeExact_ = planeExact;
+        origin_ = StepOrigin{source.serial_, source.edits_, edits_, window, newborn};
+    }
+    // Whether this board holds what the last step written into it made of
+    // `source`, and neither board has changed since; if so, `window` is the
+    // window that step wrote and `newborn` the value its births took. Inside
+    // that window every byte of this board is what the step made of
+    // `source`'s, so a step back into `source` need only write the cells
+    // whose bytes differ, and knows the byte of every cell born here.
+    bool SteppedFrom(const CellBoard& source, Rect& window, uint8_t& newborn) const {
+        if (origin_.edits != edits_ || origin_.sourceSerial != source.serial_ ||
+            origin_.sourceEdits != source.edits_)
+            return false;
+        window = origin_.window;
+        newborn = origin_.newborn;
+        return true;
     }
 
     // Computes the next generation into target (same size, a different board)
@@ -209,6 +226,12 @@ private:
     mutable bool planeExact_ = true;
     uint64_t edits_ = 0;
     uint64_t serial_ = 0;
+    struct StepOrigin {
+        uint64_t sourceSerial = 0, sourceEdits = 0;
+        uint64_t edits = ~uint64_t(0);  // this board's count once written
+        Rect window;
+        uint8_t newborn = 0;
+    } origin_;
 };
 
 // The smallest rectangle around every live cell of the board, border cells

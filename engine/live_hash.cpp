@@ -76,6 +76,16 @@ uint64_t LiveCellHashOf(const CellBoard& board, int y0, int y1, int k0, int k1) 
     k1 = std::min(k1, words - 1);
     y0 = std::max(y0, 0);
     y1 = std::min(y1, board.height - 1);
+    if (board.PlaneIsExact() && board.PlaneStride() > 0) {
+        // The plane's words are the hash's own.
+        uint64_t hash = 0;
+        for (int y = y0; y <= y1; ++y) {
+            const uint64_t* row = board.PlaneRow(y);
+            for (int k = k0; k <= k1; ++k)
+                if (row[k] != 0) hash += LiveHashTerm(row[k], y, k);
+        }
+        return hash;
+    }
 #if defined(CELLARIUM_HASH_X86)
     if (k0 <= k1 && y0 <= y1 && HasAvx512()) return HashRowsAvx512(board, y0, y1, k0, k1);
 #endif

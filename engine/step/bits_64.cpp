@@ -36,6 +36,9 @@ struct Ops64 {
     static V Add(V a, V b) { return a + b; }
     static V Count(V v) { return uint64_t(Popcount(v)); }
     static int64_t Sum(V v) { return int64_t(v); }
+    // The words before and after a vector's own, from the vectors beside it.
+    static V WordsLeft(V, V prev) { return prev; }
+    static V WordsRight(V, V next) { return next; }
     static V Xor3(V a, V b, V c) { return a ^ b ^ c; }
     static V Maj(V a, V b, V c) { return (a & b) | (c & (a | b)); }
     static V Mux(V c, V x, V y) { return y ^ ((x ^ y) & c); }  // c ? x : y
@@ -69,6 +72,23 @@ struct Ops64 {
             std::memcpy(out + i, &v, sizeof v);
         }
     }
+    // The bytes marked in `write`: `kept` where live in both generations,
+    // the newborn value where born, 0 where dead; the others stay.
+    static void WriteSelected(uint8_t* out, uint64_t write, uint64_t next, uint64_t alive,
+                              uint8_t newborn, uint8_t kept) {
+        const uint64_t born = 0x0101010101010101ull * newborn;
+        const uint64_t keep = 0x0101010101010101ull * kept;
+        for (int i = 0; i < 64; i += 8) {
+            const uint64_t w = kByteMasks[(write >> i) & 0xFF];
+            if (w == 0) continue;
+            const uint64_t a = kByteMasks[(alive >> i) & 0xFF];
+            const uint64_t v = ((keep & a) | (born & ~a)) & kByteMasks[(next >> i) & 0xFF];
+            uint64_t o;
+            std::memcpy(&o, out + i, sizeof o);
+            o = (o & ~w) | (v & w);
+            std::memcpy(out + i, &o, sizeof o);
+        }
+    }
     static void WriteNarrow(uint8_t* out, const uint8_t* old, uint64_t next, uint64_t, int count,
                             uint8_t newborn) {
         for (int i = 0; i < count; ++i)
@@ -88,6 +108,11 @@ struct Ops64 {
 StepCounts StepBits64(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                       uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<Ops64>, liveHash, true);
+}
+
+StepCounts StepPlanes64(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
+                        uint64_t* liveHash) {
+    return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<Ops64>, liveHash, true, true);
 }
 
 }  // namespace cellarium

@@ -48,6 +48,13 @@ struct OpsAvx2 {
         _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), v);
         return lanes[0] + lanes[1] + lanes[2] + lanes[3];
     }
+    // Each lane's word before and after it, from the vectors beside this one.
+    CELLARIUM_BITS_FN static V WordsLeft(V cur, V prev) {
+        return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(prev, cur, 0x21), 8);
+    }
+    CELLARIUM_BITS_FN static V WordsRight(V cur, V next) {
+        return _mm256_alignr_epi8(_mm256_permute2x128_si256(cur, next, 0x21), cur, 8);
+    }
     CELLARIUM_BITS_FN static V Xor3(V a, V b, V c) { return Xor(Xor(a, b), c); }
     CELLARIUM_BITS_FN static V Maj(V a, V b, V c) {
         return _mm256_or_si256(And(a, b), And(c, _mm256_or_si256(a, b)));
@@ -102,6 +109,20 @@ struct OpsAvx2 {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * h), v);
         }
     }
+    CELLARIUM_BITS_FN static void WriteSelected(uint8_t* out, uint64_t write, uint64_t next,
+                                                uint64_t alive, uint8_t newborn, uint8_t kept) {
+        const __m256i born = _mm256_set1_epi8(char(newborn));
+        const __m256i keep = _mm256_set1_epi8(char(kept));
+        for (int h = 0; h < 2; ++h) {
+            const uint32_t w = uint32_t(write >> (32 * h));
+            if (w == 0) continue;
+            const __m256i value = _mm256_and_si256(
+                _mm256_blendv_epi8(born, keep, ByteMask(uint32_t(alive >> (32 * h)))),
+                ByteMask(uint32_t(next >> (32 * h))));
+            __m256i* at = reinterpret_cast<__m256i*>(out + 32 * h);
+            _mm256_storeu_si256(at, _mm256_blendv_epi8(_mm256_loadu_si256(at), value, ByteMask(w)));
+        }
+    }
     CELLARIUM_BITS_FN static void WriteNarrow(uint8_t* out, const uint8_t* old, uint64_t next,
                                               uint64_t, int count, uint8_t newborn) {
         for (int i = 0; i < count; ++i)
@@ -122,6 +143,11 @@ struct OpsAvx2 {
 StepCounts StepBitsAvx2(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                         uint64_t* liveHash) {
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx2>, liveHash, true);
+}
+
+StepCounts StepPlanesAvx2(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
+                          uint64_t* liveHash) {
+    return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<OpsAvx2>, liveHash, true, true);
 }
 
 }  // namespace cellarium

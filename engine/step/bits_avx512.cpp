@@ -26,6 +26,11 @@ StepCounts StepBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& r
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx512>, liveHash, true);
 }
 
+StepCounts StepPlanesAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
+                            uint64_t* liveHash) {
+    return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<OpsAvx512>, liveHash, true, true);
+}
+
 }  // namespace cellarium
 
 #endif  // CELLARIUM_STEP_X86

@@ -48,6 +48,13 @@ struct OpsAvx512 {
         for (uint64_t lane : lanes) sum += lane;
         return int64_t(sum);
     }
+    // Each lane's word before and after it, from the vectors beside this one.
+    CELLARIUM_BITS_FN static V WordsLeft(V cur, V prev) {
+        return _mm512_permutex2var_epi64(prev, _mm512_setr_epi64(7, 8, 9, 10, 11, 12, 13, 14), cur);
+    }
+    CELLARIUM_BITS_FN static V WordsRight(V cur, V next) {
+        return _mm512_permutex2var_epi64(cur, _mm512_setr_epi64(1, 2, 3, 4, 5, 6, 7, 8), next);
+    }
     CELLARIUM_BITS_FN static V Xor3(V a, V b, V c) {
         return _mm512_ternarylogic_epi64(a, b, c, kA ^ kB ^ kC);
     }
@@ -95,6 +102,14 @@ struct OpsAvx512 {
             _mm512_stream_si512(reinterpret_cast<__m512i*>(out), v);
         else
             _mm512_storeu_si512(out, v);
+    }
+    CELLARIUM_BITS_FN static void WriteSelected(uint8_t* out, uint64_t write, uint64_t next,
+                                                uint64_t alive, uint8_t newborn, uint8_t kept) {
+        const __m512i value = _mm512_maskz_mov_epi8(
+            _cvtu64_mask64(next),
+            _mm512_mask_blend_epi8(_cvtu64_mask64(alive), _mm512_set1_epi8(char(newborn)),
+                                   _mm512_set1_epi8(char(kept))));
+        _mm512_mask_storeu_epi8(out, _cvtu64_mask64(write), value);
     }
     CELLARIUM_BITS_FN static void WriteNarrow(uint8_t* out, const uint8_t* old, uint64_t next,
                                               uint64_t, int count, uint8_t newborn) {

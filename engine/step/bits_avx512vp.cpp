@@ -38,6 +38,12 @@ StepCounts StepBitsAvx512Vp(CellBoard& s, CellBoard& t, int newborn, const Rule&
     return StepInBands(s, t, newborn, rule, &bitsliced::Band<OpsAvx512Vp>, liveHash, true);
 }
 
+StepCounts StepPlanesAvx512Vp(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
+                              uint64_t* liveHash) {
+    return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<OpsAvx512Vp>, liveHash, true,
+                       true);
+}
+
 }  // namespace cellarium
 
 #endif  // CELLARIUM_STEP_X86

@@ -280,3 +280,262 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
 }
 
 }  // namespace cellarium::bitsliced
+
+namespace cellarium::bitsliced {
+
+// Writes the bytes of the cells of a word marked in `write`: a cell dead
+// next becomes 0, one born takes the newborn value, one that lives on keeps
+// its old byte, read only where it is marked in `read`; elsewhere the old
+// byte is known to be `kept`. A word that needs reads and has no cell outside
+// the window (`whole`) is written as one chunk from the old bytes; `fits`
+// says whether all 64 bytes of the word lie in the row.
+template <class Ops>
+CELLARIUM_BITS_FN void WriteMarked(uint8_t* out, const uint8_t* old, uint64_t next, uint64_t alive,
+                                   uint64_t write, uint64_t read, bool whole, bool fits,
+                                   uint8_t newborn, uint8_t kept) {
+    if (read != 0 && whole) {
+        Ops::template WriteChunk<false>(out, old, next, alive, newborn);
+        return;
+    }
+    // Without a read of the source's bytes, which on a board larger than the
+    // caches would be a wait each; cell by cell where the word's bytes end
+    // past the row (its last word), which another band's row may follow.
+    if (fits) {
+        Ops::WriteSelected(out, write, next, alive, newborn, kept);
+    } else {
+        for (uint64_t m = write & ~read; m != 0; m &= m - 1) {
+            const int b = __builtin_ctzll(m);
+            out[b] = (next >> b) & 1 ? ((alive >> b) & 1 ? kept : newborn) : 0;
+        }
+    }
+    for (uint64_t m = read; m != 0; m &= m - 1) {
+        const int b = __builtin_ctzll(m);
+        out[b] = old[b];
+    }
+}
+
+// The column sums (0..3) of three rows as two planes.
+template <class Ops>
+CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename Ops::V d,
+                                  typename Ops::V& s0, typename Ops::V& s1) {
+    s0 = Ops::Xor3(u, m, d);
+    s1 = Ops::Maj(u, m, d);
+}
+
+// One row of the step on planes, `vectors` words from the span's start:
+// the column sums of the three source rows (u, m, d; the words just before
+// and after the span given apart) kept in registers, the neighbouring
+// columns brought in from the vectors on either side rather than loaded
+// again from memory; then the next generation into `next` and the target's
+// plane, cells live in either generation into `lives`, the bytes to write
+// into `writes` and the ones of those whose old byte must be read into
+// `reads` (see PlaneBand).
+template <class Ops, bool kConway>
+CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
+                                const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
+                                uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
+                                uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
+                                uint64_t* target, uint64_t* lives, uint64_t* writes,
+                                uint64_t* reads, uint64_t* next, int vectors, Counts<Ops>& counts) {
+    using V = typename Ops::V;
+    constexpr int kW = Ops::kWords;
+    V p0, p1, c0, c1, n0, n1;
+    ColumnSums<Ops>(Ops::Splat(upBefore), Ops::Splat(midBefore), Ops::Splat(downBefore), p0, p1);
+    ColumnSums<Ops>(Ops::Load(up), Ops::Load(mid), Ops::Load(down), c0, c1);
+    for (int k = 0; k < vectors; k += kW) {
+        if (k + kW < vectors)
+            ColumnSums<Ops>(Ops::Load(up + k + kW), Ops::Load(mid + k + kW),
+                            Ops::Load(down + k + kW), n0, n1);
+        else
+            ColumnSums<Ops>(Ops::Splat(upAfter), Ops::Splat(midAfter), Ops::Splat(downAfter), n0,
+                            n1);
+        const V l0 = Ops::ShiftInLeft(c0, Ops::WordsLeft(c0, p0));
+        const V r0 = Ops::ShiftInRight(c0, Ops::WordsRight(c0, n0));
+        const V l1 = Ops::ShiftInLeft(c1, Ops::WordsLeft(c1, p1));
+        const V r1 = Ops::ShiftInRight(c1, Ops::WordsRight(c1, n1));
+        // s = t0 + 2 t1 + 4 t2 + 8 t3, as in NextRow
+        const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
+        const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
+        const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
+        const V t2 = Ops::Xor(fours, carry1);
+        const V in = Ops::Load(valid + k);
+        const V cur = Ops::And(Ops::Load(mid + k), in);
+        V nx;
+        if (kConway) {
+            const V three = Ops::AndAndNot(t0, t1, t2);
+            const V four = Ops::AndNotNotAnd(t0, t1, t2);
+            nx = Ops::And(Ops::Or(three, Ops::And(cur, four)), in);
+        } else {
+            const V t3 = Ops::And(fours, carry1);
+            nx = Ops::And(Ops::Mux(cur, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
+                                   RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
+                          in);
+        }
+        Ops::Store(next + k, nx);
+        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(cur, nx)));
+        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, cur)));
+        counts.live = Ops::Add(counts.live, Ops::Count(nx));
+
+        const V was = Ops::Load(target + k);
+        const V kn = Ops::Load(known + k);
+        Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
+        Ops::Store(lives + k, Ops::Or(cur, nx));
+        // A known cell needs writing when its liveness differs from the
+        // target's or it is born again; a live one keeps the source's byte,
+        // to be read only where it is not known.
+        const V changed = Ops::Or(Ops::Xor(nx, was), Ops::AndNot(cur, nx));
+        const V write = Ops::AndNot(Ops::AndNot(changed, kn), in);
+        Ops::Store(writes + k, write);
+        Ops::Store(reads + k, Ops::AndNot(kn, Ops::And(write, Ops::And(nx, cur))));
+        p0 = c0;
+        p1 = c1;
+        c0 = n0;
+        c1 = n1;
+    }
+}
+
+// Words of a bit per word of the widest row.
+inline constexpr int kMarkWords = (kStepRowCapacity / 64 + 64) / 64 + 1;
+static_assert(kStepRowBuffer / 8 >= kPadWords + 3072 + kStepRowCapacity / 64 + 2 * 8 + 2);
+
+// Window rows y0..y1 stepped on the boards' liveness planes: the plane rows
+// of the source are read in place at their own word columns, the target's
+// plane words of the window are replaced by the next generation's (its bits
+// outside the window kept), and then only the bytes that change are
+// written. With job.delta the target holds the generation before the
+// source's, so inside job.previous a cell's byte is already right unless it
+// changes liveness between that generation and the next or is born again
+// after dying; elsewhere every window cell is written.
+template <class Ops>
+CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratch& scratch,
+                                  StepTally& tally) {
+    using V = typename Ops::V;
+    constexpr int kW = Ops::kWords;
+    const CellBoard& s = *job.source;
+    CellBoard& t = *job.target;
+    const StepWindow& win = job.win;
+    const int stride = s.PlaneStride();
+    // Word columns: the window's first and last, and the vectors' span from
+    // `base` (a whole vector of the row's words, 64-byte aligned rows).
+    const int kFirst = win.firstCol >> 6, kLast = win.lastCol >> 6;
+    const int base = kFirst / kW * kW;
+    const int vectors = (kLast + 1 - base + kW - 1) / kW * kW;
+    const int words = vectors + kW;
+    auto buffer = [&scratch](int i, int at) {
+        return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords + at;
+    };
+    uint64_t* next = buffer(2, 0);
+    uint64_t* shiftedNext = buffer(0, 0);
+    uint64_t* shiftedAlive = buffer(1, 0);
+    const int n = win.Columns();
+    const int cellWords = (n + 63) / 64;
+    uint64_t* valid = buffer(3, 0);     // the window's columns
+    uint64_t* previous = buffer(4, 0);  // the columns whose bytes may already be right
+    uint64_t* none = buffer(4, 2048);   // no such columns
+    uint64_t* lives = buffer(5, 0);     // cells live in either generation
+    uint64_t* writes = buffer(5, 1024);
+    uint64_t* reads = buffer(5, 2048);
+    for (int i = 0; i < words; ++i) none[i] = 0;
+    auto columns = [&](int from, int to, uint64_t* plane) {
+        for (int i = -1; i < words; ++i) {
+            const int lo = 64 * (base + i), hi = lo + 63;
+            uint64_t bits = 0;
+            if (from <= hi && to >= lo) {
+                const int a = std::max(from, lo) - lo, b = std::min(to, hi) - lo;
+                bits = (~uint64_t(0) >> (63 - (b - a))) << a;
+            }
+            plane[i] = bits;
+        }
+    };
+    columns(win.firstCol, win.lastCol, valid);
+    const bool delta = job.delta && !job.previous.Empty();
+    if (delta) columns(job.previous.firstCol, job.previous.lastCol, previous);
+    for (int k = vectors; k < words; ++k) next[k] = 0;
+    next[-1] = 0;
+    const RulePlanes rule = MakeRulePlanes(job.lut);
+    Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
+
+    const std::size_t w = std::size_t(s.width);
+    const uint8_t* src = s.Cells();
+    uint8_t* dst = t.StepCells();
+    const uint64_t* sp = s.Plane();
+    uint64_t* tp = t.StepPlane();
+    // A word of a row beside the vectors' span: 0 past either end of the row.
+    auto side = [&](const uint64_t* row, int k) { return k < 0 || k >= stride ? 0 : row[k]; };
+
+    typename Ops::HashSum hash = Ops::HashStart();
+    for (int y = y0; y <= y1; ++y) {
+        const uint64_t* up = sp + std::size_t(y - 1) * std::size_t(stride);
+        const uint64_t* mid = up + stride;
+        const uint64_t* down = mid + stride;
+        // Rows of the last step's window have bytes that may already be
+        // right in its columns; other rows have none.
+        const bool inPrevious = delta && y >= job.previous.firstRow && y <= job.previous.lastRow;
+        const uint64_t* known = inPrevious ? previous : none;
+        uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
+        if (rule.conway)
+            PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
+                                side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
+                                side(mid, base + vectors), side(down, base + vectors), valid, known,
+                                target + base, lives, writes, reads, next, vectors, counts);
+        else
+            PlaneRow<Ops, false>(rule, up + base, mid + base, down + base, side(up, base - 1),
+                                 side(mid, base - 1), side(down, base - 1),
+                                 side(up, base + vectors), side(mid, base + vectors),
+                                 side(down, base + vectors), valid, known, target + base, lives,
+                                 writes, reads, next, vectors, counts);
+        V anyLive = Ops::Splat(0);
+        for (int k = 0; k < vectors; k += kW) anyLive = Ops::Or(anyLive, Ops::Load(lives + k));
+        alignas(64) uint64_t lanes[kW];
+        Ops::Store(lanes, anyLive);
+        uint64_t any = 0;
+        for (uint64_t lane : lanes) any |= lane;
+        if (any != 0) {
+            int first = kFirst - base, last = kLast - base;
+            while (lives[first] == 0) ++first;
+            while (lives[last] == 0) --last;
+            tally.IncludeRow(y);
+            tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lives[first]),
+                                 64 * (base + last) + 63 - __builtin_clzll(lives[last]));
+        }
+        // The words with something to write, as bits, then only those; or,
+        // where nearly all are to be written, the whole row at once as the
+        // bit-sliced step writes it (streamed past the caches on a large
+        // window), from planes that start at the window's first column.
+        uint64_t marked[kMarkWords] = {};
+        int count = 0;
+        for (int i = kFirst - base; i <= kLast - base; ++i) {
+            marked[i >> 6] |= uint64_t(writes[i] != 0) << (i & 63);
+            count += writes[i] != 0;
+        }
+        if (4 * count >= 3 * (kLast - kFirst + 1)) {
+            const int offset = win.firstCol - 64 * base;
+            for (int j = 0; j < cellWords; ++j) {
+                shiftedNext[j] = BitsAt<Ops>(next, offset + 64 * j);
+                shiftedAlive[j] = BitsAt<Ops>(mid + base, offset + 64 * j);
+            }
+            WriteRow<Ops>(dst + std::size_t(y) * w + std::size_t(win.firstCol),
+                          src + std::size_t(y) * w + std::size_t(win.firstCol), shiftedNext,
+                          shiftedAlive, n, job.newborn, job.stream);
+        } else {
+            uint8_t* out = dst + std::size_t(y) * w + std::size_t(64 * base);
+            const uint8_t* old = src + std::size_t(y) * w + std::size_t(64 * base);
+            for (int j = 0; j < kMarkWords; ++j)
+                for (uint64_t m = marked[j]; m != 0; m &= m - 1) {
+                    const int i = 64 * j + __builtin_ctzll(m);
+                    WriteMarked<Ops>(out + 64 * i, old + 64 * i, next[i], mid[base + i] & valid[i],
+                                     writes[i], reads[i], valid[i] == ~uint64_t(0),
+                                     64 * (base + i + 1) <= s.width, job.newborn,
+                                     job.previousNewborn);
+                }
+        }
+        if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);
+    }
+    if (job.stream) Ops::Fence();
+    tally.births += Ops::Sum(counts.births);
+    tally.deaths += Ops::Sum(counts.deaths);
+    tally.live += Ops::Sum(counts.live);
+    tally.hash += Ops::HashTotal(hash);
+}
+
+}  // namespace cellarium::bitsliced

@@ -69,7 +69,11 @@ std::vector<StepKernelInfo> DetectKernels() {
     kernels.push_back({"bits_avx512", &StepBitsAvx512, avx512 && avx512dq, true});
     kernels.push_back({"bytes_avx2", &StepBytesAvx2, avx2, false});
     kernels.push_back({"bits_avx2", &StepBitsAvx2, avx2, true});
+    kernels.push_back({"planes_avx512vp", &StepPlanesAvx512Vp, avx512vp, true});
+    kernels.push_back({"planes_avx512", &StepPlanesAvx512, avx512 && avx512dq, true});
+    kernels.push_back({"planes_avx2", &StepPlanesAvx2, avx2, true});
 #endif
+    kernels.push_back({"planes_64", &StepPlanes64, true, true});
     kernels.push_back({"bits_64", &StepBits64, true, true});
     kernels.push_back({"bytes_portable", &StepBytesPortable, true, false});
 #if defined(CELLARIUM_STEP_X86)

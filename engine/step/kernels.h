@@ -118,9 +118,13 @@ inline bool StepCellsScalar(const CellBoard& s, CellBoard& t, int y, int x0, int
 
 // Hands the tally to the boards: both live counts, the target's bounds (the
 // empty box when nothing was live in either generation) and the counters.
-inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally) {
-    // The kernels write bytes alone: the target's plane is made again when read.
-    t.StepWritten(false);
+// `planeExact` says whether the kernel kept the target's plane in step with
+// the bytes it wrote (otherwise the plane is made again when read); `win` is
+// the window it wrote and `newborn` the value its births took.
+inline StepCounts FinishStep(CellBoard& s, CellBoard& t, const StepTally& tally, bool planeExact,
+                             const StepWindow& win, uint8_t newborn) {
+    t.StepWritten(planeExact, s, Rect{win.firstCol, win.firstRow, win.lastCol, win.lastRow},
+                  newborn);
     s.liveCount = int32_t(tally.live);
     t.liveCount = int32_t(tally.live);
     if (tally.top <= tally.bottom)
@@ -176,6 +180,13 @@ struct StepJob {
     // The band adds its rows' part of the target's LiveCellHash to its tally:
     // the words of the window's rows that hold a window cell.
     bool hash;
+    // For the bands that step the liveness planes (StepPlanes*): the target
+    // holds what the step into the source made of it, and inside `previous`
+    // (that step's window) only cells whose bytes change need writing; a
+    // cell born in that step has the byte `previousNewborn`.
+    bool delta = false;
+    StepWindow previous{0, -1, 0, -1};
+    uint8_t previousNewborn = 0;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
@@ -193,8 +204,11 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // table kernel's band instead of `band`. With liveHash, also stores LiveCellHash of the target
 // there: where bandHashes, the bands give the window rows' part and the rest
 // of the board is added, otherwise the whole board is hashed after the step.
+// A band that steps the planes (`writesPlane`) reads both boards' planes and
+// leaves the target's exact: both are made up to date before the bands run.
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
-                       StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false);
+                       StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false,
+                       bool writesPlane = false);
 
 // The kernels, one file each in engine/step/, all of the one StepKernel
 // signature and named after what they step and the instructions they use:
@@ -215,6 +229,10 @@ StepCounts StepBytesPortable(CellBoard& source, CellBoard& target, int newborn, 
                              uint64_t* liveHash = nullptr);
 StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                       uint64_t* liveHash = nullptr);
+// StepPlanes* step the boards' own liveness planes (CellBoard::Plane) into
+// the target's, then write the bytes of the cells that changed.
+StepCounts StepPlanes64(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                        uint64_t* liveHash = nullptr);
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
@@ -228,6 +246,12 @@ StepCounts StepBitsAvx512(CellBoard& source, CellBoard& target, int newborn, con
                           uint64_t* liveHash = nullptr);
 StepCounts StepBitsAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                             uint64_t* liveHash = nullptr);
+StepCounts StepPlanesAvx2(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                          uint64_t* liveHash = nullptr);
+StepCounts StepPlanesAvx512(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                            uint64_t* liveHash = nullptr);
+StepCounts StepPlanesAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
+                              uint64_t* liveHash = nullptr);
 StepCounts StepTableVbmi(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                          uint64_t* liveHash);
 bool TableVbmiSupported();

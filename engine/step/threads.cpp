@@ -73,29 +73,43 @@ public:
     ~Bands() { StopWorkers(); }
 
     StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                    uint64_t* liveHash, bool bandHashes, int threads) {
+                    uint64_t* liveHash, bool bandHashes, bool writesPlane, int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
         if (!rule.IsTotalistic() && !IsTableBand(band)) {
             band = SelectedTableBand();
             bandHashes = false;
+            writesPlane = false;
         }
         StepTally tally;
         const StepWindow win = WindowOf(s);
         if (win.Empty() || s.width > kStepRowCapacity || !Prepare(std::max(1, threads))) {
-            const StepCounts counts =
-                win.Empty() ? FinishStep(s, t, tally) : StepReference(s, t, newborn, rule);
+            // An empty window writes nothing: the target's plane stays as it was.
+            const StepCounts counts = win.Empty()
+                                          ? FinishStep(s, t, tally, t.PlaneIsExact(), win, 0)
+                                          : StepReference(s, t, newborn, rule);
             if (liveHash != nullptr) *liveHash = LiveCellHash(t);
             return counts;
         }
         const std::size_t cells = std::size_t(win.Rows()) * std::size_t(win.Columns());
-        const StepJob job{&s,
-                          &t,
-                          win,
-                          MakeStepLookup(rule),
-                          &rule,
-                          NewbornValue(newborn),
-                          cells >= g_stepStreamingCells,
-                          liveHash != nullptr && bandHashes};
+        StepJob job{&s,
+                    &t,
+                    win,
+                    MakeStepLookup(rule),
+                    &rule,
+                    NewbornValue(newborn),
+                    cells >= g_stepStreamingCells,
+                    liveHash != nullptr && bandHashes};
+        if (writesPlane) {
+            // Both planes up to date here, before any band reads them.
+            s.Plane();
+            t.Plane();
+            Rect previous;
+            if (s.SteppedFrom(t, previous, job.previousNewborn)) {
+                job.delta = true;
+                job.previous =
+                    StepWindow{previous.top, previous.bottom, previous.left, previous.right};
+            }
+        }
         threads = int(scratch_.size());
         // (Fewer chunks than threads only where memory ran out for them.)
         if (threads == 1 || cells < g_stepThreadedCells || int(tallies_.size()) < threads) {
@@ -125,7 +139,7 @@ public:
             job_ = nullptr;
             for (int c = 0; c < chunks; ++c) Combine(tally, tallies_[std::size_t(c)]);
         }
-        const StepCounts counts = FinishStep(s, t, tally);
+        const StepCounts counts = FinishStep(s, t, tally, writesPlane, win, job.newborn);
         if (liveHash != nullptr) {
             *liveHash = job.hash ? tally.hash + OutsideWindowHash(t, win) : LiveCellHash(t);
         }
@@ -375,9 +389,10 @@ int StepThreads() {
 }
 
 StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                       uint64_t* liveHash, bool bandHashes) {
+                       uint64_t* liveHash, bool bandHashes, bool writesPlane) {
     StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
-    return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, pool.Threads());
+    return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane,
+                               pool.Threads());
 }
 
 }  // namespace cellarium
