@@ -18,7 +18,10 @@ namespace {
 // the same instruction set, the bit-sliced one ahead of the portable byte
 // kernel. The bit-sliced kernels are the ones whose live hash costs least.
 // All give identical results, so which one a step takes is only a matter of
-// speed.
+// speed. The kernels on the boards' planes come after the byte and bit-sliced
+// kernels of their instruction set, which were the faster on an AVX2 CPU
+// (Run800, Run10000), and before the portable ones, which they beat:
+// planes_64 is the kernel of a CPU without AVX2.
 #if defined(CELLARIUM_STEP_X86)
 // Where AVX-512 runs, the byte kernel is the faster up to the largest boards
 // and the two draw level there (ThreadedSoup4000 and ThreadedSoup10000 on one and two

@@ -213,8 +213,9 @@ StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const 
 // The kernels, one file each in engine/step/, all of the one StepKernel
 // signature and named after what they step and the instructions they use:
 // StepBytes* step the cells' bytes and hash by a pass over the target,
-// StepBits* step bit planes of the cells' liveness (engine/step/bitsliced.h)
-// and have the live hash at hand.
+// StepBits* step bit planes of the cells' liveness made from the bytes
+// (engine/step/bitsliced.h) and have the live hash at hand, StepPlanes*
+// step the boards' own planes and write only the bytes that change.
 // The band of the table kernel (StepTable) this CPU runs best: what
 // StepInBands takes for a rule that is not totalistic.
 StepBand SelectedTableBand();
