@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "document/help_page.h"
+#include "document/life_doc.h"
+#include "document/life_view.h"
 #include "document/pattern_picture.h"
+#include "framework/frame_wnd.h"
 
 namespace cellarium {
 
@@ -20,7 +23,14 @@ bool CLifeAppBase::OnIdle(long count) {
         --m_nIdleCountdown;
         return CWinApp::OnIdle(count);
     }
-    if (m_nIdleCountdown == -1) return CWinApp::OnIdle(count);
+    if (m_nIdleCountdown == -1) {
+        const bool more = CWinApp::OnIdle(count);
+        // Paused: the undo history packs what it holds whole, a slice a call.
+        CFrameWnd* frame = MainWindow();
+        CLifeView* view = frame ? dynamic_cast<CLifeView*>(frame->GetActiveView()) : nullptr;
+        CLifeDoc* doc = view ? view->GetDocument() : nullptr;
+        return (doc != nullptr && doc->IdleWork()) || more;
+    }
     return false;
 }
 

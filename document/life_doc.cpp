@@ -75,6 +75,11 @@ CLifeDoc::~CLifeDoc() {
 
 void CLifeDoc::ReleaseBoards() {
     session_.ReleaseBoards();
+    history_.ReleaseSpare();
+}
+
+bool CLifeDoc::IdleWork() {
+    return HasBoards() && history_.PackWhileIdle();
 }
 
 std::unique_ptr<CellBoard> CLifeDoc::MakeBoard(int width, int height) {
@@ -129,6 +134,11 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         incoming->name.clear();
     } else {
         incoming = MakeBoard(size.width, size.height);
+        if (!incoming && history_.HasSpare()) {
+            // The history's spare board goes before memory is reported short.
+            history_.ReleaseSpare();
+            incoming = MakeBoard(size.width, size.height);
+        }
         if (!incoming) return LoadResult::OutOfMemory;
     }
     // Gives a borrowed scratch board back, all dead, before any message.
@@ -379,6 +389,7 @@ bool CLifeDoc::WritePatternFile(const std::string& path,
 }
 
 void CLifeDoc::OnCloseDocument() {
+    history_.Clear();
     ReleaseBoards();
     CDocument::OnCloseDocument();
 }
@@ -492,7 +503,7 @@ bool CLifeDoc::Undo(RunCounters& counters) {
     history_.EndStroke();
     if (!HasBoards() || !history_.CanUndo()) return false;
     const UndoKind kind = history_.UndoKindNext();
-    if (!history_.Undo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
+    if (!history_.Undo(UndoHistory::Target{current_, scratch_, counters, rule_})) return false;
     session_.BoardChanged();
     // Running is no change to the pattern, and neither is undoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);
@@ -503,7 +514,7 @@ bool CLifeDoc::Redo(RunCounters& counters) {
     history_.EndStroke();
     if (!HasBoards() || !history_.CanRedo()) return false;
     const UndoKind kind = history_.RedoKindNext();
-    if (!history_.Redo(UndoHistory::Target{*current_, *scratch_, counters, rule_})) return false;
+    if (!history_.Redo(UndoHistory::Target{current_, scratch_, counters, rule_})) return false;
     session_.BoardChanged();
     // Running is no change to the pattern, and neither is redoing a run.
     if (kind != UndoKind::Run) SetModifiedFlag(true);

@@ -180,6 +180,10 @@ public:
     CellBoard* CurrentBoard() const { return current_.get(); }
     CellBoard* ScratchBoard() const { return scratch_.get(); }
 
+    // Idle time's work while paused: packs a slice of a board the undo
+    // history holds whole; true while more is left.
+    bool IdleWork();
+
 private:
     enum class LoadResult { CannotOpen, NotRead, Loaded, OutOfMemory };
     // Reads path into a board of its own (for Reload, the scratch board when

@@ -58,8 +58,7 @@ RunStop CLifeDoc::Advance(int64_t& generation, int32_t& births, int32_t& deaths,
     session_.SetGeneration(generation);
     session_.SetLastCounts(births, deaths);
     std::function<void()> first;
-    if (history_.AwaitingRunStart())
-        first = [this] { history_.KeepRunStart(*scratch_, *current_); };
+    if (history_.AwaitingRunStart()) first = [this] { history_.KeepRunStart(scratch_, *current_); };
     CountsKeeper keeper(keepCounts_ ? &counts_ : nullptr, observer, std::move(first));
     const RunStop stop = session_.Run(limits, &keeper);
     generation = session_.Generation();

@@ -1,9 +1,11 @@
 #include "document/undo_history.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
@@ -51,9 +53,45 @@ const char* UndoKindName(UndoKind kind) {
     return "";
 }
 
+namespace {
+
+// Cells packed in one call at idle time: about ten milliseconds of a soup.
+constexpr std::size_t kIdleSlice = std::size_t(1) << 20;
+
+std::size_t BoardBytes(const CellBoard& board) {
+    return board.CellCount() +
+           std::size_t(board.PlaneStride()) * sizeof(uint64_t) * std::size_t(board.height);
+}
+
+// Kills the live cells of board (all inside its bounds) that the next step
+// from source will not write: those outside the source's bounds grown by
+// two cells, on the interior. The cells inside are the step's to write.
+void ClearOutsideWindow(CellBoard& board, const CellBoard& source) {
+    const Rect s = board.bounds;
+    if (s.left > s.right || s.top > s.bottom) return;
+    const Rect inner = source.WholeBox();
+    const Rect b = source.bounds;
+    const Rect w{std::max(b.left - 2, inner.left), std::max(b.top - 2, inner.top),
+                 std::min(b.right + 2, inner.right), std::min(b.bottom + 2, inner.bottom)};
+    if (b.left > b.right || b.top > b.bottom || w.left > w.right || w.top > w.bottom) {
+        board.FillRect(s, 0);
+        return;
+    }
+    auto clear = [&board](int left, int top, int right, int bottom) {
+        board.FillRect(Rect{left, top, right, bottom}, 0);  // nothing when empty
+    };
+    clear(s.left, s.top, s.right, std::min(s.bottom, w.top - 1));
+    clear(s.left, std::max(s.top, w.bottom + 1), s.right, s.bottom);
+    const int top = std::max(s.top, w.top), bottom = std::min(s.bottom, w.bottom);
+    clear(s.left, top, std::min(s.right, w.left - 1), bottom);
+    clear(std::max(s.left, w.right + 1), top, s.right, bottom);
+}
+
+}  // namespace
+
 std::size_t UndoHistory::Step::Cost() const {
     return sizeof(Step) + cells.capacity() * sizeof(CellChange) + packed.capacity() + packingBytes +
-           (description ? description->capacity() : 0);
+           (held ? BoardBytes(*held) : 0) + (description ? description->capacity() : 0);
 }
 
 // A block of whole rows is copied at once and packed on a thread of its own,
@@ -87,6 +125,11 @@ void UndoHistory::PackArea(Step& step, const CellBoard& board, Rect area) {
 }
 
 void UndoHistory::Settle(Step& step) {
+    PackHeld(step, std::numeric_limits<std::size_t>::max());
+    SettleFuture(step);
+}
+
+void UndoHistory::SettleFuture(Step& step) {
     if (!step.packing.valid()) return;
     const std::size_t before = step.Cost();
     step.packed = step.packing.get();
@@ -98,7 +141,73 @@ void UndoHistory::SettleFinished() {
     for (Step& step : steps_)
         if (step.packing.valid() &&
             step.packing.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-            Settle(step);
+            SettleFuture(step);
+}
+
+void UndoHistory::Release(std::unique_ptr<CellBoard> board) {
+    if (board && !spare_) spare_ = std::move(board);
+}
+
+std::unique_ptr<CellBoard> UndoHistory::TakeBoard(const CellBoard& like) {
+    std::unique_ptr<CellBoard> board;
+    if (spare_ && spare_->width == like.width && spare_->height == like.height) {
+        board = std::move(spare_);
+    } else {
+        spare_.reset();
+        board = CellBoard::CreateDetached(like.width, like.height, like.colours);
+        if (!board) return nullptr;
+        ++boardsMade_;
+    }
+    board->colours = like.colours;
+    board->description = like.description;
+    board->name = like.name;
+    return board;
+}
+
+void UndoHistory::PackHeld(Step& step, std::size_t cells) {
+    if (!step.held) return;
+    const std::size_t before = step.Cost();
+    const CellBoard& board = *step.held;
+    const std::size_t count = board.CellCount();
+    const std::size_t n = std::min(cells, count - step.heldPacked);
+    PackCellsAppend(step.packed, board.Cells() + step.heldPacked, n);
+    step.heldPacked += n;
+    if (step.heldPacked == count) {
+        if (step.packed.capacity() - step.packed.size() > step.packed.size() / 8)
+            step.packed.shrink_to_fit();
+        step.bounds = board.bounds;
+        step.liveCount = board.liveCount;
+        step.heldPacked = 0;
+        Release(std::move(step.held));
+    }
+    bytes_ = bytes_ - before + step.Cost();
+}
+
+bool UndoHistory::PackWhileIdle() {
+    // The oldest first: the newest is the one an undo trades whole.
+    for (Step& step : steps_)
+        if (step.held) {
+            PackHeld(step, kIdleSlice);
+            break;
+        }
+    return HoldsBoards();
+}
+
+bool UndoHistory::HoldsBoards() const {
+    return std::any_of(steps_.begin(), steps_.end(),
+                       [](const Step& step) { return step.held != nullptr; });
+}
+
+void UndoHistory::PopBack() {
+    bytes_ -= steps_.back().Cost();
+    Release(std::move(steps_.back().held));
+    steps_.pop_back();
+}
+
+void UndoHistory::PopFront() {
+    bytes_ -= steps_.front().Cost();
+    Release(std::move(steps_.front().held));
+    steps_.pop_front();
 }
 
 std::size_t UndoHistory::Bytes() {
@@ -117,6 +226,7 @@ std::size_t UndoHistory::NewestStepBytes() {
 void UndoHistory::Clear() {
     awaiting_ = nullptr;
     steps_.clear();
+    spare_.reset();
     done_ = 0;
     bytes_ = 0;
     runOpen_ = false;
@@ -136,10 +246,7 @@ void UndoHistory::Push(Step step) {
     SettleAwaiting();
     SettleFinished();
     // A new step after an undo: the undone steps can no longer be redone.
-    while (steps_.size() > done_) {
-        bytes_ -= steps_.back().Cost();
-        steps_.pop_back();
-    }
+    while (steps_.size() > done_) PopBack();
     bytes_ += step.Cost();
     steps_.push_back(std::move(step));
     done_ = steps_.size();
@@ -149,8 +256,7 @@ void UndoHistory::Push(Step step) {
 void UndoHistory::Trim() {
     // The newest step stays whatever it costs.
     while (steps_.size() > 1 && (steps_.size() > kMaxSteps || bytes_ > kMaxBytes)) {
-        bytes_ -= steps_.front().Cost();
-        steps_.pop_front();
+        PopFront();
         if (done_ > 0) --done_;
     }
 }
@@ -199,44 +305,41 @@ void UndoHistory::BeginRun(const CellBoard& board, const RunCounters& counters) 
     runOpen_ = true;
 }
 
-void UndoHistory::KeepRunStart(CellBoard& board, const CellBoard& current) {
+void UndoHistory::KeepRunStart(std::unique_ptr<CellBoard>& scratch, const CellBoard& current) {
     if (awaiting_ == nullptr) return;
-    if (awaiting_ != &board) {
+    if (awaiting_ != scratch.get()) {
         SettleAwaiting();
         return;
     }
     awaiting_ = nullptr;
-    Step& step = steps_.back();
-    const std::size_t count = board.CellCount();
-    using Cells = std::unique_ptr<uint8_t, decltype(&std::free)>;
-    Cells fresh(AllocateCells(count, true), &std::free);
-    if (fresh) {
-        // The board takes fresh cells and its own are packed on a thread.
-        uint8_t* const kept = board.ExchangeCells(fresh.release());
-        try {
-            step.packing = std::async(std::launch::async, [kept, count] {
-                // Freed as soon as it is packed.
-                const Cells cells(kept, &std::free);
-                return PackCells(cells.get(), count);
-            });
-        } catch (const std::exception&) {
-            // No thread: the cells go back to the board and are packed here.
-            std::free(board.ExchangeCells(kept));
-        }
-        if (step.packing.valid()) {
-            CopyBorder(current, board);
-            const std::size_t before = step.Cost();
-            step.packingBytes = count;
-            bytes_ = bytes_ - before + step.Cost();
-            Trim();
-            return;
-        }
+    {
+        Step& step = steps_.back();
+        const std::size_t before = step.Cost();
+        step.held = std::move(scratch);
+        // The step wrote both boards' live counts: the start's is the step's.
+        step.held->bounds = step.bounds;
+        step.held->liveCount = step.liveCount;
+        bytes_ = bytes_ - before + step.Cost();
     }
-    // No memory for fresh cells (or no thread): packed the ordinary way.
-    const std::size_t before = step.Cost();
-    PackArea(step, board, step.area);
-    bytes_ = bytes_ - before + step.Cost();
+    // Over the budget, the oldest steps go first; a board one held may serve
+    // as the spare at once.
     Trim();
+    Step& step = steps_.back();
+    std::unique_ptr<CellBoard> next = TakeBoard(current);
+    if (!next) {
+        // No memory for another board: the start board goes back to the slot
+        // and is packed the ordinary way.
+        const std::size_t before = step.Cost();
+        scratch = std::move(step.held);
+        PackArea(step, *scratch, step.area);
+        bytes_ = bytes_ - before + step.Cost();
+        Trim();
+        return;
+    }
+    // The step writes only its window and never the border.
+    ClearOutsideWindow(*next, current);
+    CopyBorder(current, *next);
+    scratch = std::move(next);
 }
 
 void UndoHistory::SettleAwaiting() {
@@ -296,16 +399,51 @@ bool UndoHistory::Redo(Target target) {
     return true;
 }
 
-void UndoHistory::Exchange(Step& step, Target t) {
-    CellBoard& board = t.current;
-    bool wholeBoard = false;
-    for (CellChange& c : step.cells) {
-        const uint8_t was = board.Cells()[c.index];
-        board.Set(int(c.index % std::size_t(board.width)), int(c.index / std::size_t(board.width)),
-                  c.value);
-        c.value = was;
+bool UndoHistory::ExchangeBoards(Step& step, Target t) {
+    if (!step.held) SettleFuture(step);
+    const std::size_t before = step.Cost();
+    const CellBoard& shown = *t.current;
+    std::unique_ptr<CellBoard> incoming;
+    if (step.held) {
+        incoming = std::move(step.held);
+    } else {
+        incoming = TakeBoard(shown);
+        if (!incoming) return false;
+        // Every cell written, so whatever the board held does not matter.
+        if (!UnpackCells(step.packed, incoming->EditCells(), incoming->CellCount())) return false;
+        incoming->bounds = step.bounds;
+        incoming->liveCount = step.liveCount;
     }
-    if (step.hasArea) {
+    step.packed = std::vector<uint8_t>();
+    step.heldPacked = 0;
+    incoming->colours = shown.colours;
+    incoming->description = shown.description;
+    incoming->name = shown.name;
+    // The board shown until now is held, to be packed at idle time.
+    step.held = std::move(t.current);
+    t.current = std::move(incoming);
+    step.bounds = step.held->bounds;
+    step.liveCount = step.held->liveCount;
+    bytes_ = bytes_ - before + step.Cost();
+    return true;
+}
+
+void UndoHistory::Exchange(Step& step, Target t) {
+    bool wholeBoard = false;
+    bool traded = false;
+    {
+        CellBoard& board = *t.current;
+        for (CellChange& c : step.cells) {
+            const uint8_t was = board.Cells()[c.index];
+            board.Set(int(c.index % std::size_t(board.width)),
+                      int(c.index / std::size_t(board.width)), c.value);
+            c.value = was;
+        }
+        wholeBoard = step.hasArea && step.area == Rect{0, 0, board.width - 1, board.height - 1};
+    }
+    if (step.hasArea && wholeBoard && step.kind == UndoKind::Run) traded = ExchangeBoards(step, t);
+    if (step.hasArea && !traded) {
+        CellBoard& board = *t.current;
         // The cells shown now are copied (and packed, perhaps later) before
         // those kept are put back.
         Settle(step);
@@ -315,9 +453,10 @@ void UndoHistory::Exchange(Step& step, Target t) {
         PackArea(step, board, step.area);
         UnpackRect(kept, board, step.area);
         bytes_ = bytes_ - before + step.Cost();
-        wholeBoard = step.area == Rect{0, 0, board.width - 1, board.height - 1};
     }
-    if (step.hasBoardState) {
+    CellBoard& board = *t.current;
+    CellBoard& scratch = *t.scratch;
+    if (step.hasBoardState && !traded) {
         std::swap(board.bounds, step.bounds);
         std::swap(board.liveCount, step.liveCount);
     }
@@ -326,7 +465,7 @@ void UndoHistory::Exchange(Step& step, Target t) {
     if (step.description) {
         std::string shown = board.description;
         board.description = *step.description;
-        t.scratch.description = board.description;
+        scratch.description = board.description;
         const std::size_t before = step.description->capacity();
         *step.description = std::move(shown);
         bytes_ = bytes_ - before + step.description->capacity();
@@ -336,9 +475,9 @@ void UndoHistory::Exchange(Step& step, Target t) {
     // bounds put back. After a step over the whole board it may hold any
     // generation, so it is emptied; after a smaller one it holds what it
     // held when the step was first made, which suited those bounds.
-    if (wholeBoard) t.scratch.Clear();
+    if (wholeBoard) scratch.Clear();
     // Both boards keep the same border: a step never writes it.
-    CopyBorder(board, t.scratch);
+    CopyBorder(board, scratch);
 }
 
 }  // namespace cellarium

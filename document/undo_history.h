@@ -8,7 +8,8 @@
 //    and bounds;
 //  - a selection edit, Center, Rotate Left and a run: a rectangle of cells
 //    packed (engine/cell_pack.h): the selection's area, or the whole board;
-//    a run also holds the generation counter, births and deaths;
+//    a run also holds the generation counter, births and deaths, and holds
+//    its board whole, not packed, from the run (or its undo) until idle time;
 //  - a change of rules or description: the other rules or text.
 //
 // The history holds at most kMaxSteps steps and kMaxBytes bytes; the oldest
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -63,11 +65,12 @@ public:
     static constexpr std::size_t kMaxSteps = 1000;
     static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
 
-    // What a step changes, handed to Exchange: the document's two boards,
-    // its rule and the view's counters.
+    // What a step changes, handed to Exchange: the document's two boards
+    // (their slots: a run's step trades whole boards with them), its rule
+    // and the view's counters.
     struct Target {
-        CellBoard& current;
-        CellBoard& scratch;
+        std::unique_ptr<CellBoard>& current;
+        std::unique_ptr<CellBoard>& scratch;
         RunCounters& counters;
         Rule& rule;
     };
@@ -99,15 +102,30 @@ public:
     // open run.
     //
     // The board's cells are not copied then: once the run's first generation
-    // is made, the board it began from is the scratch board, and KeepRunStart
-    // takes its cells as they are, giving that board fresh all-dead ones (its
-    // border copied from current) for the next step to write; they are packed
-    // in the background. So a run of the largest board does not wait for a
-    // copy of it. Until then the step holds on to the board itself: anything
-    // else the history is asked first copies it the ordinary way.
+    // is made, the board it began from is in the scratch slot, and
+    // KeepRunStart takes that board itself into the step, putting in the slot
+    // the history's spare board (or a new one when there is none) with no
+    // live cell where the next step does not write and current's border. So
+    // a run of the largest board neither waits for a copy nor shares the
+    // processor with a packing. The step holds the whole board until idle
+    // time packs it (PackWhileIdle), which frees the board to be the next
+    // spare. Until the first generation the step holds only a pointer:
+    // anything else the history is asked first copies the cells the ordinary
+    // way.
     void BeginRun(const CellBoard& board, const RunCounters& counters);
     bool AwaitingRunStart() const { return awaiting_ != nullptr; }
-    void KeepRunStart(CellBoard& board, const CellBoard& current);
+    void KeepRunStart(std::unique_ptr<CellBoard>& scratch, const CellBoard& current);
+    // Packs a slice (about a millisecond or ten) of a board a run's step holds
+    // whole; true while some are left to pack. For idle time.
+    bool PackWhileIdle();
+    // Whether some step still holds a whole board.
+    bool HoldsBoards() const;
+    // Frees the spare board (memory is short, or the boards go).
+    void ReleaseSpare() { spare_.reset(); }
+    bool HasSpare() const { return spare_ != nullptr; }
+    // The boards the history has had to make for the scratch slot or an
+    // exchange: once one exists, runs and their undo pass it round.
+    std::size_t BoardsMade() const { return boardsMade_; }
     void EndRun() {
         SettleAwaiting();
         runOpen_ = false;
@@ -122,8 +140,8 @@ public:
 
     std::size_t StepCount() const { return steps_.size(); }
     // What the steps cost, in bytes, and what the newest one costs, once the
-    // cells still being packed in the background are packed (waiting for
-    // them).
+    // cells still being packed in the background or held whole are packed
+    // (waiting for them, or packing them now).
     std::size_t Bytes();
     std::size_t NewestStepBytes();
 
@@ -142,6 +160,11 @@ private:
         // the copy they are packed from costs until then.
         std::future<std::vector<uint8_t>> packing;
         std::size_t packingBytes = 0;
+        // A run's step over the whole board may instead hold the board
+        // itself (its bounds and live count with it), the first heldPacked
+        // cells of which are packed so far into packed.
+        std::unique_ptr<CellBoard> held;
+        std::size_t heldPacked = 0;
         bool hasBoardState = false;
         Rect bounds{};
         int32_t liveCount = 0;
@@ -152,10 +175,25 @@ private:
     };
 
     void Push(Step step);
+    // Drops the newest or the oldest step; a board it held may be the spare.
+    void PopBack();
+    void PopFront();
+    void Release(std::unique_ptr<CellBoard> board);
+    // A board of like's size: the spare, or a new all-dead one; null when
+    // there is no memory for one.
+    std::unique_ptr<CellBoard> TakeBoard(const CellBoard& like);
+    // Packs up to `cells` more cells of the board the step holds; once all
+    // are, the board goes (Release).
+    void PackHeld(Step& step, std::size_t cells);
+    // Exchange for a run's step: whole boards trade places. False (nothing
+    // changed) when a board is needed and there is no memory for one.
+    bool ExchangeBoards(Step& step, Target target);
     void PackArea(Step& step, const CellBoard& board, Rect area);
     // Takes in the packed cells of a step packed in the background, waiting
-    // for them; SettleFinished takes in those already done, without waiting.
+    // for them, or packs the board it holds (SettleFuture: only the former);
+    // SettleFinished takes in those already done, without waiting.
     void Settle(Step& step);
+    void SettleFuture(Step& step);
     void SettleFinished();
     void Exchange(Step& step, Target target);
     void Trim();
@@ -171,6 +209,9 @@ private:
     bool strokeOpen_ = false;
     // The board a run began from, while the newest step waits for its cells.
     const CellBoard* awaiting_ = nullptr;
+    // At most one board of the document's size, free for the next run.
+    std::unique_ptr<CellBoard> spare_;
+    std::size_t boardsMade_ = 0;
     Step stroke_;
     std::unordered_set<uint32_t> strokeSeen_;
 };

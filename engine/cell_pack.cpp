@@ -146,6 +146,10 @@ std::vector<uint8_t> PackCells(const uint8_t* cells, std::size_t count) {
     return out;
 }
 
+void PackCellsAppend(std::vector<uint8_t>& out, const uint8_t* cells, std::size_t count) {
+    PackInto(out, cells, count);
+}
+
 bool UnpackCells(const std::vector<uint8_t>& packed, uint8_t* cells, std::size_t count) {
     const uint8_t* p = packed.data();
     const uint8_t* end = p + packed.size();

@@ -19,6 +19,9 @@ inline const uint8_t* CellAddress(const CellBoard& board, int x, int y) {
 
 // The packed form of count bytes at cells.
 std::vector<uint8_t> PackCells(const uint8_t* cells, std::size_t count);
+// Appends the packed form of count bytes at cells to out: the pieces of a
+// block packed in turn make a packing of the whole block.
+void PackCellsAppend(std::vector<uint8_t>& out, const uint8_t* cells, std::size_t count);
 // Writes the count bytes packed describes to cells. False (cells partly
 // written) when packed is not the packing of exactly count bytes.
 bool UnpackCells(const std::vector<uint8_t>& packed, uint8_t* cells, std::size_t count);

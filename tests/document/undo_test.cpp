@@ -191,6 +191,68 @@ TEST_F(Undo, RandomEditsRunsUndosAndRedosMatchAModelOfFullCopies) {
     EXPECT_TRUE(platform.ScriptErrors().empty());
 }
 
+// A run's step keeps the board the run began from whole and trades whole
+// boards on undo and redo; idle time packs it, and the board freed is the
+// spare the next run's scratch slot takes, its old cells cleared where the
+// step does not write. Undo in the middle of a run (a board held whole),
+// after a long run (packed), and back and forth across several runs, one of
+// them from a glider far from the cells the spare held.
+TEST_F(Undo, RunsPassOneSpareBoardRoundAndTheirUndoIsExact) {
+    UndoHistory& history = Doc()->History();
+    const int w = Board().width, h = Board().height;
+    std::vector<Snapshot> states{Take()};
+    auto run = [&](int ticks, bool pause) {
+        platform.Command(ID_TOOLS_RUN);
+        Tick(ticks);
+        const Snapshot end = Take();
+        ExpectRunMatches(states.back(), end, w, h);
+        if (pause) platform.Command(ID_TOOLS_PAUSE);
+        states.push_back(end);
+    };
+    run(3, false);
+    EXPECT_TRUE(history.HoldsBoards());
+    // Undo pauses the run: the start board comes back whole, then the end.
+    ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_TRUE(Take() == states[0]);
+    ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+    EXPECT_TRUE(Take() == states[1]);
+    run(60, true);
+    EXPECT_FALSE(history.HoldsBoards());
+    EXPECT_TRUE(history.HasSpare());
+    const std::size_t made = history.BoardsMade();
+    EXPECT_EQ(made, 1u);  // the first run's scratch board, never another
+    ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+    EXPECT_TRUE(Take() == states[1]);
+    ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+    EXPECT_TRUE(Take() == states[2]);
+    // A glider in the far corner of an emptied board: the spare's cells lie
+    // outside every window its run steps.
+    platform.Command(ID_EDIT_SELECT_ALL);
+    platform.Command(ID_EDIT_CLEAR);
+    platform.Command(ID_EDIT_CANCEL);
+    PasteAt("x = 3, y = 3\nbo$2bo$3o!\n", CPoint{w - 30, h - 30});
+    platform.Command(ID_EDIT_CANCEL);
+    states.push_back(Take());
+    for (int i = 0; i < 4; ++i) run(2 + 7 * i, true);
+    EXPECT_EQ(history.BoardsMade(), made);
+    EXPECT_TRUE(history.HasSpare());
+    // Back through the four runs and the edits to the runs before, and on.
+    std::vector<Snapshot> later;
+    for (int i = 0; i < 4; ++i) {
+        later.push_back(states.back());
+        states.pop_back();
+        ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+        EXPECT_TRUE(Take() == states.back()) << "undo " << i;
+    }
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+        EXPECT_TRUE(Take() == later.back()) << "redo " << i;
+        later.pop_back();
+    }
+    EXPECT_EQ(history.BoardsMade(), made);
+    ExpectBordersAgree();
+}
+
 TEST_F(Undo, RunsAndTheirUndoAreNoChangeToSaveButRulesAndTheirUndoAre) {
     platform.Command(ID_TOOLS_RUN);
     Tick(5);
