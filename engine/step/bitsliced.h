@@ -135,6 +135,39 @@ struct Counts {
     typename Ops::V births, deaths, live;
 };
 
+// The next state of a vector of cells from the column sums left, centre and
+// right of them (l0/c0/r0 the low planes, l1/c1/r1 the high ones), their
+// liveness and the window's columns `in`, with the counts added.
+template <class Ops, bool kConway>
+CELLARIUM_BITS_FN typename Ops::V NextState(const RulePlanes& rule, typename Ops::V l0,
+                                            typename Ops::V c0, typename Ops::V r0,
+                                            typename Ops::V l1, typename Ops::V c1,
+                                            typename Ops::V r1, typename Ops::V alive,
+                                            typename Ops::V in, Counts<Ops>& counts) {
+    using V = typename Ops::V;
+    // s = t0 + 2 t1 + 4 t2 + 8 t3
+    const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
+    const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
+    const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
+    const V t2 = Ops::Xor(fours, carry1);
+    V nx;
+    if (kConway) {
+        // s == 3 (t3 is set only with t1 clear), or a live cell with s == 4.
+        const V three = Ops::AndAndNot(t0, t1, t2);
+        const V four = Ops::AndNotNotAnd(t0, t1, t2);
+        nx = Ops::And(Ops::Or(three, Ops::And(alive, four)), in);
+    } else {
+        const V t3 = Ops::And(fours, carry1);
+        nx = Ops::And(Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
+                               RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
+                      in);
+    }
+    counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
+    counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
+    counts.live = Ops::Add(counts.live, Ops::Count(nx));
+    return nx;
+}
+
 // Next-state planes of one row: from the column sums and the row's liveness,
 // words 0..vectors-1, each ANDed with `valid` (the window's columns), with
 // the counts added.
@@ -149,29 +182,10 @@ CELLARIUM_BITS_FN void NextRow(const RulePlanes& rule, const uint64_t* sum0, con
         const V r0 = Ops::ShiftInRight(c0, Ops::Load(sum0 + k + 1));
         const V l1 = Ops::ShiftInLeft(c1, Ops::Load(sum1 + k - 1));
         const V r1 = Ops::ShiftInRight(c1, Ops::Load(sum1 + k + 1));
-        // s = t0 + 2 t1 + 4 t2 + 8 t3
-        const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
-        const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
-        const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
-        const V t2 = Ops::Xor(fours, carry1);
         const V in = Ops::Load(valid + k);
         const V alive = Ops::And(Ops::Load(mid + k), in);
-        V nx;
-        if (kConway) {
-            // s == 3 (t3 is set only with t1 clear), or a live cell with s == 4.
-            const V three = Ops::AndAndNot(t0, t1, t2);
-            const V four = Ops::AndNotNotAnd(t0, t1, t2);
-            nx = Ops::And(Ops::Or(three, Ops::And(alive, four)), in);
-        } else {
-            const V t3 = Ops::And(fours, carry1);
-            nx = Ops::And(Ops::Mux(alive, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
-                                   RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
-                          in);
-        }
+        const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, alive, in, counts);
         Ops::Store(next + k, nx);
-        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
-        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
-        counts.live = Ops::Add(counts.live, Ops::Count(nx));
     }
 }
 
@@ -353,28 +367,10 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V r0 = Ops::ShiftInRight(c0, Ops::WordsRight(c0, n0));
         const V l1 = Ops::ShiftInLeft(c1, Ops::WordsLeft(c1, p1));
         const V r1 = Ops::ShiftInRight(c1, Ops::WordsRight(c1, n1));
-        // s = t0 + 2 t1 + 4 t2 + 8 t3, as in NextRow
-        const V t0 = Ops::Xor3(l0, c0, r0), carry0 = Ops::Maj(l0, c0, r0);
-        const V twos = Ops::Xor3(l1, c1, r1), fours = Ops::Maj(l1, c1, r1);
-        const V t1 = Ops::Xor(twos, carry0), carry1 = Ops::And(twos, carry0);
-        const V t2 = Ops::Xor(fours, carry1);
         const V in = Ops::Load(valid + k);
         const V cur = Ops::And(Ops::Load(mid + k), in);
-        V nx;
-        if (kConway) {
-            const V three = Ops::AndAndNot(t0, t1, t2);
-            const V four = Ops::AndNotNotAnd(t0, t1, t2);
-            nx = Ops::And(Ops::Or(three, Ops::And(cur, four)), in);
-        } else {
-            const V t3 = Ops::And(fours, carry1);
-            nx = Ops::And(Ops::Mux(cur, RuleOf<Ops>(rule, 1, t0, t1, t2, t3),
-                                   RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
-                          in);
-        }
+        const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, cur, in, counts);
         Ops::Store(next + k, nx);
-        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(cur, nx)));
-        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, cur)));
-        counts.live = Ops::Add(counts.live, Ops::Count(nx));
 
         const V was = Ops::Load(target + k);
         const V kn = Ops::Load(known + k);
