@@ -18,8 +18,15 @@ void* AllocateBlock(std::size_t bytes, bool zeroed) {
         const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
         void* p = nullptr;
         if (posix_memalign(&p, kHugePage, rounded) != 0) return nullptr;
-        madvise(p, rounded, MADV_HUGEPAGE);
-        if (zeroed) std::memset(p, 0, bytes);
+        // Touched first on small pages, then offered to the system to merge
+        // into huge ones in its own time: asked for before the first touch,
+        // each fault may stop the caller while the system gathers a huge
+        // page (on a virtual machine it clears fresh memory at a fraction of
+        // the speed of memory it has used), and a run's start waits for it.
+        if (zeroed) {
+            std::memset(p, 0, bytes);
+            madvise(p, rounded, MADV_HUGEPAGE);
+        }
         return p;
     }
 #endif

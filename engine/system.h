@@ -10,11 +10,11 @@
 namespace cellarium {
 
 // Memory for `bytes` bytes (all 0 when `zeroed`), freed with std::free; null
-// when there is none. Blocks of a quarter of a huge page and more are put on
-// huge pages where the system offers them on request: the system makes a
-// huge page in one fault where small pages take one each (bench/undo_benchmark
-// and the runner's start show what that saves). Smaller blocks take calloc's
-// zeroed pages, touched only when used.
+// when there is none. Zeroed blocks of a quarter of a huge page and more
+// are aligned to huge pages and, once cleared, left to the system to move
+// onto huge pages where it offers them; clearing them never waits for the
+// system to gather one (bench/run_benchmark's longest pass shows the run's
+// start). Smaller blocks take calloc's zeroed pages, touched only when used.
 void* AllocateBlock(std::size_t bytes, bool zeroed);
 
 // Keeps the calling thread, worker `index` of `threads`, to the index-th of
