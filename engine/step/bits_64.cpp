@@ -35,6 +35,7 @@ struct Ops64 {
     static V AndNotNotAnd(V a, V b, V c) { return ~(a | b) & c; }
     static V Add(V a, V b) { return a + b; }
     static V Count(V v) { return uint64_t(Popcount(v)); }
+    static uint32_t NonZeroWords(V v) { return v != 0 ? 1u : 0u; }
     static int64_t Sum(V v) { return int64_t(v); }
     // The words before and after a vector's own, from the vectors beside it.
     static V WordsLeft(V, V prev) { return prev; }

@@ -67,6 +67,11 @@ struct OpsAvx2 {
         return _mm256_or_si256(_mm256_srli_epi64(cur, 1), _mm256_slli_epi64(next, 63));
     }
     CELLARIUM_BITS_FN static int Popcount(uint64_t v) { return __builtin_popcountll(v); }
+    // Bit i set where word i of the vector is not 0.
+    CELLARIUM_BITS_FN static uint32_t NonZeroWords(V v) {
+        const __m256i zero = _mm256_cmpeq_epi64(v, _mm256_setzero_si256());
+        return ~uint32_t(_mm256_movemask_pd(_mm256_castsi256_pd(zero))) & 0xFu;
+    }
     // Bit i set where byte i of the 64 is non-zero.
     CELLARIUM_BITS_FN static uint64_t Bits64(const uint8_t* p) {
         const __m256i zero = _mm256_setzero_si256();

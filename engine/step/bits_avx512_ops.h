@@ -73,6 +73,10 @@ struct OpsAvx512 {
                                _mm512_maskz_slli_epi64(0xFF, next, 63));
     }
     CELLARIUM_BITS_FN static int Popcount(uint64_t v) { return __builtin_popcountll(v); }
+    // Bit i set where word i of the vector is not 0.
+    CELLARIUM_BITS_FN static uint32_t NonZeroWords(V v) {
+        return uint32_t(_mm512_test_epi64_mask(v, v));
+    }
     CELLARIUM_BITS_FN static void ToBits(const uint8_t* row, int count, uint64_t* words) {
         int k = 0;
         for (; 64 * k + 64 <= count; ++k) {

@@ -343,14 +343,16 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // again from memory; then the next generation into `next` and the target's
 // plane, cells live in either generation into `lives`, the bytes to write
 // into `writes` and the ones of those whose old byte must be read into
-// `reads` (see PlaneBand).
+// `reads` (see PlaneBand), with a bit per word that has bytes to write set
+// in `marked` (cleared by the caller).
 template <class Ops, bool kConway>
 CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
                                 uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
                                 uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
                                 uint64_t* target, uint64_t* lives, uint64_t* writes,
-                                uint64_t* reads, uint64_t* next, int vectors, Counts<Ops>& counts) {
+                                uint64_t* reads, uint64_t* marked, uint64_t* next, int vectors,
+                                Counts<Ops>& counts) {
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
@@ -382,6 +384,7 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V changed = Ops::Or(Ops::Xor(nx, was), Ops::AndNot(cur, nx));
         const V write = Ops::AndNot(Ops::AndNot(changed, kn), in);
         Ops::Store(writes + k, write);
+        marked[k >> 6] |= uint64_t(Ops::NonZeroWords(write)) << (k & 63);
         Ops::Store(reads + k, Ops::AndNot(kn, Ops::And(write, Ops::And(nx, cur))));
         p0 = c0;
         p1 = c1;
@@ -394,6 +397,38 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
 inline constexpr int kMarkWords = (kStepRowCapacity / 64 + 64) / 64 + 1;
 static_assert(kStepRowBuffer / 8 >= kPadWords + 3072 + kStepRowCapacity / 64 + 2 * 8 + 2);
 
+// The bytes a row stepped on the planes leaves to write: its next state,
+// the words to write and to read as PlaneRow leaves them, and a bit per word
+// with something to write; `y` < 0 once written.
+struct MarkedRow {
+    int y = -1;
+    uint64_t* next;
+    uint64_t* writes;
+    uint64_t* reads;
+    uint64_t marked[kMarkWords];
+};
+
+// Writes the marked words of a row of the span from word `base`, `valid`
+// the window's columns.
+template <class Ops>
+CELLARIUM_BITS_FN void WriteMarkedRow(MarkedRow& r, const StepJob& job, int base, int markWords,
+                                      const uint64_t* valid) {
+    if (r.y < 0) return;
+    const CellBoard& s = *job.source;
+    const std::size_t at = std::size_t(r.y) * std::size_t(s.width) + std::size_t(64 * base);
+    const uint8_t* src = s.Cells() + at;
+    uint8_t* dst = job.target->StepCells() + at;
+    const uint64_t* alive = s.Plane() + std::size_t(r.y) * std::size_t(s.PlaneStride()) + base;
+    for (int j = 0; j < markWords; ++j)
+        for (uint64_t m = r.marked[j]; m != 0; m &= m - 1) {
+            const int i = 64 * j + __builtin_ctzll(m);
+            WriteMarked<Ops>(dst + 64 * i, src + 64 * i, r.next[i], alive[i] & valid[i],
+                             r.writes[i], r.reads[i], valid[i] == ~uint64_t(0),
+                             64 * (base + i + 1) <= s.width, job.newborn, job.previousNewborn);
+        }
+    r.y = -1;
+}
+
 // Window rows y0..y1 stepped on the boards' liveness planes: the plane rows
 // of the source are read in place at their own word columns, the target's
 // plane words of the window are replaced by the next generation's (its bits
@@ -402,6 +437,10 @@ static_assert(kStepRowBuffer / 8 >= kPadWords + 3072 + kStepRowCapacity / 64 + 2
 // source's, so inside job.previous a cell's byte is already right unless it
 // changes liveness between that generation and the next or is born again
 // after dying; elsewhere every window cell is written.
+//
+// A row's scattered bytes are written one row late: the lines they fall in
+// are fetched while the next row's planes are worked out, so that the
+// writes do not wait for memory one line at a time.
 template <class Ops>
 CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratch& scratch,
                                   StepTally& tally) {
@@ -417,10 +456,10 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     const int base = kFirst / kW * kW;
     const int vectors = (kLast + 1 - base + kW - 1) / kW * kW;
     const int words = vectors + kW;
+    const int markWords = (vectors + 63) / 64;
     auto buffer = [&scratch](int i, int at) {
         return reinterpret_cast<uint64_t*>(scratch.rows[i]) + kPadWords + at;
     };
-    uint64_t* next = buffer(2, 0);
     uint64_t* shiftedNext = buffer(0, 0);
     uint64_t* shiftedAlive = buffer(1, 0);
     const int n = win.Columns();
@@ -429,8 +468,15 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     uint64_t* previous = buffer(4, 0);  // the columns whose bytes may already be right
     uint64_t* none = buffer(4, 2048);   // no such columns
     uint64_t* lives = buffer(5, 0);     // cells live in either generation
-    uint64_t* writes = buffer(5, 1024);
-    uint64_t* reads = buffer(5, 2048);
+    // What a row leaves to write; two, for this row and the one before.
+    using Row = MarkedRow;
+    Row rowsOf[2];
+    rowsOf[0].next = buffer(2, 0);
+    rowsOf[0].writes = buffer(5, 1024);
+    rowsOf[0].reads = buffer(5, 2048);
+    rowsOf[1].next = buffer(2, 1024);
+    rowsOf[1].writes = buffer(0, 1024);
+    rowsOf[1].reads = buffer(0, 2048);
     for (int i = 0; i < words; ++i) none[i] = 0;
     auto columns = [&](int from, int to, uint64_t* plane) {
         for (int i = -1; i < words; ++i) {
@@ -446,8 +492,10 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     columns(win.firstCol, win.lastCol, valid);
     const bool delta = job.delta && !job.previous.Empty();
     if (delta) columns(job.previous.firstCol, job.previous.lastCol, previous);
-    for (int k = vectors; k < words; ++k) next[k] = 0;
-    next[-1] = 0;
+    for (Row& r : rowsOf) {
+        for (int k = vectors; k < words; ++k) r.next[k] = 0;
+        r.next[-1] = 0;
+    }
     const RulePlanes rule = MakeRulePlanes(job.lut);
     Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
 
@@ -461,6 +509,8 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
 
     typename Ops::HashSum hash = Ops::HashStart();
     for (int y = y0; y <= y1; ++y) {
+        Row& row = rowsOf[(y - y0) & 1];
+        Row& before = rowsOf[(y - y0 + 1) & 1];
         const uint64_t* up = sp + std::size_t(y - 1) * std::size_t(stride);
         const uint64_t* mid = up + stride;
         const uint64_t* down = mid + stride;
@@ -469,17 +519,19 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         const bool inPrevious = delta && y >= job.previous.firstRow && y <= job.previous.lastRow;
         const uint64_t* known = inPrevious ? previous : none;
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
+        for (int j = 0; j < markWords; ++j) row.marked[j] = 0;
         if (rule.conway)
             PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
                                 side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                                 side(mid, base + vectors), side(down, base + vectors), valid, known,
-                                target + base, lives, writes, reads, next, vectors, counts);
+                                target + base, lives, row.writes, row.reads, row.marked, row.next,
+                                vectors, counts);
         else
             PlaneRow<Ops, false>(rule, up + base, mid + base, down + base, side(up, base - 1),
                                  side(mid, base - 1), side(down, base - 1),
                                  side(up, base + vectors), side(mid, base + vectors),
                                  side(down, base + vectors), valid, known, target + base, lives,
-                                 writes, reads, next, vectors, counts);
+                                 row.writes, row.reads, row.marked, row.next, vectors, counts);
         V anyLive = Ops::Splat(0);
         for (int k = 0; k < vectors; k += kW) anyLive = Ops::Or(anyLive, Ops::Load(lives + k));
         alignas(64) uint64_t lanes[kW];
@@ -494,39 +546,35 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
             tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lives[first]),
                                  64 * (base + last) + 63 - __builtin_clzll(lives[last]));
         }
-        // The words with something to write, as bits, then only those; or,
-        // where nearly all are to be written, the whole row at once as the
-        // bit-sliced step writes it (streamed past the caches on a large
-        // window), from planes that start at the window's first column.
-        uint64_t marked[kMarkWords] = {};
+        // Where nearly all words have bytes to write, the whole row at once
+        // as the bit-sliced step writes it (streamed past the caches on a
+        // large window), from planes that start at the window's first
+        // column; otherwise only the marked words, a row later.
         int count = 0;
-        for (int i = kFirst - base; i <= kLast - base; ++i) {
-            marked[i >> 6] |= uint64_t(writes[i] != 0) << (i & 63);
-            count += writes[i] != 0;
-        }
+        for (int j = 0; j < markWords; ++j) count += Ops::Popcount(row.marked[j]);
         if (4 * count >= 3 * (kLast - kFirst + 1)) {
             const int offset = win.firstCol - 64 * base;
             for (int j = 0; j < cellWords; ++j) {
-                shiftedNext[j] = BitsAt<Ops>(next, offset + 64 * j);
+                shiftedNext[j] = BitsAt<Ops>(row.next, offset + 64 * j);
                 shiftedAlive[j] = BitsAt<Ops>(mid + base, offset + 64 * j);
             }
             WriteRow<Ops>(dst + std::size_t(y) * w + std::size_t(win.firstCol),
                           src + std::size_t(y) * w + std::size_t(win.firstCol), shiftedNext,
                           shiftedAlive, n, job.newborn, job.stream);
-        } else {
-            uint8_t* out = dst + std::size_t(y) * w + std::size_t(64 * base);
-            const uint8_t* old = src + std::size_t(y) * w + std::size_t(64 * base);
-            for (int j = 0; j < kMarkWords; ++j)
-                for (uint64_t m = marked[j]; m != 0; m &= m - 1) {
+        } else if (count != 0) {
+            const std::size_t at = std::size_t(y) * w + std::size_t(64 * base);
+            for (int j = 0; j < markWords; ++j)
+                for (uint64_t m = row.marked[j]; m != 0; m &= m - 1) {
                     const int i = 64 * j + __builtin_ctzll(m);
-                    WriteMarked<Ops>(out + 64 * i, old + 64 * i, next[i], mid[base + i] & valid[i],
-                                     writes[i], reads[i], valid[i] == ~uint64_t(0),
-                                     64 * (base + i + 1) <= s.width, job.newborn,
-                                     job.previousNewborn);
+                    __builtin_prefetch(dst + at + std::size_t(64 * i), 1);
+                    if (row.reads[i] != 0) __builtin_prefetch(src + at + std::size_t(64 * i), 0);
                 }
+            row.y = y;
         }
+        WriteMarkedRow<Ops>(before, job, base, markWords, valid);
         if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);
     }
+    for (Row& r : rowsOf) WriteMarkedRow<Ops>(r, job, base, markWords, valid);
     if (job.stream) Ops::Fence();
     tally.births += Ops::Sum(counts.births);
     tally.deaths += Ops::Sum(counts.deaths);
