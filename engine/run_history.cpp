@@ -49,6 +49,12 @@ void PackLiveCells(const CellBoard& board, LiveCells& out) {
     const std::size_t full = std::size_t(board.width) / 64;
     const std::size_t tail = std::size_t(board.width) % 64;
     uint64_t* w = out.words.data();
+    if (board.PlaneIsExact() && board.CellCount() != 0) {
+        // The board's plane already holds these bits, row for row.
+        for (int y = 0; y < board.height; ++y, w += rowWords)
+            std::memcpy(w, board.PlaneRow(y), rowWords * sizeof(uint64_t));
+        return;
+    }
     for (int y = 0; y < board.height; ++y, w += rowWords) {
         const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
         for (std::size_t k = 0; k < full; ++k) w[k] = LiveBits64(row + 64 * k);
@@ -74,13 +80,24 @@ void RunHistory::Add(const CellBoard& board) {
     if (count_ % interval_ == 0) {
         if (snapshots_.size() == maxSnapshots_) {
             // Full: keep every other one and take them half as often.
-            std::erase_if(snapshots_, [this](const Snapshot& s) {
-                return s.generation % (2 * interval_) != 0;
-            });
+            // The dropped ones' words are kept for the snapshots to come,
+            // so a long run packs into memory it already has.
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < snapshots_.size(); ++i) {
+                if (snapshots_[i].generation % (2 * interval_) != 0)
+                    spare_.push_back(std::move(snapshots_[i].cells.words));
+                else if (kept++ != i)
+                    snapshots_[kept - 1] = std::move(snapshots_[i]);
+            }
+            snapshots_.resize(kept);
             interval_ *= 2;
         }
         if (count_ % interval_ == 0) {
             snapshots_.push_back(Snapshot{count_, {}});
+            if (!spare_.empty()) {
+                snapshots_.back().cells.words = std::move(spare_.back());
+                spare_.pop_back();
+            }
             PackLiveCells(board, snapshots_.back().cells);
         }
     }

@@ -60,7 +60,8 @@ private:
     int64_t interval_ = 1;
     int64_t count_ = 0;
     std::vector<Snapshot> snapshots_;
-    std::unique_ptr<CellBoard> replay_[2];  // [0] holds generation replayed_
+    std::vector<std::vector<uint64_t>> spare_;  // words of dropped snapshots
+    std::unique_ptr<CellBoard> replay_[2];      // [0] holds generation replayed_
     int64_t replayed_ = -1;
 };
 

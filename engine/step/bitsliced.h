@@ -343,8 +343,8 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // again from memory; then the next generation into `next` and the target's
 // plane, cells live in either generation into `lives`, the bytes to write
 // into `writes` and the ones of those whose old byte must be read into
-// `reads` (see PlaneBand), with a bit per word that has bytes to write set
-// in `marked` (cleared by the caller).
+// `reads` (see PlaneBand), and a bit per word that has bytes to write in
+// `marked`, each of its (vectors + 63) / 64 words written whole.
 template <class Ops, bool kConway>
 CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
@@ -356,6 +356,7 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
+    uint64_t mark = 0;  // the marks of the current 64 words, stored whole
     ColumnSums<Ops>(Ops::Splat(upBefore), Ops::Splat(midBefore), Ops::Splat(downBefore), p0, p1);
     ColumnSums<Ops>(Ops::Load(up), Ops::Load(mid), Ops::Load(down), c0, c1);
     for (int k = 0; k < vectors; k += kW) {
@@ -384,7 +385,11 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V changed = Ops::Or(Ops::Xor(nx, was), Ops::AndNot(cur, nx));
         const V write = Ops::AndNot(Ops::AndNot(changed, kn), in);
         Ops::Store(writes + k, write);
-        marked[k >> 6] |= uint64_t(Ops::NonZeroWords(write)) << (k & 63);
+        mark |= uint64_t(Ops::NonZeroWords(write)) << (k & 63);
+        if (((k + kW) & 63) == 0 || k + kW >= vectors) {
+            marked[k >> 6] = mark;
+            mark = 0;
+        }
         Ops::Store(reads + k, Ops::AndNot(kn, Ops::And(write, Ops::And(nx, cur))));
         p0 = c0;
         p1 = c1;
@@ -519,7 +524,6 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         const bool inPrevious = delta && y >= job.previous.firstRow && y <= job.previous.lastRow;
         const uint64_t* known = inPrevious ? previous : none;
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
-        for (int j = 0; j < markWords; ++j) row.marked[j] = 0;
         if (rule.conway)
             PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
                                 side(mid, base - 1), side(down, base - 1), side(up, base + vectors),

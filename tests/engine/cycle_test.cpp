@@ -252,3 +252,30 @@ TEST(CycleDetector, ItsHashesTakeABoundedMemoryHoweverLongTheRun) {
     EXPECT_EQ(detector.HashBytes(), atHalf);
     EXPECT_LT(atHalf, std::size_t(4096) * 64);
 }
+
+TEST(PackLiveCells, GivesEveryCellWhetherReadFromThePlaneOrFromTheBytes) {
+    std::mt19937 random(5);
+    for (int width : {3, 63, 64, 65, 130, 200}) {
+        auto board = CellBoard::Create(width, 7);
+        ASSERT_TRUE(board);
+        uint8_t* cells = board->EditCells();  // leaves the plane to be made again
+        for (std::size_t i = 0; i < board->CellCount(); ++i)
+            cells[i] = random() % 3 == 0 ? uint8_t(1 + random() % 255) : 0;
+        for (bool fromPlane : {false, true}) {
+            if (fromPlane) board->Plane();
+            ASSERT_EQ(board->PlaneIsExact(), fromPlane);
+            LiveCells packed;
+            packed.words.assign(99, ~uint64_t(0));  // a reused snapshot's old words
+            PackLiveCells(*board, packed);
+            ASSERT_EQ(packed.words.size(), packed.RowWords() * 7u);
+            for (int y = 0; y < 7; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(packed.Live(x, y), board->At(x, y) != 0)
+                        << width << " " << x << "," << y << " " << fromPlane;
+            for (int y = 0; y < 7 && width % 64 != 0; ++y) {
+                const uint64_t last = packed.words[std::size_t(y) * packed.RowWords() + width / 64];
+                EXPECT_EQ(last >> (width % 64), 0u) << "bits past the row's end";
+            }
+        }
+    }
+}
