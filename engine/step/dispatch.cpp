@@ -23,9 +23,11 @@ namespace {
 // (Run800, Run10000), and before the portable ones, which they beat:
 // planes_64 is the kernel of a CPU without AVX2.
 #if defined(CELLARIUM_STEP_X86)
-// Where AVX-512 runs, the byte kernel is the faster up to the largest boards
-// and the two draw level there (ThreadedSoup4000 and ThreadedSoup10000 on one and two
-// threads).
+// Where AVX-512 runs, the byte kernel is the faster at every size without
+// the live hash: level with the bit-sliced one on some CPUs, ahead by a fifth
+// (one thread) to a quarter (two) on others (ThreadedSoup4000 and
+// ThreadedSoup10000). With AVX2 alone the bit-sliced kernel is the faster
+// from this many cells on.
 constexpr std::size_t kBitSlicedCells = std::size_t(64) << 20;
 
 // The bit-sliced kernel that counts bits and shifts across words in single
@@ -40,20 +42,19 @@ StepKernel StreamingBits() {
     return kernel;
 }
 
-// Without the live hash, the byte kernel up to kBitSlicedCells. With it,
-// while the window fits the caches the byte kernel and a pass over its target
-// (in the caches still) cost less than the bit-sliced kernel's own hash; a
-// streaming step hashes within the bit-sliced kernel, where it is almost
-// free (the /hash rows of Soup800 and Soup10000).
 std::size_t WindowCells(const CellBoard& s) {
     const StepWindow win = WindowOf(s);
     return win.Empty() ? 0 : std::size_t(win.Rows()) * std::size_t(win.Columns());
 }
 
+// Without the live hash, the byte kernel. With it, while the window fits the
+// caches the byte kernel and a pass over its target (in the caches still)
+// cost less than the bit-sliced kernel's own hash; a streaming step hashes
+// within the bit-sliced kernel, where it is almost free (the /hash rows of
+// Soup800 and Soup10000).
 StepCounts StepBytesThenBitsAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule& rule,
                                    uint64_t* liveHash) {
-    const std::size_t cells = WindowCells(s);
-    if (cells >= (liveHash != nullptr ? g_stepStreamingCells : kBitSlicedCells))
+    if (liveHash != nullptr && WindowCells(s) >= g_stepStreamingCells)
         return StreamingBits()(s, t, newborn, rule, liveHash);
     return StepBytesAvx512(s, t, newborn, rule, liveHash);
 }
