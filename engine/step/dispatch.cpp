@@ -1,4 +1,5 @@
 // Chooses the step kernel once, for the CPU the program runs on.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -107,13 +108,24 @@ std::vector<StepKernelInfo> DetectKernels() {
 const StepKernelInfo& Selected() {
     static const StepKernelInfo chosen = [] {
         const std::vector<StepKernelInfo>& kernels = StepKernels();
-        if (const char* wanted = std::getenv("CELLARIUM_STEP_KERNEL")) {
+        const char* wanted = std::getenv("CELLARIUM_STEP_KERNEL");
+        if (wanted != nullptr) {
             for (const StepKernelInfo& k : kernels)
                 if (k.supported && std::strcmp(k.name, wanted) == 0) return k;
         }
+        const StepKernelInfo* fastest = &kernels.back();
         for (const StepKernelInfo& k : kernels)
-            if (k.supported) return k;
-        return kernels.back();
+            if (k.supported) {
+                fastest = &k;
+                break;
+            }
+        // A measurement that asked for a kernel must not quietly time another.
+        if (wanted != nullptr)
+            std::fprintf(stderr,
+                         "CELLARIUM_STEP_KERNEL=%s: this CPU has no step kernel of that name; "
+                         "using %s\n",
+                         wanted, fastest->name);
+        return *fastest;
     }();
     return chosen;
 }

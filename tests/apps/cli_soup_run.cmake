@@ -1,5 +1,6 @@
 # The runner on a seeded soup prints one status line and exits 0, and the same
-# seed gives the same line twice.
+# seed gives the same line twice, whichever step kernel makes it; a kernel
+# asked for that this CPU does not have is said so on stderr.
 execute_process(COMMAND ${CLI} --size 200x150 --soup 0.5:7 -g 50
                 OUTPUT_VARIABLE out1 RESULT_VARIABLE rc1)
 execute_process(COMMAND ${CLI} --size 200x150 --soup 0.5:7 -g 50
@@ -17,3 +18,18 @@ execute_process(COMMAND ${CLI} --size 20x20 RESULT_VARIABLE rc3 OUTPUT_QUIET ERR
 if(NOT rc3 EQUAL 2)
   message(FATAL_ERROR "a bad size should be a usage error (2), got ${rc3}")
 endif()
+foreach(kernel reference bytes_portable no_such_kernel)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env CELLARIUM_STEP_KERNEL=${kernel}
+                          ${CLI} --size 200x150 --soup 0.5:7 -g 50
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL out1)
+    message(FATAL_ERROR "kernel ${kernel}: ${rc} '${out}' against '${out1}'")
+  endif()
+  if(kernel STREQUAL "no_such_kernel")
+    if(NOT err MATCHES "CELLARIUM_STEP_KERNEL=no_such_kernel: this CPU has no step kernel")
+      message(FATAL_ERROR "an unknown kernel name was taken silently: '${err}'")
+    endif()
+  elseif(NOT err STREQUAL "")
+    message(FATAL_ERROR "kernel ${kernel}: unexpected stderr '${err}'")
+  endif()
+endforeach()
