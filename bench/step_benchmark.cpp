@@ -373,6 +373,10 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::AddCustomContext("selected step kernel", SelectedStepKernelName());
+#if defined(CELLARIUM_STEP_X86)
+    if (std::string(SelectedStepKernelName()) == "bytes_bits_avx512")
+        benchmark::AddCustomContext("its kernel for cache-sized windows", CacheWindowBytesName());
+#endif
     RegisterSoupFill();
     RegisterAll();
     RegisterStrip();

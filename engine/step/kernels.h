@@ -256,6 +256,10 @@ StepCounts StepPlanesAvx512Vp(CellBoard& source, CellBoard& target, int newborn,
 StepCounts StepTableVbmi(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                          uint64_t* liveHash);
 bool TableVbmiSupported();
+// The byte kernel bytes_bits_avx512 steps windows that fit the caches with,
+// measured on this CPU the first time it is asked: "bytes_avx512" or
+// "bytes_avx2". For the benchmarks' report; needs AVX-512.
+const char* CacheWindowBytesName();
 #endif
 
 }  // namespace cellarium
