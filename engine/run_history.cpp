@@ -82,14 +82,12 @@ void RunHistory::Add(const CellBoard& board) {
             // Full: keep every other one and take them half as often.
             // The dropped ones' words are kept for the snapshots to come,
             // so a long run packs into memory it already has.
-            std::size_t kept = 0;
-            for (std::size_t i = 0; i < snapshots_.size(); ++i) {
-                if (snapshots_[i].generation % (2 * interval_) != 0)
-                    spare_.push_back(std::move(snapshots_[i].cells.words));
-                else if (kept++ != i)
-                    snapshots_[kept - 1] = std::move(snapshots_[i]);
-            }
-            snapshots_.resize(kept);
+            auto dropped = [this](const Snapshot& s) {
+                return s.generation % (2 * interval_) != 0;
+            };
+            for (Snapshot& s : snapshots_)
+                if (dropped(s)) spare_.push_back(std::move(s.cells.words));
+            std::erase_if(snapshots_, dropped);
             interval_ *= 2;
         }
         if (count_ % interval_ == 0) {
