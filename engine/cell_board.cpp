@@ -78,6 +78,7 @@ std::unique_ptr<CellBoard> CellBoard::CreateDetached(
 }
 
 void CellBoard::ReleaseCellBitmap() {
+    CatchUpBytes();
     std::free(cells_);
     std::free(plane_);
     cells_ = nullptr;
@@ -87,7 +88,7 @@ void CellBoard::ReleaseCellBitmap() {
 }
 
 void CellBoard::PlaneRowFromBytes(int y) const {
-    const uint8_t* row = Row(y);
+    const uint8_t* row = cells_ + std::size_t(y) * std::size_t(width);
     uint64_t* words = plane_ + std::size_t(y) * std::size_t(planeStride_);
     int k = 0;
     for (int x = 0; x < width; x += 64, ++k) words[k] = LiveBits(row + x, std::min(64, width - x));
@@ -102,6 +103,7 @@ void CellBoard::RebuildPlane() const {
 
 void CellBoard::WriteRow(int x, int y, const uint8_t* values, int count) {
     if (count <= 0) return;
+    CatchUpBytes();
     ++edits_;
     std::memcpy(cells_ + std::size_t(y) * std::size_t(width) + std::size_t(x), values,
                 std::size_t(count));
@@ -110,6 +112,7 @@ void CellBoard::WriteRow(int x, int y, const uint8_t* values, int count) {
 
 void CellBoard::FillRect(const Rect& area, uint8_t value) {
     if (area.left > area.right || area.top > area.bottom) return;
+    CatchUpBytes();
     ++edits_;
     for (int y = area.top; y <= area.bottom; ++y) {
         std::memset(cells_ + std::size_t(y) * std::size_t(width) + std::size_t(area.left), value,
@@ -119,6 +122,8 @@ void CellBoard::FillRect(const Rect& area, uint8_t value) {
 }
 
 void CellBoard::CopyCellsFrom(const CellBoard& other) {
+    CatchUpBytes();
+    other.CatchUpBytes();
     ++edits_;
     std::memcpy(cells_, other.cells_, CellCount());
     planeExact_ = other.planeExact_;
@@ -129,6 +134,8 @@ void CellBoard::CopyCellsFrom(const CellBoard& other) {
 
 void CellBoard::CopyRectFrom(const CellBoard& other, const Rect& area) {
     if (area.left > area.right || area.top > area.bottom) return;
+    CatchUpBytes();
+    other.CatchUpBytes();
     ++edits_;
     for (int y = area.top; y <= area.bottom; ++y) {
         const std::size_t at = std::size_t(y) * std::size_t(width) + std::size_t(area.left);
@@ -138,6 +145,7 @@ void CellBoard::CopyRectFrom(const CellBoard& other, const Rect& area) {
 }
 
 uint8_t* CellBoard::ExchangeCells(uint8_t* fresh) {
+    CatchUpBytes();
     ++edits_;
     planeExact_ = false;
     uint8_t* old = cells_;
@@ -146,6 +154,7 @@ uint8_t* CellBoard::ExchangeCells(uint8_t* fresh) {
 }
 
 void CellBoard::Clear() {
+    CatchUpBytes();
     ++edits_;
     std::memset(cells_, 0, CellCount());
     if (plane_ != nullptr)

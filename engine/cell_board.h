@@ -46,6 +46,17 @@ BoardSize ReadBoardSize(SettingsSource& settings);
 // kept; freed with std::free. Null when there is none.
 uint8_t* AllocateCells(std::size_t count, bool zeroed);
 
+// Whoever holds a board's bytes behind its plane (a run that steps the planes
+// alone, engine/birth_log.h): CatchUp brings the bytes of every board it
+// holds up to date and lets go of them.
+class BytesBehind {
+public:
+    virtual void CatchUp() = 0;
+
+protected:
+    ~BytesBehind() = default;
+};
+
 class CellBoard {
 public:
     // Makes a board of the size in the settings (or the given size, which is
@@ -85,12 +96,17 @@ public:
     std::size_t CellCount() const { return std::size_t(width) * std::size_t(height); }
 
     // Reading. The bytes, width * height of them, row after row; exact
-    // whenever they are read. Null only on a board whose cells were released.
-    const uint8_t* Cells() const { return cells_; }
-    const uint8_t* Row(int y) const { return cells_ + std::size_t(y) * std::size_t(width); }
-    uint8_t At(int x, int y) const {
-        return cells_[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    // whenever they are read (bytes held behind the plane are caught up
+    // first). Null only on a board whose cells were released.
+    const uint8_t* Cells() const {
+        CatchUpBytes();
+        return cells_;
     }
+    const uint8_t* Row(int y) const { return Cells() + std::size_t(y) * std::size_t(width); }
+    uint8_t At(int x, int y) const {
+        return Cells()[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
+    bool HasCells() const { return cells_ != nullptr; }
 
     // The liveness plane: row y is PlaneStride() 64-bit words (a multiple of
     // eight, each row 64-byte aligned), bit b of word k standing for cell
@@ -113,6 +129,7 @@ public:
     // plane stays in step with the bytes. Each one counts as an edit (see
     // EditCount). Bounds and live count stay the caller's to keep.
     void Set(int x, int y, uint8_t value) {
+        CatchUpBytes();
         const std::size_t i = std::size_t(y) * std::size_t(width) + std::size_t(x);
         ++edits_;
         if (planeExact_ && (cells_[i] != 0) != (value != 0)) {
@@ -142,6 +159,7 @@ public:
     // again from the bytes when next read. The pointer is for the writes
     // that follow at once, not to be kept.
     uint8_t* EditCells() {
+        CatchUpBytes();
         ++edits_;
         planeExact_ = false;
         return cells_;
@@ -161,11 +179,22 @@ public:
     uint64_t EditCount() const { return edits_; }
     uint64_t Serial() const { return serial_; }
 
-    // For the step kernels only: the target's bytes and plane to write, and
+    // Bytes behind the plane: while `holder` is set, the plane is exact and
+    // the bytes are the holder's to bring up to date, which every reader and
+    // writer of them has it do first. Null lets go without a catch-up.
+    void HoldBytesBehind(BytesBehind* holder) { behind_ = holder; }
+    bool BytesAreBehind() const { return behind_ != nullptr; }
+    void CatchUpBytes() const {
+        if (behind_ != nullptr) behind_->CatchUp();
+    }
+
+    // For the step kernels only: the source's bytes as they are, the
+    // target's bytes and plane to write, and
     // after the writes, whether the kernel left the plane exact (a kernel
     // that writes bytes alone leaves it to be made again), which board the
     // step read and the window it wrote.
     uint8_t* StepCells() { return cells_; }
+    const uint8_t* StepSourceCells() const { return cells_; }
     uint64_t* StepPlane() { return plane_; }
     void StepWritten(bool planeExact, const CellBoard& source, const Rect& window,
                      uint8_t newborn) {
@@ -222,6 +251,7 @@ private:
 
     uint8_t* cells_ = nullptr;  // width * height bytes
     mutable uint64_t* plane_ = nullptr;
+    BytesBehind* behind_ = nullptr;
     int planeStride_ = 0;
     mutable bool planeExact_ = true;
     uint64_t edits_ = 0;

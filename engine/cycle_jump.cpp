@@ -46,14 +46,18 @@ void CycleJump::Restart(const CellBoard& board, int64_t now) {
 void CycleJump::Stepped(const CellBoard& current, const CellBoard& previous, int64_t now) {
     const Rect& b = current.bounds;
     const bool zeroByte = (uint64_t(now) & 0xFFu) == 0;
+    // From the planes where both are exact (a step on them leaves the bytes
+    // to be caught up later), otherwise from the bytes.
+    const bool planes = current.PlaneIsExact() && previous.PlaneIsExact();
+    auto live = [planes](const CellBoard& board, int y, std::size_t k) {
+        if (planes) return board.PlaneRow(y)[k];
+        const uint8_t* row = board.Cells() + std::size_t(y) * std::size_t(board.width);
+        return LiveBits(row + 64 * k, std::min(64, board.width - int(64 * k)));
+    };
     if (b.left <= b.right && b.top <= b.bottom) {
         for (int y = b.top; y <= b.bottom; ++y) {
-            const uint8_t* cur = current.Cells() + std::size_t(y) * std::size_t(current.width);
-            const uint8_t* prev = previous.Cells() + std::size_t(y) * std::size_t(current.width);
             for (std::size_t k = std::size_t(b.left) / 64; k <= std::size_t(b.right) / 64; ++k) {
-                const int count = std::min(64, current.width - int(64 * k));
-                const uint64_t born =
-                    LiveBits(cur + 64 * k, count) & ~LiveBits(prev + 64 * k, count);
+                const uint64_t born = live(current, y, k) & ~live(previous, y, k);
                 if (born == 0) continue;
                 const std::size_t i = std::size_t(y) * rowWords_ + k;
                 reborn_[i] |= born;

@@ -99,7 +99,7 @@ uint64_t LiveCellHashOf(const CellBoard& board, int y0, int y1, int k0, int k1) 
 }
 
 uint64_t LiveCellHash(const CellBoard& board) {
-    if (board.Cells() == nullptr) return 0;
+    if (!board.HasCells()) return 0;
     return LiveCellHashOf(board, 0, board.height - 1, 0, (board.width + 63) / 64 - 1);
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "engine/birth_log.h"
 #include "engine/cell_board.h"
 #include "engine/cycle_detector.h"
 #include "engine/cycle_jump.h"
@@ -27,6 +28,9 @@ constexpr int64_t kLongestProbe = 2 * kMaxJumpPeriod;
 constexpr int64_t kFirstQuiet = 256;
 constexpr int64_t kLongestQuiet = int64_t(1) << 16;
 constexpr std::size_t kCountWindows = std::size_t(1) << 14;
+// Runs of fewer generations write the bytes every step: bringing them up to
+// date at the end costs about as much as a step that writes them.
+constexpr int64_t kPlanesOnlyMinimum = 4;
 
 uint64_t Mix(uint64_t x) {
     x ^= x >> 33;
@@ -48,9 +52,11 @@ void GenerationObserver::GenerationsRepeated(const std::vector<GenerationRecord>
     }
 }
 
-RunSession::RunSession() = default;
+RunSession::RunSession() : log_(std::make_unique<BirthLog>()) {}
 
-RunSession::~RunSession() = default;
+RunSession::~RunSession() {
+    log_->CatchUp();
+}
 
 bool RunSession::MakeBoards(int width, int height) {
     ReleaseBoards();
@@ -156,12 +162,15 @@ StepCounts RunSession::StepOnce(bool watchForJump) {
     const int newborn = int(uint64_t(generation_) & 0xFFu) + 1;
     StepPoolScope threads(pool_);
     StepCounts counts;
+    const bool planes = planesOnly_ && log_->CanStep(*current_, *scratch_, rule);
     if (detect || hashSteps_) {
         uint64_t hash = 0;
-        counts = hashed(*current_, *scratch_, newborn, rule, &hash);
+        counts = planes ? log_->Step(*current_, *scratch_, newborn, rule, &hash)
+                        : hashed(*current_, *scratch_, newborn, rule, &hash);
         stepHash_ = hash;
     } else {
-        counts = kernel(*current_, *scratch_, newborn, rule, nullptr);
+        counts = planes ? log_->Step(*current_, *scratch_, newborn, rule, nullptr)
+                        : kernel(*current_, *scratch_, newborn, rule, nullptr);
         stepHash_.reset();
     }
     std::swap(current_, scratch_);
@@ -260,6 +269,19 @@ int64_t RunSession::Jump(int64_t periods, const RunLimits& limits, GenerationObs
 
 RunStop RunSession::Run(const RunLimits& limits, GenerationObserver* observer) {
     if (!HasBoards()) return RunStop::NoBoards;
+    // A run with a deadline is the window's, which shows every board it
+    // hands back; its steps write the bytes.
+    struct PlanesOnly {
+        RunSession& session;
+        ~PlanesOnly() {
+            session.planesOnly_ = false;
+            session.log_->CatchUp();
+        }
+    } planesOnly{*this};
+    const bool manySteps =
+        limits.generations >= kPlanesOnlyMinimum &&
+        (limits.target == 0 || limits.target - generation_ >= kPlanesOnlyMinimum);
+    planesOnly_ = !limits.deadline && manySteps;
     for (int64_t made = 0;;) {
         if (const int64_t periods = PeriodsToJump(limits, made); periods > 0) {
             made += Jump(periods, limits, observer);

@@ -23,6 +23,7 @@
 
 namespace cellarium {
 
+class BirthLog;
 class CellBoard;
 class CycleDetector;
 class CycleJump;
@@ -226,6 +227,11 @@ private:
 
     bool hashSteps_ = false;
     std::optional<uint64_t> stepHash_;
+
+    // The steps of a run that nobody looks at between generations go on the
+    // planes alone, the bytes caught up when the run hands control back.
+    std::unique_ptr<BirthLog> log_;
+    bool planesOnly_ = false;
 };
 
 }  // namespace cellarium

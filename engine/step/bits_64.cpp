@@ -116,4 +116,8 @@ StepCounts StepPlanes64(CellBoard& s, CellBoard& t, int newborn, const Rule& rul
     return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<Ops64>, liveHash, true, true);
 }
 
+StepBand PlanesBand64() {
+    return &bitsliced::PlaneBand<Ops64>;
+}
+
 }  // namespace cellarium

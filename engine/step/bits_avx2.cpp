@@ -155,6 +155,10 @@ StepCounts StepPlanesAvx2(CellBoard& s, CellBoard& t, int newborn, const Rule& r
     return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<OpsAvx2>, liveHash, true, true);
 }
 
+StepBand PlanesBandAvx2() {
+    return &bitsliced::PlaneBand<OpsAvx2>;
+}
+
 }  // namespace cellarium
 
 #endif  // CELLARIUM_STEP_X86

@@ -31,6 +31,10 @@ StepCounts StepPlanesAvx512(CellBoard& s, CellBoard& t, int newborn, const Rule&
     return StepInBands(s, t, newborn, rule, &bitsliced::PlaneBand<OpsAvx512>, liveHash, true, true);
 }
 
+StepBand PlanesBandAvx512() {
+    return &bitsliced::PlaneBand<OpsAvx512>;
+}
+
 }  // namespace cellarium
 
 #endif  // CELLARIUM_STEP_X86

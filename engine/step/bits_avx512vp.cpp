@@ -44,6 +44,10 @@ StepCounts StepPlanesAvx512Vp(CellBoard& s, CellBoard& t, int newborn, const Rul
                        true);
 }
 
+StepBand PlanesBandAvx512Vp() {
+    return &bitsliced::PlaneBand<OpsAvx512Vp>;
+}
+
 }  // namespace cellarium
 
 #endif  // CELLARIUM_STEP_X86

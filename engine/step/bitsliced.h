@@ -222,7 +222,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
     Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
 
     const std::size_t w = std::size_t(s.width);
-    const uint8_t* src = s.Cells() + std::size_t(win.firstCol);
+    const uint8_t* src = s.StepSourceCells() + std::size_t(win.firstCol);
     uint8_t* dst = t.StepCells() + std::size_t(win.firstCol);
     ToPlane<Ops>(src + std::size_t(y0 - 1) * w, n, words, rows[0]);
     ToPlane<Ops>(src + std::size_t(y0) * w, n, words, rows[1]);
@@ -273,7 +273,7 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
             // The row's words as LiveCellHash cuts them, in the buffer of the
             // column sums (done with for this row); the cells of the first
             // and last word outside the window keep the target's bytes.
-            const uint8_t* targetRow = t.Cells() + std::size_t(y) * w;
+            const uint8_t* targetRow = t.StepCells() + std::size_t(y) * w;
             uint64_t* cut = sum0;
             const int count = hashTo - hashFrom + 1;
             for (int j = 0; j < count; ++j)
@@ -345,7 +345,11 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // into `writes` and the ones of those whose old byte must be read into
 // `reads` (see PlaneBand), and a bit per word that has bytes to write in
 // `marked`, each of its (vectors + 63) / 64 words written whole.
-template <class Ops, bool kConway>
+//
+// With kBirths the bytes are left alone: `writes` is the row of the births
+// plane instead, given the cells born (0 outside the window), and `reads`
+// and `marked` are not written.
+template <class Ops, bool kConway, bool kBirths = false>
 CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
                                 uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
@@ -379,6 +383,14 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V kn = Ops::Load(known + k);
         Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
         Ops::Store(lives + k, Ops::Or(cur, nx));
+        if constexpr (kBirths) {
+            Ops::Store(writes + k, Ops::And(Ops::AndNot(cur, nx), in));
+            p0 = c0;
+            p1 = c1;
+            c0 = n0;
+            c1 = n1;
+            continue;
+        }
         // A known cell needs writing when its liveness differs from the
         // target's or it is born again; a live one keeps the source's byte,
         // to be read only where it is not known.
@@ -421,7 +433,7 @@ CELLARIUM_BITS_FN void WriteMarkedRow(MarkedRow& r, const StepJob& job, int base
     if (r.y < 0) return;
     const CellBoard& s = *job.source;
     const std::size_t at = std::size_t(r.y) * std::size_t(s.width) + std::size_t(64 * base);
-    const uint8_t* src = s.Cells() + at;
+    const uint8_t* src = s.StepSourceCells() + at;
     uint8_t* dst = job.target->StepCells() + at;
     const uint64_t* alive = s.Plane() + std::size_t(r.y) * std::size_t(s.PlaneStride()) + base;
     for (int j = 0; j < markWords; ++j)
@@ -495,7 +507,10 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         }
     };
     columns(win.firstCol, win.lastCol, valid);
-    const bool delta = job.delta && !job.previous.Empty();
+    // Only the planes, the births kept for the bytes to be brought up to
+    // date later (engine/birth_log.h).
+    const bool births = job.births != nullptr;
+    const bool delta = !births && job.delta && !job.previous.Empty();
     if (delta) columns(job.previous.firstCol, job.previous.lastCol, previous);
     for (Row& r : rowsOf) {
         for (int k = vectors; k < words; ++k) r.next[k] = 0;
@@ -505,7 +520,7 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     Counts<Ops> counts{Ops::Splat(0), Ops::Splat(0), Ops::Splat(0)};
 
     const std::size_t w = std::size_t(s.width);
-    const uint8_t* src = s.Cells();
+    const uint8_t* src = s.StepSourceCells();
     uint8_t* dst = t.StepCells();
     const uint64_t* sp = s.Plane();
     uint64_t* tp = t.StepPlane();
@@ -524,7 +539,21 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         const bool inPrevious = delta && y >= job.previous.firstRow && y <= job.previous.lastRow;
         const uint64_t* known = inPrevious ? previous : none;
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
-        if (rule.conway)
+        if (births) {
+            uint64_t* born = job.births + std::size_t(y) * job.birthsRowWords + base;
+            if (rule.conway)
+                PlaneRow<Ops, true, true>(
+                    rule, up + base, mid + base, down + base, side(up, base - 1),
+                    side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
+                    side(mid, base + vectors), side(down, base + vectors), valid, none,
+                    target + base, lives, born, nullptr, nullptr, row.next, vectors, counts);
+            else
+                PlaneRow<Ops, false, true>(
+                    rule, up + base, mid + base, down + base, side(up, base - 1),
+                    side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
+                    side(mid, base + vectors), side(down, base + vectors), valid, none,
+                    target + base, lives, born, nullptr, nullptr, row.next, vectors, counts);
+        } else if (rule.conway)
             PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
                                 side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                                 side(mid, base + vectors), side(down, base + vectors), valid, known,
@@ -549,6 +578,10 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
             tally.IncludeRow(y);
             tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lives[first]),
                                  64 * (base + last) + 63 - __builtin_clzll(lives[last]));
+        }
+        if (births) {
+            if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);
+            continue;
         }
         // Where nearly all words have bytes to write, the whole row at once
         // as the bit-sliced step writes it (streamed past the caches on a

@@ -200,7 +200,8 @@ CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWind
     const std::size_t w = std::size_t(s.width);
     const int n = win.Columns();
     const int sumCount = n + 2;  // columns firstCol - 1 .. lastCol + 1
-    const uint8_t* first = s.Cells() + std::size_t(y0) * w + std::size_t(win.firstCol) - 1;
+    const uint8_t* first =
+        s.StepSourceCells() + std::size_t(y0) * w + std::size_t(win.firstCol) - 1;
     // The first row's sums from scratch: the flags of the rows above and at
     // it, then its sums with the flags of the row below.
     uint8_t* live[3] = {buf.live[0], buf.live[1], buf.live[2]};
@@ -218,11 +219,11 @@ CELLARIUM_INLINE_AVX2 void Rows(const CellBoard& s, CellBoard& t, const StepWind
     for (int y = y0; y <= y1; ++y) {
         const std::size_t at = std::size_t(y) * w + std::size_t(win.firstCol);
         r.sums = buf.verticalSums[current];
-        r.old = s.Cells() + at;
+        r.old = s.StepSourceCells() + at;
         r.out = t.StepCells() + at;
         bool any;
         if (y < y1) {
-            r.below = s.Cells() + at + 2 * w - 1;
+            r.below = s.StepSourceCells() + at + 2 * w - 1;
             r.farBelow = y + 3 < s.height ? r.below + w : r.below;
             r.live0 = live[1];
             r.live1 = live[2];

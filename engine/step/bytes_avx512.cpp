@@ -175,18 +175,19 @@ CELLARIUM_INLINE_AVX512 void Rows(const CellBoard& s, CellBoard& t, const StepWi
     const int sumCount = n + 2;  // columns firstCol - 1 .. lastCol + 1
     const std::size_t firstAt = std::size_t(y0) * w + std::size_t(win.firstCol);
     for (int i = 0; i < sumCount; i += kLanes)
-        VerticalSums(r.sums, s.Cells() + firstAt - w - 1, w, i, LowLanes(sumCount - i));
+        VerticalSums(r.sums, s.StepSourceCells() + firstAt - w - 1, w, i, LowLanes(sumCount - i));
 
     Totals totals{_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     r.width = w;
     for (int y = y0; y <= y1; ++y) {
         const std::size_t at = std::size_t(y) * w + std::size_t(win.firstCol);
-        r.old = s.Cells() + at;
+        r.old = s.StepSourceCells() + at;
         r.out = t.StepCells() + at;
         r.above = r.old - 1;
         // Fetching ahead stays inside the board.
         const std::size_t ahead = at + 2 * w - 1 + kFetchAhead;
-        r.ahead = ahead + std::size_t(n) + kLanes <= s.CellCount() ? s.Cells() + ahead : r.old;
+        r.ahead =
+            ahead + std::size_t(n) + kLanes <= s.CellCount() ? s.StepSourceCells() + ahead : r.old;
         const RowTouched touched = y < y1 ? Row<kStream, true>(r, n, sumCount, totals)
                                           : Row<kStream, false>(r, n, sumCount, totals);
         if (touched.firstX >= 0) {

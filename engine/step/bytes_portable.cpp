@@ -149,7 +149,7 @@ void PortableBand(const StepJob& job, int y0, int y1, StepScratch& scratch, Step
 
     const std::size_t w = std::size_t(s.width);
     for (int y = y0; y <= y1; ++y) {
-        const uint8_t* mid = s.Cells() + std::size_t(y) * w + std::size_t(win.firstCol);
+        const uint8_t* mid = s.StepSourceCells() + std::size_t(y) * w + std::size_t(win.firstCol);
         VerticalSums(r.sums, mid - w - 1, mid - 1, mid + w - 1, n + 2);
         r.old = mid;
         r.out = t.StepCells() + std::size_t(y) * w + std::size_t(win.firstCol);

@@ -82,7 +82,7 @@ struct StepTally {
 inline bool StepCellsScalar(const CellBoard& s, CellBoard& t, int y, int x0, int x1,
                             const StepLookup& lut, uint8_t newborn, StepTally& tally) {
     const std::size_t w = std::size_t(s.width);
-    const uint8_t* up = s.Cells() + (std::size_t(y) - 1) * w;
+    const uint8_t* up = s.StepSourceCells() + (std::size_t(y) - 1) * w;
     const uint8_t* mid = up + w;
     const uint8_t* down = mid + w;
     uint8_t* out = t.StepCells() + std::size_t(y) * w;
@@ -187,6 +187,11 @@ struct StepJob {
     bool delta = false;
     StepWindow previous{0, -1, 0, -1};
     uint8_t previousNewborn = 0;
+    // Where not null, the bands that step the planes write no bytes: they
+    // store the cells born into this plane instead: row y at births + y *
+    // birthsRowWords, words of the window's rows from the vectors' span.
+    uint64_t* births = nullptr;
+    std::size_t birthsRowWords = 0;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
@@ -206,9 +211,15 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // of the board is added, otherwise the whole board is hashed after the step.
 // A band that steps the planes (`writesPlane`) reads both boards' planes and
 // leaves the target's exact: both are made up to date before the bands run.
+// With `births` (a plane band only) the target's bytes are not written: see
+// StepJob::births.
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                        StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false,
-                       bool writesPlane = false);
+                       bool writesPlane = false, uint64_t* births = nullptr,
+                       std::size_t birthsRowWords = 0);
+
+// The band of the fastest kernel on the planes this CPU runs.
+StepBand SelectedPlanesBand();
 
 // The kernels, one file each in engine/step/, all of the one StepKernel
 // signature and named after what they step and the instructions they use:
@@ -234,6 +245,8 @@ StepCounts StepBits64(CellBoard& source, CellBoard& target, int newborn, const R
 // the target's, then write the bytes of the cells that changed.
 StepCounts StepPlanes64(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                         uint64_t* liveHash = nullptr);
+// The bands of the kernels on the planes.
+StepBand PlanesBand64();
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CELLARIUM_STEP_X86 1
@@ -253,6 +266,9 @@ StepCounts StepPlanesAvx512(CellBoard& source, CellBoard& target, int newborn, c
                             uint64_t* liveHash = nullptr);
 StepCounts StepPlanesAvx512Vp(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                               uint64_t* liveHash = nullptr);
+StepBand PlanesBandAvx2();
+StepBand PlanesBandAvx512();
+StepBand PlanesBandAvx512Vp();
 StepCounts StepTableVbmi(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                          uint64_t* liveHash);
 bool TableVbmiSupported();

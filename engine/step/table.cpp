@@ -19,7 +19,7 @@ void TableBandScalar(const StepJob& job, int y0, int y1, StepScratch&, StepTally
     const Rule& rule = *job.rule;
     const std::size_t w = std::size_t(s.width);
     for (int y = y0; y <= y1; ++y) {
-        const uint8_t* up = s.Cells() + (std::size_t(y) - 1) * w;
+        const uint8_t* up = s.StepSourceCells() + (std::size_t(y) - 1) * w;
         const uint8_t* mid = up + w;
         const uint8_t* down = mid + w;
         uint8_t* out = t.StepCells() + std::size_t(y) * w;
@@ -94,7 +94,7 @@ CELLARIUM_TARGET_VBMI void TableBandVbmi(const StepJob& job, int y0, int y1, Ste
     const int x0 = job.win.firstCol, x1 = job.win.lastCol;
     int64_t births = 0, deaths = 0, live = 0;
     for (int y = y0; y <= y1; ++y) {
-        const uint8_t* up = s.Cells() + (std::size_t(y) - 1) * w;
+        const uint8_t* up = s.StepSourceCells() + (std::size_t(y) - 1) * w;
         const uint8_t* mid = up + w;
         const uint8_t* down = mid + w;
         uint8_t* out = t.StepCells() + std::size_t(y) * w;

@@ -73,7 +73,8 @@ public:
     ~Bands() { StopWorkers(); }
 
     StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                    uint64_t* liveHash, bool bandHashes, bool writesPlane, int threads) {
+                    uint64_t* liveHash, bool bandHashes, bool writesPlane, uint64_t* births,
+                    std::size_t birthsRowWords, int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
         if (!rule.IsTotalistic() && !IsTableBand(band)) {
             band = SelectedTableBand();
@@ -82,7 +83,15 @@ public:
         }
         StepTally tally;
         const StepWindow win = WindowOf(s);
-        if (win.Empty() || s.width > kStepRowCapacity || !Prepare(std::max(1, threads))) {
+        const bool fallBack =
+            !win.Empty() && (s.width > kStepRowCapacity || !Prepare(std::max(1, threads)));
+        if (births == nullptr || !writesPlane || fallBack) {
+            // A step that writes bytes has every byte up to date first.
+            births = nullptr;
+            s.CatchUpBytes();
+            t.CatchUpBytes();
+        }
+        if (win.Empty() || fallBack) {
             // An empty window writes nothing: the target's plane stays as it was.
             const StepCounts counts = win.Empty()
                                           ? FinishStep(s, t, tally, t.PlaneIsExact(), win, 0)
@@ -99,12 +108,14 @@ public:
                     NewbornValue(newborn),
                     cells >= g_stepStreamingCells,
                     liveHash != nullptr && bandHashes};
+        job.births = births;
+        job.birthsRowWords = birthsRowWords;
         if (writesPlane) {
             // Both planes up to date here, before any band reads them.
             s.Plane();
             t.Plane();
             Rect previous;
-            if (s.SteppedFrom(t, previous, job.previousNewborn)) {
+            if (births == nullptr && s.SteppedFrom(t, previous, job.previousNewborn)) {
                 job.delta = true;
                 job.previous =
                     StepWindow{previous.top, previous.bottom, previous.left, previous.right};
@@ -389,10 +400,11 @@ int StepThreads() {
 }
 
 StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                       uint64_t* liveHash, bool bandHashes, bool writesPlane) {
+                       uint64_t* liveHash, bool bandHashes, bool writesPlane, uint64_t* births,
+                       std::size_t birthsRowWords) {
     StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
-    return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane,
-                               pool.Threads());
+    return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane, births,
+                               birthsRowWords, pool.Threads());
 }
 
 }  // namespace cellarium
