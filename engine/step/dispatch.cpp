@@ -222,27 +222,33 @@ const char* SelectedStepKernelName() {
     return Selected().name;
 }
 
+StepBand PlanesBandOf(const StepKernelInfo& kernel) {
+    struct Named {
+        const char* name;
+        StepBand (*band)();
+    };
+    const Named bands[] = {
+#if defined(CELLARIUM_STEP_X86)
+        {"planes_avx512vp", &PlanesBandAvx512Vp},
+        {"planes_avx512", &PlanesBandAvx512},
+        {"planes_avx2", &PlanesBandAvx2},
+#endif
+        {"planes_64", &PlanesBand64},
+    };
+    if (!kernel.supported) return nullptr;
+    for (const Named& b : bands)
+        if (std::strcmp(kernel.name, b.name) == 0) return b.band();
+    return nullptr;
+}
+
 StepBand SelectedPlanesBand() {
     static const StepBand chosen = [] {
-        struct Named {
-            const char* name;
-            StepBand (*band)();
-        };
-        const Named bands[] = {
-#if defined(CELLARIUM_STEP_X86)
-            {"planes_avx512vp", &PlanesBandAvx512Vp},
-            {"planes_avx512", &PlanesBandAvx512},
-            {"planes_avx2", &PlanesBandAvx2},
-#endif
-            {"planes_64", &PlanesBand64},
-        };
         // A measurement or test that names a kernel gets that kernel's band,
         // and none when it names one that does not step the planes.
         const bool named = std::getenv("CELLARIUM_STEP_KERNEL") != nullptr;
         for (const StepKernelInfo& k : StepKernels()) {
-            if (!k.supported || (named && k.kernel != Selected().kernel)) continue;
-            for (const Named& b : bands)
-                if (std::strcmp(k.name, b.name) == 0) return b.band();
+            if (named && k.kernel != Selected().kernel) continue;
+            if (const StepBand band = PlanesBandOf(k)) return band;
         }
         return StepBand(nullptr);
     }();

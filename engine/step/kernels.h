@@ -220,6 +220,8 @@ StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const 
 
 // The band of the fastest kernel on the planes this CPU runs.
 StepBand SelectedPlanesBand();
+// The band of a kernel that steps the planes and this CPU runs, else null.
+StepBand PlanesBandOf(const StepKernelInfo& kernel);
 
 // The kernels, one file each in engine/step/, all of the one StepKernel
 // signature and named after what they step and the instructions they use:

@@ -26,18 +26,9 @@ using Boards = std::pair<std::unique_ptr<CellBoard>, std::unique_ptr<CellBoard>>
 
 // The bands on the planes this CPU runs, by kernel name.
 std::vector<std::pair<std::string, StepBand>> PlaneBands() {
-    const std::pair<const char*, StepBand (*)()> all[] = {
-#if defined(CELLARIUM_STEP_X86)
-        {"planes_avx512vp", &PlanesBandAvx512Vp},
-        {"planes_avx512", &PlanesBandAvx512},
-        {"planes_avx2", &PlanesBandAvx2},
-#endif
-        {"planes_64", &PlanesBand64},
-    };
     std::vector<std::pair<std::string, StepBand>> bands;
     for (const StepKernelInfo& k : StepKernels())
-        for (const auto& [name, band] : all)
-            if (k.supported && name == std::string(k.name)) bands.emplace_back(name, band());
+        if (const StepBand band = PlanesBandOf(k)) bands.emplace_back(k.name, band);
     return bands;
 }
 
