@@ -305,8 +305,12 @@ void RegisterRuns() {
         double density;
         int generations;
     };
+    // Run2000 and Run4000, only the selected kernel against the lazy run,
+    // show where stepping the planes alone starts to pay.
     for (const RunCase& c :
-         {RunCase{"Run800", 800, 0.5, 3000}, RunCase{"Run10000", 10000, 0.3, 20}}) {
+         {RunCase{"Run800", 800, 0.5, 3000}, RunCase{"Run2000", 2000, 0.3, 300},
+          RunCase{"Run4000", 4000, 0.3, 100}, RunCase{"Run10000", 10000, 0.3, 20}}) {
+        const bool all = c.side == 800 || c.side == 10000;
         const benchmark::TimeUnit unit =
             c.side > 1000 ? benchmark::kMillisecond : benchmark::kMicrosecond;
         // kind: a kernel writing the bytes every step; "lazy": the planes
@@ -353,6 +357,7 @@ void RegisterRuns() {
         };
         for (const StepKernelInfo& k : StepKernels()) {
             if (!k.supported || k.kernel == &StepReference || IsTableKernel(k)) continue;
+            if (!all && k.kernel != SelectedStepKernel()) continue;
             benchmark::RegisterBenchmark((std::string(c.name) + "/" + k.name).c_str(),
                                          [run, &k](benchmark::State& s) { run(s, &k, false); })
                 ->Unit(unit);

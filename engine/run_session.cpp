@@ -281,7 +281,7 @@ RunStop RunSession::Run(const RunLimits& limits, GenerationObserver* observer) {
     const bool manySteps =
         limits.generations >= kPlanesOnlyMinimum &&
         (limits.target == 0 || limits.target - generation_ >= kPlanesOnlyMinimum);
-    planesOnly_ = !limits.deadline && manySteps;
+    planesOnly_ = !limits.deadline && manySteps && current_->CellCount() >= planesOnlyFromCells_;
     for (int64_t made = 0;;) {
         if (const int64_t periods = PeriodsToJump(limits, made); periods > 0) {
             made += Jump(periods, limits, observer);

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -119,6 +120,10 @@ public:
     // Something other than a step changed the current board (an edit, a
     // transform, a load): the watch for repeats starts again from it.
     void BoardChanged() { watchFollows_ = false; }
+    // Runs without a frame deadline on boards of at least this many cells
+    // step the liveness planes alone and bring the bytes up to date at the
+    // end (engine/birth_log.h); smaller boards write the bytes every step.
+    void SetPlanesOnlyFromCells(std::size_t cells) { planesOnlyFromCells_ = cells; }
 
     // --- Rule -------------------------------------------------------------------
     // The rule every later step uses; a change starts the watch again.
@@ -173,6 +178,11 @@ public:
     // before the checks. A jump (limits.jump) is checked as its last
     // generation is: the target, the count, cancellation, the deadline.
     RunStop Run(const RunLimits& limits, GenerationObserver* observer = nullptr);
+
+    // Where the planes alone pay: from about where the two boards' bytes no
+    // longer stay in the caches (bench/step_benchmark's Run2000 and Run4000,
+    // lazy against the selected kernel).
+    static constexpr std::size_t kPlanesOnlyFromCells = std::size_t(8) << 20;
 
 private:
     // watchForJump: the step is one of a run that may jump.
@@ -232,6 +242,7 @@ private:
     // planes alone, the bytes caught up when the run hands control back.
     std::unique_ptr<BirthLog> log_;
     bool planesOnly_ = false;
+    std::size_t planesOnlyFromCells_ = kPlanesOnlyFromCells;
 };
 
 }  // namespace cellarium

@@ -162,3 +162,42 @@ TEST(RunSession, TheCounterGoesOnPastTwoToTheThirtyOneAndTheThirtyTwo) {
         EXPECT_EQ(s.Births(), 2);
     }
 }
+
+// A session stepping the planes alone (forced on small boards) makes what a
+// session writing the bytes makes: the records, the stops, the repeats, the
+// jump through a cycle and every byte of both boards after each run.
+TEST(RunSession, PlanesAloneMakeWhatWritingTheBytesMakes) {
+    for (const Rule& rule : {Rule(), Rule::Totalistic(0b1001000, 0b1100)}) {
+        RunSession lazy, bytes;
+        lazy.SetPlanesOnlyFromCells(0);
+        for (RunSession* s : {&lazy, &bytes}) {
+            ASSERT_TRUE(s->MakeBoards(180, 150));
+            FillSoup(*s->Current(), 0.35, 4);
+            s->BoardChanged();
+            s->SetRule(rule);
+            s->SetGeneration(200);
+        }
+        RunLimits jump = Limits(0, false, 5000);
+        jump.generations = 5000;
+        jump.jump = true;
+        const RunLimits runs[] = {Limits(37, false), Limits(300), jump, Limits(3, false)};
+        for (std::size_t i = 0; i < std::size(runs); ++i) {
+            Counting a, b;
+            lazy.WatchRepeats(i == 1);
+            bytes.WatchRepeats(i == 1);
+            EXPECT_EQ(lazy.Run(runs[i], &a), bytes.Run(runs[i], &b)) << "run " << i;
+            ASSERT_EQ(lazy.Generation(), bytes.Generation()) << "run " << i;
+            ASSERT_EQ(a.seen.size(), b.seen.size()) << "run " << i;
+            for (std::size_t g = 0; g < a.seen.size(); ++g) {
+                ASSERT_EQ(a.seen[g].live, b.seen[g].live) << "run " << i << " record " << g;
+                ASSERT_EQ(a.seen[g].births, b.seen[g].births) << "run " << i << " record " << g;
+            }
+            EXPECT_EQ(lazy.LastRepeat(), bytes.LastRepeat()) << "run " << i;
+            for (auto [x, y] : {std::pair{lazy.Current(), bytes.Current()},
+                                std::pair{lazy.Scratch(), bytes.Scratch()}}) {
+                ASSERT_FALSE(x->BytesAreBehind());
+                EXPECT_EQ(std::memcmp(x->Cells(), y->Cells(), x->CellCount()), 0) << "run " << i;
+            }
+        }
+    }
+}
