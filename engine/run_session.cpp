@@ -79,6 +79,10 @@ void RunSession::AdoptBoards(std::unique_ptr<CellBoard> current,
 }
 
 void RunSession::ReleaseBoards() {
+    // The log's planes are kept from one run to the next; with the boards
+    // they go too.
+    log_->CatchUp();
+    log_->Trim();
     current_.reset();
     scratch_.reset();
     watchFollows_ = false;
