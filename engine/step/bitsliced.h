@@ -347,8 +347,8 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // `marked`, each of its (vectors + 63) / 64 words written whole.
 //
 // With kBirths the bytes are left alone: `writes` is the row of the births
-// plane instead, given the cells born (0 outside the window), and `reads`
-// and `marked` are not written.
+// plane instead, given the cells born (0 outside the window), and `next`,
+// `reads` and `marked` are not written.
 template <class Ops, bool kConway, bool kBirths = false>
 CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
@@ -377,14 +377,14 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V in = Ops::Load(valid + k);
         const V cur = Ops::And(Ops::Load(mid + k), in);
         const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, cur, in, counts);
-        Ops::Store(next + k, nx);
+        if constexpr (!kBirths) Ops::Store(next + k, nx);
 
         const V was = Ops::Load(target + k);
-        const V kn = Ops::Load(known + k);
         Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
         Ops::Store(lives + k, Ops::Or(cur, nx));
         if constexpr (kBirths) {
-            Ops::Store(writes + k, Ops::And(Ops::AndNot(cur, nx), in));
+            // nx lies inside the window already.
+            Ops::Store(writes + k, Ops::AndNot(cur, nx));
             p0 = c0;
             p1 = c1;
             c0 = n0;
@@ -394,6 +394,7 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         // A known cell needs writing when its liveness differs from the
         // target's or it is born again; a live one keeps the source's byte,
         // to be read only where it is not known.
+        const V kn = Ops::Load(known + k);
         const V changed = Ops::Or(Ops::Xor(nx, was), Ops::AndNot(cur, nx));
         const V write = Ops::AndNot(Ops::AndNot(changed, kn), in);
         Ops::Store(writes + k, write);
