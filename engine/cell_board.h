@@ -176,6 +176,14 @@ public:
     // Every edit and every step written into the board adds to this count;
     // with Serial (one number per board made) it tells a step whether a
     // board is still as an earlier step left it.
+    // The bytes were written through a view of them handed out earlier (the
+    // module's edit block): counts as an edit, and the plane is made again
+    // from them when next read.
+    void BytesWrittenOutside() {
+        CatchUpBytes();
+        ++edits_;
+        planeExact_ = false;
+    }
     uint64_t EditCount() const { return edits_; }
     uint64_t Serial() const { return serial_; }
 

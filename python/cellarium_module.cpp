@@ -83,6 +83,7 @@ public:
     void CellsChanged() {
         CellBoard& current = Current();
         CellBoard& scratch = *session.Scratch();
+        current.BytesWrittenOutside();
         std::memcpy(scratch.EditCells(), current.Cells(), current.CellCount());
         current.ScanBounds();
         int32_t live = 0;

@@ -289,3 +289,16 @@ def test_ctrl_c_stops_long_calls_at_a_whole_generation():
     again = cellarium.soup(2000, 2000, 0.5, 5)
     again.step(board.generation, threads=1)
     assert same_board(board, again)
+
+
+@pytest.mark.parametrize("side", [150, 3000])
+def test_cells_edited_in_a_block_are_what_the_step_reads(side):
+    # The larger board runs on the liveness planes alone, brought up to date
+    # from the bytes the block wrote.
+    board = cellarium.Board(side, side)
+    board.step(3)
+    with board.edit() as cells:
+        cells[10:13, 10:13] = [[0, 1, 0], [0, 0, 1], [1, 1, 1]]  # a glider
+    assert board.run(8).population == 5
+    assert (shape(board) == np.array([[0, 1, 0], [0, 0, 1], [1, 1, 1]], bool)).all()
+    assert (board.cells[12:15, 12:15] != 0).sum() == 5  # two cells down and right
