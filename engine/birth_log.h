@@ -72,6 +72,11 @@ public:
     std::size_t Steps() const { return entries_.size(); }
     // Lets go of the memory kept for the planes (while nothing is held).
     void Trim();
+    // The most steps logged on boards like `board` before a catch-up, and
+    // whether the memory for them is already there (it is kept from one
+    // stretch to the next until Trim).
+    std::size_t StepsFor(const CellBoard& board) const;
+    bool Ready(const CellBoard& board) const;
 
 private:
     struct Entry {

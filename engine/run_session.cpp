@@ -282,9 +282,15 @@ RunStop RunSession::Run(const RunLimits& limits, GenerationObserver* observer) {
             session.log_->CatchUp();
         }
     } planesOnly{*this};
-    const bool manySteps =
-        limits.generations >= kPlanesOnlyMinimum &&
-        (limits.target == 0 || limits.target - generation_ >= kPlanesOnlyMinimum);
+    // Memory the log has not had yet costs its first touch, about what
+    // writing the bytes of a few steps costs: a run that needs it first is
+    // to be twice as long as the log.
+    const int64_t fewest =
+        log_->Ready(*current_)
+            ? kPlanesOnlyMinimum
+            : std::max<int64_t>(kPlanesOnlyMinimum, 2 * int64_t(log_->StepsFor(*current_)));
+    const bool manySteps = limits.generations >= fewest &&
+                           (limits.target == 0 || limits.target - generation_ >= fewest);
     planesOnly_ = !limits.deadline && manySteps && current_->CellCount() >= planesOnlyFromCells_;
     for (int64_t made = 0;;) {
         if (const int64_t periods = PeriodsToJump(limits, made); periods > 0) {
