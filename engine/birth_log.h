@@ -1,7 +1,7 @@
 // Steps on the liveness planes alone, the bytes brought up to date later.
 //
 // A run of a board pair whose bytes nobody looks at between steps (the
-// runner, the module, Go to Generation) need not write them every
+// runner, the module's step and run) need not write them every
 // generation. The log lets the pair step their planes only and keeps, for
 // each such step, the plane of the cells it gave birth to and their newborn
 // value. The board the first of those steps read (the base) keeps its bytes
