@@ -123,30 +123,21 @@ CELLARIUM_LOG_AVX2 __m256i ExpandBits(uint32_t bits) {
 
 // Without masked stores: a word whose 64 bytes lie inside the row is worked
 // out whole in two vectors (the bytes outside the columns rewritten as they
-// are); the row's last, partial word goes byte by byte.
+// are); the row's last, partial word goes as the portable row does it.
 __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y,
                                                     const ActiveEntry* active, std::size_t count) {
     const std::size_t at = std::size_t(y) * std::size_t(job.width);
     uint8_t* out = job.out + at;
     const uint8_t* base = job.base + at;
     const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);
-    const bool inPlace = job.out == job.base;
     for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {
         const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);
         const uint64_t alive = plane[k] & columns;
         if (64 * k + 64 > job.width) {
-            uint64_t left = alive & job.everBorn[k];
-            for (std::size_t i = 0; i < count && left != 0; ++i) {
-                const ActiveEntry& e = active[i];
-                if (k < e.firstWord || k > e.lastWord) continue;
-                const uint64_t born = e.births[k] & left;
-                PortableBytes::Fill(out + 64 * k, born, e.newborn);
-                left &= ~born;
-            }
-            if (!inPlace)
-                PortableBytes::Copy(out + 64 * k, base + 64 * k, alive & ~job.everBorn[k]);
-            PortableBytes::Fill(out + 64 * k, columns & ~alive, 0);
-            continue;
+            CatchUpJob tail = job;
+            tail.firstCol = std::max(job.firstCol, 64 * k);
+            CatchUpRowPortable(tail, y, active, count);
+            break;
         }
         uint8_t* o = out + 64 * k;
         __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 64 * k));

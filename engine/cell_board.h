@@ -173,17 +173,14 @@ public:
     // now the caller's.
     uint8_t* ExchangeCells(uint8_t* fresh);
 
-    // Every edit and every step written into the board adds to this count;
-    // with Serial (one number per board made) it tells a step whether a
-    // board is still as an earlier step left it.
     // The bytes were written through a view of them handed out earlier (the
     // module's edit block): counts as an edit, and the plane is made again
     // from them when next read.
-    void BytesWrittenOutside() {
-        CatchUpBytes();
-        ++edits_;
-        planeExact_ = false;
-    }
+    void BytesWrittenOutside() { EditCells(); }
+
+    // Every edit and every step written into the board adds to this count;
+    // with Serial (one number per board made) it tells a step whether a
+    // board is still as an earlier step left it.
     uint64_t EditCount() const { return edits_; }
     uint64_t Serial() const { return serial_; }
 

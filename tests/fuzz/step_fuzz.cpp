@@ -48,6 +48,16 @@ void Copy(const CellBoard& from, CellBoard& to) {
     to.liveCount = from.liveCount;
 }
 
+// A new pair holding what `from` holds; false when there is no memory.
+bool CopyPair(const Pair& from, Pair& to) {
+    const int w = from.cur->width, h = from.cur->height;
+    to = Pair{CellBoard::Create(w, h), CellBoard::Create(w, h)};
+    if (!to.cur || !to.scratch) return false;
+    Copy(*from.cur, *to.cur);
+    Copy(*from.scratch, *to.scratch);
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -110,13 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     for (const StepKernelInfo& k : StepKernels()) {
         if (!k.supported || k.kernel == &StepReference) continue;
-        Pair fast{CellBoard::Create(w, h), CellBoard::Create(w, h)};
-        Pair want{CellBoard::Create(w, h), CellBoard::Create(w, h)};
-        if (!fast.cur || !fast.scratch || !want.cur || !want.scratch) return 0;
-        Copy(*ref.cur, *fast.cur);
-        Copy(*ref.scratch, *fast.scratch);
-        Copy(*ref.cur, *want.cur);
-        Copy(*ref.scratch, *want.scratch);
+        Pair fast, want;
+        if (!CopyPair(ref, fast) || !CopyPair(ref, want)) return 0;
         for (int g = 0; g < steps; ++g) {
             const StepCounts a = StepReference(*want.cur, *want.scratch, newborn[g], rule);
             // Every other step with the live hash, which must be the target's.
@@ -147,13 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const StepBand band = PlanesBandOf(k);
         if (band == nullptr || !rule.IsTotalistic()) continue;
         BirthLog log((in.Next() & 1) ? BirthLog::kDefaultBudget : 1, band);
-        Pair lazy{CellBoard::Create(w, h), CellBoard::Create(w, h)};
-        Pair want{CellBoard::Create(w, h), CellBoard::Create(w, h)};
-        if (!lazy.cur || !lazy.scratch || !want.cur || !want.scratch) return 0;
-        Copy(*ref.cur, *lazy.cur);
-        Copy(*ref.scratch, *lazy.scratch);
-        Copy(*ref.cur, *want.cur);
-        Copy(*ref.scratch, *want.scratch);
+        Pair lazy, want;
+        if (!CopyPair(ref, lazy) || !CopyPair(ref, want)) return 0;
         for (int g = 0; g < steps; ++g) {
             const StepCounts a = StepReference(*want.cur, *want.scratch, newborn[g], rule);
             uint64_t hash = 0;
