@@ -10,7 +10,8 @@
 // 10000 x 10000 soups of density 0.3. Standard error gets what a user
 // notices besides: the frames drawn a second, the longest the window was
 // busy in one go (an input waits at most that long), and the processor time
-// the program takes in a second while paused. Both
+// the program takes in a second while paused, and each round's figures (a
+// first round may wait for memory the system has not cleared yet). Both
 // loops start from the same soup and make the same number of generations.
 // They take turns in several short rounds and the median of each counts, so
 // that other work on the machine weighs on both alike.
@@ -185,6 +186,8 @@ int main(int argc, char** argv) {
             windowRate.push_back(run.rate);
             frameRate.push_back(run.frames * run.rate / double(n));
             longest = std::max(longest, run.longestMs);
+            std::fprintf(stderr, "  round %d: engine %.1f gen/s, window %.1f gen/s, busy %.1f ms\n",
+                         round, engine.back(), run.rate, run.longestMs);
         }
         const double g = Median(windowRate), e = Median(engine);
         std::printf("%dx%d window %.0f gen/s engine %.0f gen/s ratio %.3f\n", b.side, b.side, g, e,

@@ -79,7 +79,10 @@ void CLifeDoc::ReleaseBoards() {
 }
 
 bool CLifeDoc::IdleWork() {
-    return HasBoards() && history_.PackWhileIdle();
+    if (!HasBoards()) return false;
+    if (history_.PackWhileIdle()) return true;
+    history_.ReadySpareWhileIdle(*current_);
+    return false;
 }
 
 std::unique_ptr<CellBoard> CLifeDoc::MakeBoard(int width, int height) {
@@ -134,7 +137,7 @@ CLifeDoc::LoadResult CLifeDoc::ReadInto(const std::string& path, bool withDialog
         incoming->name.clear();
     } else {
         incoming = MakeBoard(size.width, size.height);
-        if (!incoming && history_.HasSpare()) {
+        if (!incoming && (history_.HasSpare() || history_.SpareComing())) {
             // The history's spare board goes before memory is reported short.
             history_.ReleaseSpare();
             incoming = MakeBoard(size.width, size.height);

@@ -148,7 +148,39 @@ void UndoHistory::Release(std::unique_ptr<CellBoard> board) {
     if (board && !spare_) spare_ = std::move(board);
 }
 
+void UndoHistory::ReleaseSpare() {
+    if (making_.valid()) making_.get();
+    spare_.reset();
+}
+
+void UndoHistory::TakeMade() {
+    if (!making_.valid()) return;
+    std::unique_ptr<CellBoard> made = making_.get();
+    if (!spare_) spare_ = std::move(made);
+}
+
+void UndoHistory::MakeSpareAhead(const CellBoard& like) {
+    if (!enabled_ || spare_ || making_.valid() || like.CellCount() < kSpareAheadFromCells) return;
+    try {
+        making_ = std::async(std::launch::async,
+                             [w = like.width, h = like.height, colours = like.colours] {
+                                 return CellBoard::CreateDetached(w, h, colours);
+                             });
+        ++boardsMade_;
+    } catch (const std::exception&) {
+        // No thread: the next run makes its board when it needs it.
+    }
+}
+
+void UndoHistory::ReadySpareWhileIdle(const CellBoard& like) {
+    if (spare_ && (spare_->width != like.width || spare_->height != like.height)) spare_.reset();
+    if (making_.valid() && making_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        TakeMade();
+    if (!HoldsBoards()) MakeSpareAhead(like);
+}
+
 std::unique_ptr<CellBoard> UndoHistory::TakeBoard(const CellBoard& like) {
+    if (!spare_) TakeMade();
     std::unique_ptr<CellBoard> board;
     if (spare_ && spare_->width == like.width && spare_->height == like.height) {
         board = std::move(spare_);
@@ -157,6 +189,7 @@ std::unique_ptr<CellBoard> UndoHistory::TakeBoard(const CellBoard& like) {
         board = CellBoard::CreateDetached(like.width, like.height, like.colours);
         if (!board) return nullptr;
         ++boardsMade_;
+        ++boardsMadeWaiting_;
     }
     board->colours = like.colours;
     board->description = like.description;
@@ -226,7 +259,7 @@ std::size_t UndoHistory::NewestStepBytes() {
 void UndoHistory::Clear() {
     awaiting_ = nullptr;
     steps_.clear();
-    spare_.reset();
+    ReleaseSpare();
     done_ = 0;
     bytes_ = 0;
     runOpen_ = false;
@@ -340,6 +373,9 @@ void UndoHistory::KeepRunStart(std::unique_ptr<CellBoard>& scratch, const CellBo
     ClearOutsideWindow(*next, current);
     CopyBorder(current, *next);
     scratch = std::move(next);
+    // A run that starts before idle time has packed this one's board (or an
+    // undo that trades boards) takes this one.
+    MakeSpareAhead(current);
 }
 
 void UndoHistory::SettleAwaiting() {
@@ -409,6 +445,7 @@ bool UndoHistory::ExchangeBoards(Step& step, Target t) {
     } else {
         incoming = TakeBoard(shown);
         if (!incoming) return false;
+        MakeSpareAhead(shown);
         // Every cell written, so whatever the board held does not matter.
         if (!UnpackCells(step.packed, incoming->EditCells(), incoming->CellCount())) return false;
         incoming->bounds = step.bounds;

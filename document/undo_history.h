@@ -120,12 +120,25 @@ public:
     bool PackWhileIdle();
     // Whether some step still holds a whole board.
     bool HoldsBoards() const;
-    // Frees the spare board (memory is short, or the boards go).
-    void ReleaseSpare() { spare_.reset(); }
+    // Frees the spare board, and one being made (memory is short, or the
+    // boards go).
+    void ReleaseSpare();
     bool HasSpare() const { return spare_ != nullptr; }
+    // On a board of kSpareAheadFromCells cells or more, making a board
+    // (clearing fresh memory) would stop the window for a noticeable time
+    // at a run's start, so the spare is made ahead, on a thread of its own:
+    // once a run has taken the spare (a run or its undo that follows at once
+    // finds none otherwise), and at idle time (ReadySpareWhileIdle) while
+    // no step holds a board whole that packing would free. There is never
+    // more than one spare, ready or coming; TakeBoard waits for one coming.
+    static constexpr std::size_t kSpareAheadFromCells = std::size_t(4) << 20;
+    void ReadySpareWhileIdle(const CellBoard& like);
+    bool SpareComing() const { return making_.valid(); }
     // The boards the history has had to make for the scratch slot or an
     // exchange: once one exists, runs and their undo pass it round.
     std::size_t BoardsMade() const { return boardsMade_; }
+    // Those of them made while a run's start or an exchange waited.
+    std::size_t BoardsMadeWhileWaiting() const { return boardsMadeWaiting_; }
     void EndRun() {
         SettleAwaiting();
         runOpen_ = false;
@@ -209,9 +222,17 @@ private:
     bool strokeOpen_ = false;
     // The board a run began from, while the newest step waits for its cells.
     const CellBoard* awaiting_ = nullptr;
-    // At most one board of the document's size, free for the next run.
+    // At most one board of the document's size, free for the next run, or
+    // one being made for it.
     std::unique_ptr<CellBoard> spare_;
+    std::future<std::unique_ptr<CellBoard>> making_;
+    // Starts making the spare when there is none, ready or coming.
+    void MakeSpareAhead(const CellBoard& like);
+    // The board being made, taken in as the spare (waiting for it) or
+    // dropped when there is one already.
+    void TakeMade();
     std::size_t boardsMade_ = 0;
+    std::size_t boardsMadeWaiting_ = 0;
     Step stroke_;
     std::unordered_set<uint32_t> strokeSeen_;
 };

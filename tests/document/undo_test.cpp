@@ -26,8 +26,9 @@ struct Snapshot {
 
 class Undo : public LifeSession {
 protected:
-    void SetUp() override {
-        // A 20 x 20 soup in the middle, so that runs change something.
+    void SetUp() override { OpenSoup(); }
+    // A 20 x 20 soup in the middle, so that runs change something.
+    void OpenSoup() {
         std::mt19937 rng(7);
         std::string file = "#Life 1.05\r\n#P -10 -10\r\n";
         for (int y = 0; y < 20; ++y) {
@@ -250,6 +251,40 @@ TEST_F(Undo, RunsPassOneSpareBoardRoundAndTheirUndoIsExact) {
         later.pop_back();
     }
     EXPECT_EQ(history.BoardsMade(), made);
+    ExpectBordersAgree();
+}
+
+// On a board large enough for making one to show, the spare is made ahead:
+// runs started one after another before idle time has packed a board, and
+// undo and redo across them at once, each find one and none waits for a
+// board to be made. Each run's undo stays exact.
+TEST_F(Undo, OnALargeBoardRunsAndUndoNeverWaitForABoardToBeMade) {
+    SetBoardSize(2048, 2048);
+    ASSERT_GE(std::size_t(2048) * 2048, UndoHistory::kSpareAheadFromCells);
+    OpenSoup();
+    UndoHistory& history = Doc()->History();
+    EXPECT_TRUE(history.HasSpare() || history.SpareComing());
+    const int w = Board().width, h = Board().height;
+    std::vector<Snapshot> states{Take()};
+    for (int i = 0; i < 4; ++i) {
+        platform.Command(ID_TOOLS_RUN);
+        Tick(2 + i);
+        platform.Command(ID_TOOLS_PAUSE);
+        states.push_back(Take());
+        ExpectRunMatches(states[states.size() - 2], states.back(), w, h);
+    }
+    for (int i = 3; i >= 0; --i) {
+        ASSERT_TRUE(platform.Command(ID_EDIT_UNDO));
+        EXPECT_TRUE(Take() == states[std::size_t(i)]) << "undo " << i;
+    }
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_TRUE(platform.Command(ID_EDIT_REDO));
+        EXPECT_TRUE(Take() == states[std::size_t(i)]) << "redo " << i;
+    }
+    EXPECT_EQ(history.BoardsMadeWhileWaiting(), 0u);
+    // Memory short: the spare goes, the one coming too.
+    history.ReleaseSpare();
+    EXPECT_FALSE(history.HasSpare() || history.SpareComing());
     ExpectBordersAgree();
 }
 
