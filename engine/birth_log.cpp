@@ -225,9 +225,6 @@ bool BirthLog::TargetIsClear(const CellBoard& source, const CellBoard& target) {
     return true;
 }
 
-// One block for all the steps' planes, a row's steps side by side: row y of
-// step j at block + (y * slots + j) * stride, so that bringing a row up to
-// date reads one stretch of memory.
 std::size_t BirthLog::StepsFor(const CellBoard& board) const {
     const std::size_t stepBytes =
         std::size_t(board.PlaneStride()) * std::size_t(board.height) * sizeof(uint64_t);
@@ -239,12 +236,15 @@ bool BirthLog::Ready(const CellBoard& board) const {
            std::size_t(board.height) == rows_ && StepsFor(board) == slots_;
 }
 
+// One block for all the steps' planes, a row's steps side by side: row y of
+// step j at block + (y * slots + j) * stride, so that bringing a row up to
+// date reads one stretch of memory.
 bool BirthLog::Reserve(const CellBoard& board) {
+    if (Ready(board)) return true;
     const std::size_t stride = std::size_t(board.PlaneStride());
     const std::size_t rows = std::size_t(board.height);
     const std::size_t stepBytes = stride * rows * sizeof(uint64_t);
     const std::size_t slots = StepsFor(board);
-    if (Ready(board)) return true;
     block_.reset();
     slots_ = 0;
     // Rows 64-byte aligned for the kernels' stores; a large block as the
