@@ -16,6 +16,17 @@ namespace {
 // From here AllocateBlock aligns to huge pages.
 constexpr std::size_t kLargeBlock = std::size_t(512) << 10;
 
+// Rows 64-byte aligned for the kernels' stores; a large block as the boards
+// have theirs.
+uint64_t* AllocatePlanes(std::size_t bytes) {
+    void* p = nullptr;
+    if (bytes >= kLargeBlock)
+        p = AllocateBlock(bytes, false);
+    else if (posix_memalign(&p, 64, bytes) != 0)
+        p = nullptr;
+    return static_cast<uint64_t*>(p);
+}
+
 // Bits first..last (0..63) of a word.
 uint64_t BitsFromTo(int first, int last) {
     return (~uint64_t(0) >> (63 - (last - first))) << first;
@@ -62,7 +73,7 @@ struct CatchUpJob {
     uint8_t* out;         // the board's bytes
     const uint8_t* base;  // the base's bytes (the same when the board is the base)
     const uint64_t* plane;
-    const uint64_t* everBorn;  // the row's cells born in any of the steps
+    const uint64_t* everBorn;  // the cells born in any of the steps, rows as the plane's
     int width, stride;
     int firstCol, lastCol;  // the columns to bring up to date
 };
@@ -77,30 +88,31 @@ struct ActiveEntry {
 // 0), the last logged birth (its newborn value), or else the base. `active`
 // holds the entries covering the row, the latest first. Written once for
 // each way of storing bytes, each compiled for its own instructions.
-#define CELLARIUM_CATCH_UP_ROW(NAME, BYTES, ATTRIBUTES)                                       \
-    ATTRIBUTES void NAME(const CatchUpJob& job, int y, const ActiveEntry* active,             \
-                         std::size_t count) {                                                 \
-        const std::size_t at = std::size_t(y) * std::size_t(job.width);                       \
-        uint8_t* out = job.out + at;                                                          \
-        const uint8_t* base = job.base + at;                                                  \
-        const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);         \
-        const bool inPlace = job.out == job.base;                                             \
-        for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {                         \
-            const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);             \
-            const uint64_t alive = plane[k] & columns;                                        \
-            uint64_t left = alive & job.everBorn[k];                                          \
-            for (std::size_t i = 0; i < count && left != 0; ++i) {                            \
-                const ActiveEntry& e = active[i];                                             \
-                if (k < e.firstWord || k > e.lastWord) continue;                              \
-                const uint64_t born = e.births[k] & left;                                     \
-                if (born == 0) continue;                                                      \
-                BYTES::Fill(out + 64 * k, born, e.newborn);                                   \
-                left &= ~born;                                                                \
-            }                                                                                 \
-            if (!inPlace) BYTES::Copy(out + 64 * k, base + 64 * k, alive & ~job.everBorn[k]); \
-            const uint64_t dead = columns & ~alive;                                           \
-            if (dead != 0) BYTES::Fill(out + 64 * k, dead, 0);                                \
-        }                                                                                     \
+#define CELLARIUM_CATCH_UP_ROW(NAME, BYTES, ATTRIBUTES)                                         \
+    ATTRIBUTES void NAME(const CatchUpJob& job, int y, const ActiveEntry* active,               \
+                         std::size_t count) {                                                   \
+        const std::size_t at = std::size_t(y) * std::size_t(job.width);                         \
+        uint8_t* out = job.out + at;                                                            \
+        const uint8_t* base = job.base + at;                                                    \
+        const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);           \
+        const uint64_t* ever = job.everBorn + std::size_t(y) * std::size_t(job.stride);         \
+        const bool inPlace = job.out == job.base;                                               \
+        for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {                           \
+            const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);               \
+            const uint64_t alive = plane[k] & columns;                                          \
+            uint64_t left = alive & ever[k];                                                    \
+            for (std::size_t i = 0; i < count && left != 0; ++i) {                              \
+                const ActiveEntry& e = active[i];                                               \
+                if (k < e.firstWord || k > e.lastWord) continue;                                \
+                const uint64_t born = e.births[k] & left;                                       \
+                if (born == 0) continue;                                                        \
+                BYTES::Fill(out + 64 * k, born, e.newborn);                                     \
+                left &= ~born;                                                                  \
+            }                                                                                   \
+            if (!inPlace) BYTES::Copy(out + 64 * k, base + 64 * k, alive & ~(ever[k] & ~left)); \
+            const uint64_t dead = columns & ~alive;                                             \
+            if (dead != 0) BYTES::Fill(out + 64 * k, dead, 0);                                  \
+        }                                                                                       \
     }
 
 CELLARIUM_CATCH_UP_ROW(CatchUpRowPortable, PortableBytes, )
@@ -130,6 +142,7 @@ __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y
     uint8_t* out = job.out + at;
     const uint8_t* base = job.base + at;
     const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);
+    const uint64_t* ever = job.everBorn + std::size_t(y) * std::size_t(job.stride);
     for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {
         const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);
         const uint64_t alive = plane[k] & columns;
@@ -142,7 +155,7 @@ __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y
         uint8_t* o = out + 64 * k;
         __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 64 * k));
         __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 64 * k + 32));
-        uint64_t left = alive & job.everBorn[k];
+        uint64_t left = alive & ever[k];
         for (std::size_t i = 0; i < count && left != 0; ++i) {
             const ActiveEntry& e = active[i];
             if (k < e.firstWord || k > e.lastWord) continue;
@@ -228,17 +241,20 @@ bool BirthLog::TargetIsClear(const CellBoard& source, const CellBoard& target) {
 std::size_t BirthLog::StepsFor(const CellBoard& board) const {
     const std::size_t stepBytes =
         std::size_t(board.PlaneStride()) * std::size_t(board.height) * sizeof(uint64_t);
-    return std::clamp<std::size_t>(budget_ / stepBytes, 2, kMostSteps);
+    // Two planes of the budget go to the cells ever born.
+    return std::clamp<std::size_t>(budget_ / stepBytes, 4, kMostSteps + 2) - 2;
 }
 
 bool BirthLog::Ready(const CellBoard& board) const {
-    return block_ && std::size_t(board.PlaneStride()) == stride_ &&
+    return block_ && ever_ && std::size_t(board.PlaneStride()) == stride_ &&
            std::size_t(board.height) == rows_ && StepsFor(board) == slots_;
 }
 
-// One block for all the steps' planes, a row's steps side by side: row y of
-// step j at block + (y * slots + j) * stride, so that bringing a row up to
-// date reads one stretch of memory.
+// One block for all the steps' planes, each step's whole: row y of step j at
+// block + (j * rows + y) * stride, so that a step writes one stretch of
+// memory rather than a row on every page (bringing a row up to date reads
+// the latest steps' rows, seldom many); and one for the two planes of the
+// cells ever born, the base's first.
 bool BirthLog::Reserve(const CellBoard& board) {
     if (Ready(board)) return true;
     const std::size_t stride = std::size_t(board.PlaneStride());
@@ -246,17 +262,15 @@ bool BirthLog::Reserve(const CellBoard& board) {
     const std::size_t stepBytes = stride * rows * sizeof(uint64_t);
     const std::size_t slots = StepsFor(board);
     block_.reset();
+    ever_.reset();
     slots_ = 0;
-    // Rows 64-byte aligned for the kernels' stores; a large block as the
-    // boards have theirs.
-    const std::size_t bytes = stepBytes * slots;
-    void* p = nullptr;
-    if (bytes >= kLargeBlock)
-        p = AllocateBlock(bytes, false);
-    else if (posix_memalign(&p, 64, bytes) != 0)
-        p = nullptr;
-    if (p == nullptr) return false;
-    block_.reset(static_cast<uint64_t*>(p));
+    block_.reset(AllocatePlanes(stepBytes * slots));
+    if (block_) ever_.reset(AllocatePlanes(2 * stepBytes));
+    if (!block_ || !ever_) {
+        block_.reset();
+        ever_.reset();
+        return false;
+    }
     stride_ = stride;
     rows_ = rows;
     slots_ = slots;
@@ -266,6 +280,7 @@ bool BirthLog::Reserve(const CellBoard& board) {
 void BirthLog::Trim() {
     if (!Holding()) {
         block_.reset();
+        ever_.reset();
         slots_ = 0;
     }
 }
@@ -283,21 +298,23 @@ StepCounts BirthLog::Step(CellBoard& source, CellBoard& target, int newborn, con
         source.Plane();
         target.Plane();
         if (TargetIsClear(source, target) && Reserve(source)) {
+            std::memset(ever_.get(), 0, 2 * stride_ * rows_ * sizeof(uint64_t));
             base_ = &source;
             other_ = &target;
             source.HoldBytesBehind(this);
             target.HoldBytesBehind(this);
         }
     }
-    uint64_t* births = Holding() ? block_.get() + entries_.size() * stride_ : nullptr;
+    uint64_t* births = Holding() ? block_.get() + entries_.size() * stride_ * rows_ : nullptr;
     if (births == nullptr) {
         const StepKernel kernel =
             liveHash != nullptr ? SelectedStepHashKernel() : SelectedStepKernel();
         return kernel(source, target, newborn, rule, liveHash);
     }
     const StepWindow win = WindowOf(source);
-    const StepCounts counts = StepInBands(source, target, newborn, rule, band_, liveHash, true,
-                                          true, births, slots_ * stride_);
+    const StepBirths kept{births, stride_, EverBorn(source), EverBorn(target)};
+    const StepCounts counts =
+        StepInBands(source, target, newborn, rule, band_, liveHash, true, true, &kept);
     // A step that could not go on the planes caught the boards up first.
     if (!Holding()) return counts;
     Entry e{births,       win.firstRow, win.lastRow,           win.firstCol >> 6, win.lastCol >> 6,
@@ -319,28 +336,25 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
         right = std::max(right, e.lastCol);
     }
     if (top > bottom) return;
-    std::vector<uint64_t> everBorn(std::size_t(board.PlaneStride()), 0);
-    const CatchUpJob job{board.StepCells(), base_->StepCells(),  board.Plane(), everBorn.data(),
+    const CatchUpJob job{board.StepCells(), base_->StepCells(),  board.Plane(), EverBorn(board),
                          board.width,       board.PlaneStride(), left,          right};
     const CatchUpRowFn row = portable_ ? &CatchUpRowPortable : SelectedCatchUpRow();
     std::vector<ActiveEntry> active;
     active.reserve(lastEntry + 1);
-    const int firstWord = left >> 6, lastWord = right >> 6;
     for (int y = top; y <= bottom; ++y) {
         active.clear();
-        std::fill(everBorn.begin() + firstWord, everBorn.begin() + lastWord + 1, 0);
         for (std::size_t j = lastEntry + 1; j-- > 0;) {
             const Entry& e = entries_[j];
             if (y < e.firstRow || y > e.lastRow) continue;
-            const uint64_t* births = e.births + std::size_t(y) * slots_ * stride_;
-            active.push_back(ActiveEntry{births, e.firstWord, e.lastWord, e.newborn});
-            uint64_t* ever = everBorn.data();
-            for (int k = std::max(firstWord, e.firstWord), end = std::min(lastWord, e.lastWord);
-                 k <= end; ++k)
-                ever[k] |= births[k];
+            active.push_back(ActiveEntry{e.births + std::size_t(y) * stride_, e.firstWord,
+                                         e.lastWord, e.newborn});
         }
         row(job, y, active.data(), active.size());
     }
+}
+
+uint64_t* BirthLog::EverBorn(const CellBoard& board) const {
+    return ever_.get() + (&board == base_ ? 0 : stride_ * rows_);
 }
 
 void BirthLog::CatchUp() {

@@ -4,9 +4,11 @@
 // runner, the module's step and run) need not write them every
 // generation. The log lets the pair step their planes only and keeps, for
 // each such step, the plane of the cells it gave birth to and their newborn
-// value. The board the first of those steps read (the base) keeps its bytes
-// as they were then; after any number of steps a cell's byte follows from
-// its board's plane and the log:
+// value, and for each board the plane of the cells born in any step up to
+// its last (so that bringing a row up to date looks at the steps' planes only
+// where a cell was born at all). The board the first of those steps read
+// (the base) keeps its bytes as they were then; after any number of steps a
+// cell's byte follows from its board's plane and the log:
 //   - dead: 0;
 //   - born in a logged step: the newborn value of the last such step;
 //   - otherwise alive since the base was read: the base's byte.
@@ -80,7 +82,7 @@ public:
 
 private:
     struct Entry {
-        uint64_t* births;  // row 0 of its plane (rows slots_ * stride_ apart); only its window's
+        uint64_t* births;  // row 0 of its plane (rows stride_ apart); only its window's
                            // words are written
         int firstRow, lastRow, firstWord, lastWord, firstCol, lastCol;  // empty when first > last
         uint8_t newborn;
@@ -90,6 +92,9 @@ private:
     // could be read by a later step (see the .cpp).
     static bool TargetIsClear(const CellBoard& source, const CellBoard& target);
     bool Reserve(const CellBoard& board);
+    // The plane of the cells born in any step logged up to the last one into
+    // `board` (one of the two held).
+    uint64_t* EverBorn(const CellBoard& board) const;
     void CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry);
 
     std::size_t budget_;
@@ -102,6 +107,7 @@ private:
         void operator()(uint64_t* p) const;
     };
     std::unique_ptr<uint64_t, FreePlane> block_;
+    std::unique_ptr<uint64_t, FreePlane> ever_;
     std::size_t stride_ = 0, rows_ = 0, slots_ = 0;
 };
 

@@ -16,13 +16,16 @@
 // planes, the cell's own liveness last. Only then are the bytes touched: a
 // live result keeps the old byte or, where the cell was dead, takes the
 // newborn value, a dead result writes 0. The tallies are population counts
-// of the planes.
+// of the planes: of each vector as it is made, or, where the Ops say
+// kWordCounts, of each row's words once it is done (a scalar population
+// count runs beside the vector work rather than taking its place).
 #pragma once
 
 #include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/live_hash.h"
 #include "engine/step/kernels.h"
@@ -162,10 +165,40 @@ CELLARIUM_BITS_FN typename Ops::V NextState(const RulePlanes& rule, typename Ops
                                RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
                       in);
     }
-    counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
-    counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
-    counts.live = Ops::Add(counts.live, Ops::Count(nx));
+    if constexpr (!Ops::kWordCounts) {
+        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
+        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
+        counts.live = Ops::Add(counts.live, Ops::Count(nx));
+    }
     return nx;
+}
+
+// What a row adds to the tally, word by word: words from..to of its next
+// state and of its liveness, `valid` the window's columns. Returns the first
+// and last word with a cell live in either generation (first > last when
+// none), with the counts added where the Ops count words.
+template <class Ops>
+CELLARIUM_BITS_FN std::pair<int, int> RowWords(const uint64_t* next, const uint64_t* alive,
+                                               const uint64_t* valid, int from, int to,
+                                               StepTally& tally) {
+    int first = to + 1, last = from - 1;
+    int64_t births = 0, deaths = 0, live = 0;
+    for (int k = from; k <= to; ++k) {
+        const uint64_t n = next[k], a = alive[k] & valid[k];
+        if constexpr (Ops::kWordCounts) {
+            live += Ops::Popcount(n);
+            births += Ops::Popcount(n & ~a);
+            deaths += Ops::Popcount(a & ~n);
+        }
+        if ((n | a) != 0) {
+            first = std::min(first, k);
+            last = k;
+        }
+    }
+    tally.births += births;
+    tally.deaths += deaths;
+    tally.live += live;
+    return {first, last};
 }
 
 // Next-state planes of one row: from the column sums and the row's liveness,
@@ -256,10 +289,8 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
 
         // The row's bounds: its first and last word with a cell live in
         // either generation.
-        int first = 0, last = cellWords - 1;
-        while (first < cellWords && ((mid[first] & valid[first]) | next[first]) == 0) ++first;
-        if (first < cellWords) {
-            while (((mid[last] & valid[last]) | next[last]) == 0) --last;
+        const auto [first, last] = RowWords<Ops>(next, mid, valid, 0, cellWords - 1, tally);
+        if (first <= last) {
             tally.IncludeRow(y);
             tally.IncludeColumns(win.firstCol + 64 * first +
                                      __builtin_ctzll((mid[first] & valid[first]) | next[first]),
@@ -341,22 +372,23 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // and after the span given apart) kept in registers, the neighbouring
 // columns brought in from the vectors on either side rather than loaded
 // again from memory; then the next generation into `next` and the target's
-// plane, cells live in either generation into `lives`, the bytes to write
-// into `writes` and the ones of those whose old byte must be read into
-// `reads` (see PlaneBand), and a bit per word that has bytes to write in
-// `marked`, each of its (vectors + 63) / 64 words written whole.
+// plane, the bytes to write into `writes` and the ones of those whose old
+// byte must be read into `reads` (see PlaneBand), and a bit per word that
+// has bytes to write in `marked`, each of its (vectors + 63) / 64 words
+// written whole.
 //
 // With kBirths the bytes are left alone: `writes` is the row of the births
-// plane instead, given the cells born (0 outside the window), and `next`,
-// `reads` and `marked` are not written.
+// plane instead, given the cells born (0 outside the window), `everOut` the
+// cells born in any step so far (those of `everIn`, the same up to the step
+// before, and this step's), and `reads` and `marked` are not written.
 template <class Ops, bool kConway, bool kBirths = false>
 CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
                                 uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
                                 uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
-                                uint64_t* target, uint64_t* lives, uint64_t* writes,
-                                uint64_t* reads, uint64_t* marked, uint64_t* next, int vectors,
-                                Counts<Ops>& counts) {
+                                uint64_t* target, uint64_t* writes, uint64_t* reads,
+                                uint64_t* marked, uint64_t* next, const uint64_t* everIn,
+                                uint64_t* everOut, int vectors, Counts<Ops>& counts) {
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
@@ -377,14 +409,15 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V in = Ops::Load(valid + k);
         const V cur = Ops::And(Ops::Load(mid + k), in);
         const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, cur, in, counts);
-        if constexpr (!kBirths) Ops::Store(next + k, nx);
+        Ops::Store(next + k, nx);
 
         const V was = Ops::Load(target + k);
         Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
-        Ops::Store(lives + k, Ops::Or(cur, nx));
         if constexpr (kBirths) {
             // nx lies inside the window already.
-            Ops::Store(writes + k, Ops::AndNot(cur, nx));
+            const V born = Ops::AndNot(cur, nx);
+            Ops::Store(writes + k, born);
+            Ops::Store(everOut + k, Ops::Or(Ops::Load(everIn + k), born));
             p0 = c0;
             p1 = c1;
             c0 = n0;
@@ -462,7 +495,6 @@ CELLARIUM_BITS_FN void WriteMarkedRow(MarkedRow& r, const StepJob& job, int base
 template <class Ops>
 CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratch& scratch,
                                   StepTally& tally) {
-    using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     const CellBoard& s = *job.source;
     CellBoard& t = *job.target;
@@ -485,7 +517,6 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     uint64_t* valid = buffer(3, 0);     // the window's columns
     uint64_t* previous = buffer(4, 0);  // the columns whose bytes may already be right
     uint64_t* none = buffer(4, 2048);   // no such columns
-    uint64_t* lives = buffer(5, 0);     // cells live in either generation
     // What a row leaves to write; two, for this row and the one before.
     using Row = MarkedRow;
     Row rowsOf[2];
@@ -528,8 +559,30 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     // A word of a row beside the vectors' span: 0 past either end of the row.
     auto side = [&](const uint64_t* row, int k) { return k < 0 || k >= stride ? 0 : row[k]; };
 
+    // On a window too large for the caches the planes' rows, short and many
+    // worked at once (the source's, the target's and, without bytes, those
+    // of the births), are more than the caches' own fetching follows: each
+    // is fetched kAhead rows before it is needed. Where they fit, fetching
+    // only costs (bench/step_benchmark: Run800, Run10000).
+    constexpr int kAhead = 4;
+    const int spanBytes = 8 * vectors;
+    auto fetch = [spanBytes](const uint64_t* row, bool write) {
+        const char* p = reinterpret_cast<const char*>(row);
+        for (int i = 0; i < spanBytes; i += 64)
+            write ? __builtin_prefetch(p + i, 1) : __builtin_prefetch(p + i, 0);
+    };
     typename Ops::HashSum hash = Ops::HashStart();
     for (int y = y0; y <= y1; ++y) {
+        if (job.stream && y + kAhead + 1 < s.height) {
+            const std::size_t ahead = std::size_t(y + kAhead) * std::size_t(stride) + base;
+            fetch(sp + ahead + stride, false);
+            fetch(tp + ahead, true);
+            if (births) {
+                fetch(job.births + std::size_t(y + kAhead) * job.birthsRowWords + base, true);
+                fetch(job.everBefore + ahead, false);
+                fetch(job.ever + ahead, true);
+            }
+        }
         Row& row = rowsOf[(y - y0) & 1];
         Row& before = rowsOf[(y - y0 + 1) & 1];
         const uint64_t* up = sp + std::size_t(y - 1) * std::size_t(stride);
@@ -542,43 +595,42 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
         if (births) {
             uint64_t* born = job.births + std::size_t(y) * job.birthsRowWords + base;
+            const std::size_t at = std::size_t(y) * std::size_t(stride) + std::size_t(base);
             if (rule.conway)
                 PlaneRow<Ops, true, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, lives, born, nullptr, nullptr, row.next, vectors, counts);
+                    target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
+                    job.ever + at, vectors, counts);
             else
                 PlaneRow<Ops, false, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, lives, born, nullptr, nullptr, row.next, vectors, counts);
+                    target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
+                    job.ever + at, vectors, counts);
         } else if (rule.conway)
             PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
                                 side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                                 side(mid, base + vectors), side(down, base + vectors), valid, known,
-                                target + base, lives, row.writes, row.reads, row.marked, row.next,
-                                vectors, counts);
+                                target + base, row.writes, row.reads, row.marked, row.next, nullptr,
+                                nullptr, vectors, counts);
         else
-            PlaneRow<Ops, false>(rule, up + base, mid + base, down + base, side(up, base - 1),
-                                 side(mid, base - 1), side(down, base - 1),
-                                 side(up, base + vectors), side(mid, base + vectors),
-                                 side(down, base + vectors), valid, known, target + base, lives,
-                                 row.writes, row.reads, row.marked, row.next, vectors, counts);
-        V anyLive = Ops::Splat(0);
-        for (int k = 0; k < vectors; k += kW) anyLive = Ops::Or(anyLive, Ops::Load(lives + k));
-        alignas(64) uint64_t lanes[kW];
-        Ops::Store(lanes, anyLive);
-        uint64_t any = 0;
-        for (uint64_t lane : lanes) any |= lane;
-        if (any != 0) {
-            int first = kFirst - base, last = kLast - base;
-            while (lives[first] == 0) ++first;
-            while (lives[last] == 0) --last;
+            PlaneRow<Ops, false>(
+                rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
+                side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
+                side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
+                row.marked, row.next, nullptr, nullptr, vectors, counts);
+        // The row's bounds (and counts) from its words of the window.
+        const auto [first, last] =
+            RowWords<Ops>(row.next, mid + base, valid, kFirst - base, kLast - base, tally);
+        if (first <= last) {
+            const uint64_t lf = row.next[first] | (mid[base + first] & valid[first]);
+            const uint64_t ll = row.next[last] | (mid[base + last] & valid[last]);
             tally.IncludeRow(y);
-            tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lives[first]),
-                                 64 * (base + last) + 63 - __builtin_clzll(lives[last]));
+            tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lf),
+                                 64 * (base + last) + 63 - __builtin_clzll(ll));
         }
         if (births) {
             if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);

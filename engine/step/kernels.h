@@ -188,10 +188,23 @@ struct StepJob {
     StepWindow previous{0, -1, 0, -1};
     uint8_t previousNewborn = 0;
     // Where not null, the bands that step the planes write no bytes: they
-    // store the cells born into this plane instead: row y at births + y *
-    // birthsRowWords, words of the window's rows from the vectors' span.
+    // store the cells born instead (see StepBirths).
     uint64_t* births = nullptr;
     std::size_t birthsRowWords = 0;
+    const uint64_t* everBefore = nullptr;
+    uint64_t* ever = nullptr;
+};
+
+// What a step on the planes that writes no bytes keeps instead: the cells it
+// gives birth to in `born` (row y at born + y * bornRowWords), and in `ever`
+// the cells born in `everBefore` or in this step (rows of both
+// PlaneStride() words, as the boards' planes). In each only the words of the
+// window's rows from the vectors' span are written.
+struct StepBirths {
+    uint64_t* born = nullptr;
+    std::size_t bornRowWords = 0;
+    const uint64_t* everBefore = nullptr;
+    uint64_t* ever = nullptr;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),
@@ -212,11 +225,10 @@ using StepBand = void (*)(const StepJob& job, int y0, int y1, StepScratch& scrat
 // A band that steps the planes (`writesPlane`) reads both boards' planes and
 // leaves the target's exact: both are made up to date before the bands run.
 // With `births` (a plane band only) the target's bytes are not written: see
-// StepJob::births.
+// StepBirths.
 StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const Rule& rule,
                        StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false,
-                       bool writesPlane = false, uint64_t* births = nullptr,
-                       std::size_t birthsRowWords = 0);
+                       bool writesPlane = false, const StepBirths* births = nullptr);
 
 // The band of the fastest kernel on the planes this CPU runs.
 StepBand SelectedPlanesBand();

@@ -73,8 +73,8 @@ public:
     ~Bands() { StopWorkers(); }
 
     StepCounts Step(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                    uint64_t* liveHash, bool bandHashes, bool writesPlane, uint64_t* births,
-                    std::size_t birthsRowWords, int threads) {
+                    uint64_t* liveHash, bool bandHashes, bool writesPlane, const StepBirths* births,
+                    int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
         if (!rule.IsTotalistic() && !IsTableBand(band)) {
             band = SelectedTableBand();
@@ -108,8 +108,12 @@ public:
                     NewbornValue(newborn),
                     cells >= g_stepStreamingCells,
                     liveHash != nullptr && bandHashes};
-        job.births = births;
-        job.birthsRowWords = birthsRowWords;
+        if (births != nullptr) {
+            job.births = births->born;
+            job.birthsRowWords = births->bornRowWords;
+            job.everBefore = births->everBefore;
+            job.ever = births->ever;
+        }
         if (writesPlane) {
             // Both planes up to date here, before any band reads them.
             s.Plane();
@@ -400,11 +404,11 @@ int StepThreads() {
 }
 
 StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
-                       uint64_t* liveHash, bool bandHashes, bool writesPlane, uint64_t* births,
-                       std::size_t birthsRowWords) {
+                       uint64_t* liveHash, bool bandHashes, bool writesPlane,
+                       const StepBirths* births) {
     StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
     return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane, births,
-                               birthsRowWords, pool.Threads());
+                               pool.Threads());
 }
 
 }  // namespace cellarium
