@@ -23,8 +23,6 @@ constexpr std::array<uint64_t, 256> kByteMasks = MakeByteMasks();
 
 struct Ops64 {
     static constexpr int kWords = 1;
-    // Tallies counted word by word as the step makes them.
-    static constexpr bool kWordCounts = false;
     using V = uint64_t;
     static V Load(const uint64_t* p) { return *p; }
     static void Store(uint64_t* p, V v) { *p = v; }

@@ -18,9 +18,6 @@ namespace {
 
 struct OpsAvx2 {
     static constexpr int kWords = 4;
-    // Tallies by scalar population counts of each row's words, which run
-    // beside the vector work (bench/step_benchmark: Soup800, Run800).
-    static constexpr bool kWordCounts = true;
     using V = __m256i;
     CELLARIUM_BITS_FN static V Load(const uint64_t* p) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));

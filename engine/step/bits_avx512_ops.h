@@ -12,8 +12,6 @@ constexpr int kA = 0xF0, kB = 0xCC, kC = 0xAA;
 // uninitialised-use warnings report.
 struct OpsAvx512 {
     static constexpr int kWords = 8;
-    // Tallies by vector population counts as each vector is made.
-    static constexpr bool kWordCounts = false;
     using V = __m512i;
     CELLARIUM_BITS_FN static V Load(const uint64_t* p) { return _mm512_loadu_si512(p); }
     CELLARIUM_BITS_FN static void Store(uint64_t* p, V v) { _mm512_storeu_si512(p, v); }

@@ -16,16 +16,13 @@
 // planes, the cell's own liveness last. Only then are the bytes touched: a
 // live result keeps the old byte or, where the cell was dead, takes the
 // newborn value, a dead result writes 0. The tallies are population counts
-// of the planes: of each vector as it is made, or, where the Ops say
-// kWordCounts, of each row's words once it is done (a scalar population
-// count runs beside the vector work rather than taking its place).
+// of the planes.
 #pragma once
 
 #include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "engine/live_hash.h"
 #include "engine/step/kernels.h"
@@ -165,40 +162,10 @@ CELLARIUM_BITS_FN typename Ops::V NextState(const RulePlanes& rule, typename Ops
                                RuleOf<Ops>(rule, 0, t0, t1, t2, t3)),
                       in);
     }
-    if constexpr (!Ops::kWordCounts) {
-        counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
-        counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
-        counts.live = Ops::Add(counts.live, Ops::Count(nx));
-    }
+    counts.births = Ops::Add(counts.births, Ops::Count(Ops::AndNot(alive, nx)));
+    counts.deaths = Ops::Add(counts.deaths, Ops::Count(Ops::AndNot(nx, alive)));
+    counts.live = Ops::Add(counts.live, Ops::Count(nx));
     return nx;
-}
-
-// What a row adds to the tally, word by word: words from..to of its next
-// state and of its liveness, `valid` the window's columns. Returns the first
-// and last word with a cell live in either generation (first > last when
-// none), with the counts added where the Ops count words.
-template <class Ops>
-CELLARIUM_BITS_FN std::pair<int, int> RowWords(const uint64_t* next, const uint64_t* alive,
-                                               const uint64_t* valid, int from, int to,
-                                               StepTally& tally) {
-    int first = to + 1, last = from - 1;
-    int64_t births = 0, deaths = 0, live = 0;
-    for (int k = from; k <= to; ++k) {
-        const uint64_t n = next[k], a = alive[k] & valid[k];
-        if constexpr (Ops::kWordCounts) {
-            live += Ops::Popcount(n);
-            births += Ops::Popcount(n & ~a);
-            deaths += Ops::Popcount(a & ~n);
-        }
-        if ((n | a) != 0) {
-            first = std::min(first, k);
-            last = k;
-        }
-    }
-    tally.births += births;
-    tally.deaths += deaths;
-    tally.live += live;
-    return {first, last};
 }
 
 // Next-state planes of one row: from the column sums and the row's liveness,
@@ -289,8 +256,10 @@ CELLARIUM_BITS_TOP void Band(const StepJob& job, int y0, int y1, StepScratch& sc
 
         // The row's bounds: its first and last word with a cell live in
         // either generation.
-        const auto [first, last] = RowWords<Ops>(next, mid, valid, 0, cellWords - 1, tally);
-        if (first <= last) {
+        int first = 0, last = cellWords - 1;
+        while (first < cellWords && ((mid[first] & valid[first]) | next[first]) == 0) ++first;
+        if (first < cellWords) {
+            while (((mid[last] & valid[last]) | next[last]) == 0) --last;
             tally.IncludeRow(y);
             tally.IncludeColumns(win.firstCol + 64 * first +
                                      __builtin_ctzll((mid[first] & valid[first]) | next[first]),
@@ -377,21 +346,26 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // has bytes to write in `marked`, each of its (vectors + 63) / 64 words
 // written whole.
 //
+// The cells live in either generation are ORed into `seen`, and whether
+// there are any is returned.
+//
 // With kBirths the bytes are left alone: `writes` is the row of the births
 // plane instead, given the cells born (0 outside the window), `everOut` the
 // cells born in any step so far (those of `everIn`, the same up to the step
 // before, and this step's), and `reads` and `marked` are not written.
 template <class Ops, bool kConway, bool kBirths = false>
-CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
+CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
                                 uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
                                 uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
                                 uint64_t* target, uint64_t* writes, uint64_t* reads,
                                 uint64_t* marked, uint64_t* next, const uint64_t* everIn,
-                                uint64_t* everOut, int vectors, Counts<Ops>& counts) {
+                                uint64_t* everOut, uint64_t* seen, int vectors,
+                                Counts<Ops>& counts) {
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
+    V any = Ops::Splat(0);
     uint64_t mark = 0;  // the marks of the current 64 words, stored whole
     ColumnSums<Ops>(Ops::Splat(upBefore), Ops::Splat(midBefore), Ops::Splat(downBefore), p0, p1);
     ColumnSums<Ops>(Ops::Load(up), Ops::Load(mid), Ops::Load(down), c0, c1);
@@ -413,6 +387,9 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
 
         const V was = Ops::Load(target + k);
         Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
+        const V lives = Ops::Or(cur, nx);
+        any = Ops::Or(any, lives);
+        Ops::Store(seen + k, Ops::Or(Ops::Load(seen + k), lives));
         if constexpr (kBirths) {
             // nx lies inside the window already.
             const V born = Ops::AndNot(cur, nx);
@@ -442,6 +419,7 @@ CELLARIUM_BITS_FN void PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         c0 = n0;
         c1 = n1;
     }
+    return Ops::NonZeroWords(any) != 0;
 }
 
 // Words of a bit per word of the widest row.
@@ -517,6 +495,7 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     uint64_t* valid = buffer(3, 0);     // the window's columns
     uint64_t* previous = buffer(4, 0);  // the columns whose bytes may already be right
     uint64_t* none = buffer(4, 2048);   // no such columns
+    uint64_t* seen = buffer(5, 0);      // the columns with a cell live in either generation
     // What a row leaves to write; two, for this row and the one before.
     using Row = MarkedRow;
     Row rowsOf[2];
@@ -526,7 +505,7 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
     rowsOf[1].next = buffer(2, 1024);
     rowsOf[1].writes = buffer(0, 1024);
     rowsOf[1].reads = buffer(0, 2048);
-    for (int i = 0; i < words; ++i) none[i] = 0;
+    for (int i = 0; i < words; ++i) none[i] = seen[i] = 0;
     auto columns = [&](int from, int to, uint64_t* plane) {
         for (int i = -1; i < words; ++i) {
             const int lo = 64 * (base + i), hi = lo + 63;
@@ -593,45 +572,37 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         const bool inPrevious = delta && y >= job.previous.firstRow && y <= job.previous.lastRow;
         const uint64_t* known = inPrevious ? previous : none;
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
+        bool any;
         if (births) {
             uint64_t* born = job.births + std::size_t(y) * job.birthsRowWords + base;
             const std::size_t at = std::size_t(y) * std::size_t(stride) + std::size_t(base);
             if (rule.conway)
-                PlaneRow<Ops, true, true>(
+                any = PlaneRow<Ops, true, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
                     target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
-                    job.ever + at, vectors, counts);
+                    job.ever + at, seen, vectors, counts);
             else
-                PlaneRow<Ops, false, true>(
+                any = PlaneRow<Ops, false, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
                     target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
-                    job.ever + at, vectors, counts);
+                    job.ever + at, seen, vectors, counts);
         } else if (rule.conway)
-            PlaneRow<Ops, true>(rule, up + base, mid + base, down + base, side(up, base - 1),
-                                side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
-                                side(mid, base + vectors), side(down, base + vectors), valid, known,
-                                target + base, row.writes, row.reads, row.marked, row.next, nullptr,
-                                nullptr, vectors, counts);
-        else
-            PlaneRow<Ops, false>(
+            any = PlaneRow<Ops, true>(
                 rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
                 side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
                 side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
-                row.marked, row.next, nullptr, nullptr, vectors, counts);
-        // The row's bounds (and counts) from its words of the window.
-        const auto [first, last] =
-            RowWords<Ops>(row.next, mid + base, valid, kFirst - base, kLast - base, tally);
-        if (first <= last) {
-            const uint64_t lf = row.next[first] | (mid[base + first] & valid[first]);
-            const uint64_t ll = row.next[last] | (mid[base + last] & valid[last]);
-            tally.IncludeRow(y);
-            tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(lf),
-                                 64 * (base + last) + 63 - __builtin_clzll(ll));
-        }
+                row.marked, row.next, nullptr, nullptr, seen, vectors, counts);
+        else
+            any = PlaneRow<Ops, false>(
+                rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
+                side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
+                side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
+                row.marked, row.next, nullptr, nullptr, seen, vectors, counts);
+        if (any) tally.IncludeRow(y);
         if (births) {
             if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);
             continue;
@@ -665,6 +636,13 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);
     }
     for (Row& r : rowsOf) WriteMarkedRow<Ops>(r, job, base, markWords, valid);
+    int first = kFirst - base, last = kLast - base;
+    while (first <= last && seen[first] == 0) ++first;
+    if (first <= last) {
+        while (seen[last] == 0) --last;
+        tally.IncludeColumns(64 * (base + first) + __builtin_ctzll(seen[first]),
+                             64 * (base + last) + 63 - __builtin_clzll(seen[last]));
+    }
     if (job.stream) Ops::Fence();
     tally.births += Ops::Sum(counts.births);
     tally.deaths += Ops::Sum(counts.deaths);
