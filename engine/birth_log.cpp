@@ -73,46 +73,68 @@ struct CatchUpJob {
     uint8_t* out;         // the board's bytes
     const uint8_t* base;  // the base's bytes (the same when the board is the base)
     const uint64_t* plane;
-    const uint64_t* everBorn;  // the cells born in any of the steps, rows as the plane's
     int width, stride;
     int firstCol, lastCol;  // the columns to bring up to date
+    int tileRows;           // the steps' planes' layout (see BirthLog::Reserve)
+    std::size_t tileWords;
 };
 
+// Where row y lies in a step's plane of births, and in a group's plane.
+inline std::size_t BirthsRowAt(const CatchUpJob& job, int y) {
+    return std::size_t(y / job.tileRows) * job.tileWords +
+           std::size_t(y % job.tileRows) * std::size_t(job.stride);
+}
+
 struct ActiveEntry {
-    const uint64_t* births;  // the entry's plane row
-    int firstWord, lastWord;
+    const uint64_t* births;  // the entry's plane
+    int firstRow, lastRow, firstWord, lastWord;
     uint8_t newborn;
 };
 
+// A group of the entries: its plane (the cells born in any of its steps)
+// and its entries, the latest first.
+struct ActiveGroup {
+    const uint64_t* born;
+    const ActiveEntry* entries;
+    std::size_t count;
+};
+
 // One row: every cell of the columns takes its byte from the plane (dead:
-// 0), the last logged birth (its newborn value), or else the base. `active`
-// holds the entries covering the row, the latest first. Written once for
-// each way of storing bytes, each compiled for its own instructions.
-#define CELLARIUM_CATCH_UP_ROW(NAME, BYTES, ATTRIBUTES)                                         \
-    ATTRIBUTES void NAME(const CatchUpJob& job, int y, const ActiveEntry* active,               \
-                         std::size_t count) {                                                   \
-        const std::size_t at = std::size_t(y) * std::size_t(job.width);                         \
-        uint8_t* out = job.out + at;                                                            \
-        const uint8_t* base = job.base + at;                                                    \
-        const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);           \
-        const uint64_t* ever = job.everBorn + std::size_t(y) * std::size_t(job.stride);         \
-        const bool inPlace = job.out == job.base;                                               \
-        for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {                           \
-            const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);               \
-            const uint64_t alive = plane[k] & columns;                                          \
-            uint64_t left = alive & ever[k];                                                    \
-            for (std::size_t i = 0; i < count && left != 0; ++i) {                              \
-                const ActiveEntry& e = active[i];                                               \
-                if (k < e.firstWord || k > e.lastWord) continue;                                \
-                const uint64_t born = e.births[k] & left;                                       \
-                if (born == 0) continue;                                                        \
-                BYTES::Fill(out + 64 * k, born, e.newborn);                                     \
-                left &= ~born;                                                                  \
-            }                                                                                   \
-            if (!inPlace) BYTES::Copy(out + 64 * k, base + 64 * k, alive & ~(ever[k] & ~left)); \
-            const uint64_t dead = columns & ~alive;                                             \
-            if (dead != 0) BYTES::Fill(out + 64 * k, dead, 0);                                  \
-        }                                                                                       \
+// 0), the last logged birth (its newborn value), or else the base. `groups`
+// holds the groups of the entries, the latest first; a group none of whose
+// steps gave birth to a cell still to be placed is passed over whole.
+// Written once for each way of storing bytes, each compiled for its own
+// instructions.
+#define CELLARIUM_CATCH_UP_ROW(NAME, BYTES, ATTRIBUTES)                                       \
+    ATTRIBUTES void NAME(const CatchUpJob& job, int y, const ActiveGroup* groups,             \
+                         std::size_t count) {                                                 \
+        const std::size_t at = std::size_t(y) * std::size_t(job.width);                       \
+        uint8_t* out = job.out + at;                                                          \
+        const uint8_t* base = job.base + at;                                                  \
+        const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);         \
+        const std::size_t bornAt = BirthsRowAt(job, y);                                       \
+        const std::size_t groupAt = std::size_t(y) * std::size_t(job.stride);                 \
+        const bool inPlace = job.out == job.base;                                             \
+        for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {                         \
+            const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);             \
+            const uint64_t alive = plane[k] & columns;                                        \
+            uint64_t left = alive;                                                            \
+            for (std::size_t g = 0; g < count && left != 0; ++g) {                            \
+                if ((groups[g].born[groupAt + k] & left) == 0) continue;                      \
+                for (std::size_t i = 0; i < groups[g].count && left != 0; ++i) {              \
+                    const ActiveEntry& e = groups[g].entries[i];                              \
+                    if (y < e.firstRow || y > e.lastRow || k < e.firstWord || k > e.lastWord) \
+                        continue;                                                             \
+                    const uint64_t born = e.births[bornAt + k] & left;                        \
+                    if (born == 0) continue;                                                  \
+                    BYTES::Fill(out + 64 * k, born, e.newborn);                               \
+                    left &= ~born;                                                            \
+                }                                                                             \
+            }                                                                                 \
+            if (!inPlace) BYTES::Copy(out + 64 * k, base + 64 * k, left);                     \
+            const uint64_t dead = columns & ~alive;                                           \
+            if (dead != 0) BYTES::Fill(out + 64 * k, dead, 0);                                \
+        }                                                                                     \
     }
 
 CELLARIUM_CATCH_UP_ROW(CatchUpRowPortable, PortableBytes, )
@@ -137,34 +159,38 @@ CELLARIUM_LOG_AVX2 __m256i ExpandBits(uint32_t bits) {
 // out whole in two vectors (the bytes outside the columns rewritten as they
 // are); the row's last, partial word goes as the portable row does it.
 __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y,
-                                                    const ActiveEntry* active, std::size_t count) {
+                                                    const ActiveGroup* groups, std::size_t count) {
     const std::size_t at = std::size_t(y) * std::size_t(job.width);
     uint8_t* out = job.out + at;
     const uint8_t* base = job.base + at;
     const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);
-    const uint64_t* ever = job.everBorn + std::size_t(y) * std::size_t(job.stride);
+    const std::size_t bornAt = BirthsRowAt(job, y);
+    const std::size_t groupAt = std::size_t(y) * std::size_t(job.stride);
     for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {
         const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);
         const uint64_t alive = plane[k] & columns;
         if (64 * k + 64 > job.width) {
             CatchUpJob tail = job;
             tail.firstCol = std::max(job.firstCol, 64 * k);
-            CatchUpRowPortable(tail, y, active, count);
+            CatchUpRowPortable(tail, y, groups, count);
             break;
         }
         uint8_t* o = out + 64 * k;
         __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 64 * k));
         __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 64 * k + 32));
-        uint64_t left = alive & ever[k];
-        for (std::size_t i = 0; i < count && left != 0; ++i) {
-            const ActiveEntry& e = active[i];
-            if (k < e.firstWord || k > e.lastWord) continue;
-            const uint64_t born = e.births[k] & left;
-            if (born == 0) continue;
-            const __m256i value = _mm256_set1_epi8(char(e.newborn));
-            lo = _mm256_blendv_epi8(lo, value, ExpandBits(uint32_t(born)));
-            hi = _mm256_blendv_epi8(hi, value, ExpandBits(uint32_t(born >> 32)));
-            left &= ~born;
+        uint64_t left = alive;
+        for (std::size_t g = 0; g < count && left != 0; ++g) {
+            if ((groups[g].born[groupAt + k] & left) == 0) continue;
+            for (std::size_t i = 0; i < groups[g].count && left != 0; ++i) {
+                const ActiveEntry& e = groups[g].entries[i];
+                if (y < e.firstRow || y > e.lastRow || k < e.firstWord || k > e.lastWord) continue;
+                const uint64_t born = e.births[bornAt + k] & left;
+                if (born == 0) continue;
+                const __m256i value = _mm256_set1_epi8(char(e.newborn));
+                lo = _mm256_blendv_epi8(lo, value, ExpandBits(uint32_t(born)));
+                hi = _mm256_blendv_epi8(hi, value, ExpandBits(uint32_t(born >> 32)));
+                left &= ~born;
+            }
         }
         lo = _mm256_and_si256(lo, ExpandBits(uint32_t(alive)));
         hi = _mm256_and_si256(hi, ExpandBits(uint32_t(alive >> 32)));
@@ -180,7 +206,7 @@ __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y
 }
 #endif
 
-using CatchUpRowFn = void (*)(const CatchUpJob&, int, const ActiveEntry*, std::size_t);
+using CatchUpRowFn = void (*)(const CatchUpJob&, int, const ActiveGroup*, std::size_t);
 
 CatchUpRowFn SelectedCatchUpRow() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -241,38 +267,45 @@ bool BirthLog::TargetIsClear(const CellBoard& source, const CellBoard& target) {
 std::size_t BirthLog::StepsFor(const CellBoard& board) const {
     const std::size_t stepBytes =
         std::size_t(board.PlaneStride()) * std::size_t(board.height) * sizeof(uint64_t);
-    // Two planes of the budget go to the cells ever born.
-    return std::clamp<std::size_t>(budget_ / stepBytes, 4, kMostSteps + 2) - 2;
+    // A group's plane for every kGroupSteps steps' planes.
+    return std::clamp<std::size_t>(budget_ / stepBytes * kGroupSteps / (kGroupSteps + 1), 2,
+                                   kMostSteps);
 }
 
 bool BirthLog::Ready(const CellBoard& board) const {
-    return block_ && ever_ && std::size_t(board.PlaneStride()) == stride_ &&
+    return block_ && groups_ && std::size_t(board.PlaneStride()) == stride_ &&
            std::size_t(board.height) == rows_ && StepsFor(board) == slots_;
 }
 
-// One block for all the steps' planes, each step's whole: row y of step j at
-// block + (j * rows + y) * stride, so that a step writes one stretch of
-// memory rather than a row on every page (bringing a row up to date reads
-// the latest steps' rows, seldom many); and one for the two planes of the
-// cells ever born, the base's first.
+// One block for all the steps' planes, in tiles of about a page of rows:
+// the rows of one tile for every step side by side, row y of step j at
+// block + ((y / T * slots + j) * T + y % T) * stride for T rows a tile. A
+// step writes whole pages rather than a row on every page, and bringing a
+// row up to date finds every step's row of it within the one tile's stretch.
+// And one block for the planes of the groups of kGroupSteps steps, group
+// i's (rows stride apart) the cells born in steps i * kGroupSteps and on.
 bool BirthLog::Reserve(const CellBoard& board) {
     if (Ready(board)) return true;
     const std::size_t stride = std::size_t(board.PlaneStride());
     const std::size_t rows = std::size_t(board.height);
     const std::size_t stepBytes = stride * rows * sizeof(uint64_t);
     const std::size_t slots = StepsFor(board);
+    const std::size_t groups = (slots + kGroupSteps - 1) / kGroupSteps;
+    const std::size_t tileRows = std::max<std::size_t>(1, 4096 / (stride * sizeof(uint64_t)));
+    const std::size_t tiles = (rows + tileRows - 1) / tileRows;
     block_.reset();
-    ever_.reset();
+    groups_.reset();
     slots_ = 0;
-    block_.reset(AllocatePlanes(stepBytes * slots));
-    if (block_) ever_.reset(AllocatePlanes(2 * stepBytes));
-    if (!block_ || !ever_) {
+    block_.reset(AllocatePlanes(tiles * tileRows * stride * sizeof(uint64_t) * slots));
+    if (block_) groups_.reset(AllocatePlanes(stepBytes * groups));
+    if (!block_ || !groups_) {
         block_.reset();
-        ever_.reset();
+        groups_.reset();
         return false;
     }
     stride_ = stride;
     rows_ = rows;
+    tileRows_ = tileRows;
     slots_ = slots;
     return true;
 }
@@ -280,7 +313,7 @@ bool BirthLog::Reserve(const CellBoard& board) {
 void BirthLog::Trim() {
     if (!Holding()) {
         block_.reset();
-        ever_.reset();
+        groups_.reset();
         slots_ = 0;
     }
 }
@@ -298,21 +331,24 @@ StepCounts BirthLog::Step(CellBoard& source, CellBoard& target, int newborn, con
         source.Plane();
         target.Plane();
         if (TargetIsClear(source, target) && Reserve(source)) {
-            std::memset(ever_.get(), 0, 2 * stride_ * rows_ * sizeof(uint64_t));
+            std::memset(
+                groups_.get(), 0,
+                (slots_ + kGroupSteps - 1) / kGroupSteps * stride_ * rows_ * sizeof(uint64_t));
             base_ = &source;
             other_ = &target;
             source.HoldBytesBehind(this);
             target.HoldBytesBehind(this);
         }
     }
-    uint64_t* births = Holding() ? block_.get() + entries_.size() * stride_ * rows_ : nullptr;
+    uint64_t* births = Holding() ? block_.get() + entries_.size() * tileRows_ * stride_ : nullptr;
     if (births == nullptr) {
         const StepKernel kernel =
             liveHash != nullptr ? SelectedStepHashKernel() : SelectedStepKernel();
         return kernel(source, target, newborn, rule, liveHash);
     }
     const StepWindow win = WindowOf(source);
-    const StepBirths kept{births, stride_, EverBorn(source), EverBorn(target)};
+    const StepBirths kept{births, stride_, int(tileRows_), slots_ * tileRows_ * stride_,
+                          groups_.get() + entries_.size() / kGroupSteps * stride_ * rows_};
     const StepCounts counts =
         StepInBands(source, target, newborn, rule, band_, liveHash, true, true, &kept);
     // A step that could not go on the planes caught the boards up first.
@@ -336,25 +372,37 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
         right = std::max(right, e.lastCol);
     }
     if (top > bottom) return;
-    const CatchUpJob job{board.StepCells(), base_->StepCells(),  board.Plane(), EverBorn(board),
-                         board.width,       board.PlaneStride(), left,          right};
+    const CatchUpJob job{board.StepCells(),
+                         base_->StepCells(),
+                         board.Plane(),
+                         board.width,
+                         board.PlaneStride(),
+                         left,
+                         right,
+                         int(tileRows_),
+                         slots_ * tileRows_ * stride_};
     const CatchUpRowFn row = portable_ ? &CatchUpRowPortable : SelectedCatchUpRow();
+    // The entries the latest first, in their groups.
     std::vector<ActiveEntry> active;
+    std::vector<ActiveGroup> groups;
     active.reserve(lastEntry + 1);
-    for (int y = top; y <= bottom; ++y) {
-        active.clear();
-        for (std::size_t j = lastEntry + 1; j-- > 0;) {
-            const Entry& e = entries_[j];
-            if (y < e.firstRow || y > e.lastRow) continue;
-            active.push_back(ActiveEntry{e.births + std::size_t(y) * stride_, e.firstWord,
-                                         e.lastWord, e.newborn});
-        }
-        row(job, y, active.data(), active.size());
+    groups.reserve(lastEntry / kGroupSteps + 1);
+    for (std::size_t j = lastEntry + 1; j-- > 0;) {
+        const Entry& e = entries_[j];
+        if (e.firstRow > e.lastRow) continue;
+        const uint64_t* plane = groups_.get() + j / kGroupSteps * rows_ * stride_;
+        if (groups.empty() || groups.back().born != plane)
+            groups.push_back(ActiveGroup{plane, nullptr, active.size()});  // its first, for now
+        active.push_back(
+            ActiveEntry{e.births, e.firstRow, e.lastRow, e.firstWord, e.lastWord, e.newborn});
     }
-}
-
-uint64_t* BirthLog::EverBorn(const CellBoard& board) const {
-    return ever_.get() + (&board == base_ ? 0 : stride_ * rows_);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const std::size_t from = groups[g].count;
+        const std::size_t to = g + 1 < groups.size() ? groups[g + 1].count : active.size();
+        groups[g].entries = active.data() + from;
+        groups[g].count = to - from;
+    }
+    for (int y = top; y <= bottom; ++y) row(job, y, groups.data(), groups.size());
 }
 
 void BirthLog::CatchUp() {

@@ -4,9 +4,9 @@
 // runner, the module's step and run) need not write them every
 // generation. The log lets the pair step their planes only and keeps, for
 // each such step, the plane of the cells it gave birth to and their newborn
-// value, and for each board the plane of the cells born in any step up to
-// its last (so that bringing a row up to date looks at the steps' planes only
-// where a cell was born at all). The board the first of those steps read
+// value, and for each group of kGroupSteps steps the plane of the cells born
+// in any of them (so that bringing a row up to date passes over the groups
+// in which none of its live cells was born). The board the first of those steps read
 // (the base) keeps its bytes as they were then; after any number of steps a
 // cell's byte follows from its board's plane and the log:
 //   - dead: 0;
@@ -50,7 +50,9 @@ public:
     // The most steps logged before the bytes are caught up: more make the
     // catch-up rarer and its scan of the steps' planes longer
     // (bench/step_benchmark's Run800/lazy).
-    static constexpr std::size_t kMostSteps = 64;
+    static constexpr std::size_t kMostSteps = 256;
+    // Steps whose births share a group's plane.
+    static constexpr std::size_t kGroupSteps = 16;
 
     // Whether the planes alone can step `source` into `target` under `rule`
     // on this CPU (a totalistic rule, a kernel on the planes, boards of one
@@ -82,7 +84,7 @@ public:
 
 private:
     struct Entry {
-        uint64_t* births;  // row 0 of its plane (rows stride_ apart); only its window's
+        uint64_t* births;  // row 0 of its plane (see Reserve); only its window's
                            // words are written
         int firstRow, lastRow, firstWord, lastWord, firstCol, lastCol;  // empty when first > last
         uint8_t newborn;
@@ -92,9 +94,6 @@ private:
     // could be read by a later step (see the .cpp).
     static bool TargetIsClear(const CellBoard& source, const CellBoard& target);
     bool Reserve(const CellBoard& board);
-    // The plane of the cells born in any step logged up to the last one into
-    // `board` (one of the two held).
-    uint64_t* EverBorn(const CellBoard& board) const;
     void CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry);
 
     std::size_t budget_;
@@ -107,8 +106,8 @@ private:
         void operator()(uint64_t* p) const;
     };
     std::unique_ptr<uint64_t, FreePlane> block_;
-    std::unique_ptr<uint64_t, FreePlane> ever_;
-    std::size_t stride_ = 0, rows_ = 0, slots_ = 0;
+    std::unique_ptr<uint64_t, FreePlane> groups_;
+    std::size_t stride_ = 0, rows_ = 0, slots_ = 0, tileRows_ = 1;
 };
 
 }  // namespace cellarium

@@ -350,18 +350,16 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 // there are any is returned.
 //
 // With kBirths the bytes are left alone: `writes` is the row of the births
-// plane instead, given the cells born (0 outside the window), `everOut` the
-// cells born in any step so far (those of `everIn`, the same up to the step
-// before, and this step's), and `reads` and `marked` are not written.
+// plane instead, given the cells born (0 outside the window), which are also
+// ORed into `group`, and `reads` and `marked` are not written.
 template <class Ops, bool kConway, bool kBirths = false>
 CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
                                 uint64_t downBefore, uint64_t upAfter, uint64_t midAfter,
                                 uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
                                 uint64_t* target, uint64_t* writes, uint64_t* reads,
-                                uint64_t* marked, uint64_t* next, const uint64_t* everIn,
-                                uint64_t* everOut, uint64_t* seen, int vectors,
-                                Counts<Ops>& counts) {
+                                uint64_t* marked, uint64_t* next, uint64_t* group, uint64_t* seen,
+                                int vectors, Counts<Ops>& counts) {
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
@@ -394,7 +392,7 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
             // nx lies inside the window already.
             const V born = Ops::AndNot(cur, nx);
             Ops::Store(writes + k, born);
-            Ops::Store(everOut + k, Ops::Or(Ops::Load(everIn + k), born));
+            Ops::Store(group + k, Ops::Or(Ops::Load(group + k), born));
             p0 = c0;
             p1 = c1;
             c0 = n0;
@@ -420,6 +418,12 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         c1 = n1;
     }
     return Ops::NonZeroWords(any) != 0;
+}
+
+// Row y of the plane of births (see StepBirths).
+inline uint64_t* BirthsRow(const StepJob& job, int y) {
+    return job.births + std::size_t(y / job.birthsTileRows) * job.birthsTileWords +
+           std::size_t(y % job.birthsTileRows) * job.birthsRowWords;
 }
 
 // Words of a bit per word of the widest row.
@@ -557,9 +561,8 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
             fetch(sp + ahead + stride, false);
             fetch(tp + ahead, true);
             if (births) {
-                fetch(job.births + std::size_t(y + kAhead) * job.birthsRowWords + base, true);
-                fetch(job.everBefore + ahead, false);
-                fetch(job.ever + ahead, true);
+                fetch(BirthsRow(job, y + kAhead) + base, true);
+                fetch(job.birthGroup + ahead, true);
             }
         }
         Row& row = rowsOf[(y - y0) & 1];
@@ -574,34 +577,34 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
         bool any;
         if (births) {
-            uint64_t* born = job.births + std::size_t(y) * job.birthsRowWords + base;
+            uint64_t* born = BirthsRow(job, y) + base;
             const std::size_t at = std::size_t(y) * std::size_t(stride) + std::size_t(base);
             if (rule.conway)
                 any = PlaneRow<Ops, true, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
-                    job.ever + at, seen, vectors, counts);
+                    target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
+                    vectors, counts);
             else
                 any = PlaneRow<Ops, false, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, born, nullptr, nullptr, row.next, job.everBefore + at,
-                    job.ever + at, seen, vectors, counts);
+                    target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
+                    vectors, counts);
         } else if (rule.conway)
             any = PlaneRow<Ops, true>(
                 rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
                 side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
                 side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
-                row.marked, row.next, nullptr, nullptr, seen, vectors, counts);
+                row.marked, row.next, nullptr, seen, vectors, counts);
         else
             any = PlaneRow<Ops, false>(
                 rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
                 side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
                 side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
-                row.marked, row.next, nullptr, nullptr, seen, vectors, counts);
+                row.marked, row.next, nullptr, seen, vectors, counts);
         if (any) tally.IncludeRow(y);
         if (births) {
             if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);

@@ -191,20 +191,22 @@ struct StepJob {
     // store the cells born instead (see StepBirths).
     uint64_t* births = nullptr;
     std::size_t birthsRowWords = 0;
-    const uint64_t* everBefore = nullptr;
-    uint64_t* ever = nullptr;
+    int birthsTileRows = 1;
+    std::size_t birthsTileWords = 0;
+    uint64_t* birthGroup = nullptr;
 };
 
 // What a step on the planes that writes no bytes keeps instead: the cells it
-// gives birth to in `born` (row y at born + y * bornRowWords), and in `ever`
-// the cells born in `everBefore` or in this step (rows of both
-// PlaneStride() words, as the boards' planes). In each only the words of the
-// window's rows from the vectors' span are written.
+// gives birth to in `born`, in tiles of `tileRows` rows (row y at born +
+// y / tileRows * tileWords + y % tileRows * rowWords), and ORed into `group`
+// (rows PlaneStride() words apart, as the boards' planes). In each only the
+// words of the window's rows from the vectors' span are written.
 struct StepBirths {
     uint64_t* born = nullptr;
-    std::size_t bornRowWords = 0;
-    const uint64_t* everBefore = nullptr;
-    uint64_t* ever = nullptr;
+    std::size_t rowWords = 0;
+    int tileRows = 1;
+    std::size_t tileWords = 0;
+    uint64_t* group = nullptr;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),

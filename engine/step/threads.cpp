@@ -110,9 +110,10 @@ public:
                     liveHash != nullptr && bandHashes};
         if (births != nullptr) {
             job.births = births->born;
-            job.birthsRowWords = births->bornRowWords;
-            job.everBefore = births->everBefore;
-            job.ever = births->ever;
+            job.birthsRowWords = births->rowWords;
+            job.birthsTileRows = births->tileRows;
+            job.birthsTileWords = births->tileWords;
+            job.birthGroup = births->group;
         }
         if (writesPlane) {
             // Both planes up to date here, before any band reads them.
