@@ -402,7 +402,20 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
         groups[g].entries = active.data() + from;
         groups[g].count = to - from;
     }
-    for (int y = top; y <= bottom; ++y) row(job, y, groups.data(), groups.size());
+    // Rows apart on the step threads: each writes only its own row's bytes.
+    struct Rows {
+        const CatchUpJob& job;
+        CatchUpRowFn row;
+        const std::vector<ActiveGroup>& groups;
+    } rows{job, row, groups};
+    const std::size_t cells = std::size_t(bottom - top + 1) * std::size_t(right - left + 1);
+    RowsOnStepThreads(
+        top, bottom, cells,
+        [](const void* context, int y0, int y1) {
+            const Rows& r = *static_cast<const Rows*>(context);
+            for (int y = y0; y <= y1; ++y) r.row(r.job, y, r.groups.data(), r.groups.size());
+        },
+        &rows);
 }
 
 void BirthLog::CatchUp() {

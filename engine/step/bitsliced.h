@@ -359,7 +359,7 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
                                 uint64_t downAfter, const uint64_t* valid, const uint64_t* known,
                                 uint64_t* target, uint64_t* writes, uint64_t* reads,
                                 uint64_t* marked, uint64_t* next, uint64_t* group, uint64_t* seen,
-                                int vectors, Counts<Ops>& counts) {
+                                int wholeFrom, int wholeTo, int vectors, Counts<Ops>& counts) {
     using V = typename Ops::V;
     constexpr int kW = Ops::kWords;
     V p0, p1, c0, c1, n0, n1;
@@ -383,12 +383,16 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, cur, in, counts);
         Ops::Store(next + k, nx);
 
-        const V was = Ops::Load(target + k);
-        Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
         const V lives = Ops::Or(cur, nx);
         any = Ops::Or(any, lives);
         Ops::Store(seen + k, Ops::Or(Ops::Load(seen + k), lives));
         if constexpr (kBirths) {
+            // The target's bits outside the window kept: read only where
+            // the vector has some.
+            if (k >= wholeFrom && k + kW <= wholeTo)
+                Ops::Store(target + k, nx);
+            else
+                Ops::Store(target + k, Ops::Or(Ops::AndNot(in, Ops::Load(target + k)), nx));
             // nx lies inside the window already.
             const V born = Ops::AndNot(cur, nx);
             Ops::Store(writes + k, born);
@@ -399,6 +403,8 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
             c1 = n1;
             continue;
         }
+        const V was = Ops::Load(target + k);
+        Ops::Store(target + k, Ops::Or(Ops::AndNot(in, was), nx));
         // A known cell needs writing when its liveness differs from the
         // target's or it is born again; a live one keeps the source's byte,
         // to be read only where it is not known.
@@ -522,6 +528,9 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         }
     };
     columns(win.firstCol, win.lastCol, valid);
+    // The span's words wholly inside the window, from..to - 1.
+    const int wholeFrom = kFirst + (win.firstCol % 64 != 0) - base;
+    const int wholeTo = kLast + (win.lastCol % 64 == 63) - base;
     // Only the planes, the births kept for the bytes to be brought up to
     // date later (engine/birth_log.h).
     const bool births = job.births != nullptr;
@@ -585,26 +594,26 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
                     target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
-                    vectors, counts);
+                    wholeFrom, wholeTo, vectors, counts);
             else
                 any = PlaneRow<Ops, false, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
                     target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
-                    vectors, counts);
+                    wholeFrom, wholeTo, vectors, counts);
         } else if (rule.conway)
             any = PlaneRow<Ops, true>(
                 rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
                 side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
                 side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
-                row.marked, row.next, nullptr, seen, vectors, counts);
+                row.marked, row.next, nullptr, seen, 0, 0, vectors, counts);
         else
             any = PlaneRow<Ops, false>(
                 rule, up + base, mid + base, down + base, side(up, base - 1), side(mid, base - 1),
                 side(down, base - 1), side(up, base + vectors), side(mid, base + vectors),
                 side(down, base + vectors), valid, known, target + base, row.writes, row.reads,
-                row.marked, row.next, nullptr, seen, vectors, counts);
+                row.marked, row.next, nullptr, seen, 0, 0, vectors, counts);
         if (any) tally.IncludeRow(y);
         if (births) {
             if (job.hash) Ops::HashWords(target + kFirst, kLast - kFirst + 1, y, kFirst, hash);

@@ -232,6 +232,13 @@ StepCounts StepInBands(CellBoard& source, CellBoard& target, int newborn, const 
                        StepBand band, uint64_t* liveHash = nullptr, bool bandHashes = false,
                        bool writesPlane = false, const StepBirths* births = nullptr);
 
+// Work done row by row, rows y0..y1 at a time, on the current step pool's
+// threads (the caller among them) as a step's bands are: split only where
+// there are `cells` cells to do and a step of that many would be split. fn
+// must touch nothing another chunk's rows touch. Returns once all are done.
+using RowsFn = void (*)(const void* context, int y0, int y1);
+void RowsOnStepThreads(int first, int last, std::size_t cells, RowsFn fn, const void* context);
+
 // The band of the fastest kernel on the planes this CPU runs.
 StepBand SelectedPlanesBand();
 // The band of a kernel that steps the planes and this CPU runs, else null.

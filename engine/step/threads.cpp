@@ -134,24 +134,7 @@ public:
             const int chunks = std::min(win.Rows(), int(tallies_.size()));
             job_ = &job;
             band_ = band;
-            chunks_ = chunks;
-            chunksDone_.store(0, std::memory_order_relaxed);
-            const uint64_t generation = generation_.load(std::memory_order_relaxed) + 1;
-            // The claims first, then the new generation: a worker that sees
-            // the generation finds this step's chunks to claim.
-            for (int i = 0; i < threads; ++i)
-                claims_[std::size_t(i)].word.store(
-                    ClaimWord(generation, chunks * (i + 1) / threads, chunks * i / threads),
-                    std::memory_order_release);
-            generation_.store(generation, std::memory_order_seq_cst);
-            if (sleepingWorkers_.load(std::memory_order_seq_cst) > 0) {
-                // A worker past its spin is asleep or about to be: taking the
-                // lock waits until it sleeps, so the wake cannot be missed.
-                { std::lock_guard<std::mutex> lock(mutex_); }
-                wake_.notify_all();
-            }
-            RunChunks(0, generation);
-            WaitForChunks(chunks);
+            HandOut(win.firstRow, win.lastRow, chunks);
             job_ = nullptr;
             for (int c = 0; c < chunks; ++c) Combine(tally, tallies_[std::size_t(c)]);
         }
@@ -162,7 +145,49 @@ public:
         return counts;
     }
 
+    // Runs fn(context, y0, y1) over rows first..last, split as a step's
+    // window is when there are `threads` and at least `cells` cells.
+    void Rows(int first, int last, std::size_t cells, RowsFn fn, const void* context, int threads) {
+        std::lock_guard<std::mutex> step(stepMutex_);
+        if (first > last) return;
+        if (threads <= 1 || cells < g_stepThreadedCells || !Prepare(threads) ||
+            scratch_.size() == 1 || tallies_.size() < scratch_.size()) {
+            fn(context, first, last);
+            return;
+        }
+        rowsFn_ = fn;
+        rowsContext_ = context;
+        HandOut(first, last, std::min(last - first + 1, int(tallies_.size())));
+        rowsFn_ = nullptr;
+    }
+
 private:
+    // Hands rows first..last out in `chunks` chunks to every thread, the
+    // caller taking part, and returns once all are done.
+    void HandOut(int first, int last, int chunks) {
+        const int threads = int(scratch_.size());
+        firstRow_ = first;
+        lastRow_ = last;
+        chunks_ = chunks;
+        chunksDone_.store(0, std::memory_order_relaxed);
+        const uint64_t generation = generation_.load(std::memory_order_relaxed) + 1;
+        // The claims first, then the new generation: a worker that sees
+        // the generation finds this step's chunks to claim.
+        for (int i = 0; i < threads; ++i)
+            claims_[std::size_t(i)].word.store(
+                ClaimWord(generation, chunks * (i + 1) / threads, chunks * i / threads),
+                std::memory_order_release);
+        generation_.store(generation, std::memory_order_seq_cst);
+        if (sleepingWorkers_.load(std::memory_order_seq_cst) > 0) {
+            // A worker past its spin is asleep or about to be: taking the
+            // lock waits until it sleeps, so the wake cannot be missed.
+            { std::lock_guard<std::mutex> lock(mutex_); }
+            wake_.notify_all();
+        }
+        RunChunks(0, generation);
+        WaitForChunks(chunks);
+    }
+
     // Makes the workers and their buffers for the wanted number of threads
     // when that changed since the last step. Where memory or threads run out
     // it keeps as many as it could make; false when not even the calling
@@ -253,10 +278,13 @@ private:
 
     void RunChunk(int c, StepScratch& scratch) {
         const int chunks = chunks_;
-        const StepWindow& win = job_->win;
-        const int64_t rows = win.Rows();
-        const int y0 = win.firstRow + int(rows * c / chunks);
-        const int y1 = win.firstRow + int(rows * (c + 1) / chunks) - 1;
+        const int64_t rows = int64_t(lastRow_) - firstRow_ + 1;
+        const int y0 = firstRow_ + int(rows * c / chunks);
+        const int y1 = firstRow_ + int(rows * (c + 1) / chunks) - 1;
+        if (rowsFn_ != nullptr) {
+            rowsFn_(rowsContext_, y0, y1);
+            return;
+        }
         // Counted on the stack: the tallies of chunks that other threads
         // step share cache lines.
         StepTally tally;
@@ -355,8 +383,12 @@ private:
     alignas(64) std::atomic<bool> stop_{false};
     std::atomic<int> sleepingWorkers_{0};
     std::atomic<bool> callerSleeping_{false};
+    int firstRow_ = 0, lastRow_ = -1;  // the rows handed out
+    // What the chunks run: a step's band, or rows of some other work.
     const StepJob* job_ = nullptr;
     StepBand band_ = nullptr;
+    RowsFn rowsFn_ = nullptr;
+    const void* rowsContext_ = nullptr;
 };
 
 namespace {
@@ -410,6 +442,11 @@ StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule
     StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
     return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane, births,
                                pool.Threads());
+}
+
+void RowsOnStepThreads(int first, int last, std::size_t cells, RowsFn fn, const void* context) {
+    StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
+    pool.Workers().Rows(first, last, cells, fn, context, pool.Threads());
 }
 
 }  // namespace cellarium

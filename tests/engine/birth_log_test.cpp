@@ -142,6 +142,26 @@ TEST(BirthLog, ReadersWritersAFullLogAndAScratchBoardWithCellsLeftInIt) {
         }
 }
 
+// Steps and catch-ups split over step threads (three, on every window) give
+// the same bytes.
+TEST(BirthLog, OnStepThreadsMatchesTheReference) {
+    const std::size_t threadedCells = g_stepThreadedCells;
+    g_stepThreadedCells = 0;
+    StepPool pool(3);
+    StepPoolScope scope(pool);
+    for (const auto& [name, band] : PlaneBands())
+        for (const std::size_t budget : {BirthLog::kDefaultBudget, std::size_t(1)}) {
+            BirthLog log(budget, band);
+            Boards lazy = Pair(190, 77), ref = Pair(190, 77);
+            FillSoup(*lazy.first, 0.4, 11);
+            CopyBoard(*lazy.first, *ref.first);
+            StepBoth(
+                log, lazy, ref, Rule(), 40, 3, [](int, CellBoard&, CellBoard&) {},
+                name + " on three threads, budget " + std::to_string(budget));
+        }
+    g_stepThreadedCells = threadedCells;
+}
+
 // The boards are exact when the log goes while holding them, and when one
 // of them is destroyed first.
 TEST(BirthLog, GoingOrLosingABoardLeavesExactBytes) {
