@@ -179,10 +179,10 @@ public:
     // generation is: the target, the count, cancellation, the deadline.
     RunStop Run(const RunLimits& limits, GenerationObserver* observer = nullptr);
 
-    // Where the planes alone pay: from about where the two boards' bytes no
-    // longer stay in the caches (bench/step_benchmark's Run2000 and Run4000,
-    // lazy against the selected kernel).
-    static constexpr std::size_t kPlanesOnlyFromCells = std::size_t(8) << 20;
+    // Where the planes alone pay: on all but the smallest boards, whose
+    // steps cost little either way (bench/step_benchmark's Run800 to
+    // Run10000, lazy against the selected kernel).
+    static constexpr std::size_t kPlanesOnlyFromCells = std::size_t(16) << 10;
 
 private:
     // watchForJump: the step is one of a run that may jump.

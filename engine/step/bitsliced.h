@@ -351,7 +351,7 @@ CELLARIUM_BITS_FN void ColumnSums(typename Ops::V u, typename Ops::V m, typename
 //
 // With kBirths the bytes are left alone: `writes` is the row of the births
 // plane instead, given the cells born (0 outside the window), which are also
-// ORed into `group`, and `reads` and `marked` are not written.
+// ORed into `group`, and `next`, `reads` and `marked` are not written.
 template <class Ops, bool kConway, bool kBirths = false>
 CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, const uint64_t* mid,
                                 const uint64_t* down, uint64_t upBefore, uint64_t midBefore,
@@ -381,7 +381,7 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
         const V in = Ops::Load(valid + k);
         const V cur = Ops::And(Ops::Load(mid + k), in);
         const V nx = NextState<Ops, kConway>(rule, l0, c0, r0, l1, c1, r1, cur, in, counts);
-        Ops::Store(next + k, nx);
+        if constexpr (!kBirths) Ops::Store(next + k, nx);
 
         const V lives = Ops::Or(cur, nx);
         any = Ops::Or(any, lives);
