@@ -76,6 +76,7 @@ public:
                     uint64_t* liveHash, bool bandHashes, bool writesPlane, const StepBirths* births,
                     int threads) {
         std::lock_guard<std::mutex> step(stepMutex_);
+        const Stepping stepping(this);
         if (!rule.IsTotalistic() && !IsTableBand(band)) {
             band = SelectedTableBand();
             bandHashes = false;
@@ -148,8 +149,15 @@ public:
     // Runs fn(context, y0, y1) over rows first..last, split as a step's
     // window is when there are `threads` and at least `cells` cells.
     void Rows(int first, int last, std::size_t cells, RowsFn fn, const void* context, int threads) {
-        std::lock_guard<std::mutex> step(stepMutex_);
         if (first > last) return;
+        // Asked from inside a step of this pool (bytes brought up to date
+        // before the step writes them): the workers are that step's.
+        if (t_stepping == this) {
+            fn(context, first, last);
+            return;
+        }
+        std::lock_guard<std::mutex> step(stepMutex_);
+        const Stepping stepping(this);
         if (threads <= 1 || cells < g_stepThreadedCells || !Prepare(threads) ||
             scratch_.size() == 1 || tallies_.size() < scratch_.size()) {
             fn(context, first, last);
@@ -162,6 +170,14 @@ public:
     }
 
 private:
+    // The pool whose step (or rows) the calling thread is making, if any.
+    static thread_local const Bands* t_stepping;
+    struct Stepping {
+        explicit Stepping(const Bands* bands) : previous(t_stepping) { t_stepping = bands; }
+        ~Stepping() { t_stepping = previous; }
+        const Bands* previous;
+    };
+
     // Hands rows first..last out in `chunks` chunks to every thread, the
     // caller taking part, and returns once all are done.
     void HandOut(int first, int last, int chunks) {
@@ -390,6 +406,8 @@ private:
     RowsFn rowsFn_ = nullptr;
     const void* rowsContext_ = nullptr;
 };
+
+thread_local const StepPool::Bands* StepPool::Bands::t_stepping = nullptr;
 
 namespace {
 
