@@ -75,15 +75,8 @@ struct CatchUpJob {
     const uint64_t* plane;
     int width, stride;
     int firstCol, lastCol;  // the columns to bring up to date
-    int tileRows;           // the steps' planes' layout (see BirthLog::Reserve)
-    std::size_t tileWords;
+    StepBirths layout;      // of the steps' planes (see BirthLog::Reserve)
 };
-
-// Where row y lies in a step's plane of births, and in a group's plane.
-inline std::size_t BirthsRowAt(const CatchUpJob& job, int y) {
-    return std::size_t(y / job.tileRows) * job.tileWords +
-           std::size_t(y % job.tileRows) * std::size_t(job.stride);
-}
 
 struct ActiveEntry {
     const uint64_t* births;  // the entry's plane
@@ -112,7 +105,7 @@ struct ActiveGroup {
         uint8_t* out = job.out + at;                                                          \
         const uint8_t* base = job.base + at;                                                  \
         const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);         \
-        const std::size_t bornAt = BirthsRowAt(job, y);                                       \
+        const std::size_t bornAt = job.layout.RowAt(y);                                       \
         const std::size_t groupAt = std::size_t(y) * std::size_t(job.stride);                 \
         const bool inPlace = job.out == job.base;                                             \
         for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {                         \
@@ -164,7 +157,7 @@ __attribute__((target("avx2"))) void CatchUpRowAvx2(const CatchUpJob& job, int y
     uint8_t* out = job.out + at;
     const uint8_t* base = job.base + at;
     const uint64_t* plane = job.plane + std::size_t(y) * std::size_t(job.stride);
-    const std::size_t bornAt = BirthsRowAt(job, y);
+    const std::size_t bornAt = job.layout.RowAt(y);
     const std::size_t groupAt = std::size_t(y) * std::size_t(job.stride);
     for (int k = job.firstCol >> 6; k <= job.lastCol >> 6; ++k) {
         const uint64_t columns = ColumnsOfWord(k, job.firstCol, job.lastCol);
@@ -331,29 +324,25 @@ StepCounts BirthLog::Step(CellBoard& source, CellBoard& target, int newborn, con
         source.Plane();
         target.Plane();
         if (TargetIsClear(source, target) && Reserve(source)) {
-            std::memset(
-                groups_.get(), 0,
-                (slots_ + kGroupSteps - 1) / kGroupSteps * stride_ * rows_ * sizeof(uint64_t));
+            std::memset(groups_.get(), 0, Groups() * stride_ * rows_ * sizeof(uint64_t));
             base_ = &source;
             other_ = &target;
             source.HoldBytesBehind(this);
             target.HoldBytesBehind(this);
         }
     }
-    uint64_t* births = Holding() ? block_.get() + entries_.size() * tileRows_ * stride_ : nullptr;
-    if (births == nullptr) {
+    if (!Holding()) {
         const StepKernel kernel =
             liveHash != nullptr ? SelectedStepHashKernel() : SelectedStepKernel();
         return kernel(source, target, newborn, rule, liveHash);
     }
     const StepWindow win = WindowOf(source);
-    const StepBirths kept{births, stride_, int(tileRows_), slots_ * tileRows_ * stride_,
-                          groups_.get() + entries_.size() / kGroupSteps * stride_ * rows_};
+    const StepBirths kept = Layout(entries_.size());
     const StepCounts counts =
         StepInBands(source, target, newborn, rule, band_, liveHash, true, true, &kept);
     // A step that could not go on the planes caught the boards up first.
     if (!Holding()) return counts;
-    Entry e{births,       win.firstRow, win.lastRow,           win.firstCol >> 6, win.lastCol >> 6,
+    Entry e{kept.born,    win.firstRow, win.lastRow,           win.firstCol >> 6, win.lastCol >> 6,
             win.firstCol, win.lastCol,  NewbornValue(newborn), &target == base_};
     if (win.Empty()) e.firstRow = 1, e.lastRow = 0;
     entries_.push_back(e);
@@ -379,8 +368,7 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
                          board.PlaneStride(),
                          left,
                          right,
-                         int(tileRows_),
-                         slots_ * tileRows_ * stride_};
+                         Layout(0)};
     const CatchUpRowFn row = portable_ ? &CatchUpRowPortable : SelectedCatchUpRow();
     // The entries the latest first, in their groups.
     std::vector<ActiveEntry> active;
@@ -390,7 +378,7 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
     for (std::size_t j = lastEntry + 1; j-- > 0;) {
         const Entry& e = entries_[j];
         if (e.firstRow > e.lastRow) continue;
-        const uint64_t* plane = groups_.get() + j / kGroupSteps * rows_ * stride_;
+        const uint64_t* plane = Layout(j).group;
         if (groups.empty() || groups.back().born != plane)
             groups.push_back(ActiveGroup{plane, nullptr, active.size()});  // its first, for now
         active.push_back(
@@ -416,6 +404,16 @@ void BirthLog::CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry
             for (int y = y0; y <= y1; ++y) r.row(r.job, y, r.groups.data(), r.groups.size());
         },
         &rows);
+}
+
+std::size_t BirthLog::Groups() const {
+    return (slots_ + kGroupSteps - 1) / kGroupSteps;
+}
+
+StepBirths BirthLog::Layout(std::size_t entry) const {
+    return StepBirths{block_.get() + entry * tileRows_ * stride_, stride_, int(tileRows_),
+                      slots_ * tileRows_ * stride_,
+                      groups_.get() + entry / kGroupSteps * stride_ * rows_};
 }
 
 void BirthLog::CatchUp() {

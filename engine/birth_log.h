@@ -94,6 +94,9 @@ private:
     // could be read by a later step (see the .cpp).
     static bool TargetIsClear(const CellBoard& source, const CellBoard& target);
     bool Reserve(const CellBoard& board);
+    // The groups' planes, and where the planes of step `entry` go.
+    std::size_t Groups() const;
+    StepBirths Layout(std::size_t entry) const;
     void CatchUpBoard(CellBoard& board, bool isBase, std::size_t lastEntry);
 
     std::size_t budget_;

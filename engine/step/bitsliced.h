@@ -426,12 +426,6 @@ CELLARIUM_BITS_FN bool PlaneRow(const RulePlanes& rule, const uint64_t* up, cons
     return Ops::NonZeroWords(any) != 0;
 }
 
-// Row y of the plane of births (see StepBirths).
-inline uint64_t* BirthsRow(const StepJob& job, int y) {
-    return job.births + std::size_t(y / job.birthsTileRows) * job.birthsTileWords +
-           std::size_t(y % job.birthsTileRows) * job.birthsRowWords;
-}
-
 // Words of a bit per word of the widest row.
 inline constexpr int kMarkWords = (kStepRowCapacity / 64 + 64) / 64 + 1;
 static_assert(kStepRowBuffer / 8 >= kPadWords + 3072 + kStepRowCapacity / 64 + 2 * 8 + 2);
@@ -570,8 +564,8 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
             fetch(sp + ahead + stride, false);
             fetch(tp + ahead, true);
             if (births) {
-                fetch(BirthsRow(job, y + kAhead) + base, true);
-                fetch(job.birthGroup + ahead, true);
+                fetch(job.births->born + job.births->RowAt(y + kAhead) + base, true);
+                fetch(job.births->group + ahead, true);
             }
         }
         Row& row = rowsOf[(y - y0) & 1];
@@ -586,21 +580,21 @@ CELLARIUM_BITS_TOP void PlaneBand(const StepJob& job, int y0, int y1, StepScratc
         uint64_t* target = tp + std::size_t(y) * std::size_t(stride);
         bool any;
         if (births) {
-            uint64_t* born = BirthsRow(job, y) + base;
+            uint64_t* born = job.births->born + job.births->RowAt(y) + base;
             const std::size_t at = std::size_t(y) * std::size_t(stride) + std::size_t(base);
             if (rule.conway)
                 any = PlaneRow<Ops, true, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
+                    target + base, born, nullptr, nullptr, row.next, job.births->group + at, seen,
                     wholeFrom, wholeTo, vectors, counts);
             else
                 any = PlaneRow<Ops, false, true>(
                     rule, up + base, mid + base, down + base, side(up, base - 1),
                     side(mid, base - 1), side(down, base - 1), side(up, base + vectors),
                     side(mid, base + vectors), side(down, base + vectors), valid, none,
-                    target + base, born, nullptr, nullptr, row.next, job.birthGroup + at, seen,
+                    target + base, born, nullptr, nullptr, row.next, job.births->group + at, seen,
                     wholeFrom, wholeTo, vectors, counts);
         } else if (rule.conway)
             any = PlaneRow<Ops, true>(

@@ -168,6 +168,23 @@ struct StepScratch {
     alignas(64) uint8_t rows[6][kStepRowBuffer];
 };
 
+// What a step on the planes that writes no bytes keeps instead: the cells it
+// gives birth to in `born`, in tiles of `tileRows` rows (row y at born +
+// RowAt(y)), and ORed into `group` (rows PlaneStride() words apart, as the
+// boards' planes). In each only the words of the window's rows from the
+// vectors' span are written.
+struct StepBirths {
+    uint64_t* born = nullptr;
+    std::size_t rowWords = 0;
+    int tileRows = 1;
+    std::size_t tileWords = 0;
+    uint64_t* group = nullptr;
+
+    std::size_t RowAt(int y) const {
+        return std::size_t(y / tileRows) * tileWords + std::size_t(y % tileRows) * rowWords;
+    }
+};
+
 // What every band of one step shares.
 struct StepJob {
     const CellBoard* source;
@@ -188,25 +205,8 @@ struct StepJob {
     StepWindow previous{0, -1, 0, -1};
     uint8_t previousNewborn = 0;
     // Where not null, the bands that step the planes write no bytes: they
-    // store the cells born instead (see StepBirths).
-    uint64_t* births = nullptr;
-    std::size_t birthsRowWords = 0;
-    int birthsTileRows = 1;
-    std::size_t birthsTileWords = 0;
-    uint64_t* birthGroup = nullptr;
-};
-
-// What a step on the planes that writes no bytes keeps instead: the cells it
-// gives birth to in `born`, in tiles of `tileRows` rows (row y at born +
-// y / tileRows * tileWords + y % tileRows * rowWords), and ORed into `group`
-// (rows PlaneStride() words apart, as the boards' planes). In each only the
-// words of the window's rows from the vectors' span are written.
-struct StepBirths {
-    uint64_t* born = nullptr;
-    std::size_t rowWords = 0;
-    int tileRows = 1;
-    std::size_t tileWords = 0;
-    uint64_t* group = nullptr;
+    // store the cells born instead.
+    const StepBirths* births = nullptr;
 };
 
 // A kernel's band: steps window rows y0..y1 (columns win.firstCol..lastCol),

@@ -109,13 +109,7 @@ public:
                     NewbornValue(newborn),
                     cells >= g_stepStreamingCells,
                     liveHash != nullptr && bandHashes};
-        if (births != nullptr) {
-            job.births = births->born;
-            job.birthsRowWords = births->rowWords;
-            job.birthsTileRows = births->tileRows;
-            job.birthsTileWords = births->tileWords;
-            job.birthGroup = births->group;
-        }
+        job.births = births;
         if (writesPlane) {
             // Both planes up to date here, before any band reads them.
             s.Plane();
@@ -421,6 +415,11 @@ StepPool& ProgramPool() {
     return pool;
 }
 
+// The pool of the calling thread's steps.
+StepPool& CurrentPool() {
+    return t_scopePool != nullptr ? *t_scopePool : ProgramPool();
+}
+
 }  // namespace
 
 StepPool::StepPool(int threads) : bands_(std::make_unique<Bands>()) {
@@ -457,13 +456,13 @@ int StepThreads() {
 StepCounts StepInBands(CellBoard& s, CellBoard& t, int newborn, const Rule& rule, StepBand band,
                        uint64_t* liveHash, bool bandHashes, bool writesPlane,
                        const StepBirths* births) {
-    StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
+    StepPool& pool = CurrentPool();
     return pool.Workers().Step(s, t, newborn, rule, band, liveHash, bandHashes, writesPlane, births,
                                pool.Threads());
 }
 
 void RowsOnStepThreads(int first, int last, std::size_t cells, RowsFn fn, const void* context) {
-    StepPool& pool = t_scopePool != nullptr ? *t_scopePool : ProgramPool();
+    StepPool& pool = CurrentPool();
     pool.Workers().Rows(first, last, cells, fn, context, pool.Threads());
 }
 
